@@ -1,0 +1,27 @@
+/// @file Several result tables that belong together.
+#pragma once
+
+#include <memory>
+
+#include "providers/Contracts/model_table.hpp"
+
+namespace Ombrix::Providers::Contracts {
+
+/// A list of TableModels that callers fill with tables that belong together.
+class OMBRIX_PROVIDERS_EXPORT DataSetModel final : public Core::Object {
+public:
+    static std::shared_ptr<DataSetModel> create();
+    static const Core::TypeInfo& static_type();
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    const std::shared_ptr<TableList>& get_tables() const { return m_tables; }
+    std::size_t get_n_items() const { return m_tables->size(); }
+    /// The table at `position`, or null past the end.
+    std::shared_ptr<TableModel> get_item(std::size_t position) const { return m_tables->get(position); }
+
+private:
+    DataSetModel() : m_tables(TableList::create()) {}
+    std::shared_ptr<TableList> m_tables;
+};
+
+}  // namespace Ombrix::Providers::Contracts

@@ -1,0 +1,92 @@
+#include "providers/Contracts/value_binary.hpp"
+
+#include <cstring>
+
+#include "providers/Core/file.hpp"
+#include "providers/Core/glib.hpp"
+
+namespace Ombrix::Providers::Contracts {
+
+std::shared_ptr<ValueBinary> ValueBinary::create(Core::Bytes bytes) {
+    return std::shared_ptr<ValueBinary>(new ValueBinary(std::move(bytes)));
+}
+
+std::shared_ptr<ValueBinary> ValueBinary::create(const std::uint8_t* data, std::size_t length) {
+    return create(data && length ? Core::Bytes(data, data + length) : Core::Bytes());
+}
+
+const Core::TypeInfo& ValueBinary::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueBinary, ValueObject>("OmbrixProvidersContractsValueBinary")
+            .property("itsvalue", &ValueBinary::get_itsvalue, &ValueBinary::set_itsvalue, Core::Bytes{})
+            .build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueBinary);
+
+std::string ValueBinary::to_hexadecimal() const {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    hex.resize(m_value.size() * 2);
+    for (std::size_t i = 0; i < m_value.size(); ++i) {
+        hex[2 * i] = digits[m_value[i] >> 4];
+        hex[2 * i + 1] = digits[m_value[i] & 0x0F];
+    }
+    return hex;
+}
+
+std::string ValueBinary::to_string() const {
+    if (m_value.empty()) return {};
+    const auto* data = reinterpret_cast<const char*>(m_value.data());
+    const auto* zero = static_cast<const char*>(std::memchr(data, 0, m_value.size()));
+    const std::size_t length = zero ? static_cast<std::size_t>(zero - data) : m_value.size();
+    if (g_utf8_validate(data, static_cast<gssize>(length), nullptr)) return std::string(data, length);
+    return to_hexadecimal();
+}
+
+Core::Status ValueBinary::write(GOutputStream* stream) const {
+    OMBRIX_RETURN_VAL_IF_NULL(stream, Core::fail("default", -1, "no stream"));
+    gsize written = 0;
+    GError* error = nullptr;
+    if (!g_output_stream_write_all(stream, m_value.data(), m_value.size(), &written, nullptr, &error))
+        return Core::fail(Core::take_error(error));
+    return {};
+}
+
+void ValueBinary::load_async(const std::string& filename, Core::AsyncReadyCallback callback) {
+    auto self = shared_as<ValueBinary>();
+    Core::read_file_async(
+        filename, [self](std::string data) { self->set_itsvalue(Core::Bytes(data.begin(), data.end())); },
+        std::move(callback));
+}
+
+Core::Status ValueBinary::load_finish(const Core::AsyncResultPtr& result) {
+    OMBRIX_RETURN_VAL_IF_NULL(result, Core::fail("default", -1, "no result"));
+    return result->take_status();
+}
+
+void ValueBinary::save_async(const std::string& filename, Core::AsyncReadyCallback callback) {
+    Core::replace_file_async(filename, std::string(m_value.begin(), m_value.end()), std::move(callback));
+}
+
+Core::Status ValueBinary::save_finish(const Core::AsyncResultPtr& result) {
+    OMBRIX_RETURN_VAL_IF_NULL(result, Core::fail("default", -1, "no result"));
+    return result->take_status();
+}
+
+std::shared_ptr<ValueBlob> ValueBlob::create(Core::Bytes bytes) {
+    return std::shared_ptr<ValueBlob>(new ValueBlob(std::move(bytes)));
+}
+
+std::shared_ptr<ValueBlob> ValueBlob::create(const std::uint8_t* data, std::size_t length) {
+    return create(data && length ? Core::Bytes(data, data + length) : Core::Bytes());
+}
+
+const Core::TypeInfo& ValueBlob::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueBlob, ValueBinary>("OmbrixProvidersContractsValueBlob").build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueBlob);
+
+}  // namespace Ombrix::Providers::Contracts

@@ -1,0 +1,47 @@
+#include "providers/Contracts/value_enum.hpp"
+
+namespace Ombrix::Providers::Contracts {
+
+std::shared_ptr<ValueEnum> ValueEnum::create(std::string_view text) {
+    return std::shared_ptr<ValueEnum>(new ValueEnum(std::string(text)));
+}
+
+const Core::TypeInfo& ValueEnum::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueEnum, ValueObject>("OmbrixProvidersContractsValueEnum")
+            .property("itsvalue", &ValueEnum::get_itsvalue,
+                      [](ValueEnum& self, const std::string& text) { self.set_itsvalue(text); }, "")
+            .build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueEnum);
+
+void ValueEnum::initialize(const std::vector<std::string>& members) {
+    m_members.insert(m_members.end(), members.begin(), members.end());
+}
+
+ValuePtr ValueEnum::clone() const { return copy_as<ValueEnum>(); }
+
+std::shared_ptr<ValueFlags> ValueFlags::create(std::string_view text) {
+    return std::shared_ptr<ValueFlags>(new ValueFlags(std::string(text)));
+}
+
+const Core::TypeInfo& ValueFlags::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueFlags, ValueEnum>("OmbrixProvidersContractsValueFlags").build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueFlags);
+
+std::shared_ptr<ValueSet> ValueSet::create(std::string_view text) {
+    return std::shared_ptr<ValueSet>(new ValueSet(std::string(text)));
+}
+
+const Core::TypeInfo& ValueSet::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueSet, ValueEnum>("OmbrixProvidersContractsValueSet").build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueSet);
+
+}  // namespace Ombrix::Providers::Contracts

@@ -1,0 +1,131 @@
+#include "providers/Contracts/value_string.hpp"
+
+#include <glib.h>
+
+#include "providers/Core/file.hpp"
+#include "providers/Core/glib.hpp"
+#include "providers/Core/text.hpp"
+
+namespace Ombrix::Providers::Contracts {
+
+// ---------------------------------------------------------------- ValueString
+
+std::shared_ptr<ValueString> ValueString::create(std::string_view text) {
+    return std::shared_ptr<ValueString>(new ValueString(std::string(text)));
+}
+
+const Core::TypeInfo& ValueString::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueString, ValueObject>("OmbrixProvidersContractsValueString")
+            .property("itsvalue", &ValueString::get_itsvalue,
+                      [](ValueString& self, const std::string& text) { self.set_itsvalue(text); }, "")
+            .build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueString);
+
+void ValueString::load_async(const std::string& filename, Core::AsyncReadyCallback callback) {
+    auto self = shared_as<ValueString>();
+    Core::read_file_async(filename, [self](std::string text) { self->set_itsvalue(std::move(text)); },
+                          std::move(callback));
+}
+
+Core::Status ValueString::load_finish(const Core::AsyncResultPtr& result) {
+    OMBRIX_RETURN_VAL_IF_NULL(result, Core::fail("default", -1, "no result"));
+    return result->take_status();
+}
+
+void ValueString::save_async(const std::string& filename, Core::AsyncReadyCallback callback) {
+    Core::replace_file_async(filename, m_value, std::move(callback));
+}
+
+Core::Status ValueString::save_finish(const Core::AsyncResultPtr& result) {
+    OMBRIX_RETURN_VAL_IF_NULL(result, Core::fail("default", -1, "no result"));
+    return result->take_status();
+}
+
+// ---------------------------------------------------------------- ValueXml, ValueJson, ValueUuid
+
+std::shared_ptr<ValueXml> ValueXml::create(std::string_view text) {
+    return std::shared_ptr<ValueXml>(new ValueXml(std::string(text)));
+}
+
+const Core::TypeInfo& ValueXml::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueXml, ValueString>("OmbrixProvidersContractsValueXml").build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueXml);
+
+std::shared_ptr<ValueJson> ValueJson::create(std::string_view text) {
+    return std::shared_ptr<ValueJson>(new ValueJson(std::string(text)));
+}
+
+const Core::TypeInfo& ValueJson::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueJson, ValueString>("OmbrixProvidersContractsValueJson").build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueJson);
+
+std::shared_ptr<ValueUuid> ValueUuid::create() {
+    return std::shared_ptr<ValueUuid>(new ValueUuid(Core::random_uuid()));
+}
+
+std::shared_ptr<ValueUuid> ValueUuid::new_uuid(std::string_view text) {
+    return std::shared_ptr<ValueUuid>(new ValueUuid(std::string(text)));
+}
+
+const Core::TypeInfo& ValueUuid::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueUuid, ValueString>("OmbrixProvidersContractsValueUuid").build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueUuid);
+
+// ---------------------------------------------------------------- ValueUtf16
+
+std::shared_ptr<ValueUtf16> ValueUtf16::create(std::u16string units) {
+    return std::shared_ptr<ValueUtf16>(new ValueUtf16(std::move(units)));
+}
+
+std::shared_ptr<ValueUtf16> ValueUtf16::new_string(std::string_view utf8) {
+    glong written = 0;
+    GError* error = nullptr;
+    gunichar2* units = g_utf8_to_utf16(utf8.data(), static_cast<glong>(utf8.size()), nullptr, &written, &error);
+    if (!units) {
+        Core::log_unexpected(__FILE__, __LINE__, Core::take_error(error));
+        return nullptr;
+    }
+    std::u16string text(reinterpret_cast<const char16_t*>(units), static_cast<std::size_t>(written));
+    g_free(units);
+    return create(std::move(text));
+}
+
+const Core::TypeInfo& ValueUtf16::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ValueUtf16, ValueObject>("OmbrixProvidersContractsValueUtf16")
+            .property("itsvalue", [](const ValueUtf16& self) { return self.to_string(); }, nullptr, "",
+                      Core::Readable)
+            .build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ValueUtf16);
+
+std::string ValueUtf16::to_string() const {
+    glong written = 0;
+    GError* error = nullptr;
+    gchar* text = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(m_units.data()),
+                                  static_cast<glong>(m_units.size()), nullptr, &written, &error);
+    if (!text) {
+        // Bad code units are the value's own problem; anything else is worth a critical.
+        if (error && error->domain != G_CONVERT_ERROR) Core::log_unexpected(__FILE__, __LINE__, Core::take_error(error));
+        else if (error) g_error_free(error);
+        return {};
+    }
+    std::string result(text, static_cast<std::size_t>(written));
+    g_free(text);
+    return result;
+}
+
+}  // namespace Ombrix::Providers::Contracts

@@ -1,0 +1,159 @@
+#include "providers/Core/object.hpp"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <unordered_map>
+
+#include "providers/Core/json.hpp"
+#include "providers/Core/list_model.hpp"
+
+namespace Ombrix::Core {
+
+namespace {
+
+struct Registry {
+    std::mutex mutex;
+    std::unordered_map<std::string, const TypeInfo*> by_name;
+    std::unordered_map<std::type_index, const TypeInfo*> by_type;
+};
+
+Registry& registry() {
+    static Registry* instance = new Registry();  // immortal: types outlive every static destructor
+    return *instance;
+}
+
+}  // namespace
+
+TypeInfo::TypeInfo(std::string name, const TypeInfo* parent, std::type_index cpp_type)
+    : m_name(std::move(name)), m_parent(parent), m_cpp_type(cpp_type) {}
+
+void TypeInfo::register_type(TypeInfo* info) {
+    if (info->m_parent) info->m_all = info->m_parent->m_all;
+    for (const auto& own : info->m_own) {
+        // A class may re-declare a parent's property (an override): the child's entry takes its place.
+        auto same = std::find_if(info->m_all.begin(), info->m_all.end(),
+                                 [&](const PropertySpec* p) { return p->name == own->name; });
+        if (same != info->m_all.end())
+            *same = own.get();
+        else
+            info->m_all.push_back(own.get());
+    }
+    auto& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    reg.by_name.emplace(info->m_name, info);
+    reg.by_type.emplace(info->m_cpp_type, info);
+}
+
+bool TypeInfo::is_a(const TypeInfo& other) const noexcept {
+    for (const TypeInfo* t = this; t; t = t->m_parent)
+        if (t == &other) return true;
+    return false;
+}
+
+const PropertySpec* TypeInfo::find_property(std::string_view name) const noexcept {
+    for (const PropertySpec* p : m_all)
+        if (p->name == name) return p;
+    return nullptr;
+}
+
+std::shared_ptr<Object> TypeInfo::create() const {
+    if (!m_factory) return nullptr;
+    return m_factory();
+}
+
+std::shared_ptr<Object> TypeInfo::create(const std::vector<std::pair<std::string, Value>>& properties) const {
+    auto object = create();
+    if (!object) return nullptr;
+    for (const auto& [name, value] : properties) {
+        const PropertySpec* spec = find_property(name);
+        if (spec && spec->setter) spec->setter(*object, value);
+    }
+    return object;
+}
+
+const TypeInfo* TypeInfo::lookup(std::string_view name) {
+    auto& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    auto it = reg.by_name.find(std::string(name));
+    return it == reg.by_name.end() ? nullptr : it->second;
+}
+
+const TypeInfo* TypeInfo::lookup(std::type_index type) {
+    auto& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    auto it = reg.by_type.find(type);
+    return it == reg.by_type.end() ? nullptr : it->second;
+}
+
+Object::~Object() = default;
+
+const TypeInfo& Object::static_type() {
+    static const TypeInfo& info = TypeInfo::define<Object, Object>("GObject").abstract().build();
+    return info;
+}
+
+Value Object::get_property(std::string_view name) const {
+    const PropertySpec* spec = type_info().find_property(name);
+    if (!spec || !spec->readable()) {
+        g_log("Ombrix", G_LOG_LEVEL_WARNING, "%s: object class '%s' has no readable property named '%.*s'",
+              G_STRLOC, type_name().c_str(), static_cast<int>(name.size()), name.data());
+        return {};
+    }
+    return spec->getter(*this);
+}
+
+bool Object::set_property(std::string_view name, const Value& value) {
+    const PropertySpec* spec = type_info().find_property(name);
+    if (!spec || !spec->writable() || spec->construct_only()) {
+        g_log("Ombrix", G_LOG_LEVEL_WARNING, "%s: object class '%s' has no writable property named '%.*s'",
+              G_STRLOC, type_name().c_str(), static_cast<int>(name.size()), name.data());
+        return false;
+    }
+    spec->setter(*this, value);
+    return true;
+}
+
+void Object::set_data(std::string_view key, Value value) {
+    if (!m_data) {
+        if (!value.is_valid()) return;
+        m_data = std::make_unique<std::vector<std::pair<std::string, Value>>>();
+    }
+    auto it = std::find_if(m_data->begin(), m_data->end(), [&](const auto& slot) { return slot.first == key; });
+    if (!value.is_valid()) {
+        if (it != m_data->end()) m_data->erase(it);
+        return;
+    }
+    if (it != m_data->end())
+        it->second = std::move(value);
+    else
+        m_data->emplace_back(std::string(key), std::move(value));
+}
+
+const Value* Object::get_data(std::string_view key) const {
+    if (!m_data) return nullptr;
+    for (const auto& slot : *m_data)
+        if (slot.first == key) return &slot.second;
+    return nullptr;
+}
+
+std::optional<nlohmann::ordered_json> Object::serialize_property(const PropertySpec& property) const {
+    return Json::serialize_value(*this, property);
+}
+
+bool Object::deserialize_property(const PropertySpec& property, const nlohmann::ordered_json& node) {
+    return Json::deserialize_value(*this, property, node);
+}
+
+}  // namespace Ombrix::Core
+
+namespace Ombrix::Core {
+
+const TypeInfo& ListModelBase::static_type() {
+    static const TypeInfo& info = TypeInfo::define<ListModelBase, Object>("GListModel").abstract().build();
+    return info;
+}
+
+}  // namespace Ombrix::Core

@@ -1,0 +1,112 @@
+#include "providers/Core/text.hpp"
+
+#include <glib.h>
+#include <libintl.h>
+
+#include <charconv>
+#include <cmath>
+
+#include "providers/Core/glib.hpp"
+
+namespace Ombrix::Core {
+
+const char* tr(const char* msgid) { return dgettext("ombrix", msgid); }
+
+std::string vstrprintf(const char* format, va_list args) {
+    return take_string(g_strdup_vprintf(format, args));
+}
+
+std::string strprintf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string result = vstrprintf(format, args);
+    va_end(args);
+    return result;
+}
+
+std::string format_fixed(double value, int digits) {
+    if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    char buffer[400];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, digits);
+    if (ec != std::errc()) return {};
+    return std::string(buffer, end);
+}
+
+std::string format_double(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (ec != std::errc()) return {};
+    return std::string(buffer, end);
+}
+
+std::int64_t parse_atoi(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && g_ascii_isspace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::uint64_t magnitude = 0;
+    for (; i < text.size() && g_ascii_isdigit(text[i]); ++i) {
+        magnitude = magnitude * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    const auto value = static_cast<std::int64_t>(magnitude);
+    return negative ? -value : value;
+}
+
+std::int64_t parse_int64_auto(std::string_view text) {
+    const std::string copy(text);
+    return g_ascii_strtoll(copy.c_str(), nullptr, 0);
+}
+
+std::uint64_t parse_uint64_auto(std::string_view text) {
+    const std::string copy(text);
+    return g_ascii_strtoull(copy.c_str(), nullptr, 0);
+}
+
+std::int64_t parse_int64_dec(std::string_view text) {
+    const std::string copy(text);
+    return g_ascii_strtoll(copy.c_str(), nullptr, 10);
+}
+
+std::uint64_t parse_uint64_dec(std::string_view text) {
+    const std::string copy(text);
+    return g_ascii_strtoull(copy.c_str(), nullptr, 10);
+}
+
+double parse_double(std::string_view text) {
+    const std::string copy(text);
+    return g_ascii_strtod(copy.c_str(), nullptr);
+}
+
+float parse_float(std::string_view text) {
+    // Read as the nearest float, not as a double narrowed afterwards (which can round twice).
+    std::size_t i = 0;
+    while (i < text.size() && g_ascii_isspace(text[i])) ++i;
+    if (i < text.size() && text[i] == '+') ++i;
+    float value = 0.0f;
+    auto [ptr, ec] = std::from_chars(text.data() + i, text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range) return static_cast<float>(parse_double(text));
+    if (ec != std::errc()) return 0.0f;
+    (void)ptr;
+    return value;
+}
+
+std::string random_uuid() { return take_string(g_uuid_string_random()); }
+
+std::string random_uuid_upper() { return ascii_upper(random_uuid()); }
+
+std::string ascii_lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = g_ascii_tolower(c);
+    return out;
+}
+
+std::string ascii_upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = g_ascii_toupper(c);
+    return out;
+}
+
+}  // namespace Ombrix::Core

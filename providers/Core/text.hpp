@@ -1,0 +1,52 @@
+/// @file Text helpers: translation, locale-independent numbers, printf-style texts, UUIDs.
+#pragma once
+
+#include <glib.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "providers/providers_export.h"
+
+namespace Ombrix::Core {
+
+/// The message catalogue's translation of `msgid` in domain "ombrix".
+OMBRIX_PROVIDERS_EXPORT const char* tr(const char* msgid);
+
+/// printf-style formatting into a std::string (for %s, %d and friends; numbers with a decimal
+/// point go through `format_fixed` so the C locale never matters).
+OMBRIX_PROVIDERS_EXPORT std::string strprintf(const char* format, ...) G_GNUC_PRINTF(1, 2);
+OMBRIX_PROVIDERS_EXPORT std::string vstrprintf(const char* format, va_list args);
+
+/// `value` with `digits` digits after the point, always with '.' (the shape of C's "%f").
+OMBRIX_PROVIDERS_EXPORT std::string format_fixed(double value, int digits = 6);
+/// The shortest text that reads back as the same double ("%g"-like, locale-independent).
+OMBRIX_PROVIDERS_EXPORT std::string format_double(double value);
+
+/// C atoi: leading blanks, optional sign, decimal digits up to the first other character; 0 when none.
+OMBRIX_PROVIDERS_EXPORT std::int64_t parse_atoi(std::string_view text);
+/// Signed 64-bit with base detection (0x hexadecimal, leading 0 octal), locale-independent; 0 when none.
+OMBRIX_PROVIDERS_EXPORT std::int64_t parse_int64_auto(std::string_view text);
+/// Unsigned 64-bit with base detection, locale-independent; 0 when none.
+OMBRIX_PROVIDERS_EXPORT std::uint64_t parse_uint64_auto(std::string_view text);
+/// Decimal signed 64-bit, saturating like strtoll; 0 when none.
+OMBRIX_PROVIDERS_EXPORT std::int64_t parse_int64_dec(std::string_view text);
+/// Decimal unsigned 64-bit, saturating like strtoull; 0 when none.
+OMBRIX_PROVIDERS_EXPORT std::uint64_t parse_uint64_dec(std::string_view text);
+/// A double read locale-independently (g_ascii_strtod); 0 when none.
+OMBRIX_PROVIDERS_EXPORT double parse_double(std::string_view text);
+/// A single-precision float read locale-independently; 0 when none.
+OMBRIX_PROVIDERS_EXPORT float parse_float(std::string_view text);
+
+/// A fresh random version-4 UUID text, lower case (36 characters).
+OMBRIX_PROVIDERS_EXPORT std::string random_uuid();
+/// A fresh random version-4 UUID text, upper case.
+OMBRIX_PROVIDERS_EXPORT std::string random_uuid_upper();
+
+/// ASCII lower/upper case of `text`.
+OMBRIX_PROVIDERS_EXPORT std::string ascii_lower(std::string_view text);
+OMBRIX_PROVIDERS_EXPORT std::string ascii_upper(std::string_view text);
+
+}  // namespace Ombrix::Core
