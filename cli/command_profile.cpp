@@ -1,0 +1,99 @@
+// ombrix profile add|list|show|remove: the profile file.
+#include <iostream>
+
+#include "commands.hpp"
+#include "providers/Core/json.hpp"
+
+namespace Ombrix::Cli {
+
+using Providers::Contracts::Server;
+
+namespace {
+
+struct AddOptions {
+    std::string name;
+    std::string host;
+    unsigned port = 3306;
+    std::string user;
+    std::string password;
+    std::string database;
+};
+
+void save(const Providers::Contracts::ServerSetting& setting) {
+    if (auto saved = setting.save(); !saved)
+        throw Failure("cannot write the profile file " + setting.get_filename() + ": " + saved.error().message);
+}
+
+}  // namespace
+
+void add_profile_commands(CLI::App& app, Context& context) {
+    auto* profile = app.add_subcommand("profile", "Manage connection profiles");
+    profile->require_subcommand(1);
+
+    auto add_options = std::make_shared<AddOptions>();
+    auto* add = profile->add_subcommand("add", "Add a MariaDB profile");
+    add->add_option("NAME", add_options->name, "Profile name")->required();
+    add->add_option("--host", add_options->host, "Server host")->required();
+    add->add_option("--port", add_options->port, "Server port")->check(CLI::Range(1, 65535));
+    add->add_option("--user", add_options->user, "Login name")->required();
+    add->add_option("--password", add_options->password, "Login password");
+    add->add_option("--database", add_options->database, "Initial database");
+    add->callback([&context, add_options] {
+        auto setting = context.load_profiles();
+        if (find_profile(*setting, add_options->name))
+            throw Failure("a profile named \"" + add_options->name + "\" already exists");
+        auto server = Server::new_with_provider("MariaDB");
+        server->set_title(add_options->name);
+        server->set_host(add_options->host);
+        server->set_port(add_options->port);
+        server->set_username(add_options->user);
+        server->set_password(add_options->password);
+        server->set_initial(add_options->database);
+        setting->append(server, "", "");
+        save(*setting);
+        std::cout << "Added profile \"" << add_options->name << "\" (" << server->get_uuid() << ")\n";
+    });
+
+    auto* list = profile->add_subcommand("list", "List the profiles, one name per line");
+    list->callback([&context] {
+        for (const auto& server : context.load_profiles()->unite_servers()) std::cout << server->get_title() << "\n";
+    });
+
+    auto show_name = std::make_shared<std::string>();
+    auto* show = profile->add_subcommand("show", "Print a profile as JSON");
+    show->add_option("NAME", *show_name, "Profile name")->required();
+    show->callback([&context, show_name] {
+        auto server = find_profile(*context.load_profiles(), *show_name);
+        if (!server) throw Failure("no profile named \"" + *show_name + "\"");
+        std::cout << Core::Json::to_pretty(Core::Json::serialize(*server)) << "\n";
+    });
+
+    auto remove_name = std::make_shared<std::string>();
+    auto* remove = profile->add_subcommand("remove", "Remove a profile");
+    remove->add_option("NAME", *remove_name, "Profile name")->required();
+    remove->callback([&context, remove_name] {
+        auto setting = context.load_profiles();
+        bool removed = false;
+        // A profile may sit in a group or an organization: remove it from whichever list holds it.
+        auto drop_from = [&](Providers::Contracts::ServerList& list) {
+            for (const auto& server : list.items()) {
+                if (server->get_title() == *remove_name) {
+                    list.remove(server);
+                    removed = true;
+                    return;
+                }
+            }
+        };
+        drop_from(*setting->get_servers());
+        for (const auto& group : *setting->get_groups())
+            if (!removed) drop_from(*group->get_servers());
+        for (const auto& organization : *setting->get_organizations())
+            for (const auto& group : *organization->get_groups())
+                if (!removed) drop_from(*group->get_servers());
+        if (!removed) throw Failure("no profile named \"" + *remove_name + "\"");
+        save(*setting);
+        std::cout << "Removed profile \"" << *remove_name << "\"\n";
+    });
+}
+
+}  // namespace Ombrix::Cli

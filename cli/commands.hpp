@@ -1,0 +1,13 @@
+/// @file The commands of the command-line client, each group registered on the application.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "context.hpp"
+
+namespace Ombrix::Cli {
+
+void add_profile_commands(CLI::App& app, Context& context);
+void add_demo_command(CLI::App& app, Context& context);
+
+}  // namespace Ombrix::Cli

@@ -1,0 +1,50 @@
+/// @file What every command of the command-line client shares: global options, profiles, the sandbox.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "providers/Contracts/face_server.hpp"
+
+namespace Ombrix::Cli {
+
+/// A failure to report as one line ("ombrix: <message>") with a non-zero exit.
+class Failure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// The settings of a running sandbox server.
+struct SandboxInfo {
+    std::string host;
+    unsigned port = 0;
+    std::string user;
+    std::string password;
+    std::string dir;
+};
+
+/// Global options and the services commands need.
+struct Context {
+    std::string profiles_file;  ///< --profiles; the user's config folder by default
+    std::string log_dir;        ///< --log-dir
+    bool verbose = false;       ///< --verbose
+
+    /// The profile file to use.
+    std::string profiles_path() const;
+    /// The profile tree, created empty (and saved) when the file does not exist yet.
+    std::shared_ptr<Providers::Contracts::ServerSetting> load_profiles() const;
+    /// The profile titled `name`; with an empty name the embedded sandbox (started on demand).
+    std::shared_ptr<Providers::Contracts::Server> resolve_profile(const std::string& name) const;
+};
+
+/// The profile titled `title` in `setting`, or null.
+std::shared_ptr<Providers::Contracts::Server> find_profile(const Providers::Contracts::ServerSetting& setting,
+                                                           const std::string& title);
+
+/// Starts the sandbox server when none is running and returns its settings.
+SandboxInfo ensure_sandbox();
+/// A MariaDB profile titled `title` for the sandbox.
+std::shared_ptr<Providers::Contracts::Server> sandbox_profile(const SandboxInfo& sandbox, const std::string& title);
+
+}  // namespace Ombrix::Cli
