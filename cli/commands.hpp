@@ -9,5 +9,6 @@ namespace Ombrix::Cli {
 
 void add_profile_commands(CLI::App& app, Context& context);
 void add_demo_command(CLI::App& app, Context& context);
+void add_query_command(CLI::App& app, Context& context);
 
 }  // namespace Ombrix::Cli

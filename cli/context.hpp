@@ -15,6 +15,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+/// A failure the database reported, printed as it stands ("MariaDB error <code>: <message>").
+class DatabaseFailure : public Failure {
+public:
+    using Failure::Failure;
+};
+
 /// The settings of a running sandbox server.
 struct SandboxInfo {
     std::string host;

@@ -1,4 +1,6 @@
 // ombrix: the command-line client of the Ombrix back end.
+#include <glib.h>
+
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -6,6 +8,15 @@
 #include "commands.hpp"
 #include "context.hpp"
 #include "solvane/Foundation/version.hpp"
+
+namespace {
+
+void log_handler(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data) {
+    const auto* context = static_cast<const Ombrix::Cli::Context*>(data);
+    if ((level & G_LOG_LEVEL_CRITICAL) || context->verbose) g_log_default_handler(domain, level, message, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace Ombrix::Cli;
@@ -21,6 +32,11 @@ int main(int argc, char** argv) {
 
     add_profile_commands(app, context);
     add_demo_command(app, context);
+    add_query_command(app, context);
+
+    // The libraries' developer diagnostics go to the GLib log: shown with --verbose only, except
+    // criticals, which are programming errors worth seeing.
+    g_log_set_handler("Ombrix", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK & ~G_LOG_LEVEL_ERROR), log_handler, &context);
 
     try {
         app.parse(argc, argv);
@@ -37,6 +53,9 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         std::cerr << "ombrix: " << e.what() << "\n";
         return e.get_exit_code() ? e.get_exit_code() : 2;
+    } catch (const DatabaseFailure& e) {
+        if (*e.what()) std::cerr << e.what() << "\n";
+        return 1;
     } catch (const Failure& e) {
         std::cerr << "ombrix: " << e.what() << "\n";
         return 1;

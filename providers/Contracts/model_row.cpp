@@ -6,6 +6,12 @@ RowModel::RowModel() : m_values(ValueList::create()) {}
 
 std::shared_ptr<RowModel> RowModel::create() { return std::shared_ptr<RowModel>(new RowModel()); }
 
+std::shared_ptr<RowModel> RowModel::create(std::vector<ValuePtr> values) {
+    auto row = create();
+    row->m_values = ValueList::create(std::move(values));
+    return row;
+}
+
 const Core::TypeInfo& RowModel::static_type() {
     static const Core::TypeInfo& info =
         Core::TypeInfo::define<RowModel, Core::Object>("OmbrixProvidersContractsRowModel")

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "providers/Contracts/data_type.hpp"
 #include "providers/Contracts/value_object.hpp"
@@ -16,6 +17,8 @@ class OMBRIX_PROVIDERS_EXPORT RowModel : public Core::Object {
 public:
     /// Version INITIAL, no values.
     static std::shared_ptr<RowModel> create();
+    /// A row holding `values` (version INITIAL).
+    static std::shared_ptr<RowModel> create(std::vector<ValuePtr> values);
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
 

@@ -4,6 +4,7 @@
 
 #include "providers/Core/file.hpp"
 #include "providers/Core/glib.hpp"
+#include "providers/Core/text.hpp"
 
 namespace Ombrix::Providers::Contracts {
 
@@ -24,16 +25,7 @@ const Core::TypeInfo& ValueBinary::static_type() {
 }
 OMBRIX_REGISTER_TYPE(ValueBinary);
 
-std::string ValueBinary::to_hexadecimal() const {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string hex;
-    hex.resize(m_value.size() * 2);
-    for (std::size_t i = 0; i < m_value.size(); ++i) {
-        hex[2 * i] = digits[m_value[i] >> 4];
-        hex[2 * i + 1] = digits[m_value[i] & 0x0F];
-    }
-    return hex;
-}
+std::string ValueBinary::to_hexadecimal() const { return Core::hex_upper(m_value.data(), m_value.size()); }
 
 std::string ValueBinary::to_string() const {
     if (m_value.empty()) return {};

@@ -9,6 +9,25 @@ std::shared_ptr<ValueGeometry> ValueGeometry::create(std::string_view text) {
     return std::shared_ptr<ValueGeometry>(new ValueGeometry(std::string(text)));
 }
 
+std::shared_ptr<ValueGeometry> ValueGeometry::create_from_bytes(const std::uint8_t* data, std::size_t length) {
+    auto value = create(data && length ? std::string_view(reinterpret_cast<const char*>(data), length) : "");
+    value->m_binary = true;
+    return value;
+}
+
+std::string ValueGeometry::to_hexadecimal() const { return Core::hex_upper(m_value.data(), m_value.size()); }
+
+Core::Value ValueGeometry::to_value() const {
+    if (m_binary) return Core::Value::from_bytes(to_bytes());
+    return Core::Value::from_string(m_value);
+}
+
+ValuePtr ValueGeometry::clone() const {
+    auto copy = create(m_value);
+    copy->m_binary = m_binary;
+    return copy;
+}
+
 const Core::TypeInfo& ValueGeometry::static_type() {
     static const Core::TypeInfo& info =
         Core::TypeInfo::define<ValueGeometry, ValueObject>("OmbrixProvidersContractsValueGeometry")

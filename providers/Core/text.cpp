@@ -93,6 +93,17 @@ float parse_float(std::string_view text) {
     return value;
 }
 
+std::string hex_upper(const void* data, std::size_t length) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::string hex(length * 2, '0');
+    for (std::size_t i = 0; i < length; ++i) {
+        hex[2 * i] = digits[bytes[i] >> 4];
+        hex[2 * i + 1] = digits[bytes[i] & 0x0F];
+    }
+    return hex;
+}
+
 std::string random_uuid() { return take_string(g_uuid_string_random()); }
 
 std::string random_uuid_upper() { return ascii_upper(random_uuid()); }

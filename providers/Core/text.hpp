@@ -4,6 +4,7 @@
 #include <glib.h>
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -39,6 +40,9 @@ OMBRIX_PROVIDERS_EXPORT std::uint64_t parse_uint64_dec(std::string_view text);
 OMBRIX_PROVIDERS_EXPORT double parse_double(std::string_view text);
 /// A single-precision float read locale-independently; 0 when none.
 OMBRIX_PROVIDERS_EXPORT float parse_float(std::string_view text);
+
+/// Each byte as two upper-case hexadecimal digits, no separators ("" for no bytes).
+OMBRIX_PROVIDERS_EXPORT std::string hex_upper(const void* data, std::size_t length);
 
 /// A fresh random version-4 UUID text, lower case (36 characters).
 OMBRIX_PROVIDERS_EXPORT std::string random_uuid();

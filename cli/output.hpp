@@ -1,0 +1,18 @@
+/// @file Printing result models and errors the same way in every command.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "providers/Contracts/model_table.hpp"
+#include "providers/Core/error.hpp"
+
+namespace Ombrix::Cli {
+
+/// Prints a header line of column names and one line per row, columns aligned, NULL as "NULL".
+void print_grid(std::ostream& out, const Providers::Contracts::TableModel& model);
+/// "MariaDB error <code>: <message>" for the provider's errors, "<domain> error ..." for others.
+std::string describe_error(const Core::Error& error);
+
+}  // namespace Ombrix::Cli

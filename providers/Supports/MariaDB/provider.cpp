@@ -1,0 +1,370 @@
+#include "providers/Supports/MariaDB/provider.hpp"
+
+#include <glib.h>
+#include <mysql.h>
+
+#include <functional>
+
+#include "providers/Contracts/value_scalar.hpp"
+#include "providers/Core/text.hpp"
+
+namespace Ombrix::Providers::Supports {
+
+using Contracts::TableModel;
+using Contracts::ValuePtr;
+
+namespace {
+
+constexpr unsigned long kClientFlags = CLIENT_FOUND_ROWS | CLIENT_CONNECT_WITH_DB | CLIENT_PROTOCOL_41 |
+                                       CLIENT_INTERACTIVE | CLIENT_MULTI_STATEMENTS | CLIENT_REMEMBER_OPTIONS;
+static_assert(kClientFlags == 0x8001060A);
+
+constexpr const char* kNoData = "No data return by non-select statement";
+
+const char* or_null(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+
+}  // namespace
+
+std::shared_ptr<MariaDBProvider> MariaDBProvider::create() {
+    static std::once_flag library_init;
+    std::call_once(library_init, [] { mysql_server_init(0, nullptr, nullptr); });
+    return std::shared_ptr<MariaDBProvider>(new MariaDBProvider());
+}
+
+MariaDBProvider::~MariaDBProvider() {
+    std::lock_guard lock(m_mutex);
+    if (m_mysql) mysql_close(m_mysql);
+}
+
+const Core::TypeInfo& MariaDBProvider::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<MariaDBProvider, Core::Object>("OmbrixProvidersSupportsMariaDBProvider")
+            .property("is-opened", &MariaDBProvider::get_is_opened, nullptr, false, Core::Readable)
+            .build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(MariaDBProvider);
+
+Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& server, std::string_view) {
+    OMBRIX_RETURN_VAL_IF_NULL(server, Core::fail("MariaDB", -1, "server != NULL"));
+    std::lock_guard lock(m_mutex);
+    if (m_mysql) {
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+    }
+    MYSQL* mysql = mysql_init(nullptr);
+    if (!mysql) return Core::fail("MariaDB", -1, "Cannot create MYSQL object.");
+    m_mysql = mysql;
+    m_charset.clear();
+
+    auto check = [&](int rc) -> Core::Status {
+        if (auto error = raise_error(mysql, rc)) return Core::fail(std::move(*error));
+        return {};
+    };
+    const unsigned enabled = 1;
+    const unsigned timeout = 3600;
+    const unsigned long largest = 4294967295UL;
+    const unsigned protocol = 0;
+    // The plug-in folder is the client library's own on this platform: no MYSQL_PLUGIN_DIR is set.
+    const std::function<int()> options[] = {
+        [&] { return mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4"); },
+        [&] { return mysql_options4(mysql, MYSQL_OPT_CONNECT_ATTR_ADD, "program_name", "ombrix"); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &enabled); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &timeout); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &timeout); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &largest); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_NET_BUFFER_LENGTH, &largest); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_PROTOCOL, &protocol); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_TLS_VERSION, "TLSv1,TLSv1.1,TLSv1.2,TLSv1.3"); },
+    };
+    for (const auto& option : options) {
+        if (auto status = check(option()); !status) return status;
+    }
+
+    unsigned long flags = kClientFlags;
+    if (server->get_ssl_using()) {
+        mysql_ssl_set(mysql, or_null(server->get_ssl_key_file()), or_null(server->get_ssl_cert_file()),
+                      or_null(server->get_ssl_ca_file()), nullptr, nullptr);
+        // TLS was asked for: never fall back to a plain connection.
+        const my_bool enforce = 1;
+        if (auto status = check(mysql_options(mysql, MYSQL_OPT_SSL_ENFORCE, &enforce)); !status) return status;
+        // The key's passphrase goes to the TLS layer as a passphrase, not as a cipher list.
+        if (!server->get_ssl_password().empty()) {
+            if (auto status = check(mysql_options(mysql, MARIADB_OPT_TLS_PASSPHRASE, server->get_ssl_password().c_str()));
+                !status)
+                return status;
+        }
+        flags |= CLIENT_SSL;
+    } else {
+        mysql_ssl_set(mysql, nullptr, nullptr, nullptr, nullptr, nullptr);
+    }
+
+    const std::string database = server->get_initial().empty() ? "mysql" : server->get_initial();
+    mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    auto connect = [&] {
+        return mysql_real_connect(mysql, server->get_host().c_str(), server->get_username().c_str(),
+                                  server->get_password().c_str(), database.c_str(), server->get_port(), nullptr,
+                                  flags) != nullptr;
+    };
+    std::string charset = "utf8mb4";
+    if (!connect()) {
+        if (mysql_errno(mysql) != 2019) {
+            if (auto error = raise_error(mysql, -1)) return Core::fail(std::move(*error));
+            return Core::fail("MariaDB", -1, "Cannot connect to the server.");
+        }
+        // The client cannot use utf8mb4: once more with utf8.
+        mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8");
+        charset = "utf8";
+        if (!connect()) {
+            if (auto error = raise_error(mysql, -2)) return Core::fail(std::move(*error));
+            return Core::fail("MariaDB", -1, "Cannot connect to the server.");
+        }
+    }
+    if (mysql_get_server_version(mysql) <= 40099) {
+        mysql_close(mysql);
+        m_mysql = nullptr;
+        return Core::fail("MariaDB", -1, "Servers older than version 4.1 are not supported.");
+    }
+    m_charset = charset;
+
+    const my_bool reconnect = 1;
+    if (auto status = check(mysql_options(mysql, MYSQL_OPT_RECONNECT, &reconnect)); !status) return status;
+    auto names = execute_affect(charset == "utf8" ? "SET NAMES 'utf8'" : "SET NAMES 'utf8mb4'");
+    if (!names) return Core::fail(names.error());
+    return {};
+}
+
+void MariaDBProvider::close() {
+    std::lock_guard lock(m_mutex);
+    if (m_mysql) {
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+    }
+    g_debug("Connection closed.");
+}
+
+bool MariaDBProvider::get_is_opened() const {
+    std::lock_guard lock(m_mutex);
+    return m_mysql && mysql_ping(m_mysql) == 0;
+}
+
+std::string MariaDBProvider::get_charset() const {
+    std::lock_guard lock(m_mutex);
+    return m_charset;
+}
+
+unsigned long MariaDBProvider::get_server_version() const {
+    std::lock_guard lock(m_mutex);
+    return m_mysql ? mysql_get_server_version(m_mysql) : 0;
+}
+
+std::string MariaDBProvider::get_server_info() const {
+    std::lock_guard lock(m_mutex);
+    const char* info = m_mysql ? mysql_get_server_info(m_mysql) : nullptr;
+    return info ? info : "";
+}
+
+Core::Status MariaDBProvider::require_open() const {
+    if (!m_mysql) return Core::fail("MariaDB", -1, "The connection is not open.");
+    return {};
+}
+
+Core::Error MariaDBProvider::client_error(const char* message) const {
+    if (auto error = raise_error(m_mysql, -1)) return *error;
+    return Core::Error{"MariaDB", -1, message};
+}
+
+Core::Status MariaDBProvider::drain_results() {
+    Core::Status first;
+    while (mysql_more_results(m_mysql)) {
+        const int rc = mysql_next_result(m_mysql);
+        if (rc > 0) {
+            if (auto error = raise_error(m_mysql, rc); error && first) first = Core::fail(std::move(*error));
+            break;
+        }
+        if (rc != 0) break;
+        if (MYSQL_RES* result = mysql_store_result(m_mysql)) {
+            mysql_free_result(result);
+        } else if (mysql_field_count(m_mysql) != 0) {
+            if (auto error = raise_error(m_mysql, -1); error && first) first = Core::fail(std::move(*error));
+            break;
+        }
+    }
+    return first;
+}
+
+Core::Status MariaDBProvider::query(std::string_view statement) {
+    if (auto open = require_open(); !open) return open;
+    // Whatever an earlier call left pending is not this call's business.
+    (void)drain_results();
+    const int rc = mysql_real_query(m_mysql, statement.data(), statement.size());
+    if (auto error = raise_error(m_mysql, rc)) return Core::fail(std::move(*error));
+    if (rc != 0) return Core::fail("MariaDB", -1, "The statement failed.");
+    return {};
+}
+
+Core::Result<std::shared_ptr<TableModel>> MariaDBProvider::fill_model(const std::shared_ptr<MariaDBReader>& reader) {
+    auto model = TableModel::create();
+    const auto count = static_cast<std::uint16_t>(reader->get_field_count());
+    if (count == 0) return model;
+    const auto& rows = model->get_rows();
+    while (true) {
+        auto more = reader->read();
+        if (!more) return Core::fail(more.error());
+        if (!*more) break;
+        std::vector<ValuePtr> values;
+        values.reserve(count);
+        for (std::uint16_t j = 0; j < count; ++j) {
+            auto value = reader->get_value(j);
+            if (!value) return Core::fail(value.error());
+            values.push_back(std::move(*value));
+        }
+        rows->append(Contracts::RowModel::create(std::move(values)));
+    }
+    // Sizes are the longest cells of this result, known once every row has been read.
+    const auto& columns = model->get_columns();
+    for (std::uint16_t i = 0; i < count; ++i)
+        columns->append(Contracts::ColumnModel::new_full_size(reader->get_name(i), reader->get_data_type(i),
+                                                              reader->get_size(i)));
+    reader->close();
+    return model;
+}
+
+Core::Result<std::int64_t> MariaDBProvider::execute_affect(std::string_view statement, bool) {
+    std::lock_guard lock(m_mutex);
+    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
+    const auto affected = static_cast<std::int64_t>(mysql_affected_rows(m_mysql));
+    if (MYSQL_RES* result = mysql_store_result(m_mysql)) mysql_free_result(result);
+    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    return affected;
+}
+
+Core::Result<std::shared_ptr<TableModel>> MariaDBProvider::execute_model(std::string_view statement, bool) {
+    std::lock_guard lock(m_mutex);
+    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
+    // The rows are read as they arrive: the whole model is built anyway, and streaming lets the
+    // server send while the values are made, without a second copy of the result in memory.
+    MYSQL_RES* result = mysql_use_result(m_mysql);
+    if (!result) {
+        if (mysql_field_count(m_mysql) != 0) return Core::fail(client_error(kNoData));
+        (void)drain_results();
+        return Core::fail("MariaDB", -1, kNoData);
+    }
+    auto model = fill_model(MariaDBReader::create_streamed(result, m_mysql));
+    if (!model) {
+        (void)drain_results();
+        return model;
+    }
+    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    return model;
+}
+
+Core::Result<ValuePtr> MariaDBProvider::execute_scalar(std::string_view statement, bool) {
+    std::lock_guard lock(m_mutex);
+    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
+    ValuePtr value;
+    if (MYSQL_RES* stored = mysql_store_result(m_mysql)) {
+        auto reader = MariaDBReader::create(stored);
+        if (reader->get_field_count() > 0) {
+            auto row = reader->read();
+            if (!row) return Core::fail(row.error());
+            if (*row) {
+                auto first = reader->get_value(0);
+                if (!first) return Core::fail(first.error());
+                value = std::move(*first);
+            }
+        }
+    } else if (mysql_field_count(m_mysql) != 0) {
+        return Core::fail(client_error("The result could not be read."));
+    }
+    // Read after the result is stored, so a SELECT without rows counts 0 rather than "no count".
+    if (!value) value = Contracts::ValueUInt64::create(mysql_affected_rows(m_mysql));
+    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    return value;
+}
+
+Core::Result<std::vector<std::shared_ptr<Core::Object>>> MariaDBProvider::execute_statements(
+    std::string_view statements, bool) {
+    std::lock_guard lock(m_mutex);
+    if (auto sent = query(statements); !sent) return Core::fail(sent.error());
+    std::vector<std::shared_ptr<Core::Object>> results;
+    while (true) {
+        if (MYSQL_RES* stored = mysql_store_result(m_mysql)) {
+            auto model = fill_model(MariaDBReader::create(stored));
+            if (!model) {
+                (void)drain_results();
+                return Core::fail(model.error());
+            }
+            results.push_back(std::move(*model));
+        } else if (mysql_field_count(m_mysql) != 0) {
+            results.push_back(Contracts::ValueError::create(static_cast<std::int32_t>(mysql_errno(m_mysql)),
+                                                            mysql_error(m_mysql)));
+            break;
+        } else {
+            results.push_back(Contracts::ValueUInt64::create(mysql_affected_rows(m_mysql)));
+        }
+        const int rc = mysql_next_result(m_mysql);
+        if (rc > 0) {
+            // A later statement failed: it is this batch's result, not the next call's surprise.
+            results.push_back(Contracts::ValueError::create(static_cast<std::int32_t>(mysql_errno(m_mysql)),
+                                                            mysql_error(m_mysql)));
+            break;
+        }
+        if (rc != 0) break;
+    }
+    (void)drain_results();
+    return results;
+}
+
+Core::Result<std::shared_ptr<Contracts::IDataReader>> MariaDBProvider::execute_reader(std::string_view statement) {
+    std::lock_guard lock(m_mutex);
+    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
+    MYSQL_RES* stored = mysql_store_result(m_mysql);
+    if (!stored) {
+        if (mysql_field_count(m_mysql) != 0) return Core::fail(client_error(kNoData));
+        (void)drain_results();
+        return Core::fail("MariaDB", -1, kNoData);
+    }
+    auto reader = MariaDBReader::create(stored);
+    if (reader->get_field_count() == 0) return Core::fail("MariaDB", -1, kNoData);
+    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    return std::static_pointer_cast<Contracts::IDataReader>(reader);
+}
+
+Core::Result<bool> MariaDBProvider::transaction() {
+    std::lock_guard lock(m_mutex);
+    if (auto open = require_open(); !open) return Core::fail(open.error());
+    if (mysql_autocommit(m_mysql, 0) != 0) {
+        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+        return false;
+    }
+    return true;
+}
+
+Core::Status MariaDBProvider::commit() {
+    std::lock_guard lock(m_mutex);
+    if (auto open = require_open(); !open) return open;
+    if (mysql_commit(m_mysql) != 0) {
+        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+    }
+    // The transaction is over: later statements commit on their own again.
+    if (mysql_autocommit(m_mysql, 1) != 0) {
+        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+    }
+    return {};
+}
+
+Core::Status MariaDBProvider::rollback() {
+    std::lock_guard lock(m_mutex);
+    if (auto open = require_open(); !open) return open;
+    if (mysql_rollback(m_mysql) != 0) {
+        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+    }
+    if (mysql_autocommit(m_mysql, 1) != 0) {
+        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+    }
+    return {};
+}
+
+}  // namespace Ombrix::Providers::Supports

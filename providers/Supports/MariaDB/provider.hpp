@@ -1,0 +1,79 @@
+/// @file The MariaDB provider: one client connection that runs SQL and returns models and values.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "providers/Contracts/face_provider.hpp"
+#include "providers/Supports/MariaDB/reader.hpp"
+
+namespace Ombrix::Providers::Supports {
+
+/// A connection to a MariaDB (or MySQL) server through the client library. Every operation holds
+/// the provider's recursive mutex for its whole run, so calls from several threads run one after
+/// another. Failures are errors of domain "MariaDB": the client's error numbers, or -1 for the
+/// provider's own (calls on a closed provider among them).
+class OMBRIX_PROVIDERS_EXPORT MariaDBProvider final : public Core::Object,
+                                                      public IMariaDBError,
+                                                      public Contracts::IProvider {
+public:
+    static std::shared_ptr<MariaDBProvider> create();
+    ~MariaDBProvider() override;
+
+    static const Core::TypeInfo& static_type();
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    /// Connects with the profile's settings (TLS files and key passphrase when `ssl-using`), to its
+    /// `initial` database or "mysql"; falls back to utf8 when the client cannot use utf8mb4.
+    [[nodiscard]] Core::Status open(const std::shared_ptr<Contracts::Server>& server,
+                                    std::string_view connection_string) override;
+    void close() override;
+    /// Every row of the first result set; later results of the text are drained and their first
+    /// error reported.
+    [[nodiscard]] Core::Result<std::shared_ptr<Contracts::TableModel>> execute_model(std::string_view statement,
+                                                                                     bool flag = false) override;
+    [[nodiscard]] Core::Result<std::int64_t> execute_affect(std::string_view statement, bool flag = false) override;
+    [[nodiscard]] Core::Result<Contracts::ValuePtr> execute_scalar(std::string_view statement,
+                                                                   bool flag = false) override;
+    /// One object per statement of the text; a failing statement adds a ValueError and ends the batch.
+    [[nodiscard]] Core::Result<std::vector<std::shared_ptr<Core::Object>>> execute_statements(
+        std::string_view statements, bool flag = false) override;
+    /// A reader over a stored result: it stays readable whatever the provider runs next.
+    [[nodiscard]] Core::Result<std::shared_ptr<Contracts::IDataReader>> execute_reader(
+        std::string_view statement) override;
+    /// Switches autocommit off until the next commit or rollback.
+    [[nodiscard]] Core::Result<bool> transaction() override;
+    /// Commits and switches autocommit back on.
+    [[nodiscard]] Core::Status commit() override;
+    /// Rolls back and switches autocommit back on.
+    [[nodiscard]] Core::Status rollback() override;
+    /// Whether the connection answers a ping.
+    bool get_is_opened() const override;
+
+    /// The character set the connection uses ("utf8mb4", or "utf8" after the fallback).
+    std::string get_charset() const;
+    /// The server's version number (major * 10000 + minor * 100 + patch); 0 when closed.
+    unsigned long get_server_version() const;
+    /// The server's version text ("10.11.6-MariaDB"); "" when closed.
+    std::string get_server_info() const;
+
+private:
+    MariaDBProvider() = default;
+    /// An error unless a connection is open.
+    Core::Status require_open() const;
+    /// Reads the results that earlier statements of a text left pending; the first error is returned.
+    Core::Status drain_results();
+    /// Sends `statement` after draining what earlier calls left.
+    Core::Status query(std::string_view statement);
+    /// The client's error, or -1 with `message` when the client reports none.
+    Core::Error client_error(const char* message) const;
+    /// A model of every row of `result` (freed here).
+    Core::Result<std::shared_ptr<Contracts::TableModel>> fill_model(const std::shared_ptr<MariaDBReader>& reader);
+
+    mutable std::recursive_mutex m_mutex;
+    st_mysql* m_mysql = nullptr;
+    std::string m_charset;
+};
+
+}  // namespace Ombrix::Providers::Supports
