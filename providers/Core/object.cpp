@@ -88,7 +88,21 @@ const TypeInfo* TypeInfo::lookup(std::type_index type) {
     return it == reg.by_type.end() ? nullptr : it->second;
 }
 
+struct Object::Extras {
+    NotifySignal notify;
+    std::vector<std::pair<std::string, Value>> data;
+};
+
+Object::Object() = default;
+
 Object::~Object() = default;
+
+Object::NotifySignal& Object::signal_notify() {
+    if (!m_extras) m_extras = std::make_unique<Extras>();
+    return m_extras->notify;
+}
+
+void Object::emit_notify(std::string_view property_name) { m_extras->notify.emit(property_name); }
 
 const TypeInfo& Object::static_type() {
     static const TypeInfo& info = TypeInfo::define<Object, Object>("GObject").abstract().build();
@@ -117,24 +131,25 @@ bool Object::set_property(std::string_view name, const Value& value) {
 }
 
 void Object::set_data(std::string_view key, Value value) {
-    if (!m_data) {
+    if (!m_extras) {
         if (!value.is_valid()) return;
-        m_data = std::make_unique<std::vector<std::pair<std::string, Value>>>();
+        m_extras = std::make_unique<Extras>();
     }
-    auto it = std::find_if(m_data->begin(), m_data->end(), [&](const auto& slot) { return slot.first == key; });
+    auto& data = m_extras->data;
+    auto it = std::find_if(data.begin(), data.end(), [&](const auto& slot) { return slot.first == key; });
     if (!value.is_valid()) {
-        if (it != m_data->end()) m_data->erase(it);
+        if (it != data.end()) data.erase(it);
         return;
     }
-    if (it != m_data->end())
+    if (it != data.end())
         it->second = std::move(value);
     else
-        m_data->emplace_back(std::string(key), std::move(value));
+        data.emplace_back(std::string(key), std::move(value));
 }
 
 const Value* Object::get_data(std::string_view key) const {
-    if (!m_data) return nullptr;
-    for (const auto& slot : *m_data)
+    if (!m_extras) return nullptr;
+    for (const auto& slot : m_extras->data)
         if (slot.first == key) return &slot.second;
     return nullptr;
 }

@@ -251,8 +251,11 @@ public:
     bool set_property(std::string_view name, const Value& value);
 
     /// Emitted with the property name after a property really changed.
-    NotifySignal& signal_notify() { return m_notify; }
-    void notify(std::string_view property_name) { m_notify.emit(property_name); }
+    NotifySignal& signal_notify();
+    /// Emits `notify` for `property_name` (nothing to do while nobody listens).
+    void notify(std::string_view property_name) {
+        if (m_extras) emit_notify(property_name);
+    }
 
     /// Attaches a value under `key`; an invalid value removes the slot.
     void set_data(std::string_view key, Value value);
@@ -275,7 +278,7 @@ public:
     }
 
 protected:
-    Object() = default;
+    Object();
 
     /// Stores `value` into `field` and notifies `name` only when it differs.
     template <class F, class V>
@@ -287,8 +290,12 @@ protected:
     }
 
 private:
-    NotifySignal m_notify;
-    std::unique_ptr<std::vector<std::pair<std::string, Value>>> m_data;
+    /// What most objects never use (listeners, data slots) lives behind one pointer, made on first
+    /// use: result models hold millions of values, and each should stay small.
+    struct Extras;
+    void emit_notify(std::string_view property_name);
+
+    std::unique_ptr<Extras> m_extras;
 };
 
 /// Builds a TypeInfo; `build()` registers it and returns the registered, immortal record.

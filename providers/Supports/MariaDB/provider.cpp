@@ -205,28 +205,7 @@ Core::Status MariaDBProvider::query(std::string_view statement) {
 }
 
 Core::Result<std::shared_ptr<TableModel>> MariaDBProvider::fill_model(const std::shared_ptr<MariaDBReader>& reader) {
-    auto model = TableModel::create();
-    const auto count = static_cast<std::uint16_t>(reader->get_field_count());
-    if (count == 0) return model;
-    const auto& rows = model->get_rows();
-    while (true) {
-        auto more = reader->read();
-        if (!more) return Core::fail(more.error());
-        if (!*more) break;
-        std::vector<ValuePtr> values;
-        values.reserve(count);
-        for (std::uint16_t j = 0; j < count; ++j) {
-            auto value = reader->get_value(j);
-            if (!value) return Core::fail(value.error());
-            values.push_back(std::move(*value));
-        }
-        rows->append(Contracts::RowModel::create(std::move(values)));
-    }
-    // Sizes are the longest cells of this result, known once every row has been read.
-    const auto& columns = model->get_columns();
-    for (std::uint16_t i = 0; i < count; ++i)
-        columns->append(Contracts::ColumnModel::new_full_size(reader->get_name(i), reader->get_data_type(i),
-                                                              reader->get_size(i)));
+    auto model = reader->read_model();
     reader->close();
     return model;
 }

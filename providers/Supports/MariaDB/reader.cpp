@@ -375,12 +375,9 @@ std::string MariaDBReader::get_set(std::uint16_t index) const { return get_strin
 
 std::string MariaDBReader::get_json(std::uint16_t index) const { return get_string(index); }
 
-Core::Result<ValuePtr> MariaDBReader::get_value(std::uint16_t index) const {
-    OMBRIX_RETURN_VAL_IF_FAIL(m_row && index < m_field_count, Core::fail("MariaDB", -1, "no current row"));
-    if (!m_row[index]) return Contracts::ValueNull::create();
-    const std::string_view text = cell(index);
+ValuePtr MariaDBReader::decode_cell(DataType type, std::string_view text) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    switch (get_data_type(index)) {
+    switch (type) {
         case DataType::INT8: return Contracts::ValueInt8::create(static_cast<std::int8_t>(parse_signed(text)));
         case DataType::INT16: return Contracts::ValueInt16::create(static_cast<std::int16_t>(parse_signed(text)));
         case DataType::INT32: return Contracts::ValueInt32::create(static_cast<std::int32_t>(parse_signed(text)));
@@ -407,6 +404,49 @@ Core::Result<ValuePtr> MariaDBReader::get_value(std::uint16_t index) const {
         case DataType::DBNULL: return Contracts::ValueNull::create();
         default: return Contracts::ValueString::create(text);
     }
+}
+
+Core::Result<ValuePtr> MariaDBReader::get_value(std::uint16_t index) const {
+    OMBRIX_RETURN_VAL_IF_FAIL(m_row && index < m_field_count, Core::fail("MariaDB", -1, "no current row"));
+    if (!m_row[index]) return Contracts::ValueNull::create();
+    return decode_cell(get_data_type(index), cell(index));
+}
+
+namespace {
+
+/// Decodes the packed cells of the rows of one result by their columns' data types.
+class CellDecoder final : public Contracts::ICellDecoder {
+public:
+    explicit CellDecoder(std::vector<DataType> types) : m_types(std::move(types)) {}
+    ValuePtr decode(std::size_t column, std::string_view bytes) const override {
+        return MariaDBReader::decode_cell(column < m_types.size() ? m_types[column] : DataType::STRING, bytes);
+    }
+
+private:
+    std::vector<DataType> m_types;
+};
+
+}  // namespace
+
+Core::Result<std::shared_ptr<Contracts::TableModel>> MariaDBReader::read_model() {
+    auto model = Contracts::TableModel::create();
+    if (m_field_count == 0) return model;
+    std::vector<DataType> types;
+    for (std::uint16_t i = 0; i < m_field_count; ++i) types.push_back(get_data_type(i));
+    auto decoder = std::make_shared<const CellDecoder>(types);
+    const auto& rows = model->get_rows();
+    if (!m_stream) rows->reserve(static_cast<std::size_t>(mysql_num_rows(m_result)));
+    while (true) {
+        auto more = read();
+        if (!more) return Core::fail(more.error());
+        if (!*more) break;
+        rows->append(Contracts::RowModel::create_packed(decoder, m_field_count, m_row, m_lengths));
+    }
+    // Sizes are the longest cells of this result, known once every row has been read.
+    const auto& columns = model->get_columns();
+    for (std::uint16_t i = 0; i < m_field_count; ++i)
+        columns->append(Contracts::ColumnModel::new_full_size(get_name(i), types[i], get_size(i)));
+    return model;
 }
 
 }  // namespace Ombrix::Providers::Supports

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "providers/Contracts/face_reader.hpp"
+#include "providers/Contracts/model_table.hpp"
 #include "providers/Core/object.hpp"
 
 struct st_mysql;
@@ -99,6 +100,10 @@ public:
     /// JSON text, GEOMETRY bytes; never null.
     [[nodiscard]] Core::Result<Contracts::ValuePtr> get_value(std::uint16_t index) const override;
     std::int32_t get_field_count() const override { return static_cast<std::int32_t>(m_field_count); }
+    /// Every remaining row in a model whose rows keep their cells packed until first read.
+    [[nodiscard]] Core::Result<std::shared_ptr<Contracts::TableModel>> read_model();
+    /// The value of a cell of `type` as the server sent it (`text`, not NULL).
+    static Contracts::ValuePtr decode_cell(Contracts::DataType type, std::string_view text);
     bool get_is_closed() const override;
 
 private:
