@@ -152,7 +152,9 @@ std::string ValueDateTime::format(std::string_view pattern) const { return m_val
 
 Core::Value ValueDateTime::to_value() const {
     if (m_value.is_null()) return Core::Value::from_datetime({});
-    return Core::Value::from_datetime(m_value.add_seconds(-m_value.microsecond() / 1e6));
+    // Step back by the whole number of microseconds: a step in fractional seconds is rounded
+    // toward zero by GDateTime and can leave one microsecond behind.
+    return Core::Value::from_datetime(Core::DateTime(g_date_time_add(m_value.get(), -m_value.microsecond())));
 }
 
 std::string ValueDateTime::default_text() const {

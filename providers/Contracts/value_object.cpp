@@ -100,9 +100,9 @@ std::shared_ptr<ValueTime> time_from_raw(std::optional<std::string_view> raw) {
     }
     auto moment = Core::DateTime::from_iso8601(*raw, Core::Zone::Utc);
     if (moment) return ValueTime::new_hms(moment.hour(), moment.minute(), moment.seconds());
-    // A bare time of day is a time, not midnight.
-    auto time = ValueTime::create_from_text(*raw);
-    if (!time->get_itsvalue().is_null() && !time->get_source_text()) return time;
+    // A bare time of day (fractional seconds included) is that time, not midnight.
+    const auto time = ValueTime::create_from_text(*raw)->get_itsvalue();
+    if (time) return ValueTime::new_hms(time.hour(), time.minute(), time.seconds());
     return ValueTime::new_hms(0, 0, 0);
 }
 

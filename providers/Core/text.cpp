@@ -47,12 +47,15 @@ std::int64_t parse_atoi(std::string_view text) {
     while (i < text.size() && g_ascii_isspace(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // Like glibc's atoi (strtol underneath), a number past the 64-bit range saturates; the
+    // arithmetic stays unsigned so that no text can overflow a signed value.
+    const std::uint64_t bound = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
     std::uint64_t magnitude = 0;
     for (; i < text.size() && g_ascii_isdigit(text[i]); ++i) {
-        magnitude = magnitude * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        magnitude = magnitude > (bound - digit) / 10 ? bound : magnitude * 10 + digit;
     }
-    const auto value = static_cast<std::int64_t>(magnitude);
-    return negative ? -value : value;
+    return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
 }
 
 std::int64_t parse_int64_auto(std::string_view text) {

@@ -27,6 +27,7 @@ OMBRIX_PROVIDERS_EXPORT std::string format_fixed(double value, int digits = 6);
 OMBRIX_PROVIDERS_EXPORT std::string format_double(double value);
 
 /// C atoi: leading blanks, optional sign, decimal digits up to the first other character; 0 when none.
+/// A number outside the signed 64-bit range saturates, as glibc's atoi does before its narrowing.
 OMBRIX_PROVIDERS_EXPORT std::int64_t parse_atoi(std::string_view text);
 /// Signed 64-bit with base detection (0x hexadecimal, leading 0 octal), locale-independent; 0 when none.
 OMBRIX_PROVIDERS_EXPORT std::int64_t parse_int64_auto(std::string_view text);
