@@ -1,0 +1,71 @@
+#include "solvane/Supports/Log/handler_delegate.hpp"
+
+#include "providers/Core/error.hpp"
+#include "solvane/Supports/Log/formatter_default.hpp"
+
+namespace Ombrix::Solvane::Supports::Log {
+
+DelegateHandler::DelegateHandler(Callback callback, std::shared_ptr<void> user_object)
+    : m_formatter(DefaultFormatter::create()), m_callback(std::move(callback)), m_user_object(std::move(user_object)) {}
+
+std::shared_ptr<DelegateHandler> DelegateHandler::create(Callback callback, std::shared_ptr<void> user_object) {
+    OMBRIX_RETURN_VAL_IF_NULL(user_object, nullptr);
+    return std::shared_ptr<DelegateHandler>(new DelegateHandler(std::move(callback), std::move(user_object)));
+}
+
+const Core::TypeInfo& DelegateHandler::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<DelegateHandler, Core::Object>("OmbrixSolvaneSupportsLogDelegateHandler")
+            .property<std::shared_ptr<Core::Object>>(
+                "formatter",
+                [](const DelegateHandler& self) { return std::dynamic_pointer_cast<Core::Object>(self.get_formatter()); },
+                [](DelegateHandler& self, const std::shared_ptr<Core::Object>& formatter) {
+                    self.set_formatter(std::dynamic_pointer_cast<IFormatter>(formatter));
+                },
+                nullptr)
+            .property("threshold", &DelegateHandler::get_threshold, &DelegateHandler::set_threshold, LogLevel::PLAIN)
+            .build();
+    return info;
+}
+
+void DelegateHandler::publish(LogLevel level, std::string_view, std::string_view, std::string_view message) {
+    if (!Contracts::Log::passes(level, m_threshold)) return;
+    Callback callback;
+    std::shared_ptr<void> user_object;
+    {
+        std::lock_guard lock(m_mutex);
+        callback = m_callback;
+        user_object = m_user_object;
+    }
+    if (callback) callback(user_object, level, message);
+}
+
+std::string DelegateHandler::recent(int) { return {}; }
+
+void DelegateHandler::close() {
+    Callback released;
+    {
+        std::lock_guard lock(m_mutex);
+        released = std::move(m_callback);
+        m_callback = nullptr;
+    }
+    // `released` goes here, outside the lock: what the callback captured may log while it is destroyed.
+}
+
+std::shared_ptr<IFormatter> DelegateHandler::get_formatter() const {
+    std::lock_guard lock(m_mutex);
+    return m_formatter;
+}
+
+void DelegateHandler::set_formatter(std::shared_ptr<IFormatter> formatter) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_formatter == formatter) return;
+        m_formatter = std::move(formatter);
+    }
+    notify("formatter");
+}
+
+void DelegateHandler::set_threshold(LogLevel threshold) { set_and_notify(m_threshold, threshold, "threshold"); }
+
+}  // namespace Ombrix::Solvane::Supports::Log
