@@ -14,6 +14,15 @@
 
 namespace Ombrix::Solvane::Supports::Database {
 
+/// The two options a connection sets on its formatter right after making it, in this order.
+inline constexpr std::string_view kFormatterLineStart = "LINE_START";
+inline constexpr std::string_view kFormatterLineStartValue =
+    "SELECT,FROM,WHERE,SET,ORDER BY,GROUP BY,LIMIT,DROP,VALUES,UPDATE,HAVING,ADD,AFTER,ALTER TABLE,DELETE FROM,"
+    "UNION ALL,UNION,EXCEPT,INTERSECT";
+inline constexpr std::string_view kFormatterLineBreak = "LINE_BREAK";
+inline constexpr std::string_view kFormatterLineBreakValue =
+    "LEFT OUTER JOIN,RIGHT OUTER JOIN,LEFT JOIN,RIGHT JOIN,OUTER JOIN,INNER JOIN,JOIN,XOR,OR,AND";
+
 /// Rewrites SQL text around its keywords. `beautify` starts FROM, WHERE, GROUP BY, HAVING,
 /// ORDER BY, UNION, USING, WITH and joins on a new line, indents ON, CASE, WHEN, ELSE, END,
 /// BETWEEN and OVER one unit and AND/OR two, puts each column of a SELECT list on its own line and

@@ -17,6 +17,10 @@ namespace {
 using Ombrix::Core::Regex;
 using Ombrix::Solvane::Contracts::Database::IFormattable;
 using Ombrix::Solvane::Supports::Database::Formatter;
+using Ombrix::Solvane::Supports::Database::kFormatterLineBreak;
+using Ombrix::Solvane::Supports::Database::kFormatterLineBreakValue;
+using Ombrix::Solvane::Supports::Database::kFormatterLineStart;
+using Ombrix::Solvane::Supports::Database::kFormatterLineStartValue;
 
 std::string beautify(std::string_view sql) {
     auto result = Formatter::create()->beautify(sql);
@@ -330,11 +334,15 @@ TEST(Formatter, IsMadeByTypeNameAndKeepsTheLaterOption) {
     auto formatter = std::dynamic_pointer_cast<Formatter>(type->create());
     ASSERT_NE(formatter, nullptr);
     IFormattable& contract = *formatter;
-    contract.option("LINE_BREAK", "OR,AND");
-    contract.option("LINE_BREAK", "LEFT OUTER JOIN,RIGHT OUTER JOIN,LEFT JOIN,RIGHT JOIN,OUTER JOIN,INNER JOIN,JOIN,XOR,OR,AND");
+    contract.option(kFormatterLineBreak, "OR,AND");
+    contract.option(kFormatterLineStart, kFormatterLineStartValue);
+    contract.option(kFormatterLineBreak, kFormatterLineBreakValue);
     EXPECT_EQ(formatter->get_option("LINE_BREAK"),
               "LEFT OUTER JOIN,RIGHT OUTER JOIN,LEFT JOIN,RIGHT JOIN,OUTER JOIN,INNER JOIN,JOIN,XOR,OR,AND");
-    EXPECT_EQ(formatter->get_option("LINE_START"), std::nullopt);
+    EXPECT_EQ(formatter->get_option("LINE_START"),
+              "SELECT,FROM,WHERE,SET,ORDER BY,GROUP BY,LIMIT,DROP,VALUES,UPDATE,HAVING,ADD,AFTER,ALTER TABLE,"
+              "DELETE FROM,UNION ALL,UNION,EXCEPT,INTERSECT");
+    EXPECT_EQ(formatter->get_option("XOR"), std::nullopt);
     // Options do not change the layout.
     EXPECT_EQ(contract.beautify("select a from t where b or c").value_or(""), "SELECT a\nFROM t\nWHERE b\n        OR c");
 }
