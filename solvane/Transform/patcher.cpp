@@ -301,8 +301,8 @@ DataVersion Patcher::diff_meta_schema(const std::shared_ptr<MetaSchema>& source,
     diff_schema_part<MetaTable>(
         source->get_tables(), target->get_tables(),
         [&](const std::shared_ptr<MetaTable>& item, const std::shared_ptr<MetaTable>& other) {
-            // The target's table goes first: the patched table then says what turns the target's
-            // table into the source's (members only in the source are added, members only in the
+            // The target's table is the table comparison's source: the patched table then says what
+            // turns the target's table into the source's (members only in the source are added, members only in the
             // target dropped, changed members take the source's definition), which is what the ALTER
             // script run on the target has to do.
             std::shared_ptr<MetaTable> patched_table;
@@ -323,39 +323,39 @@ DataVersion Patcher::diff_meta_schema(const std::shared_ptr<MetaSchema>& source,
     return DataVersion::UPDATE;
 }
 
-DataVersion Patcher::diff_meta_table(const std::shared_ptr<MetaTable>& first, const std::shared_ptr<MetaTable>& second,
+DataVersion Patcher::diff_meta_table(const std::shared_ptr<MetaTable>& source, const std::shared_ptr<MetaTable>& target,
                                      bool strict, std::shared_ptr<MetaTable>* patched) const {
     if (patched) *patched = nullptr;
-    OMBRIX_RETURN_VAL_IF_NULL(first, DataVersion::INITIAL);
-    OMBRIX_RETURN_VAL_IF_NULL(second, DataVersion::INITIAL);
-    if (same(*first, *second, strict)) return DataVersion::IDENTICAL;
+    OMBRIX_RETURN_VAL_IF_NULL(source, DataVersion::INITIAL);
+    OMBRIX_RETURN_VAL_IF_NULL(target, DataVersion::INITIAL);
+    if (same(*source, *target, strict)) return DataVersion::IDENTICAL;
 
-    auto table = MetaTable::with_names(second->get_database(), second->get_schema(), second->get_name());
+    auto table = MetaTable::with_names(target->get_database(), target->get_schema(), target->get_name());
     table->set_version(DataVersion::UPDATE);
     // Columns obey `strict` like every other member: compared as they stand, columns that carry
     // their database or schema name would all look changed between differently named schemas.
-    diff_members<MetaColumn>(items_of(first->get_columns()), items_of(second->get_columns()), strict, true,
+    diff_members<MetaColumn>(items_of(source->get_columns()), items_of(target->get_columns()), strict, true,
                              [&](std::shared_ptr<MetaColumn> item) { table->get_columns()->append(std::move(item)); });
-    diff_members<MetaIndex>(items_of(first->get_indexes()), items_of(second->get_indexes()), strict, false,
+    diff_members<MetaIndex>(items_of(source->get_indexes()), items_of(target->get_indexes()), strict, false,
                             [&](std::shared_ptr<MetaIndex> item) { table->get_indexes()->append(std::move(item)); });
-    diff_constraints<MetaForeignKey>(*first, *second, strict, *table);
-    diff_members<MetaTrigger>(items_of(first->get_triggers()), items_of(second->get_triggers()), strict, false,
+    diff_constraints<MetaForeignKey>(*source, *target, strict, *table);
+    diff_members<MetaTrigger>(items_of(source->get_triggers()), items_of(target->get_triggers()), strict, false,
                               [&](std::shared_ptr<MetaTrigger> item) { table->get_triggers()->append(std::move(item)); });
-    diff_constraints<MetaCheck>(*first, *second, strict, *table);
-    diff_constraints<MetaUnique>(*first, *second, strict, *table);
-    diff_members<MetaRule>(items_of(first->get_rules()), items_of(second->get_rules()), strict, false,
+    diff_constraints<MetaCheck>(*source, *target, strict, *table);
+    diff_constraints<MetaUnique>(*source, *target, strict, *table);
+    diff_members<MetaRule>(items_of(source->get_rules()), items_of(target->get_rules()), strict, false,
                            [&](std::shared_ptr<MetaRule> item) { table->get_rules()->append(std::move(item)); });
-    diff_constraints<MetaExclude>(*first, *second, strict, *table);
+    diff_constraints<MetaExclude>(*source, *target, strict, *table);
 
-    const Core::StringMap& before = first->get_options();
-    const Core::StringMap& after = second->get_options();
+    const Core::StringMap& before = source->get_options();
+    const Core::StringMap& after = target->get_options();
     for (const auto& [key, value] : before) {
         auto other = after.find(key);
         if (other != after.end() && other->second != value) table->set_option(key, other->second);
     }
     for (const auto& [key, value] : after)
         if (!before.contains(key)) table->set_option(key, value);
-    if (first->get_comment() != second->get_comment()) table->set_option("COMMENT", second->get_comment());
+    if (source->get_comment() != target->get_comment()) table->set_option("COMMENT", target->get_comment());
 
     if (patched) *patched = std::move(table);
     return DataVersion::UPDATE;

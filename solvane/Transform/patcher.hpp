@@ -62,19 +62,19 @@ public:
     /// What turns `target` into a copy of `source`, part by part (events, functions, tables, views):
     /// objects only in `source` are marked INSERT, those only in `target` DELETE, those in both
     /// IDENTICAL or UPDATE; a changed table is represented by its patched table (see
-    /// `diff_meta_table`, called with the target's table first). Procedures and materialized views are
+    /// `diff_meta_table`, called with the target's table as its source). Procedures and materialized views are
     /// not compared. `patched` receives a schema named after the target, or null when identical.
     DataVersion diff_meta_schema(const std::shared_ptr<MetaModel::MetaSchema>& source,
                                  const std::shared_ptr<MetaModel::MetaSchema>& target, bool strict,
                                  std::shared_ptr<MetaModel::MetaSchema>* patched = nullptr) const;
 
-    /// What turns the table `first` into the table `second`: members only in `second` are marked
-    /// INSERT, those only in `first` DELETE, equal ones IDENTICAL (the first's object), changed ones
-    /// UPDATE (the second's object); options take the second's values, and a changed comment becomes
-    /// the option "COMMENT". `patched` receives a table named after `second`, marked UPDATE, or null
-    /// when identical.
-    DataVersion diff_meta_table(const std::shared_ptr<MetaModel::MetaTable>& first,
-                                const std::shared_ptr<MetaModel::MetaTable>& second, bool strict,
+    /// What turns the table `source` into the table `target`: members only in `target` are marked
+    /// INSERT, those only in `source` DELETE, equal ones IDENTICAL (the source's object), changed
+    /// ones UPDATE (the target's object); options take the target's values, and a changed comment
+    /// becomes the option "COMMENT". `patched` receives a table named after `target`, marked UPDATE,
+    /// or null when identical.
+    DataVersion diff_meta_table(const std::shared_ptr<MetaModel::MetaTable>& source,
+                                const std::shared_ptr<MetaModel::MetaTable>& target, bool strict,
                                 std::shared_ptr<MetaModel::MetaTable>* patched = nullptr) const;
 
     /// Whole-object comparisons; `patched` (when given) is always set to null.
