@@ -28,7 +28,8 @@ const Core::TypeInfo& MetaColumn::static_type() {
             .property("dimension", &MetaColumn::get_dimension, &MetaColumn::set_dimension, 0)
             .property("is-unsigned", &MetaColumn::get_is_unsigned, &MetaColumn::set_is_unsigned, false)
             .property("auto-increment", &MetaColumn::get_auto_increment, &MetaColumn::set_auto_increment, false)
-            .property("auto-increment-seed", &MetaColumn::get_auto_increment_seed, &MetaColumn::set_auto_increment_seed, 0)
+            .property("auto-increment-seed", &MetaColumn::get_auto_increment_seed, &MetaColumn::set_auto_increment_seed,
+                      0)
             .property("identity", &MetaColumn::get_identity, &MetaColumn::set_identity, "")
             .property("default-value", &MetaColumn::get_default_value, &MetaColumn::set_default_value, "")
             .property("virtual-type", &MetaColumn::get_virtual_type, &MetaColumn::set_virtual_type, "")
@@ -47,7 +48,8 @@ const Core::TypeInfo& MetaColumn::static_type() {
             .property("is-binary", &MetaColumn::get_is_binary, &MetaColumn::set_is_binary, false)
             .property("is-fill-zero", &MetaColumn::get_is_fill_zero, &MetaColumn::set_is_fill_zero, false)
             .property("update-timestamp", &MetaColumn::get_update_timestamp, &MetaColumn::set_update_timestamp, false)
-            .property("is-generated-always", &MetaColumn::get_is_generated_always, &MetaColumn::set_is_generated_always, false)
+            .property("is-generated-always", &MetaColumn::get_is_generated_always, &MetaColumn::set_is_generated_always,
+                      false)
             .build();
     return info;
 }
@@ -65,7 +67,9 @@ void MetaColumn::set_scale(std::uint8_t value) { set_and_notify(m_scale, value, 
 void MetaColumn::set_dimension(std::uint8_t value) { set_and_notify(m_dimension, value, "dimension"); }
 void MetaColumn::set_is_unsigned(bool value) { set_and_notify(m_is_unsigned, value, "is-unsigned"); }
 void MetaColumn::set_auto_increment(bool value) { set_and_notify(m_auto_increment, value, "auto-increment"); }
-void MetaColumn::set_auto_increment_seed(std::uint64_t value) { set_and_notify(m_auto_increment_seed, value, "auto-increment-seed"); }
+void MetaColumn::set_auto_increment_seed(std::uint64_t value) {
+    set_and_notify(m_auto_increment_seed, value, "auto-increment-seed");
+}
 void MetaColumn::set_identity(std::string_view value) { set_text(m_identity, value, "identity"); }
 void MetaColumn::set_default_value(std::string_view value) { set_text(m_default_value, value, "default-value"); }
 void MetaColumn::set_virtual_type(std::string_view value) { set_text(m_virtual_type, value, "virtual-type"); }
@@ -75,7 +79,9 @@ void MetaColumn::set_is_selected(bool value) { set_and_notify(m_is_selected, val
 void MetaColumn::set_is_virtual(bool value) { set_and_notify(m_is_virtual, value, "is-virtual"); }
 void MetaColumn::set_is_user_defined(bool value) { set_and_notify(m_is_user_defined, value, "is-user-defined"); }
 void MetaColumn::set_is_primary_key(bool value) { set_and_notify(m_is_primary_key, value, "is-primary-key"); }
-void MetaColumn::set_primary_ordinal(std::uint8_t value) { set_and_notify(m_primary_ordinal, value, "primary-ordinal"); }
+void MetaColumn::set_primary_ordinal(std::uint8_t value) {
+    set_and_notify(m_primary_ordinal, value, "primary-ordinal");
+}
 void MetaColumn::set_primary_length(std::uint64_t value) { set_and_notify(m_primary_length, value, "primary-length"); }
 void MetaColumn::set_conflict(std::string_view value) { set_text(m_conflict, value, "conflict"); }
 void MetaColumn::set_charset(std::string_view value) { set_text(m_charset, value, "charset"); }
@@ -84,6 +90,8 @@ void MetaColumn::set_enum_values(std::string_view value) { set_text(m_enum_value
 void MetaColumn::set_is_binary(bool value) { set_and_notify(m_is_binary, value, "is-binary"); }
 void MetaColumn::set_is_fill_zero(bool value) { set_and_notify(m_is_fill_zero, value, "is-fill-zero"); }
 void MetaColumn::set_update_timestamp(bool value) { set_and_notify(m_update_timestamp, value, "update-timestamp"); }
-void MetaColumn::set_is_generated_always(bool value) { set_and_notify(m_is_generated_always, value, "is-generated-always"); }
+void MetaColumn::set_is_generated_always(bool value) {
+    set_and_notify(m_is_generated_always, value, "is-generated-always");
+}
 
 }  // namespace Ombrix::Solvane::MetaModel

@@ -15,7 +15,8 @@ class OMBRIX_SOLVANE_EXPORT MetaColumn final : public MetaObject {
 public:
     static std::shared_ptr<MetaColumn> create();
     /// `name`, `data-type` and `raw-type` = `native_type` set.
-    static std::shared_ptr<MetaColumn> with_type(std::string_view name, DataType data_type, std::string_view native_type);
+    static std::shared_ptr<MetaColumn> with_type(std::string_view name, DataType data_type,
+                                                 std::string_view native_type);
 
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }

@@ -6,7 +6,8 @@ namespace Ombrix::Solvane::MetaModel {
 
 std::shared_ptr<MetaEvent> MetaEvent::create() { return std::shared_ptr<MetaEvent>(new MetaEvent()); }
 
-std::shared_ptr<MetaEvent> MetaEvent::with_names(std::string_view database, std::string_view schema, std::string_view name) {
+std::shared_ptr<MetaEvent> MetaEvent::with_names(std::string_view database, std::string_view schema,
+                                                 std::string_view name) {
     auto object = create();
     object->set_names(database, schema, name);
     return object;

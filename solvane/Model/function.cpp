@@ -6,7 +6,8 @@ namespace Ombrix::Solvane::MetaModel {
 
 std::shared_ptr<MetaFunction> MetaFunction::create() { return std::shared_ptr<MetaFunction>(new MetaFunction()); }
 
-std::shared_ptr<MetaFunction> MetaFunction::with_names(std::string_view database, std::string_view schema, std::string_view name) {
+std::shared_ptr<MetaFunction> MetaFunction::with_names(std::string_view database, std::string_view schema,
+                                                       std::string_view name) {
     auto object = create();
     object->set_names(database, schema, name);
     return object;
@@ -27,6 +28,8 @@ OMBRIX_REGISTER_TYPE(MetaFunction);
 void MetaFunction::set_is_function(bool value) { set_and_notify(m_is_function, value, "is-function"); }
 void MetaFunction::set_return_type(std::string_view value) { set_text(m_return_type, value, "return-type"); }
 void MetaFunction::set_body(std::string_view value) { set_text(m_body, value, "body"); }
-void MetaFunction::set_parameters(Core::StringList value) { set_and_notify(m_parameters, std::move(value), "parameters"); }
+void MetaFunction::set_parameters(Core::StringList value) {
+    set_and_notify(m_parameters, std::move(value), "parameters");
+}
 
 }  // namespace Ombrix::Solvane::MetaModel

@@ -15,7 +15,8 @@ class OMBRIX_SOLVANE_EXPORT MetaFunction final : public MetaObject {
 public:
     static std::shared_ptr<MetaFunction> create();
     /// `name`, `schema` and `database` set.
-    static std::shared_ptr<MetaFunction> with_names(std::string_view database, std::string_view schema, std::string_view name);
+    static std::shared_ptr<MetaFunction> with_names(std::string_view database, std::string_view schema,
+                                                    std::string_view name);
 
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }

@@ -29,7 +29,8 @@ std::shared_ptr<MetaObject> MetaObject::clone() const {
     const Core::TypeInfo& type = type_info();
     std::vector<std::pair<std::string, Core::Value>> construct;
     for (const Core::PropertySpec* property : type.properties())
-        if (property->construct() && property->readable()) construct.emplace_back(property->name, property->getter(*this));
+        if (property->construct() && property->readable())
+            construct.emplace_back(property->name, property->getter(*this));
     auto copy = std::dynamic_pointer_cast<MetaObject>(type.create(construct));
     if (!copy) {
         g_critical("%s: class '%s' cannot be copied", G_STRLOC, type.name().c_str());
@@ -147,11 +148,11 @@ Core::Result<std::shared_ptr<MetaObject>> from_node(const Core::Json::Node& node
     if (!type->is_a(MetaObject::static_type()))
         return Core::fail("JSON", 1, Core::strprintf(Core::tr("%s is not a meta class"), type->name().c_str()));
     if (expected && !type->is_a(*expected))
-        return Core::fail("JSON", 1, Core::strprintf(Core::tr("%s was expected, the JSON object holds %s"),
-                                                     expected->name().c_str(), type->name().c_str()));
+        return Core::fail("JSON", 1,
+                          Core::strprintf(Core::tr("%s was expected, the JSON object holds %s"),
+                                          expected->name().c_str(), type->name().c_str()));
     auto object = std::dynamic_pointer_cast<MetaObject>(Core::Json::deserialize(node, *type));
-    if (!object)
-        return Core::fail("JSON", 1, Core::strprintf(Core::tr("%s cannot be made"), type->name().c_str()));
+    if (!object) return Core::fail("JSON", 1, Core::strprintf(Core::tr("%s cannot be made"), type->name().c_str()));
     return object;
 }
 

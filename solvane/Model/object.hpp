@@ -96,8 +96,8 @@ class OMBRIX_SOLVANE_EXPORT MetaClassify final : public MetaObject {
 public:
     static std::shared_ptr<MetaClassify> create();
     /// `name` = label, no children.
-    static std::shared_ptr<MetaClassify> create(DBObject character, std::string_view database,
-                                                    std::string_view schema, std::string_view label);
+    static std::shared_ptr<MetaClassify> create(DBObject character, std::string_view database, std::string_view schema,
+                                                std::string_view label);
     /// As `create`, with `children` = `list_model` (required: "list_model != NULL", null otherwise).
     static std::shared_ptr<MetaClassify> with_model(DBObject character, std::string_view database,
                                                     std::string_view schema, std::string_view label,
@@ -150,13 +150,13 @@ OMBRIX_SOLVANE_EXPORT Core::Json::Node to_node(const MetaObject& object);
 OMBRIX_SOLVANE_EXPORT std::string to_json(const MetaObject& object, int indent = 2);
 
 /// A meta object read from a JSON object: of the meta type named by its "class" member or, when the
-/// member names no registered type, of `expected`. Errors (domain "JSON"): not an object, no class to read it as, a class
-/// that is not a meta class or not `expected` or one of its subclasses.
+/// member names no registered type, of `expected`. Errors (domain "JSON"): not an object, no class to read it as, a
+/// class that is not a meta class or not `expected` or one of its subclasses.
 OMBRIX_SOLVANE_EXPORT Core::Result<std::shared_ptr<MetaObject>> from_node(const Core::Json::Node& node,
-                                                                           const Core::TypeInfo* expected = nullptr);
+                                                                          const Core::TypeInfo* expected = nullptr);
 /// `from_node` of a JSON text; parse errors are in domain "JSON".
 OMBRIX_SOLVANE_EXPORT Core::Result<std::shared_ptr<MetaObject>> from_json(std::string_view text,
-                                                                           const Core::TypeInfo* expected = nullptr);
+                                                                          const Core::TypeInfo* expected = nullptr);
 
 /// `from_json` expecting `T` (a "class" member must name `T` or a subclass).
 template <class T>

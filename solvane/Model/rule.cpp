@@ -13,15 +13,14 @@ std::shared_ptr<MetaRule> MetaRule::with_name(std::string_view name) {
 }
 
 const Core::TypeInfo& MetaRule::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MetaRule, MetaObject>("OmbrixSolvaneMetaModelMetaRule")
-            .property("commands", &MetaRule::get_commands, &MetaRule::set_commands, "")
-            .property("action", &MetaRule::get_action, &MetaRule::set_action, "")
-            .property("event", &MetaRule::get_event, &MetaRule::set_event, "")
-            .property("where", &MetaRule::get_where, &MetaRule::set_where, "")
-            .property("apply", &MetaRule::get_apply, &MetaRule::set_apply, "")
-            .property("enable", &MetaRule::get_enable, &MetaRule::set_enable, false)
-            .build();
+    static const Core::TypeInfo& info = Core::TypeInfo::define<MetaRule, MetaObject>("OmbrixSolvaneMetaModelMetaRule")
+                                            .property("commands", &MetaRule::get_commands, &MetaRule::set_commands, "")
+                                            .property("action", &MetaRule::get_action, &MetaRule::set_action, "")
+                                            .property("event", &MetaRule::get_event, &MetaRule::set_event, "")
+                                            .property("where", &MetaRule::get_where, &MetaRule::set_where, "")
+                                            .property("apply", &MetaRule::get_apply, &MetaRule::set_apply, "")
+                                            .property("enable", &MetaRule::get_enable, &MetaRule::set_enable, false)
+                                            .build();
     return info;
 }
 OMBRIX_REGISTER_TYPE(MetaRule);

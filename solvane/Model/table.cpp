@@ -79,7 +79,8 @@ void MetaTable::reset() {
 std::optional<Core::Json::Node> MetaTable::serialize_property(const Core::PropertySpec& property) const {
     if (property.name != "constraints") return MetaObject::serialize_property(property);
     Core::Json::Node array = Core::Json::Node::array();
-    for (const auto& constraint : *m_constraints) array.push_back(constraint ? to_node(*constraint) : Core::Json::Node());
+    for (const auto& constraint : *m_constraints)
+        array.push_back(constraint ? to_node(*constraint) : Core::Json::Node());
     return array;
 }
 

@@ -6,7 +6,8 @@ namespace Ombrix::Solvane::MetaModel {
 
 std::shared_ptr<MetaTrigger> MetaTrigger::create() { return std::shared_ptr<MetaTrigger>(new MetaTrigger()); }
 
-std::shared_ptr<MetaTrigger> MetaTrigger::with_names(std::string_view database, std::string_view schema, std::string_view name) {
+std::shared_ptr<MetaTrigger> MetaTrigger::with_names(std::string_view database, std::string_view schema,
+                                                     std::string_view name) {
     auto object = create();
     object->set_names(database, schema, name);
     return object;

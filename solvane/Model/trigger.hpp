@@ -15,7 +15,8 @@ class OMBRIX_SOLVANE_EXPORT MetaTrigger final : public MetaObject {
 public:
     static std::shared_ptr<MetaTrigger> create();
     /// `name`, `schema` and `database` set.
-    static std::shared_ptr<MetaTrigger> with_names(std::string_view database, std::string_view schema, std::string_view name);
+    static std::shared_ptr<MetaTrigger> with_names(std::string_view database, std::string_view schema,
+                                                   std::string_view name);
     /// `name` and `body` set.
     static std::shared_ptr<MetaTrigger> with_body(std::string_view name, std::string_view body);
 

@@ -23,15 +23,14 @@ const Core::Regex& select_list_pattern() {
 // One select item, most specific form first. An item ends at a comma or a blank, or at the end of
 // the list: the list carries no blank before FROM, and its last item must not be lost.
 const Core::Regex& select_item_pattern() {
-    static const Core::Regex pattern(
-        R"((?:(?<expr1>[\w`'"\[\]]+\.[\w`'"\[\]]+\s+as\s+[\w`'"\[\]]+))"
-        R"(|(?<expr2>[\w`'"\[\]]+\s+as\s+[\w`'"\[\]]+))"
-        R"(|(?<expr3>[\w`'"\[\]]+\.[\w`'"\[\]]+))"
-        R"(|(?<expr4>[\w`'"\[\]]+\.\*))"
-        R"(|(?<expr5>\*))"
-        R"(|(?<expr6>[\w`'"\[\]]+)))"
-        R"((?:[,\s]+|\z))",
-        kViewPatternFlags);
+    static const Core::Regex pattern(R"((?:(?<expr1>[\w`'"\[\]]+\.[\w`'"\[\]]+\s+as\s+[\w`'"\[\]]+))"
+                                     R"(|(?<expr2>[\w`'"\[\]]+\s+as\s+[\w`'"\[\]]+))"
+                                     R"(|(?<expr3>[\w`'"\[\]]+\.[\w`'"\[\]]+))"
+                                     R"(|(?<expr4>[\w`'"\[\]]+\.\*))"
+                                     R"(|(?<expr5>\*))"
+                                     R"(|(?<expr6>[\w`'"\[\]]+)))"
+                                     R"((?:[,\s]+|\z))",
+                                     kViewPatternFlags);
     return pattern;
 }
 

@@ -15,7 +15,8 @@ class OMBRIX_SOLVANE_EXPORT MetaView : public MetaObject {
 public:
     static std::shared_ptr<MetaView> create();
     /// `name`, `schema` and `database` set.
-    static std::shared_ptr<MetaView> with_names(std::string_view database, std::string_view schema, std::string_view name);
+    static std::shared_ptr<MetaView> with_names(std::string_view database, std::string_view schema,
+                                                std::string_view name);
 
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }

@@ -48,7 +48,8 @@ bool is_identifier_byte(unsigned char c) {
 std::string neutralise(std::string text, const std::string& old_name, const std::string& new_name) {
     if (text.empty() || old_name.empty() || old_name == new_name) return text;
     auto escaped = [](const std::string& name) {
-        const std::string quoted = Core::Json::Node(name).dump(-1, ' ', false, Core::Json::Node::error_handler_t::replace);
+        const std::string quoted =
+            Core::Json::Node(name).dump(-1, ' ', false, Core::Json::Node::error_handler_t::replace);
         return quoted.substr(1, quoted.size() - 2);
     };
     const std::string from = escaped(old_name);
@@ -143,9 +144,10 @@ void diff_constraints(const MetaTable& first, const MetaTable& second, bool stri
 // One part of a schema: the source's objects marked by `compare` or INSERT, then the target's
 // objects the source lacks, marked DELETE.
 template <class T>
-void diff_schema_part(const std::shared_ptr<Core::ListModel<T>>& source, const std::shared_ptr<Core::ListModel<T>>& target,
-                      const std::function<std::shared_ptr<T>(const std::shared_ptr<T>&, const std::shared_ptr<T>&)>& compare,
-                      const std::shared_ptr<Core::ListModel<T>>& patched) {
+void diff_schema_part(
+    const std::shared_ptr<Core::ListModel<T>>& source, const std::shared_ptr<Core::ListModel<T>>& target,
+    const std::function<std::shared_ptr<T>(const std::shared_ptr<T>&, const std::shared_ptr<T>&)>& compare,
+    const std::shared_ptr<Core::ListModel<T>>& patched) {
     const auto source_items = items_of(source);
     const auto target_items = items_of(target);
     for (const auto& item : source_items) {
@@ -210,10 +212,12 @@ const Core::TypeInfo* guess_class(const Core::Json::Node& node) {
 
 Core::Result<std::shared_ptr<MetaObject>> load(std::string_view text, const char* side) {
     auto node = Core::Json::parse(text);
-    if (!node) return Core::fail("JSON", node.error().code, Core::strprintf("%s: %s", side, node.error().message.c_str()));
+    if (!node)
+        return Core::fail("JSON", node.error().code, Core::strprintf("%s: %s", side, node.error().message.c_str()));
     const Core::TypeInfo* guessed = node->is_object() ? guess_class(*node) : nullptr;
     auto object = from_node(*node, guessed);
-    if (!object) return Core::fail("JSON", object.error().code, Core::strprintf("%s: %s", side, object.error().message.c_str()));
+    if (!object)
+        return Core::fail("JSON", object.error().code, Core::strprintf("%s: %s", side, object.error().message.c_str()));
     // What the file says about edit states belongs to some earlier edit, not to this comparison.
     mark_tree(**object, DataVersion::INITIAL);
     return object;
@@ -221,8 +225,9 @@ Core::Result<std::shared_ptr<MetaObject>> load(std::string_view text, const char
 
 // The family a stored object is compared within.
 const Core::TypeInfo* comparison_class(const MetaObject& object) {
-    for (const Core::TypeInfo* type : {&MetaDatabase::static_type(), &MetaSchema::static_type(), &MetaTable::static_type(),
-                                       &MetaView::static_type(), &MetaFunction::static_type(), &MetaEvent::static_type()})
+    for (const Core::TypeInfo* type :
+         {&MetaDatabase::static_type(), &MetaSchema::static_type(), &MetaTable::static_type(), &MetaView::static_type(),
+          &MetaFunction::static_type(), &MetaEvent::static_type()})
         if (object.is_a(*type)) return type;
     return nullptr;
 }
@@ -276,8 +281,9 @@ DataVersion Patcher::diff_meta_database(const std::shared_ptr<MetaDatabase>& sou
     return DataVersion::UPDATE;
 }
 
-DataVersion Patcher::diff_meta_schema(const std::shared_ptr<MetaSchema>& source, const std::shared_ptr<MetaSchema>& target,
-                                      bool strict, std::shared_ptr<MetaSchema>* patched) const {
+DataVersion Patcher::diff_meta_schema(const std::shared_ptr<MetaSchema>& source,
+                                      const std::shared_ptr<MetaSchema>& target, bool strict,
+                                      std::shared_ptr<MetaSchema>* patched) const {
     if (patched) *patched = nullptr;
     OMBRIX_RETURN_VAL_IF_NULL(source, DataVersion::INITIAL);
     OMBRIX_RETURN_VAL_IF_NULL(target, DataVersion::INITIAL);
@@ -339,8 +345,9 @@ DataVersion Patcher::diff_meta_table(const std::shared_ptr<MetaTable>& source, c
     diff_members<MetaIndex>(items_of(source->get_indexes()), items_of(target->get_indexes()), strict, false,
                             [&](std::shared_ptr<MetaIndex> item) { table->get_indexes()->append(std::move(item)); });
     diff_constraints<MetaForeignKey>(*source, *target, strict, *table);
-    diff_members<MetaTrigger>(items_of(source->get_triggers()), items_of(target->get_triggers()), strict, false,
-                              [&](std::shared_ptr<MetaTrigger> item) { table->get_triggers()->append(std::move(item)); });
+    diff_members<MetaTrigger>(
+        items_of(source->get_triggers()), items_of(target->get_triggers()), strict, false,
+        [&](std::shared_ptr<MetaTrigger> item) { table->get_triggers()->append(std::move(item)); });
     diff_constraints<MetaCheck>(*source, *target, strict, *table);
     diff_constraints<MetaUnique>(*source, *target, strict, *table);
     diff_members<MetaRule>(items_of(source->get_rules()), items_of(target->get_rules()), strict, false,
@@ -408,7 +415,8 @@ DataVersion Patcher::diff_data_set(const std::shared_ptr<DataSetModel>& source,
     return DataVersion::UPDATE;
 }
 
-DataVersion Patcher::diff_data_table(const std::shared_ptr<TableModel>& source, const std::shared_ptr<TableModel>& target,
+DataVersion Patcher::diff_data_table(const std::shared_ptr<TableModel>& source,
+                                     const std::shared_ptr<TableModel>& target,
                                      std::shared_ptr<TableModel>* patched) const {
     if (patched) *patched = nullptr;
     OMBRIX_RETURN_VAL_IF_NULL(source, DataVersion::INITIAL);

@@ -111,8 +111,9 @@ inline std::shared_ptr<Meta::MetaSchema> sample_schema(const std::string& databa
     result->get_tables()->append(sample_customers(database, schema));
 
     auto view = Meta::MetaView::with_names(database, schema, "big_orders");
-    view->set_definition("select `" + schema + "`.`orders`.`id` AS `id`,`" + schema + "`.`orders`.`total` AS `total` from `" +
-                         schema + "`.`orders` where `" + schema + "`.`orders`.`total` > 100");
+    view->set_definition("select `" + schema + "`.`orders`.`id` AS `id`,`" + schema +
+                         "`.`orders`.`total` AS `total` from `" + schema + "`.`orders` where `" + schema +
+                         "`.`orders`.`total` > 100");
     result->get_views()->append(view);
 
     auto materialized = Meta::Materialized::with_names(database, schema, "order_totals");

@@ -4,7 +4,9 @@ namespace Ombrix::Solvane::MetaModel {
 
 // ---------------------------------------------------------------- MetaConstraint
 
-std::shared_ptr<MetaConstraint> MetaConstraint::create() { return std::shared_ptr<MetaConstraint>(new MetaConstraint()); }
+std::shared_ptr<MetaConstraint> MetaConstraint::create() {
+    return std::shared_ptr<MetaConstraint>(new MetaConstraint());
+}
 
 std::shared_ptr<MetaConstraint> MetaConstraint::with_names(std::string_view name) {
     auto constraint = create();
@@ -14,8 +16,7 @@ std::shared_ptr<MetaConstraint> MetaConstraint::with_names(std::string_view name
 
 const Core::TypeInfo& MetaConstraint::static_type() {
     static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MetaConstraint, MetaObject>("OmbrixSolvaneMetaModelMetaConstraint")
-            .build();
+        Core::TypeInfo::define<MetaConstraint, MetaObject>("OmbrixSolvaneMetaModelMetaConstraint").build();
     return info;
 }
 OMBRIX_REGISTER_TYPE(MetaConstraint);

@@ -22,7 +22,6 @@ public:
 
     DBObject character() const override { return DBObject::CONTRAINT; }
 
-
 protected:
     MetaConstraint() = default;
 };

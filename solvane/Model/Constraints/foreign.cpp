@@ -4,10 +4,12 @@ namespace Ombrix::Solvane::MetaModel {
 
 // ---------------------------------------------------------------- MetaForeignKey
 
-std::shared_ptr<MetaForeignKey> MetaForeignKey::create() { return std::shared_ptr<MetaForeignKey>(new MetaForeignKey()); }
+std::shared_ptr<MetaForeignKey> MetaForeignKey::create() {
+    return std::shared_ptr<MetaForeignKey>(new MetaForeignKey());
+}
 
 std::shared_ptr<MetaForeignKey> MetaForeignKey::with_names(std::string_view name, std::string_view refer_schema,
-                                                          std::string_view refer_table) {
+                                                           std::string_view refer_table) {
     auto key = create();
     key->set_name(name);
     key->set_refer_schema(refer_schema);

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "solvane/Model/column.hpp"
+
+#include <gtest/gtest.h>
 
 using namespace Ombrix;
 using namespace Ombrix::Solvane::MetaModel;
@@ -9,12 +9,36 @@ TEST(MetaColumn, PropertiesComeInTheirOrderWithTheirDefaults) {
     const auto& properties = MetaColumn::static_type().properties();
     std::vector<std::string> names;
     for (std::size_t i = 7; i < properties.size(); ++i) names.push_back(properties[i]->name);
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "ordinal", "alias", "after", "raw-type", "data-type", "length", "scale", "dimension",
-                         "is-unsigned", "auto-increment", "auto-increment-seed", "identity", "default-value",
-                         "virtual-type", "expression", "not-null", "is-selected", "is-virtual", "is-user-defined",
-                         "is-primary-key", "primary-ordinal", "primary-length", "conflict", "charset", "collation",
-                         "enum-values", "is-binary", "is-fill-zero", "update-timestamp", "is-generated-always"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"ordinal",
+                                               "alias",
+                                               "after",
+                                               "raw-type",
+                                               "data-type",
+                                               "length",
+                                               "scale",
+                                               "dimension",
+                                               "is-unsigned",
+                                               "auto-increment",
+                                               "auto-increment-seed",
+                                               "identity",
+                                               "default-value",
+                                               "virtual-type",
+                                               "expression",
+                                               "not-null",
+                                               "is-selected",
+                                               "is-virtual",
+                                               "is-user-defined",
+                                               "is-primary-key",
+                                               "primary-ordinal",
+                                               "primary-length",
+                                               "conflict",
+                                               "charset",
+                                               "collation",
+                                               "enum-values",
+                                               "is-binary",
+                                               "is-fill-zero",
+                                               "update-timestamp",
+                                               "is-generated-always"}));
     auto column = MetaColumn::create();
     for (const auto* property : properties) {
         SCOPED_TRACE(property->name);

@@ -1,6 +1,7 @@
+#include "solvane/Model/database.hpp"
+
 #include <gtest/gtest.h>
 
-#include "solvane/Model/database.hpp"
 #include "tests/support/meta_samples.hpp"
 
 using namespace Ombrix;

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "solvane/Model/index.hpp"
+
+#include <gtest/gtest.h>
 
 using namespace Ombrix;
 using namespace Ombrix::Solvane::MetaModel;

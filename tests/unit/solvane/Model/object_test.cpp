@@ -22,16 +22,16 @@ std::vector<std::string> property_names(const Core::TypeInfo& type) {
 
 TEST(MetaObject, EveryClassIsRegisteredUnderItsNameWithItsKind) {
     const std::vector<std::pair<std::string, DBObject>> classes = {
-        {"MetaObject", DBObject::UNKNOWN},       {"MetaClassify", DBObject::UNKNOWN},
-        {"MetaDatabase", DBObject::DATABASE},    {"MetaSchema", DBObject::SCHEMA},
-        {"MetaTable", DBObject::TABLE},          {"MetaColumn", DBObject::COLUMN},
-        {"MetaIndex", DBObject::INDEX},          {"MetaConstraint", DBObject::CONTRAINT},
-        {"MetaUnique", DBObject::UNIQUE},        {"MetaForeignKey", DBObject::FOREIGN},
-        {"MetaCheck", DBObject::CHECK},          {"MetaExclude", DBObject::EXCLUDE},
-        {"MetaView", DBObject::VIEW},            {"Materialized", DBObject::VIEW},
-        {"MetaFunction", DBObject::PROCEDURE},   {"MetaTrigger", DBObject::TRIGGER},
-        {"MetaEvent", DBObject::EVENT},          {"MetaRule", DBObject::RULE},
-        {"MetaSynonym", DBObject::SYNONYM},      {"MetaUser", DBObject::USER},
+        {"MetaObject", DBObject::UNKNOWN},     {"MetaClassify", DBObject::UNKNOWN},
+        {"MetaDatabase", DBObject::DATABASE},  {"MetaSchema", DBObject::SCHEMA},
+        {"MetaTable", DBObject::TABLE},        {"MetaColumn", DBObject::COLUMN},
+        {"MetaIndex", DBObject::INDEX},        {"MetaConstraint", DBObject::CONTRAINT},
+        {"MetaUnique", DBObject::UNIQUE},      {"MetaForeignKey", DBObject::FOREIGN},
+        {"MetaCheck", DBObject::CHECK},        {"MetaExclude", DBObject::EXCLUDE},
+        {"MetaView", DBObject::VIEW},          {"Materialized", DBObject::VIEW},
+        {"MetaFunction", DBObject::PROCEDURE}, {"MetaTrigger", DBObject::TRIGGER},
+        {"MetaEvent", DBObject::EVENT},        {"MetaRule", DBObject::RULE},
+        {"MetaSynonym", DBObject::SYNONYM},    {"MetaUser", DBObject::USER},
         {"MetaRole", DBObject::ROLE},
     };
     for (const auto& [name, kind] : classes) {
@@ -44,8 +44,9 @@ TEST(MetaObject, EveryClassIsRegisteredUnderItsNameWithItsKind) {
         // Every class starts with the base properties, in their order.
         const auto names = property_names(*type);
         ASSERT_GE(names.size(), 7u);
-        EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 7),
-                  (std::vector<std::string>{"database", "schema", "name", "comment", "attributes", "original", "version"}));
+        EXPECT_EQ(
+            std::vector<std::string>(names.begin(), names.begin() + 7),
+            (std::vector<std::string>{"database", "schema", "name", "comment", "attributes", "original", "version"}));
     }
 }
 

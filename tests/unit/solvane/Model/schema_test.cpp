@@ -1,6 +1,7 @@
+#include "solvane/Model/schema.hpp"
+
 #include <gtest/gtest.h>
 
-#include "solvane/Model/schema.hpp"
 #include "tests/support/meta_samples.hpp"
 
 using namespace Ombrix;

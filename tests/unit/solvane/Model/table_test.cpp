@@ -1,6 +1,7 @@
+#include "solvane/Model/table.hpp"
+
 #include <gtest/gtest.h>
 
-#include "solvane/Model/table.hpp"
 #include "tests/support/log_capture.hpp"
 #include "tests/support/meta_samples.hpp"
 
@@ -48,8 +49,8 @@ TEST(MetaTable, ResetPartialEmptiesOnlyTheChosenPart) {
     EXPECT_TRUE(table->get_columns()->empty());
     EXPECT_EQ(table->get_constraints()->size(), 5u);
     table->reset_partial(DBObject::EXCLUDE);
-    EXPECT_EQ(constraint_names(*table), (std::vector<std::string>{"PRIMARY", "fk_customer", "positive_total",
-                                                                  "uq_customer_total"}));
+    EXPECT_EQ(constraint_names(*table),
+              (std::vector<std::string>{"PRIMARY", "fk_customer", "positive_total", "uq_customer_total"}));
     EXPECT_EQ(table->get_indexes()->size(), 1u);
     EXPECT_EQ(table->get_triggers()->size(), 1u);
     EXPECT_EQ(table->get_rules()->size(), 1u);

@@ -1,7 +1,8 @@
+#include "solvane/Model/user.hpp"
+
 #include <gtest/gtest.h>
 
 #include "solvane/Model/role.hpp"
-#include "solvane/Model/user.hpp"
 
 using namespace Ombrix;
 using namespace Ombrix::Solvane::MetaModel;

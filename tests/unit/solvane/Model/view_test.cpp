@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "solvane/Model/view.hpp"
+
+#include <gtest/gtest.h>
 
 using namespace Ombrix;
 using namespace Ombrix::Solvane::MetaModel;
@@ -33,8 +33,7 @@ TEST(MetaView, DefinitionGivesTheSelectListAsColumns) {
     EXPECT_EQ(columns_of("select [a] as \"b\", 'c' from t"), (Columns{{"b", "[a]"}, {"c", "'c'"}}));
     // Stars, qualified names, case and line breaks.
     EXPECT_EQ(columns_of("SELECT t.*, u.id, * FROM t, u"), (Columns{{"t.*", "t.*"}, {"u.id", "u.id"}, {"*", "*"}}));
-    EXPECT_EQ(columns_of("SELECT\n  a AS First,\n  b\tAs second\nFROM t"),
-              (Columns{{"First", "a"}, {"second", "b"}}));
+    EXPECT_EQ(columns_of("SELECT\n  a AS First,\n  b\tAs second\nFROM t"), (Columns{{"First", "a"}, {"second", "b"}}));
 }
 
 TEST(MetaView, OnlyTheOuterSelectListCounts) {

@@ -1,7 +1,8 @@
+#include "solvane/Transform/patcher.hpp"
+
 #include <gtest/gtest.h>
 
 #include "providers/Contracts/value_object.hpp"
-#include "solvane/Transform/patcher.hpp"
 #include "tests/support/log_capture.hpp"
 #include "tests/support/meta_samples.hpp"
 
@@ -65,7 +66,8 @@ TEST(Patcher, IdenticalModelsGiveIdenticalAndNoPatchedModel) {
         EXPECT_EQ(patcher->diff_meta_schema(source, target, strict, &patched), kSame);
         EXPECT_EQ(patched, nullptr);
         std::shared_ptr<MetaTable> table = MetaTable::create();
-        EXPECT_EQ(patcher->diff_meta_table((*source->get_tables())[0], (*target->get_tables())[0], strict, &table), kSame);
+        EXPECT_EQ(patcher->diff_meta_table((*source->get_tables())[0], (*target->get_tables())[0], strict, &table),
+                  kSame);
         EXPECT_EQ(table, nullptr);
     }
     auto left = MetaDatabase::with_name("shop");
@@ -96,7 +98,8 @@ TEST(Patcher, DifferentlyNamedDatabasesAndSchemasCompareEqualUnlessStrict) {
 TEST(Patcher, NamesAreReadAsTheSourcesOnlyWhereTheyStandWhole) {
     auto patcher = Patcher::create();
     // One-letter database names occur inside nearly every word of the text; only whole names count.
-    EXPECT_EQ(patcher->diff_meta_table(Testing::sample_orders("a", "a"), Testing::sample_orders("b", "b"), false), kSame);
+    EXPECT_EQ(patcher->diff_meta_table(Testing::sample_orders("a", "a"), Testing::sample_orders("b", "b"), false),
+              kSame);
 
     // A column named after the target's database is not the column named after the source's.
     auto source = MetaTable::with_names("shop", "shop", "t");
@@ -161,11 +164,8 @@ TEST(Patcher, SchemaMarksWhatTheTargetNeedsToBecomeTheSource) {
     EXPECT_NE(orders, source_orders);
     EXPECT_EQ(orders->get_version(), kChange);
     EXPECT_EQ(orders->get_name(), "orders");
-    EXPECT_EQ(marks(orders->get_columns()), (Marks{{"note", kAdd},
-                                                   {"id", kSame},
-                                                   {"customer_id", kSame},
-                                                   {"total", kChange},
-                                                   {"old_flag", kDrop}}));
+    EXPECT_EQ(marks(orders->get_columns()),
+              (Marks{{"note", kAdd}, {"id", kSame}, {"customer_id", kSame}, {"total", kChange}, {"old_flag", kDrop}}));
     EXPECT_EQ((*orders->get_columns())[3], source_orders->get_column("total"));
     EXPECT_EQ((*orders->get_columns())[3]->get_length(), 14u);
     EXPECT_EQ((*orders->get_columns())[4], target_orders->get_column("old_flag"));
@@ -241,7 +241,8 @@ TEST(Patcher, DatabaseListsChangedAddedAndDroppedSchemas) {
     EXPECT_EQ(patched->get_name(), "shop");
     // An identical schema is left out; the others follow the schemas' own direction: what only the
     // source has is created on the target, what only the target has is dropped.
-    EXPECT_EQ(marks(patched->get_schemas()), (Marks{{"sales", kChange}, {"only_source", kAdd}, {"only_target", kDrop}}));
+    EXPECT_EQ(marks(patched->get_schemas()),
+              (Marks{{"sales", kChange}, {"only_source", kAdd}, {"only_target", kDrop}}));
     auto sales = (*patched->get_schemas())[0];
     EXPECT_NE(sales, (*source->get_schemas())[0]);
     EXPECT_EQ(marks(sales->get_tables()), (Marks{{"orders", kSame}, {"customers", kChange}}));
