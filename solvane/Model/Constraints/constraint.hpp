@@ -1,0 +1,31 @@
+/// @file The base of the constraint family a table lists in `constraints`.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "solvane/Model/object.hpp"
+
+namespace Ombrix::Solvane::MetaModel {
+
+/// A table constraint; the list holds its subclasses, told apart by class.
+class OMBRIX_SOLVANE_EXPORT MetaConstraint : public MetaObject {
+public:
+    static std::shared_ptr<MetaConstraint> create();
+    /// `name` set.
+    static std::shared_ptr<MetaConstraint> with_names(std::string_view name);
+
+    static const Core::TypeInfo& static_type();
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    DBObject character() const override { return DBObject::CONTRAINT; }
+
+protected:
+    MetaConstraint() = default;
+};
+
+using MetaConstraintList = Core::ListModel<MetaConstraint>;
+
+}  // namespace Ombrix::Solvane::MetaModel

@@ -1,0 +1,83 @@
+#include "solvane/Model/schema.hpp"
+
+namespace Ombrix::Solvane::MetaModel {
+
+namespace {
+
+template <class List>
+std::shared_ptr<List> or_empty(std::shared_ptr<List> list) {
+    return list ? std::move(list) : List::create();
+}
+
+}  // namespace
+
+MetaSchema::MetaSchema()
+    : m_events(MetaEventList::create()),
+      m_functions(MetaFunctionList::create()),
+      m_procedures(MetaFunctionList::create()),
+      m_tables(MetaTableList::create()),
+      m_miews(MaterializedList::create()),
+      m_views(MetaViewList::create()) {}
+
+std::shared_ptr<MetaSchema> MetaSchema::create() { return std::shared_ptr<MetaSchema>(new MetaSchema()); }
+
+std::shared_ptr<MetaSchema> MetaSchema::with_names(std::string_view database, std::string_view schema) {
+    auto object = create();
+    object->set_names(database, schema, schema);
+    return object;
+}
+
+const Core::TypeInfo& MetaSchema::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<MetaSchema, MetaObject>("OmbrixSolvaneMetaModelMetaSchema")
+            .property("events", &MetaSchema::get_events, &MetaSchema::set_events, nullptr)
+            .property("functions", &MetaSchema::get_functions, &MetaSchema::set_functions, nullptr)
+            .property("procedures", &MetaSchema::get_procedures, &MetaSchema::set_procedures, nullptr)
+            .property("tables", &MetaSchema::get_tables, &MetaSchema::set_tables, nullptr)
+            .property("miews", &MetaSchema::get_miews, &MetaSchema::set_miews, nullptr)
+            .property("views", &MetaSchema::get_views, &MetaSchema::set_views, nullptr)
+            .build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(MetaSchema);
+
+std::shared_ptr<MetaObject> MetaSchema::clone() const {
+    auto copy = std::dynamic_pointer_cast<MetaSchema>(MetaObject::clone());
+    if (!copy) return nullptr;
+    copy->set_tables(clone_list(m_tables));
+    copy->set_views(clone_list(m_views));
+    copy->set_events(clone_list(m_events));
+    copy->set_functions(clone_list(m_functions));
+    copy->set_procedures(clone_list(m_procedures));
+    copy->set_miews(clone_list(m_miews));
+    return copy;
+}
+
+void MetaSchema::reset() {
+    m_events->clear();
+    m_functions->clear();
+    m_tables->clear();
+    m_views->clear();
+    MetaObject::reset();
+}
+
+void MetaSchema::set_events(std::shared_ptr<MetaEventList> value) {
+    set_and_notify(m_events, or_empty(std::move(value)), "events");
+}
+void MetaSchema::set_functions(std::shared_ptr<MetaFunctionList> value) {
+    set_and_notify(m_functions, or_empty(std::move(value)), "functions");
+}
+void MetaSchema::set_procedures(std::shared_ptr<MetaFunctionList> value) {
+    set_and_notify(m_procedures, or_empty(std::move(value)), "procedures");
+}
+void MetaSchema::set_tables(std::shared_ptr<MetaTableList> value) {
+    set_and_notify(m_tables, or_empty(std::move(value)), "tables");
+}
+void MetaSchema::set_miews(std::shared_ptr<MaterializedList> value) {
+    set_and_notify(m_miews, or_empty(std::move(value)), "miews");
+}
+void MetaSchema::set_views(std::shared_ptr<MetaViewList> value) {
+    set_and_notify(m_views, or_empty(std::move(value)), "views");
+}
+
+}  // namespace Ombrix::Solvane::MetaModel

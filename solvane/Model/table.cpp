@@ -1,0 +1,169 @@
+#include "solvane/Model/table.hpp"
+
+#include <glib.h>
+
+namespace Ombrix::Solvane::MetaModel {
+
+namespace {
+
+template <class List>
+std::shared_ptr<List> or_empty(std::shared_ptr<List> list) {
+    return list ? std::move(list) : List::create();
+}
+
+// The constraint class `kind` selects, or null for a kind that is no constraint class.
+const Core::TypeInfo* constraint_class(DBObject kind) {
+    switch (kind) {
+        case DBObject::FOREIGN: return &MetaForeignKey::static_type();
+        case DBObject::UNIQUE: return &MetaUnique::static_type();
+        case DBObject::CHECK: return &MetaCheck::static_type();
+        case DBObject::EXCLUDE: return &MetaExclude::static_type();
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+MetaTable::MetaTable()
+    : m_constraints(MetaConstraintList::create()),
+      m_columns(MetaColumnList::create()),
+      m_indexes(MetaIndexList::create()),
+      m_rules(MetaRuleList::create()),
+      m_triggers(MetaTriggerList::create()) {}
+
+std::shared_ptr<MetaTable> MetaTable::create() { return std::shared_ptr<MetaTable>(new MetaTable()); }
+
+std::shared_ptr<MetaTable> MetaTable::with_names(std::string_view database, std::string_view schema,
+                                                 std::string_view name) {
+    auto table = create();
+    table->set_names(database, schema, name);
+    return table;
+}
+
+const Core::TypeInfo& MetaTable::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<MetaTable, MetaObject>("OmbrixSolvaneMetaModelMetaTable")
+            .property("constraints", &MetaTable::get_constraints, &MetaTable::set_constraints, nullptr)
+            .property("columns", &MetaTable::get_columns, &MetaTable::set_columns, nullptr)
+            .property("indexes", &MetaTable::get_indexes, &MetaTable::set_indexes, nullptr)
+            .property("rules", &MetaTable::get_rules, &MetaTable::set_rules, nullptr)
+            .property("triggers", &MetaTable::get_triggers, &MetaTable::set_triggers, nullptr)
+            .property("options", &MetaTable::get_options, &MetaTable::set_options, Core::StringMap{})
+            .build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(MetaTable);
+
+std::shared_ptr<MetaObject> MetaTable::clone() const {
+    auto copy = std::dynamic_pointer_cast<MetaTable>(MetaObject::clone());
+    if (!copy) return nullptr;
+    // The base step left the copy pointing at this table's lists; it gets lists of its own.
+    copy->set_constraints(clone_list(m_constraints));
+    copy->set_columns(clone_list(m_columns));
+    copy->set_indexes(clone_list(m_indexes));
+    copy->set_rules(clone_list(m_rules));
+    copy->set_triggers(clone_list(m_triggers));
+    return copy;  // the options map is a value: the base step already gave the copy its own
+}
+
+void MetaTable::reset() {
+    m_columns->clear();
+    m_indexes->clear();
+    m_triggers->clear();
+    m_constraints->clear();
+    set_options({});
+    m_rules->clear();
+    MetaObject::reset();
+}
+
+std::optional<Core::Json::Node> MetaTable::serialize_property(const Core::PropertySpec& property) const {
+    if (property.name != "constraints") return MetaObject::serialize_property(property);
+    Core::Json::Node array = Core::Json::Node::array();
+    for (const auto& constraint : *m_constraints)
+        array.push_back(constraint ? to_node(*constraint) : Core::Json::Node());
+    return array;
+}
+
+bool MetaTable::deserialize_property(const Core::PropertySpec& property, const Core::Json::Node& node) {
+    if (property.name != "constraints") return MetaObject::deserialize_property(property, node);
+    if (!node.is_array()) return false;
+    auto list = MetaConstraintList::create();
+    const Core::TypeInfo& base = MetaConstraint::static_type();
+    for (const auto& element : node) {
+        const Core::TypeInfo* type = nullptr;
+        std::string class_name;
+        if (element.is_object()) {
+            auto member = element.find("class");
+            if (member != element.end() && member->is_string()) {
+                class_name = member->get<std::string>();
+                type = Core::TypeInfo::lookup(class_name);
+            }
+        }
+        // Only the constraint family may come back from a stored table: a "class" naming any other
+        // registered type would put a foreign object into the list.
+        if (!type || !type->is_a(base) || type->is_abstract()) {
+            g_warning("%s: table '%s': skipping a constraint element of class '%s'", G_STRLOC, get_name().c_str(),
+                      class_name.c_str());
+            continue;
+        }
+        if (auto constraint = std::dynamic_pointer_cast<MetaConstraint>(Core::Json::deserialize(element, *type)))
+            list->append(std::move(constraint));
+    }
+    set_constraints(std::move(list));
+    return true;
+}
+
+std::shared_ptr<MetaColumn> MetaTable::get_column(std::string_view name) const {
+    for (const auto& column : *m_columns)
+        if (column && column->get_name() == name) return column;
+    return nullptr;
+}
+
+std::shared_ptr<MetaColumn> MetaTable::new_column(std::string_view name, DataType data_type) {
+    auto column = MetaColumn::with_type(name, data_type, "");
+    m_columns->append(column);
+    return column;
+}
+
+void MetaTable::remove_constraints(DBObject kind) {
+    const Core::TypeInfo* type = constraint_class(kind);
+    if (!type) return;
+    // From the end, so the positions still to visit do not move.
+    for (std::size_t i = m_constraints->size(); i-- > 0;) {
+        const auto& constraint = (*m_constraints)[i];
+        if (constraint && constraint->is_a(*type)) m_constraints->remove_at(i);
+    }
+}
+
+void MetaTable::reset_partial(DBObject kind) {
+    if (kind == DBObject::COLUMN)
+        m_columns->clear();
+    else
+        remove_constraints(kind);
+}
+
+void MetaTable::set_constraints(std::shared_ptr<MetaConstraintList> value) {
+    set_and_notify(m_constraints, or_empty(std::move(value)), "constraints");
+}
+void MetaTable::set_columns(std::shared_ptr<MetaColumnList> value) {
+    set_and_notify(m_columns, or_empty(std::move(value)), "columns");
+}
+void MetaTable::set_indexes(std::shared_ptr<MetaIndexList> value) {
+    set_and_notify(m_indexes, or_empty(std::move(value)), "indexes");
+}
+void MetaTable::set_rules(std::shared_ptr<MetaRuleList> value) {
+    set_and_notify(m_rules, or_empty(std::move(value)), "rules");
+}
+void MetaTable::set_triggers(std::shared_ptr<MetaTriggerList> value) {
+    set_and_notify(m_triggers, or_empty(std::move(value)), "triggers");
+}
+void MetaTable::set_options(Core::StringMap value) { set_and_notify(m_options, std::move(value), "options"); }
+
+void MetaTable::set_option(const std::string& key, std::string_view value) {
+    auto it = m_options.find(key);
+    if (it != m_options.end() && it->second == value) return;
+    m_options[key] = std::string(value);
+    notify("options");
+}
+
+}  // namespace Ombrix::Solvane::MetaModel

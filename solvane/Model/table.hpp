@@ -1,0 +1,86 @@
+/// @file Tables: columns, indexes, constraints, rules, triggers and table options.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "solvane/Model/Constraints/check.hpp"
+#include "solvane/Model/Constraints/constraint.hpp"
+#include "solvane/Model/Constraints/exclude.hpp"
+#include "solvane/Model/Constraints/foreign.hpp"
+#include "solvane/Model/Constraints/unique.hpp"
+#include "solvane/Model/column.hpp"
+#include "solvane/Model/index.hpp"
+#include "solvane/Model/object.hpp"
+#include "solvane/Model/rule.hpp"
+#include "solvane/Model/trigger.hpp"
+
+namespace Ombrix::Solvane::MetaModel {
+
+/// A table with everything that belongs to it. Its lists are its own: a clone copies every element.
+class OMBRIX_SOLVANE_EXPORT MetaTable final : public MetaObject {
+public:
+    static std::shared_ptr<MetaTable> create();
+    /// `name`, `schema` and `database` set.
+    static std::shared_ptr<MetaTable> with_names(std::string_view database, std::string_view schema,
+                                                 std::string_view name);
+
+    static const Core::TypeInfo& static_type();
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    /// The base clone, then a clone of every constraint, column, index, rule and trigger, in list order.
+    std::shared_ptr<MetaObject> clone() const override;
+    /// Empties columns, indexes, triggers, constraints, options and rules, then the base reset.
+    void reset() override;
+    DBObject character() const override { return DBObject::TABLE; }
+
+    /// `constraints` as an array of objects that each carry a "class" member naming the constraint's
+    /// class, so the mixed list reads back with the right subclasses.
+    std::optional<Core::Json::Node> serialize_property(const Core::PropertySpec& property) const override;
+    /// Reads `constraints` by each element's "class" member; only the constraint classes are accepted,
+    /// any other element is skipped with a warning.
+    bool deserialize_property(const Core::PropertySpec& property, const Core::Json::Node& node) override;
+
+    /// The first column named exactly `name` (case-sensitive), or null.
+    std::shared_ptr<MetaColumn> get_column(std::string_view name) const;
+    /// A new column `name` of `data_type` (no native type), appended to `columns`.
+    std::shared_ptr<MetaColumn> new_column(std::string_view name, DataType data_type);
+    /// Removes every constraint of the class `kind` selects: FOREIGN, UNIQUE, CHECK or EXCLUDE; any
+    /// other kind removes nothing.
+    void remove_constraints(DBObject kind);
+    /// Empties one part: the constraints of CHECK, EXCLUDE, FOREIGN or UNIQUE, or the columns for
+    /// COLUMN; any other kind changes nothing.
+    void reset_partial(DBObject kind);
+
+    const std::shared_ptr<MetaConstraintList>& get_constraints() const { return m_constraints; }
+    /// A null list is taken as a new empty one (so are the other list setters).
+    void set_constraints(std::shared_ptr<MetaConstraintList> value);
+    const std::shared_ptr<MetaColumnList>& get_columns() const { return m_columns; }
+    void set_columns(std::shared_ptr<MetaColumnList> value);
+    const std::shared_ptr<MetaIndexList>& get_indexes() const { return m_indexes; }
+    void set_indexes(std::shared_ptr<MetaIndexList> value);
+    const std::shared_ptr<MetaRuleList>& get_rules() const { return m_rules; }
+    void set_rules(std::shared_ptr<MetaRuleList> value);
+    const std::shared_ptr<MetaTriggerList>& get_triggers() const { return m_triggers; }
+    void set_triggers(std::shared_ptr<MetaTriggerList> value);
+    /// Table options keyed by their SQL name ("ENGINE", "COMMENT").
+    const Core::StringMap& get_options() const { return m_options; }
+    void set_options(Core::StringMap value);
+    /// Sets one option (notifies "options" when the map changed).
+    void set_option(const std::string& key, std::string_view value);
+
+private:
+    MetaTable();
+    std::shared_ptr<MetaConstraintList> m_constraints;
+    std::shared_ptr<MetaColumnList> m_columns;
+    std::shared_ptr<MetaIndexList> m_indexes;
+    std::shared_ptr<MetaRuleList> m_rules;
+    std::shared_ptr<MetaTriggerList> m_triggers;
+    Core::StringMap m_options;
+};
+
+using MetaTableList = Core::ListModel<MetaTable>;
+
+}  // namespace Ombrix::Solvane::MetaModel
