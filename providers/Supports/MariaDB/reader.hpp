@@ -61,6 +61,7 @@ public:
     void close() override;
     std::string get_name(std::uint16_t index) const override;
     std::string get_dbms_type(std::uint16_t index) const override;
+    /// The client type mapped by `map_data_type`; JSON for a column the server marks as JSON.
     Contracts::DataType get_data_type(std::uint16_t index) const override;
     /// The longest cell of the column among the rows of this result.
     std::uint64_t get_size(std::uint16_t index) const override;
@@ -99,6 +100,7 @@ public:
     /// JSON text, GEOMETRY bytes; never null.
     [[nodiscard]] Core::Result<Contracts::ValuePtr> get_value(std::uint16_t index) const override;
     std::int32_t get_field_count() const override { return static_cast<std::int32_t>(m_field_count); }
+    /// Whether every row has been read (or the rest discarded by `close`).
     bool get_is_closed() const override;
 
 private:
