@@ -56,6 +56,18 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
     if (!mysql) return Core::fail("MariaDB", -1, "Cannot create MYSQL object.");
     m_mysql = mysql;
     m_charset.clear();
+    // A connection that did not come up is released, so that later calls report a closed provider
+    // instead of a server that "has gone away" when it never was there.
+    struct ReleaseUnlessOpened {
+        MariaDBProvider& self;
+        bool opened = false;
+        ~ReleaseUnlessOpened() {
+            if (!opened && self.m_mysql) {
+                mysql_close(self.m_mysql);
+                self.m_mysql = nullptr;
+            }
+        }
+    } release{*this};
 
     auto check = [&](int rc) -> Core::Status {
         if (auto error = raise_error(mysql, rc)) return Core::fail(std::move(*error));
@@ -98,6 +110,10 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
         flags |= CLIENT_SSL;
     } else {
         mysql_ssl_set(mysql, nullptr, nullptr, nullptr, nullptr, nullptr);
+        // The client library takes any mysql_ssl_set call, even one without files, as a request for
+        // TLS; a profile without ssl-using asks for a plain session.
+        const my_bool plain = 0;
+        if (auto status = check(mysql_options(mysql, MYSQL_OPT_SSL_ENFORCE, &plain)); !status) return status;
     }
 
     const std::string database = server->get_initial().empty() ? "mysql" : server->get_initial();
@@ -122,8 +138,6 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
         }
     }
     if (mysql_get_server_version(mysql) <= 40099) {
-        mysql_close(mysql);
-        m_mysql = nullptr;
         return Core::fail("MariaDB", -1, "Servers older than version 4.1 are not supported.");
     }
     m_charset = charset;
@@ -132,6 +146,7 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
     if (auto status = check(mysql_options(mysql, MYSQL_OPT_RECONNECT, &reconnect)); !status) return status;
     auto names = execute_affect(charset == "utf8" ? "SET NAMES 'utf8'" : "SET NAMES 'utf8mb4'");
     if (!names) return Core::fail(names.error());
+    release.opened = true;
     return {};
 }
 

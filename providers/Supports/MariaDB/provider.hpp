@@ -25,7 +25,8 @@ public:
     const Core::TypeInfo& type_info() const override { return static_type(); }
 
     /// Connects with the profile's settings (TLS files and key passphrase when `ssl-using`), to its
-    /// `initial` database or "mysql"; falls back to utf8 when the client cannot use utf8mb4.
+    /// `initial` database or "mysql"; falls back to utf8 when the client cannot use utf8mb4. Any
+    /// failure leaves the provider closed.
     [[nodiscard]] Core::Status open(const std::shared_ptr<Contracts::Server>& server,
                                     std::string_view connection_string) override;
     void close() override;

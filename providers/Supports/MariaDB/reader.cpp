@@ -216,7 +216,9 @@ void MariaDBReader::close() {
     }
 }
 
-bool MariaDBReader::get_is_closed() const { return m_done || mysql_eof(m_result); }
+// The client's end-of-data marker is set on every stored result from the start (it marks the
+// result as buffered), so it cannot tell whether rows are left: the reader's own end is what counts.
+bool MariaDBReader::get_is_closed() const { return m_done; }
 
 std::string MariaDBReader::get_name(std::uint16_t index) const {
     OMBRIX_RETURN_VAL_IF_FAIL(index < m_field_count, {});
@@ -230,6 +232,12 @@ std::string MariaDBReader::get_dbms_type(std::uint16_t index) const {
 
 DataType MariaDBReader::get_data_type(std::uint16_t index) const {
     OMBRIX_RETURN_VAL_IF_FAIL(index < m_field_count, DataType::UNKNOWN);
+    // MariaDB's JSON is a LONGTEXT with a binary collation, which the type number and flags alone
+    // would make a BLOB; the server names the format in the column's extended metadata.
+    MARIADB_CONST_STRING format{};
+    if (mariadb_field_attr(&format, &m_fields[index], MARIADB_FIELD_ATTR_FORMAT_NAME) == 0 &&
+        std::string_view(format.str, format.length) == "json")
+        return DataType::JSON;
     return map_data_type(m_fields[index].type, m_fields[index].flags);
 }
 

@@ -62,6 +62,7 @@ public:
     void close() override;
     std::string get_name(std::uint16_t index) const override;
     std::string get_dbms_type(std::uint16_t index) const override;
+    /// The client type mapped by `map_data_type`; JSON for a column the server marks as JSON.
     Contracts::DataType get_data_type(std::uint16_t index) const override;
     /// The longest cell of the column among the rows of this result.
     std::uint64_t get_size(std::uint16_t index) const override;
@@ -104,6 +105,7 @@ public:
     [[nodiscard]] Core::Result<std::shared_ptr<Contracts::TableModel>> read_model();
     /// The value of a cell of `type` as the server sent it (`text`, not NULL).
     static Contracts::ValuePtr decode_cell(Contracts::DataType type, std::string_view text);
+    /// Whether every row has been read (or the rest discarded by `close`).
     bool get_is_closed() const override;
 
 private:
