@@ -17,6 +17,19 @@ struct AddOptions {
     std::string user;
     std::string password;
     std::string database;
+    std::string ssh_host;
+    unsigned ssh_port = 22;
+    std::string ssh_user;
+    std::string ssh_password;
+    std::string ssh_key;
+    std::string ssh_auth_type;
+    std::string ssh_process;
+    bool ssl = false;
+    std::string ssl_ca;
+    std::string ssl_cert;
+    std::string ssl_key;
+    std::string ssl_password;
+    std::string ssl_mode;
 };
 
 void save(const Providers::Contracts::ServerSetting& setting) {
@@ -38,6 +51,19 @@ void add_profile_commands(CLI::App& app, Context& context) {
     add->add_option("--user", add_options->user, "Login name")->required();
     add->add_option("--password", add_options->password, "Login password");
     add->add_option("--database", add_options->database, "Initial database");
+    auto* ssh = add->add_option("--ssh-host", add_options->ssh_host, "Open the server through an SSH tunnel via this host");
+    add->add_option("--ssh-port", add_options->ssh_port, "SSH port")->check(CLI::Range(1, 65535))->needs(ssh);
+    add->add_option("--ssh-user", add_options->ssh_user, "SSH login")->needs(ssh);
+    add->add_option("--ssh-password", add_options->ssh_password, "SSH password (password authentication)")->needs(ssh);
+    add->add_option("--ssh-key", add_options->ssh_key, "SSH private key file (public-key authentication)")->needs(ssh);
+    add->add_option("--ssh-auth-type", add_options->ssh_auth_type, "\"password\" or \"publickey\"")->needs(ssh);
+    add->add_option("--ssh-process", add_options->ssh_process, "SSH client program (default: ssh)")->needs(ssh);
+    add->add_flag("--ssl", add_options->ssl, "Use TLS towards the server");
+    add->add_option("--ssl-ca", add_options->ssl_ca, "TLS CA certificate file");
+    add->add_option("--ssl-cert", add_options->ssl_cert, "TLS client certificate file");
+    add->add_option("--ssl-key", add_options->ssl_key, "TLS client key file");
+    add->add_option("--ssl-password", add_options->ssl_password, "Passphrase of the TLS client key");
+    add->add_option("--ssl-mode", add_options->ssl_mode, "TLS mode text kept in the profile");
     add->callback([&context, add_options] {
         auto setting = context.load_profiles();
         if (find_profile(*setting, add_options->name))
@@ -49,6 +75,29 @@ void add_profile_commands(CLI::App& app, Context& context) {
         server->set_username(add_options->user);
         server->set_password(add_options->password);
         server->set_initial(add_options->database);
+        if (!add_options->ssh_host.empty()) {
+            server->set_ssh_using(true);
+            server->set_ssh_host(add_options->ssh_host);
+            server->set_ssh_port(add_options->ssh_port);
+            server->set_ssh_username(add_options->ssh_user);
+            server->set_ssh_password(add_options->ssh_password);
+            server->set_ssh_key_private_file(add_options->ssh_key);
+            server->set_ssh_process(add_options->ssh_process.empty() ? "ssh" : add_options->ssh_process);
+            const bool with_key = !add_options->ssh_key.empty();
+            server->set_ssh_auth_type(!add_options->ssh_auth_type.empty() ? add_options->ssh_auth_type
+                                      : with_key                         ? "publickey"
+                                                                         : "password");
+        }
+        const bool tls = add_options->ssl || !add_options->ssl_ca.empty() || !add_options->ssl_cert.empty() ||
+                         !add_options->ssl_key.empty();
+        if (tls) {
+            server->set_ssl_using(true);
+            server->set_ssl_ca_file(add_options->ssl_ca);
+            server->set_ssl_cert_file(add_options->ssl_cert);
+            server->set_ssl_key_file(add_options->ssl_key);
+            server->set_ssl_password(add_options->ssl_password);
+            if (!add_options->ssl_mode.empty()) server->set_ssl_mode(add_options->ssl_mode);
+        }
         setting->append(server, "", "");
         save(*setting);
         std::cout << "Added profile \"" << add_options->name << "\" (" << server->get_uuid() << ")\n";

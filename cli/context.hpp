@@ -38,11 +38,18 @@ struct Context {
 
     /// The profile file to use.
     std::string profiles_path() const;
+    /// The folder of the main log files.
+    std::string log_folder() const;
     /// The profile tree, created empty (and saved) when the file does not exist yet.
     std::shared_ptr<Providers::Contracts::ServerSetting> load_profiles() const;
     /// The profile titled `name`; with an empty name the embedded sandbox (started on demand).
     std::shared_ptr<Providers::Contracts::Server> resolve_profile(const std::string& name) const;
 };
+
+/// Starts the logging service: a main log in the context's log folder, and with --verbose a handler
+/// that prints every record (connections' SQL included) on stderr.
+void start_logging(const Context& context);
+void stop_logging();
 
 /// The profile titled `title` in `setting`, or null.
 std::shared_ptr<Providers::Contracts::Server> find_profile(const Providers::Contracts::ServerSetting& setting,

@@ -33,11 +33,17 @@ int main(int argc, char** argv) {
     add_profile_commands(app, context);
     add_demo_command(app, context);
     add_query_command(app, context);
+    add_format_command(app, context);
+    add_meta_commands(app, context);
+    app.parse_complete_callback([&context] { start_logging(context); });
 
     // The libraries' developer diagnostics go to the GLib log: shown with --verbose only, except
     // criticals, which are programming errors worth seeing.
     g_log_set_handler("Ombrix", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK & ~G_LOG_LEVEL_ERROR), log_handler, &context);
 
+    struct LoggingGuard {
+        ~LoggingGuard() { stop_logging(); }
+    } logging_guard;
     try {
         app.parse(argc, argv);
         if (app.get_subcommands().empty()) {

@@ -1,0 +1,56 @@
+// The command line's logs: a main log in the log folder, and with --verbose every record on stderr.
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include <iostream>
+#include <mutex>
+
+#include "context.hpp"
+#include "solvane/Contracts/Log/face_log.hpp"
+#include "solvane/Foundation/logging.hpp"
+#include "solvane/Foundation/services.hpp"
+#include "solvane/Supports/Log/handler_delegate.hpp"
+#include "solvane/Supports/Log/manager.hpp"
+
+namespace Ombrix::Cli {
+
+namespace {
+
+// The main log keeps one identity across runs, so each run appends to the same rotating files.
+constexpr const char* kMainLog = "6F4D4252-4958-4C4F-8700-434C49000001";
+constexpr std::int64_t kMaxLogSize = 10 * 1024 * 1024;
+
+}  // namespace
+
+std::string Context::log_folder() const {
+    if (!log_dir.empty()) return log_dir;
+    return std::string(g_get_user_cache_dir()) + "/ombrix/log";
+}
+
+void start_logging(const Context& context) {
+    using namespace Solvane;
+    using Contracts::Log::LogLevel;
+    const std::string folder = context.log_folder();
+    if (g_mkdir_with_parents(folder.c_str(), 0700) != 0)
+        throw Failure("cannot create the log folder " + folder);
+    Foundation::Services::initialize();
+    Foundation::Services::register_type<Contracts::Log::ILogManager, Supports::Log::LogManager>();
+    Foundation::LoggingService::initialize(kMainLog, context.verbose ? LogLevel::DEBUG : LogLevel::PLAIN,
+                                           folder.c_str(), kMaxLogSize);
+    if (context.verbose) {
+        static std::mutex stderr_lock;
+        auto handler = Supports::Log::DelegateHandler::create(
+            [](const std::shared_ptr<void>&, LogLevel, std::string_view message) {
+                std::lock_guard lock(stderr_lock);
+                std::cerr << message;
+                if (message.empty() || message.back() != '\n') std::cerr << '\n';
+            },
+            std::make_shared<int>(0));
+        handler->set_threshold(LogLevel::DEBUG);
+        Foundation::LoggingService::append_handler(handler);
+    }
+}
+
+void stop_logging() { Solvane::Foundation::LoggingService::shutdown(); }
+
+}  // namespace Ombrix::Cli
