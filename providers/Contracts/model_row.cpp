@@ -22,13 +22,13 @@ RowModel::RowModel() = default;
 RowModel::~RowModel() = default;
 
 std::shared_ptr<RowModel> RowModel::create() {
-    auto row = std::shared_ptr<RowModel>(new RowModel());
+    auto row = Core::make_object<RowModel>();
     row->m_values = ValueList::create();
     return row;
 }
 
 std::shared_ptr<RowModel> RowModel::create(std::vector<ValuePtr> values) {
-    auto row = std::shared_ptr<RowModel>(new RowModel());
+    auto row = Core::make_object<RowModel>();
     row->m_values = ValueList::create(std::move(values));
     return row;
 }
@@ -54,7 +54,7 @@ std::shared_ptr<RowModel> RowModel::create_packed(std::shared_ptr<const ICellDec
         std::memcpy(out, cells[i], lengths[i]);
         out += lengths[i];
     }
-    auto row = std::shared_ptr<RowModel>(new RowModel());
+    auto row = Core::make_object<RowModel>();
     row->m_packed = std::move(packed);
     return row;
 }
@@ -103,7 +103,7 @@ void RowModel::set_value_at(std::size_t position, ValuePtr value) {
 }
 
 std::shared_ptr<RowModel> RowModel::clone() const {
-    auto copy = std::shared_ptr<RowModel>(new RowModel());
+    auto copy = Core::make_object<RowModel>();
     copy->m_version = m_version;
     if (m_packed) {
         // Still packed: the copy gets its own copy of the bytes, decoded when it is first read.

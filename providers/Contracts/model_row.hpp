@@ -28,6 +28,8 @@ public:
 /// asks for its values: a result of a million rows then costs little more than its bytes, and
 /// only the rows a caller touches become value objects (once, then they stay).
 class OMBRIX_PROVIDERS_EXPORT RowModel : public Core::Object {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     /// Version INITIAL, no values.
     static std::shared_ptr<RowModel> create();

@@ -9,7 +9,7 @@
 namespace Ombrix::Providers::Contracts {
 
 std::shared_ptr<ValueBinary> ValueBinary::create(Core::Bytes bytes) {
-    return std::shared_ptr<ValueBinary>(new ValueBinary(std::move(bytes)));
+    return Core::make_object<ValueBinary>(std::move(bytes));
 }
 
 std::shared_ptr<ValueBinary> ValueBinary::create(const std::uint8_t* data, std::size_t length) {
@@ -67,7 +67,7 @@ Core::Status ValueBinary::save_finish(const Core::AsyncResultPtr& result) {
 }
 
 std::shared_ptr<ValueBlob> ValueBlob::create(Core::Bytes bytes) {
-    return std::shared_ptr<ValueBlob>(new ValueBlob(std::move(bytes)));
+    return Core::make_object<ValueBlob>(std::move(bytes));
 }
 
 std::shared_ptr<ValueBlob> ValueBlob::create(const std::uint8_t* data, std::size_t length) {

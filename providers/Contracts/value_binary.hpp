@@ -10,6 +10,8 @@ namespace Ombrix::Providers::Contracts {
 
 /// A byte-buffer cell; keeps exactly the bytes it was given.
 class OMBRIX_PROVIDERS_EXPORT ValueBinary : public ValueHolder<Core::Bytes> {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueBinary> create(Core::Bytes bytes = {});
     /// Copies `length` bytes from `data`.
@@ -47,6 +49,8 @@ protected:
 
 /// A BLOB cell.
 class OMBRIX_PROVIDERS_EXPORT ValueBlob final : public ValueBinary {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueBlob> create(Core::Bytes bytes = {});
     static std::shared_ptr<ValueBlob> create(const std::uint8_t* data, std::size_t length);

@@ -3,7 +3,7 @@
 namespace Ombrix::Providers::Contracts {
 
 std::shared_ptr<ValueBoolean> ValueBoolean::create(bool value) {
-    return std::shared_ptr<ValueBoolean>(new ValueBoolean(value));
+    return Core::make_object<ValueBoolean>(value);
 }
 
 const Core::TypeInfo& ValueBoolean::static_type() {

@@ -7,6 +7,8 @@ namespace Ombrix::Providers::Contracts {
 
 /// A boolean cell; reads as 1 or 0 through both integer interfaces.
 class OMBRIX_PROVIDERS_EXPORT ValueBoolean final : public ValueHolder<bool>, public IInteger, public IUnsigned {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueBoolean> create(bool value = false);
     static const Core::TypeInfo& static_type();

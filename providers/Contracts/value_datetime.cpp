@@ -9,9 +9,10 @@ namespace Ombrix::Providers::Contracts {
 namespace {
 
 /// The fields of a "YYYY-MM-DD[ HH:MM:SS[.ffffff]]" text.
-struct Civil {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    double seconds = 0;
+struct Parsed {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int microseconds = 0;  // the fraction, to six digits
+    double seconds = 0;    // second and fraction together
     bool has_time = false;
 };
 
@@ -29,23 +30,30 @@ bool read_number(std::string_view text, std::size_t& pos, std::size_t digits, in
 }
 
 /// Reads "SS[.ffffff]" at `pos` to the end of the text.
-bool read_seconds(std::string_view text, std::size_t pos, double& seconds) {
-    int whole = 0;
-    if (!read_number(text, pos, 2, whole)) return false;
+/// Reads "SS[.ffffff]" at `pos` to the end of the text.
+bool read_seconds(std::string_view text, std::size_t pos, Parsed& parsed) {
+    if (!read_number(text, pos, 2, parsed.second)) return false;
+    int microseconds = 0, digits = 0;
     double fraction = 0, scale = 0.1;
     if (pos < text.size()) {
         if (text[pos] != '.') return false;
         for (++pos; pos < text.size(); ++pos, scale /= 10) {
             if (text[pos] < '0' || text[pos] > '9') return false;
             fraction += (text[pos] - '0') * scale;
+            if (digits < 6) {
+                microseconds = microseconds * 10 + (text[pos] - '0');
+                ++digits;
+            }
         }
     }
-    seconds = whole + fraction;
+    for (; digits < 6; ++digits) microseconds *= 10;
+    parsed.microseconds = microseconds;
+    parsed.seconds = parsed.second + fraction;
     return true;
 }
 
-std::optional<Civil> parse_civil(std::string_view text) {
-    Civil c;
+std::optional<Parsed> parse_civil(std::string_view text) {
+    Parsed c;
     std::size_t pos = 0;
     if (!read_number(text, pos, 4, c.year) || pos >= text.size() || text[pos++] != '-') return std::nullopt;
     if (!read_number(text, pos, 2, c.month) || pos >= text.size() || text[pos++] != '-') return std::nullopt;
@@ -55,52 +63,88 @@ std::optional<Civil> parse_civil(std::string_view text) {
     ++pos;
     if (!read_number(text, pos, 2, c.hour) || pos >= text.size() || text[pos++] != ':') return std::nullopt;
     if (!read_number(text, pos, 2, c.minute) || pos >= text.size() || text[pos++] != ':') return std::nullopt;
-    if (!read_seconds(text, pos, c.seconds)) return std::nullopt;
+    if (!read_seconds(text, pos, c)) return std::nullopt;
     c.has_time = true;
     return c;
 }
 
 /// "HH:MM:SS[.ffffff]" within one day.
-std::optional<Civil> parse_time_of_day(std::string_view text) {
-    Civil c;
+std::optional<Parsed> parse_time_of_day(std::string_view text) {
+    Parsed c;
     std::size_t pos = 0;
     if (!read_number(text, pos, 2, c.hour) || pos >= text.size() || text[pos++] != ':') return std::nullopt;
     if (!read_number(text, pos, 2, c.minute) || pos >= text.size() || text[pos++] != ':') return std::nullopt;
-    if (!read_seconds(text, pos, c.seconds)) return std::nullopt;
-    if (c.hour > 23 || c.minute > 59 || c.seconds >= 60) return std::nullopt;
+    if (!read_seconds(text, pos, c)) return std::nullopt;
+    if (c.hour > 23 || c.minute > 59 || c.second > 59) return std::nullopt;
+    c.year = 1970;
+    c.month = 1;
+    c.day = 1;
     c.has_time = true;
     return c;
 }
 
-std::string two_digits(int v) {
+/// Writes `value` as `width` decimal digits (zero-padded) at `out`.
+char* put_digits(char* out, int value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + width;
+}
+
+std::string date_text(int year, int month, int day) {
+    char buffer[16];
+    char* end = put_digits(buffer, year, 4);
+    *end++ = '-';
+    end = put_digits(end, month, 2);
+    *end++ = '-';
+    end = put_digits(end, day, 2);
+    return std::string(buffer, end);
+}
+
+std::string time_text(int hour, int minute, int second) {
     char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "%02d", v);
-    return buffer;
+    char* end = put_digits(buffer, hour, 2);
+    *end++ = ':';
+    end = put_digits(end, minute, 2);
+    *end++ = ':';
+    end = put_digits(end, second, 2);
+    return std::string(buffer, end);
 }
 
-std::string date_text(const Core::DateTime& dt) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", dt.year(), dt.month(), dt.day());
-    return buffer;
-}
+std::string date_text(const Core::DateTime& dt) { return date_text(dt.year(), dt.month(), dt.day()); }
 
-std::string time_text(const Core::DateTime& dt) {
-    return two_digits(dt.hour()) + ':' + two_digits(dt.minute()) + ':' + two_digits(dt.second());
-}
+std::string time_text(const Core::DateTime& dt) { return time_text(dt.hour(), dt.minute(), dt.second()); }
 
 constexpr const char* kNullText = "(NULL)";
+
+
+detail::CivilTime civil_of(const std::optional<Parsed>& parsed) {
+    detail::CivilTime civil;
+    if (!parsed || parsed->year < 1 || parsed->year > 9999 || !g_date_valid_dmy(static_cast<GDateDay>(parsed->day),
+                                                                                static_cast<GDateMonth>(parsed->month),
+                                                                                static_cast<GDateYear>(parsed->year)))
+        return civil;  // not a real day: year 0 marks it
+    civil.year = static_cast<std::int16_t>(parsed->year);
+    civil.month = static_cast<std::uint8_t>(parsed->month);
+    civil.day = static_cast<std::uint8_t>(parsed->day);
+    civil.hour = static_cast<std::uint8_t>(parsed->hour);
+    civil.minute = static_cast<std::uint8_t>(parsed->minute);
+    civil.microseconds = static_cast<std::uint32_t>(parsed->second) * 1000000u + static_cast<std::uint32_t>(parsed->microseconds);
+    return civil;
+}
 
 }  // namespace
 
 // ---------------------------------------------------------------- ValueDateTime
 
 std::shared_ptr<ValueDateTime> ValueDateTime::create() {
-    return std::shared_ptr<ValueDateTime>(new ValueDateTime(Core::DateTime::now_local()));
+    return Core::make_object<ValueDateTime>(Core::DateTime::now_local());
 }
 
 std::shared_ptr<ValueDateTime> ValueDateTime::new_datetime(const Core::DateTime& datetime) {
     OMBRIX_RETURN_VAL_IF_FAIL(!datetime.is_null(), nullptr);
-    return std::shared_ptr<ValueDateTime>(new ValueDateTime(datetime.to_local()));
+    return Core::make_object<ValueDateTime>(datetime.to_local());
 }
 
 std::shared_ptr<ValueDateTime> ValueDateTime::new_iso8601(std::string_view text) {
@@ -111,7 +155,7 @@ std::shared_ptr<ValueDateTime> ValueDateTime::new_iso8601(std::string_view text)
             dt = Core::DateTime::utc(civil->year, civil->month, civil->day, civil->hour, civil->minute, civil->seconds);
     }
     if (!dt) dt = Core::DateTime::from_unix_local(0);
-    return std::shared_ptr<ValueDateTime>(new ValueDateTime(std::move(dt)));
+    return Core::make_object<ValueDateTime>(std::move(dt));
 }
 
 std::shared_ptr<ValueDateTime> ValueDateTime::new_utc(int year, int month, int day, int hour, int minute,
@@ -121,11 +165,8 @@ std::shared_ptr<ValueDateTime> ValueDateTime::new_utc(int year, int month, int d
 }
 
 std::shared_ptr<ValueDateTime> ValueDateTime::create_from_text(std::string_view text) {
-    Core::DateTime dt;
-    if (auto civil = parse_civil(text))
-        dt = Core::DateTime::utc(civil->year, civil->month, civil->day, civil->hour, civil->minute, civil->seconds);
-    auto value = std::shared_ptr<ValueDateTime>(new ValueDateTime(std::move(dt)));
-    value->keep_text_if_needed(text);
+    auto value = Core::make_object<ValueDateTime>(Core::DateTime());
+    value->hold_civil(civil_of(parse_civil(text)), CivilZone::Utc, text);
     return value;
 }
 
@@ -140,24 +181,52 @@ OMBRIX_REGISTER_TYPE(ValueDateTime);
 
 void ValueDateTime::set_itsvalue(Core::DateTime value) {
     m_value = std::move(value);
+    m_zone = CivilZone::None;
     m_text.reset();
     notify("itsvalue");
 }
 
-void ValueDateTime::keep_text_if_needed(std::string_view text) {
-    if (m_value.is_null() || default_text() != text) m_text = std::string(text);
+
+void ValueDateTime::hold_civil(const Civil& civil, CivilZone zone, std::string_view text) {
+    m_value = Core::DateTime();
+    if (civil.year == 0) {
+        // Zero dates and other texts that are no moment keep exactly what the server sent.
+        m_zone = CivilZone::None;
+        m_text = std::string(text);
+        return;
+    }
+    m_civil = civil;
+    m_zone = zone;
+    if (default_text() != text) m_text = std::string(text);
 }
 
-std::string ValueDateTime::format(std::string_view pattern) const { return m_value.format(pattern); }
+const Core::DateTime& ValueDateTime::moment() const {
+    if (m_value.is_null() && m_zone != CivilZone::None) {
+        const double seconds = m_civil.microseconds / 1e6;
+        m_value = m_zone == CivilZone::Utc
+                      ? Core::DateTime::utc(m_civil.year, m_civil.month, m_civil.day, m_civil.hour, m_civil.minute, seconds)
+                      : Core::DateTime::local(m_civil.year, m_civil.month, m_civil.day, m_civil.hour, m_civil.minute,
+                                              seconds);
+    }
+    return m_value;
+}
+
+Core::DateTime ValueDateTime::get_itsvalue() const { return moment(); }
+
+std::string ValueDateTime::format(std::string_view pattern) const { return moment().format(pattern); }
 
 Core::Value ValueDateTime::to_value() const {
-    if (m_value.is_null()) return Core::Value::from_datetime({});
+    const Core::DateTime& held = moment();
+    if (held.is_null()) return Core::Value::from_datetime({});
     // Step back by the whole number of microseconds: a step in fractional seconds is rounded
     // toward zero by GDateTime and can leave one microsecond behind.
-    return Core::Value::from_datetime(Core::DateTime(g_date_time_add(m_value.get(), -m_value.microsecond())));
+    return Core::Value::from_datetime(Core::DateTime(g_date_time_add(held.get(), -held.microsecond())));
 }
 
 std::string ValueDateTime::default_text() const {
+    if (m_zone != CivilZone::None)
+        return date_text(m_civil.year, m_civil.month, m_civil.day) + ' ' +
+               time_text(m_civil.hour, m_civil.minute, static_cast<int>(m_civil.microseconds / 1000000u));
     if (m_value.is_null()) return kNullText;
     return date_text(m_value) + ' ' + time_text(m_value);
 }
@@ -169,11 +238,11 @@ ValuePtr ValueDateTime::clone() const { return copy_as<ValueDateTime>(); }
 // ---------------------------------------------------------------- ValueDate
 
 std::shared_ptr<ValueDate> ValueDate::create() {
-    return std::shared_ptr<ValueDate>(new ValueDate(Core::DateTime::now_local()));
+    return Core::make_object<ValueDate>(Core::DateTime::now_local());
 }
 
 std::shared_ptr<ValueDate> ValueDate::new_dmy(int year, int month, int day) {
-    return std::shared_ptr<ValueDate>(new ValueDate(Core::DateTime::local(year, month, day, 0, 0, 0)));
+    return Core::make_object<ValueDate>(Core::DateTime::local(year, month, day, 0, 0, 0));
 }
 
 std::shared_ptr<ValueDate> ValueDate::new_date(const Core::Date& date) { return new_dmy(date.year, date.month, date.day); }
@@ -186,15 +255,14 @@ std::shared_ptr<ValueDate> ValueDate::new_iso8601(std::string_view text) {
                                        civil->seconds);
     }
     if (!dt) dt = Core::DateTime::from_unix_local(0);
-    return std::shared_ptr<ValueDate>(new ValueDate(std::move(dt)));
+    return Core::make_object<ValueDate>(std::move(dt));
 }
 
 std::shared_ptr<ValueDate> ValueDate::create_from_text(std::string_view text) {
-    Core::DateTime dt;
-    if (auto civil = parse_civil(text); civil && !civil->has_time)
-        dt = Core::DateTime::local(civil->year, civil->month, civil->day, 0, 0, 0);
-    auto value = std::shared_ptr<ValueDate>(new ValueDate(std::move(dt)));
-    value->keep_text_if_needed(text);
+    auto value = Core::make_object<ValueDate>(Core::DateTime());
+    auto parsed = parse_civil(text);
+    if (parsed && parsed->has_time) parsed.reset();
+    value->hold_civil(civil_of(parsed), CivilZone::Local, text);
     return value;
 }
 
@@ -206,33 +274,34 @@ const Core::TypeInfo& ValueDate::static_type() {
 OMBRIX_REGISTER_TYPE(ValueDate);
 
 Core::Value ValueDate::to_value() const {
+    if (m_zone != CivilZone::None) return Core::Value::from_date(Core::Date{m_civil.year, m_civil.month, m_civil.day});
     if (m_value.is_null()) return Core::Value::from_date({});
     return Core::Value::from_date(Core::Date{m_value.year(), m_value.month(), m_value.day()});
 }
 
-std::string ValueDate::default_text() const { return m_value.is_null() ? kNullText : date_text(m_value); }
+std::string ValueDate::default_text() const {
+    if (m_zone != CivilZone::None) return date_text(m_civil.year, m_civil.month, m_civil.day);
+    return m_value.is_null() ? kNullText : date_text(m_value);
+}
 
 // ---------------------------------------------------------------- ValueTime
 
 std::shared_ptr<ValueTime> ValueTime::create() {
-    return std::shared_ptr<ValueTime>(new ValueTime(Core::DateTime::now_local()));
+    return Core::make_object<ValueTime>(Core::DateTime::now_local());
 }
 
 std::shared_ptr<ValueTime> ValueTime::new_time(const Core::DateTime& datetime) {
     OMBRIX_RETURN_VAL_IF_FAIL(!datetime.is_null(), nullptr);
-    return std::shared_ptr<ValueTime>(new ValueTime(datetime.to_utc()));
+    return Core::make_object<ValueTime>(datetime.to_utc());
 }
 
 std::shared_ptr<ValueTime> ValueTime::new_hms(int hour, int minute, double seconds) {
-    return std::shared_ptr<ValueTime>(new ValueTime(Core::DateTime::utc(1970, 1, 1, hour, minute, seconds)));
+    return Core::make_object<ValueTime>(Core::DateTime::utc(1970, 1, 1, hour, minute, seconds));
 }
 
 std::shared_ptr<ValueTime> ValueTime::create_from_text(std::string_view text) {
-    Core::DateTime dt;
-    if (auto civil = parse_time_of_day(text))
-        dt = Core::DateTime::utc(1970, 1, 1, civil->hour, civil->minute, civil->seconds);
-    auto value = std::shared_ptr<ValueTime>(new ValueTime(std::move(dt)));
-    value->keep_text_if_needed(text);
+    auto value = Core::make_object<ValueTime>(Core::DateTime());
+    value->hold_civil(civil_of(parse_time_of_day(text)), CivilZone::Utc, text);
     return value;
 }
 
@@ -243,16 +312,20 @@ const Core::TypeInfo& ValueTime::static_type() {
 }
 OMBRIX_REGISTER_TYPE(ValueTime);
 
-std::string ValueTime::default_text() const { return m_value.is_null() ? kNullText : time_text(m_value); }
+std::string ValueTime::default_text() const {
+    if (m_zone != CivilZone::None)
+        return time_text(m_civil.hour, m_civil.minute, static_cast<int>(m_civil.microseconds / 1000000u));
+    return m_value.is_null() ? kNullText : time_text(m_value);
+}
 
 // ---------------------------------------------------------------- ValueTimeSpan
 
 std::shared_ptr<ValueTimeSpan> ValueTimeSpan::create(std::int64_t count) {
-    return std::shared_ptr<ValueTimeSpan>(new ValueTimeSpan(0, count));
+    return Core::make_object<ValueTimeSpan>(0, count);
 }
 
 std::shared_ptr<ValueTimeSpan> ValueTimeSpan::new_interval(std::int32_t number, std::int64_t count) {
-    return std::shared_ptr<ValueTimeSpan>(new ValueTimeSpan(number, count));
+    return Core::make_object<ValueTimeSpan>(number, count);
 }
 
 const Core::TypeInfo& ValueTimeSpan::static_type() {

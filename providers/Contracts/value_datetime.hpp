@@ -1,6 +1,7 @@
 /// @file Temporal values: date-times, dates, times of day and time spans.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -9,11 +10,25 @@
 
 namespace Ombrix::Providers::Contracts {
 
+namespace detail {
+/// Wall-clock fields of a moment whose GDateTime is not made yet; year 0 means "no moment".
+struct CivilTime {
+    std::int16_t year = 0;
+    std::uint8_t month = 0, day = 0, hour = 0, minute = 0;
+    std::uint32_t microseconds = 0;  // within the minute
+};
+}  // namespace detail
+
 /// A date-time cell. It keeps the wall-clock time it was given: a text without an offset is read
 /// in UTC and printed in the zone it was read in, so text -> value -> text is the identity in any
 /// local time zone. Made from a server's text that the default form would not reproduce (fractional
 /// seconds, zero dates, TIME values outside one day) it keeps that exact text for `to_string`.
+///
+/// A value read from a server keeps the fields of its text and makes its GDateTime only when one
+/// is asked for: a result grid prints far more cells than it computes with.
 class OMBRIX_PROVIDERS_EXPORT ValueDateTime : public ValueObject {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     /// The current local time.
     static std::shared_ptr<ValueDateTime> create();
@@ -30,7 +45,7 @@ public:
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
 
-    Core::DateTime get_itsvalue() const { return m_value; }
+    Core::DateTime get_itsvalue() const;
     /// Replaces the moment (and forgets any source text). Always notifies `itsvalue`.
     void set_itsvalue(Core::DateTime value);
     /// The exact text the value was made from, when the default form would not reproduce it.
@@ -48,25 +63,39 @@ public:
     DataType get_data_type() const override { return DataType::DATETIME; }
 
 protected:
+    using Civil = detail::CivilTime;
+    /// The zone the civil fields are in; None when the held GDateTime is the value.
+    enum class CivilZone : std::uint8_t { None, Utc, Local };
+
     explicit ValueDateTime(Core::DateTime value) : m_value(std::move(value)) {}
     /// The default text form of the held moment, without any source text.
     virtual std::string default_text() const;
     /// Copies the moment and source text into a new value of the same class.
     template <class T>
     std::shared_ptr<T> copy_as() const {
-        auto copy = std::shared_ptr<T>(new T(m_value));
+        auto copy = Core::make_object<T>(m_value);
+        copy->m_civil = m_civil;
+        copy->m_zone = m_zone;
         copy->m_text = m_text;
         return copy;
     }
-    /// Keeps `text` as the source text when the default form would print something else.
-    void keep_text_if_needed(std::string_view text);
+    /// Holds these fields (in `zone`) as the moment; the source text is kept only when the default
+    /// form of the fields would not reproduce it, and as the whole value when the fields are not a
+    /// real moment (zero dates).
+    void hold_civil(const Civil& civil, CivilZone zone, std::string_view text);
+    /// The moment, made from the civil fields on first use.
+    const Core::DateTime& moment() const;
 
-    Core::DateTime m_value;
+    mutable Core::DateTime m_value;
+    Civil m_civil;
+    CivilZone m_zone = CivilZone::None;
     std::optional<std::string> m_text;
 };
 
 /// A calendar-date cell: the held date-time is local midnight of the day.
 class OMBRIX_PROVIDERS_EXPORT ValueDate final : public ValueDateTime {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     /// The current local time.
     static std::shared_ptr<ValueDate> create();
@@ -98,6 +127,8 @@ private:
 
 /// A time-of-day cell: a date-time on 1970-01-01 UTC whose text is "%H:%M:%S".
 class OMBRIX_PROVIDERS_EXPORT ValueTime final : public ValueDateTime {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     /// The current local time.
     static std::shared_ptr<ValueTime> create();
@@ -126,6 +157,8 @@ private:
 
 /// A time span: a signed 64-bit count, plus a 32-bit number given to `new_interval` (kept, unused).
 class OMBRIX_PROVIDERS_EXPORT ValueTimeSpan final : public ValueHolder<std::int64_t> {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueTimeSpan> create(std::int64_t count = 0);
     static std::shared_ptr<ValueTimeSpan> new_interval(std::int32_t number, std::int64_t count);

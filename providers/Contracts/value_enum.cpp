@@ -3,7 +3,7 @@
 namespace Ombrix::Providers::Contracts {
 
 std::shared_ptr<ValueEnum> ValueEnum::create(std::string_view text) {
-    return std::shared_ptr<ValueEnum>(new ValueEnum(std::string(text)));
+    return Core::make_object<ValueEnum>(std::string(text));
 }
 
 const Core::TypeInfo& ValueEnum::static_type() {
@@ -23,7 +23,7 @@ void ValueEnum::initialize(const std::vector<std::string>& members) {
 ValuePtr ValueEnum::clone() const { return copy_as<ValueEnum>(); }
 
 std::shared_ptr<ValueFlags> ValueFlags::create(std::string_view text) {
-    return std::shared_ptr<ValueFlags>(new ValueFlags(std::string(text)));
+    return Core::make_object<ValueFlags>(std::string(text));
 }
 
 const Core::TypeInfo& ValueFlags::static_type() {
@@ -34,7 +34,7 @@ const Core::TypeInfo& ValueFlags::static_type() {
 OMBRIX_REGISTER_TYPE(ValueFlags);
 
 std::shared_ptr<ValueSet> ValueSet::create(std::string_view text) {
-    return std::shared_ptr<ValueSet>(new ValueSet(std::string(text)));
+    return Core::make_object<ValueSet>(std::string(text));
 }
 
 const Core::TypeInfo& ValueSet::static_type() {

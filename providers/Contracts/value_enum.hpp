@@ -10,6 +10,8 @@ namespace Ombrix::Providers::Contracts {
 
 /// An enumeration member's text, with the list of permitted members (empty until `initialize`).
 class OMBRIX_PROVIDERS_EXPORT ValueEnum : public ValueHolder<std::string> {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueEnum> create(std::string_view text = {});
     static const Core::TypeInfo& static_type();
@@ -30,7 +32,7 @@ protected:
     explicit ValueEnum(std::string text) : ValueHolder(std::move(text)) {}
     template <class T>
     std::shared_ptr<T> copy_as() const {
-        auto copy = std::shared_ptr<T>(new T(m_value));
+        auto copy = Core::make_object<T>(m_value);
         copy->m_members = m_members;
         return copy;
     }
@@ -39,6 +41,8 @@ protected:
 
 /// A flags text; its data type is ENUM.
 class OMBRIX_PROVIDERS_EXPORT ValueFlags final : public ValueEnum {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueFlags> create(std::string_view text = {});
     static const Core::TypeInfo& static_type();
@@ -54,6 +58,8 @@ private:
 
 /// A SET cell: the comma-separated members as the server sends them.
 class OMBRIX_PROVIDERS_EXPORT ValueSet final : public ValueEnum {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueSet> create(std::string_view text = {});
     static const Core::TypeInfo& static_type();

@@ -6,7 +6,7 @@
 namespace Ombrix::Providers::Contracts {
 
 std::shared_ptr<ValueGeometry> ValueGeometry::create(std::string_view text) {
-    return std::shared_ptr<ValueGeometry>(new ValueGeometry(std::string(text)));
+    return Core::make_object<ValueGeometry>(std::string(text));
 }
 
 std::shared_ptr<ValueGeometry> ValueGeometry::create_from_bytes(const std::uint8_t* data, std::size_t length) {
@@ -39,7 +39,7 @@ const Core::TypeInfo& ValueGeometry::static_type() {
 OMBRIX_REGISTER_TYPE(ValueGeometry);
 
 std::shared_ptr<ValueGeography> ValueGeography::create(std::string_view text) {
-    return std::shared_ptr<ValueGeography>(new ValueGeography(std::string(text)));
+    return Core::make_object<ValueGeography>(std::string(text));
 }
 
 const Core::TypeInfo& ValueGeography::static_type() {

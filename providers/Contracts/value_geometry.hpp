@@ -7,6 +7,8 @@ namespace Ombrix::Providers::Contracts {
 
 /// A spatial cell given as text.
 class OMBRIX_PROVIDERS_EXPORT ValueGeometry : public ValueHolder<std::string> {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueGeometry> create(std::string_view text = {});
     /// A geometry in the server's binary form (SRID and well-known binary), kept byte for byte.
@@ -39,6 +41,8 @@ protected:
 
 /// A geography text "latitude, longitude".
 class OMBRIX_PROVIDERS_EXPORT ValueGeography final : public ValueGeometry {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueGeography> create(std::string_view text = {});
     static const Core::TypeInfo& static_type();

@@ -11,7 +11,7 @@ std::shared_ptr<ValueReal<Traits>> ValueReal<Traits>::create_from_text(std::stri
         value = Core::parse_float(text);
     else
         value = Core::parse_double(text);
-    return std::shared_ptr<ValueReal>(new ValueReal(value, std::string(text)));
+    return Core::make_object<ValueReal>(value, std::string(text));
 }
 
 template <class Traits>

@@ -13,11 +13,13 @@ namespace Ombrix::Providers::Contracts {
 /// paths), while `to_double` gives the number; made from a number it prints "%f" (2.5 gives 2.500000).
 template <class Traits>
 class ValueReal final : public ValueHolder<typename Traits::type>, public INumeric {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     using type = typename Traits::type;
 
     static std::shared_ptr<ValueReal> create(type value = 0) {
-        return std::shared_ptr<ValueReal>(new ValueReal(value, std::nullopt));
+        return Core::make_object<ValueReal>(value, std::nullopt);
     }
     /// The number read from `text`, keeping `text` as the value's text form.
     static std::shared_ptr<ValueReal> create_from_text(std::string_view text);
@@ -35,7 +37,7 @@ public:
 
     Core::Value to_value() const override;
     std::string to_string() const override;
-    ValuePtr clone() const override { return std::shared_ptr<ValueReal>(new ValueReal(this->m_value, m_text)); }
+    ValuePtr clone() const override { return Core::make_object<ValueReal>(this->m_value, m_text); }
     std::string_view get_name() const override { return Traits::name; }
     DataType get_data_type() const override { return Traits::data_type; }
     double to_double() const override { return this->m_value; }

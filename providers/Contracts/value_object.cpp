@@ -29,7 +29,7 @@ std::uint64_t iunsigned_to_unsigned(const IValue& value) {
 
 // ---------------------------------------------------------------- ValueObject
 
-std::shared_ptr<ValueObject> ValueObject::create() { return std::shared_ptr<ValueObject>(new ValueObject()); }
+std::shared_ptr<ValueObject> ValueObject::create() { return Core::make_object<ValueObject>(); }
 
 const Core::TypeInfo& ValueObject::static_type() {
     static const Core::TypeInfo& info =
@@ -53,7 +53,7 @@ std::string ValueObject::dump() const { return type_name() + " => " + to_string(
 
 // ---------------------------------------------------------------- ValueNull
 
-std::shared_ptr<ValueNull> ValueNull::create() { return std::shared_ptr<ValueNull>(new ValueNull()); }
+std::shared_ptr<ValueNull> ValueNull::create() { return Core::make_object<ValueNull>(); }
 
 const Core::TypeInfo& ValueNull::static_type() {
     static const Core::TypeInfo& info =
@@ -69,7 +69,7 @@ Core::Value ValueNull::to_value() const { return Core::Value::from_string("NULL"
 // ---------------------------------------------------------------- ValueError
 
 std::shared_ptr<ValueError> ValueError::create(std::int32_t code, std::string_view message) {
-    auto value = std::shared_ptr<ValueError>(new ValueError());
+    auto value = Core::make_object<ValueError>();
     value->m_code = code;
     value->m_message.assign(message);
     return value;

@@ -68,6 +68,8 @@ OMBRIX_PROVIDERS_EXPORT std::uint64_t iunsigned_to_unsigned(const IValue& value)
 
 /// Base of every value; also the plain value of data type OBJECT.
 class OMBRIX_PROVIDERS_EXPORT ValueObject : public Core::Object, public IValue {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueObject> create();
 
@@ -95,6 +97,8 @@ protected:
 /// Setting `itsvalue` always notifies, even when the content is equal.
 template <class T>
 class ValueHolder : public ValueObject {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     const T& get_itsvalue() const noexcept { return m_value; }
     void set_itsvalue(T value) {
@@ -110,6 +114,8 @@ protected:
 
 /// The NULL of a database cell.
 class OMBRIX_PROVIDERS_EXPORT ValueNull final : public ValueObject {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueNull> create();
     static const Core::TypeInfo& static_type();
@@ -132,6 +138,8 @@ private:
 
 /// An error carried in a result: a code and a message.
 class OMBRIX_PROVIDERS_EXPORT ValueError final : public ValueObject {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueError> create(std::int32_t code, std::string_view message);
     static const Core::TypeInfo& static_type();

@@ -24,11 +24,13 @@ template <class Traits>
 class ValueInteger final : public ValueHolder<typename Traits::type>,
                            public IInteger,
                            public detail::UnsignedReading<ValueInteger<Traits>, typename Traits::type> {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     using type = typename Traits::type;
 
     static std::shared_ptr<ValueInteger> create(type value = 0) {
-        return std::shared_ptr<ValueInteger>(new ValueInteger(value));
+        return Core::make_object<ValueInteger>(value);
     }
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }

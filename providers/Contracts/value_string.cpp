@@ -11,7 +11,7 @@ namespace Ombrix::Providers::Contracts {
 // ---------------------------------------------------------------- ValueString
 
 std::shared_ptr<ValueString> ValueString::create(std::string_view text) {
-    return std::shared_ptr<ValueString>(new ValueString(std::string(text)));
+    return Core::make_object<ValueString>(std::string(text));
 }
 
 const Core::TypeInfo& ValueString::static_type() {
@@ -47,7 +47,7 @@ Core::Status ValueString::save_finish(const Core::AsyncResultPtr& result) {
 // ---------------------------------------------------------------- ValueXml, ValueJson, ValueUuid
 
 std::shared_ptr<ValueXml> ValueXml::create(std::string_view text) {
-    return std::shared_ptr<ValueXml>(new ValueXml(std::string(text)));
+    return Core::make_object<ValueXml>(std::string(text));
 }
 
 const Core::TypeInfo& ValueXml::static_type() {
@@ -58,7 +58,7 @@ const Core::TypeInfo& ValueXml::static_type() {
 OMBRIX_REGISTER_TYPE(ValueXml);
 
 std::shared_ptr<ValueJson> ValueJson::create(std::string_view text) {
-    return std::shared_ptr<ValueJson>(new ValueJson(std::string(text)));
+    return Core::make_object<ValueJson>(std::string(text));
 }
 
 const Core::TypeInfo& ValueJson::static_type() {
@@ -69,11 +69,11 @@ const Core::TypeInfo& ValueJson::static_type() {
 OMBRIX_REGISTER_TYPE(ValueJson);
 
 std::shared_ptr<ValueUuid> ValueUuid::create() {
-    return std::shared_ptr<ValueUuid>(new ValueUuid(Core::random_uuid()));
+    return Core::make_object<ValueUuid>(Core::random_uuid());
 }
 
 std::shared_ptr<ValueUuid> ValueUuid::new_uuid(std::string_view text) {
-    return std::shared_ptr<ValueUuid>(new ValueUuid(std::string(text)));
+    return Core::make_object<ValueUuid>(std::string(text));
 }
 
 const Core::TypeInfo& ValueUuid::static_type() {
@@ -86,7 +86,7 @@ OMBRIX_REGISTER_TYPE(ValueUuid);
 // ---------------------------------------------------------------- ValueUtf16
 
 std::shared_ptr<ValueUtf16> ValueUtf16::create(std::u16string units) {
-    return std::shared_ptr<ValueUtf16>(new ValueUtf16(std::move(units)));
+    return Core::make_object<ValueUtf16>(std::move(units));
 }
 
 std::shared_ptr<ValueUtf16> ValueUtf16::new_string(std::string_view utf8) {

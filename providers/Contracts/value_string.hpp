@@ -10,6 +10,8 @@ namespace Ombrix::Providers::Contracts {
 
 /// A UTF-8 text cell.
 class OMBRIX_PROVIDERS_EXPORT ValueString : public ValueHolder<std::string> {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueString> create(std::string_view text = {});
     static const Core::TypeInfo& static_type();
@@ -38,6 +40,8 @@ protected:
 
 /// An XML text cell (also the factory's value for kinds without a class of their own).
 class OMBRIX_PROVIDERS_EXPORT ValueXml final : public ValueString {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueXml> create(std::string_view text = {});
     static const Core::TypeInfo& static_type();
@@ -52,6 +56,8 @@ private:
 
 /// A JSON text cell.
 class OMBRIX_PROVIDERS_EXPORT ValueJson final : public ValueString {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueJson> create(std::string_view text = {});
     static const Core::TypeInfo& static_type();
@@ -66,6 +72,8 @@ private:
 
 /// A UUID text cell.
 class OMBRIX_PROVIDERS_EXPORT ValueUuid final : public ValueString {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     /// A fresh random version-4 UUID in lower case.
     static std::shared_ptr<ValueUuid> create();
@@ -83,6 +91,8 @@ private:
 
 /// A UTF-16 text cell (zero-terminated code units).
 class OMBRIX_PROVIDERS_EXPORT ValueUtf16 final : public ValueObject {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     static std::shared_ptr<ValueUtf16> create(std::u16string units = {});
     /// Converts UTF-8 to UTF-16; invalid UTF-8 gives null.

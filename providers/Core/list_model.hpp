@@ -46,12 +46,14 @@ private:
 /// An ordered list of shared `T`s with an items-changed signal.
 template <class T>
 class ListModel final : public ListModelBase {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
 public:
     using item_class = T;
     using value_type = std::shared_ptr<T>;
     using const_iterator = typename std::vector<std::shared_ptr<T>>::const_iterator;
 
-    static std::shared_ptr<ListModel> create() { return std::shared_ptr<ListModel>(new ListModel()); }
+    static std::shared_ptr<ListModel> create() { return make_object<ListModel>(); }
     static std::shared_ptr<ListModel> create(std::vector<std::shared_ptr<T>> items) {
         auto list = create();
         list->m_items = std::move(items);

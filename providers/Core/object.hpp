@@ -183,6 +183,41 @@ struct ValueTraits<std::shared_ptr<T>, std::enable_if_t<std::is_base_of_v<Object
     static std::shared_ptr<T> from(const Value& v) { return v.get_object<T>(); }
 };
 
+/// Makes objects whose constructors are private in one allocation with their reference count.
+/// A class lets it in with OMBRIX_OBJECT_FACTORY_ACCESS.
+template <class T>
+class ObjectAllocator {
+public:
+    using value_type = T;
+    ObjectAllocator() = default;
+    template <class U>
+    ObjectAllocator(const ObjectAllocator<U>&) noexcept {}
+    template <class U>
+    struct rebind {
+        using other = ObjectAllocator<U>;
+    };
+    T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
+    void deallocate(T* p, std::size_t n) noexcept { std::allocator<T>().deallocate(p, n); }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    void destroy(U* p) {
+        p->~U();
+    }
+    template <class U>
+    bool operator==(const ObjectAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
+/// `std::make_shared` for classes with private constructors (see ObjectAllocator).
+template <class T, class... Args>
+std::shared_ptr<T> make_object(Args&&... args) {
+    return std::allocate_shared<T>(ObjectAllocator<T>(), std::forward<Args>(args)...);
+}
+
 template <class T>
 concept HasStaticType = requires { { T::static_type() } -> std::same_as<const TypeInfo&>; };
 
@@ -376,6 +411,11 @@ TypeInfo::Builder<T> TypeInfo::define(std::string name) {
 }
 
 }  // namespace Ombrix::Core
+
+/// Lets Core::make_object reach a class's private constructors.
+#define OMBRIX_OBJECT_FACTORY_ACCESS \
+    template <class>                 \
+    friend class ::Ombrix::Core::ObjectAllocator
 
 /// Registers a class's type at library load, so it can be made by name before first use.
 #define OMBRIX_REGISTER_TYPE(Class) \
