@@ -68,8 +68,8 @@ std::shared_ptr<Object> TypeInfo::create(const std::vector<std::pair<std::string
     auto object = create();
     if (!object) return nullptr;
     for (const auto& [name, value] : properties) {
-        const PropertySpec* spec = find_property(name);
-        if (spec && spec->setter) spec->setter(*object, value);
+        const PropertySpec* property = find_property(name);
+        if (property && property->setter) property->setter(*object, value);
     }
     return object;
 }
@@ -110,23 +110,23 @@ const TypeInfo& Object::static_type() {
 }
 
 Value Object::get_property(std::string_view name) const {
-    const PropertySpec* spec = type_info().find_property(name);
-    if (!spec || !spec->readable()) {
+    const PropertySpec* property = type_info().find_property(name);
+    if (!property || !property->readable()) {
         g_log("Ombrix", G_LOG_LEVEL_WARNING, "%s: object class '%s' has no readable property named '%.*s'",
               G_STRLOC, type_name().c_str(), static_cast<int>(name.size()), name.data());
         return {};
     }
-    return spec->getter(*this);
+    return property->getter(*this);
 }
 
 bool Object::set_property(std::string_view name, const Value& value) {
-    const PropertySpec* spec = type_info().find_property(name);
-    if (!spec || !spec->writable() || spec->construct_only()) {
+    const PropertySpec* property = type_info().find_property(name);
+    if (!property || !property->writable() || property->construct_only()) {
         g_log("Ombrix", G_LOG_LEVEL_WARNING, "%s: object class '%s' has no writable property named '%.*s'",
               G_STRLOC, type_name().c_str(), static_cast<int>(name.size()), name.data());
         return false;
     }
-    spec->setter(*this, value);
+    property->setter(*this, value);
     return true;
 }
 

@@ -24,7 +24,7 @@ class Object;
 class TypeInfo;
 class ListModelBase;
 
-/// Flags of a property, as the spec of a GObject property has them.
+/// Flags of a property, as GObject's parameter flags have them.
 enum PropertyFlags : unsigned {
     Readable = 1u << 0,
     Writable = 1u << 1,
@@ -352,31 +352,31 @@ public:
         using R = std::remove_cvref_t<std::invoke_result_t<G, const T&>>;
         using P = std::conditional_t<std::is_void_v<V>, R, V>;
         using Traits = ValueTraits<P>;
-        auto spec = std::make_unique<PropertySpec>();
-        spec->name = std::move(name);
-        spec->kind = Traits::kind;
-        spec->flags = flags;
-        spec->default_value = Traits::to(static_cast<P>(default_value));
-        spec->owner = m_info.get();
-        spec->value_class = typeid(P);
-        spec->getter = [getter](const Object& o) { return Traits::to(static_cast<P>(std::invoke(getter, static_cast<const T&>(o)))); };
+        auto entry = std::make_unique<PropertySpec>();
+        entry->name = std::move(name);
+        entry->kind = Traits::kind;
+        entry->flags = flags;
+        entry->default_value = Traits::to(static_cast<P>(default_value));
+        entry->owner = m_info.get();
+        entry->value_class = typeid(P);
+        entry->getter = [getter](const Object& o) { return Traits::to(static_cast<P>(std::invoke(getter, static_cast<const T&>(o)))); };
         if constexpr (!std::is_null_pointer_v<S>) {
-            spec->setter = [setter](Object& o, const Value& v) { std::invoke(setter, static_cast<T&>(o), Traits::from(v)); };
+            entry->setter = [setter](Object& o, const Value& v) { std::invoke(setter, static_cast<T&>(o), Traits::from(v)); };
         } else {
-            spec->flags &= ~static_cast<unsigned>(Writable);
+            entry->flags &= ~static_cast<unsigned>(Writable);
         }
         if constexpr (requires { typename P::element_type; }) {
             using E = typename P::element_type;
-            spec->value_class = typeid(E);
+            entry->value_class = typeid(E);
             if constexpr (requires { typename E::item_class; }) {
                 using I = typename E::item_class;
-                if constexpr (HasStaticType<I>) spec->element_type = [] { return &I::static_type(); };
-                spec->new_list = [] { return std::static_pointer_cast<ListModelBase>(E::create()); };
+                if constexpr (HasStaticType<I>) entry->element_type = [] { return &I::static_type(); };
+                entry->new_list = [] { return std::static_pointer_cast<ListModelBase>(E::create()); };
             } else if constexpr (HasStaticType<E>) {
-                spec->element_type = [] { return &E::static_type(); };
+                entry->element_type = [] { return &E::static_type(); };
             }
         }
-        m_info->m_own.push_back(std::move(spec));
+        m_info->m_own.push_back(std::move(entry));
         return *this;
     }
 
