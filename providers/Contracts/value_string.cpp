@@ -112,20 +112,6 @@ const Core::TypeInfo& ValueUtf16::static_type() {
 }
 OMBRIX_REGISTER_TYPE(ValueUtf16);
 
-std::string ValueUtf16::to_string() const {
-    glong written = 0;
-    GError* error = nullptr;
-    gchar* text = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(m_units.data()),
-                                  static_cast<glong>(m_units.size()), nullptr, &written, &error);
-    if (!text) {
-        // Bad code units are the value's own problem; anything else is worth a critical.
-        if (error && error->domain != G_CONVERT_ERROR) Core::log_unexpected(__FILE__, __LINE__, Core::take_error(error));
-        else if (error) g_error_free(error);
-        return {};
-    }
-    std::string result(text, static_cast<std::size_t>(written));
-    g_free(text);
-    return result;
-}
+std::string ValueUtf16::to_string() const { return Core::utf16_to_utf8(m_units.data(), m_units.size()); }
 
 }  // namespace Ombrix::Providers::Contracts

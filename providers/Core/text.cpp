@@ -96,6 +96,23 @@ float parse_float(std::string_view text) {
     return value;
 }
 
+std::string utf16_to_utf8(const void* units, std::size_t count) {
+    if (count == 0) return {};
+    glong written = 0;
+    GError* error = nullptr;
+    gchar* text = g_utf16_to_utf8(static_cast<const gunichar2*>(units), static_cast<glong>(count), nullptr, &written,
+                                  &error);
+    if (!text) {
+        // Bad code units are the data's own problem; anything else is worth a critical.
+        if (error && error->domain != G_CONVERT_ERROR) log_unexpected(__FILE__, __LINE__, take_error(error));
+        else if (error) g_error_free(error);
+        return {};
+    }
+    std::string result(text, static_cast<std::size_t>(written));
+    g_free(text);
+    return result;
+}
+
 std::string hex_upper(const void* data, std::size_t length) {
     static constexpr char digits[] = "0123456789ABCDEF";
     const auto* bytes = static_cast<const unsigned char*>(data);

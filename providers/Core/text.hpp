@@ -42,6 +42,10 @@ OMBRIX_PROVIDERS_EXPORT double parse_double(std::string_view text);
 /// A single-precision float read locale-independently; 0 when none.
 OMBRIX_PROVIDERS_EXPORT float parse_float(std::string_view text);
 
+/// UTF-16 code units (host order) as UTF-8; "" when they are not valid UTF-16 (a failure other
+/// than bad code units is also logged as an unexpected error).
+OMBRIX_PROVIDERS_EXPORT std::string utf16_to_utf8(const void* units, std::size_t count);
+
 /// Each byte as two upper-case hexadecimal digits, no separators ("" for no bytes).
 OMBRIX_PROVIDERS_EXPORT std::string hex_upper(const void* data, std::size_t length);
 

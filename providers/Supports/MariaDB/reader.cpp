@@ -355,19 +355,7 @@ std::string MariaDBReader::get_string(std::uint16_t index) const { return std::s
 
 std::string MariaDBReader::get_string16(std::uint16_t index) const {
     const std::string_view bytes = cell(index);
-    if (bytes.empty()) return {};
-    glong written = 0;
-    GError* error = nullptr;
-    gchar* text = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(bytes.data()),
-                                  static_cast<glong>(bytes.size() / 2), nullptr, &written, &error);
-    if (!text) {
-        if (error && error->domain != G_CONVERT_ERROR) Core::log_unexpected(__FILE__, __LINE__, Core::take_error(error));
-        else if (error) g_error_free(error);
-        return {};
-    }
-    std::string result(text, static_cast<std::size_t>(written));
-    g_free(text);
-    return result;
+    return Core::utf16_to_utf8(bytes.data(), bytes.size() / 2);
 }
 
 std::string MariaDBReader::get_guid(std::uint16_t index) const { return get_string(index); }
