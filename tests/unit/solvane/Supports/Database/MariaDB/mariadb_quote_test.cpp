@@ -1,0 +1,43 @@
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace Ombrix::Solvane::Supports::Database;
+
+TEST(MariaDBQuote, LiteralsDoubleQuotesAndBackslashesOnly) {
+    EXPECT_EQ(mariadb_escape_literal(""), "");
+    EXPECT_EQ(mariadb_escape_literal("plain `name` \"x\" 100%_"), "plain `name` \"x\" 100%_");
+    EXPECT_EQ(mariadb_escape_literal("o'k\\"), "o''k\\\\");
+    EXPECT_EQ(mariadb_quote_literal("a'\\b"), "'a''\\\\b'");
+}
+
+TEST(MariaDBQuote, IdentifiersDoubleBackticksOnly) {
+    EXPECT_EQ(mariadb_escape_identifier("a'\\\"b"), "a'\\\"b");
+    EXPECT_EQ(mariadb_quote_identifier("``"), "``````");
+    EXPECT_EQ(mariadb_quote_identifier(""), "``");
+}
+
+TEST(MariaDBQuote, LikePatternsMatchTheTextLiterally) {
+    // The pattern text first escapes the wildcards and the escape character, then the literal
+    // escaping doubles every backslash again.
+    EXPECT_EQ(mariadb_escape_like("shop"), "shop");
+    EXPECT_EQ(mariadb_escape_like("a%b_c"), "a\\\\%b\\\\_c");
+    EXPECT_EQ(mariadb_escape_like("a\\b"), "a\\\\\\\\b");
+    EXPECT_EQ(mariadb_escape_like("o'k"), "o''k");
+}
+
+TEST(MariaDBQuote, BareNamesStayBareOnlyWhenTheGrammarReadsThemAsOne) {
+    EXPECT_EQ(mariadb_bare_identifier("shop_2$"), "shop_2$");
+    EXPECT_EQ(mariadb_bare_identifier("h\xc3\xa9tel"), "h\xc3\xa9tel");
+    EXPECT_EQ(mariadb_bare_identifier("localhost"), "localhost");
+    EXPECT_EQ(mariadb_bare_identifier("%"), "`%`");
+    EXPECT_EQ(mariadb_bare_identifier("10.0.0.1"), "`10.0.0.1`");
+    EXPECT_EQ(mariadb_bare_identifier("123"), "`123`");
+    EXPECT_EQ(mariadb_bare_identifier(""), "``");
+    EXPECT_EQ(mariadb_bare_identifier("a; DROP"), "`a; DROP`");
+    EXPECT_EQ(mariadb_bare_identifier("a`b"), "`a``b`");
+}
+
+}  // namespace
