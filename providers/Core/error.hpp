@@ -84,3 +84,22 @@ OMBRIX_PROVIDERS_EXPORT void log_unexpected(const char* file, int line, const Er
             return val;                                                                 \
         }                                                                               \
     } while (0)
+
+/// Checks that a text argument passed as a string_view is set (a default-constructed view stands
+/// for the null string of a C caller); the critical reads "<name> != NULL".
+#define OMBRIX_RETURN_IF_NULL_VIEW(view)                                                  \
+    do {                                                                                 \
+        if ((view).data() == nullptr) [[unlikely]] {                                     \
+            ::Ombrix::Core::detail::assertion_failed(__PRETTY_FUNCTION__, #view " != NULL"); \
+            return;                                                                      \
+        }                                                                                \
+    } while (0)
+
+/// Checks that a text argument passed as a string_view is set; on failure returns `val`.
+#define OMBRIX_RETURN_VAL_IF_NULL_VIEW(view, val)                                         \
+    do {                                                                                 \
+        if ((view).data() == nullptr) [[unlikely]] {                                     \
+            ::Ombrix::Core::detail::assertion_failed(__PRETTY_FUNCTION__, #view " != NULL"); \
+            return val;                                                                  \
+        }                                                                                \
+    } while (0)
