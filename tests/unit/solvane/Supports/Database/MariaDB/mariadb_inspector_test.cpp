@@ -262,7 +262,7 @@ TEST_F(MariaDBInspectorTest, TemporalDefaultsAreTheQuotedCurrentLocalTime) {
         const std::string value = m_inspector->get_type_default(c.native);
         const std::string after = DateTime::now_local().format(c.format);
         EXPECT_TRUE(value == before || value == after) << c.native << ": " << value;
-        EXPECT_TRUE(Ombrix::Core::Regex::match_simple(c.shape, value)) << c.native << ": " << value;
+        EXPECT_TRUE(Ombrix::Core::Regex(c.shape).is_match(value)) << c.native << ": " << value;
     }
 }
 

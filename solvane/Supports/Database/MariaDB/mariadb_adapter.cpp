@@ -1,0 +1,1013 @@
+#include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "providers/Core/regex.hpp"
+#include "providers/Core/text.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_statement.hpp"
+#include "solvane/Supports/Database/server_version.hpp"
+
+namespace Ombrix::Solvane::Supports::Database {
+
+using namespace MetaModel;
+using Providers::Contracts::TableModel;
+
+namespace {
+
+using ModelPtr = std::shared_ptr<TableModel>;
+
+std::string lit(std::string_view text) { return mariadb_escape_literal(text); }
+std::string ident(std::string_view name) { return mariadb_quote_identifier(name); }
+
+std::string trim(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && blank(text[begin])) ++begin;
+    while (end > begin && blank(text[end - 1])) --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+bool is_word_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+/// A result-shape check that failed: a warning in the form of GLib's failed assertions; the
+/// operation then returns without error.
+void shape_warning(const char* pretty_function, const char* condition) {
+    g_warning("%s: assertion '%s' failed", Core::detail::function_name(pretty_function).c_str(), condition);
+}
+
+#define OMBRIX_STEP_DONE(step) g_debug("%s: " step "...[done]", G_STRLOC)
+
+/// Some rows of a result model, in result order: all of them, or the ones of one object when a
+/// catalogue was read for a whole schema. The row-to-model code reads through this so both paths
+/// share it.
+struct Rows {
+    const TableModel* model = nullptr;
+    std::vector<std::size_t> index;
+
+    std::size_t size() const { return index.size(); }
+    bool empty() const { return index.empty(); }
+    std::size_t columns() const { return model ? model->get_columns()->size() : 0; }
+    std::string text(std::size_t column, std::size_t row) const {
+        const auto value = model->get_value_at(column, index[row]);
+        return value ? value->to_string() : std::string();
+    }
+    bool is_null(std::size_t column, std::size_t row) const {
+        const auto value = model->get_value_at(column, index[row]);
+        return !value || value->get_is_null();
+    }
+};
+
+Rows all_rows(const ModelPtr& model) {
+    Rows rows{model.get(), {}};
+    const std::size_t n = model ? model->get_n_items() : 0;
+    rows.index.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) rows.index.push_back(i);
+    return rows;
+}
+
+/// The rows of a schema-wide result grouped by the exact text of `key_column`, each group in
+/// result order.
+class Groups {
+public:
+    Groups(const ModelPtr& model, std::size_t key_column) : m_model(model.get()) {
+        const std::size_t n = model ? model->get_n_items() : 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto value = model->get_value_at(key_column, i);
+            auto& rows = m_groups[value ? value->to_string() : std::string()];
+            rows.model = m_model;
+            rows.index.push_back(i);
+        }
+    }
+    Rows of(const std::string& key) const {
+        if (auto found = m_groups.find(key); found != m_groups.end()) return found->second;
+        return Rows{m_model, {}};
+    }
+
+private:
+    const TableModel* m_model;
+    std::unordered_map<std::string, Rows> m_groups;
+};
+
+// ---- Query texts. Each catalogue has the query for one object and, where a recursive schema fill
+// reads it once for the schema, the same column list with the owning object's name appended last,
+// so the row-to-model code reads the same column numbers in both.
+
+constexpr std::string_view kColumnsSelect =
+    "SELECT COLUMN_NAME, ORDINAL_POSITION, COLUMN_DEFAULT, IS_NULLABLE, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
+    "NUMERIC_PRECISION, NUMERIC_SCALE, DATETIME_PRECISION, CHARACTER_SET_NAME, COLLATION_NAME, COLUMN_TYPE, "
+    "COLUMN_KEY, EXTRA, COLUMN_COMMENT, GENERATION_EXPRESSION";
+constexpr std::size_t kColumnsKey = 16;
+
+std::string columns_query(std::string_view schema, std::string_view table) {
+    return std::string(kColumnsSelect) + " FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = '" + lit(schema) +
+           "' and TABLE_NAME = '" + lit(table) + "' ORDER BY ORDINAL_POSITION ASC;";
+}
+std::string columns_query(std::string_view schema) {
+    return std::string(kColumnsSelect) + ", TABLE_NAME FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = '" +
+           lit(schema) + "' ORDER BY TABLE_NAME ASC, ORDINAL_POSITION ASC;";
+}
+
+std::string index_query(std::string_view schema, std::string_view table) {
+    return "SHOW INDEX FROM " + ident(schema) + "." + ident(table);
+}
+// The columns of SHOW INDEX, in its order, from the catalogue it is made from.
+std::string index_query(std::string_view schema) {
+    return "SELECT TABLE_NAME, NON_UNIQUE, INDEX_NAME, SEQ_IN_INDEX, COLUMN_NAME, COLLATION, CARDINALITY, SUB_PART, "
+           "PACKED, NULLABLE, INDEX_TYPE, COMMENT, INDEX_COMMENT FROM information_schema.STATISTICS WHERE "
+           "TABLE_SCHEMA = '" +
+           lit(schema) + "';";
+}
+constexpr std::size_t kIndexKey = 0;
+
+constexpr std::string_view kTriggerSelect =
+    "SELECT TRIGGER_NAME, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, ACTION_STATEMENT";
+constexpr std::size_t kTriggerKey = 6;
+
+std::string trigger_query(std::string_view schema, std::string_view table) {
+    return std::string(kTriggerSelect) + " FROM information_schema.triggers WHERE BINARY event_object_schema = '" +
+           lit(schema) + "' AND BINARY event_object_table = '" + lit(table) + "';";
+}
+std::string trigger_query(std::string_view schema) {
+    return std::string(kTriggerSelect) +
+           ", EVENT_OBJECT_TABLE FROM information_schema.triggers WHERE BINARY event_object_schema = '" +
+           lit(schema) + "';";
+}
+
+// The key columns are matched on their own table too, and only rows that reference a table count:
+// a unique key of the same name elsewhere would otherwise join in.
+constexpr std::string_view kForeignSelect =
+    "SELECT fk.CONSTRAINT_SCHEMA, fk.CONSTRAINT_NAME, fk.MATCH_OPTION, fk.UPDATE_RULE, fk.DELETE_RULE, "
+    "refer.COLUMN_NAME, refer.ORDINAL_POSITION, refer.REFERENCED_TABLE_SCHEMA, refer.REFERENCED_TABLE_NAME, "
+    "refer.REFERENCED_COLUMN_NAME";
+constexpr std::string_view kForeignFrom =
+    " FROM information_schema.REFERENTIAL_CONSTRAINTS AS fk INNER JOIN information_schema.KEY_COLUMN_USAGE AS refer "
+    "ON fk.CONSTRAINT_NAME = refer.CONSTRAINT_NAME AND fk.CONSTRAINT_SCHEMA=refer.CONSTRAINT_SCHEMA AND "
+    "fk.TABLE_NAME=refer.TABLE_NAME AND refer.REFERENCED_TABLE_NAME IS NOT NULL WHERE fk.CONSTRAINT_SCHEMA='";
+constexpr std::size_t kForeignKey = 10;
+
+std::string foreign_query(std::string_view schema, std::string_view table) {
+    return std::string(kForeignSelect) + std::string(kForeignFrom) + lit(schema) + "' AND fk.TABLE_NAME='" +
+           lit(table) + "' ORDER BY refer.ORDINAL_POSITION ASC";
+}
+std::string foreign_query(std::string_view schema) {
+    return std::string(kForeignSelect) + ", fk.TABLE_NAME" + std::string(kForeignFrom) + lit(schema) +
+           "' ORDER BY refer.ORDINAL_POSITION ASC";
+}
+
+// Checks are matched on their table too: two tables may each have a check of the same name.
+constexpr std::string_view kCheckSelect = "SELECT cons.CONSTRAINT_NAME, chks.CHECK_CLAUSE";
+constexpr std::string_view kCheckFrom =
+    " FROM information_schema.CHECK_CONSTRAINTS AS chks INNER JOIN information_schema.TABLE_CONSTRAINTS AS cons ON "
+    "cons.CONSTRAINT_CATALOG=chks.CONSTRAINT_CATALOG AND cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND "
+    "cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND cons.TABLE_NAME=chks.TABLE_NAME WHERE "
+    "cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA='";
+constexpr std::size_t kCheckKey = 2;
+
+std::string check_query(std::string_view schema, std::string_view table) {
+    return std::string(kCheckSelect) + std::string(kCheckFrom) + lit(schema) + "' AND cons.TABLE_NAME='" +
+           lit(table) + "';";
+}
+std::string check_query(std::string_view schema) {
+    return std::string(kCheckSelect) + ", cons.TABLE_NAME" + std::string(kCheckFrom) + lit(schema) + "';";
+}
+
+// Read from the table's own schema, with the name matched exactly (not as a pattern).
+std::string options_query(std::string_view schema, std::string_view table) {
+    return "SHOW TABLE STATUS FROM " + ident(schema) + " LIKE '" + mariadb_escape_like(table) + "';";
+}
+// The columns of SHOW TABLE STATUS, in its order, from the catalogue it is made from.
+std::string options_query(std::string_view schema) {
+    return "SELECT TABLE_NAME, ENGINE, VERSION, ROW_FORMAT, TABLE_ROWS, AVG_ROW_LENGTH, DATA_LENGTH, "
+           "MAX_DATA_LENGTH, INDEX_LENGTH, DATA_FREE, AUTO_INCREMENT, CREATE_TIME, UPDATE_TIME, CHECK_TIME, "
+           "TABLE_COLLATION, CHECKSUM, CREATE_OPTIONS, TABLE_COMMENT FROM information_schema.TABLES WHERE "
+           "TABLE_SCHEMA = '" +
+           lit(schema) + "';";
+}
+constexpr std::size_t kOptionsKey = 0;
+
+constexpr std::string_view kEventSelect =
+    "SELECT DEFINER, EVENT_DEFINITION, EVENT_TYPE, EXECUTE_AT, INTERVAL_VALUE, INTERVAL_FIELD, STARTS, ENDS, "
+    "STATUS, ON_COMPLETION, EVENT_COMMENT";
+constexpr std::size_t kEventKey = 11;
+
+std::string event_query(std::string_view schema, std::string_view name) {
+    return std::string(kEventSelect) + " FROM `information_schema`.`EVENTS` where EVENT_SCHEMA = '" + lit(schema) +
+           "' and EVENT_NAME = '" + lit(name) + "';";
+}
+std::string event_query(std::string_view schema) {
+    return std::string(kEventSelect) + ", EVENT_NAME FROM `information_schema`.`EVENTS` where EVENT_SCHEMA = '" +
+           lit(schema) + "';";
+}
+
+constexpr std::string_view kRoutineSelect =
+    "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
+    "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION";
+constexpr std::size_t kRoutineKey = 10;
+
+std::string routine_query(std::string_view schema, std::string_view name) {
+    return std::string(kRoutineSelect) + " FROM `information_schema`.`ROUTINES` WHERE ROUTINE_SCHEMA = '" +
+           lit(schema) + "' AND ROUTINE_NAME = '" + lit(name) + "';";
+}
+std::string routine_query(std::string_view schema) {
+    return std::string(kRoutineSelect) +
+           ", ROUTINE_NAME FROM `information_schema`.`ROUTINES` WHERE ROUTINE_SCHEMA = '" + lit(schema) + "';";
+}
+
+constexpr std::string_view kParameterSelect = "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER";
+constexpr std::size_t kParameterKey = 4;
+
+std::string parameter_query(std::string_view schema, std::string_view name) {
+    return std::string(kParameterSelect) + " FROM `information_schema`.`PARAMETERS` WHERE SPECIFIC_SCHEMA = '" +
+           lit(schema) + "' AND SPECIFIC_NAME = '" + lit(name) +
+           "' AND PARAMETER_NAME != '' ORDER BY ORDINAL_POSITION ASC;";
+}
+std::string parameter_query(std::string_view schema) {
+    return std::string(kParameterSelect) +
+           ", SPECIFIC_NAME FROM `information_schema`.`PARAMETERS` WHERE SPECIFIC_SCHEMA = '" + lit(schema) +
+           "' AND PARAMETER_NAME != '' ORDER BY SPECIFIC_NAME ASC, ORDINAL_POSITION ASC;";
+}
+
+constexpr std::string_view kRelationSelect =
+    "SELECT Role, CONCAT(USER, '@', HOST) username, Admin_option FROM `mysql`.`roles_mapping` WHERE ";
+
+// ---- Row-to-model code, shared by the per-object and the schema-wide fills.
+
+template <std::size_t N>
+bool in_list(const std::array<std::string_view, N>& list, std::string_view word) {
+    return std::find(list.begin(), list.end(), word) != list.end();
+}
+
+void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database::IInspectable& inspector) {
+    std::uint8_t primary_ordinal = 1;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string raw_type = Core::ascii_upper(rows.text(4, i));
+        auto column = table.new_column(rows.text(0, i), inspector.get_data_type(raw_type));
+        column->set_ordinal(static_cast<std::uint32_t>(Core::parse_uint64_dec(rows.text(1, i))));
+        column->set_default_value(rows.text(2, i));
+        column->set_not_null(rows.text(3, i) == "NO");
+        column->set_raw_type(raw_type);
+        column->set_length(Core::parse_uint64_dec(rows.text(5, i)));
+        if (in_list(MariaDBAdapter::TYPE_LIST_NUMERIC, raw_type)) {
+            column->set_length(Core::parse_uint64_dec(rows.text(6, i)));
+            column->set_scale(static_cast<std::uint8_t>(Core::parse_int64_dec(rows.text(7, i))));
+        } else if (in_list(MariaDBAdapter::TYPE_LIST_DATETIME, raw_type)) {
+            column->set_scale(static_cast<std::uint8_t>(Core::parse_int64_dec(rows.text(8, i))));
+        }
+        column->set_charset(rows.text(9, i));
+        column->set_collation(rows.text(10, i));
+
+        const std::string full_type = rows.text(11, i);
+        if (auto values = MariaDBAdapter::enum_values_of(full_type); !values.empty()) column->set_enum_values(values);
+        column->set_is_unsigned(contains(full_type, "unsigned"));
+        column->set_is_fill_zero(contains(full_type, "zerofill"));
+
+        if (contains(rows.text(12, i), "PRI")) {
+            column->set_is_primary_key(true);
+            column->set_primary_ordinal(primary_ordinal++);
+        }
+
+        // The server writes EXTRA in lower case ("on update current_timestamp()").
+        const std::string extra = rows.text(13, i);
+        const std::string extra_upper = Core::ascii_upper(extra);
+        column->set_auto_increment(contains(extra, "auto_increment"));
+        column->set_update_timestamp(contains(extra_upper, "CURRENT_TIMESTAMP"));
+        // A generated column keeps its kind, or rebuilding it would make an ordinary column.
+        if (contains(extra_upper, "GENERATED")) {
+            column->set_is_virtual(true);
+            column->set_is_generated_always(true);
+            column->set_virtual_type(contains(extra_upper, "VIRTUAL") ? "VIRTUAL" : "STORED");
+        }
+
+        column->set_comment(rows.text(14, i));
+        column->set_expression(rows.text(15, i));
+
+        const auto& columns = table.get_columns();
+        if (i > 0 && columns->size() >= 2) column->set_after(columns->get(columns->size() - 2)->get_name());
+    }
+}
+
+void apply_indexes(MetaTable& table, const Rows& rows) {
+    std::shared_ptr<MetaIndex> current;
+    std::string previous_key;
+    bool first = true;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string key = rows.text(2, i);
+        if (Core::ascii_upper(trim(key)) == "PRIMARY") continue;
+        if (first || key != previous_key) {
+            if (current) table.get_indexes()->append(current);
+            current = MetaIndex::with_names(table.get_database(), table.get_schema(), table.get_name(), key);
+            current->set_method(rows.text(10, i));
+            current->set_comment(rows.text(12, i));
+            current->set_kind(rows.text(1, i) == "0" ? "UNIQUE" : "");
+            previous_key = key;
+            first = false;
+        }
+        current->append(rows.text(4, i));
+    }
+    if (current) table.get_indexes()->append(current);
+}
+
+void apply_triggers(MetaTable& table, const Rows& rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto trigger = MetaTrigger::with_body(rows.text(0, i), rows.text(5, i));
+        trigger->set_timing(rows.text(2, i));
+        trigger->set_event(rows.text(3, i));
+        trigger->set_for_each(trim(rows.text(4, i)));
+        table.get_triggers()->append(trigger);
+    }
+}
+
+/// Column names as the builder writes them between parentheses: each quoted, joined by ",".
+std::string column_list(const Rows& rows, const std::vector<std::size_t>& members, std::size_t column) {
+    std::string list;
+    for (const std::size_t i : members) {
+        if (!list.empty()) list += ",";
+        list += ident(rows.text(column, i));
+    }
+    return list;
+}
+
+// One object per constraint, however many columns it has; rows arrive in key-column order.
+// Constraints are listed by name so the order does not depend on how the server joined.
+void apply_foreign_keys(MetaTable& table, const Rows& rows) {
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> keys;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string name = rows.text(1, i);
+        auto found = std::find_if(keys.begin(), keys.end(), [&](const auto& key) { return key.first == name; });
+        if (found == keys.end()) found = keys.insert(keys.end(), {name, {}});
+        found->second.push_back(i);
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [name, members] : keys) {
+        const std::size_t first = members.front();
+        auto key = MetaForeignKey::create();
+        key->set_name(name);
+        const std::string match = rows.text(2, first);
+        key->set_match_method(match == "NONE" ? "" : match);
+        key->set_update_action(rows.text(3, first));
+        key->set_delete_action(rows.text(4, first));
+        key->set_local_columns(column_list(rows, members, 5));
+        key->set_refer_schema(rows.text(7, first));
+        key->set_refer_table(rows.text(8, first));
+        key->set_refer_columns(column_list(rows, members, 9));
+        table.get_constraints()->append(key);
+    }
+}
+
+void apply_checks(MetaTable& table, const Rows& rows) {
+    std::vector<std::size_t> order(rows.index.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return rows.text(0, a) < rows.text(0, b); });
+    for (const std::size_t i : order) {
+        auto check = MetaCheck::with_name(rows.text(0, i), rows.text(1, i));
+        check->set_enforced(false);
+        table.get_constraints()->append(check);
+    }
+}
+
+void apply_options(MetaTable& table, const Rows& rows) {
+    if (rows.size() != 1) return;
+    table.set_option("ENGINE", rows.text(1, 0));
+    table.set_option("ROW_FORMAT", rows.text(3, 0));
+    table.set_option("AVG_ROW_LENGTH", rows.text(5, 0));
+    const std::string collation = rows.text(14, 0);
+    table.set_option("COLLATE", collation);
+    if (!collation.empty()) table.set_option("CHARACTER SET", collation.substr(0, collation.find('_')));
+    table.set_comment(rows.text(17, 0));
+}
+
+/// Fills the event from row 0; false (after the warning) when there is none.
+bool apply_event(MetaEvent& event, const Rows& rows, const char* function) {
+    if (rows.empty()) {
+        shape_warning(function, "model.get_n_items() > 0");
+        return false;
+    }
+    event.set_definer(rows.text(0, 0));
+    event.set_body(rows.text(1, 0));
+    event.set_kind(rows.text(2, 0));
+    std::string schedule;
+    if (rows.is_null(3, 0)) {
+        schedule = "EVERY " + rows.text(4, 0) + " " + rows.text(5, 0);
+        if (!rows.is_null(6, 0)) schedule += " STARTS '" + rows.text(6, 0) + "'";
+        if (!rows.is_null(7, 0)) schedule += " ENDS '" + rows.text(7, 0) + "'";
+    } else {
+        schedule = "AT '" + rows.text(3, 0) + "'";
+    }
+    event.set_schedule(schedule);
+    event.set_state(rows.text(8, 0));
+    event.set_completion(rows.text(9, 0));
+    event.set_comment(rows.text(10, 0));
+    return true;
+}
+
+/// Fills the routine from row 0 of its catalogue rows; false (after the warning) when there is none.
+bool apply_routine(MetaFunction& function, const Rows& routine, const char* caller) {
+    if (routine.empty()) {
+        shape_warning(caller, "model.get_n_items() > 0");
+        return false;
+    }
+    function.set_is_function(routine.text(0, 0) == "FUNCTION");
+    function.set_return_type(routine.text(2, 0));
+    function.set_attribute("LANGUAGE", routine.text(3, 0));
+    function.set_attribute("DETERMINISTIC", routine.text(4, 0));
+    function.set_attribute("DATA_ACCESS", routine.text(5, 0));
+    function.set_attribute("SQL SECURITY", routine.text(6, 0));
+    function.set_attribute("DEFINER", routine.text(7, 0));
+    function.set_attribute("COMMENT", routine.text(8, 0));
+    const std::string body = routine.text(9, 0);
+    function.set_body(MariaDBAdapter::strip_begin_end(body).value_or(body));
+    return true;
+}
+
+/// Appends "mode name type" per parameter row; false (after the warning) when there is none, so
+/// the routine is not marked filled.
+bool apply_parameters(MetaFunction& function, const Rows& parameters, const char* caller) {
+    if (parameters.empty()) {
+        shape_warning(caller, "model.get_n_items() > 0");
+        return false;
+    }
+    auto list = function.get_parameters();
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        list.push_back(parameters.text(0, i) + " " + parameters.text(1, i) + " " + parameters.text(3, i));
+    function.set_parameters(std::move(list));
+    return true;
+}
+
+void apply_relations(Core::StringMap& relations, const Rows& rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        relations[rows.text(0, i) + "=" + rows.text(1, i)] = rows.text(2, i) == "Y" ? "true" : "false";
+}
+
+const Core::Regex& grant_pattern() {
+    // An object is a run of plain name characters and backtick names (`my db`.*).
+    static const Core::Regex pattern(R"(GRANT\s(?<rights>[\w,\s]+)\sON\s(?<object>(?:`(?:[^`]|``)*`|[\w\.\*])+)\sTO)",
+                                     static_cast<GRegexCompileFlags>(G_REGEX_CASELESS | G_REGEX_MULTILINE));
+    return pattern;
+}
+
+std::string without(std::string text, std::string_view characters) {
+    text.erase(std::remove_if(text.begin(), text.end(),
+                              [&](char c) { return characters.find(c) != std::string_view::npos; }),
+               text.end());
+    return text;
+}
+
+void apply_grants(Core::StringMap& privileges, const Rows& rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string grant = rows.text(0, i);
+        const auto match = grant_pattern().match(grant);
+        if (!match) continue;
+        const std::string object = without(match->named("object"), "`");
+        std::string rights = match->named("rights");
+        if (contains(Core::ascii_upper(grant), "GRANT OPTION")) rights += ", GRANT OPTION";
+        auto [slot, inserted] = privileges.try_emplace(object, rights);
+        if (!inserted) slot->second = slot->second + ", " + rights;
+    }
+}
+
+const Core::Result<Core::Regex>& view_pattern() {
+    // Names and definers may be backtick names holding any character ("my view", `app`@`10.0.%`).
+    static const Core::Result<Core::Regex> pattern = Core::Regex::compile(
+        "CREATE\\s(ALGORITHM\\s?=\\s?(?<algo>\\w+))?\\s?"
+        "(DEFINER\\s?=\\s?(?<user>(?:`(?:[^`]|``)*`|'(?:[^']|'')*'|[\\w\\.@%])+))?\\s?"
+        "(SQL\\sSECURITY\\s(?<sec>[\\w]+))?\\s?"
+        "VIEW\\s(?<name>(?:`(?:[^`]|``)*`|[\\w'\"\\.])+)\\sAS\\s(?<sql>SELECT[\\s\\S]+)",
+        static_cast<GRegexCompileFlags>(G_REGEX_CASELESS | G_REGEX_MULTILINE));
+    return pattern;
+}
+
+const Core::Regex& check_option_pattern() {
+    static const Core::Regex pattern(R"(WITH\s(?<check>LOCAL|CASCADED)\sCHECK\sOPTION)", G_REGEX_CASELESS);
+    return pattern;
+}
+
+bool ends_with(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+}  // namespace
+
+// ---- Construction
+
+std::shared_ptr<MariaDBAdapter> MariaDBAdapter::create(IConnection* connection) {
+    OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
+    return std::shared_ptr<MariaDBAdapter>(new MariaDBAdapter(connection));
+}
+
+std::shared_ptr<MariaDBAdapter> MariaDBAdapter::for_version(IConnection* connection, std::string_view version) {
+    OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
+    if (compare_versions(version, "10.5.0") < 0) return MariaDBAdapterBelowV105::create(connection);
+    return create(connection);
+}
+
+std::shared_ptr<Contracts::Database::IInspectable> MariaDBAdapter::inspector() {
+    if (auto own = get_connection()->inspector()) return own;
+    if (!m_inspector) m_inspector = MariaDBInspector::create(get_connection());
+    return m_inspector;
+}
+
+std::shared_ptr<Contracts::Database::IStatement> MariaDBAdapter::statement() {
+    if (auto own = get_connection()->statement()) return own;
+    if (!m_statement) m_statement = MariaDBStatement::create(get_connection());
+    return m_statement;
+}
+
+// ---- Pure helpers
+
+std::optional<std::string> MariaDBAdapter::strip_begin_end(std::string_view body) {
+    const auto keyword_at = [&](std::size_t at, std::string_view word) {
+        if (at + word.size() > body.size()) return false;
+        return Core::ascii_upper(body.substr(at, word.size())) == word;
+    };
+    if (body.size() < 8 || !keyword_at(0, "BEGIN") || is_word_char(body[5])) return std::nullopt;
+    const std::size_t end_at = body.size() - 3;
+    if (!keyword_at(end_at, "END") || is_word_char(body[end_at - 1]) || end_at < 5) return std::nullopt;
+    return std::string(body.substr(5, end_at - 5));
+}
+
+std::string MariaDBAdapter::enum_values_of(std::string_view column_type) {
+    const std::string lower = Core::ascii_lower(column_type.substr(0, 5));
+    std::size_t open = std::string_view::npos;
+    if (lower.starts_with("enum(")) open = 4;
+    else if (lower.starts_with("set(")) open = 3;
+    if (open == std::string_view::npos) return {};
+    const std::size_t close = column_type.rfind(')');
+    if (close == std::string_view::npos || close <= open + 1) return {};
+    return std::string(column_type.substr(open + 1, close - open - 1));
+}
+
+// ---- Database and schema
+
+Core::Status MariaDBAdapter::fill_meta_database(const std::shared_ptr<MetaDatabase>& database, bool recursive) {
+    OMBRIX_RETURN_VAL_IF_NULL(database, {});
+    return fill_database(database, recursive, true);
+}
+
+Core::Status MariaDBAdapter::fill_database(const std::shared_ptr<MetaDatabase>& database, bool recursive,
+                                           bool with_comment) {
+    if (!database->is_filled()) {
+        const std::string sql =
+            std::string("SELECT SCHEMA_NAME, DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME") +
+            (with_comment ? ", SCHEMA_COMMENT" : "") +
+            " FROM `information_schema`.`SCHEMATA` WHERE SCHEMA_NAME = '" + lit(database->get_name()) +
+            "' ORDER BY SCHEMA_NAME ASC;";
+        auto model = get_connection()->execute_as_model(sql, false);
+        if (!model) return Core::fail(model.error());
+        const Rows rows = all_rows(*model);
+        if (!rows.empty()) {
+            database->set_attribute("CHARACTER SET", rows.text(1, 0));
+            database->set_attribute("COLLATE", rows.text(2, 0));
+            if (with_comment) database->set_comment(rows.text(3, 0));
+        }
+        database->append(database->get_name());
+        database->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    }
+    if (recursive)
+        for (const auto& schema : *database->get_schemas())
+            if (auto filled = fill_meta_schema(schema, true); !filled) return filled;
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>& schema, bool recursive) {
+    OMBRIX_RETURN_VAL_IF_NULL(schema, {});
+    if (!schema->is_filled()) {
+        const std::string& database = schema->get_database();
+        const std::string& name = schema->get_name();
+        auto tables = get_connection()->execute_as_model(
+            "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + lit(name) +
+                "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW')) ORDER BY TABLE_NAME ASC;",
+            false);
+        if (!tables) return Core::fail(tables.error());
+        const Rows table_rows = all_rows(*tables);
+        for (std::size_t i = 0; i < table_rows.size(); ++i) {
+            if (table_rows.text(1, i) == "VIEW")
+                schema->get_views()->append(MetaView::with_names(database, name, table_rows.text(0, i)));
+            else
+                schema->get_tables()->append(MetaTable::with_names(database, name, table_rows.text(0, i)));
+        }
+
+        auto routines = get_connection()->execute_as_model(
+            "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER "
+            "NOT LIKE '%mysql%' AND ROUTINE_SCHEMA = '" +
+                lit(name) + "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;",
+            false);
+        if (!routines) return Core::fail(routines.error());
+        const Rows routine_rows = all_rows(*routines);
+        for (std::size_t i = 0; i < routine_rows.size(); ++i) {
+            auto function = MetaFunction::with_names(database, name, routine_rows.text(0, i));
+            function->set_is_function(routine_rows.text(1, i) == "FUNCTION");
+            (function->get_is_function() ? schema->get_functions() : schema->get_procedures())->append(function);
+        }
+
+        auto events = get_connection()->execute_as_model(
+            "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE EVENT_SCHEMA = '" + lit(name) +
+                "' ORDER BY EVENT_NAME ASC;",
+            false);
+        if (!events) return Core::fail(events.error());
+        const Rows event_rows = all_rows(*events);
+        for (std::size_t i = 0; i < event_rows.size(); ++i)
+            schema->get_events()->append(MetaEvent::with_names(database, name, event_rows.text(0, i)));
+        schema->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    }
+    if (!recursive) return {};
+    return fill_schema_members(*schema);
+}
+
+Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
+    const std::string& name = schema.get_name();
+    auto connection = get_connection();
+
+    // Tables: each catalogue once for the schema, its rows handed to their tables.
+    std::vector<std::shared_ptr<MetaTable>> pending;
+    for (const auto& table : *schema.get_tables())
+        if (!table->is_filled()) pending.push_back(table);
+    if (!pending.empty()) {
+        std::vector<ModelPtr> models;
+        for (const std::string& sql : {columns_query(name), index_query(name), trigger_query(name),
+                                       foreign_query(name), check_query(name), options_query(name)}) {
+            auto model = connection->execute_as_model(sql, false);
+            if (!model) return Core::fail(model.error());
+            models.push_back(*model);
+        }
+        const Groups columns(models[0], kColumnsKey);
+        const Groups indexes(models[1], kIndexKey);
+        const Groups triggers(models[2], kTriggerKey);
+        const Groups foreign_keys(models[3], kForeignKey);
+        const Groups checks(models[4], kCheckKey);
+        const Groups options(models[5], kOptionsKey);
+        const auto types = inspector();
+        for (const auto& table : pending) {
+            const std::string& table_name = table->get_name();
+            apply_columns(*table, columns.of(table_name), *types);
+            OMBRIX_STEP_DONE("fill_schema_table_columns");
+            apply_indexes(*table, indexes.of(table_name));
+            OMBRIX_STEP_DONE("fill_schema_table_index");
+            apply_triggers(*table, triggers.of(table_name));
+            OMBRIX_STEP_DONE("fill_schema_table_trigger");
+            apply_foreign_keys(*table, foreign_keys.of(table_name));
+            OMBRIX_STEP_DONE("fill_schema_table_foreign");
+            apply_checks(*table, checks.of(table_name));
+            OMBRIX_STEP_DONE("fill_schema_table_check");
+            apply_options(*table, options.of(table_name));
+            OMBRIX_STEP_DONE("fill_schema_table_options");
+            table->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+        }
+    }
+
+    // A view's text comes from SHOW CREATE VIEW, which has no schema-wide form.
+    for (const auto& view : *schema.get_views())
+        if (auto filled = fill_meta_view(view); !filled) return filled;
+
+    if (!schema.get_events()->empty()) {
+        auto model = connection->execute_as_model(event_query(name), false);
+        if (!model) return Core::fail(model.error());
+        const Groups events(*model, kEventKey);
+        for (const auto& event : *schema.get_events()) apply_event(*event, events.of(event->get_name()), __PRETTY_FUNCTION__);
+    }
+
+    std::vector<std::shared_ptr<MetaFunction>> functions;
+    for (const auto& function : *schema.get_functions())
+        if (!function->is_filled()) functions.push_back(function);
+    if (!functions.empty()) {
+        auto routines = connection->execute_as_model(routine_query(name), false);
+        if (!routines) return Core::fail(routines.error());
+        auto parameters = connection->execute_as_model(parameter_query(name), false);
+        if (!parameters) return Core::fail(parameters.error());
+        const Groups routine_groups(*routines, kRoutineKey);
+        const Groups parameter_groups(*parameters, kParameterKey);
+        for (const auto& function : functions)
+            if (apply_routine(*function, routine_groups.of(function->get_name()), __PRETTY_FUNCTION__) &&
+                apply_parameters(*function, parameter_groups.of(function->get_name()), __PRETTY_FUNCTION__))
+                function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    }
+    return {};
+}
+
+// ---- Tables
+
+Core::Status MariaDBAdapter::fill_meta_table(const std::shared_ptr<MetaTable>& table, bool recursive) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    if (table->is_filled()) return {};
+    if (auto filled = fill_table_alone(*table, recursive); !filled) return filled;
+    table->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) {
+    const std::string& schema = table.get_schema();
+    const std::string& name = table.get_name();
+    auto connection = get_connection();
+
+    auto columns = connection->execute_as_model(columns_query(schema, name), false);
+    if (!columns) return Core::fail(columns.error());
+    apply_columns(table, all_rows(*columns), *inspector());
+    OMBRIX_STEP_DONE("fill_schema_table_columns");
+    if (!recursive) return {};
+
+    auto indexes = connection->execute_as_model(index_query(schema, name), false);
+    if (!indexes) return Core::fail(indexes.error());
+    apply_indexes(table, all_rows(*indexes));
+    OMBRIX_STEP_DONE("fill_schema_table_index");
+
+    auto triggers = connection->execute_as_model(trigger_query(schema, name), false);
+    if (!triggers) return Core::fail(triggers.error());
+    apply_triggers(table, all_rows(*triggers));
+    OMBRIX_STEP_DONE("fill_schema_table_trigger");
+
+    auto foreign_keys = connection->execute_as_model(foreign_query(schema, name), false);
+    if (!foreign_keys) return Core::fail(foreign_keys.error());
+    apply_foreign_keys(table, all_rows(*foreign_keys));
+    OMBRIX_STEP_DONE("fill_schema_table_foreign");
+
+    // The two operations below take the shared pointer; the table is always owned by one.
+    auto self = std::static_pointer_cast<MetaTable>(table.shared_from_this());
+    if (auto checked = fill_schema_table_check(self); !checked) return checked;
+    OMBRIX_STEP_DONE("fill_schema_table_check");
+    if (auto options = fill_schema_table_options(self); !options) return options;
+    OMBRIX_STEP_DONE("fill_schema_table_options");
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_schema_table_check(const std::shared_ptr<MetaTable>& table) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    auto model = get_connection()->execute_as_model(check_query(table->get_schema(), table->get_name()), false);
+    if (!model) return Core::fail(model.error());
+    apply_checks(*table, all_rows(*model));
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_schema_table_options(const std::shared_ptr<MetaTable>& table) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    auto model = get_connection()->execute_as_model(options_query(table->get_schema(), table->get_name()), false);
+    if (!model) return Core::fail(model.error());
+    apply_options(*table, all_rows(*model));
+    return {};
+}
+
+// ---- Views, indexes, triggers, routines, events
+
+Core::Status MariaDBAdapter::fill_meta_view(const std::shared_ptr<MetaView>& view) {
+    OMBRIX_RETURN_VAL_IF_NULL(view, {});
+    if (view->is_filled()) return {};
+    auto model = get_connection()->execute_as_model(
+        "SHOW CREATE VIEW " + ident(view->get_schema()) + "." + ident(view->get_name()) + ";", false);
+    if (!model) return Core::fail(model.error());
+    const Rows rows = all_rows(*model);
+    if (rows.size() != 1) {
+        shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() == 1");
+        return {};
+    }
+    const auto& pattern = view_pattern();
+    if (!pattern) return Core::fail(pattern.error());
+
+    const std::string text = rows.text(1, 0);
+    const auto match = pattern->match(text);
+    if (!match) {
+        view->set_definition(text);
+    } else {
+        const std::string sql = trim(match->named("sql"));
+        const auto check = ends_with(sql, "CHECK OPTION") ? check_option_pattern().match(sql) : std::nullopt;
+        if (check) {
+            const std::string kind = check->named("check");
+            view->set_attribute("CHECK", kind);
+            const std::size_t clause = ("WITH " + kind + " CHECK OPTION").size();
+            view->set_definition(sql.substr(0, sql.size() - std::min(clause, sql.size())));
+        } else {
+            view->set_definition(sql);
+        }
+        if (auto algorithm = match->named("algo"); !algorithm.empty()) view->set_attribute("ALGORITHM", algorithm);
+        if (auto definer = without(match->named("user"), "`'\""); !definer.empty())
+            view->set_attribute("DEFINER", definer);
+        if (auto security = match->named("sec"); !security.empty()) view->set_attribute("SECURITY", security);
+    }
+    view->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& index) {
+    OMBRIX_RETURN_VAL_IF_NULL(index, {});
+    if (index->is_filled()) return {};
+    auto model = get_connection()->execute_as_model(
+        "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME FROM "
+        "`information_schema`.`STATISTICS` WHERE INDEX_SCHEMA = '" +
+            lit(index->get_schema()) + "' AND TABLE_NAME = '" + lit(index->get_entity()) + "' AND INDEX_NAME = '" +
+            lit(index->get_name()) + "' ORDER BY SEQ_IN_INDEX ASC;",
+        false);
+    if (!model) return Core::fail(model.error());
+    const Rows rows = all_rows(*model);
+    if (rows.empty()) {
+        shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() > 0");
+        return {};
+    }
+    if (rows.text(1, 0) == "0") index->set_kind("UNIQUE");
+    index->set_method(rows.text(2, 0));
+    index->set_comment(rows.text(3, 0));
+    for (std::size_t i = 0; i < rows.size(); ++i) index->append(rows.text(5, i));
+    index->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger>& trigger) {
+    OMBRIX_RETURN_VAL_IF_NULL(trigger, {});
+    if (trigger->is_filled()) return {};
+    auto model = get_connection()->execute_as_model(
+        "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
+        "ACTION_STATEMENT FROM information_schema.triggers WHERE TRIGGER_SCHEMA = '" +
+            lit(trigger->get_schema()) + "' AND TRIGGER_NAME = '" + lit(trigger->get_name()) + "';",
+        false);
+    if (!model) return Core::fail(model.error());
+    const Rows rows = all_rows(*model);
+    if (rows.empty()) {
+        shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() > 0");
+        return {};
+    }
+    trigger->set_target(rows.text(0, 0));
+    trigger->set_definer(rows.text(1, 0));
+    trigger->set_timing(rows.text(2, 0));
+    trigger->set_event(rows.text(3, 0));
+    trigger->set_for_each(trim(rows.text(4, 0)));
+    const std::string body = trim(rows.text(5, 0));
+    const auto inner = strip_begin_end(body);
+    trigger->set_body(inner ? trim(*inner) : body);
+    trigger->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_meta_function(const std::shared_ptr<MetaFunction>& function) {
+    OMBRIX_RETURN_VAL_IF_NULL(function, {});
+    if (function->is_filled()) return {};
+    auto routine =
+        get_connection()->execute_as_model(routine_query(function->get_schema(), function->get_name()), false);
+    if (!routine) return Core::fail(routine.error());
+    if (!apply_routine(*function, all_rows(*routine), __PRETTY_FUNCTION__)) return {};
+    auto parameters =
+        get_connection()->execute_as_model(parameter_query(function->get_schema(), function->get_name()), false);
+    if (!parameters) return Core::fail(parameters.error());
+    if (apply_parameters(*function, all_rows(*parameters), __PRETTY_FUNCTION__))
+        function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_meta_event(const std::shared_ptr<MetaEvent>& event) {
+    OMBRIX_RETURN_VAL_IF_NULL(event, {});
+    auto model = get_connection()->execute_as_model(event_query(event->get_schema(), event->get_name()), false);
+    if (!model) return Core::fail(model.error());
+    apply_event(*event, all_rows(*model), __PRETTY_FUNCTION__);
+    return {};
+}
+
+// ---- Users and roles
+
+Core::Status MariaDBAdapter::fill_privileges(MetaObject&, const std::string& sql, Core::StringMap& privileges) {
+    auto model = get_connection()->execute_as_model(sql, false);
+    if (!model) return Core::fail(model.error());
+    apply_grants(privileges, all_rows(*model));
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_meta_user(const std::shared_ptr<MetaUser>& user) {
+    OMBRIX_RETURN_VAL_IF_NULL(user, {});
+    if (user->is_filled()) return {};
+    const auto statements = statement();
+    auto detail = get_connection()->execute_as_model(
+        statements->show_user_detail(user->get_database(), user->get_schema(), user->get_name()), false);
+    if (!detail) return Core::fail(detail.error());
+    const Rows rows = all_rows(*detail);
+    if (!rows.empty()) {
+        user->set_password(rows.text(2, 0));
+        static constexpr std::pair<const char*, std::size_t> kAttributes[] = {
+            {"PLUGIN", 3},       {"PASSWORD_POLICY", 4},  {"SSL_TYPE", 5},         {"X509_CIPHER", 6},
+            {"X509_ISSUER", 7},  {"X509_SUBJECT", 8},     {"MAX_QUERIES", 9},      {"MAX_UPDATES", 10},
+            {"MAX_CONNECTIONS", 11}, {"USER_CONNECTIONS", 12}, {"MAX_STATEMENT_TIME", 13}};
+        for (const auto& [key, column] : kAttributes) user->set_attribute(key, rows.text(column, 0));
+        const std::size_t width = rows.columns();
+        user->set_attribute("PASSWORD_CHANGED", width > 14 ? rows.text(14, 0) : "NULL");
+        user->set_attribute("PASSWORD_LIFETIME", width > 15 ? rows.text(15, 0) : "NULL");
+        user->set_attribute("ACCOUNT_STATE", width > 16 ? rows.text(16, 0) : "N");
+    }
+    if (auto related = load_relation(user); !related) return related;
+
+    Core::StringMap privileges = user->get_privileges();
+    auto granted = fill_privileges(
+        *user, statements->show_user_rights(user->get_database(), user->get_schema(), user->get_name()), privileges);
+    if (!granted) return granted;
+    user->set_privileges(std::move(privileges));
+    user->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    return {};
+}
+
+Core::Status MariaDBAdapter::load_relation(const std::shared_ptr<MetaUser>& user) {
+    OMBRIX_RETURN_VAL_IF_NULL(user, {});
+    const std::string& name = user->get_name();
+    const auto at = name.find('@');
+    const std::string account = name.substr(0, at);
+    const std::string host = at == std::string::npos ? std::string() : name.substr(at + 1);
+    auto model = get_connection()->execute_as_model(
+        std::string(kRelationSelect) + "USER = '" + lit(account) + "' AND HOST = '" + lit(host) + "';", false);
+    if (!model) return Core::fail(model.error());
+    const Rows rows = all_rows(*model);
+    if (rows.empty()) {
+        shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() > 0");
+        return {};
+    }
+    Core::StringMap relations = user->get_relations();
+    apply_relations(relations, rows);
+    user->set_relations(std::move(relations));
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_meta_role(const std::shared_ptr<MetaRole>& role) {
+    OMBRIX_RETURN_VAL_IF_NULL(role, {});
+    if (role->is_filled()) return {};
+    const auto statements = statement();
+    auto detail = get_connection()->execute_as_model(
+        statements->show_role_detail(role->get_database(), role->get_schema(), role->get_name()), false);
+    if (!detail) return Core::fail(detail.error());
+    if (const std::size_t n = (*detail)->get_n_items(); n > 0)
+        g_warning("%s: Row count: %u", G_STRLOC, static_cast<unsigned>(n));
+
+    const std::string& name = role->get_name();
+    auto members = get_connection()->execute_as_model(
+        std::string(kRelationSelect) + "Role = '" + lit(name.substr(0, name.find('@'))) + "';", false);
+    if (!members) return Core::fail(members.error());
+    Core::StringMap relations = role->get_relations();
+    apply_relations(relations, all_rows(*members));
+    role->set_relations(std::move(relations));
+
+    Core::StringMap privileges = role->get_privileges();
+    auto granted = fill_privileges(
+        *role, statements->show_role_rights(role->get_database(), role->get_schema(), role->get_name()), privileges);
+    if (!granted) return granted;
+    role->set_privileges(std::move(privileges));
+    role->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    return {};
+}
+
+// ---- Dispatch
+
+Core::Status MariaDBAdapter::fill_meta_object(const std::shared_ptr<MetaObject>& meta_object, bool recursive) {
+    OMBRIX_RETURN_VAL_IF_NULL(meta_object, {});
+    using Providers::Contracts::DBObject;
+    switch (meta_object->character()) {
+    case DBObject::DATABASE: return fill_meta_database(std::dynamic_pointer_cast<MetaDatabase>(meta_object), recursive);
+    case DBObject::SCHEMA: return fill_meta_schema(std::dynamic_pointer_cast<MetaSchema>(meta_object), recursive);
+    case DBObject::TABLE: return fill_meta_table(std::dynamic_pointer_cast<MetaTable>(meta_object), recursive);
+    case DBObject::EVENT: return fill_meta_event(std::dynamic_pointer_cast<MetaEvent>(meta_object));
+    case DBObject::FUNCTION: return fill_meta_function(std::dynamic_pointer_cast<MetaFunction>(meta_object));
+    case DBObject::INDEX: return fill_meta_index(std::dynamic_pointer_cast<MetaIndex>(meta_object));
+    case DBObject::ROLE: return fill_meta_role(std::dynamic_pointer_cast<MetaRole>(meta_object));
+    case DBObject::TRIGGER: return fill_meta_trigger(std::dynamic_pointer_cast<MetaTrigger>(meta_object));
+    case DBObject::USER: return fill_meta_user(std::dynamic_pointer_cast<MetaUser>(meta_object));
+    case DBObject::VIEW: return fill_meta_view(std::dynamic_pointer_cast<MetaView>(meta_object));
+    default: return {};
+    }
+}
+
+const Core::TypeInfo& MariaDBAdapter::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<MariaDBAdapter, Adapter>("OmbrixSolvaneSupportsDatabaseMariaDBAdapter").build();
+    return info;
+}
+
+OMBRIX_REGISTER_TYPE(MariaDBAdapter);
+
+// ---- Before 10.5
+
+std::shared_ptr<MariaDBAdapterBelowV105> MariaDBAdapterBelowV105::create(IConnection* connection) {
+    OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
+    return std::shared_ptr<MariaDBAdapterBelowV105>(new MariaDBAdapterBelowV105(connection));
+}
+
+Core::Status MariaDBAdapterBelowV105::fill_meta_database(const std::shared_ptr<MetaDatabase>& database,
+                                                         bool recursive) {
+    OMBRIX_RETURN_VAL_IF_NULL(database, {});
+    return fill_database(database, recursive, false);
+}
+
+const Core::TypeInfo& MariaDBAdapterBelowV105::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<MariaDBAdapterBelowV105, MariaDBAdapter>(
+            "OmbrixSolvaneSupportsDatabaseMariaDBAdapterBelowV105")
+            .build();
+    return info;
+}
+
+OMBRIX_REGISTER_TYPE(MariaDBAdapterBelowV105);
+
+}  // namespace Ombrix::Solvane::Supports::Database
