@@ -518,12 +518,14 @@ std::shared_ptr<MariaDBAdapter> MariaDBAdapter::for_version(IConnection* connect
 
 std::shared_ptr<Contracts::Database::IInspectable> MariaDBAdapter::inspector() {
     if (auto own = get_connection()->inspector()) return own;
+    const std::lock_guard lock(m_fallback_mutex);
     if (!m_inspector) m_inspector = MariaDBInspector::create(get_connection());
     return m_inspector;
 }
 
 std::shared_ptr<Contracts::Database::IStatement> MariaDBAdapter::statement() {
     if (auto own = get_connection()->statement()) return own;
+    const std::lock_guard lock(m_fallback_mutex);
     if (!m_statement) m_statement = MariaDBStatement::create(get_connection());
     return m_statement;
 }
@@ -874,7 +876,7 @@ Core::Status MariaDBAdapter::fill_meta_event(const std::shared_ptr<MetaEvent>& e
 
 // ---- Users and roles
 
-Core::Status MariaDBAdapter::fill_privileges(MetaObject&, const std::string& sql, Core::StringMap& privileges) {
+Core::Status MariaDBAdapter::fill_privileges(const std::string& sql, Core::StringMap& privileges) {
     auto model = get_connection()->execute_as_model(sql, false);
     if (!model) return Core::fail(model.error());
     apply_grants(privileges, all_rows(*model));
@@ -905,7 +907,7 @@ Core::Status MariaDBAdapter::fill_meta_user(const std::shared_ptr<MetaUser>& use
 
     Core::StringMap privileges = user->get_privileges();
     auto granted = fill_privileges(
-        *user, statements->show_user_rights(user->get_database(), user->get_schema(), user->get_name()), privileges);
+        statements->show_user_rights(user->get_database(), user->get_schema(), user->get_name()), privileges);
     if (!granted) return granted;
     user->set_privileges(std::move(privileges));
     user->set_data(MetaObject::FILLED, Core::Value::from_int(1));
@@ -917,7 +919,8 @@ Core::Status MariaDBAdapter::load_relation(const std::shared_ptr<MetaUser>& user
     const std::string& name = user->get_name();
     const auto at = name.find('@');
     const std::string account = name.substr(0, at);
-    const std::string host = at == std::string::npos ? std::string() : name.substr(at + 1);
+    // A name without a host means any host, as in the account statements.
+    const std::string host = at == std::string::npos ? std::string("%") : name.substr(at + 1);
     auto model = get_connection()->execute_as_model(
         std::string(kRelationSelect) + "USER = '" + lit(account) + "' AND HOST = '" + lit(host) + "';", false);
     if (!model) return Core::fail(model.error());
@@ -952,7 +955,7 @@ Core::Status MariaDBAdapter::fill_meta_role(const std::shared_ptr<MetaRole>& rol
 
     Core::StringMap privileges = role->get_privileges();
     auto granted = fill_privileges(
-        *role, statements->show_role_rights(role->get_database(), role->get_schema(), role->get_name()), privileges);
+        statements->show_role_rights(role->get_database(), role->get_schema(), role->get_name()), privileges);
     if (!granted) return granted;
     role->set_privileges(std::move(privileges));
     role->set_data(MetaObject::FILLED, Core::Value::from_int(1));

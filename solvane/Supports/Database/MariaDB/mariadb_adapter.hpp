@@ -3,6 +3,7 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -107,13 +108,14 @@ private:
     [[nodiscard]] Core::Status fill_table_alone(MetaModel::MetaTable& table, bool recursive);
     /// The recursive step of a schema fill, reading each catalogue once for the whole schema.
     [[nodiscard]] Core::Status fill_schema_members(MetaModel::MetaSchema& schema);
-    [[nodiscard]] Core::Status fill_privileges(MetaModel::MetaObject& object, const std::string& sql,
-                                               Core::StringMap& privileges);
+    /// Runs a SHOW GRANTS text and merges each grant into `privileges` (object → rights).
+    [[nodiscard]] Core::Status fill_privileges(const std::string& sql, Core::StringMap& privileges);
 
     std::shared_ptr<Contracts::Database::IInspectable> inspector();
     std::shared_ptr<Contracts::Database::IStatement> statement();
 
-    // Used when the connection hands out none of its own.
+    // Used when the connection hands out none of its own; made on first use, under the mutex.
+    std::mutex m_fallback_mutex;
     std::shared_ptr<Contracts::Database::IInspectable> m_inspector;
     std::shared_ptr<Contracts::Database::IStatement> m_statement;
 };
