@@ -37,7 +37,8 @@ using Names = std::vector<std::string>;
 const std::string kOdd = "it's `odd` \\";
 
 // Everything the tests read, created once per test process. Two tables carry a check of the same
-// name; "a_b" has a look-alike "axb" that a LIKE pattern with a bare "_" would also match.
+// name; "a_b" has a look-alike "axb" that a LIKE pattern with a bare "_" would also match, and
+// "axb" has a unique key named like the foreign key of "kinds".
 const char* const kObjects[] = {
     "CREATE TABLE `parent` (a INT NOT NULL, b VARCHAR(10) NOT NULL, PRIMARY KEY (b, a)) ENGINE=InnoDB "
     "COMMENT='parents'",
@@ -60,7 +61,7 @@ const char* const kObjects[] = {
     " CONSTRAINT positive CHECK (price >= 0)"
     ") ENGINE=InnoDB ROW_FORMAT=DYNAMIC COMMENT='all kinds'",
     "CREATE TABLE `a_b` (x INT) ENGINE=MyISAM COMMENT='underscore'",
-    "CREATE TABLE `axb` (x INT) ENGINE=InnoDB COMMENT='lookalike'",
+    "CREATE TABLE `axb` (x INT, UNIQUE KEY fk_parent (x)) ENGINE=InnoDB COMMENT='lookalike'",
     "CREATE TABLE `it's ``odd`` \\` (`col 1` INT, CONSTRAINT positive CHECK (`col 1` > 0), INDEX `ix odd` "
     "(`col 1`)) ENGINE=InnoDB",
     "CREATE TRIGGER kinds_bi BEFORE INSERT ON kinds FOR EACH ROW BEGIN SET NEW.note = 'first'; END",
@@ -68,6 +69,7 @@ const char* const kObjects[] = {
     "CREATE ALGORITHM=MERGE DEFINER=`root`@`localhost` SQL SECURITY INVOKER VIEW `priced` AS SELECT id, price "
     "FROM kinds WHERE price > 0 WITH CASCADED CHECK OPTION",
     "CREATE VIEW `my view` AS SELECT a FROM parent",
+    "CREATE DEFINER=`odd-user`@`10.0.%` VIEW `v-odd` AS SELECT 1 AS one",
     "CREATE FUNCTION f_add(a INT, b INT) RETURNS INT DETERMINISTIC COMMENT 'adds' RETURN a + b",
     "CREATE FUNCTION f_block(x INT) RETURNS VARCHAR(20) READS SQL DATA BEGIN RETURN CONCAT('v', x); END",
     "CREATE FUNCTION f_none() RETURNS INT RETURN 1",
@@ -310,7 +312,7 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     Names tables = names_of(schema->get_tables());
     std::sort(tables.begin(), tables.end());
     EXPECT_EQ(tables, (Names{"a_b", "axb", kOdd, "kinds", "parent"}));
-    EXPECT_EQ(names_of(schema->get_views()), (Names{"my view", "priced"}));
+    EXPECT_EQ(names_of(schema->get_views()), (Names{"my view", "priced", "v-odd"}));
     EXPECT_EQ(names_of(schema->get_functions()), (Names{"f_add", "f_block", "f_none"}));
     EXPECT_EQ(names_of(schema->get_procedures()), (Names{"p_io"}));
     EXPECT_EQ(names_of(schema->get_events()), (Names{"e_daily", "e_once"}));
@@ -332,6 +334,10 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     EXPECT_EQ(spaced->get_definition().rfind("select ", 0), 0u) << spaced->get_definition();
     EXPECT_FALSE(spaced->get_attributes().contains("CHECK"));
     EXPECT_EQ(spaced->get_attributes().at("SECURITY"), "DEFINER");
+    auto odd_view = find_named(schema->get_views(), "v-odd");
+    ASSERT_TRUE(m_adapter->fill_meta_view(odd_view).has_value());
+    EXPECT_EQ(odd_view->get_definition(), "select 1 AS `one`");
+    EXPECT_EQ(odd_view->get_attributes().at("DEFINER"), "odd-user@10.0.%");
 
     auto add = find_named(schema->get_functions(), "f_add");
     ASSERT_TRUE(m_adapter->fill_meta_function(add).has_value());
