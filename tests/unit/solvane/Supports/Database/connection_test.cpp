@@ -1,0 +1,104 @@
+#include "solvane/Supports/Database/connection.hpp"
+
+#include <gtest/gtest.h>
+
+#include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
+#include "solvane/Supports/Database/formatter.hpp"
+#include "tests/support/log_capture.hpp"
+#include "tests/support/log_records.hpp"
+
+using namespace Ombrix;
+using Providers::Contracts::Server;
+using Solvane::Contracts::Database::DBStatus;
+using Solvane::Supports::Database::ConnectionImpl;
+using Solvane::Supports::Database::Formatter;
+using Solvane::Supports::Database::MariaDBConnection;
+using LogLevel = Solvane::Contracts::Log::LogLevel;
+
+TEST(ConnectionImpl, BareConnectionHandsOutOnlyItsFormatterAndCache) {
+    auto connection = ConnectionImpl::create();
+    EXPECT_EQ(connection->adapter(), nullptr);
+    EXPECT_EQ(connection->builder(), nullptr);
+    EXPECT_EQ(connection->explorer(), nullptr);
+    EXPECT_EQ(connection->inspector(), nullptr);
+    EXPECT_EQ(connection->statement(), nullptr);
+    EXPECT_EQ(connection->get_provider(), nullptr);
+
+    auto formatter = std::dynamic_pointer_cast<Formatter>(connection->formatter());
+    ASSERT_NE(formatter, nullptr);
+    EXPECT_EQ(connection->formatter(), formatter);
+    EXPECT_EQ(formatter->get_option("LINE_START"),
+              "SELECT,FROM,WHERE,SET,ORDER BY,GROUP BY,LIMIT,DROP,VALUES,UPDATE,HAVING,ADD,AFTER,ALTER TABLE,"
+              "DELETE FROM,UNION ALL,UNION,EXCEPT,INTERSECT");
+    EXPECT_EQ(formatter->get_option("LINE_BREAK"),
+              "LEFT OUTER JOIN,RIGHT OUTER JOIN,LEFT JOIN,RIGHT JOIN,OUTER JOIN,INNER JOIN,JOIN,XOR,OR,AND");
+    auto cache = connection->cache();
+    ASSERT_NE(cache, nullptr);
+    EXPECT_EQ(connection->cache(), cache);
+}
+
+TEST(ConnectionImpl, StatusPropertyNotifiesOnlyOnChange) {
+    auto connection = ConnectionImpl::create();
+    EXPECT_EQ(connection->type_name(), "OmbrixSolvaneSupportsDatabaseConnectionImpl");
+    std::vector<std::string> notified;
+    connection->signal_notify().connect([&](std::string_view name) { notified.emplace_back(name); });
+    EXPECT_EQ(connection->get_status(), DBStatus::Unknown);
+    EXPECT_TRUE(connection->set_property("status", Core::Value::from_enum(static_cast<int>(DBStatus::Closed))));
+    connection->set_status(DBStatus::Closed);
+    EXPECT_EQ(connection->get_status(), DBStatus::Closed);
+    EXPECT_EQ(notified, std::vector<std::string>{"status"});
+    // The other properties are read-only.
+    Testing::LogCapture warnings;
+    EXPECT_FALSE(connection->set_property("version", Core::Value::from_string("1")));
+}
+
+TEST(ConnectionImpl, UnopenedConnectionNeitherClosesNorRunsAnything) {
+    Testing::LogRecords log;
+    auto connection = MariaDBConnection::create();
+    int closed = 0;
+    connection->signal_closed().connect([&](auto&) { ++closed; });
+    connection->close();
+    EXPECT_EQ(closed, 0);
+    EXPECT_EQ(connection->get_status(), DBStatus::Unknown);
+
+    Testing::LogCapture criticals;
+    auto begun = connection->transaction();
+    ASSERT_TRUE(begun.has_value());
+    EXPECT_FALSE(*begun);
+    EXPECT_FALSE(connection->rollback().has_value());
+    EXPECT_TRUE(criticals.has_critical("m_connection.is_opened"));
+
+    // Without a server the provider's error comes back unchanged.
+    auto value = connection->execute_as_scalar("SELECT 1");
+    ASSERT_FALSE(value.has_value());
+    EXPECT_EQ(value.error().domain, "MariaDB");
+    EXPECT_TRUE(log.has(LogLevel::PLAIN, "SQL: SELECT 1"));
+    EXPECT_EQ(log.count("affected rows: 1"), 0u);
+
+    EXPECT_FALSE(connection->execute_no_query(std::string_view()).has_value());
+    EXPECT_TRUE(criticals.has_critical("sql != NULL"));
+}
+
+TEST(ConnectionImpl, BareConnectionFailsToOpenAndKeepsTheProfile) {
+    Testing::LogRecords log;
+    auto connection = ConnectionImpl::create();
+    auto server = Server::new_with_provider("MariaDB");
+    auto opened = connection->open(server, nullptr);
+    EXPECT_FALSE(opened.has_value());
+    EXPECT_EQ(connection->get_status(), DBStatus::Failed);
+    EXPECT_EQ(connection->get_server(), server);
+    EXPECT_TRUE(log.has(LogLevel::RISKY, "SQL: Failed to open connection: " + opened.error().message));
+}
+
+TEST(MariaDBConnection, MakesItsDialectObjectsOnceAndStartsWithTheCurrentAdapter) {
+    auto connection = MariaDBConnection::create();
+    EXPECT_EQ(connection->type_name(), "OmbrixSolvaneSupportsDatabaseMariaDBConnection");
+    ASSERT_NE(connection->get_provider(), nullptr);
+    ASSERT_NE(connection->statement(), nullptr);
+    EXPECT_EQ(connection->statement(), connection->statement());
+    EXPECT_EQ(connection->get_adapter_variant(), Solvane::Supports::Database::MariaDBAdapterVariant::Current);
+    ASSERT_NE(connection->adapter(), nullptr);
+    EXPECT_EQ(connection->adapter(), connection->adapter());
+    ASSERT_NE(connection->builder(), nullptr);
+    EXPECT_EQ(connection->builder(), connection->builder());
+}
