@@ -102,3 +102,62 @@ TEST(MariaDBConnection, MakesItsDialectObjectsOnceAndStartsWithTheCurrentAdapter
     ASSERT_NE(connection->builder(), nullptr);
     EXPECT_EQ(connection->builder(), connection->builder());
 }
+
+namespace {
+
+// A provider whose every call fails with an error of code 0, or with an empty message.
+class FailingProvider final : public Providers::Contracts::IProvider {
+public:
+    Core::Result<std::int64_t> execute_affect(std::string_view, bool) override { return Core::fail("MariaDB", 0, "lost"); }
+    Core::Result<std::vector<std::shared_ptr<Core::Object>>> execute_statements(std::string_view, bool) override {
+        return Core::fail("MariaDB", 2013, "");
+    }
+    Core::Result<Providers::Contracts::ValuePtr> execute_scalar(std::string_view, bool) override {
+        return Core::fail("MariaDB", 0, "");
+    }
+};
+
+class ConnectionOverFailingProvider final : public ConnectionImpl {
+public:
+    static std::shared_ptr<ConnectionOverFailingProvider> create() {
+        auto connection = std::shared_ptr<ConnectionOverFailingProvider>(new ConnectionOverFailingProvider());
+        connection->set_provider(std::make_shared<FailingProvider>());
+        return connection;
+    }
+
+private:
+    ConnectionOverFailingProvider() = default;
+};
+
+Core::AsyncResultPtr wait_for(const std::function<void(Core::AsyncReadyCallback)>& start) {
+    Core::AsyncResultPtr result;
+    start([&result](Core::AsyncResultPtr r) { result = std::move(r); });
+    Core::run_main_until([&] { return result != nullptr; });
+    return result;
+}
+
+}  // namespace
+
+TEST(ConnectionImpl, AsynchronousFormsFailOnEveryWorkerError) {
+    Testing::LogRecords log;
+    auto connection = ConnectionOverFailingProvider::create();
+
+    auto count = wait_for([&](auto done) { connection->execute_no_query_async("DELETE FROM t", done); });
+    auto counted = connection->execute_no_query_finish(count);
+    ASSERT_FALSE(counted.has_value()) << "an error of code 0 passed as " << *counted;
+    EXPECT_EQ(counted.error(), (Core::Error{"default", 0, "lost"}));
+    EXPECT_TRUE(log.has(LogLevel::RISKY, "failed: 0 -> lost"));
+
+    auto batch = wait_for([&](auto done) { connection->execute_async("SELECT 1", done); });
+    auto results = connection->execute_finish(batch);
+    ASSERT_FALSE(results.has_value());
+    EXPECT_EQ(results.error(), (Core::Error{"default", 2013, ""}));
+
+    auto scalar = wait_for([&](auto done) { connection->execute_as_scalar_async("SELECT 1", done); });
+    EXPECT_FALSE(connection->execute_as_scalar_finish(scalar).has_value());
+
+    // The synchronous forms hand the provider's error over unchanged.
+    auto direct = connection->execute_no_query("DELETE FROM t");
+    ASSERT_FALSE(direct.has_value());
+    EXPECT_EQ(direct.error(), (Core::Error{"MariaDB", 0, "lost"}));
+}
