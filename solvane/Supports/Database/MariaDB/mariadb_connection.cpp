@@ -2,6 +2,8 @@
 
 #include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Foundation/logging.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_explorer.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_statement.hpp"
 #include "solvane/Supports/Database/adapter.hpp"
 #include "solvane/Supports/Database/server_version.hpp"
@@ -35,9 +37,9 @@ std::shared_ptr<IAdaptable> MariaDBConnection::create_adapter(MariaDBAdapterVari
 
 std::shared_ptr<IBuildable> MariaDBConnection::create_builder() { return SqlBuilder::create(this); }
 
-std::shared_ptr<IExplorable> MariaDBConnection::create_explorer() { return nullptr; }
+std::shared_ptr<IExplorable> MariaDBConnection::create_explorer() { return MariaDBExplorer::create(this); }
 
-std::shared_ptr<IInspectable> MariaDBConnection::create_inspector() { return nullptr; }
+std::shared_ptr<IInspectable> MariaDBConnection::create_inspector() { return MariaDBInspector::create(this); }
 
 std::shared_ptr<IStatement> MariaDBConnection::create_statement() { return MariaDBStatement::create(this); }
 

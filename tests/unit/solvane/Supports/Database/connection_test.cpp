@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_explorer.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
 #include "solvane/Supports/Database/formatter.hpp"
 #include "tests/support/log_capture.hpp"
 #include "tests/support/log_records.hpp"
@@ -101,6 +103,10 @@ TEST(MariaDBConnection, MakesItsDialectObjectsOnceAndStartsWithTheCurrentAdapter
     EXPECT_EQ(connection->adapter(), connection->adapter());
     ASSERT_NE(connection->builder(), nullptr);
     EXPECT_EQ(connection->builder(), connection->builder());
+    EXPECT_NE(std::dynamic_pointer_cast<Solvane::Supports::Database::MariaDBExplorer>(connection->explorer()), nullptr);
+    EXPECT_EQ(connection->explorer(), connection->explorer());
+    EXPECT_NE(std::dynamic_pointer_cast<Solvane::Supports::Database::MariaDBInspector>(connection->inspector()), nullptr);
+    EXPECT_EQ(connection->inspector(), connection->inspector());
 }
 
 namespace {
