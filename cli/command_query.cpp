@@ -4,7 +4,7 @@
 #include "commands.hpp"
 #include "output.hpp"
 #include "providers/Contracts/value_object.hpp"
-#include "providers/Supports/MariaDB/provider.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 
 namespace Ombrix::Cli {
 
@@ -41,10 +41,13 @@ void add_query_command(CLI::App& app, Context& context) {
     query->add_option("SQL", options->sql, "The SQL text")->required();
     query->callback([&context, options] {
         auto server = context.resolve_profile(options->profile);
-        auto provider = Providers::Supports::MariaDBProvider::create();
-        if (auto opened = provider->open(server, ""); !opened) throw DatabaseFailure(describe_error(opened.error()));
-        auto results = provider->execute_statements(options->sql);
-        provider->close();
+        // Through a connection: a profile's SSH tunnel is opened and ended with it, and every
+        // statement is logged (printed with --verbose).
+        auto connection = Solvane::Supports::Database::MariaDBConnection::create();
+        if (auto opened = connection->open(server, nullptr); !opened)
+            throw DatabaseFailure(describe_error(opened.error()));
+        auto results = connection->execute(options->sql);
+        connection->close();
         if (!results) throw DatabaseFailure(describe_error(results.error()));
         bool ok = true;
         bool first = true;

@@ -27,7 +27,7 @@ Core::Error tunnel_error(SQLError code, std::string message) {
     return Core::Error{std::string(Exceptions::kSQLErrorDomain), static_cast<int>(code), std::move(message)};
 }
 
-// An IPv6 address in a forwarding spec must be bracketed, or its colons would split the spec.
+// An IPv6 address in a -L forwarding argument must be bracketed, or its colons would split the argument.
 std::string forward_host(const std::string& host) {
     if (host.find(':') != std::string::npos && !host.starts_with('[')) return "[" + host + "]";
     return host;

@@ -1,11 +1,11 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_explorer.hpp"
 
-#include <array>
-#include <charconv>
 #include <string>
 #include <vector>
 
 #include "providers/Core/text.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/server_version.hpp"
 
 namespace Ombrix::Solvane::Supports::Database {
 
@@ -118,51 +118,13 @@ const Listing& schema_listing(bool with_comment) {
     return with_comment ? newer : older;
 }
 
-// Kept private until the statement factory's MariaDB quoting helpers exist; then this goes.
-/// `text` made safe inside a '...' literal: each ' doubled, each \ escaped.
-std::string quote_string_content(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 2);
-    for (char c : text) {
-        if (c == '\'')
-            out += "''";
-        else if (c == '\\')
-            out += "\\\\";
-        else
-            out += c;
-    }
-    return out;
-}
-
-/// `query` with its "%s" (if any) replaced by the quoted schema name.
+/// `query` with its "%s" (if any) replaced by `schema`. Every "%s" of the catalogue queries stands
+/// inside a '...' literal, so the name is escaped for one: a quote or backslash in it cannot end
+/// the literal early.
 std::string fill_query(std::string_view query, std::string_view schema) {
     std::string sql(query);
-    if (auto at = sql.find("%s"); at != std::string::npos) sql.replace(at, 2, quote_string_content(schema));
+    if (auto at = sql.find("%s"); at != std::string::npos) sql.replace(at, 2, mariadb_escape_literal(schema));
     return sql;
-}
-
-/// The leading major.minor.patch numbers of a version text; missing parts are 0.
-std::array<unsigned long, 3> version_numbers(std::string_view version) {
-    std::array<unsigned long, 3> numbers{};
-    const char* p = version.data();
-    const char* end = p + version.size();
-    for (std::size_t i = 0; i < numbers.size() && p != end; ++i) {
-        auto [next, ec] = std::from_chars(p, end, numbers[i]);
-        if (ec != std::errc{} || next == p) break;
-        p = next;
-        if (p == end || *p != '.') break;
-        ++p;
-    }
-    return numbers;
-}
-
-/// Whether `text` is set; a default-constructed view is how a null text reaches us, and gets the
-/// precondition critical "<function>: assertion '<condition>' failed".
-bool text_given(std::string_view text, const char* function, const char* condition) {
-    if (text.data() != nullptr) [[likely]]
-        return true;
-    Core::detail::assertion_failed(function, condition);
-    return false;
 }
 
 }  // namespace
@@ -173,18 +135,18 @@ std::shared_ptr<MariaDBExplorer> MariaDBExplorer::create(Contracts::Database::IC
 }
 
 bool MariaDBExplorer::has_schema_comment(std::string_view version) {
-    // SCHEMA_COMMENT came with 10.5.0. Compared as numbers, since texts put "10.11" before "10.5".
-    constexpr std::array<unsigned long, 3> first{10, 5, 0};
-    return version_numbers(version) >= first;
+    // SCHEMA_COMMENT came with 10.5.0. Compared as numbers, since texts put "10.11" before "10.5";
+    // a text that cannot be read gets the query every server answers.
+    const auto parsed = ServerVersion::parse(version);
+    return parsed && parsed->at_least(10, 5, 0);
 }
 
 Core::Result<std::shared_ptr<TableModel>> MariaDBExplorer::load_objects(std::string_view database,
                                                                         std::string_view schema, DBObject kind,
                                                                         std::string_view extra_data) {
-    if (!text_given(database, __PRETTY_FUNCTION__, "database != NULL") ||
-        !text_given(schema, __PRETTY_FUNCTION__, "schema != NULL") ||
-        !text_given(extra_data, __PRETTY_FUNCTION__, "extra_data != NULL"))
-        return std::shared_ptr<TableModel>();
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, std::shared_ptr<TableModel>());
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, std::shared_ptr<TableModel>());
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(extra_data, std::shared_ptr<TableModel>());
 
     const Listing* listing = nullptr;
     if (kind == DBObject::DATABASE || kind == DBObject::SCHEMA)

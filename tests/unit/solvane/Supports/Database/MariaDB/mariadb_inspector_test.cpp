@@ -1,5 +1,6 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
 
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -7,9 +8,9 @@
 #include <vector>
 
 #include "providers/Core/datetime.hpp"
-#include "providers/Core/regex.hpp"
 #include "providers/Core/text.hpp"
 #include "tests/support/log_capture.hpp"
+#include "tests/support/message_catalogue.hpp"
 #include "tests/support/provider_connection.hpp"
 
 namespace {
@@ -21,6 +22,7 @@ using Ombrix::Solvane::Contracts::Database::DbMetaType;
 using Ombrix::Solvane::Contracts::Database::kDbMetaTypeCount;
 using Ombrix::Solvane::Supports::Database::MariaDBInspector;
 using Ombrix::Testing::LogCapture;
+using Ombrix::Testing::MessageCatalogue;
 using Ombrix::Testing::ProviderConnection;
 
 class MariaDBInspectorTest : public ::testing::Test {
@@ -39,121 +41,142 @@ TEST_F(MariaDBInspectorTest, IsMadeForAConnectionAndRefusesNone) {
     EXPECT_TRUE(log.has_critical("conn != NULL"));
 }
 
-struct SupportCase {
-    DbMetaType type;
-    std::size_t length;
-    std::string first;
-    std::string last;
+using Words = std::vector<std::string>;
+using Lists = std::vector<std::pair<DbMetaType, Words>>;
+
+Lists queries_and_templates() {
+    return {
+        {DbMetaType::CHARSET, {"SHOW CHARACTER SET;", "SHOW CHARACTER SET LIKE '%%%s%%';"}},
+        {DbMetaType::COLLATION, {"SHOW COLLATION;", "SHOW COLLATION WHERE Charset = '%s';"}},
+        {DbMetaType::INDEX_PARSER,
+         {"SELECT PLUGIN_NAME FROM information_schema.`PLUGINS` WHERE PLUGIN_TYPE = 'FTPARSER' ORDER BY PLUGIN_NAME "
+          "ASC;"}},
+        {DbMetaType::PLUGIN_AUTH,
+         {"SELECT PLUGIN_NAME FROM INFORMATION_SCHEMA.PLUGINS WHERE PLUGIN_STATUS = 'ACTIVE' AND PLUGIN_TYPE = "
+          "'AUTHENTICATION';"}},
+        {DbMetaType::TABLE_ENGINE,
+         {"SELECT ENGINE FROM information_schema.`ENGINES` WHERE support <> 'NO' ORDER BY ENGINE ASC;"}},
+        {DbMetaType::TABLE_TABLESPACE,
+         {"SELECT DISTINCT (TABLESPACE_NAME) AS TABLESPACE FROM information_schema.FILES WHERE "
+          "FILE_TYPE='TABLESPACE' AND TABLESPACE_NAME like '%%%s%%';"}},
+        {DbMetaType::TEMPLATE_FUNCTION, {"  # Routine body\n  \n  RETURN %s;"}},
+        {DbMetaType::TEMPLATE_PROCEDURE, {"  # Routine body\n  "}},
+        {DbMetaType::TRIGGER_TEMPLATE, {""}},
+        {DbMetaType::DATASET_STATEMENT, {"SELECT", "SHOW"}},
+        {DbMetaType::EXPLORABLE,
+         {"database", "schema", "table", "view", "index", "trigger", "routine", "function", "procedure", "user",
+          "role", "sequence", "event", "package"}},
+    };
+}
+
+Lists table_column_and_index_words() {
+    return {
+        {DbMetaType::COLUMN_DEFAULT, {"EMPYT STRING", "NULL"}},
+        {DbMetaType::COMPRESSION, {"LZ4", "ZLIB", "NONE"}},
+        {DbMetaType::FOREIGNKEY_ACTION, {"CASCADE", "NO ACTION", "RESTRICT", "SET NULL"}},
+        {DbMetaType::FOREIGNKEY_MATCH, {"FULL", "PARTIAL", "SIMPLE"}},
+        {DbMetaType::INDEX_ALGORITHM, {"DEFAULT", "INPLACE", "COPY", "NOCOPY", "INSTANT"}},
+        {DbMetaType::INDEX_KEY_BLOCK_SIZE, {"0", "1", "2", "4", "8", "16"}},
+        {DbMetaType::INDEX_LOCK, {"DEFAULT", "NONE", "SHARED", "EXCLUSIVE"}},
+        {DbMetaType::INDEX_METHOD, {"BTREE", "HASH", "RTREE"}},
+        {DbMetaType::INDEX_TYPE, {"FULLTEXT", "SPATIAL", "UNIQUE"}},
+        {DbMetaType::INSERT_METHOD, {"0", "1", "DEFAULT"}},
+        {DbMetaType::ONCONFLICT, {"FAIL", "ABORT", "IGNORE", "REPLACE", "ROLLBACK"}},
+        {DbMetaType::ORDER_NORMAL, {"ASC", "DESC"}},
+        {DbMetaType::ROW_FORMAT, {"COMPACT", "COMPRESSED", "DEFAULT", "DYNAMIC", "FIXED", "REDUNDANT"}},
+        {DbMetaType::TABLE_STORAGE, {"DEFAULT", "DISK", "MEMORY"}},
+        {DbMetaType::VIRTUAL_TYPE, {"STORED", "VIRTUAL"}},
+    };
+}
+
+Lists routine_trigger_and_view_words() {
+    return {
+        {DbMetaType::ROUTINE_DIRECTION, {"IN", "OUT", "INOUT"}},
+        {DbMetaType::ROUTINE_DATA_ACCESS, {"CONTAINS SQL", "NO SQL", "READS SQL DATA", "MODIFIES SQL DATA"}},
+        {DbMetaType::ROUTINE_TYPE, {"FUNCTION", "PROCEDURE"}},
+        {DbMetaType::TRIGGER_FIRE_EVENT, {"DELETE", "INSERT", "UPDATE"}},
+        {DbMetaType::TRIGGER_FIRE_TIME, {"AFTER", "BEFORE"}},
+        {DbMetaType::TRIGGER_ORDER, {"FOLLOWS", "PRECEDES"}},
+        {DbMetaType::VIEW_ALGORITHM, {"UNDEFINED", "MERGE", "TEMPTABLE"}},
+        {DbMetaType::VIEW_SECURITY, {"DEFINER", "INVOKER"}},
+        {DbMetaType::VIEW_CHECK_OPTION, {"CASCADED", "LOCAL"}},
+    };
+}
+
+Lists synchronisation_options() {
+    return {
+        {DbMetaType::SYNC_TRANSFER,
+         {"AUTOINC", "CHARSET", "CHECK", "ENGINE", "FOREIGN", "INDEX", "OPTION", "PARTITION", "PRIMARY", "TRIGGER",
+          "UNIQUE", "BLOB", "INSERT", "LOCK_TARGET", "TRANSACTION", "CONTINUE", "CREATE_DATABASE", "CREATE_SCHEMA",
+          "DEFINER", "DROP_OBJECT", "LOCK_SOURCE"}},
+        {DbMetaType::SYNC_STRUCTURE,
+         {"AUTOINC", "CHARSET", "CHECK", "ENGINE", "FOREIGN", "INDEX", "OPTION", "PARTITION", "PRIMARY", "TRIGGER",
+          "UNIQUE", "DEFINER", "EVENT", "FUNCTION", "IDENTIFIER", "VIEW"}},
+        {DbMetaType::SYNC_DATA, {"DELETE", "INSERT", "UPDATE"}},
+    };
+}
+
+Lists column_types() {
+    const auto headed = [](const char* header) { return std::string(tr(header)); };
+    return {{DbMetaType::COLUMN_TYPE,
+             {headed("##Numeric"), "BIT", "BOOLEAN", "TINYINT", "SMALLINT", "MEDIUMINT", "INT", "BIGINT", "FLOAT",
+              "DOUBLE", "DECIMAL", headed("##String"), "CHAR", "VARCHAR", "TINYTEXT", "MEDIUMTEXT", "TEXT", "LONGTEXT",
+              "ENUM", "SET", headed("##Date time"), "YEAR", "DATE", "TIME", "DATETIME", "TIMESTAMP", headed("##Binary"),
+              "BINARY", "VARBINARY", "TINYBLOB", "MEDIUMBLOB", "BLOB", "LONGBLOB", headed("##Spatial"), "GEOMETRY",
+              "POINT", "LINESTRING", "POLYGON", "MULTIPOINT", "MULTILINESTRING", "MULTIPOLYGON", "GEOMETRYCOLLECTION",
+              headed("##Special"), "JSON"}}};
+}
+
+class MariaDBInspectorSupport : public MariaDBInspectorTest {
+protected:
+    void expect_lists(const Lists& lists) const {
+        for (const auto& [type, words] : lists) EXPECT_EQ(m_inspector->support(type), words) << to_string(type);
+    }
 };
 
-TEST_F(MariaDBInspectorTest, SupportListsHaveTheirLengthsAndEnds) {
-    const std::vector<SupportCase> cases = {
-        {DbMetaType::CHARSET, 2, "SHOW CHARACTER SET;", "SHOW CHARACTER SET LIKE '%%%s%%';"},
-        {DbMetaType::COLLATION, 2, "SHOW COLLATION;", "SHOW COLLATION WHERE Charset = '%s';"},
-        {DbMetaType::COLUMN_DEFAULT, 2, "EMPYT STRING", "NULL"},
-        {DbMetaType::COLUMN_TYPE, 44, tr("##Numeric"), "JSON"},
-        {DbMetaType::COMPRESSION, 3, "LZ4", "NONE"},
-        {DbMetaType::DATASET_STATEMENT, 2, "SELECT", "SHOW"},
-        {DbMetaType::EXPLORABLE, 14, "database", "package"},
-        {DbMetaType::FOREIGNKEY_ACTION, 4, "CASCADE", "SET NULL"},
-        {DbMetaType::FOREIGNKEY_MATCH, 3, "FULL", "SIMPLE"},
-        {DbMetaType::INDEX_ALGORITHM, 5, "DEFAULT", "INSTANT"},
-        {DbMetaType::INDEX_KEY_BLOCK_SIZE, 6, "0", "16"},
-        {DbMetaType::INDEX_LOCK, 4, "DEFAULT", "EXCLUSIVE"},
-        {DbMetaType::INDEX_METHOD, 3, "BTREE", "RTREE"},
-        {DbMetaType::INDEX_PARSER, 1,
-         "SELECT PLUGIN_NAME FROM information_schema.`PLUGINS` WHERE PLUGIN_TYPE = 'FTPARSER' ORDER BY PLUGIN_NAME ASC;",
-         ""},
-        {DbMetaType::INDEX_TYPE, 3, "FULLTEXT", "UNIQUE"},
-        {DbMetaType::INSERT_METHOD, 3, "0", "DEFAULT"},
-        {DbMetaType::ONCONFLICT, 5, "FAIL", "ROLLBACK"},
-        {DbMetaType::ORDER_NORMAL, 2, "ASC", "DESC"},
-        {DbMetaType::PLUGIN_AUTH, 1,
-         "SELECT PLUGIN_NAME FROM INFORMATION_SCHEMA.PLUGINS WHERE PLUGIN_STATUS = 'ACTIVE' AND PLUGIN_TYPE = "
-         "'AUTHENTICATION';",
-         ""},
-        {DbMetaType::ROUTINE_DIRECTION, 3, "IN", "INOUT"},
-        {DbMetaType::ROUTINE_DATA_ACCESS, 4, "CONTAINS SQL", "MODIFIES SQL DATA"},
-        {DbMetaType::ROUTINE_TYPE, 2, "FUNCTION", "PROCEDURE"},
-        {DbMetaType::ROW_FORMAT, 6, "COMPACT", "REDUNDANT"},
-        {DbMetaType::SYNC_TRANSFER, 21, "AUTOINC", "LOCK_SOURCE"},
-        {DbMetaType::SYNC_STRUCTURE, 16, "AUTOINC", "VIEW"},
-        {DbMetaType::SYNC_DATA, 3, "DELETE", "UPDATE"},
-        {DbMetaType::TABLE_ENGINE, 1,
-         "SELECT ENGINE FROM information_schema.`ENGINES` WHERE support <> 'NO' ORDER BY ENGINE ASC;", ""},
-        {DbMetaType::TABLE_STORAGE, 3, "DEFAULT", "MEMORY"},
-        {DbMetaType::TABLE_TABLESPACE, 1,
-         "SELECT DISTINCT (TABLESPACE_NAME) AS TABLESPACE FROM information_schema.FILES WHERE FILE_TYPE='TABLESPACE' "
-         "AND TABLESPACE_NAME like '%%%s%%';",
-         ""},
-        {DbMetaType::TEMPLATE_FUNCTION, 1, "  # Routine body\n  \n  RETURN %s;", ""},
-        {DbMetaType::TEMPLATE_PROCEDURE, 1, "  # Routine body\n  ", ""},
-        {DbMetaType::TRIGGER_FIRE_EVENT, 3, "DELETE", "UPDATE"},
-        {DbMetaType::TRIGGER_FIRE_TIME, 2, "AFTER", "BEFORE"},
-        {DbMetaType::TRIGGER_ORDER, 2, "FOLLOWS", "PRECEDES"},
-        {DbMetaType::TRIGGER_TEMPLATE, 1, "", ""},
-        {DbMetaType::VIRTUAL_TYPE, 2, "STORED", "VIRTUAL"},
-        {DbMetaType::VIEW_ALGORITHM, 3, "UNDEFINED", "TEMPTABLE"},
-        {DbMetaType::VIEW_SECURITY, 2, "DEFINER", "INVOKER"},
-        {DbMetaType::VIEW_CHECK_OPTION, 2, "CASCADED", "LOCAL"},
-    };
-    std::set<DbMetaType> listed;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(to_string(c.type));
-        listed.insert(c.type);
-        const auto entries = m_inspector->support(c.type);
-        ASSERT_EQ(entries.size(), c.length);
-        EXPECT_EQ(entries.front(), c.first);
-        // A one-entry list has no separate last entry.
-        EXPECT_EQ(entries.back(), c.length == 1 ? c.first : c.last);
-    }
-    EXPECT_EQ(listed.size(), 39u);
+TEST_F(MariaDBInspectorSupport, QueriesAndTemplatesKeepTheirPlaceholders) { expect_lists(queries_and_templates()); }
+TEST_F(MariaDBInspectorSupport, TableColumnAndIndexWords) { expect_lists(table_column_and_index_words()); }
+TEST_F(MariaDBInspectorSupport, RoutineTriggerAndViewWords) { expect_lists(routine_trigger_and_view_words()); }
+TEST_F(MariaDBInspectorSupport, SynchronisationOptions) { expect_lists(synchronisation_options()); }
 
+TEST_F(MariaDBInspectorSupport, ColumnTypesUnderTranslatedGroupHeaders) {
+    ASSERT_EQ(column_types().front().second.size(), 44u);
+    expect_lists(column_types());
+
+    // The headers are looked up in the "ombrix" catalogue; the type names never are.
+    const MessageCatalogue catalogue({{"##Numeric", "Numérique"}, {"##Special", "Spécial"}, {"INT", "ENTIER"}});
+    const Words translated = m_inspector->support(DbMetaType::COLUMN_TYPE);
+    ASSERT_EQ(translated.size(), 44u);
+    EXPECT_EQ(translated[0], "Numérique");
+    EXPECT_EQ(translated[42], "Spécial");
+    EXPECT_EQ(translated[6], "INT");
+    EXPECT_EQ(translated[11], "##String");
+}
+
+TEST_F(MariaDBInspectorSupport, EveryOtherKeyHasNoWords) {
+    std::set<DbMetaType> listed;
+    for (const Lists& group : {queries_and_templates(), table_column_and_index_words(),
+                               routine_trigger_and_view_words(), synchronisation_options(), column_types()})
+        for (const auto& entry : group) listed.insert(entry.first);
+    ASSERT_EQ(listed.size(), 39u);
     for (int value = 0; value < kDbMetaTypeCount; ++value) {
         const auto type = static_cast<DbMetaType>(value);
-        if (!listed.contains(type)) EXPECT_TRUE(m_inspector->support(type).empty()) << to_string(type);
+        if (!listed.contains(type)) {
+            EXPECT_TRUE(m_inspector->support(type).empty()) << to_string(type);
+        }
     }
 }
 
-TEST_F(MariaDBInspectorTest, SupportListsKeepTheirInnerOrder) {
-    EXPECT_EQ(m_inspector->support(DbMetaType::EXPLORABLE),
-              (std::vector<std::string>{"database", "schema", "table", "view", "index", "trigger", "routine", "function",
-                                        "procedure", "user", "role", "sequence", "event", "package"}));
-    EXPECT_EQ(m_inspector->support(DbMetaType::SYNC_TRANSFER),
-              (std::vector<std::string>{"AUTOINC", "CHARSET", "CHECK", "ENGINE", "FOREIGN", "INDEX", "OPTION",
-                                        "PARTITION", "PRIMARY", "TRIGGER", "UNIQUE", "BLOB", "INSERT", "LOCK_TARGET",
-                                        "TRANSACTION", "CONTINUE", "CREATE_DATABASE", "CREATE_SCHEMA", "DEFINER",
-                                        "DROP_OBJECT", "LOCK_SOURCE"}));
-    EXPECT_EQ(m_inspector->support(DbMetaType::SYNC_STRUCTURE),
-              (std::vector<std::string>{"AUTOINC", "CHARSET", "CHECK", "ENGINE", "FOREIGN", "INDEX", "OPTION",
-                                        "PARTITION", "PRIMARY", "TRIGGER", "UNIQUE", "DEFINER", "EVENT", "FUNCTION",
-                                        "IDENTIFIER", "VIEW"}));
-    EXPECT_EQ(m_inspector->support(DbMetaType::ROUTINE_DATA_ACCESS),
-              (std::vector<std::string>{"CONTAINS SQL", "NO SQL", "READS SQL DATA", "MODIFIES SQL DATA"}));
-    EXPECT_EQ(m_inspector->support(DbMetaType::INDEX_KEY_BLOCK_SIZE),
-              (std::vector<std::string>{"0", "1", "2", "4", "8", "16"}));
-}
-
-TEST_F(MariaDBInspectorTest, ColumnTypesAreGroupedUnderTranslatedHeadersAndAllMapToDataTypes) {
+TEST_F(MariaDBInspectorTest, EveryOfferedColumnTypeReadsBackAsAKnownDataType) {
+    // A column made from the list must not come back as UNKNOWN; BOOLEAN alone is a synonym the
+    // server stores as TINYINT, and the headers (starting at 0, 11, 20, 26, 33 and 42) are no types.
+    const std::set<std::size_t> headers = {0, 11, 20, 26, 33, 42};
     const auto types = m_inspector->support(DbMetaType::COLUMN_TYPE);
     ASSERT_EQ(types.size(), 44u);
-    const std::vector<std::pair<std::size_t, const char*>> headers = {
-        {0, "##Numeric"}, {11, "##String"}, {20, "##Date time"}, {26, "##Binary"}, {33, "##Spatial"}, {42, "##Special"}};
-    for (const auto& [index, msgid] : headers) EXPECT_EQ(types[index], tr(msgid)) << index;
-
-    // Every offered type the user picks must read back as a known data type, else a column made
-    // from the list would come back as UNKNOWN; BOOLEAN alone is a synonym the server stores as TINYINT.
-    std::set<std::size_t> header_at;
-    for (const auto& header : headers) header_at.insert(header.first);
     for (std::size_t i = 0; i < types.size(); ++i) {
-        if (header_at.contains(i) || types[i] == "BOOLEAN") continue;
+        if (headers.contains(i) || types[i] == "BOOLEAN") continue;
         EXPECT_NE(m_inspector->get_data_type(types[i]), DataType::UNKNOWN) << types[i];
     }
-    EXPECT_EQ(types[1], "BIT");
-    EXPECT_EQ(types[12], "CHAR");
-    EXPECT_EQ(types[21], "YEAR");
-    EXPECT_EQ(types[27], "BINARY");
-    EXPECT_EQ(types[34], "GEOMETRY");
 }
 
 TEST_F(MariaDBInspectorTest, NativeTypesMapToDataTypesAndGlibTypes) {
@@ -216,7 +239,9 @@ TEST_F(MariaDBInspectorTest, DataTypesMapToNativeTypes) {
     // Everything else, DECIMAL and TIMESTAMP included, is written as VARCHAR.
     for (int value = 0; value <= static_cast<int>(DataType::ERROR); ++value) {
         const auto type = static_cast<DataType>(value);
-        if (!seen.contains(type)) EXPECT_EQ(m_inspector->get_sql_type(type), "VARCHAR") << to_string(type);
+        if (!seen.contains(type)) {
+            EXPECT_EQ(m_inspector->get_sql_type(type), "VARCHAR") << to_string(type);
+        }
     }
     EXPECT_EQ(m_inspector->get_sql_type(DataType::DECIMAL), "VARCHAR");
     EXPECT_EQ(m_inspector->get_sql_type(DataType::TIMESTAMP), "VARCHAR");
@@ -262,7 +287,7 @@ TEST_F(MariaDBInspectorTest, TemporalDefaultsAreTheQuotedCurrentLocalTime) {
         const std::string value = m_inspector->get_type_default(c.native);
         const std::string after = DateTime::now_local().format(c.format);
         EXPECT_TRUE(value == before || value == after) << c.native << ": " << value;
-        EXPECT_TRUE(Ombrix::Core::Regex(c.shape).is_match(value)) << c.native << ": " << value;
+        EXPECT_TRUE(g_regex_match_simple(c.shape, value.c_str(), GRegexCompileFlags(0), GRegexMatchFlags(0))) << c.native << ": " << value;
     }
 }
 
