@@ -11,6 +11,7 @@
 #include "solvane/Model/index.hpp"
 #include "solvane/Model/trigger.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "tests/support/log_capture.hpp"
 #include "tests/support/provider.hpp"
@@ -23,7 +24,9 @@ using namespace Ombrix::Solvane::MetaModel;
 using Ombrix::Solvane::Supports::Database::mariadb_escape_literal;
 using Ombrix::Solvane::Supports::Database::mariadb_quote_identifier;
 using Ombrix::Solvane::Supports::Database::MariaDBAdapter;
+using Ombrix::Solvane::Supports::Database::choose_adapter_variant;
 using Ombrix::Solvane::Supports::Database::MariaDBAdapterBelowV105;
+using Ombrix::Solvane::Supports::Database::MariaDBAdapterVariant;
 using Ombrix::Testing::describe;
 using Ombrix::Testing::LogCapture;
 using Ombrix::Testing::open_provider;
@@ -437,8 +440,8 @@ TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
 
     // A server before 10.5 has no schema comment.
     m_connection->set_version("10.4.32-MariaDB");
-    auto old = MariaDBAdapter::for_version(m_connection.get(), m_connection->get_version());
-    ASSERT_NE(std::dynamic_pointer_cast<MariaDBAdapterBelowV105>(old), nullptr);
+    ASSERT_EQ(choose_adapter_variant(m_connection->get_version()), MariaDBAdapterVariant::BelowV105);
+    auto old = MariaDBAdapterBelowV105::create(m_connection.get());
     auto older = MetaDatabase::with_name(db());
     ASSERT_TRUE(old->fill_meta_database(older, false).has_value());
     EXPECT_EQ(m_connection->statements().back().find("SCHEMA_COMMENT"), std::string::npos);

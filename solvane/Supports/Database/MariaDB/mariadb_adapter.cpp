@@ -14,7 +14,6 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_statement.hpp"
-#include "solvane/Supports/Database/server_version.hpp"
 
 namespace Ombrix::Solvane::Supports::Database {
 
@@ -508,12 +507,6 @@ bool ends_with(std::string_view text, std::string_view tail) {
 std::shared_ptr<MariaDBAdapter> MariaDBAdapter::create(IConnection* connection) {
     OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
     return std::shared_ptr<MariaDBAdapter>(new MariaDBAdapter(connection));
-}
-
-std::shared_ptr<MariaDBAdapter> MariaDBAdapter::for_version(IConnection* connection, std::string_view version) {
-    OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
-    if (compare_versions(version, "10.5.0") < 0) return MariaDBAdapterBelowV105::create(connection);
-    return create(connection);
 }
 
 std::shared_ptr<Contracts::Database::IInspectable> MariaDBAdapter::inspector() {

@@ -40,9 +40,6 @@ public:
     /// An adapter reading through `connection`, which owns it and must outlive it; a null
     /// `connection` writes the critical "connection != NULL" and gives null.
     static std::shared_ptr<MariaDBAdapter> create(IConnection* connection);
-    /// The adapter that suits a server whose version text is `version`: the one for servers
-    /// before 10.5.0 (compared number by number; an unreadable text counts as older), else this one.
-    static std::shared_ptr<MariaDBAdapter> for_version(IConnection* connection, std::string_view version);
 
     static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseMariaDBAdapter"
     const Core::TypeInfo& type_info() const override { return static_type(); }

@@ -2,6 +2,7 @@
 
 #include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Foundation/logging.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_explorer.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_statement.hpp"
@@ -31,8 +32,9 @@ std::shared_ptr<MariaDBConnection> MariaDBConnection::create() {
 
 // ---- the dialect objects' factories ----------------------------------------------------------
 
-std::shared_ptr<IAdaptable> MariaDBConnection::create_adapter(MariaDBAdapterVariant) {
-    return Adapter::create(this);
+std::shared_ptr<IAdaptable> MariaDBConnection::create_adapter(MariaDBAdapterVariant variant) {
+    if (variant == MariaDBAdapterVariant::BelowV105) return MariaDBAdapterBelowV105::create(this);
+    return MariaDBAdapter::create(this);
 }
 
 std::shared_ptr<IBuildable> MariaDBConnection::create_builder() { return SqlBuilder::create(this); }

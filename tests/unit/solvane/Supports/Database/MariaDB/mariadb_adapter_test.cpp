@@ -7,6 +7,7 @@
 
 #include "solvane/Model/index.hpp"
 #include "solvane/Model/trigger.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 #include "tests/support/log_capture.hpp"
 #include "tests/support/provider_connection.hpp"
 
@@ -15,6 +16,7 @@ namespace {
 using namespace Ombrix::Solvane::MetaModel;
 using Ombrix::Solvane::Supports::Database::MariaDBAdapter;
 using Ombrix::Solvane::Supports::Database::MariaDBAdapterBelowV105;
+using Ombrix::Solvane::Supports::Database::MariaDBConnection;
 using Ombrix::Testing::LogCapture;
 using Ombrix::Testing::ProviderConnection;
 
@@ -42,20 +44,12 @@ TEST(MariaDBAdapter, EnumValuesKeepEveryCharacterBetweenTheParentheses) {
     EXPECT_EQ(MariaDBAdapter::enum_values_of("settings"), "");
 }
 
-TEST(MariaDBAdapter, VersionChoosesTheAdapterByNumbers) {
-    ProviderConnection connection(nullptr);
-    const auto is_old = [&](const char* version) {
-        return std::dynamic_pointer_cast<MariaDBAdapterBelowV105>(MariaDBAdapter::for_version(&connection, version)) !=
-               nullptr;
-    };
-    EXPECT_TRUE(is_old("10.4.32-MariaDB"));
-    EXPECT_TRUE(is_old("5.5.5-10.3.39-MariaDB"));
-    EXPECT_TRUE(is_old(""));
-    EXPECT_FALSE(is_old("10.5.0"));
-    EXPECT_FALSE(is_old("10.11.6-MariaDB-0+deb12u1"));  // sorts before "10.5.0" as text
-    EXPECT_FALSE(is_old("11.4.2-MariaDB"));
-    EXPECT_EQ(MariaDBAdapter::for_version(&connection, "10.11.6")->type_info().name(),
-              "OmbrixSolvaneSupportsDatabaseMariaDBAdapter");
+TEST(MariaDBAdapter, AMariaDBConnectionHandsOutTheMariaDBAdapter) {
+    auto connection = MariaDBConnection::create();
+    auto adapter = std::dynamic_pointer_cast<MariaDBAdapter>(connection->adapter());
+    ASSERT_NE(adapter, nullptr);
+    EXPECT_EQ(adapter->type_info().name(), "OmbrixSolvaneSupportsDatabaseMariaDBAdapter");
+    EXPECT_EQ(adapter->get_connection(), connection.get());
 }
 
 /// Each operation's first query, as recorded by a connection whose queries all fail: the failure
