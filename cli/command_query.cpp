@@ -40,12 +40,7 @@ void add_query_command(CLI::App& app, Context& context) {
     query->add_flag("--batch", options->batch, "Run several statements and print each result");
     query->add_option("SQL", options->sql, "The SQL text")->required();
     query->callback([&context, options] {
-        auto server = context.resolve_profile(options->profile);
-        // Through a connection: a profile's SSH tunnel is opened and ended with it, and every
-        // statement is logged (printed with --verbose).
-        auto connection = Solvane::Supports::Database::MariaDBConnection::create();
-        if (auto opened = connection->open(server, nullptr); !opened)
-            throw DatabaseFailure(describe_error(opened.error()));
+        auto connection = open_connection(context, options->profile);
         auto results = connection->execute(options->sql);
         connection->close();
         if (!results) throw DatabaseFailure(describe_error(results.error()));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "providers/Contracts/face_server.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 
 namespace Ombrix::Cli {
 
@@ -45,6 +46,13 @@ struct Context {
     /// The profile titled `name`; with an empty name the embedded sandbox (started on demand).
     std::shared_ptr<Providers::Contracts::Server> resolve_profile(const std::string& name) const;
 };
+
+/// An open connection; it ends (with its SSH tunnel, if any) when the last holder lets go.
+using Connection = std::shared_ptr<Solvane::Supports::Database::MariaDBConnection>;
+
+/// Opens a connection to the profile titled `profile` (the sandbox when empty); a failure to open is
+/// a DatabaseFailure. Every statement it runs is logged (printed with --verbose).
+Connection open_connection(const Context& context, const std::string& profile);
 
 /// Starts the logging service: a main log in the context's log folder, and with --verbose a handler
 /// that prints every record (connections' SQL included) on stderr.

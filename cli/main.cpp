@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     add_query_command(app, context);
     add_format_command(app, context);
     add_meta_commands(app, context);
+    add_schema_commands(app, context);
     app.parse_complete_callback([&context] { start_logging(context); });
 
     // The libraries' developer diagnostics go to the GLib log: shown with --verbose only, except
