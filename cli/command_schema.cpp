@@ -24,202 +24,162 @@ namespace {
 namespace MM = Solvane::MetaModel;
 using Providers::Contracts::DBObject;
 
-const std::map<std::string, DBObject> &explore_kinds() {
-  static const std::map<std::string, DBObject> kinds{
-      {"database", DBObject::DATABASE}, {"schema", DBObject::SCHEMA},
-      {"table", DBObject::TABLE},       {"view", DBObject::VIEW},
-      {"function", DBObject::FUNCTION}, {"procedure", DBObject::PROCEDURE},
-      {"routine", DBObject::ROUTINE},   {"package", DBObject::PACKAGE},
-      {"trigger", DBObject::TRIGGER},   {"event", DBObject::EVENT},
-      {"index", DBObject::INDEX},       {"user", DBObject::USER},
-      {"role", DBObject::ROLE},         {"sequence", DBObject::SEQUENCE},
-  };
-  return kinds;
+const std::map<std::string, DBObject>& explore_kinds() {
+    static const std::map<std::string, DBObject> kinds{
+        {"database", DBObject::DATABASE}, {"schema", DBObject::SCHEMA},     {"table", DBObject::TABLE},
+        {"view", DBObject::VIEW},         {"function", DBObject::FUNCTION}, {"procedure", DBObject::PROCEDURE},
+        {"routine", DBObject::ROUTINE},   {"package", DBObject::PACKAGE},   {"trigger", DBObject::TRIGGER},
+        {"event", DBObject::EVENT},       {"index", DBObject::INDEX},       {"user", DBObject::USER},
+        {"role", DBObject::ROLE},         {"sequence", DBObject::SEQUENCE},
+    };
+    return kinds;
 }
 
 struct ExploreOptions {
-  std::string profile;
-  std::string schema;
-  std::string kind;
+    std::string profile;
+    std::string schema;
+    std::string kind;
 };
 
 struct DescribeOptions {
-  std::string profile;
-  std::string target;
-  std::string user;
-  std::string role;
-  bool json = false;
+    std::string profile;
+    std::string target;
+    std::string user;
+    std::string role;
+    bool json = false;
 };
 
 struct SaveOptions {
-  std::string profile;
-  std::string schema;
-  std::string output;
+    std::string profile;
+    std::string schema;
+    std::string output;
 };
 
-void check(const Core::Status &status) {
-  if (!status)
-    throw DatabaseFailure(describe_error(status.error()));
+void check(const Core::Status& status) {
+    if (!status) throw DatabaseFailure(describe_error(status.error()));
 }
 
 /// The schema `name` with its lists (tables, views, routines, events), each
 /// member named only.
-std::shared_ptr<MM::MetaSchema> list_schema(const Connection &connection,
-                                            const std::string &name) {
-  auto schema = MM::MetaSchema::with_names(name, name);
-  check(connection->adapter()->fill_meta_schema(schema, false));
-  return schema;
+std::shared_ptr<MM::MetaSchema> list_schema(const Connection& connection, const std::string& name) {
+    auto schema = MM::MetaSchema::with_names(name, name);
+    check(connection->adapter()->fill_meta_schema(schema, false));
+    return schema;
 }
 
 template <class List>
-std::shared_ptr<MM::MetaObject> find_in(const List &list,
-                                        const std::string &name) {
-  for (const auto &item : *list)
-    if (item->get_name() == name)
-      return item;
-  return nullptr;
+std::shared_ptr<MM::MetaObject> find_in(const List& list, const std::string& name) {
+    for (const auto& item : *list)
+        if (item->get_name() == name) return item;
+    return nullptr;
 }
 
 /// Finds OBJECT in SCHEMA among tables, views, functions, procedures, events
 /// and triggers, and fills it (a table with its keys, indexes and triggers).
-std::shared_ptr<MM::MetaObject> fill_object(const Connection &connection,
-                                            const std::string &schema_name,
-                                            const std::string &name) {
-  auto schema = list_schema(connection, schema_name);
-  auto adapter = connection->adapter();
-  if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(
-          find_in(schema->get_tables(), name))) {
-    check(adapter->fill_meta_table(table, true));
-    return table;
-  }
-  std::shared_ptr<MM::MetaObject> found = find_in(schema->get_views(), name);
-  if (!found)
-    found = find_in(schema->get_functions(), name);
-  if (!found)
-    found = find_in(schema->get_procedures(), name);
-  if (!found)
-    found = find_in(schema->get_events(), name);
-  if (!found) {
-    // Triggers hang off their tables; the explorer's list says whether one has
-    // this name.
-    auto triggers = connection->explorer()->load_objects(
-        schema_name, schema_name, DBObject::TRIGGER, "");
-    if (!triggers)
-      throw DatabaseFailure(describe_error(triggers.error()));
-    for (const auto &row : *(*triggers)->get_rows())
-      if (row->get_values()->size() > 0 &&
-          row->get_value_at(0)->to_string() == name)
-        found = MM::MetaTrigger::with_names(schema_name, schema_name, name);
-  }
-  if (!found)
-    throw Failure("no table, view, routine, event or trigger named '" + name +
-                  "' in '" + schema_name + "'");
-  check(adapter->fill_meta_object(found, true));
-  return found;
-}
-
-void print_object(const MM::MetaObject &object, bool json) {
-  if (json)
-    std::cout << Core::Json::to_pretty(Core::Json::serialize(object)) << "\n";
-  else
-    print_summary(std::cout, object);
-}
-
-} // namespace
-
-void add_schema_commands(CLI::App &app, Context &context) {
-  auto explore_options = std::make_shared<ExploreOptions>();
-  auto *explore = app.add_subcommand(
-      "explore",
-      "List a schema's objects of one kind, as the object tree shows them");
-  explore->add_option("--profile", explore_options->profile,
-                      "Profile name (default: the sandbox server)");
-  explore->add_option("--schema", explore_options->schema,
-                      "The schema to list (not needed for users, roles, "
-                      "databases)");
-  std::string kinds;
-  for (const auto &[name, kind] : explore_kinds())
-    kinds += (kinds.empty() ? "" : "|") + name;
-  explore->add_option("--kind", explore_options->kind, kinds)
-      ->required()
-      ->check([](const std::string &value) {
-        return explore_kinds().contains(value) ? std::string()
-                                               : "unknown kind '" + value + "'";
-      });
-  explore->callback([&context, explore_options] {
-    auto connection = open_connection(context, explore_options->profile);
-    auto model = connection->explorer()->load_objects(
-        explore_options->schema, explore_options->schema,
-        explore_kinds().at(explore_options->kind), "");
-    if (!model)
-      throw DatabaseFailure(describe_error(model.error()));
-    print_grid(std::cout, **model);
-  });
-
-  auto describe_options = std::make_shared<DescribeOptions>();
-  auto *describe = app.add_subcommand(
-      "describe", "Read an object (a whole schema, recursively) from the "
-                  "server and print it");
-  describe->add_option("--profile", describe_options->profile,
-                       "Profile name (default: the sandbox server)");
-  describe->add_option(
-      "TARGET", describe_options->target,
-      "SCHEMA or SCHEMA.OBJECT (a table, view, routine, event or trigger)");
-  describe->add_option("--user", describe_options->user,
-                       "Describe the account USER@HOST instead");
-  describe->add_option("--role", describe_options->role,
-                       "Describe the role ROLE instead");
-  describe->add_flag("--json", describe_options->json,
-                     "Print the model's JSON form");
-  describe->callback([&context, describe_options] {
-    const auto &options = *describe_options;
-    if (options.target.empty() ==
-        (options.user.empty() && options.role.empty()))
-      throw Failure("describe needs either SCHEMA[.OBJECT] or --user/--role");
-    auto connection = open_connection(context, options.profile);
-    std::shared_ptr<MM::MetaObject> object;
-    if (!options.user.empty()) {
-      auto user = MM::MetaUser::with_names("", "", options.user, "USER");
-      check(connection->adapter()->fill_meta_user(user));
-      object = user;
-    } else if (!options.role.empty()) {
-      auto role = MM::MetaRole::with_names("", "", options.role, "ROLE");
-      check(connection->adapter()->fill_meta_role(role));
-      object = role;
-    } else if (const auto dot = options.target.find('.');
-               dot == std::string::npos) {
-      auto schema = MM::MetaSchema::with_names(options.target, options.target);
-      check(connection->adapter()->fill_meta_schema(schema, true));
-      object = schema;
-    } else {
-      object = fill_object(connection, options.target.substr(0, dot),
-                           options.target.substr(dot + 1));
+std::shared_ptr<MM::MetaObject> fill_object(const Connection& connection, const std::string& schema_name,
+                                            const std::string& name) {
+    auto schema = list_schema(connection, schema_name);
+    auto adapter = connection->adapter();
+    if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(find_in(schema->get_tables(), name))) {
+        check(adapter->fill_meta_table(table, true));
+        return table;
     }
-    print_object(*object, options.json);
-  });
-
-  auto save_options = std::make_shared<SaveOptions>();
-  auto *meta = app.get_subcommand("meta");
-  auto *save = meta->add_subcommand(
-      "save", "Read a schema from the server and store its model as JSON");
-  save->add_option("--profile", save_options->profile,
-                   "Profile name (default: the sandbox server)");
-  save->add_option("SCHEMA", save_options->schema, "The schema to read")
-      ->required();
-  save->add_option("-o,--output", save_options->output,
-                   "The JSON file to write")
-      ->required();
-  save->callback([&context, save_options] {
-    auto connection = open_connection(context, save_options->profile);
-    auto schema =
-        MM::MetaSchema::with_names(save_options->schema, save_options->schema);
-    check(connection->adapter()->fill_meta_schema(schema, true));
-    const auto text =
-        Core::Json::to_pretty(Core::Json::serialize(*schema)) + "\n";
-    if (auto written = Core::write_file(save_options->output, text); !written)
-      throw Failure("cannot write " + save_options->output + ": " +
-                    written.error().message);
-  });
+    std::shared_ptr<MM::MetaObject> found = find_in(schema->get_views(), name);
+    if (!found) found = find_in(schema->get_functions(), name);
+    if (!found) found = find_in(schema->get_procedures(), name);
+    if (!found) found = find_in(schema->get_events(), name);
+    if (!found) {
+        // Triggers hang off their tables; the explorer's list says whether one has
+        // this name.
+        auto triggers = connection->explorer()->load_objects(schema_name, schema_name, DBObject::TRIGGER, "");
+        if (!triggers) throw DatabaseFailure(describe_error(triggers.error()));
+        for (const auto& row : *(*triggers)->get_rows())
+            if (row->get_values()->size() > 0 && row->get_value_at(0)->to_string() == name)
+                found = MM::MetaTrigger::with_names(schema_name, schema_name, name);
+    }
+    if (!found)
+        throw Failure("no table, view, routine, event or trigger named '" + name + "' in '" + schema_name + "'");
+    check(adapter->fill_meta_object(found, true));
+    return found;
 }
 
-} // namespace Ombrix::Cli
+void print_object(const MM::MetaObject& object, bool json) {
+    if (json)
+        std::cout << Core::Json::to_pretty(Core::Json::serialize(object)) << "\n";
+    else
+        print_summary(std::cout, object);
+}
+
+}  // namespace
+
+void add_schema_commands(CLI::App& app, Context& context) {
+    auto explore_options = std::make_shared<ExploreOptions>();
+    auto* explore = app.add_subcommand("explore", "List a schema's objects of one kind, as the object tree shows them");
+    explore->add_option("--profile", explore_options->profile, "Profile name (default: the sandbox server)");
+    explore->add_option("--schema", explore_options->schema,
+                        "The schema to list (not needed for users, roles, "
+                        "databases)");
+    std::string kinds;
+    for (const auto& [name, kind] : explore_kinds()) kinds += (kinds.empty() ? "" : "|") + name;
+    explore->add_option("--kind", explore_options->kind, kinds)->required()->check([](const std::string& value) {
+        return explore_kinds().contains(value) ? std::string() : "unknown kind '" + value + "'";
+    });
+    explore->callback([&context, explore_options] {
+        auto connection = open_connection(context, explore_options->profile);
+        auto model = connection->explorer()->load_objects(explore_options->schema, explore_options->schema,
+                                                          explore_kinds().at(explore_options->kind), "");
+        if (!model) throw DatabaseFailure(describe_error(model.error()));
+        print_grid(std::cout, **model);
+    });
+
+    auto describe_options = std::make_shared<DescribeOptions>();
+    auto* describe = app.add_subcommand("describe",
+                                        "Read an object (a whole schema, recursively) from the "
+                                        "server and print it");
+    describe->add_option("--profile", describe_options->profile, "Profile name (default: the sandbox server)");
+    describe->add_option("TARGET", describe_options->target,
+                         "SCHEMA or SCHEMA.OBJECT (a table, view, routine, event or trigger)");
+    describe->add_option("--user", describe_options->user, "Describe the account USER@HOST instead");
+    describe->add_option("--role", describe_options->role, "Describe the role ROLE instead");
+    describe->add_flag("--json", describe_options->json, "Print the model's JSON form");
+    describe->callback([&context, describe_options] {
+        const auto& options = *describe_options;
+        if (options.target.empty() == (options.user.empty() && options.role.empty()))
+            throw Failure("describe needs either SCHEMA[.OBJECT] or --user/--role");
+        auto connection = open_connection(context, options.profile);
+        std::shared_ptr<MM::MetaObject> object;
+        if (!options.user.empty()) {
+            auto user = MM::MetaUser::with_names("", "", options.user, "USER");
+            check(connection->adapter()->fill_meta_user(user));
+            object = user;
+        } else if (!options.role.empty()) {
+            auto role = MM::MetaRole::with_names("", "", options.role, "ROLE");
+            check(connection->adapter()->fill_meta_role(role));
+            object = role;
+        } else if (const auto dot = options.target.find('.'); dot == std::string::npos) {
+            auto schema = MM::MetaSchema::with_names(options.target, options.target);
+            check(connection->adapter()->fill_meta_schema(schema, true));
+            object = schema;
+        } else {
+            object = fill_object(connection, options.target.substr(0, dot), options.target.substr(dot + 1));
+        }
+        print_object(*object, options.json);
+    });
+
+    auto save_options = std::make_shared<SaveOptions>();
+    auto* meta = app.get_subcommand("meta");
+    auto* save = meta->add_subcommand("save", "Read a schema from the server and store its model as JSON");
+    save->add_option("--profile", save_options->profile, "Profile name (default: the sandbox server)");
+    save->add_option("SCHEMA", save_options->schema, "The schema to read")->required();
+    save->add_option("-o,--output", save_options->output, "The JSON file to write")->required();
+    save->callback([&context, save_options] {
+        auto connection = open_connection(context, save_options->profile);
+        auto schema = MM::MetaSchema::with_names(save_options->schema, save_options->schema);
+        check(connection->adapter()->fill_meta_schema(schema, true));
+        const auto text = Core::Json::to_pretty(Core::Json::serialize(*schema)) + "\n";
+        if (auto written = Core::write_file(save_options->output, text); !written)
+            throw Failure("cannot write " + save_options->output + ": " + written.error().message);
+    });
+}
+
+}  // namespace Ombrix::Cli

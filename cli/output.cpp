@@ -10,55 +10,47 @@ namespace Ombrix::Cli {
 
 namespace {
 
-std::size_t display_width(const std::string &text) {
-  if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
-    return static_cast<std::size_t>(
-        g_utf8_strlen(text.data(), static_cast<gssize>(text.size())));
-  return text.size();
+std::size_t display_width(const std::string& text) {
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
+        return static_cast<std::size_t>(g_utf8_strlen(text.data(), static_cast<gssize>(text.size())));
+    return text.size();
 }
 
-} // namespace
+}  // namespace
 
-void print_grid(std::ostream &out,
-                const Providers::Contracts::TableModel &model) {
-  const auto &columns = *model.get_columns();
-  const std::size_t count = columns.size();
-  std::vector<std::vector<std::string>> lines;
-  lines.reserve(model.get_n_items() + 1);
-  std::vector<std::string> header;
-  for (const auto &column : columns)
-    header.push_back(column->get_title().empty() ? column->get_name()
-                                                 : column->get_title());
-  lines.push_back(std::move(header));
-  for (const auto &row : *model.get_rows()) {
-    std::vector<std::string> cells;
-    cells.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-      auto value = row->get_value_at(i);
-      cells.push_back(!value                 ? std::string()
-                      : value->get_is_null() ? std::string("NULL")
-                                             : value->to_string());
+void print_grid(std::ostream& out, const Providers::Contracts::TableModel& model) {
+    const auto& columns = *model.get_columns();
+    const std::size_t count = columns.size();
+    std::vector<std::vector<std::string>> lines;
+    lines.reserve(model.get_n_items() + 1);
+    std::vector<std::string> header;
+    for (const auto& column : columns)
+        header.push_back(column->get_title().empty() ? column->get_name() : column->get_title());
+    lines.push_back(std::move(header));
+    for (const auto& row : *model.get_rows()) {
+        std::vector<std::string> cells;
+        cells.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            auto value = row->get_value_at(i);
+            cells.push_back(!value ? std::string() : value->get_is_null() ? std::string("NULL") : value->to_string());
+        }
+        lines.push_back(std::move(cells));
     }
-    lines.push_back(std::move(cells));
-  }
-  std::vector<std::size_t> widths(count, 0);
-  for (const auto &cells : lines)
-    for (std::size_t i = 0; i < count; ++i)
-      widths[i] = std::max(widths[i], display_width(cells[i]));
-  for (const auto &cells : lines) {
-    std::string line;
-    for (std::size_t i = 0; i < count; ++i) {
-      line += cells[i];
-      if (i + 1 < count)
-        line.append(widths[i] - display_width(cells[i]) + 2, ' ');
+    std::vector<std::size_t> widths(count, 0);
+    for (const auto& cells : lines)
+        for (std::size_t i = 0; i < count; ++i) widths[i] = std::max(widths[i], display_width(cells[i]));
+    for (const auto& cells : lines) {
+        std::string line;
+        for (std::size_t i = 0; i < count; ++i) {
+            line += cells[i];
+            if (i + 1 < count) line.append(widths[i] - display_width(cells[i]) + 2, ' ');
+        }
+        out << line << '\n';
     }
-    out << line << '\n';
-  }
 }
 
-std::string describe_error(const Core::Error &error) {
-  return error.domain + " error " + std::to_string(error.code) + ": " +
-         error.message;
+std::string describe_error(const Core::Error& error) {
+    return error.domain + " error " + std::to_string(error.code) + ": " + error.message;
 }
 
-} // namespace Ombrix::Cli
+}  // namespace Ombrix::Cli

@@ -1,0 +1,114 @@
+// The command-line client run as a user runs it, against the sandbox server.
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/sandbox.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace {
+
+using Ombrix::Testing::Sandbox;
+using Ombrix::Testing::ScratchSchema;
+using Ombrix::Testing::TempDir;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    /// Runs `ombrix` with a private profile file and log folder; no profile means the sandbox.
+    CliRun ombrix(std::vector<std::string> args) {
+        std::vector<std::string> argv{OMBRIX_CLI_PATH, "--profiles", home.file("profiles.json"), "--log-dir",
+                                      home.file("logs")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<gchar*> raw;
+        for (auto& arg : argv) raw.push_back(arg.data());
+        raw.push_back(nullptr);
+        gchar* out = nullptr;
+        gchar* err = nullptr;
+        gint wait_status = 0;
+        GError* error = nullptr;
+        CliRun run;
+        if (!g_spawn_sync(nullptr, raw.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &wait_status,
+                          &error)) {
+            ADD_FAILURE() << error->message;
+            g_error_free(error);
+            return run;
+        }
+        run.out = out ? out : "";
+        run.err = err ? err : "";
+        g_free(out);
+        g_free(err);
+        run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+        return run;
+    }
+
+    TempDir home;
+};
+
+TEST_F(CliTest, QueryPrintsGridsCountsAndServerErrors) {
+    ScratchSchema schema("cli_query");
+    const std::string table = "`" + schema.name() + "`.t";
+    Sandbox::get().exec("CREATE TABLE " + table + " (id INT PRIMARY KEY, name VARCHAR(20) NULL)");
+
+    auto run = ombrix({"query", "INSERT INTO " + table + " VALUES (1, 'one'), (22, NULL)"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Affected rows: 2\n");
+
+    run = ombrix({"query", "SELECT id, name FROM " + table + " ORDER BY id"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "id  name\n1   one\n22  NULL\n");
+
+    run = ombrix({"query", "--batch", "SELECT 1 AS a; SELECT nope FROM " + table});
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.out, "a\n1\n\n");
+    EXPECT_NE(run.err.find("MariaDB error 1054: Unknown column 'nope'"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, ExploreDescribeAndSaveReadTheSchema) {
+    ScratchSchema schema("cli_schema");
+    const auto& name = schema.name();
+    Sandbox::get().exec("CREATE TABLE `" + name +
+                        "`.parent (id INT UNSIGNED NOT NULL, code CHAR(4) NOT NULL, PRIMARY KEY (id), UNIQUE KEY "
+                        "uq_code (code)) COMMENT 'parents'");
+    Sandbox::get().exec("CREATE VIEW `" + name + "`.v AS SELECT id FROM `" + name + "`.parent");
+
+    auto run = ombrix({"explore", "--schema", name, "--kind", "table"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("Name ", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("\nparent "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("\nv "), std::string::npos) << "views are not tables";
+
+    run = ombrix({"describe", name + ".parent"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("code  CHAR(4)  NOT NULL"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("id  INT UNSIGNED  NOT NULL"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("primary key: id\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("uq_code  UNIQUE (code)"), std::string::npos) << run.out;
+
+    run = ombrix({"describe", name + ".parent", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"comment\": \"parents\""), std::string::npos) << run.out;
+
+    run = ombrix({"describe", name + ".missing"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("missing"), std::string::npos) << run.err;
+
+    const auto saved = home.file("schema.json");
+    run = ombrix({"meta", "save", name, "-o", saved});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto text = Ombrix::Testing::read_text(saved);
+    EXPECT_NE(text.find("\"parent\""), std::string::npos);
+    EXPECT_NE(text.find("\"v\""), std::string::npos);
+
+    run = ombrix({"meta", "diff", saved, saved});
+    EXPECT_EQ(run.status, 0) << run.err;
+}
+
+}  // namespace
