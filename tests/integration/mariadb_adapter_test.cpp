@@ -232,8 +232,8 @@ TEST_F(MariaDBAdapterOnServer, TableKeysTriggersChecksAndOptions) {
     }
     ASSERT_EQ(keys.size(), 1u);
     EXPECT_EQ(keys[0]->get_name(), "fk_parent");
-    EXPECT_EQ(keys[0]->get_local_columns(), "`pb`,`pa`");
-    EXPECT_EQ(keys[0]->get_refer_columns(), "`b`,`a`");
+    EXPECT_EQ(keys[0]->get_local_columns(), "pb,pa");
+    EXPECT_EQ(keys[0]->get_refer_columns(), "b,a");
     EXPECT_EQ(keys[0]->get_refer_schema(), db());
     EXPECT_EQ(keys[0]->get_refer_table(), "parent");
     EXPECT_EQ(keys[0]->get_update_action(), "SET NULL");

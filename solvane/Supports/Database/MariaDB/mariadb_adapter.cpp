@@ -331,12 +331,13 @@ void apply_triggers(MetaTable& table, const Rows& rows) {
     }
 }
 
-/// Column names as the builder writes them between parentheses: each quoted, joined by ",".
+/// Column names as the builder writes them between parentheses, joined by ",": an ordinary name
+/// stands bare (a one-column key reads as the catalogue names it), any other is backtick-quoted.
 std::string column_list(const Rows& rows, const std::vector<std::size_t>& members, std::size_t column) {
     std::string list;
     for (const std::size_t i : members) {
         if (!list.empty()) list += ",";
-        list += ident(rows.text(column, i));
+        list += mariadb_bare_identifier(rows.text(column, i));
     }
     return list;
 }
