@@ -306,7 +306,13 @@ void apply_indexes(MetaTable& table, const Rows& rows) {
     bool first = true;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::string key = rows.text(2, i);
-        if (Core::ascii_upper(trim(key)) == "PRIMARY") continue;
+        if (Core::ascii_upper(trim(key)) == "PRIMARY") {
+            // The column listing numbers key columns in table order; the key's own order is here,
+            // and a key declared as (b, a) must be rebuilt as (b, a).
+            if (auto column = table.get_column(rows.text(4, i)))
+                column->set_primary_ordinal(static_cast<std::uint8_t>(Core::parse_uint64_dec(rows.text(3, i))));
+            continue;
+        }
         if (first || key != previous_key) {
             if (current) table.get_indexes()->append(current);
             current = MetaIndex::with_names(table.get_database(), table.get_schema(), table.get_name(), key);
