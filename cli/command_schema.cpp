@@ -99,7 +99,11 @@ std::shared_ptr<MM::MetaObject> fill_object(const Connection& connection, const 
     }
     if (!found)
         throw Failure("no table, view, routine, event or trigger named '" + name + "' in '" + schema_name + "'");
-    check(adapter->fill_meta_object(found, true));
+    // Procedures are routines too, but the kind dispatch only fills functions.
+    if (auto routine = std::dynamic_pointer_cast<MM::MetaFunction>(found))
+        check(adapter->fill_meta_function(routine));
+    else
+        check(adapter->fill_meta_object(found, true));
     return found;
 }
 

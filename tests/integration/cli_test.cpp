@@ -78,6 +78,7 @@ TEST_F(CliTest, ExploreDescribeAndSaveReadTheSchema) {
                         "`.parent (id INT UNSIGNED NOT NULL, code CHAR(4) NOT NULL, PRIMARY KEY (id), UNIQUE KEY "
                         "uq_code (code)) COMMENT 'parents'");
     Sandbox::get().exec("CREATE VIEW `" + name + "`.v AS SELECT id FROM `" + name + "`.parent");
+    Sandbox::get().exec("CREATE PROCEDURE `" + name + "`.touch(IN a INT, OUT b INT) BEGIN SET b = a; END");
 
     auto run = ombrix({"explore", "--schema", name, "--kind", "table"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -95,6 +96,12 @@ TEST_F(CliTest, ExploreDescribeAndSaveReadTheSchema) {
     run = ombrix({"describe", name + ".parent", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("\"comment\": \"parents\""), std::string::npos) << run.out;
+
+    run = ombrix({"describe", name + ".touch"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("procedure " + name + ".touch(IN a int", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("OUT b int"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("SET b = a;"), std::string::npos) << run.out;
 
     run = ombrix({"describe", name + ".missing"});
     EXPECT_NE(run.status, 0);
