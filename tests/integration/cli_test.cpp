@@ -119,3 +119,19 @@ TEST_F(CliTest, ExploreDescribeAndSaveReadTheSchema) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliTest, DemoToursTheSandbox) {
+    auto run = ombrix({"demo"});
+    Sandbox::get().exec("DROP DATABASE IF EXISTS ombrix_demo");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Profile \"sandbox\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Ada   2       269.99  323.99\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("FOREIGN KEY fk_orders_customer (customer_id) REFERENCES ombrix_demo.customers (id)"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("  customers.city: insert\n  customers.email: update\n"), std::string::npos) << run.out;
+}
+
+}  // namespace
