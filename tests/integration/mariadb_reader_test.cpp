@@ -487,6 +487,25 @@ TEST_F(MariaDBReader, BinaryCellsKeepExactlyTheirBytes) {
     EXPECT_EQ(reader->get_string(1), "\0\0\0"s);
 }
 
+TEST_F(MariaDBReader, TextWithABinaryCollationStaysText) {
+    // A binary collation sets the column's binary flag too; only the binary character set makes
+    // bytes of a TEXT or BLOB column.
+    run("CREATE TABLE t (id INT PRIMARY KEY, tx TEXT COLLATE utf8mb4_bin, mt MEDIUMTEXT CHARACTER SET latin1"
+        " COLLATE latin1_bin, tt TINYTEXT COLLATE utf8mb4_bin, bl BLOB) CHARACTER SET utf8mb4;"
+        "INSERT INTO t VALUES (1, 'Grüße 😀', 'façade', 'ü', x'00FF'), (2, NULL, NULL, NULL, NULL)");
+    expect_both_paths(*m_provider, "SELECT tx, mt, tt, bl FROM t ORDER BY id", {
+        {"tx", DataType::STRING, {{"ValueString", "Grüße 😀"}, kNull}},
+        {"mt", DataType::STRING, {{"ValueString", "façade"}, kNull}},
+        {"tt", DataType::STRING, {{"ValueString", "ü"}, kNull}},
+        {"bl", DataType::BLOB, {{"ValueBlob", "00FF"}, kNull}},
+    });
+    if (HasFatalFailure()) return;
+    auto reader = first_row("SELECT tx, bl FROM t ORDER BY id");
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->get_dbms_type(0), "BLOB");
+    EXPECT_EQ(reader->get_string(0), "Grüße 😀");
+}
+
 TEST_F(MariaDBReader, JsonAndGeometryCellsCarryTheirContent) {
     run("CREATE TABLE t (id INT PRIMARY KEY, j JSON, g GEOMETRY, p POINT);"
         "INSERT INTO t VALUES (1, '{\"k\": \"ü\", \"n\": [1, 2.50]}',"

@@ -24,6 +24,9 @@ using Contracts::ValuePtr;
 
 namespace {
 
+/// The character-set number of the binary character set.
+constexpr unsigned kBinaryCharset = 63;
+
 /// Decimal digits of a cell. Servers send integers in base 10, ZEROFILL columns with leading
 /// zeros ("0000000010" is ten), so no base detection here.
 template <class T>
@@ -238,7 +241,11 @@ DataType MariaDBReader::get_data_type(std::uint16_t index) const {
     if (mariadb_field_attr(&format, &m_fields[index], MARIADB_FIELD_ATTR_FORMAT_NAME) == 0 &&
         std::string_view(format.str, format.length) == "json")
         return DataType::JSON;
-    return map_data_type(m_fields[index].type, m_fields[index].flags);
+    // A binary collation (utf8mb4_bin) sets the binary flag as well; only the binary character set
+    // makes the bytes of a TEXT column a BLOB.
+    unsigned flags = m_fields[index].flags;
+    if (m_fields[index].charsetnr != kBinaryCharset) flags &= ~static_cast<unsigned>(BINARY_FLAG);
+    return map_data_type(m_fields[index].type, flags);
 }
 
 std::uint64_t MariaDBReader::get_size(std::uint16_t index) const {

@@ -62,7 +62,8 @@ public:
     void close() override;
     std::string get_name(std::uint16_t index) const override;
     std::string get_dbms_type(std::uint16_t index) const override;
-    /// The client type mapped by `map_data_type`; JSON for a column the server marks as JSON.
+    /// The client type mapped by `map_data_type`, binary only for the binary character set; JSON
+    /// for a column the server marks as JSON.
     Contracts::DataType get_data_type(std::uint16_t index) const override;
     /// The longest cell of the column among the rows of this result.
     std::uint64_t get_size(std::uint16_t index) const override;
