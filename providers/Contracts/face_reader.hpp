@@ -74,7 +74,7 @@ public:
     /// `get_value` of every column in order; the first error ends it.
     [[nodiscard]] virtual Core::Result<std::vector<ValuePtr>> get_values() const;
     virtual std::int32_t get_field_count() const { return 0; }
-    virtual bool get_is_closed() const { return true; }
+    virtual bool get_is_closed() const { return false; }
 };
 
 }  // namespace Ombrix::Providers::Contracts
