@@ -155,6 +155,7 @@ TEST(MariaDBProviderClosed, EveryCallFailsWithAClearErrorInsteadOfCrashing) {
     for (auto* provider : {never.get(), closed.get(), refused.get()}) {
         SCOPED_TRACE(provider == never.get() ? "never opened" : provider == closed.get() ? "closed" : "open failed");
         EXPECT_FALSE(provider->get_is_opened());
+        EXPECT_EQ(provider->get_charset(), "");
         auto check = [](const Error& error) {
             EXPECT_EQ(error.domain, "MariaDB");
             EXPECT_EQ(error.code, -1);
@@ -185,6 +186,29 @@ TEST(MariaDBProviderClosed, EveryCallFailsWithAClearErrorInsteadOfCrashing) {
         ASSERT_FALSE(rolled_back);
         check(rolled_back.error());
     }
+}
+
+TEST_F(MariaDBProvider, UnsetTextsAreRefusedWithACriticalAndNothingIsSent) {
+    LogCapture log;
+    const std::string_view unset;
+    auto affect = m_provider->execute_affect(unset, false);
+    auto model = m_provider->execute_model(unset, false);
+    auto scalar_value = m_provider->execute_scalar(unset, false);
+    auto reader = m_provider->execute_reader(unset);
+    auto batch = m_provider->execute_statements(unset, false);
+    auto opened = m_provider->open(profile(), unset);
+    for (const auto* error : {&affect.error(), &model.error(), &scalar_value.error(), &reader.error(), &batch.error(),
+                              &opened.error()}) {
+        EXPECT_EQ(error->domain, "MariaDB");
+        EXPECT_EQ(error->code, -1);
+        EXPECT_TRUE(error->message.ends_with(" != NULL")) << error->message;
+    }
+    EXPECT_EQ(opened.error().message, "connection_string != NULL");
+    EXPECT_EQ(log.criticals().size(), 6u);
+    EXPECT_TRUE(log.has_critical("statements != NULL"));
+    // Nothing reached the server (no "empty query" error was logged) and the connection is intact.
+    EXPECT_TRUE(log.warnings().empty());
+    EXPECT_EQ(scalar(*m_provider, "SELECT DATABASE()"), m_schema->name());
 }
 
 TEST_F(MariaDBProvider, StatementsWithoutRowsGiveCountsNotModels) {

@@ -21,6 +21,11 @@ static_assert(kClientFlags == 0x8001060A);
 
 constexpr const char* kNoData = "No data return by non-select statement";
 
+/// The error of a text argument a caller left unset (a null string), after its critical.
+std::unexpected<Core::Error> missing(const char* what) {
+    return Core::fail("MariaDB", -1, std::string(what) + " != NULL");
+}
+
 const char* or_null(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
 }  // namespace
@@ -45,15 +50,17 @@ const Core::TypeInfo& MariaDBProvider::static_type() {
 }
 OMBRIX_REGISTER_TYPE(MariaDBProvider);
 
-Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& server, std::string_view) {
-    OMBRIX_RETURN_VAL_IF_NULL(server, Core::fail("MariaDB", -1, "server != NULL"));
+Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& server,
+                                   std::string_view connection_string) {
+    OMBRIX_RETURN_VAL_IF_NULL(server, missing("server"));
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(connection_string, missing("connection_string"));
     std::lock_guard lock(m_mutex);
     if (m_mysql) {
         mysql_close(m_mysql);
         m_mysql = nullptr;
     }
     MYSQL* mysql = mysql_init(nullptr);
-    if (!mysql) return Core::fail("MariaDB", -1, "Cannot create MYSQL object.");
+    if (!mysql) return Core::fail("MariaDB", -1, Core::tr("Cannot create MYSQL object."));
     m_mysql = mysql;
     m_charset.clear();
     // A connection that did not come up is released, so that later calls report a closed provider
@@ -127,25 +134,24 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
     if (!connect()) {
         if (mysql_errno(mysql) != 2019) {
             if (auto error = raise_error(mysql, -1)) return Core::fail(std::move(*error));
-            return Core::fail("MariaDB", -1, "Cannot connect to the server.");
+            return Core::fail("MariaDB", -1, Core::tr("Cannot connect to the server."));
         }
         // The client cannot use utf8mb4: once more with utf8.
         mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8");
         charset = "utf8";
         if (!connect()) {
             if (auto error = raise_error(mysql, -2)) return Core::fail(std::move(*error));
-            return Core::fail("MariaDB", -1, "Cannot connect to the server.");
+            return Core::fail("MariaDB", -1, Core::tr("Cannot connect to the server."));
         }
     }
     if (mysql_get_server_version(mysql) <= 40099) {
-        return Core::fail("MariaDB", -1, "Servers older than version 4.1 are not supported.");
+        return Core::fail("MariaDB", -1, Core::tr("Servers older than version 4.1 are not supported."));
     }
-    m_charset = charset;
-
     const my_bool reconnect = 1;
     if (auto status = check(mysql_options(mysql, MYSQL_OPT_RECONNECT, &reconnect)); !status) return status;
     auto names = execute_affect(charset == "utf8" ? "SET NAMES 'utf8'" : "SET NAMES 'utf8mb4'");
     if (!names) return Core::fail(names.error());
+    m_charset = charset;
     release.opened = true;
     return {};
 }
@@ -156,6 +162,7 @@ void MariaDBProvider::close() {
         mysql_close(m_mysql);
         m_mysql = nullptr;
     }
+    m_charset.clear();
     g_debug("Connection closed.");
 }
 
@@ -181,13 +188,13 @@ std::string MariaDBProvider::get_server_info() const {
 }
 
 Core::Status MariaDBProvider::require_open() const {
-    if (!m_mysql) return Core::fail("MariaDB", -1, "The connection is not open.");
+    if (!m_mysql) return Core::fail("MariaDB", -1, Core::tr("The connection is not open."));
     return {};
 }
 
 Core::Error MariaDBProvider::client_error(const char* message) const {
     if (auto error = raise_error(m_mysql, -1)) return *error;
-    return Core::Error{"MariaDB", -1, message};
+    return Core::Error{"MariaDB", -1, Core::tr(message)};
 }
 
 Core::Status MariaDBProvider::drain_results() {
@@ -215,7 +222,7 @@ Core::Status MariaDBProvider::query(std::string_view statement) {
     (void)drain_results();
     const int rc = mysql_real_query(m_mysql, statement.data(), statement.size());
     if (auto error = raise_error(m_mysql, rc)) return Core::fail(std::move(*error));
-    if (rc != 0) return Core::fail("MariaDB", -1, "The statement failed.");
+    if (rc != 0) return Core::fail("MariaDB", -1, Core::tr("The statement failed."));
     return {};
 }
 
@@ -226,6 +233,7 @@ Core::Result<std::shared_ptr<TableModel>> MariaDBProvider::fill_model(const std:
 }
 
 Core::Result<std::int64_t> MariaDBProvider::execute_affect(std::string_view statement, bool) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
     std::lock_guard lock(m_mutex);
     if (auto sent = query(statement); !sent) return Core::fail(sent.error());
     const auto affected = static_cast<std::int64_t>(mysql_affected_rows(m_mysql));
@@ -235,6 +243,7 @@ Core::Result<std::int64_t> MariaDBProvider::execute_affect(std::string_view stat
 }
 
 Core::Result<std::shared_ptr<TableModel>> MariaDBProvider::execute_model(std::string_view statement, bool) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
     std::lock_guard lock(m_mutex);
     if (auto sent = query(statement); !sent) return Core::fail(sent.error());
     // The rows are read as they arrive: the whole model is built anyway, and streaming lets the
@@ -243,7 +252,7 @@ Core::Result<std::shared_ptr<TableModel>> MariaDBProvider::execute_model(std::st
     if (!result) {
         if (mysql_field_count(m_mysql) != 0) return Core::fail(client_error(kNoData));
         (void)drain_results();
-        return Core::fail("MariaDB", -1, kNoData);
+        return Core::fail("MariaDB", -1, Core::tr(kNoData));
     }
     auto model = fill_model(MariaDBReader::create_streamed(result, m_mysql));
     if (!model) {
@@ -255,6 +264,7 @@ Core::Result<std::shared_ptr<TableModel>> MariaDBProvider::execute_model(std::st
 }
 
 Core::Result<ValuePtr> MariaDBProvider::execute_scalar(std::string_view statement, bool) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
     std::lock_guard lock(m_mutex);
     if (auto sent = query(statement); !sent) return Core::fail(sent.error());
     ValuePtr value;
@@ -280,6 +290,7 @@ Core::Result<ValuePtr> MariaDBProvider::execute_scalar(std::string_view statemen
 
 Core::Result<std::vector<std::shared_ptr<Core::Object>>> MariaDBProvider::execute_statements(
     std::string_view statements, bool) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statements, missing("statements"));
     std::lock_guard lock(m_mutex);
     if (auto sent = query(statements); !sent) return Core::fail(sent.error());
     std::vector<std::shared_ptr<Core::Object>> results;
@@ -312,16 +323,17 @@ Core::Result<std::vector<std::shared_ptr<Core::Object>>> MariaDBProvider::execut
 }
 
 Core::Result<std::shared_ptr<Contracts::IDataReader>> MariaDBProvider::execute_reader(std::string_view statement) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
     std::lock_guard lock(m_mutex);
     if (auto sent = query(statement); !sent) return Core::fail(sent.error());
     MYSQL_RES* stored = mysql_store_result(m_mysql);
     if (!stored) {
         if (mysql_field_count(m_mysql) != 0) return Core::fail(client_error(kNoData));
         (void)drain_results();
-        return Core::fail("MariaDB", -1, kNoData);
+        return Core::fail("MariaDB", -1, Core::tr(kNoData));
     }
     auto reader = MariaDBReader::create(stored);
-    if (reader->get_field_count() == 0) return Core::fail("MariaDB", -1, kNoData);
+    if (reader->get_field_count() == 0) return Core::fail("MariaDB", -1, Core::tr(kNoData));
     if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
     return std::static_pointer_cast<Contracts::IDataReader>(reader);
 }

@@ -52,7 +52,7 @@ public:
     /// Whether the connection answers a ping.
     bool get_is_opened() const override;
 
-    /// The character set the connection uses ("utf8mb4", or "utf8" after the fallback).
+    /// The character set the connection uses ("utf8mb4", or "utf8" after the fallback); "" when closed.
     std::string get_charset() const;
     /// The server's version number (major * 10000 + minor * 100 + patch); 0 when closed.
     unsigned long get_server_version() const;
