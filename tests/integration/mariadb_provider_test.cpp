@@ -120,6 +120,18 @@ TEST_F(MariaDBProvider, ErrorsCarryTheServersNumbersAndMessages) {
     ASSERT_FALSE(log.warnings().empty());
     EXPECT_NE(log.warnings().front().find("Connection options:\n"), std::string::npos);
     EXPECT_NE(log.warnings().front().find("Charset name: utf8mb4\n"), std::string::npos);
+    // The options as the session was opened with them, one line each, in a fixed order.
+    const std::string& options = log.warnings().front();
+    std::size_t at = 0;
+    for (const char* line : {"Connection options:\nDefault options file: ", "\nDefault options group: ",
+                             "\nCharset name: utf8mb4\nPlugin path: ", "\nDefault auth: ", "\nPublic key: ",
+                             "\nAuto reconnect: 1\nMax packet size: 4294967295\nNet buffer size: 4294967295\n"
+                             "Connect timeout: 3600\nRead timeout: 3600\nWrite timeout: 3600\n"}) {
+        const auto found = options.find(line, at);
+        ASSERT_NE(found, std::string::npos) << "missing \"" << line << "\" in:\n" << options;
+        at = found + std::string_view(line).size();
+    }
+    EXPECT_EQ(at, options.size()) << options;
 
     // The provider is still usable after each failure.
     EXPECT_EQ(scalar(*m_provider, "SELECT 6 * 7"), "42");
