@@ -355,6 +355,16 @@ TEST_F(MariaDBReader, DatesAndTimesKeepWhatTheServerSent) {
     EXPECT_EQ(reader->get_time(1).format("%H:%M:%S"), "12:34:56");
     EXPECT_EQ(reader->get_datetime(3).format("%Y-%m-%d %H:%M:%S"), "2024-02-29 23:59:59");
     EXPECT_EQ(reader->get_timestamp(6).format("%Y-%m-%d %H:%M:%S"), "2038-01-19 03:14:07");
+    // The date-time getters read any ISO 8601 date-time, whatever the column: get_time of a
+    // DATETIME cell is that moment, and text naming its zone keeps that zone's moment.
+    EXPECT_EQ(reader->get_time(5).format("%Y-%m-%d %H:%M:%S"), "1000-01-01 00:00:00");
+    auto iso = first_row("SELECT '2024-05-06T07:08:09+02:00', '2024-05-06T07:08:09', '12:00'");
+    ASSERT_NE(iso, nullptr);
+    EXPECT_EQ(iso->get_datetime(0).to_utc().format("%Y-%m-%d %H:%M:%S"), "2024-05-06 05:08:09");
+    EXPECT_EQ(iso->get_timestamp(0).to_utc().format("%H:%M:%S"), "05:08:09");
+    EXPECT_EQ(iso->get_time(0).to_utc().format("%H:%M:%S"), "05:08:09");
+    EXPECT_EQ(iso->get_datetime(1).to_utc().format("%Y-%m-%d %H:%M:%S"), "2024-05-06 07:08:09");
+    EXPECT_TRUE(iso->get_datetime(2).is_null());
 }
 
 /// Runs this test binary again with TZ set to `zone`, limited to `filter`; the child does the checks.

@@ -341,13 +341,24 @@ Core::Date MariaDBReader::get_date(std::uint16_t index) const {
     return Core::Date{g_date_get_year(&date), g_date_get_month(&date), g_date_get_day(&date)};
 }
 
-Core::DateTime MariaDBReader::get_time(std::uint16_t index) const {
-    return Contracts::ValueTime::create_from_text(cell(index))->get_itsvalue();
+namespace {
+
+/// A server's DATETIME text at its wall-clock time, or any other ISO 8601 date-time (UTC when it
+/// names no zone); unset for text that is neither.
+Core::DateTime date_time_of(std::string_view text) {
+    if (auto held = Contracts::ValueDateTime::create_from_text(text)->get_itsvalue()) return held;
+    return Core::DateTime::from_iso8601(text, Core::Zone::Utc);
 }
 
-Core::DateTime MariaDBReader::get_datetime(std::uint16_t index) const {
-    return Contracts::ValueDateTime::create_from_text(cell(index))->get_itsvalue();
+}  // namespace
+
+Core::DateTime MariaDBReader::get_time(std::uint16_t index) const {
+    // A TIME cell is a time of day on 1970-01-01; a date-time cell is read as one.
+    if (auto time = Contracts::ValueTime::create_from_text(cell(index))->get_itsvalue()) return time;
+    return date_time_of(cell(index));
 }
+
+Core::DateTime MariaDBReader::get_datetime(std::uint16_t index) const { return date_time_of(cell(index)); }
 
 Core::DateTime MariaDBReader::get_timestamp(std::uint16_t index) const { return get_datetime(index); }
 
