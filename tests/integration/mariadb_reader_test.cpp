@@ -18,6 +18,7 @@
 #include "providers/Core/glib.hpp"
 #include "providers/Supports/MariaDB/provider.hpp"
 #include "providers/Supports/MariaDB/reader.hpp"
+#include "tests/support/log_capture.hpp"
 #include "tests/support/provider.hpp"
 #include "tests/support/sandbox.hpp"
 
@@ -38,6 +39,7 @@ using Ombrix::Providers::Contracts::ValuePtr;
 using Ombrix::Providers::Contracts::ValueTime;
 using Ombrix::Providers::Contracts::ValueUInt64;
 using Ombrix::Testing::describe;
+using Ombrix::Testing::LogCapture;
 using Ombrix::Testing::open_provider;
 using Ombrix::Testing::ScratchSchema;
 using Ombrix::Testing::value_class;
@@ -260,6 +262,46 @@ TEST_F(MariaDBReader, DecimalAndFloatingCellsKeepTheServersTextAndTheirNumber) {
     EXPECT_DOUBLE_EQ(reader->get_decimal(1), 1234567890.12);
     EXPECT_FLOAT_EQ(reader->get_float(2), 3.14159f);
     EXPECT_EQ(reader->get_double(3), 0.1);
+}
+
+TEST_F(MariaDBReader, TypedGettersConvertTheCellTextOfAnyColumn) {
+    auto reader = first_row(
+        "SELECT '200', '70000', '12abc', 'abc', NULL, '1500', '12.5', 'true', 'True',"
+        " CAST(CONVERT('ü😀' USING utf16le) AS BINARY), '6ccd780c-baba-1026-9564-5b8c656024db', '2024-02-29', ''");
+    ASSERT_NE(reader, nullptr);
+    // Integers are read in full and cut to the getter's width.
+    EXPECT_EQ(reader->get_int8(0), -56);
+    EXPECT_EQ(reader->get_uint8(0), 200);
+    EXPECT_EQ(reader->get_int16(0), 200);
+    EXPECT_EQ(reader->get_uint16(1), 70000 & 0xFFFF);
+    EXPECT_EQ(reader->get_int32(1), 70000);
+    // What parses of a partly numeric text; nothing parses: 0.
+    EXPECT_EQ(reader->get_int32(2), 12);
+    EXPECT_EQ(reader->get_int64(3), 0);
+    EXPECT_EQ(reader->get_double(3), 0.0);
+    {
+        // A NULL cell given to a numeric getter is the caller's mistake: 0 and a critical naming the parser.
+        LogCapture log;
+        EXPECT_EQ(reader->get_int32(4), 0);
+        EXPECT_EQ(reader->get_uint64(4), 0u);
+        EXPECT_EQ(reader->get_double(4), 0.0);
+        EXPECT_TRUE(log.has_critical("long_parse: assertion 'str != NULL' failed"));
+        EXPECT_TRUE(log.has_critical("uint64_parse: assertion 'str != NULL' failed"));
+        EXPECT_TRUE(log.has_critical("double_parse: assertion 'str != NULL' failed"));
+        EXPECT_EQ(reader->get_timespan(5), 1500);
+        ASSERT_EQ(log.warnings().size(), 1u);
+        EXPECT_NE(log.warnings()[0].find("timespan raw value: 1500"), std::string::npos);
+    }
+    EXPECT_EQ(reader->get_money(6), 12.5);
+    EXPECT_EQ(reader->get_decimal(6), 12.5);
+    EXPECT_FLOAT_EQ(reader->get_float(6), 12.5f);
+    EXPECT_TRUE(reader->get_boolean(7));
+    EXPECT_FALSE(reader->get_boolean(8));
+    EXPECT_EQ(reader->get_string16(9), "ü😀");
+    EXPECT_EQ(reader->get_guid(10), "6ccd780c-baba-1026-9564-5b8c656024db");
+    EXPECT_EQ(reader->get_date(11), (Ombrix::Core::Date{2024, 2, 29}));
+    EXPECT_EQ(reader->get_string16(12), "");
+    EXPECT_EQ(reader->get_string(12), "");
 }
 
 TEST_F(MariaDBReader, BitCellsAreTheirBytesAndYearsAreSmallIntegers) {
