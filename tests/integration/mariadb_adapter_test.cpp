@@ -73,6 +73,13 @@ const char* const kObjects[] = {
     "FROM kinds WHERE price > 0 WITH CASCADED CHECK OPTION",
     "CREATE VIEW `my view` AS SELECT a FROM parent",
     "CREATE DEFINER=`odd-user`@`10.0.%` VIEW `v-odd` AS SELECT 1 AS one",
+    // Queries that do not start with SELECT, and a literal that reads like a check clause.
+    "CREATE VIEW `v_cte` AS WITH c AS (SELECT a FROM parent) SELECT a FROM c",
+    "CREATE VIEW `v_union` AS (SELECT a FROM parent) UNION (SELECT x FROM axb)",
+    "CREATE VIEW `v_literal` AS SELECT 'WITH LOCAL CHECK OPTION' AS w, id FROM kinds WHERE id > 0 WITH CASCADED "
+    "CHECK OPTION",
+    // Its name holds the words that mark a grant made with the grant option.
+    "CREATE TABLE `grant option` (x INT)",
     "CREATE FUNCTION f_add(a INT, b INT) RETURNS INT DETERMINISTIC COMMENT 'adds' RETURN a + b",
     "CREATE FUNCTION f_block(x INT) RETURNS VARCHAR(20) READS SQL DATA BEGIN RETURN CONCAT('v', x); END",
     "CREATE FUNCTION f_none() RETURNS INT RETURN 1",
@@ -98,7 +105,8 @@ protected:
                "MAX_QUERIES_PER_HOUR 10 MAX_UPDATES_PER_HOUR 20 MAX_CONNECTIONS_PER_HOUR 5 MAX_USER_CONNECTIONS 3;"
                "CREATE ROLE " + role + ";GRANT SELECT ON " + mariadb_quote_identifier(db()) + ".* TO " + role +
                ";GRANT " + role + " TO " + user + " WITH ADMIN OPTION;GRANT INSERT, UPDATE ON " +
-               mariadb_quote_identifier(db()) + ".`kinds` TO " + user + " WITH GRANT OPTION;";
+               mariadb_quote_identifier(db()) + ".`kinds` TO " + user + " WITH GRANT OPTION;GRANT SELECT ON " + mariadb_quote_identifier(db()) +
+               ".`grant option` TO " + user + ";";
         Sandbox::get().exec(sql);
     }
     static void TearDownTestSuite() {
@@ -316,8 +324,8 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     EXPECT_TRUE(schema->is_filled());
     Names tables = names_of(schema->get_tables());
     std::sort(tables.begin(), tables.end());
-    EXPECT_EQ(tables, (Names{"a_b", "axb", kOdd, "kinds", "parent"}));
-    EXPECT_EQ(names_of(schema->get_views()), (Names{"my view", "priced", "v-odd"}));
+    EXPECT_EQ(tables, (Names{"a_b", "axb", "grant option", kOdd, "kinds", "parent"}));
+    EXPECT_EQ(names_of(schema->get_views()), (Names{"my view", "priced", "v-odd", "v_cte", "v_literal", "v_union"}));
     EXPECT_EQ(names_of(schema->get_functions()), (Names{"f_add", "f_block", "f_none"}));
     EXPECT_EQ(names_of(schema->get_procedures()), (Names{"p_io"}));
     EXPECT_EQ(names_of(schema->get_events()), (Names{"e_daily", "e_once"}));
@@ -343,6 +351,23 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     ASSERT_TRUE(m_adapter->fill_meta_view(odd_view).has_value());
     EXPECT_EQ(odd_view->get_definition(), "select 1 AS `one`");
     EXPECT_EQ(odd_view->get_attributes().at("DEFINER"), "odd-user@10.0.%");
+    // The definition is the query after AS, whatever it starts with; the header never leaks in.
+    const std::string p = mariadb_quote_identifier(db()) + ".`parent`";
+    auto cte = find_named(schema->get_views(), "v_cte");
+    ASSERT_TRUE(m_adapter->fill_meta_view(cte).has_value());
+    EXPECT_EQ(cte->get_definition(), "with c as (select " + p + ".`a` AS `a` from " + p + ")select `c`.`a` AS `a` from `c`");
+    EXPECT_EQ(cte->get_attributes().at("SECURITY"), "DEFINER");
+    auto united = find_named(schema->get_views(), "v_union");
+    ASSERT_TRUE(m_adapter->fill_meta_view(united).has_value());
+    EXPECT_EQ(united->get_definition().rfind("(select " + p + ".`a` AS `a` from " + p + ") union (select ", 0), 0u)
+        << united->get_definition();
+    EXPECT_TRUE(united->get_attributes().contains("ALGORITHM"));
+    // Only the closing clause is the check option; the literal stays whole.
+    auto literal = find_named(schema->get_views(), "v_literal");
+    ASSERT_TRUE(m_adapter->fill_meta_view(literal).has_value());
+    EXPECT_EQ(literal->get_attributes().at("CHECK"), "CASCADED");
+    EXPECT_EQ(literal->get_definition(), "select 'WITH LOCAL CHECK OPTION' AS `w`," + k + ".`id` AS `id` from " + k +
+                                             " where " + k + ".`id` > 0 ");
 
     auto add = find_named(schema->get_functions(), "f_add");
     ASSERT_TRUE(m_adapter->fill_meta_function(add).has_value());
@@ -433,7 +458,7 @@ TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
     for (const auto& e : *by_object->get_events()) ASSERT_TRUE(m_adapter->fill_meta_event(e).has_value());
     for (const auto& f : *by_object->get_functions()) ASSERT_TRUE(m_adapter->fill_meta_function(f).has_value());
 
-    EXPECT_EQ(at_once->get_tables()->size(), 5u);
+    EXPECT_EQ(at_once->get_tables()->size(), 6u);
     EXPECT_FALSE(at_once->get_tables()->get(0)->get_columns()->empty());
     EXPECT_TRUE(find_named(at_once->get_functions(), "f_add")->is_filled());
     EXPECT_EQ(to_json(*at_once), to_json(*by_object));
@@ -471,6 +496,7 @@ TEST_F(MariaDBAdapterOnServer, UsersAndRolesWithDetailsMembersAndGrants) {
     EXPECT_EQ(user->get_relations(), (Ombrix::Core::StringMap{{s_role + "=" + s_user + "@%", "true"}}));
     EXPECT_EQ(user->get_privileges().at(db() + ".kinds"), "INSERT, UPDATE, GRANT OPTION");
     EXPECT_EQ(user->get_privileges().at("*.*"), "USAGE");
+    EXPECT_EQ(user->get_privileges().at(db() + ".grant option"), "SELECT");
 
     auto role = MetaRole::with_names("", "", s_role, "ROLE");
     ASSERT_TRUE(m_adapter->fill_meta_role(role).has_value());

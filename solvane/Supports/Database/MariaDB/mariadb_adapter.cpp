@@ -481,7 +481,10 @@ void apply_grants(Core::StringMap& privileges, const Rows& rows) {
         if (!match) continue;
         const std::string object = without(match->named("object"), "`");
         std::string rights = match->named("rights");
-        if (contains(Core::ascii_upper(grant), "GRANT OPTION")) rights += ", GRANT OPTION";
+        // Looked for after the object, so a database or table named so does not count.
+        const auto end = static_cast<std::size_t>(std::max(match->position(0).second, 0));
+        if (contains(std::string_view(grant).substr(std::min(end, grant.size())), "GRANT OPTION"))
+            rights += ", GRANT OPTION";
         auto [slot, inserted] = privileges.try_emplace(object, rights);
         if (!inserted) slot->second = slot->second + ", " + rights;
     }
@@ -489,17 +492,20 @@ void apply_grants(Core::StringMap& privileges, const Rows& rows) {
 
 const Core::Result<Core::Regex>& view_pattern() {
     // Names and definers may be backtick names holding any character ("my view", `app`@`10.0.%`).
+    // The query is whatever follows AS: a view may also start with WITH, a parenthesis or VALUES,
+    // and its definition must never take in the CREATE header.
     static const Core::Result<Core::Regex> pattern = Core::Regex::compile(
         "CREATE\\s(ALGORITHM\\s?=\\s?(?<algo>\\w+))?\\s?"
         "(DEFINER\\s?=\\s?(?<user>(?:`(?:[^`]|``)*`|'(?:[^']|'')*'|[\\w\\.@%])+))?\\s?"
         "(SQL\\sSECURITY\\s(?<sec>[\\w]+))?\\s?"
-        "VIEW\\s(?<name>(?:`(?:[^`]|``)*`|[\\w'\"\\.])+)\\sAS\\s(?<sql>SELECT[\\s\\S]+)",
+        "VIEW\\s(?<name>(?:`(?:[^`]|``)*`|[\\w'\"\\.])+)\\sAS\\s(?<sql>[\\s\\S]+)",
         static_cast<GRegexCompileFlags>(G_REGEX_CASELESS | G_REGEX_MULTILINE));
     return pattern;
 }
 
+// Only the clause that closes the text counts: the same words may stand in a literal before it.
 const Core::Regex& check_option_pattern() {
-    static const Core::Regex pattern(R"(WITH\s(?<check>LOCAL|CASCADED)\sCHECK\sOPTION)", G_REGEX_CASELESS);
+    static const Core::Regex pattern(R"(WITH\s(?<check>LOCAL|CASCADED)\sCHECK\sOPTION\z)", G_REGEX_CASELESS);
     return pattern;
 }
 
