@@ -442,7 +442,10 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
 
 TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
     auto whole = MetaDatabase::with_name(db());
+    auto log_at_once = std::make_unique<LogCapture>();
     ASSERT_TRUE(m_adapter->fill_meta_database(whole, true).has_value());
+    const auto warnings_at_once = log_at_once->warnings();
+    log_at_once.reset();
     ASSERT_EQ(whole->get_schemas()->size(), 1u);
     EXPECT_EQ(whole->get_comment(), "scratch");
     EXPECT_EQ(whole->get_attributes().at("CHARACTER SET"), "utf8mb4");
@@ -452,11 +455,20 @@ TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
     EXPECT_EQ(m_connection->statements().size(), 1u + 3u + 6u + at_once->get_views()->size() + 1u + 2u);
 
     auto by_object = MetaSchema::with_names(db(), db());
-    ASSERT_TRUE(m_adapter->fill_meta_schema(by_object, false).has_value());
-    for (const auto& t : *by_object->get_tables()) ASSERT_TRUE(m_adapter->fill_meta_table(t, true).has_value());
-    for (const auto& v : *by_object->get_views()) ASSERT_TRUE(m_adapter->fill_meta_view(v).has_value());
-    for (const auto& e : *by_object->get_events()) ASSERT_TRUE(m_adapter->fill_meta_event(e).has_value());
-    for (const auto& f : *by_object->get_functions()) ASSERT_TRUE(m_adapter->fill_meta_function(f).has_value());
+    {
+        LogCapture log;
+        ASSERT_TRUE(m_adapter->fill_meta_schema(by_object, false).has_value());
+        for (const auto& t : *by_object->get_tables()) ASSERT_TRUE(m_adapter->fill_meta_table(t, true).has_value());
+        for (const auto& v : *by_object->get_views()) ASSERT_TRUE(m_adapter->fill_meta_view(v).has_value());
+        for (const auto& e : *by_object->get_events()) ASSERT_TRUE(m_adapter->fill_meta_event(e).has_value());
+        for (const auto& f : *by_object->get_functions())
+            ASSERT_TRUE(m_adapter->fill_meta_function(f).has_value());
+        // The same warnings too: the function without parameters, named after the routine fill.
+        EXPECT_EQ(warnings_at_once, log.warnings());
+        ASSERT_EQ(log.warnings().size(), 1u);
+        EXPECT_NE(log.warnings()[0].find("MariaDBAdapter::fill_meta_function: assertion"), std::string::npos)
+            << log.warnings()[0];
+    }
 
     EXPECT_EQ(at_once->get_tables()->size(), 6u);
     EXPECT_FALSE(at_once->get_tables()->get(0)->get_columns()->empty());

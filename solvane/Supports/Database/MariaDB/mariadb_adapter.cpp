@@ -49,6 +49,11 @@ void shape_warning(const char* pretty_function, const char* condition) {
     g_warning("%s: assertion '%s' failed", Core::detail::function_name(pretty_function).c_str(), condition);
 }
 
+// A schema fill warns about a missing event or routine under the name of the operation that fills
+// one object, as when the objects are filled one by one.
+constexpr const char* kFillMetaEvent = "Ombrix::Solvane::Supports::Database::MariaDBAdapter::fill_meta_event";
+constexpr const char* kFillMetaFunction = "Ombrix::Solvane::Supports::Database::MariaDBAdapter::fill_meta_function";
+
 #define OMBRIX_STEP_DONE(step) g_debug("%s: " step "...[done]", G_STRLOC)
 
 /// Some rows of a result model, in result order: all of them, or the ones of one object when a
@@ -686,7 +691,8 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         auto model = connection->execute_as_model(event_query(name), false);
         if (!model) return Core::fail(model.error());
         const Groups events(*model, kEventKey);
-        for (const auto& event : *schema.get_events()) apply_event(*event, events.of(event->get_name()), __PRETTY_FUNCTION__);
+        for (const auto& event : *schema.get_events())
+            apply_event(*event, events.of(event->get_name()), kFillMetaEvent);
     }
 
     std::vector<std::shared_ptr<MetaFunction>> functions;
@@ -700,8 +706,8 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         const Groups routine_groups(*routines, kRoutineKey);
         const Groups parameter_groups(*parameters, kParameterKey);
         for (const auto& function : functions)
-            if (apply_routine(*function, routine_groups.of(function->get_name()), __PRETTY_FUNCTION__) &&
-                apply_parameters(*function, parameter_groups.of(function->get_name()), __PRETTY_FUNCTION__))
+            if (apply_routine(*function, routine_groups.of(function->get_name()), kFillMetaFunction) &&
+                apply_parameters(*function, parameter_groups.of(function->get_name()), kFillMetaFunction))
                 function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     }
     return {};
