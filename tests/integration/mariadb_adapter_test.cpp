@@ -318,6 +318,40 @@ TEST_F(MariaDBAdapterOnServer, ATableFillSendsTheseTexts) {
     EXPECT_EQ(m_connection->statements(), expected);
 }
 
+TEST_F(MariaDBAdapterOnServer, ListingRoutineAndRoleFillsSendTheseTexts) {
+    const std::string s = mariadb_escape_literal(db());
+    auto schema = MetaSchema::with_names(db(), db());
+    ASSERT_TRUE(m_adapter->fill_meta_schema(schema, false).has_value());
+    auto add = find_named(schema->get_functions(), "f_add");
+    ASSERT_NE(add, nullptr);
+    ASSERT_TRUE(m_adapter->fill_meta_function(add).has_value());
+    const Names expected = {
+        "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + s +
+            "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW')) ORDER BY TABLE_NAME ASC;",
+        "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER NOT "
+        "LIKE '%mysql%' AND ROUTINE_SCHEMA = '" + s +
+            "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;",
+        "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE EVENT_SCHEMA = '" + s +
+            "' ORDER BY EVENT_NAME ASC;",
+        "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
+        "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION FROM `information_schema`.`ROUTINES` WHERE "
+        "ROUTINE_SCHEMA = '" + s + "' AND ROUTINE_NAME = 'f_add';",
+        "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER FROM `information_schema`.`PARAMETERS` "
+        "WHERE SPECIFIC_SCHEMA = '" + s + "' AND SPECIFIC_NAME = 'f_add' AND PARAMETER_NAME != '' ORDER BY "
+        "ORDINAL_POSITION ASC;",
+    };
+    EXPECT_EQ(m_connection->statements(), expected);
+
+    // A role is looked up by the part of its name before "@".
+    auto role = MetaRole::with_names("", "", s_role + "@ignored", "ROLE");
+    ASSERT_TRUE(m_adapter->fill_meta_role(role).has_value());
+    ASSERT_EQ(m_connection->statements().size(), expected.size() + 3);
+    EXPECT_EQ(m_connection->statements()[expected.size() + 1],
+              "SELECT Role, CONCAT(USER, '@', HOST) username, Admin_option FROM `mysql`.`roles_mapping` WHERE Role = '" +
+                  s_role + "';");
+    EXPECT_EQ(role->get_relations().at(s_role + "=" + s_user + "@%"), "true");
+}
+
 TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     auto schema = MetaSchema::with_names(db(), db());
     ASSERT_TRUE(m_adapter->fill_meta_schema(schema, false).has_value());
