@@ -63,7 +63,7 @@ const char* const kObjects[] = {
     " CONSTRAINT fk_parent FOREIGN KEY (pb, pa) REFERENCES parent (b, a) ON DELETE CASCADE ON UPDATE SET NULL,"
     " CONSTRAINT positive CHECK (price >= 0)"
     ") ENGINE=InnoDB ROW_FORMAT=DYNAMIC COMMENT='all kinds'",
-    "CREATE TABLE `a_b` (x INT) ENGINE=MyISAM COMMENT='underscore'",
+    "CREATE TABLE `a_b` (x INT, mode SET('signed','unsigned','zerofill')) ENGINE=MyISAM COMMENT='underscore'",
     "CREATE TABLE `axb` (x INT, UNIQUE KEY fk_parent (x)) ENGINE=InnoDB COMMENT='lookalike'",
     "CREATE TABLE `it's ``odd`` \\` (`col 1` INT, CONSTRAINT positive CHECK (`col 1` > 0), INDEX `ix odd` "
     "(`col 1`)) ENGINE=InnoDB",
@@ -266,6 +266,12 @@ TEST_F(MariaDBAdapterOnServer, TableKeysTriggersChecksAndOptions) {
     auto underscore = filled_table("a_b");
     EXPECT_EQ(underscore->get_options().at("ENGINE"), "MyISAM");
     EXPECT_EQ(underscore->get_comment(), "underscore");
+    // Values that spell type words do not make the column unsigned or zero-filled.
+    auto mode = underscore->get_column("mode");
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(mode->get_enum_values(), "'signed','unsigned','zerofill'");
+    EXPECT_FALSE(mode->get_is_unsigned());
+    EXPECT_FALSE(mode->get_is_fill_zero());
 
     auto odd = filled_table(kOdd);
     EXPECT_EQ(names_of(odd->get_columns()), (Names{"col 1"}));

@@ -251,6 +251,17 @@ constexpr std::string_view kRelationSelect =
 
 // ---- Row-to-model code, shared by the per-object and the schema-wide fills.
 
+/// The text without its single-quoted parts (a doubled quote inside one closes and reopens it).
+std::string outside_quotes(std::string_view text) {
+    std::string out;
+    bool quoted = false;
+    for (const char c : text) {
+        if (c == '\'') quoted = !quoted;
+        else if (!quoted) out += c;
+    }
+    return out;
+}
+
 template <std::size_t N>
 bool in_list(const std::array<std::string_view, N>& list, std::string_view word) {
     return std::find(list.begin(), list.end(), word) != list.end();
@@ -277,8 +288,10 @@ void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database
 
         const std::string full_type = rows.text(11, i);
         if (auto values = MariaDBAdapter::enum_values_of(full_type); !values.empty()) column->set_enum_values(values);
-        column->set_is_unsigned(contains(full_type, "unsigned"));
-        column->set_is_fill_zero(contains(full_type, "zerofill"));
+        // The words count only outside the quoted values: enum('signed','unsigned') is not UNSIGNED.
+        const std::string type_words = outside_quotes(full_type);
+        column->set_is_unsigned(contains(type_words, "unsigned"));
+        column->set_is_fill_zero(contains(type_words, "zerofill"));
 
         if (contains(rows.text(12, i), "PRI")) {
             column->set_is_primary_key(true);
