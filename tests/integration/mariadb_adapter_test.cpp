@@ -105,8 +105,8 @@ protected:
                "MAX_QUERIES_PER_HOUR 10 MAX_UPDATES_PER_HOUR 20 MAX_CONNECTIONS_PER_HOUR 5 MAX_USER_CONNECTIONS 3;"
                "CREATE ROLE " + role + ";GRANT SELECT ON " + mariadb_quote_identifier(db()) + ".* TO " + role +
                ";GRANT " + role + " TO " + user + " WITH ADMIN OPTION;GRANT INSERT, UPDATE ON " +
-               mariadb_quote_identifier(db()) + ".`kinds` TO " + user + " WITH GRANT OPTION;GRANT SELECT ON " + mariadb_quote_identifier(db()) +
-               ".`grant option` TO " + user + ";";
+               mariadb_quote_identifier(db()) + ".`kinds` TO " + user + " WITH GRANT OPTION;GRANT SELECT ON " +
+               mariadb_quote_identifier(db()) + ".`grant option` TO " + user + ";";
         Sandbox::get().exec(sql);
     }
     static void TearDownTestSuite() {
@@ -353,8 +353,8 @@ TEST_F(MariaDBAdapterOnServer, ListingRoutineAndRoleFillsSendTheseTexts) {
     ASSERT_TRUE(m_adapter->fill_meta_role(role).has_value());
     ASSERT_EQ(m_connection->statements().size(), expected.size() + 3);
     EXPECT_EQ(m_connection->statements()[expected.size() + 1],
-              "SELECT Role, CONCAT(USER, '@', HOST) username, Admin_option FROM `mysql`.`roles_mapping` WHERE Role = '" +
-                  s_role + "';");
+              "SELECT Role, CONCAT(USER, '@', HOST) username, Admin_option FROM `mysql`.`roles_mapping` WHERE "
+              "Role = '" + s_role + "';");
     EXPECT_EQ(role->get_relations().at(s_role + "=" + s_user + "@%"), "true");
 }
 
@@ -395,7 +395,8 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     const std::string p = mariadb_quote_identifier(db()) + ".`parent`";
     auto cte = find_named(schema->get_views(), "v_cte");
     ASSERT_TRUE(m_adapter->fill_meta_view(cte).has_value());
-    EXPECT_EQ(cte->get_definition(), "with c as (select " + p + ".`a` AS `a` from " + p + ")select `c`.`a` AS `a` from `c`");
+    EXPECT_EQ(cte->get_definition(),
+              "with c as (select " + p + ".`a` AS `a` from " + p + ")select `c`.`a` AS `a` from `c`");
     EXPECT_EQ(cte->get_attributes().at("SECURITY"), "DEFINER");
     auto united = find_named(schema->get_views(), "v_union");
     ASSERT_TRUE(m_adapter->fill_meta_view(united).has_value());

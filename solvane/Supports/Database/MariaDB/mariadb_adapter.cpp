@@ -256,8 +256,10 @@ std::string outside_quotes(std::string_view text) {
     std::string out;
     bool quoted = false;
     for (const char c : text) {
-        if (c == '\'') quoted = !quoted;
-        else if (!quoted) out += c;
+        if (c == '\'')
+            quoted = !quoted;
+        else if (!quoted)
+            out += c;
     }
     return out;
 }
