@@ -19,8 +19,9 @@ using Contracts::Database::IInspectable;
 using Contracts::Database::IStatement;
 
 MariaDBAdapterVariant choose_adapter_variant(std::string_view version) {
+    // The numbers decide alone: a server may announce its version without any name after it.
     const auto parsed = ServerVersion::parse(version);
-    if (parsed && parsed->mariadb && parsed->at_least(10, 5, 0)) return MariaDBAdapterVariant::Current;
+    if (parsed && parsed->at_least(10, 5, 0)) return MariaDBAdapterVariant::Current;
     return MariaDBAdapterVariant::BelowV105;
 }
 
