@@ -124,6 +124,7 @@ std::shared_ptr<Server> sandbox_profile(const SandboxInfo& sandbox, const std::s
 
 Connection open_connection(const Context& context, const std::string& profile) {
     auto server = context.resolve_profile(profile);
+    note_connection_log(server->get_uuid());
     auto connection = Solvane::Supports::Database::MariaDBConnection::create();
     if (auto opened = connection->open(server, nullptr); !opened) throw DatabaseFailure(describe_error(opened.error()));
     return connection;

@@ -58,6 +58,9 @@ Connection open_connection(const Context& context, const std::string& profile);
 /// that prints every record (connections' SQL included) on stderr.
 void start_logging(const Context& context);
 void stop_logging();
+/// Remembers that a connection of the profile `uuid` logs in this run, so that its temporary log
+/// is removed by `stop_logging`.
+void note_connection_log(const std::string& uuid);
 
 /// The profile titled `title` in `setting`, or null.
 std::shared_ptr<Providers::Contracts::Server> find_profile(const Providers::Contracts::ServerSetting& setting,

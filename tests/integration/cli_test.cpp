@@ -2,6 +2,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,25 @@ TEST_F(CliTest, ExploreDescribeAndSaveReadTheSchema) {
 }  // namespace
 
 namespace {
+
+TEST_F(CliTest, AProfileRunsQueriesAndLeavesNoTemporaryLogBehind) {
+    const auto& sandbox = Sandbox::get();
+    auto run = ombrix({"profile", "add", "mine", "--host", sandbox.host, "--port", std::to_string(sandbox.port),
+                       "--user", sandbox.user, "--password", sandbox.password});
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = ombrix({"profile", "show", "mine"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto at = run.out.find("\"uuid\": \"");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    const std::string uuid = run.out.substr(at + 9, 36);
+
+    run = ombrix({"--verbose", "query", "--profile", "mine", "SELECT 'through a profile' AS how"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "how\nthrough a profile\n");
+    EXPECT_NE(run.err.find("SQL: SELECT 'through a profile' AS how"), std::string::npos) << run.err;
+    for (const auto& entry : std::filesystem::directory_iterator(g_get_tmp_dir()))
+        EXPECT_NE(entry.path().filename().string().rfind(uuid, 0), 0u) << "left behind: " << entry.path();
+}
 
 TEST_F(CliTest, DemoToursTheSandbox) {
     auto run = ombrix({"demo"});

@@ -4,6 +4,7 @@
 
 #include "providers/Contracts/face_reader.hpp"
 #include "providers/Contracts/value_object.hpp"
+#include "solvane/Foundation/logging.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_statement.hpp"
@@ -87,6 +88,10 @@ TEST_F(ConnectionOnServer, OpensAndClosesWithStatusSignalsVersionAndLogRecords) 
     EXPECT_TRUE(m_log.has(LogLevel::PLAIN, "SQL: select version();"));
     EXPECT_TRUE(m_log.has(LogLevel::RISKY, "update_version: " + m_connection->get_version()));
     EXPECT_TRUE(m_log.has(LogLevel::DEBUG, "SQL: connection opened"));
+    // They are the profile's records: its own connection log has them too.
+    const auto own = Solvane::Foundation::LoggingService::get_manager()->open(m_server->get_uuid())->recent(0);
+    EXPECT_NE(own.find("SQL: select version();"), std::string::npos) << own;
+    EXPECT_NE(own.find("update_version: " + m_connection->get_version()), std::string::npos) << own;
 
     // The dialect objects are made once; the formatter carries the connection's two options.
     EXPECT_EQ(m_connection->statement(), m_connection->statement());

@@ -63,7 +63,7 @@ const char* const kObjects[] = {
     " CONSTRAINT fk_parent FOREIGN KEY (pb, pa) REFERENCES parent (b, a) ON DELETE CASCADE ON UPDATE SET NULL,"
     " CONSTRAINT positive CHECK (price >= 0)"
     ") ENGINE=InnoDB ROW_FORMAT=DYNAMIC COMMENT='all kinds'",
-    "CREATE TABLE `a_b` (x INT) ENGINE=MyISAM COMMENT='underscore'",
+    "CREATE TABLE `a_b` (x INT, mode SET('signed','unsigned','zerofill')) ENGINE=MyISAM COMMENT='underscore'",
     "CREATE TABLE `axb` (x INT, UNIQUE KEY fk_parent (x)) ENGINE=InnoDB COMMENT='lookalike'",
     "CREATE TABLE `it's ``odd`` \\` (`col 1` INT, CONSTRAINT positive CHECK (`col 1` > 0), INDEX `ix odd` "
     "(`col 1`)) ENGINE=InnoDB",
@@ -73,6 +73,13 @@ const char* const kObjects[] = {
     "FROM kinds WHERE price > 0 WITH CASCADED CHECK OPTION",
     "CREATE VIEW `my view` AS SELECT a FROM parent",
     "CREATE DEFINER=`odd-user`@`10.0.%` VIEW `v-odd` AS SELECT 1 AS one",
+    // Queries that do not start with SELECT, and a literal that reads like a check clause.
+    "CREATE VIEW `v_cte` AS WITH c AS (SELECT a FROM parent) SELECT a FROM c",
+    "CREATE VIEW `v_union` AS (SELECT a FROM parent) UNION (SELECT x FROM axb)",
+    "CREATE VIEW `v_literal` AS SELECT 'WITH LOCAL CHECK OPTION' AS w, id FROM kinds WHERE id > 0 WITH CASCADED "
+    "CHECK OPTION",
+    // Its name holds the words that mark a grant made with the grant option.
+    "CREATE TABLE `grant option` (x INT)",
     "CREATE FUNCTION f_add(a INT, b INT) RETURNS INT DETERMINISTIC COMMENT 'adds' RETURN a + b",
     "CREATE FUNCTION f_block(x INT) RETURNS VARCHAR(20) READS SQL DATA BEGIN RETURN CONCAT('v', x); END",
     "CREATE FUNCTION f_none() RETURNS INT RETURN 1",
@@ -98,7 +105,8 @@ protected:
                "MAX_QUERIES_PER_HOUR 10 MAX_UPDATES_PER_HOUR 20 MAX_CONNECTIONS_PER_HOUR 5 MAX_USER_CONNECTIONS 3;"
                "CREATE ROLE " + role + ";GRANT SELECT ON " + mariadb_quote_identifier(db()) + ".* TO " + role +
                ";GRANT " + role + " TO " + user + " WITH ADMIN OPTION;GRANT INSERT, UPDATE ON " +
-               mariadb_quote_identifier(db()) + ".`kinds` TO " + user + " WITH GRANT OPTION;";
+               mariadb_quote_identifier(db()) + ".`kinds` TO " + user + " WITH GRANT OPTION;GRANT SELECT ON " +
+               mariadb_quote_identifier(db()) + ".`grant option` TO " + user + ";";
         Sandbox::get().exec(sql);
     }
     static void TearDownTestSuite() {
@@ -258,6 +266,12 @@ TEST_F(MariaDBAdapterOnServer, TableKeysTriggersChecksAndOptions) {
     auto underscore = filled_table("a_b");
     EXPECT_EQ(underscore->get_options().at("ENGINE"), "MyISAM");
     EXPECT_EQ(underscore->get_comment(), "underscore");
+    // Values that spell type words do not make the column unsigned or zero-filled.
+    auto mode = underscore->get_column("mode");
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(mode->get_enum_values(), "'signed','unsigned','zerofill'");
+    EXPECT_FALSE(mode->get_is_unsigned());
+    EXPECT_FALSE(mode->get_is_fill_zero());
 
     auto odd = filled_table(kOdd);
     EXPECT_EQ(names_of(odd->get_columns()), (Names{"col 1"}));
@@ -310,14 +324,48 @@ TEST_F(MariaDBAdapterOnServer, ATableFillSendsTheseTexts) {
     EXPECT_EQ(m_connection->statements(), expected);
 }
 
+TEST_F(MariaDBAdapterOnServer, ListingRoutineAndRoleFillsSendTheseTexts) {
+    const std::string s = mariadb_escape_literal(db());
+    auto schema = MetaSchema::with_names(db(), db());
+    ASSERT_TRUE(m_adapter->fill_meta_schema(schema, false).has_value());
+    auto add = find_named(schema->get_functions(), "f_add");
+    ASSERT_NE(add, nullptr);
+    ASSERT_TRUE(m_adapter->fill_meta_function(add).has_value());
+    const Names expected = {
+        "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + s +
+            "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW')) ORDER BY TABLE_NAME ASC;",
+        "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER NOT "
+        "LIKE '%mysql%' AND ROUTINE_SCHEMA = '" + s +
+            "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;",
+        "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE EVENT_SCHEMA = '" + s +
+            "' ORDER BY EVENT_NAME ASC;",
+        "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
+        "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION FROM `information_schema`.`ROUTINES` WHERE "
+        "ROUTINE_SCHEMA = '" + s + "' AND ROUTINE_NAME = 'f_add';",
+        "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER FROM `information_schema`.`PARAMETERS` "
+        "WHERE SPECIFIC_SCHEMA = '" + s + "' AND SPECIFIC_NAME = 'f_add' AND PARAMETER_NAME != '' ORDER BY "
+        "ORDINAL_POSITION ASC;",
+    };
+    EXPECT_EQ(m_connection->statements(), expected);
+
+    // A role is looked up by the part of its name before "@".
+    auto role = MetaRole::with_names("", "", s_role + "@ignored", "ROLE");
+    ASSERT_TRUE(m_adapter->fill_meta_role(role).has_value());
+    ASSERT_EQ(m_connection->statements().size(), expected.size() + 3);
+    EXPECT_EQ(m_connection->statements()[expected.size() + 1],
+              "SELECT Role, CONCAT(USER, '@', HOST) username, Admin_option FROM `mysql`.`roles_mapping` WHERE "
+              "Role = '" + s_role + "';");
+    EXPECT_EQ(role->get_relations().at(s_role + "=" + s_user + "@%"), "true");
+}
+
 TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     auto schema = MetaSchema::with_names(db(), db());
     ASSERT_TRUE(m_adapter->fill_meta_schema(schema, false).has_value());
     EXPECT_TRUE(schema->is_filled());
     Names tables = names_of(schema->get_tables());
     std::sort(tables.begin(), tables.end());
-    EXPECT_EQ(tables, (Names{"a_b", "axb", kOdd, "kinds", "parent"}));
-    EXPECT_EQ(names_of(schema->get_views()), (Names{"my view", "priced", "v-odd"}));
+    EXPECT_EQ(tables, (Names{"a_b", "axb", "grant option", kOdd, "kinds", "parent"}));
+    EXPECT_EQ(names_of(schema->get_views()), (Names{"my view", "priced", "v-odd", "v_cte", "v_literal", "v_union"}));
     EXPECT_EQ(names_of(schema->get_functions()), (Names{"f_add", "f_block", "f_none"}));
     EXPECT_EQ(names_of(schema->get_procedures()), (Names{"p_io"}));
     EXPECT_EQ(names_of(schema->get_events()), (Names{"e_daily", "e_once"}));
@@ -343,6 +391,24 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     ASSERT_TRUE(m_adapter->fill_meta_view(odd_view).has_value());
     EXPECT_EQ(odd_view->get_definition(), "select 1 AS `one`");
     EXPECT_EQ(odd_view->get_attributes().at("DEFINER"), "odd-user@10.0.%");
+    // The definition is the query after AS, whatever it starts with; the header never leaks in.
+    const std::string p = mariadb_quote_identifier(db()) + ".`parent`";
+    auto cte = find_named(schema->get_views(), "v_cte");
+    ASSERT_TRUE(m_adapter->fill_meta_view(cte).has_value());
+    EXPECT_EQ(cte->get_definition(),
+              "with c as (select " + p + ".`a` AS `a` from " + p + ")select `c`.`a` AS `a` from `c`");
+    EXPECT_EQ(cte->get_attributes().at("SECURITY"), "DEFINER");
+    auto united = find_named(schema->get_views(), "v_union");
+    ASSERT_TRUE(m_adapter->fill_meta_view(united).has_value());
+    EXPECT_EQ(united->get_definition().rfind("(select " + p + ".`a` AS `a` from " + p + ") union (select ", 0), 0u)
+        << united->get_definition();
+    EXPECT_TRUE(united->get_attributes().contains("ALGORITHM"));
+    // Only the closing clause is the check option; the literal stays whole.
+    auto literal = find_named(schema->get_views(), "v_literal");
+    ASSERT_TRUE(m_adapter->fill_meta_view(literal).has_value());
+    EXPECT_EQ(literal->get_attributes().at("CHECK"), "CASCADED");
+    EXPECT_EQ(literal->get_definition(), "select 'WITH LOCAL CHECK OPTION' AS `w`," + k + ".`id` AS `id` from " + k +
+                                             " where " + k + ".`id` > 0 ");
 
     auto add = find_named(schema->get_functions(), "f_add");
     ASSERT_TRUE(m_adapter->fill_meta_function(add).has_value());
@@ -417,7 +483,10 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
 
 TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
     auto whole = MetaDatabase::with_name(db());
+    auto log_at_once = std::make_unique<LogCapture>();
     ASSERT_TRUE(m_adapter->fill_meta_database(whole, true).has_value());
+    const auto warnings_at_once = log_at_once->warnings();
+    log_at_once.reset();
     ASSERT_EQ(whole->get_schemas()->size(), 1u);
     EXPECT_EQ(whole->get_comment(), "scratch");
     EXPECT_EQ(whole->get_attributes().at("CHARACTER SET"), "utf8mb4");
@@ -427,13 +496,22 @@ TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
     EXPECT_EQ(m_connection->statements().size(), 1u + 3u + 6u + at_once->get_views()->size() + 1u + 2u);
 
     auto by_object = MetaSchema::with_names(db(), db());
-    ASSERT_TRUE(m_adapter->fill_meta_schema(by_object, false).has_value());
-    for (const auto& t : *by_object->get_tables()) ASSERT_TRUE(m_adapter->fill_meta_table(t, true).has_value());
-    for (const auto& v : *by_object->get_views()) ASSERT_TRUE(m_adapter->fill_meta_view(v).has_value());
-    for (const auto& e : *by_object->get_events()) ASSERT_TRUE(m_adapter->fill_meta_event(e).has_value());
-    for (const auto& f : *by_object->get_functions()) ASSERT_TRUE(m_adapter->fill_meta_function(f).has_value());
+    {
+        LogCapture log;
+        ASSERT_TRUE(m_adapter->fill_meta_schema(by_object, false).has_value());
+        for (const auto& t : *by_object->get_tables()) ASSERT_TRUE(m_adapter->fill_meta_table(t, true).has_value());
+        for (const auto& v : *by_object->get_views()) ASSERT_TRUE(m_adapter->fill_meta_view(v).has_value());
+        for (const auto& e : *by_object->get_events()) ASSERT_TRUE(m_adapter->fill_meta_event(e).has_value());
+        for (const auto& f : *by_object->get_functions())
+            ASSERT_TRUE(m_adapter->fill_meta_function(f).has_value());
+        // The same warnings too: the function without parameters, named after the routine fill.
+        EXPECT_EQ(warnings_at_once, log.warnings());
+        ASSERT_EQ(log.warnings().size(), 1u);
+        EXPECT_NE(log.warnings()[0].find("MariaDBAdapter::fill_meta_function: assertion"), std::string::npos)
+            << log.warnings()[0];
+    }
 
-    EXPECT_EQ(at_once->get_tables()->size(), 5u);
+    EXPECT_EQ(at_once->get_tables()->size(), 6u);
     EXPECT_FALSE(at_once->get_tables()->get(0)->get_columns()->empty());
     EXPECT_TRUE(find_named(at_once->get_functions(), "f_add")->is_filled());
     EXPECT_EQ(to_json(*at_once), to_json(*by_object));
@@ -471,6 +549,7 @@ TEST_F(MariaDBAdapterOnServer, UsersAndRolesWithDetailsMembersAndGrants) {
     EXPECT_EQ(user->get_relations(), (Ombrix::Core::StringMap{{s_role + "=" + s_user + "@%", "true"}}));
     EXPECT_EQ(user->get_privileges().at(db() + ".kinds"), "INSERT, UPDATE, GRANT OPTION");
     EXPECT_EQ(user->get_privileges().at("*.*"), "USAGE");
+    EXPECT_EQ(user->get_privileges().at(db() + ".grant option"), "SELECT");
 
     auto role = MetaRole::with_names("", "", s_role, "ROLE");
     ASSERT_TRUE(m_adapter->fill_meta_role(role).has_value());

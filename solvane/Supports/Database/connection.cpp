@@ -1,6 +1,9 @@
 #include "solvane/Supports/Database/connection.hpp"
 
+#include <cinttypes>
+
 #include "providers/Contracts/face_reader.hpp"
+#include "providers/Contracts/value_object.hpp"
 #include "providers/Core/text.hpp"
 #include "solvane/Exceptions/sql_error.hpp"
 #include "solvane/Foundation/logging.hpp"
@@ -50,6 +53,14 @@ Core::AsyncResultPtr worker_outcome(Core::Status outcome) {
 
 // A view made from a null C string has no data: a null argument of a C caller.
 bool is_null(std::string_view text) { return text.data() == nullptr; }
+
+// The identity a profile's records are logged under: its uuid, so they land in that connection's
+// own log (and in the main log). Without a profile, or with an empty uuid, the main log alone.
+std::string log_id_of(const std::shared_ptr<Providers::Contracts::Server>& server) {
+    return server ? server->get_uuid() : std::string();
+}
+
+const char* as_log_id(const std::string& uuid) { return uuid.empty() ? nullptr : uuid.c_str(); }
 
 }  // namespace
 
@@ -112,6 +123,7 @@ std::shared_ptr<Contracts::Database::ICachable> ConnectionImpl::cache() {
 // ---- opening and closing ---------------------------------------------------------------------
 
 Core::Status ConnectionImpl::open_direct(const std::shared_ptr<Server>& server) {
+    const std::string log_id = log_id_of(server);
     Core::Status outcome;
     if (!m_connection) {
         outcome = no_provider();
@@ -123,30 +135,43 @@ Core::Status ConnectionImpl::open_direct(const std::shared_ptr<Server>& server) 
             set_status(DBStatus::Opened);
             outcome = update_version();
             if (outcome) {
-                LoggingService::debug(nullptr, "SQL: connection opened");
+                LoggingService::debug(as_log_id(log_id), "SQL: connection opened");
                 return {};
             }
         }
     }
     set_status(DBStatus::Failed);
-    LoggingService::warning(nullptr, "SQL: Failed to open connection: %s", outcome.error().message.c_str());
+    LoggingService::warning(as_log_id(log_id), "SQL: Failed to open connection: %s", outcome.error().message.c_str());
     return outcome;
 }
 
 Core::Status ConnectionImpl::open_over_ssh(const std::shared_ptr<Server>& server) {
-    LoggingService::debug(nullptr, "launch ssh tunnel......");
+    const std::string log_id = log_id_of(server);
+    LoggingService::debug(as_log_id(log_id), "launch ssh tunnel......");
     std::vector<std::string> options;
+    std::shared_ptr<SshTunnel> current;
     {
         std::lock_guard lock(m_mutex);
         options = m_ssh_options;
+        current = m_tunnel;
+    }
+    // Our own tunnel to an earlier target would hold the local port, and a port carries one target
+    // only: a connection pointed at another target lets its old tunnel go first. The same target
+    // keeps its running tunnel.
+    if (current) {
+        const auto wanted = build_tunnel_command(*server, options);
+        const bool same_target = wanted && *wanted == current->get_command();
+        current.reset();
+        if (!same_target) release_tunnel();
     }
     auto tunnel = SshTunnel::acquire(server, options);
     if (!tunnel) {
-        LoggingService::error(nullptr, "Failed to lauch ssh tunnel.");
+        // The tunnel's own error goes back as it is (the asynchronous forms log it on completion).
+        release_tunnel();
         set_status(DBStatus::Failed);
         return Core::fail(std::move(tunnel.error()));
     }
-    LoggingService::message(nullptr, "Lauch ssh tunnel successfully.");
+    LoggingService::message(as_log_id(log_id), "Lauch ssh tunnel successfully.");
     std::shared_ptr<SshTunnel> previous;
     {
         std::lock_guard lock(m_mutex);
@@ -157,7 +182,7 @@ Core::Status ConnectionImpl::open_over_ssh(const std::shared_ptr<Server>& server
     auto local = server->clone(false);
     local->set_host("127.0.0.1");
     local->set_port((*tunnel)->get_local_port());
-    LoggingService::debug(nullptr, "connect to server: %s:%u......", local->get_host().c_str(),
+    LoggingService::debug(as_log_id(log_id), "connect to server: %s:%u......", local->get_host().c_str(),
                           static_cast<unsigned>(local->get_port()));
     auto opened = open_direct(local);
     if (!opened) release_tunnel();
@@ -197,12 +222,13 @@ Core::Status ConnectionImpl::reopen() {
 void ConnectionImpl::start_open_async(std::shared_ptr<Server> server, Core::AsyncReadyCallback callback) {
     auto self = shared_as<ConnectionImpl>();
     auto over_ssh = std::make_shared<bool>(server->get_ssh_using());
+    std::string log_id = log_id_of(server);
     Core::run_in_thread(
         [self, server = std::move(server), over_ssh] { return worker_outcome(self->open_server(server, *over_ssh)); },
-        [self, over_ssh, callback = std::move(callback)](Core::AsyncResultPtr result) {
+        [self, over_ssh, log_id = std::move(log_id), callback = std::move(callback)](Core::AsyncResultPtr result) {
             if (result->failed()) {
                 const auto& error = *result->error();
-                LoggingService::error(nullptr,
+                LoggingService::error(as_log_id(log_id),
                                       *over_ssh ? "Failed to open connection over ssh: %d -> %s"
                                                 : "Failed to open connection: %d -> %s",
                                       error.code, error.message.c_str());
@@ -284,10 +310,12 @@ Core::Result<std::int64_t> ConnectionImpl::execute_no_query(std::string_view sql
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
     if (!m_connection) return no_provider();
     const std::string text(sql);
-    LoggingService::info(nullptr, "SQL: %s", text.c_str());
+    const std::string log_id = log_id_of(get_server());
+    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
     auto count = m_connection->execute_affect(text, flag);
     if (!count) return count;
-    LoggingService::info(nullptr, "affected rows: %d", static_cast<int>(*count));
+    // The whole 64-bit count: a text like "affected rows: 3" for every count, however large.
+    LoggingService::info(as_log_id(log_id), "affected rows: %" PRId64, *count);
     return count;
 }
 
@@ -295,10 +323,11 @@ Core::Result<std::shared_ptr<TableModel>> ConnectionImpl::execute_as_model(std::
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
     if (!m_connection) return no_provider();
     const std::string text(sql);
-    LoggingService::info(nullptr, "SQL: %s", text.c_str());
+    const std::string log_id = log_id_of(get_server());
+    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
     auto model = m_connection->execute_model(text, flag);
     if (!model) return model;
-    LoggingService::info(nullptr, "affected rows: %d", *model ? static_cast<int>((*model)->get_n_items()) : 0);
+    LoggingService::info(as_log_id(log_id), "affected rows: %d", *model ? static_cast<int>((*model)->get_n_items()) : 0);
     return model;
 }
 
@@ -306,10 +335,11 @@ Core::Result<ValuePtr> ConnectionImpl::execute_as_scalar(std::string_view sql, b
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
     if (!m_connection) return no_provider();
     const std::string text(sql);
-    LoggingService::info(nullptr, "SQL: %s", text.c_str());
+    const std::string log_id = log_id_of(get_server());
+    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
     auto value = m_connection->execute_scalar(text, flag);
     if (!value) return value;
-    LoggingService::info(nullptr, "affected rows: 1");
+    LoggingService::info(as_log_id(log_id), "affected rows: 1");
     return value;
 }
 
@@ -317,10 +347,11 @@ Core::Result<std::shared_ptr<Providers::Contracts::IDataReader>> ConnectionImpl:
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
     if (!m_connection) return no_provider();
     const std::string text(sql);
-    LoggingService::info(nullptr, "SQL: %s", text.c_str());
+    const std::string log_id = log_id_of(get_server());
+    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
     auto reader = m_connection->execute_reader(text);
     if (!reader) return reader;
-    LoggingService::info(nullptr, "affected rows: %d", 0);
+    LoggingService::info(as_log_id(log_id), "affected rows: %d", 0);
     return reader;
 }
 
@@ -328,15 +359,15 @@ Core::Result<ConnectionImpl::ObjectList> ConnectionImpl::execute(std::string_vie
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(statements, missing("statements"));
     if (!m_connection) return no_provider();
     const std::string text(statements);
-    LoggingService::info(nullptr, "SQL: %s", text.c_str());
+    const std::string log_id = log_id_of(get_server());
+    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
     auto results = m_connection->execute_statements(text, flag);
     if (!results) return results;
     for (const auto& result : *results) {
-        if (!result) continue;
         if (auto model = std::dynamic_pointer_cast<TableModel>(result))
-            LoggingService::info(nullptr, "affected rows: %u", static_cast<unsigned>(model->get_n_items()));
-        else
-            LoggingService::info(nullptr, "affected rows: %s", "true");
+            LoggingService::info(as_log_id(log_id), "affected rows: %u", static_cast<unsigned>(model->get_n_items()));
+        else if (std::dynamic_pointer_cast<Providers::Contracts::ValueObject>(result))
+            LoggingService::info(as_log_id(log_id), "affected rows: %s", "true");
     }
     return results;
 }
@@ -345,13 +376,15 @@ void ConnectionImpl::run_execute_async(std::string_view sql,
                                        std::function<Core::AsyncResultPtr(const std::string&)> work,
                                        Core::AsyncReadyCallback callback) {
     std::string text(sql);
-    LoggingService::info(nullptr, "SQL: %s", text.c_str());
+    std::string log_id = log_id_of(get_server());
+    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
     auto self = shared_as<ConnectionImpl>();
     Core::run_in_thread([self, text = std::move(text), work = std::move(work)] { return work(text); },
-                        [self, callback = std::move(callback)](Core::AsyncResultPtr result) {
+                        [self, log_id = std::move(log_id), callback = std::move(callback)](Core::AsyncResultPtr result) {
                             if (result->failed()) {
                                 const auto& error = *result->error();
-                                LoggingService::error(nullptr, "failed: %d -> %s", error.code, error.message.c_str());
+                                LoggingService::error(as_log_id(log_id), "failed: %d -> %s", error.code,
+                                                      error.message.c_str());
                             }
                             if (callback) callback(std::move(result));
                         });
@@ -490,6 +523,8 @@ void ConnectionImpl::set_version(std::string version) {
     }
     notify("version");
 }
+
+std::string ConnectionImpl::log_uuid() const { return log_id_of(get_server()); }
 
 std::shared_ptr<Core::Object> ConnectionImpl::get_owner() const {
     std::lock_guard lock(m_mutex);

@@ -16,7 +16,8 @@
 namespace Ombrix::Solvane::Supports::Database {
 
 /// The one implementation of IConnection. It owns a provider and the profile given to the last
-/// `open`, logs every statement through the logging service and tracks the connection status.
+/// `open`, logs every statement through the logging service under the profile's uuid (so the
+/// records land in that connection's log as well as the main log) and tracks the connection status.
 /// A bare ConnectionImpl has no provider and no dialect objects except the formatter and the
 /// cache; subclasses install a provider and their dialect's objects.
 ///
@@ -47,8 +48,9 @@ public:
     std::shared_ptr<Contracts::Database::ICachable> cache() override;
 
     /// Stores `server` and `owner`, then opens the provider, through an SSH tunnel when the profile's
-    /// `ssh-using` is set. Emits `opened` on success. A null `server` writes the critical
-    /// "server != NULL" and fails without touching the provider.
+    /// `ssh-using` is set. Emits `opened` on success. A tunnel this connection already runs to the
+    /// same target is kept; one to another target is ended first. A null `server` writes the
+    /// critical "server != NULL" and fails without touching the provider.
     [[nodiscard]] Core::Status open(const std::shared_ptr<Server>& server,
                                     const std::shared_ptr<Core::Object>& owner) override;
     [[nodiscard]] Core::Status reopen() override;
@@ -116,6 +118,9 @@ protected:
     void set_provider(std::shared_ptr<IProvider> provider) { m_connection = std::move(provider); }
     /// Stores the server's version text.
     void set_version(std::string version);
+    /// The identity this connection logs under: the stored profile's uuid ("" without a profile,
+    /// which the logging service reads as the main log).
+    std::string log_uuid() const;
 
     /// Guards the dialect objects below, the version text and the tunnel.
     mutable std::recursive_mutex m_mutex;

@@ -49,6 +49,11 @@ void shape_warning(const char* pretty_function, const char* condition) {
     g_warning("%s: assertion '%s' failed", Core::detail::function_name(pretty_function).c_str(), condition);
 }
 
+// A schema fill warns about a missing event or routine under the name of the operation that fills
+// one object, as when the objects are filled one by one.
+constexpr const char* kFillMetaEvent = "Ombrix::Solvane::Supports::Database::MariaDBAdapter::fill_meta_event";
+constexpr const char* kFillMetaFunction = "Ombrix::Solvane::Supports::Database::MariaDBAdapter::fill_meta_function";
+
 #define OMBRIX_STEP_DONE(step) g_debug("%s: " step "...[done]", G_STRLOC)
 
 /// Some rows of a result model, in result order: all of them, or the ones of one object when a
@@ -246,6 +251,19 @@ constexpr std::string_view kRelationSelect =
 
 // ---- Row-to-model code, shared by the per-object and the schema-wide fills.
 
+/// The text without its single-quoted parts (a doubled quote inside one closes and reopens it).
+std::string outside_quotes(std::string_view text) {
+    std::string out;
+    bool quoted = false;
+    for (const char c : text) {
+        if (c == '\'')
+            quoted = !quoted;
+        else if (!quoted)
+            out += c;
+    }
+    return out;
+}
+
 template <std::size_t N>
 bool in_list(const std::array<std::string_view, N>& list, std::string_view word) {
     return std::find(list.begin(), list.end(), word) != list.end();
@@ -272,8 +290,10 @@ void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database
 
         const std::string full_type = rows.text(11, i);
         if (auto values = MariaDBAdapter::enum_values_of(full_type); !values.empty()) column->set_enum_values(values);
-        column->set_is_unsigned(contains(full_type, "unsigned"));
-        column->set_is_fill_zero(contains(full_type, "zerofill"));
+        // The words count only outside the quoted values: enum('signed','unsigned') is not UNSIGNED.
+        const std::string type_words = outside_quotes(full_type);
+        column->set_is_unsigned(contains(type_words, "unsigned"));
+        column->set_is_fill_zero(contains(type_words, "zerofill"));
 
         if (contains(rows.text(12, i), "PRI")) {
             column->set_is_primary_key(true);
@@ -481,7 +501,10 @@ void apply_grants(Core::StringMap& privileges, const Rows& rows) {
         if (!match) continue;
         const std::string object = without(match->named("object"), "`");
         std::string rights = match->named("rights");
-        if (contains(Core::ascii_upper(grant), "GRANT OPTION")) rights += ", GRANT OPTION";
+        // Looked for after the object, so a database or table named so does not count.
+        const auto end = static_cast<std::size_t>(std::max(match->position(0).second, 0));
+        if (contains(std::string_view(grant).substr(std::min(end, grant.size())), "GRANT OPTION"))
+            rights += ", GRANT OPTION";
         auto [slot, inserted] = privileges.try_emplace(object, rights);
         if (!inserted) slot->second = slot->second + ", " + rights;
     }
@@ -489,17 +512,20 @@ void apply_grants(Core::StringMap& privileges, const Rows& rows) {
 
 const Core::Result<Core::Regex>& view_pattern() {
     // Names and definers may be backtick names holding any character ("my view", `app`@`10.0.%`).
+    // The query is whatever follows AS: a view may also start with WITH, a parenthesis or VALUES,
+    // and its definition must never take in the CREATE header.
     static const Core::Result<Core::Regex> pattern = Core::Regex::compile(
         "CREATE\\s(ALGORITHM\\s?=\\s?(?<algo>\\w+))?\\s?"
         "(DEFINER\\s?=\\s?(?<user>(?:`(?:[^`]|``)*`|'(?:[^']|'')*'|[\\w\\.@%])+))?\\s?"
         "(SQL\\sSECURITY\\s(?<sec>[\\w]+))?\\s?"
-        "VIEW\\s(?<name>(?:`(?:[^`]|``)*`|[\\w'\"\\.])+)\\sAS\\s(?<sql>SELECT[\\s\\S]+)",
+        "VIEW\\s(?<name>(?:`(?:[^`]|``)*`|[\\w'\"\\.])+)\\sAS\\s(?<sql>[\\s\\S]+)",
         static_cast<GRegexCompileFlags>(G_REGEX_CASELESS | G_REGEX_MULTILINE));
     return pattern;
 }
 
+// Only the clause that closes the text counts: the same words may stand in a literal before it.
 const Core::Regex& check_option_pattern() {
-    static const Core::Regex pattern(R"(WITH\s(?<check>LOCAL|CASCADED)\sCHECK\sOPTION)", G_REGEX_CASELESS);
+    static const Core::Regex pattern(R"(WITH\s(?<check>LOCAL|CASCADED)\sCHECK\sOPTION\z)", G_REGEX_CASELESS);
     return pattern;
 }
 
@@ -680,7 +706,8 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         auto model = connection->execute_as_model(event_query(name), false);
         if (!model) return Core::fail(model.error());
         const Groups events(*model, kEventKey);
-        for (const auto& event : *schema.get_events()) apply_event(*event, events.of(event->get_name()), __PRETTY_FUNCTION__);
+        for (const auto& event : *schema.get_events())
+            apply_event(*event, events.of(event->get_name()), kFillMetaEvent);
     }
 
     std::vector<std::shared_ptr<MetaFunction>> functions;
@@ -694,8 +721,8 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         const Groups routine_groups(*routines, kRoutineKey);
         const Groups parameter_groups(*parameters, kParameterKey);
         for (const auto& function : functions)
-            if (apply_routine(*function, routine_groups.of(function->get_name()), __PRETTY_FUNCTION__) &&
-                apply_parameters(*function, parameter_groups.of(function->get_name()), __PRETTY_FUNCTION__))
+            if (apply_routine(*function, routine_groups.of(function->get_name()), kFillMetaFunction) &&
+                apply_parameters(*function, parameter_groups.of(function->get_name()), kFillMetaFunction))
                 function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     }
     return {};

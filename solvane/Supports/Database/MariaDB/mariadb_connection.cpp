@@ -19,8 +19,9 @@ using Contracts::Database::IInspectable;
 using Contracts::Database::IStatement;
 
 MariaDBAdapterVariant choose_adapter_variant(std::string_view version) {
+    // The numbers decide alone: a server may announce its version without any name after it.
     const auto parsed = ServerVersion::parse(version);
-    if (parsed && parsed->mariadb && parsed->at_least(10, 5, 0)) return MariaDBAdapterVariant::Current;
+    if (parsed && parsed->at_least(10, 5, 0)) return MariaDBAdapterVariant::Current;
     return MariaDBAdapterVariant::BelowV105;
 }
 
@@ -87,7 +88,8 @@ Core::Status MariaDBConnection::update_version() {
     if (!value) return Core::fail(std::move(value.error()));
     std::string version = *value ? (*value)->to_string() : std::string();
     set_version(version);
-    Foundation::LoggingService::warning(nullptr, "update_version: %s", version.c_str());
+    const std::string uuid = log_uuid();
+    Foundation::LoggingService::warning(uuid.empty() ? nullptr : uuid.c_str(), "update_version: %s", version.c_str());
     const auto variant = choose_adapter_variant(version);
     auto adapter = create_adapter(variant);
     std::lock_guard lock(m_mutex);

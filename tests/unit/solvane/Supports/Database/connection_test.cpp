@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "providers/Contracts/model_row.hpp"
+#include "providers/Contracts/value_scalar.hpp"
+#include "solvane/Foundation/logging.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_explorer.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
 #include "solvane/Supports/Database/formatter.hpp"
 #include "tests/support/log_capture.hpp"
 #include "tests/support/log_records.hpp"
+#include "tests/support/provider.hpp"
 
 using namespace Ombrix;
 using Providers::Contracts::Server;
@@ -166,4 +170,71 @@ TEST(ConnectionImpl, AsynchronousFormsFailOnEveryWorkerError) {
     auto direct = connection->execute_no_query("DELETE FROM t");
     ASSERT_FALSE(direct.has_value());
     EXPECT_EQ(direct.error(), (Core::Error{"MariaDB", 0, "lost"}));
+}
+
+namespace {
+
+// A provider that opens, counts five billion rows and answers a batch with a result set of two
+// rows, an affected-row count, a null entry and an object that is neither.
+class ScriptedProvider final : public Providers::Contracts::IProvider {
+public:
+    Core::Status open(const std::shared_ptr<Server>&, std::string_view) override {
+        m_opened = true;
+        return {};
+    }
+    void close() override { m_opened = false; }
+    bool get_is_opened() const override { return m_opened; }
+    Core::Result<std::int64_t> execute_affect(std::string_view, bool) override { return 5'000'000'000; }
+    Core::Result<std::vector<std::shared_ptr<Core::Object>>> execute_statements(std::string_view, bool) override {
+        auto model = Providers::Contracts::TableModel::create();
+        model->append(Providers::Contracts::RowModel::create());
+        model->append(Providers::Contracts::RowModel::create());
+        return std::vector<std::shared_ptr<Core::Object>>{model, Providers::Contracts::ValueUInt64::create(4), nullptr,
+                                                          Server::create()};
+    }
+    Core::Result<Providers::Contracts::ValuePtr> execute_scalar(std::string_view, bool) override {
+        return Core::fail("MariaDB", 1146, "no such table");
+    }
+
+private:
+    bool m_opened = false;
+};
+
+class ScriptedConnection final : public ConnectionImpl {
+public:
+    static std::shared_ptr<ScriptedConnection> create() {
+        auto connection = std::shared_ptr<ScriptedConnection>(new ScriptedConnection());
+        connection->set_provider(std::make_shared<ScriptedProvider>());
+        return connection;
+    }
+
+private:
+    ScriptedConnection() = default;
+};
+
+}  // namespace
+
+TEST(ConnectionImpl, LogsUnderTheProfilesUuidWithWholeCountsAndOneLinePerResult) {
+    Testing::LogRecords log;
+    auto connection = ScriptedConnection::create();
+    auto server = Server::new_with_provider("MariaDB");
+    OMBRIX_ASSERT_DONE(connection->open(server, nullptr));
+
+    OMBRIX_ASSERT_OK(count, connection->execute_no_query("DELETE FROM big"));
+    EXPECT_EQ(count, 5'000'000'000);
+    EXPECT_TRUE(log.has(LogLevel::PLAIN, "affected rows: 5000000000"));
+
+    OMBRIX_ASSERT_OK(results, connection->execute("SELECT 1; DELETE FROM t"));
+    EXPECT_EQ(results.size(), 4u);
+    EXPECT_EQ(log.count("affected rows: 2"), 1u);
+    EXPECT_EQ(log.count("affected rows: true"), 1u);  // the count only: null and foreign entries log nothing
+
+    auto failed = wait_for([&](auto done) { connection->execute_as_scalar_async("SELECT x FROM gone", done); });
+    EXPECT_FALSE(connection->execute_as_scalar_finish(failed).has_value());
+
+    // Each record also went to the connection's own log, kept under the profile's uuid.
+    const auto own = Solvane::Foundation::LoggingService::get_manager()->open(server->get_uuid())->recent(0);
+    for (const char* text : {"SQL: DELETE FROM big", "affected rows: 5000000000", "SQL: SELECT 1; DELETE FROM t",
+                             "affected rows: true", "SQL: SELECT x FROM gone", "failed: 1146 -> no such table"})
+        EXPECT_NE(own.find(text), std::string::npos) << text << " is missing from\n" << own;
 }

@@ -49,8 +49,14 @@ TEST(MariaDBConnection, ChoosesTheAdapterByNumericServerVersion) {
     EXPECT_EQ(choose_adapter_variant("11.0.2-MariaDB"), V::Current);
     EXPECT_EQ(choose_adapter_variant("10.4.32-MariaDB"), V::BelowV105);
     EXPECT_EQ(choose_adapter_variant("5.5.5-10.4.32-MariaDB"), V::BelowV105);
-    // Not MariaDB: sorts after "10.5.0" byte-wise, but its catalogue is not MariaDB's.
+    // A bare number counts by itself, whatever the server calls itself.
+    EXPECT_EQ(choose_adapter_variant("10.6.1"), V::Current);
+    EXPECT_EQ(choose_adapter_variant("10.5"), V::Current);
+    EXPECT_EQ(choose_adapter_variant("10.4.99"), V::BelowV105);
+    // Sorts after "10.5.0" byte-wise, but the numbers are lower.
     EXPECT_EQ(choose_adapter_variant("5.7.40"), V::BelowV105);
     EXPECT_EQ(choose_adapter_variant("8.0.36"), V::BelowV105);
+    // Unreadable: the older catalogue, which every server can answer.
     EXPECT_EQ(choose_adapter_variant(""), V::BelowV105);
+    EXPECT_EQ(choose_adapter_variant("unknown"), V::BelowV105);
 }
