@@ -30,7 +30,6 @@ bool read_number(std::string_view text, std::size_t& pos, std::size_t digits, in
 }
 
 /// Reads "SS[.ffffff]" at `pos` to the end of the text.
-/// Reads "SS[.ffffff]" at `pos` to the end of the text.
 bool read_seconds(std::string_view text, std::size_t pos, Parsed& parsed) {
     if (!read_number(text, pos, 2, parsed.second)) return false;
     int microseconds = 0, digits = 0;
@@ -160,8 +159,7 @@ std::shared_ptr<ValueDateTime> ValueDateTime::new_iso8601(std::string_view text)
 
 std::shared_ptr<ValueDateTime> ValueDateTime::new_utc(int year, int month, int day, int hour, int minute,
                                                        int seconds) {
-    return std::shared_ptr<ValueDateTime>(
-        new ValueDateTime(Core::DateTime::utc(year, month, day, hour, minute, seconds)));
+    return Core::make_object<ValueDateTime>(Core::DateTime::utc(year, month, day, hour, minute, seconds));
 }
 
 std::shared_ptr<ValueDateTime> ValueDateTime::create_from_text(std::string_view text) {

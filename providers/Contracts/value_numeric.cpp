@@ -1,5 +1,7 @@
 #include "providers/Contracts/value_numeric.hpp"
 
+#include <limits>
+
 #include "providers/Core/text.hpp"
 
 namespace Ombrix::Providers::Contracts {
@@ -20,6 +22,8 @@ const Core::TypeInfo& ValueReal<Traits>::static_type() {
         Core::TypeInfo::define<ValueReal, ValueObject>(std::string(Traits::type_name))
             .property("itsvalue", &ValueReal::get_itsvalue, [](ValueReal& self, type v) { self.set_itsvalue(v); },
                       type{0})
+            // Finite numbers of the stored width only: infinities and NaN are refused.
+            .range(std::numeric_limits<type>::lowest(), std::numeric_limits<type>::max())
             .build();
     return info;
 }

@@ -12,6 +12,9 @@ const Core::TypeInfo& ValueInteger<Traits>::static_type() {
         Core::TypeInfo::define<ValueInteger, ValueObject>(std::string(Traits::type_name))
             .template property<P>("itsvalue", &ValueInteger::get_itsvalue,
                                   [](ValueInteger& self, P value) { self.set_itsvalue(static_cast<type>(value)); }, 0)
+            // A number outside the property's own type (char, int, ...) is refused, not wrapped; the
+            // 16-bit classes take any int and store it converted to their width.
+            .range(std::numeric_limits<P>::lowest(), std::numeric_limits<P>::max())
             .build();
     return info;
 }

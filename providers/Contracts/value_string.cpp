@@ -94,7 +94,9 @@ std::shared_ptr<ValueUtf16> ValueUtf16::new_string(std::string_view utf8) {
     GError* error = nullptr;
     gunichar2* units = g_utf8_to_utf16(utf8.data(), static_cast<glong>(utf8.size()), nullptr, &written, &error);
     if (!units) {
-        Core::log_unexpected(__FILE__, __LINE__, Core::take_error(error));
+        // Invalid UTF-8 is the caller's data, not a fault of ours; anything else is worth a critical.
+        if (error && error->domain != G_CONVERT_ERROR) Core::log_unexpected(__FILE__, __LINE__, Core::take_error(error));
+        else if (error) g_error_free(error);
         return nullptr;
     }
     std::u16string text(reinterpret_cast<const char16_t*>(units), static_cast<std::size_t>(written));

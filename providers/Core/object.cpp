@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <charconv>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <unordered_map>
@@ -26,6 +27,49 @@ Registry& registry() {
 }
 
 }  // namespace
+
+namespace detail {
+
+std::optional<long double> numeric_reading(const Value& value) {
+    switch (value.type()) {
+        case ValueType::Char:
+        case ValueType::Int:
+        case ValueType::Long:
+        case ValueType::Int64: return static_cast<long double>(value.get_int64());
+        case ValueType::UChar:
+        case ValueType::UInt:
+        case ValueType::ULong:
+        case ValueType::UInt64: return static_cast<long double>(value.get_uint64());
+        case ValueType::Float:
+        case ValueType::Double: return static_cast<long double>(value.get_double());
+        default: return std::nullopt;
+    }
+}
+
+Value numeric_value(ValueType kind, long double number) {
+    switch (kind) {
+        case ValueType::UChar:
+        case ValueType::UInt:
+        case ValueType::ULong:
+        case ValueType::UInt64: return Value::from_uint64(static_cast<std::uint64_t>(number));
+        case ValueType::Float:
+        case ValueType::Double: return Value::from_double(static_cast<double>(number));
+        default: return Value::from_int64(static_cast<std::int64_t>(number));
+    }
+}
+
+void warn_refused_value(const Object& object, const std::string& name, const Value& value) {
+    std::string shown = "?";
+    if (const auto number = numeric_reading(value)) {
+        char buffer[64];
+        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, *number);
+        if (ec == std::errc()) shown.assign(buffer, end);
+    }
+    g_log("Ombrix", G_LOG_LEVEL_WARNING,
+          "%s: value %s of type '%s' is invalid or out of range for property '%s' of object class '%s'", G_STRLOC, shown.c_str(), value.type_name().c_str(), name.c_str(), object.type_name().c_str());
+}
+
+}  // namespace detail
 
 TypeInfo::TypeInfo(std::string name, const TypeInfo* parent, std::type_index cpp_type)
     : m_name(std::move(name)), m_parent(parent), m_cpp_type(cpp_type) {}

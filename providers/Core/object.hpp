@@ -212,6 +212,15 @@ public:
     }
 };
 
+namespace detail {
+/// The number an integer or floating tag holds; nothing for any other tag.
+OMBRIX_PROVIDERS_EXPORT std::optional<long double> numeric_reading(const Value& value);
+/// `number` as a value of the integer or floating `kind`.
+OMBRIX_PROVIDERS_EXPORT Value numeric_value(ValueType kind, long double number);
+/// Warns that `value` is out of range for the property `name` of `object`.
+OMBRIX_PROVIDERS_EXPORT void warn_refused_value(const Object& object, const std::string& name, const Value& value);
+}  // namespace detail
+
 /// `std::make_shared` for classes with private constructors (see ObjectAllocator).
 template <class T, class... Args>
 std::shared_ptr<T> make_object(Args&&... args) {
@@ -377,6 +386,24 @@ public:
             }
         }
         m_info->m_own.push_back(std::move(entry));
+        return *this;
+    }
+
+    /// Limits the last declared property, a number, to [minimum, maximum]. A value outside that
+    /// range, a NaN or a value that is no number is refused with a warning and leaves the property
+    /// as it was; a value inside is handed on in the property's own kind, so any integer or
+    /// floating tag may set it (an unsigned 5 sets a signed property to 5).
+    Builder& range(long double minimum, long double maximum) {
+        PropertySpec& entry = *m_info->m_own.back();
+        entry.setter = [inner = std::move(entry.setter), kind = entry.kind, name = entry.name, minimum,
+                        maximum](Object& o, const Value& v) {
+            const auto number = detail::numeric_reading(v);
+            if (!number || !(minimum <= *number && *number <= maximum)) {
+                detail::warn_refused_value(o, name, v);
+                return;
+            }
+            inner(o, detail::numeric_value(kind, *number));
+        };
         return *this;
     }
 

@@ -20,6 +20,7 @@
 #include "providers/Contracts/value_numeric.hpp"
 #include "providers/Contracts/value_scalar.hpp"
 #include "providers/Contracts/value_string.hpp"
+#include "providers/Core/json.hpp"
 #include "tests/support/log_capture.hpp"
 
 using namespace Ombrix;
@@ -584,4 +585,81 @@ TEST(ValueReal, MadeFromTextKeepsTheTextUntilSetToANumber) {
     EXPECT_FALSE(money->get_source_text().has_value());
     EXPECT_EQ(ValueFloat::create_from_text("0.1")->to_double(), static_cast<double>(0.1f));
     EXPECT_EQ(ValueDouble::create_from_text("-0.0")->to_string(), "-0.0");
+}
+
+// ---------------------------------------------------------------- property ranges
+
+TEST(ValueProperty, NumbersOutsideThePropertyRangeAreRefusedAndLeaveTheValue) {
+    Testing::LogCapture log;
+    struct Case {
+        ValuePtr value;
+        Core::Value refused;
+        std::string before;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<Case> cases{
+        {ValueInt8::create(7), Core::Value::from_int(128), "7"},
+        {ValueInt8::create(7), Core::Value::from_int(-129), "7"},
+        {ValueInt16::create(7), Core::Value::from_int64(std::int64_t{1} << 31), "7"},
+        {ValueInt32::create(7), Core::Value::from_int64(std::int64_t{1} << 31), "7"},
+        {ValueInt64::create(7), Core::Value::from_uint64(std::uint64_t{1} << 63), "7"},
+        {ValueUInt8::create(7), Core::Value::from_int(300), "7"},
+        {ValueUInt8::create(7), Core::Value::from_int(-1), "7"},
+        {ValueUInt16::create(7), Core::Value::from_int(-1), "7"},
+        {ValueUInt32::create(7), Core::Value::from_int64(-1), "7"},
+        {ValueUInt64::create(7), Core::Value::from_int64(-1), "7"},
+        {ValueFloat::create(1.5f), Core::Value::from_double(1e39), "1.500000"},
+        {ValueFloat::create(1.5f), Core::Value::from_double(inf), "1.500000"},
+        {ValueDouble::create(1.5), Core::Value::from_double(-inf), "1.500000"},
+        {ValueDouble::create(1.5), Core::Value::from_double(nan), "1.500000"},
+        {ValueMoney::create(1.5), Core::Value::from_double(inf), "1.500000"},
+        {ValueDecimal::create(1.5), Core::Value::from_double(nan), "1.500000"},
+        {ValueInt32::create(7), Core::Value::from_string("8"), "7"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(notifications(*c.value, [&] { c.value->set_property("itsvalue", c.refused); }), 0)
+            << c.value->type_name();
+        EXPECT_EQ(c.value->to_string(), c.before) << c.value->type_name();
+    }
+    EXPECT_EQ(log.warnings().size(), cases.size());
+    ASSERT_FALSE(log.warnings().empty());
+    EXPECT_NE(log.warnings().front().find("out of range for property 'itsvalue' of object class "
+                                          "'OmbrixProvidersContractsValueInt8'"),
+              std::string::npos)
+        << log.warnings().front();
+
+    // The same bounds hold for the JSON form.
+    auto small = ValueInt8::create(7);
+    Core::Json::apply(*small, Core::Json::parse(R"({"itsvalue": 1000})").value());
+    EXPECT_EQ(small->get_int8(), 7);
+    Core::Json::apply(*small, Core::Json::parse(R"({"itsvalue": -100})").value());
+    EXPECT_EQ(small->get_int8(), -100);
+}
+
+TEST(ValueProperty, BoundsAreInclusiveAndAnyNumericTagMaySetTheValue) {
+    Testing::LogCapture log;
+    auto byte = ValueInt8::create();
+    byte->set_property("itsvalue", Core::Value::from_int(-128));
+    EXPECT_EQ(byte->get_int8(), -128);
+    byte->set_property("itsvalue", Core::Value::from_uint64(127));  // unsigned tag, signed property
+    EXPECT_EQ(byte->get_int8(), 127);
+    auto ubyte = ValueUInt8::create();
+    ubyte->set_property("itsvalue", Core::Value::from_int(255));  // signed tag, unsigned property
+    EXPECT_EQ(ubyte->get_uint8(), 255);
+    auto wide = ValueUInt64::create();
+    wide->set_property("itsvalue", Core::Value::from_uint64(std::numeric_limits<std::uint64_t>::max()));
+    EXPECT_EQ(wide->get_uint64(), std::numeric_limits<std::uint64_t>::max());
+    auto signed_wide = ValueInt64::create();
+    signed_wide->set_property("itsvalue", Core::Value::from_int64(std::numeric_limits<std::int64_t>::min()));
+    EXPECT_EQ(signed_wide->get_int64(), std::numeric_limits<std::int64_t>::min());
+    auto small = ValueFloat::create();
+    small->set_property("itsvalue", Core::Value::from_double(-3.4028234663852886e38));
+    EXPECT_EQ(small->get_itsvalue(), std::numeric_limits<float>::lowest());
+    auto real = ValueDouble::create();
+    real->set_property("itsvalue", Core::Value::from_double(std::numeric_limits<double>::max()));
+    EXPECT_EQ(real->get_itsvalue(), std::numeric_limits<double>::max());
+    real->set_property("itsvalue", Core::Value::from_int(3));
+    EXPECT_EQ(real->to_string(), "3.000000");
+    EXPECT_TRUE(log.warnings().empty());
 }
