@@ -418,13 +418,15 @@ TEST(ServerSetting, LoadGivesMissingMembersTheirConstructionDefaults) {
     ASSERT_TRUE(dir.ok());
     const std::string path = dir.file("hand.json");
     ASSERT_TRUE(Core::write_file(path, R"({
-  "servers": [ { "title": "bare", "host": "h", "unknown-member": 1 },
+  "servers": [ { "title": "bare", "host": "h", "unknown-member": 1 }, null, 5, "text",
                { "title": "wide", "port": 70000, "databases": ["x"] } ],
-  "organizations": [ { "name": "o" } ]
+  "groups": "not a list",
+  "organizations": [ { "name": "o" }, [] ]
 })").has_value());
 
     auto setting = ServerSetting::create();
     ASSERT_TRUE(setting->load(path).has_value());
+    // Elements that are not objects never become empty slots in a list.
     ASSERT_EQ(setting->get_servers()->size(), 2u);
     const auto bare = setting->get_servers()->get(0);
     EXPECT_EQ(bare->get_title(), "bare");
