@@ -124,6 +124,7 @@ std::shared_ptr<MetaColumn> MetaTable::get_column(std::string_view name) const {
 
 std::shared_ptr<MetaColumn> MetaTable::new_column(std::string_view name, DataType data_type) {
     auto column = MetaColumn::with_type(name, data_type, "");
+    if (!column) return nullptr;  // a missing name: the critical is written, the list stays as it was
     m_columns->append(column);
     return column;
 }

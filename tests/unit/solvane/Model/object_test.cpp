@@ -226,6 +226,7 @@ TEST(MetaObject, ConstructorsRefuseAMissingTextWithACritical) {
         {MetaSchema::with_names("d", none), "schema != NULL"},
         {MetaTable::with_names("d", "s", none), "name != NULL"},
         {MetaColumn::with_type("id", DataType::INT32, none), "native_type != NULL"},
+        {MetaTable::create()->new_column(none, DataType::INT32), "name != NULL"},
         {MetaForeignKey::with_names("fk", "s", none), "refere_table != NULL"},
         {MetaForeignKey::with_names("fk", none, "t"), "refer_schema != NULL"},
         {MetaCheck::with_name("ck", none), "expr != NULL"},
@@ -246,12 +247,18 @@ TEST(MetaObject, ConstructorsRefuseAMissingTextWithACritical) {
             << log.criticals()[i];
     }
 
+    // A refused column leaves no hole in the table.
+    auto table = MetaTable::create();
+    EXPECT_EQ(table->new_column(none, DataType::INT32), nullptr);
+    EXPECT_TRUE(table->get_columns()->empty());
+    ASSERT_EQ(log.criticals().size(), refused.size() + 1);
+
     // Empty texts are texts: they make objects.
     EXPECT_NE(MetaTable::with_names("", "", ""), nullptr);
     auto index = MetaIndex::with_names("d", "s", "t", "i");
     index->append(none);
     index->append("");
     EXPECT_EQ(index->get_columns(), (Core::StringList{""}));
-    EXPECT_EQ(log.criticals().size(), refused.size() + 1);
+    EXPECT_EQ(log.criticals().size(), refused.size() + 2);
     EXPECT_TRUE(log.has_critical("column != NULL"));
 }
