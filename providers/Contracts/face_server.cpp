@@ -14,6 +14,11 @@ using Core::ReadWrite;
 std::shared_ptr<Server> Server::create() { return std::shared_ptr<Server>(new Server()); }
 
 std::shared_ptr<Server> Server::new_with_provider(std::string_view provider) {
+    if (provider.data() == nullptr) [[unlikely]] {
+        // The condition reads as the exported constructor names its argument.
+        Core::detail::assertion_failed(__PRETTY_FUNCTION__, "_provider != NULL");
+        return nullptr;
+    }
     auto server = create();
     server->set_provider(provider);
     server->set_uuid(Core::random_uuid_upper());
@@ -112,6 +117,7 @@ ServerGroup::ServerGroup() : m_servers(ServerList::create()) {}
 std::shared_ptr<ServerGroup> ServerGroup::create() { return std::shared_ptr<ServerGroup>(new ServerGroup()); }
 
 std::shared_ptr<ServerGroup> ServerGroup::new_with_name(std::string_view name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, nullptr);
     auto group = create();
     group->set_name(name);
     return group;
@@ -144,6 +150,7 @@ Organization::Organization() : m_groups(ServerGroupList::create()) {}
 std::shared_ptr<Organization> Organization::create() { return std::shared_ptr<Organization>(new Organization()); }
 
 std::shared_ptr<Organization> Organization::new_with_name(std::string_view name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, nullptr);
     auto organization = create();
     organization->set_name(name);
     return organization;
@@ -248,6 +255,8 @@ ServerList* ServerSetting::target_list(std::string_view group_name, std::string_
 void ServerSetting::append(const std::shared_ptr<Server>& server, std::string_view group_name,
                            std::string_view org_name) {
     OMBRIX_RETURN_IF_NULL(server);
+    OMBRIX_RETURN_IF_NULL_VIEW(group_name);
+    OMBRIX_RETURN_IF_NULL_VIEW(org_name);
     if (ServerList* list = target_list(group_name, org_name)) list->append(server);
     m_changed.emit();
 }
@@ -255,6 +264,8 @@ void ServerSetting::append(const std::shared_ptr<Server>& server, std::string_vi
 void ServerSetting::remove(const std::shared_ptr<Server>& server, std::string_view group_name,
                            std::string_view org_name) {
     OMBRIX_RETURN_IF_NULL(server);
+    OMBRIX_RETURN_IF_NULL_VIEW(group_name);
+    OMBRIX_RETURN_IF_NULL_VIEW(org_name);
     if (ServerList* list = target_list(group_name, org_name)) list->remove(server);
     m_changed.emit();
 }
@@ -275,5 +286,16 @@ std::vector<std::shared_ptr<Server>> ServerSetting::unite_servers() const {
         for (const auto& server : *m_servers) all.push_back(server);
     return all;
 }
+
+// ---------------------------------------------------------------- ServerVendors
+
+std::shared_ptr<ServerVendors> ServerVendors::create() { return std::shared_ptr<ServerVendors>(new ServerVendors()); }
+
+const Core::TypeInfo& ServerVendors::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ServerVendors, Core::Object>("OmbrixProvidersContractsServerVendors").build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ServerVendors);
 
 }  // namespace Ombrix::Providers::Contracts

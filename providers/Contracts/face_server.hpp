@@ -214,9 +214,13 @@ private:
     ChangedSignal m_changed;
 };
 
-/// Vendor names a profile may carry.
-class OMBRIX_PROVIDERS_EXPORT ServerVendors final {
+/// Vendor names a profile may carry (a registered type with no members of its own).
+class OMBRIX_PROVIDERS_EXPORT ServerVendors final : public Core::Object {
 public:
+    static std::shared_ptr<ServerVendors> create();
+    static const Core::TypeInfo& static_type();
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
     /// The vendors this build can open.
     static constexpr std::array<std::string_view, 1> ARRAY_SUPPORT{"MariaDB"};
     /// The server vendors whose structure can be handled.
@@ -227,6 +231,9 @@ public:
         "Access", "Excel", "SQLite", "MariaDB", "MySQL", "Oracle", "PostgreSQL", "SQLServer"};
     /// The file-based vendors (those that use `filename`, `location` and `extensions`).
     static constexpr std::array<std::string_view, 3> ARRAY_LOCAL{"Access", "Excel", "SQLite"};
+
+private:
+    ServerVendors() = default;
 };
 
 }  // namespace Ombrix::Providers::Contracts

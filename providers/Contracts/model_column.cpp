@@ -15,11 +15,13 @@ std::shared_ptr<ColumnModel> ColumnModel::new_with_type(DataType type) {
 }
 
 std::shared_ptr<ColumnModel> ColumnModel::new_full(std::string_view column_name, DataType type) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(column_name, nullptr);
     return new_full_size(column_name, type, 0);
 }
 
 std::shared_ptr<ColumnModel> ColumnModel::new_full_size(std::string_view column_name, DataType type,
                                                         std::uint64_t size) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(column_name, nullptr);
     auto column = create();
     column->m_name.assign(column_name);
     column->m_data_type = type;

@@ -3,6 +3,8 @@
 namespace Ombrix::Providers::Contracts {
 
 std::shared_ptr<InvalidResult> InvalidResult::create(std::string_view code, std::string_view message) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(code, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(message, nullptr);
     auto result = std::shared_ptr<InvalidResult>(new InvalidResult());
     result->m_code.assign(code);
     result->m_message.assign(message);
@@ -16,7 +18,8 @@ const Core::TypeInfo& InvalidResult::static_type() {
                       Core::Readable | Core::Writable | Core::ConstructOnly)
             .property("message", &InvalidResult::get_message, &InvalidResult::set_message, "",
                       Core::Readable | Core::Writable | Core::ConstructOnly)
-            .factory([] { return InvalidResult::create(); })
+            // Made by name with empty texts; the construct properties fill them in.
+            .factory([] { return std::shared_ptr<Core::Object>(new InvalidResult()); })
             .build();
     return info;
 }

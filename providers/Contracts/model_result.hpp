@@ -19,7 +19,8 @@ public:
 /// A result that could not be produced: a code and a message.
 class OMBRIX_PROVIDERS_EXPORT InvalidResult final : public Core::Object, public IResult {
 public:
-    static std::shared_ptr<InvalidResult> create(std::string_view code = {}, std::string_view message = {});
+    /// Both texts are required: a null one writes a critical and gives no result.
+    static std::shared_ptr<InvalidResult> create(std::string_view code, std::string_view message);
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
 

@@ -8,6 +8,8 @@ std::shared_ptr<MetaColumn> MetaColumn::create() { return std::shared_ptr<MetaCo
 
 std::shared_ptr<MetaColumn> MetaColumn::with_type(std::string_view name, DataType data_type,
                                                   std::string_view native_type) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(native_type, nullptr);
     auto column = create();
     column->set_name(name);
     column->set_data_type(data_type);

@@ -7,6 +7,7 @@ MetaDatabase::MetaDatabase() : m_schemas(MetaSchemaList::create()) {}
 std::shared_ptr<MetaDatabase> MetaDatabase::create() { return std::shared_ptr<MetaDatabase>(new MetaDatabase()); }
 
 std::shared_ptr<MetaDatabase> MetaDatabase::with_name(std::string_view database) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
     auto object = create();
     object->set_names(database, database, database);
     return object;
@@ -35,6 +36,7 @@ void MetaDatabase::reset() {
 }
 
 std::shared_ptr<MetaSchema> MetaDatabase::append(std::string_view schema_name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema_name, nullptr);
     for (const auto& schema : *m_schemas)
         if (schema && schema->get_name() == schema_name) return schema;
     auto schema = MetaSchema::with_names(get_name(), schema_name);

@@ -8,6 +8,9 @@ std::shared_ptr<MetaFunction> MetaFunction::create() { return std::shared_ptr<Me
 
 std::shared_ptr<MetaFunction> MetaFunction::with_names(std::string_view database, std::string_view schema,
                                                        std::string_view name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, nullptr);
     auto object = create();
     object->set_names(database, schema, name);
     return object;

@@ -40,6 +40,7 @@ const Core::TypeInfo& MetaIndex::static_type() {
 OMBRIX_REGISTER_TYPE(MetaIndex);
 
 void MetaIndex::append(std::string_view column) {
+    OMBRIX_RETURN_IF_NULL_VIEW(column);
     m_columns.emplace_back(column);
     notify("columns");
 }

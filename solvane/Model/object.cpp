@@ -84,6 +84,9 @@ std::shared_ptr<MetaClassify> MetaClassify::create() { return std::shared_ptr<Me
 
 std::shared_ptr<MetaClassify> MetaClassify::create(DBObject character, std::string_view database,
                                                    std::string_view schema, std::string_view label) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(label, nullptr);
     auto classify = create();
     classify->m_character = character;
     classify->set_names(database, schema, label);
@@ -95,6 +98,7 @@ std::shared_ptr<MetaClassify> MetaClassify::with_model(DBObject character, std::
                                                        std::shared_ptr<Core::ListModelBase> list_model) {
     OMBRIX_RETURN_VAL_IF_NULL(list_model, nullptr);
     auto classify = create(character, database, schema, label);
+    if (!classify) return nullptr;
     classify->m_children = std::move(list_model);
     return classify;
 }
@@ -103,6 +107,7 @@ std::shared_ptr<MetaClassify> MetaClassify::with_array(DBObject character, std::
                                                        std::string_view schema, std::string_view label,
                                                        const std::vector<std::shared_ptr<MetaObject>>& items) {
     auto classify = create(character, database, schema, label);
+    if (!classify) return nullptr;
     classify->m_children = MetaObjectList::create(items);
     return classify;
 }

@@ -22,6 +22,8 @@ MetaSchema::MetaSchema()
 std::shared_ptr<MetaSchema> MetaSchema::create() { return std::shared_ptr<MetaSchema>(new MetaSchema()); }
 
 std::shared_ptr<MetaSchema> MetaSchema::with_names(std::string_view database, std::string_view schema) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, nullptr);
     auto object = create();
     object->set_names(database, schema, schema);
     return object;

@@ -6,10 +6,12 @@ namespace Ombrix::Solvane::MetaModel {
 
 std::shared_ptr<MetaSynonym> MetaSynonym::create() { return std::shared_ptr<MetaSynonym>(new MetaSynonym()); }
 
-std::shared_ptr<MetaSynonym> MetaSynonym::with_names(std::string_view schema, std::string_view name) {
+std::shared_ptr<MetaSynonym> MetaSynonym::with_names(std::string_view _schema, std::string_view _name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(_schema, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(_name, nullptr);
     auto synonym = create();
-    synonym->set_schema(schema);
-    synonym->set_name(name);
+    synonym->set_schema(_schema);
+    synonym->set_name(_name);
     return synonym;
 }
 

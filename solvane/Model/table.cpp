@@ -35,6 +35,9 @@ std::shared_ptr<MetaTable> MetaTable::create() { return std::shared_ptr<MetaTabl
 
 std::shared_ptr<MetaTable> MetaTable::with_names(std::string_view database, std::string_view schema,
                                                  std::string_view name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, nullptr);
     auto table = create();
     table->set_names(database, schema, name);
     return table;
@@ -121,6 +124,7 @@ std::shared_ptr<MetaColumn> MetaTable::get_column(std::string_view name) const {
 
 std::shared_ptr<MetaColumn> MetaTable::new_column(std::string_view name, DataType data_type) {
     auto column = MetaColumn::with_type(name, data_type, "");
+    if (!column) return nullptr;  // a missing name: the critical is written, the list stays as it was
     m_columns->append(column);
     return column;
 }

@@ -101,6 +101,9 @@ std::shared_ptr<MetaView> MetaView::create() { return std::shared_ptr<MetaView>(
 
 std::shared_ptr<MetaView> MetaView::with_names(std::string_view database, std::string_view schema,
                                                std::string_view name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, nullptr);
     auto view = create();
     view->set_names(database, schema, name);
     return view;
@@ -141,6 +144,9 @@ std::shared_ptr<Materialized> Materialized::create() { return std::shared_ptr<Ma
 
 std::shared_ptr<Materialized> Materialized::with_names(std::string_view database, std::string_view schema,
                                                        std::string_view name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, nullptr);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, nullptr);
     auto view = create();
     view->set_names(database, schema, name);
     return view;

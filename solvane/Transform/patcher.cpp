@@ -29,11 +29,15 @@ void strip_versions(Core::Json::Node& node) {
     }
 }
 
+std::string dump(const Core::Json::Node& node) {
+    return node.dump(-1, ' ', false, Core::Json::Node::error_handler_t::replace);
+}
+
 // The JSON text two objects are compared on: every property, edit states left out.
 std::string comparable_text(const Core::Object& object) {
     Core::Json::Node node = Core::Json::serialize(object);
     strip_versions(node);
-    return node.dump(-1, ' ', false, Core::Json::Node::error_handler_t::replace);
+    return dump(node);
 }
 
 bool is_identifier_byte(unsigned char c) {
@@ -41,44 +45,49 @@ bool is_identifier_byte(unsigned char c) {
            c >= 0x80;
 }
 
-// `text` with every whole-identifier occurrence of `old_name` read as `new_name`. Both names are
-// matched in their JSON-escaped form, as they stand in the text. A bare substring replacement would
-// also rewrite longer names that contain the old one (database "shop" in a column "shop_id"), and
-// could make a changed column look unchanged.
-std::string neutralise(std::string text, const std::string& old_name, const std::string& new_name) {
+// `text` with every whole-identifier occurrence of `old_name` read as `new_name`. A bare substring
+// replacement would also rewrite longer names that contain the old one (database "shop" in a column
+// "shop_id"), and could make a changed column look unchanged.
+std::string replace_whole(const std::string& text, const std::string& old_name, const std::string& new_name) {
     if (text.empty() || old_name.empty() || old_name == new_name) return text;
-    auto escaped = [](const std::string& name) {
-        const std::string quoted =
-            Core::Json::Node(name).dump(-1, ' ', false, Core::Json::Node::error_handler_t::replace);
-        return quoted.substr(1, quoted.size() - 2);
-    };
-    const std::string from = escaped(old_name);
-    const std::string to = escaped(new_name);
     std::string result;
     result.reserve(text.size());
     std::size_t position = 0;
     while (true) {
-        const std::size_t found = text.find(from, position);
+        const std::size_t found = text.find(old_name, position);
         if (found == std::string::npos) break;
-        const std::size_t end = found + from.size();
+        const std::size_t end = found + old_name.size();
         const bool starts = found == 0 || !is_identifier_byte(static_cast<unsigned char>(text[found - 1]));
         const bool ends = end == text.size() || !is_identifier_byte(static_cast<unsigned char>(text[end]));
         result.append(text, position, found - position);
-        result.append(starts && ends ? to : from);
+        result.append(starts && ends ? new_name : old_name);
         position = end;
     }
     result.append(text, position, std::string::npos);
     return result;
 }
 
+// `replace_whole` applied to every string value of `node`. Member names are left alone: they are
+// property names or the keywords keying options and attributes, never object names, and a database
+// that happens to be called like a property ("events", "comment") must not rename that property.
+void neutralise(Core::Json::Node& node, const std::string& old_name, const std::string& new_name) {
+    if (old_name.empty() || old_name == new_name) return;
+    if (node.is_string()) {
+        node = replace_whole(node.get<std::string>(), old_name, new_name);
+    } else if (node.is_object() || node.is_array()) {
+        for (auto& element : node) neutralise(element, old_name, new_name);
+    }
+}
+
 // Whether `second` equals `first`, its names read as the first's unless `strict`.
 bool same(const MetaObject& first, const MetaObject& second, bool strict) {
-    std::string right = comparable_text(second);
+    Core::Json::Node right = Core::Json::serialize(second);
+    strip_versions(right);
     if (!strict) {
-        right = neutralise(std::move(right), second.get_database(), first.get_database());
-        right = neutralise(std::move(right), second.get_schema(), first.get_schema());
+        neutralise(right, second.get_database(), first.get_database());
+        neutralise(right, second.get_schema(), first.get_schema());
     }
-    return comparable_text(first) == right;
+    return comparable_text(first) == dump(right);
 }
 
 // ---------------------------------------------------------------- matching members

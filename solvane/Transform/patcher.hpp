@@ -36,8 +36,8 @@ using Providers::Contracts::DataVersion;
 ///
 /// The `strict` flag: when false, the second object's database and schema names are read as the
 /// first's before comparing (so objects of differently named databases or schemas can compare equal);
-/// a name is replaced only where it stands as a whole identifier, never inside a longer one. When
-/// true, the texts are compared as they are.
+/// a name is replaced only in the JSON values (never in member names) and only where it stands as a
+/// whole identifier, never inside a longer one. When true, the texts are compared as they are.
 ///
 /// Data models: rows and tables are matched by position.
 ///

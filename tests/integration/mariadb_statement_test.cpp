@@ -338,4 +338,21 @@ TEST_F(MariaDBStatementOnServer, GrantsAndRevokesRightsOfUsersAndRoles) {
               "0");
 }
 
+
+// Bare names are kept for ordinary names only: one the server would read as a number or as a
+// reserved word has to go in backticks to be read as a name.
+TEST_F(MariaDBStatementOnServer, NamesReadAsNumbersOrReservedWordsStayNames) {
+    auto& s = *m_statement;
+    ScratchSchema numeric("1e5");  // bare, "1e5_..." starts with the number 1e5
+    run(s.change_database(numeric.name()));
+    EXPECT_EQ(scalar("SELECT DATABASE()"), numeric.name());
+
+    const std::string host = "h" + std::to_string(getpid());
+    AccountCleanup cleanup{{"`select`@`" + host + "`", "`desc`@`" + host + "`"}};
+    Sandbox::get().exec("CREATE USER `select`@`" + host + "`");
+    run(s.rename_object(DBObject::USER, "", "", "select@" + host, "desc@" + host));
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM mysql.user WHERE user = 'desc' AND host = '" + host + "'"), "1");
+    run(s.drop_object(DBObject::USER, "", "", "desc@" + host, ""));
+}
+
 }  // namespace

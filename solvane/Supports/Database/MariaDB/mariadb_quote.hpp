@@ -1,6 +1,8 @@
 /// @file Quoting of names for MariaDB SQL text: string literals, backtick names and LIKE patterns.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -59,20 +61,61 @@ inline std::string mariadb_quote_identifier(std::string_view name) {
     return "`" + mariadb_escape_identifier(name) + "`";
 }
 
+/// Whether the server reads `word` (in any letter case) as a reserved word, which cannot stand as
+/// a bare name: `USE order;` or `KEY (desc)` do not parse.
+inline bool mariadb_is_reserved_word(std::string_view word) {
+    // Sorted; the words the server refuses as a bare database, account or column name.
+    // clang-format off
+    static constexpr std::array<std::string_view, 245> kReserved = {
+    "ACCESSIBLE", "ADD", "ALL", "ALTER", "ANALYZE", "AND", "AS", "ASC", "ASENSITIVE", "BEFORE", "BETWEEN",
+    "BIGINT", "BINARY", "BLOB", "BOTH", "BY", "CALL", "CASCADE", "CASE", "CHANGE", "CHAR", "CHARACTER", "CHECK",
+    "COLLATE", "COLUMN", "CONDITION", "CONSTRAINT", "CONTINUE", "CONVERT", "CREATE", "CROSS", "CURRENT_DATE",
+    "CURRENT_ROLE", "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_USER", "CURSOR", "DATABASES", "DAY_HOUR",
+    "DAY_MICROSECOND", "DAY_MINUTE", "DAY_SECOND", "DEC", "DECIMAL", "DECLARE", "DEFAULT", "DELAYED", "DELETE",
+    "DELETE_DOMAIN_ID", "DESC", "DESCRIBE", "DETERMINISTIC", "DISTINCT", "DISTINCTROW", "DIV", "DOUBLE",
+    "DO_DOMAIN_IDS", "DROP", "DUAL", "EACH", "ELSE", "ELSEIF", "ENCLOSED", "ESCAPED", "EXCEPT", "EXISTS",
+    "EXIT", "EXPLAIN", "FALSE", "FETCH", "FLOAT", "FLOAT4", "FLOAT8", "FOR", "FORCE", "FOREIGN", "FROM",
+    "FULLTEXT", "GRANT", "GROUP", "HAVING", "HIGH_PRIORITY", "HOUR_MICROSECOND", "HOUR_MINUTE", "HOUR_SECOND",
+    "IF", "IGNORE", "IGNORE_DOMAIN_IDS", "IN", "INDEX", "INFILE", "INNER", "INOUT", "INSENSITIVE", "INSERT",
+    "INT", "INT1", "INT2", "INT3", "INT4", "INT8", "INTEGER", "INTERSECT", "INTERVAL", "INTO", "IS", "ITERATE",
+    "JOIN", "KEY", "KEYS", "KILL", "LEADING", "LEAVE", "LEFT", "LIKE", "LIMIT", "LINEAR", "LINES", "LOAD",
+    "LOCALTIME", "LOCALTIMESTAMP", "LOCK", "LONG", "LONGBLOB", "LONGTEXT", "LOOP", "LOW_PRIORITY",
+    "MASTER_DEMOTE_TO_REPLICA", "MASTER_DEMOTE_TO_SLAVE", "MASTER_SSL_VERIFY_SERVER_CERT", "MATCH", "MAXVALUE",
+    "MEDIUMBLOB", "MEDIUMINT", "MEDIUMTEXT", "MIDDLEINT", "MINUTE_MICROSECOND", "MINUTE_SECOND", "MOD",
+    "MODIFIES", "NATURAL", "NOT", "NO_WRITE_TO_BINLOG", "NULL", "NUMERIC", "OFFSET", "ON", "OPTIMIZE",
+    "OPTIONALLY", "OR", "ORDER", "OUT", "OUTER", "OUTFILE", "OVER", "PAGE_CHECKSUM", "PARSE_VCOL_EXPR",
+    "PARTITION", "PORTION", "PRECISION", "PRIMARY", "PROCEDURE", "PURGE", "RANGE", "READ", "READS",
+    "READ_WRITE", "REAL", "RECURSIVE", "REFERENCES", "REF_SYSTEM_ID", "REGEXP", "RELEASE", "RENAME", "REPEAT",
+    "REPLACE", "REQUIRE", "RESIGNAL", "RESTRICT", "RETURN", "RETURNING", "REVOKE", "RIGHT", "RLIKE", "ROWS",
+    "ROW_NUMBER", "SCHEMAS", "SECOND_MICROSECOND", "SELECT", "SENSITIVE", "SEPARATOR", "SET", "SHOW", "SIGNAL",
+    "SMALLINT", "SPATIAL", "SPECIFIC", "SQL", "SQLEXCEPTION", "SQLSTATE", "SQLWARNING", "SQL_BIG_RESULT",
+    "SQL_CALC_FOUND_ROWS", "SQL_SMALL_RESULT", "SSL", "STARTING", "STATS_AUTO_RECALC", "STATS_PERSISTENT",
+    "STATS_SAMPLE_PAGES", "STRAIGHT_JOIN", "TABLE", "TERMINATED", "THEN", "TINYBLOB", "TINYINT", "TINYTEXT",
+    "TO", "TRAILING", "TRIGGER", "TRUE", "UNDO", "UNION", "UNIQUE", "UNLOCK", "UNSIGNED", "UPDATE", "USAGE",
+    "USE", "USING", "UTC_DATE", "UTC_TIME", "UTC_TIMESTAMP", "VALUES", "VARBINARY", "VARCHAR", "VARCHARACTER",
+    "VARYING", "WHEN", "WHERE", "WHILE", "WITH", "WRITE", "XOR", "YEAR_MONTH", "ZEROFILL",
+    };
+    // clang-format on
+    if (word.empty() || word.size() > 32) return false;
+    std::string upper(word);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return std::binary_search(kReserved.begin(), kReserved.end(), std::string_view(upper));
+}
+
 /// `name` where the grammar takes a bare name (USE, user@host parts): as it is when it is made of
-/// letters, digits, `_` and `$` only (and is not all digits), so ordinary names read as they were
-/// given; otherwise as a backtick name.
+/// letters, digits, `_` and `$` only, starts with no digit and is no reserved word, so ordinary
+/// names read as they were given; otherwise as a backtick name. A leading digit is quoted because
+/// the server may read the name as a number ("1e5", "0x1F").
 inline std::string mariadb_bare_identifier(std::string_view name) {
-    bool plain = !name.empty();
-    bool all_digits = true;
+    bool plain = !name.empty() && !(name.front() >= '0' && name.front() <= '9');
     for (const char c : name) {
         const bool digit = c >= '0' && c <= '9';
         const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' ||
                             static_cast<unsigned char>(c) >= 0x80;
-        if (!digit) all_digits = false;
         if (!digit && !letter) plain = false;
     }
-    if (plain && !all_digits) return std::string(name);
+    if (plain && !mariadb_is_reserved_word(name)) return std::string(name);
     return mariadb_quote_identifier(name);
 }
 

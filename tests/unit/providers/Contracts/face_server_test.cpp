@@ -188,7 +188,33 @@ TEST(Server, EveryPropertyStoresAndNotifiesUnderItsOwnName) {
     EXPECT_EQ(server->get_ssl_password(), "v-ssl-password");
 }
 
+TEST(Server, NullTextsToTheConstructorsWriteACriticalAndMakeNothing) {
+    Testing::LogCapture log;
+    EXPECT_EQ(Server::new_with_provider(std::string_view()), nullptr);
+    EXPECT_TRUE(log.has_critical("_provider != NULL"));
+    EXPECT_EQ(ServerGroup::new_with_name(std::string_view()), nullptr);
+    EXPECT_EQ(Organization::new_with_name(std::string_view()), nullptr);
+    EXPECT_EQ(log.criticals().size(), 3u);
+    EXPECT_TRUE(log.has_critical("name != NULL"));
+
+    // An empty text is a name like any other.
+    ASSERT_NE(ServerGroup::new_with_name(""), nullptr);
+    ASSERT_NE(Organization::new_with_name(""), nullptr);
+    auto blank = Server::new_with_provider("");
+    ASSERT_NE(blank, nullptr);
+    EXPECT_EQ(blank->get_provider(), "");
+    EXPECT_EQ(log.criticals().size(), 3u);
+}
+
 TEST(ServerVendors, ArraysListTheVendorsWithTheirLengths) {
+    const auto* type = Core::TypeInfo::lookup("OmbrixProvidersContractsServerVendors");
+    ASSERT_NE(type, nullptr);
+    EXPECT_TRUE(type->properties().empty());
+    auto made = type->create();
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->type_name(), "OmbrixProvidersContractsServerVendors");
+
+
     EXPECT_EQ(ServerVendors::ARRAY_SUPPORT.size(), 1u);
     EXPECT_EQ(ServerVendors::ARRAY_SUPPORT[0], "MariaDB");
     EXPECT_EQ(ServerVendors::ARRAY_STRUCTURE.size(), 5u);
@@ -281,6 +307,19 @@ TEST_F(ServerSettingTree, RemoveUsesIdentityAndStillSignalsOnce) {
     setting->remove(nullptr, "", "");
     EXPECT_EQ(changed, 4);
     EXPECT_TRUE(log.has_critical("server != NULL"));
+
+    // A null name is refused before anything moves; "" is the way to say "none".
+    setting->append(a, std::string_view(), "");
+    setting->append(a, "", std::string_view());
+    EXPECT_EQ(setting->get_servers()->size(), 0u);
+    setting->append(a, "", "");
+    setting->remove(a, std::string_view(), "");
+    setting->remove(a, "", std::string_view());
+    EXPECT_EQ(setting->get_servers()->size(), 1u);
+    EXPECT_EQ(changed, 5);
+    EXPECT_TRUE(log.has_critical("group_name != NULL"));
+    EXPECT_TRUE(log.has_critical("org_name != NULL"));
+    EXPECT_EQ(log.criticals().size(), 6u);
 }
 
 TEST_F(ServerSettingTree, UniteServersListsOrganizationsThenGroupsThenLooseServers) {
@@ -379,13 +418,15 @@ TEST(ServerSetting, LoadGivesMissingMembersTheirConstructionDefaults) {
     ASSERT_TRUE(dir.ok());
     const std::string path = dir.file("hand.json");
     ASSERT_TRUE(Core::write_file(path, R"({
-  "servers": [ { "title": "bare", "host": "h", "unknown-member": 1 },
+  "servers": [ { "title": "bare", "host": "h", "unknown-member": 1 }, null, 5, "text",
                { "title": "wide", "port": 70000, "databases": ["x"] } ],
-  "organizations": [ { "name": "o" } ]
+  "groups": "not a list",
+  "organizations": [ { "name": "o" }, [] ]
 })").has_value());
 
     auto setting = ServerSetting::create();
     ASSERT_TRUE(setting->load(path).has_value());
+    // Elements that are not objects never become empty slots in a list.
     ASSERT_EQ(setting->get_servers()->size(), 2u);
     const auto bare = setting->get_servers()->get(0);
     EXPECT_EQ(bare->get_title(), "bare");

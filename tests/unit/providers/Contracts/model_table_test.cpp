@@ -186,6 +186,51 @@ TEST(ColumnModel, ConstructorsSetNameTypeAndSize) {
     EXPECT_EQ(sized->get_property("data-type").get_int64(), static_cast<std::int64_t>(DataType::STRING));
 }
 
+TEST(ColumnModel, ANullNameIsRefusedWithACritical) {
+    Testing::LogCapture log;
+    EXPECT_EQ(ColumnModel::new_full(std::string_view(), DataType::INT32), nullptr);
+    EXPECT_EQ(ColumnModel::new_full_size(std::string_view(), DataType::STRING, 10), nullptr);
+    EXPECT_EQ(log.criticals().size(), 2u);
+    EXPECT_TRUE(log.has_critical("column_name != NULL"));
+    auto unnamed = ColumnModel::new_full("", DataType::INT32);
+    ASSERT_NE(unnamed, nullptr);
+    EXPECT_EQ(unnamed->get_name(), "");
+    EXPECT_EQ(log.criticals().size(), 2u);
+}
+
+TEST(Results, InvalidAndScalarResultsCarryTheirConstructProperties) {
+    auto invalid = InvalidResult::create("42000", "syntax");
+    ASSERT_NE(invalid, nullptr);
+    EXPECT_EQ(invalid->get_code(), "42000");
+    EXPECT_EQ(invalid->get_message(), "syntax");
+    EXPECT_NE(dynamic_cast<IResult*>(invalid.get()), nullptr);
+
+    Testing::LogCapture log;
+    EXPECT_EQ(InvalidResult::create(std::string_view(), "m"), nullptr);
+    EXPECT_EQ(InvalidResult::create("c", std::string_view()), nullptr);
+    EXPECT_TRUE(log.has_critical("code != NULL"));
+    EXPECT_TRUE(log.has_critical("message != NULL"));
+    EXPECT_EQ(log.criticals().size(), 2u);
+
+    // Made by name, the construct properties are applied; afterwards they cannot be written.
+    auto by_name = std::dynamic_pointer_cast<InvalidResult>(InvalidResult::static_type().create(
+        {{"code", Core::Value::from_string("HY000")}, {"message", Core::Value::from_string("gone")}}));
+    ASSERT_NE(by_name, nullptr);
+    EXPECT_EQ(by_name->get_code(), "HY000");
+    EXPECT_EQ(by_name->get_message(), "gone");
+    EXPECT_FALSE(by_name->set_property("code", Core::Value::from_string("other")));
+    EXPECT_EQ(by_name->get_code(), "HY000");
+
+    EXPECT_EQ(ScalarResult::create()->get_rows(), 0);
+    auto scalar = ScalarResult::create(-3);
+    EXPECT_EQ(scalar->get_rows(), -3);
+    EXPECT_NE(dynamic_cast<IResult*>(scalar.get()), nullptr);
+    auto rows = std::dynamic_pointer_cast<ScalarResult>(
+        ScalarResult::static_type().create({{"rows", Core::Value::from_int(7)}}));
+    ASSERT_NE(rows, nullptr);
+    EXPECT_EQ(rows->get_rows(), 7);
+}
+
 TEST(RowModel, CloneCopiesTheVersionAndEveryValueIndependently) {
     auto row = RowModel::create();
     EXPECT_EQ(row->get_version(), DataVersion::INITIAL);
@@ -222,6 +267,75 @@ TEST(RowModel, OutOfRangeOrNullSetValueAtLogsACriticalAndChangesNothing) {
     EXPECT_EQ(row->get_n_items(), 2u);
     EXPECT_EQ(row->get_value_at(0)->to_string(), "1");
     EXPECT_EQ(row->get_value_at(1)->to_string(), "2");
+}
+
+namespace {
+
+/// Turns every cell into a ValueString of its bytes and counts how often it was asked.
+struct CountingDecoder final : ICellDecoder {
+    ValuePtr decode(std::size_t column, std::string_view bytes) const override {
+        ++calls;
+        columns.push_back(column);
+        return ValueString::create(std::string(bytes));
+    }
+    mutable int calls = 0;
+    mutable std::vector<std::size_t> columns;
+};
+
+}  // namespace
+
+TEST(RowModel, PackedRowsReadLikeRowsOfValues) {
+    auto decoder = std::make_shared<CountingDecoder>();
+    const char text[] = "abc";
+    const char binary[] = {'x', '\0', 'y'};
+    const char* cells[] = {text, nullptr, "", binary};
+    const unsigned long lengths[] = {3, 0, 0, 3};
+
+    auto row = RowModel::create_packed(decoder, 4, cells, lengths);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->get_version(), DataVersion::INITIAL);
+    EXPECT_EQ(row->get_n_items(), 4u);
+    auto twin = row->clone();  // copied while still packed
+    EXPECT_EQ(decoder->calls, 0);
+
+    ASSERT_EQ(row->get_values()->size(), 4u);
+    EXPECT_EQ(row->get_value_at(0)->to_string(), "abc");
+    EXPECT_TRUE(row->get_value_at(1)->get_is_null());   // a NULL cell
+    EXPECT_FALSE(row->get_value_at(2)->get_is_null());  // an empty text is not NULL
+    EXPECT_EQ(row->get_value_at(2)->to_string(), "");
+    EXPECT_EQ(row->get_value_at(3)->to_string(), std::string("x\0y", 3));
+    EXPECT_EQ(row->get_value_at(4), nullptr);
+    EXPECT_EQ(decoder->columns, (std::vector<std::size_t>{0, 2, 3}));
+    // Decoded once: the same value objects come back.
+    const auto first = row->get_value_at(0);
+    EXPECT_EQ(row->get_value_at(0), first);
+    EXPECT_EQ(decoder->calls, 3);
+
+    // The copy is independent of its source and decodes its own values.
+    row->set_value_at(0, ValueString::create("changed"));
+    row->set_version(DataVersion::UPDATE);
+    EXPECT_EQ(twin->get_version(), DataVersion::INITIAL);
+    EXPECT_EQ(twin->get_value_at(0)->to_string(), "abc");
+    EXPECT_NE(twin->get_value_at(3), row->get_value_at(3));
+    EXPECT_EQ(twin->get_value_at(3)->to_string(), std::string("x\0y", 3));
+    EXPECT_TRUE(twin->get_value_at(1)->get_is_null());
+    EXPECT_EQ(decoder->calls, 6);
+
+    // A cloned decoded row keeps the version and clones the values.
+    auto again = row->clone();
+    EXPECT_EQ(again->get_version(), DataVersion::UPDATE);
+    EXPECT_EQ(again->get_value_at(0)->to_string(), "changed");
+    EXPECT_NE(again->get_value_at(0), row->get_value_at(0));
+
+    // Inside a table the packed cells are read through the same calls.
+    auto table = TableModel::new_with_types({DataType::STRING, DataType::STRING});
+    const char* pair[] = {"k", "v"};
+    const unsigned long pair_lengths[] = {1, 1};
+    table->append(RowModel::create_packed(decoder, 2, pair, pair_lengths));
+    EXPECT_EQ(table->get_value_at(1, 0)->to_string(), "v");
+    EXPECT_EQ(table->get_value_at(2, 0), nullptr);
+    table->update_row_version(0, DataVersion::DELETE);
+    EXPECT_EQ(table->get_item(0)->get_version(), DataVersion::DELETE);
 }
 
 // ---------------------------------------------------------------- TableModel

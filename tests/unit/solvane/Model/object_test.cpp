@@ -212,3 +212,53 @@ TEST(MetaObject, AttributesAreAJsonObjectOfStrings) {
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ((*read)->get_attributes(), (Core::StringMap{{"n", ""}, {"o", ""}, {"x", "y"}}));
 }
+
+TEST(MetaObject, ConstructorsRefuseAMissingTextWithACritical) {
+    Testing::LogCapture log;
+    const std::string_view none;
+    // Each call: the object it must refuse to make, and the critical naming the missing argument.
+    const std::vector<std::pair<std::shared_ptr<MetaObject>, std::string>> refused = {
+        {MetaClassify::create(DBObject::TABLE, none, "s", "Tables"), "database != NULL"},
+        {MetaClassify::create(DBObject::TABLE, "d", none, "Tables"), "schema != NULL"},
+        {MetaClassify::with_array(DBObject::TABLE, "d", "s", none, {}), "label != NULL"},
+        {MetaDatabase::with_name(none), "database != NULL"},
+        {MetaDatabase::create()->append(none), "schema_name != NULL"},
+        {MetaSchema::with_names("d", none), "schema != NULL"},
+        {MetaTable::with_names("d", "s", none), "name != NULL"},
+        {MetaColumn::with_type("id", DataType::INT32, none), "native_type != NULL"},
+        {MetaTable::create()->new_column(none, DataType::INT32), "name != NULL"},
+        {MetaForeignKey::with_names("fk", "s", none), "refere_table != NULL"},
+        {MetaForeignKey::with_names("fk", none, "t"), "refer_schema != NULL"},
+        {MetaCheck::with_name("ck", none), "expr != NULL"},
+        {MetaView::with_names(none, "s", "v"), "database != NULL"},
+        {Materialized::with_names("d", "s", none), "name != NULL"},
+        {MetaFunction::with_names("d", none, "f"), "schema != NULL"},
+        {MetaEvent::with_names("d", "s", none), "name != NULL"},
+        {MetaTrigger::with_body("tr", none), "body != NULL"},
+        {MetaSynonym::with_names(none, "x"), "_schema != NULL"},
+        {MetaSynonym::with_names("s", none), "_name != NULL"},
+        {MetaUser::with_names("d", "s", "u", none), "kind != NULL"},
+        {MetaRole::with_names("d", "s", "r", none), "role_type != NULL"},
+    };
+    ASSERT_EQ(log.criticals().size(), refused.size());
+    for (std::size_t i = 0; i < refused.size(); ++i) {
+        EXPECT_EQ(refused[i].first, nullptr) << refused[i].second;
+        EXPECT_NE(log.criticals()[i].find("'" + refused[i].second + "'"), std::string::npos)
+            << log.criticals()[i];
+    }
+
+    // A refused column leaves no hole in the table.
+    auto table = MetaTable::create();
+    EXPECT_EQ(table->new_column(none, DataType::INT32), nullptr);
+    EXPECT_TRUE(table->get_columns()->empty());
+    ASSERT_EQ(log.criticals().size(), refused.size() + 1);
+
+    // Empty texts are texts: they make objects.
+    EXPECT_NE(MetaTable::with_names("", "", ""), nullptr);
+    auto index = MetaIndex::with_names("d", "s", "t", "i");
+    index->append(none);
+    index->append("");
+    EXPECT_EQ(index->get_columns(), (Core::StringList{""}));
+    EXPECT_EQ(log.criticals().size(), refused.size() + 2);
+    EXPECT_TRUE(log.has_critical("column != NULL"));
+}

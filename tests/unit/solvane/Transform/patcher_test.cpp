@@ -118,6 +118,18 @@ TEST(Patcher, NamesAreReadAsTheSourcesOnlyWhereTheyStandWhole) {
     EXPECT_EQ(patcher->diff_meta_view(view, other, false), kSame);
     other->set_definition("select `store`.`t`.`a` AS `a` from `store`.`t` where store.t.a > 'stores'");
     EXPECT_EQ(patcher->diff_meta_view(view, other, false), kChange);
+
+    // Names are read in the values only: a database called like a property leaves the property be.
+    for (const char* name : {"events", "tables", "views", "comment", "columns", "options"}) {
+        EXPECT_EQ(patcher->diff_meta_schema(Testing::sample_schema("shop", "shop"), Testing::sample_schema(name, name),
+                                            false),
+                  kSame)
+            << name;
+        EXPECT_EQ(patcher->diff_meta_schema(Testing::sample_schema("shop", "shop"), Testing::sample_schema(name, name),
+                                            true),
+                  kChange)
+            << name;
+    }
 }
 
 TEST(Patcher, SchemaMarksWhatTheTargetNeedsToBecomeTheSource) {

@@ -38,6 +38,20 @@ TEST(MariaDBQuote, BareNamesStayBareOnlyWhenTheGrammarReadsThemAsOne) {
     EXPECT_EQ(mariadb_bare_identifier(""), "``");
     EXPECT_EQ(mariadb_bare_identifier("a; DROP"), "`a; DROP`");
     EXPECT_EQ(mariadb_bare_identifier("a`b"), "`a``b`");
+    // Names the server would read as a number or a reserved word.
+    EXPECT_EQ(mariadb_bare_identifier("1e5"), "`1e5`");
+    EXPECT_EQ(mariadb_bare_identifier("0x1F"), "`0x1F`");
+    EXPECT_EQ(mariadb_bare_identifier("2nd"), "`2nd`");
+    EXPECT_EQ(mariadb_bare_identifier("order"), "`order`");
+    EXPECT_EQ(mariadb_bare_identifier("Select"), "`Select`");
+    EXPECT_EQ(mariadb_bare_identifier("KEY"), "`KEY`");
+    EXPECT_EQ(mariadb_bare_identifier("accessible"), "`accessible`");
+    EXPECT_EQ(mariadb_bare_identifier("zerofill"), "`zerofill`");
+    // Keywords the server also takes as names stay bare.
+    EXPECT_EQ(mariadb_bare_identifier("status"), "status");
+    EXPECT_EQ(mariadb_bare_identifier("user"), "user");
+    EXPECT_EQ(mariadb_bare_identifier("orders"), "orders");
+    EXPECT_EQ(mariadb_bare_identifier("a1e5"), "a1e5");
 }
 
 }  // namespace

@@ -311,6 +311,10 @@ TEST_F(MariaDBStatementTest, EscapesNamesForTheirQuotes) {
     EXPECT_EQ(s().rename_object(DBObject::TABLE, "", "s", kHostileTable, "n`"), "RENAME TABLE `s`.`t'``x` TO `s`.`n```;");
     EXPECT_EQ(s().change_database("my db`"), "use `my db```;");
     EXPECT_EQ(s().change_database("2024"), "use `2024`;");
+    EXPECT_EQ(s().change_database("order"), "use `order`;");
+    EXPECT_EQ(s().change_database("1e5"), "use `1e5`;");
+    EXPECT_EQ(s().rename_object(DBObject::USER, "", "", "select@localhost", "key"),
+              "RENAME USER `select`@localhost TO `key`;");
 
     // Accounts: backtick parts double backticks, literal parts double quotes and backslashes.
     EXPECT_EQ(s().show_user_rights("", "", "b`o'b@h`"), "SHOW GRANTS FOR `b``o'b`@`h```;");
