@@ -142,11 +142,16 @@ std::shared_ptr<ValueDateTime> ValueDateTime::create() {
 }
 
 std::shared_ptr<ValueDateTime> ValueDateTime::new_datetime(const Core::DateTime& datetime) {
-    OMBRIX_RETURN_VAL_IF_FAIL(!datetime.is_null(), nullptr);
+    if (datetime.is_null()) [[unlikely]] {
+        Core::detail::assertion_failed(__PRETTY_FUNCTION__, "datetime != NULL");
+        return nullptr;
+    }
     return Core::make_object<ValueDateTime>(datetime.to_local());
 }
 
-std::shared_ptr<ValueDateTime> ValueDateTime::new_iso8601(std::string_view text) {
+std::shared_ptr<ValueDateTime> ValueDateTime::new_iso8601(std::string_view datetime) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(datetime, nullptr);
+    const std::string_view text = datetime;
     auto dt = Core::DateTime::from_iso8601(text, Core::Zone::Utc);
     if (!dt) {
         // GLib wants a 'T' between date and time; the servers' own form has a blank.
@@ -211,7 +216,10 @@ const Core::DateTime& ValueDateTime::moment() const {
 
 Core::DateTime ValueDateTime::get_itsvalue() const { return moment(); }
 
-std::string ValueDateTime::format(std::string_view pattern) const { return moment().format(pattern); }
+std::string ValueDateTime::format(std::string_view format) const {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(format, std::string());
+    return moment().format(format);
+}
 
 Core::Value ValueDateTime::to_value() const {
     const Core::DateTime& held = moment();
@@ -245,7 +253,9 @@ std::shared_ptr<ValueDate> ValueDate::new_dmy(int year, int month, int day) {
 
 std::shared_ptr<ValueDate> ValueDate::new_date(const Core::Date& date) { return new_dmy(date.year, date.month, date.day); }
 
-std::shared_ptr<ValueDate> ValueDate::new_iso8601(std::string_view text) {
+std::shared_ptr<ValueDate> ValueDate::new_iso8601(std::string_view date) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(date, nullptr);
+    const std::string_view text = date;
     auto dt = Core::DateTime::from_iso8601(text, Core::Zone::Local);
     if (!dt) {
         if (auto civil = parse_civil(text))
@@ -289,7 +299,10 @@ std::shared_ptr<ValueTime> ValueTime::create() {
 }
 
 std::shared_ptr<ValueTime> ValueTime::new_time(const Core::DateTime& datetime) {
-    OMBRIX_RETURN_VAL_IF_FAIL(!datetime.is_null(), nullptr);
+    if (datetime.is_null()) [[unlikely]] {
+        Core::detail::assertion_failed(__PRETTY_FUNCTION__, "datetime != NULL");
+        return nullptr;
+    }
     return Core::make_object<ValueTime>(datetime.to_utc());
 }
 

@@ -2,8 +2,9 @@
 
 namespace Ombrix::Providers::Contracts {
 
-std::shared_ptr<ValueEnum> ValueEnum::create(std::string_view text) {
-    return Core::make_object<ValueEnum>(std::string(text));
+std::shared_ptr<ValueEnum> ValueEnum::create(std::string_view enum_value) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(enum_value, nullptr);
+    return Core::make_object<ValueEnum>(std::string(enum_value));
 }
 
 const Core::TypeInfo& ValueEnum::static_type() {
@@ -22,8 +23,9 @@ void ValueEnum::initialize(const std::vector<std::string>& members) {
 
 ValuePtr ValueEnum::clone() const { return copy_as<ValueEnum>(); }
 
-std::shared_ptr<ValueFlags> ValueFlags::create(std::string_view text) {
-    return Core::make_object<ValueFlags>(std::string(text));
+std::shared_ptr<ValueFlags> ValueFlags::create(std::string_view flag_value) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(flag_value, nullptr);
+    return Core::make_object<ValueFlags>(std::string(flag_value));
 }
 
 const Core::TypeInfo& ValueFlags::static_type() {
@@ -33,8 +35,9 @@ const Core::TypeInfo& ValueFlags::static_type() {
 }
 OMBRIX_REGISTER_TYPE(ValueFlags);
 
-std::shared_ptr<ValueSet> ValueSet::create(std::string_view text) {
-    return Core::make_object<ValueSet>(std::string(text));
+std::shared_ptr<ValueSet> ValueSet::create(std::string_view set_value) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(set_value, nullptr);
+    return Core::make_object<ValueSet>(std::string(set_value));
 }
 
 const Core::TypeInfo& ValueSet::static_type() {

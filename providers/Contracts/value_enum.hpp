@@ -13,7 +13,7 @@ class OMBRIX_PROVIDERS_EXPORT ValueEnum : public ValueHolder<std::string> {
     OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
-    static std::shared_ptr<ValueEnum> create(std::string_view text = {});
+    static std::shared_ptr<ValueEnum> create(std::string_view text = "");
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
 
@@ -44,7 +44,7 @@ class OMBRIX_PROVIDERS_EXPORT ValueFlags final : public ValueEnum {
     OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
-    static std::shared_ptr<ValueFlags> create(std::string_view text = {});
+    static std::shared_ptr<ValueFlags> create(std::string_view text = "");
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
     ValuePtr clone() const override { return copy_as<ValueFlags>(); }
@@ -61,7 +61,7 @@ class OMBRIX_PROVIDERS_EXPORT ValueSet final : public ValueEnum {
     OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
-    static std::shared_ptr<ValueSet> create(std::string_view text = {});
+    static std::shared_ptr<ValueSet> create(std::string_view text = "");
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
     ValuePtr clone() const override { return copy_as<ValueSet>(); }

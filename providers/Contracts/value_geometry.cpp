@@ -5,8 +5,9 @@
 
 namespace Ombrix::Providers::Contracts {
 
-std::shared_ptr<ValueGeometry> ValueGeometry::create(std::string_view text) {
-    return Core::make_object<ValueGeometry>(std::string(text));
+std::shared_ptr<ValueGeometry> ValueGeometry::create(std::string_view value) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(value, nullptr);
+    return Core::make_object<ValueGeometry>(std::string(value));
 }
 
 std::shared_ptr<ValueGeometry> ValueGeometry::create_from_bytes(const std::uint8_t* data, std::size_t length) {
@@ -39,6 +40,7 @@ const Core::TypeInfo& ValueGeometry::static_type() {
 OMBRIX_REGISTER_TYPE(ValueGeometry);
 
 std::shared_ptr<ValueGeography> ValueGeography::create(std::string_view text) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(text, nullptr);
     return Core::make_object<ValueGeography>(std::string(text));
 }
 

@@ -10,7 +10,7 @@ class OMBRIX_PROVIDERS_EXPORT ValueGeometry : public ValueHolder<std::string> {
     OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
-    static std::shared_ptr<ValueGeometry> create(std::string_view text = {});
+    static std::shared_ptr<ValueGeometry> create(std::string_view text = "");
     /// A geometry in the server's binary form (SRID and well-known binary), kept byte for byte.
     static std::shared_ptr<ValueGeometry> create_from_bytes(const std::uint8_t* data, std::size_t length);
     static const Core::TypeInfo& static_type();
@@ -44,7 +44,7 @@ class OMBRIX_PROVIDERS_EXPORT ValueGeography final : public ValueGeometry {
     OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
-    static std::shared_ptr<ValueGeography> create(std::string_view text = {});
+    static std::shared_ptr<ValueGeography> create(std::string_view text = "");
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
 

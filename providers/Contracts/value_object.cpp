@@ -69,6 +69,7 @@ Core::Value ValueNull::to_value() const { return Core::Value::from_string("NULL"
 // ---------------------------------------------------------------- ValueError
 
 std::shared_ptr<ValueError> ValueError::create(std::int32_t code, std::string_view message) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(message, nullptr);
     auto value = Core::make_object<ValueError>();
     value->m_code = code;
     value->m_message.assign(message);
@@ -111,7 +112,7 @@ Core::Bytes bytes_of(std::string_view text) { return Core::Bytes(text.begin(), t
 }  // namespace
 
 ValuePtr IValue::factory(DataType type, std::optional<std::string_view> raw) {
-    const std::string_view text = raw.value_or(std::string_view());
+    const std::string_view text = raw.value_or(std::string_view(""));
     switch (type) {
         case DataType::DBNULL: return ValueNull::create();
         case DataType::BOOLEAN: return ValueBoolean::create(raw && *raw == "true");

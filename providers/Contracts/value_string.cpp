@@ -11,6 +11,7 @@ namespace Ombrix::Providers::Contracts {
 // ---------------------------------------------------------------- ValueString
 
 std::shared_ptr<ValueString> ValueString::create(std::string_view text) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(text, nullptr);
     return Core::make_object<ValueString>(std::string(text));
 }
 
@@ -47,6 +48,7 @@ Core::Status ValueString::save_finish(const Core::AsyncResultPtr& result) {
 // ---------------------------------------------------------------- ValueXml, ValueJson, ValueUuid
 
 std::shared_ptr<ValueXml> ValueXml::create(std::string_view text) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(text, nullptr);
     return Core::make_object<ValueXml>(std::string(text));
 }
 
@@ -58,6 +60,7 @@ const Core::TypeInfo& ValueXml::static_type() {
 OMBRIX_REGISTER_TYPE(ValueXml);
 
 std::shared_ptr<ValueJson> ValueJson::create(std::string_view text) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(text, nullptr);
     return Core::make_object<ValueJson>(std::string(text));
 }
 
@@ -72,8 +75,9 @@ std::shared_ptr<ValueUuid> ValueUuid::create() {
     return Core::make_object<ValueUuid>(Core::random_uuid());
 }
 
-std::shared_ptr<ValueUuid> ValueUuid::new_uuid(std::string_view text) {
-    return Core::make_object<ValueUuid>(std::string(text));
+std::shared_ptr<ValueUuid> ValueUuid::new_uuid(std::string_view uuid) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(uuid, nullptr);
+    return Core::make_object<ValueUuid>(std::string(uuid));
 }
 
 const Core::TypeInfo& ValueUuid::static_type() {

@@ -13,7 +13,7 @@ class OMBRIX_PROVIDERS_EXPORT ValueString : public ValueHolder<std::string> {
     OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
-    static std::shared_ptr<ValueString> create(std::string_view text = {});
+    static std::shared_ptr<ValueString> create(std::string_view text = "");
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
 
@@ -43,7 +43,7 @@ class OMBRIX_PROVIDERS_EXPORT ValueXml final : public ValueString {
     OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
-    static std::shared_ptr<ValueXml> create(std::string_view text = {});
+    static std::shared_ptr<ValueXml> create(std::string_view text = "");
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
     ValuePtr clone() const override { return create(m_value); }
@@ -59,7 +59,7 @@ class OMBRIX_PROVIDERS_EXPORT ValueJson final : public ValueString {
     OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
-    static std::shared_ptr<ValueJson> create(std::string_view text = {});
+    static std::shared_ptr<ValueJson> create(std::string_view text = "");
     static const Core::TypeInfo& static_type();
     const Core::TypeInfo& type_info() const override { return static_type(); }
     ValuePtr clone() const override { return create(m_value); }

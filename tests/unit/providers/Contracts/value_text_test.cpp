@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "providers/Contracts/value_datetime.hpp"
 #include "providers/Contracts/value_enum.hpp"
 #include "providers/Contracts/value_geometry.hpp"
+#include "providers/Contracts/value_object.hpp"
 #include "providers/Contracts/value_string.hpp"
 #include "providers/Core/async.hpp"
 #include "providers/Core/file.hpp"
@@ -468,4 +470,51 @@ TEST(ValueString, MissingFilesAndUnwritablePathsReportThePlatformError) {
     ASSERT_FALSE(status.has_value());
     EXPECT_EQ(status.error().domain, "g-io-error-quark");
     EXPECT_EQ(status.error().code, G_IO_ERROR_NOT_FOUND);
+}
+
+// ---------------------------------------------------------------- required arguments
+
+TEST(ValueConstructors, UnsetRequiredArgumentsGiveACriticalNamingThemAndNoValue) {
+    Testing::LogCapture log;
+    const std::string_view unset;
+    EXPECT_EQ(ValueString::create(unset), nullptr);
+    EXPECT_TRUE(log.has_critical("text != NULL"));
+    EXPECT_EQ(ValueXml::create(unset), nullptr);
+    EXPECT_EQ(ValueJson::create(unset), nullptr);
+    EXPECT_EQ(ValueGeography::create(unset), nullptr);
+    EXPECT_EQ(log.criticals().size(), 4u);
+
+    const std::vector<std::pair<std::function<bool()>, std::string>> cases{
+        {[&] { return ValueError::create(1, unset) == nullptr; }, "message != NULL"},
+        {[&] { return ValueUuid::new_uuid(unset) == nullptr; }, "uuid != NULL"},
+        {[&] { return ValueEnum::create(unset) == nullptr; }, "enum_value != NULL"},
+        {[&] { return ValueFlags::create(unset) == nullptr; }, "flag_value != NULL"},
+        {[&] { return ValueSet::create(unset) == nullptr; }, "set_value != NULL"},
+        {[&] { return ValueGeometry::create(unset) == nullptr; }, "value != NULL"},
+        {[&] { return ValueDateTime::new_iso8601(unset) == nullptr; }, "datetime != NULL"},
+        {[&] { return ValueDateTime::new_datetime(Core::DateTime()) == nullptr; }, "datetime != NULL"},
+        {[&] { return ValueTime::new_time(Core::DateTime()) == nullptr; }, "datetime != NULL"},
+        {[&] { return ValueDate::new_iso8601(unset) == nullptr; }, "date != NULL"},
+        {[&] { return ValueDateTime::new_utc(2024, 1, 2, 3, 4, 5)->format(unset).empty(); }, "format != NULL"},
+    };
+    for (const auto& [call, condition] : cases) {
+        const std::size_t before = log.criticals().size();
+        EXPECT_TRUE(call()) << condition;
+        ASSERT_EQ(log.criticals().size(), before + 1) << condition;
+        EXPECT_NE(log.criticals().back().find(condition), std::string::npos) << log.criticals().back();
+    }
+
+    // Empty texts are set texts; the factory and the by-name factories make empty values quietly.
+    const std::size_t before = log.criticals().size();
+    EXPECT_EQ(ValueString::create("")->to_string(), "");
+    EXPECT_EQ(IValue::factory(DataType::STRING, std::nullopt)->to_string(), "");
+    EXPECT_EQ(IValue::factory(DataType::UUID, std::nullopt)->to_string(), "");
+    EXPECT_EQ(IValue::factory(DataType::XML, std::nullopt)->to_string(), "");
+    for (const char* name : {"OmbrixProvidersContractsValueString", "OmbrixProvidersContractsValueEnum",
+                             "OmbrixProvidersContractsValueSet", "OmbrixProvidersContractsValueGeography"}) {
+        const auto* type = Core::TypeInfo::lookup(name);
+        ASSERT_NE(type, nullptr) << name;
+        EXPECT_NE(type->create(), nullptr) << name;
+    }
+    EXPECT_EQ(log.criticals().size(), before);
 }
