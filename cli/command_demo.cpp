@@ -40,16 +40,6 @@ constexpr const char* kDemoQuery =
 
 void heading(const char* text) { std::cout << "\n== " << text << "\n"; }
 
-void check(const Core::Status& status) {
-    if (!status) throw DatabaseFailure(describe_error(status.error()));
-}
-
-std::shared_ptr<MM::MetaSchema> read_schema(const Connection& connection) {
-    auto schema = MM::MetaSchema::with_names(kDemoSchema, kDemoSchema);
-    check(connection->adapter()->fill_meta_schema(schema, true));
-    return schema;
-}
-
 }  // namespace
 
 void add_demo_command(CLI::App& app, Context& context) {
@@ -85,7 +75,7 @@ void add_demo_command(CLI::App& app, Context& context) {
         print_grid(std::cout, **tables);
 
         heading("The schema read into the meta model (ombrix describe ombrix_demo)");
-        auto before = read_schema(connection);
+        auto before = read_schema(connection, kDemoSchema, true);
         print_summary(std::cout, *before);
 
         heading("A change, compared with the model saved before it (ombrix meta save / meta diff)");
@@ -93,7 +83,7 @@ void add_demo_command(CLI::App& app, Context& context) {
         std::cout << change << "\n";
         if (auto altered = connection->execute_no_query(change); !altered)
             throw DatabaseFailure(describe_error(altered.error()));
-        auto after = read_schema(connection);
+        auto after = read_schema(connection, kDemoSchema, true);
         auto patched =
             Solvane::Transform::Patcher::diff_json(Core::Json::to_pretty(Core::Json::serialize(*before)),
                                                    Core::Json::to_pretty(Core::Json::serialize(*after)), false);

@@ -55,18 +55,6 @@ struct SaveOptions {
     std::string output;
 };
 
-void check(const Core::Status& status) {
-    if (!status) throw DatabaseFailure(describe_error(status.error()));
-}
-
-/// The schema `name` with its lists (tables, views, routines, events), each
-/// member named only.
-std::shared_ptr<MM::MetaSchema> list_schema(const Connection& connection, const std::string& name) {
-    auto schema = MM::MetaSchema::with_names(name, name);
-    check(connection->adapter()->fill_meta_schema(schema, false));
-    return schema;
-}
-
 template <class List>
 std::shared_ptr<MM::MetaObject> find_in(const List& list, const std::string& name) {
     for (const auto& item : *list)
@@ -78,10 +66,10 @@ std::shared_ptr<MM::MetaObject> find_in(const List& list, const std::string& nam
 /// and triggers, and fills it (a table with its keys, indexes and triggers).
 std::shared_ptr<MM::MetaObject> fill_object(const Connection& connection, const std::string& schema_name,
                                             const std::string& name) {
-    auto schema = list_schema(connection, schema_name);
+    auto schema = read_schema(connection, schema_name, false);
     auto adapter = connection->adapter();
     if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(find_in(schema->get_tables(), name))) {
-        check(adapter->fill_meta_table(table, true));
+        check_database(adapter->fill_meta_table(table, true));
         return table;
     }
     std::shared_ptr<MM::MetaObject> found = find_in(schema->get_views(), name);
@@ -101,9 +89,9 @@ std::shared_ptr<MM::MetaObject> fill_object(const Connection& connection, const 
         throw Failure("no table, view, routine, event or trigger named '" + name + "' in '" + schema_name + "'");
     // Procedures are routines too, but the kind dispatch only fills functions.
     if (auto routine = std::dynamic_pointer_cast<MM::MetaFunction>(found))
-        check(adapter->fill_meta_function(routine));
+        check_database(adapter->fill_meta_function(routine));
     else
-        check(adapter->fill_meta_object(found, true));
+        check_database(adapter->fill_meta_object(found, true));
     return found;
 }
 
@@ -154,16 +142,14 @@ void add_schema_commands(CLI::App& app, Context& context) {
         std::shared_ptr<MM::MetaObject> object;
         if (!options.user.empty()) {
             auto user = MM::MetaUser::with_names("", "", options.user, "USER");
-            check(connection->adapter()->fill_meta_user(user));
+            check_database(connection->adapter()->fill_meta_user(user));
             object = user;
         } else if (!options.role.empty()) {
             auto role = MM::MetaRole::with_names("", "", options.role, "ROLE");
-            check(connection->adapter()->fill_meta_role(role));
+            check_database(connection->adapter()->fill_meta_role(role));
             object = role;
         } else if (const auto dot = options.target.find('.'); dot == std::string::npos) {
-            auto schema = MM::MetaSchema::with_names(options.target, options.target);
-            check(connection->adapter()->fill_meta_schema(schema, true));
-            object = schema;
+            object = read_schema(connection, options.target, true);
         } else {
             object = fill_object(connection, options.target.substr(0, dot), options.target.substr(dot + 1));
         }
@@ -178,8 +164,7 @@ void add_schema_commands(CLI::App& app, Context& context) {
     save->add_option("-o,--output", save_options->output, "The JSON file to write")->required();
     save->callback([&context, save_options] {
         auto connection = open_connection(context, save_options->profile);
-        auto schema = MM::MetaSchema::with_names(save_options->schema, save_options->schema);
-        check(connection->adapter()->fill_meta_schema(schema, true));
+        auto schema = read_schema(connection, save_options->schema, true);
         const auto text = Core::Json::to_pretty(Core::Json::serialize(*schema)) + "\n";
         if (auto written = Core::write_file(save_options->output, text); !written)
             throw Failure("cannot write " + save_options->output + ": " + written.error().message);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "output.hpp"
 #include "solvane/Model/Constraints/check.hpp"
 #include "solvane/Model/Constraints/foreign.hpp"
 #include "solvane/Model/Constraints/unique.hpp"
@@ -230,6 +231,12 @@ void print_summary(std::ostream& out, const MM::MetaObject& object) {
     }
     out << object.type_info().name() << " " << qualified(object) << "\n";
     print_comment(out, object, "  ");
+}
+
+std::shared_ptr<MM::MetaSchema> read_schema(const Connection& connection, const std::string& name, bool recursive) {
+    auto schema = MM::MetaSchema::with_names(name, name);
+    check_database(connection->adapter()->fill_meta_schema(schema, recursive));
+    return schema;
 }
 
 }  // namespace Ombrix::Cli

@@ -6,6 +6,8 @@
 #include <ostream>
 #include <vector>
 
+#include "context.hpp"
+
 namespace Ombrix::Cli {
 
 namespace {
@@ -51,6 +53,10 @@ void print_grid(std::ostream& out, const Providers::Contracts::TableModel& model
 
 std::string describe_error(const Core::Error& error) {
     return error.domain + " error " + std::to_string(error.code) + ": " + error.message;
+}
+
+void check_database(const Core::Status& status) {
+    if (!status) throw DatabaseFailure(describe_error(status.error()));
 }
 
 }  // namespace Ombrix::Cli

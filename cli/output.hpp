@@ -14,5 +14,7 @@ namespace Ombrix::Cli {
 void print_grid(std::ostream& out, const Providers::Contracts::TableModel& model);
 /// "MariaDB error <code>: <message>" for the provider's errors, "<domain> error ..." for others.
 std::string describe_error(const Core::Error& error);
+/// Throws the database's failure of `status`, if it failed.
+void check_database(const Core::Status& status);
 
 }  // namespace Ombrix::Cli

@@ -6,10 +6,10 @@
 
 namespace Ombrix::Solvane::Supports::Database {
 
+using Contracts::Database::StringArray;
 using Providers::Contracts::DataType;
 using Providers::Contracts::DBObject;
 using Providers::Contracts::Server;
-using Contracts::Database::StringArray;
 
 namespace {
 
@@ -217,8 +217,7 @@ std::string Statement::show_effected(std::string_view, std::string_view, std::st
 
 std::string Statement::show_relations(std::string_view, std::string_view, std::string_view) { return {}; }
 
-std::string Statement::rename_object(DBObject, std::string_view, std::string_view, std::string_view,
-                                     std::string_view) {
+std::string Statement::rename_object(DBObject, std::string_view, std::string_view, std::string_view, std::string_view) {
     return {};
 }
 
@@ -234,7 +233,7 @@ std::string Statement::rollback(std::string_view) { return "ROLLBACK;"; }
 
 std::string Statement::commit(std::string_view) { return "COMMIT;"; }
 
-std::string Statement::pack_value(DataType type, std::string_view value) {
+bool Statement::packs_bare(DataType type) {
     switch (type) {
         case DataType::BOOLEAN:
         case DataType::INT8:
@@ -251,13 +250,15 @@ std::string Statement::pack_value(DataType type, std::string_view value) {
         case DataType::FLOAT:
         case DataType::DOUBLE:
         case DataType::OBJECT:
-            return std::string(value);
-        case DataType::BINARY:
-        case DataType::BLOB:
-            return "X'" + std::string(value) + "'";
+            return true;
         default:
-            break;
+            return false;
     }
+}
+
+std::string Statement::pack_value(DataType type, std::string_view value) {
+    if (packs_bare(type)) return std::string(value);
+    if (type == DataType::BINARY || type == DataType::BLOB) return "X'" + std::string(value) + "'";
     std::string out = "'";
     for (const char c : value) {
         if (c == '\'') out += '\'';
@@ -291,8 +292,8 @@ std::string Statement::build_sql_insert(std::string_view schema, std::string_vie
            join(values, ", ") + ");";
 }
 
-std::string Statement::build_sql_delete(std::string_view schema, std::string_view table,
-                                        const StringArray& key_columns, const StringArray& key_values) {
+std::string Statement::build_sql_delete(std::string_view schema, std::string_view table, const StringArray& key_columns,
+                                        const StringArray& key_values) {
     OMBRIX_RETURN_VAL_IF_FAIL(key_columns.size() == key_values.size(), std::string{});
     std::string sql = "DELETE FROM " + quote_identifier(table, schema);
     if (!key_columns.empty()) sql += " WHERE " + join_pairs(key_columns, key_values, " AND ");

@@ -128,6 +128,9 @@ public:
 protected:
     explicit Statement(Contracts::Database::IConnection* connection) : m_connection(connection) {}
 
+    /// Whether `pack_value` writes a value of `type` as it is: numbers, booleans, ENUM, SET, OBJECT.
+    static bool packs_bare(Providers::Contracts::DataType type);
+
 private:
     Contracts::Database::IConnection* m_connection;  // not owned: the connection owns this factory
 };

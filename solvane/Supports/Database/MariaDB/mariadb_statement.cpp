@@ -67,8 +67,8 @@ std::shared_ptr<MariaDBStatement> MariaDBStatement::create(Contracts::Database::
 std::string MariaDBStatement::build_connection_string(const std::shared_ptr<Server>& server) {
     OMBRIX_RETURN_VAL_IF_NULL(server, std::string{});
     std::string text = "DRIVER={" + server->get_driver() + "};" + "SERVER=" + server->get_host() + ";" +
-                       "DATABASE=" + server->get_initial() + ";" + "PORT=" + std::to_string(server->get_port()) +
-                       ";" + "USER=" + server->get_username() + ";" + "PASSWORD=" + server->get_password() + ";" +
+                       "DATABASE=" + server->get_initial() + ";" + "PORT=" + std::to_string(server->get_port()) + ";" +
+                       "USER=" + server->get_username() + ";" + "PASSWORD=" + server->get_password() + ";" +
                        "CHARSET=utf8mb4;";
     if (server->get_ssl_using()) {
         text += "SSLCA=" + server->get_ssl_ca_file() + ";" + "SSLCERT=" + server->get_ssl_cert_file() + ";" +
@@ -165,8 +165,8 @@ std::string MariaDBStatement::call_function(std::string_view, std::string_view u
     return "SELECT `" + id(user_schema) + "`.`" + id(function) + "`" + std::string(parameters) + ";";
 }
 
-std::string MariaDBStatement::call_procedure(std::string_view, std::string_view user_schema,
-                                             std::string_view procedure, std::string_view parameters) {
+std::string MariaDBStatement::call_procedure(std::string_view, std::string_view user_schema, std::string_view procedure,
+                                             std::string_view parameters) {
     return "CALL `" + id(user_schema) + "`.`" + id(procedure) + "`" + std::string(parameters) + ";";
 }
 
@@ -266,8 +266,8 @@ std::string MariaDBStatement::grant_user_rights(std::string_view, std::string_vi
                                                 std::string_view rights, std::string_view object) {
     const Account account = split_account(username);
     const auto [granted, ending] = grant_option_form(rights);
-    return "GRANT " + granted + " ON " + std::string(object) + " TO `" + id(account.user) + "`@`" +
-           id(account.host) + std::string(ending);
+    return "GRANT " + granted + " ON " + std::string(object) + " TO `" + id(account.user) + "`@`" + id(account.host) +
+           std::string(ending);
 }
 
 std::string MariaDBStatement::revoke_user_rights(std::string_view, std::string_view, std::string_view username,
@@ -316,8 +316,7 @@ std::string MariaDBStatement::rename_object(DBObject kind, std::string_view, std
         case DBObject::VIEW:
             // Qualified like drop_object: on a connection whose current database is another one,
             // a bare name would rename that database's table of the same name.
-            return "RENAME TABLE " + qualified(user_schema, old_name) + " TO " + qualified(user_schema, new_name) +
-                   ";";
+            return "RENAME TABLE " + qualified(user_schema, old_name) + " TO " + qualified(user_schema, new_name) + ";";
         case DBObject::USER: {
             // Accounts go in as user@host with bare names where the grammar accepts them; a part
             // such as "%" or one holding a quote has to be in backticks to be read at all.
@@ -370,32 +369,12 @@ std::string MariaDBStatement::empty_table(std::string_view, std::string_view use
 }
 
 std::string MariaDBStatement::pack_value(DataType type, std::string_view value) {
-    switch (type) {
-        case DataType::BINARY:
-        case DataType::BLOB:
-            // Hex digits are untouched by escaping; anything else stays inside the literal and
-            // makes the server reject the text instead of running it.
-            return "X'" + lit(value) + "'";
-        case DataType::BOOLEAN:
-        case DataType::INT8:
-        case DataType::INT16:
-        case DataType::INT32:
-        case DataType::INT64:
-        case DataType::UINT8:
-        case DataType::UINT16:
-        case DataType::UINT32:
-        case DataType::UINT64:
-        case DataType::ENUM:
-        case DataType::SET:
-        case DataType::MONEY:
-        case DataType::FLOAT:
-        case DataType::DOUBLE:
-        case DataType::OBJECT:
-            return Statement::pack_value(type, value);
-        default:
-            // A value ending in a backslash would otherwise escape the closing quote.
-            return mariadb_quote_literal(value);
-    }
+    if (packs_bare(type)) return std::string(value);
+    // Hex digits are untouched by escaping; anything else stays inside the literal and makes the
+    // server reject the text instead of running it.
+    if (type == DataType::BINARY || type == DataType::BLOB) return "X'" + lit(value) + "'";
+    // A value ending in a backslash would otherwise escape the closing quote.
+    return mariadb_quote_literal(value);
 }
 
 std::string MariaDBStatement::quote_identifier(std::string_view identifier, std::string_view schema) {
