@@ -5,6 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "providers/Core/error.hpp"
+#include "solvane/Exceptions/sql_error.hpp"
+
 namespace Ombrix::Solvane::Supports::Database {
 
 namespace {
@@ -466,6 +469,8 @@ std::string layout(std::string_view text) {
 std::shared_ptr<Formatter> Formatter::create() { return std::shared_ptr<Formatter>(new Formatter()); }
 
 void Formatter::option(std::string_view name, std::string_view value) {
+    OMBRIX_RETURN_IF_NULL_VIEW(name);
+    OMBRIX_RETURN_IF_NULL_VIEW(value);
     std::lock_guard lock(m_options_mutex);
     auto it = m_options.find(name);
     if (it != m_options.end())
@@ -481,9 +486,16 @@ std::optional<std::string> Formatter::get_option(std::string_view name) const {
     return it->second;
 }
 
-Core::Result<std::string> Formatter::beautify(std::string_view statements) const { return layout(statements); }
+Core::Result<std::string> Formatter::beautify(std::string_view statements) const {
+    // No text is no layout: a failure the caller can tell from an empty text laid out.
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(
+        statements, Core::fail(std::string(Exceptions::kSQLErrorDomain),
+                               static_cast<int>(Exceptions::SQLError::MISSING_PARAMETER), "statements != NULL"));
+    return layout(statements);
+}
 
 std::string Formatter::minify(std::string_view statements) const {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statements, {});
     std::string out;
     out.reserve(statements.size());
     TokenKind previous = TokenKind::Space;

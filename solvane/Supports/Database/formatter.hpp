@@ -34,13 +34,16 @@ class OMBRIX_SOLVANE_EXPORT Formatter final : public Core::Object, public Contra
 public:
     static std::shared_ptr<Formatter> create();
 
-    /// Stores the pair; the layout does not depend on any option.
+    /// Stores the pair; the layout does not depend on any option. A null name or value writes the
+    /// critical "name != NULL" / "value != NULL" and stores nothing.
     void option(std::string_view name, std::string_view value) override;
     /// The value stored under `name`, if any.
     std::optional<std::string> get_option(std::string_view name) const;
 
-    /// Never fails: any text, even one that is not SQL, gets a layout.
+    /// Any text, even one that is not SQL, gets a layout; only a null view fails (the critical
+    /// "statements != NULL", then SQLError::MISSING_PARAMETER).
     [[nodiscard]] Core::Result<std::string> beautify(std::string_view statements) const override;
+    /// A null view writes the critical "statements != NULL" and gives "".
     [[nodiscard]] std::string minify(std::string_view statements) const override;
 
     static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseFormatter"

@@ -60,146 +60,251 @@ std::string Statement::build_connection_string(const std::shared_ptr<Server>& se
 }
 
 // The catalogue and object operations need a dialect: the portable answer is no statement, and
-// the result column is reset so a caller never reads a stale index.
+// the result column is reset so a caller never reads a stale index. Every text argument is still
+// required, as in every dialect, so a caller's missing text shows here too.
 
 std::string Statement::show_databases(int& column) {
     column = 0;
     return {};
 }
 
-std::string Statement::show_tables(std::string_view, std::string_view, int& column) {
+std::string Statement::show_tables(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_views(std::string_view, std::string_view, int& column) {
+std::string Statement::show_views(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::change_database(std::string_view) { return {}; }
+std::string Statement::change_database(std::string_view database) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    return {};
+}
 
-std::string Statement::build_explain(std::string_view statement, std::string_view) {
+std::string Statement::build_explain(std::string_view statement, std::string_view format) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(format, {});
     return "EXPLAIN " + std::string(statement) + ";";
 }
 
-std::string Statement::build_analyze(std::string_view statement, std::string_view) {
+std::string Statement::build_analyze(std::string_view statement, std::string_view format) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(format, {});
     return "ANALYZE " + std::string(statement) + ";";
 }
 
-std::string Statement::show_table_spaces(std::string_view, int& column) {
+std::string Statement::show_table_spaces(std::string_view database, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_table_schemas(std::string_view, int& column) {
+std::string Statement::show_table_schemas(std::string_view database, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_checks(std::string_view, std::string_view, int& column) {
+std::string Statement::show_checks(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_excludes(std::string_view, std::string_view, int& column) {
+std::string Statement::show_excludes(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_foreigns(std::string_view, std::string_view, int& column) {
+std::string Statement::show_foreigns(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_rules(std::string_view, std::string_view, int& column) {
+std::string Statement::show_rules(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_uniques(std::string_view, std::string_view, int& column) {
+std::string Statement::show_uniques(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_indexes(std::string_view, std::string_view, int& column) {
+std::string Statement::show_indexes(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_triggers(std::string_view, std::string_view, int& column) {
+std::string Statement::show_triggers(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_functions(std::string_view, std::string_view, int& column) {
+std::string Statement::show_functions(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_procedures(std::string_view, std::string_view, int& column) {
+std::string Statement::show_procedures(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::call_function(std::string_view, std::string_view, std::string_view, std::string_view) {
+std::string Statement::call_function(std::string_view database, std::string_view user_schema, std::string_view function,
+                                     std::string_view parameters) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(function, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(parameters, {});
     return {};
 }
 
-std::string Statement::call_procedure(std::string_view, std::string_view, std::string_view, std::string_view) {
+std::string Statement::call_procedure(std::string_view database, std::string_view user_schema,
+                                      std::string_view procedure, std::string_view parameters) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(procedure, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(parameters, {});
     return {};
 }
 
-std::string Statement::show_source(DBObject, std::string_view, std::string_view, std::string_view, int& column) {
+std::string Statement::show_source(DBObject, std::string_view database, std::string_view user_schema,
+                                   std::string_view name, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_structure(std::string_view, std::string_view, std::string_view, int& column) {
+std::string Statement::show_structure(std::string_view database, std::string_view user_schema, std::string_view table,
+                                      int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_content(std::string_view, std::string_view, std::string_view, std::string_view,
-                                    std::string_view, std::string_view, std::int64_t, std::int32_t) {
+std::string Statement::show_content(std::string_view database, std::string_view user_schema, std::string_view table,
+                                    std::string_view columns, std::string_view where, std::string_view order,
+                                    std::int64_t, std::int32_t) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(columns, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(where, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(order, {});
     return {};
 }
 
-std::string Statement::show_users(std::string_view, std::string_view, int& column) {
+std::string Statement::show_users(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_roles(std::string_view, std::string_view, int& column) {
+std::string Statement::show_roles(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return {};
 }
 
-std::string Statement::show_user_detail(std::string_view, std::string_view, std::string_view) { return {}; }
-
-std::string Statement::show_role_detail(std::string_view, std::string_view, std::string_view) { return {}; }
-
-std::string Statement::show_user_rights(std::string_view, std::string_view, std::string_view) { return {}; }
-
-std::string Statement::show_role_rights(std::string_view, std::string_view, std::string_view) { return {}; }
-
-std::string Statement::grant_user_rights(std::string_view, std::string_view, std::string_view, std::string_view,
-                                         std::string_view) {
+std::string Statement::show_user_detail(std::string_view database, std::string_view user_schema,
+                                        std::string_view username) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(username, {});
     return {};
 }
 
-std::string Statement::revoke_user_rights(std::string_view, std::string_view, std::string_view, std::string_view,
-                                          std::string_view) {
+std::string Statement::show_role_detail(std::string_view database, std::string_view user_schema,
+                                        std::string_view rolename) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rolename, {});
     return {};
 }
 
-std::string Statement::grant_role_rights(std::string_view, std::string_view, std::string_view, std::string_view,
-                                         std::string_view) {
+std::string Statement::show_user_rights(std::string_view database, std::string_view user_schema,
+                                        std::string_view username) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(username, {});
     return {};
 }
 
-std::string Statement::revoke_role_rights(std::string_view, std::string_view, std::string_view, std::string_view,
-                                          std::string_view) {
+std::string Statement::show_role_rights(std::string_view database, std::string_view user_schema,
+                                        std::string_view rolename) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rolename, {});
+    return {};
+}
+
+std::string Statement::grant_user_rights(std::string_view database, std::string_view user_schema,
+                                         std::string_view username, std::string_view rights, std::string_view object) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(username, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rights, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object, {});
+    return {};
+}
+
+std::string Statement::revoke_user_rights(std::string_view database, std::string_view user_schema,
+                                          std::string_view username, std::string_view rights, std::string_view object) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(username, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rights, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object, {});
+    return {};
+}
+
+std::string Statement::grant_role_rights(std::string_view database, std::string_view user_schema,
+                                         std::string_view rolename, std::string_view rights, std::string_view object) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rolename, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rights, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object, {});
+    return {};
+}
+
+std::string Statement::revoke_role_rights(std::string_view database, std::string_view user_schema,
+                                          std::string_view rolename, std::string_view rights, std::string_view object) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rolename, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rights, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object, {});
     return {};
 }
 
@@ -211,27 +316,63 @@ std::string Statement::show_privileges(int& column, int& context_column) {
 
 std::string Statement::flush_privileges() { return {}; }
 
-std::string Statement::show_effected(std::string_view, std::string_view, std::string_view, std::string_view) {
+std::string Statement::show_effected(std::string_view database, std::string_view user_schema, std::string_view table,
+                                     std::string_view where) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(where, {});
     return {};
 }
 
-std::string Statement::show_relations(std::string_view, std::string_view, std::string_view) { return {}; }
-
-std::string Statement::rename_object(DBObject, std::string_view, std::string_view, std::string_view, std::string_view) {
+std::string Statement::show_relations(std::string_view database, std::string_view user_schema,
+                                      std::string_view table) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
     return {};
 }
 
-std::string Statement::drop_object(DBObject, std::string_view, std::string_view, std::string_view, std::string_view) {
+std::string Statement::rename_object(DBObject, std::string_view database, std::string_view user_schema,
+                                     std::string_view old_name, std::string_view new_name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(old_name, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(new_name, {});
     return {};
 }
 
-std::string Statement::empty_table(std::string_view, std::string_view, std::string_view) { return {}; }
+std::string Statement::drop_object(DBObject, std::string_view database, std::string_view user_schema,
+                                   std::string_view object_name, std::string_view object_target) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object_name, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object_target, {});
+    return {};
+}
 
-std::string Statement::transaction(std::string_view) { return "START TRANSACTION;"; }
+std::string Statement::empty_table(std::string_view database, std::string_view user_schema,
+                                   std::string_view table) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
+    return {};
+}
 
-std::string Statement::rollback(std::string_view) { return "ROLLBACK;"; }
+std::string Statement::transaction(std::string_view name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, {});
+    return "START TRANSACTION;";
+}
 
-std::string Statement::commit(std::string_view) { return "COMMIT;"; }
+std::string Statement::rollback(std::string_view name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, {});
+    return "ROLLBACK;";
+}
+
+std::string Statement::commit(std::string_view name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, {});
+    return "COMMIT;";
+}
 
 bool Statement::packs_bare(DataType type) {
     switch (type) {
@@ -257,6 +398,7 @@ bool Statement::packs_bare(DataType type) {
 }
 
 std::string Statement::pack_value(DataType type, std::string_view value) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(value, {});
     if (packs_bare(type)) return std::string(value);
     if (type == DataType::BINARY || type == DataType::BLOB) return "X'" + std::string(value) + "'";
     std::string out = "'";
@@ -269,6 +411,8 @@ std::string Statement::pack_value(DataType type, std::string_view value) {
 }
 
 std::string Statement::quote_identifier(std::string_view identifier, std::string_view schema) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(identifier, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, {});
     if (schema.empty()) return double_quoted(identifier);
     return double_quoted(schema) + "." + double_quoted(identifier);
 }
@@ -276,6 +420,8 @@ std::string Statement::quote_identifier(std::string_view identifier, std::string
 std::string Statement::build_sql_update(std::string_view schema, std::string_view table, const StringArray& columns,
                                         const StringArray& values, const StringArray& key_columns,
                                         const StringArray& key_values) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
     // Every column is paired with the value at its index: lists of different lengths would read
     // past the shorter one.
     OMBRIX_RETURN_VAL_IF_FAIL(columns.size() == values.size(), std::string{});
@@ -288,12 +434,16 @@ std::string Statement::build_sql_update(std::string_view schema, std::string_vie
 
 std::string Statement::build_sql_insert(std::string_view schema, std::string_view table, const StringArray& columns,
                                         const StringArray& values) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
     return "INSERT INTO " + quote_identifier(table, schema) + "(" + join(columns, ", ") + ") VALUES(" +
            join(values, ", ") + ");";
 }
 
 std::string Statement::build_sql_delete(std::string_view schema, std::string_view table, const StringArray& key_columns,
                                         const StringArray& key_values) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
     OMBRIX_RETURN_VAL_IF_FAIL(key_columns.size() == key_values.size(), std::string{});
     std::string sql = "DELETE FROM " + quote_identifier(table, schema);
     if (!key_columns.empty()) sql += " WHERE " + join_pairs(key_columns, key_values, " AND ");
@@ -303,6 +453,9 @@ std::string Statement::build_sql_delete(std::string_view schema, std::string_vie
 
 std::string Statement::build_sql_view(std::string_view user_schema, std::string_view view_name,
                                       std::string_view statements) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(view_name, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statements, {});
     // Backticks in every dialect's view text; a backtick inside a name is written twice.
     auto name = [](std::string_view text) {
         std::string out = "`";

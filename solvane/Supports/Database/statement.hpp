@@ -17,6 +17,9 @@ namespace Ombrix::Solvane::Supports::Database {
 /// control, value packing, double-quote identifiers and INSERT/UPDATE/DELETE/CREATE VIEW. Every
 /// catalogue listing and object operation is dialect-specific and gives "" (column 0) here.
 /// Builds text only; it never runs anything, so one instance may serve several threads.
+/// Every text argument is required, in this class and its dialects: a null view (a
+/// default-constructed `std::string_view`, a C caller's null string) writes the critical
+/// "<argument> != NULL" and gives ""; an empty text is an ordinary argument.
 class OMBRIX_SOLVANE_EXPORT Statement : public Core::Object, public Contracts::Database::IStatement {
 public:
     /// A factory serving `connection`, which must outlive it (the connection owns its statement

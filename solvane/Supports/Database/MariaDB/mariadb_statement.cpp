@@ -85,93 +85,129 @@ std::string MariaDBStatement::show_databases(int& column) {
 }
 
 std::string MariaDBStatement::change_database(std::string_view database) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     return "use " + mariadb_bare_identifier(database) + ";";
 }
 
-std::string MariaDBStatement::show_tables(std::string_view database, std::string_view, int& column) {
+std::string MariaDBStatement::show_tables(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = '" +
            lit(database) + "' AND table_type LIKE '%TABLE%' ORDER BY table_name;";
 }
 
-std::string MariaDBStatement::show_views(std::string_view database, std::string_view, int& column) {
+std::string MariaDBStatement::show_views(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = '" +
            lit(database) + "' AND table_type LIKE '%VIEW%' ORDER BY table_name;";
 }
 
 std::string MariaDBStatement::build_explain(std::string_view statement, std::string_view format) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(format, {});
     if (format.empty()) return "EXPLAIN " + std::string(statement) + ";";
     return "EXPLAIN FORMAT=" + std::string(format) + " " + std::string(statement) + ";";
 }
 
 std::string MariaDBStatement::build_analyze(std::string_view statement, std::string_view format) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(format, {});
     if (format.empty()) return "ANALYZE " + std::string(statement) + ";";
     return "ANALYZE FORMAT=" + std::string(format) + " " + std::string(statement) + ";";
 }
 
 std::string MariaDBStatement::show_table_spaces(std::string_view database, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     column = 0;
     return "SELECT '" + lit(database) + "' as name;";
 }
 
 std::string MariaDBStatement::show_table_schemas(std::string_view database, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     column = 0;
     return "SELECT '" + lit(database) + "' as name;";
 }
 
-std::string MariaDBStatement::show_checks(std::string_view database, std::string_view, int& column) {
+std::string MariaDBStatement::show_checks(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "select CONSTRAINT_NAME from INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
            lit(database) + "' AND CONSTRAINT_TYPE = 'CHECK';";
 }
 
-std::string MariaDBStatement::show_foreigns(std::string_view database, std::string_view, int& column) {
+std::string MariaDBStatement::show_foreigns(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "select CONSTRAINT_NAME from INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
            lit(database) + "' AND CONSTRAINT_TYPE = 'FOREIGN KEY';";
 }
 
-std::string MariaDBStatement::show_uniques(std::string_view database, std::string_view, int& column) {
+std::string MariaDBStatement::show_uniques(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "select CONSTRAINT_NAME from INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
            lit(database) + "' AND CONSTRAINT_TYPE = 'UNIQUE';";
 }
 
-std::string MariaDBStatement::show_indexes(std::string_view database, std::string_view, int& column) {
+std::string MariaDBStatement::show_indexes(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "SELECT DISTINCT CONCAT(TABLE_NAME, '.', INDEX_NAME) FROM INFORMATION_SCHEMA.STATISTICS  WHERE "
            "table_schema = '" +
            lit(database) + "';";
 }
 
-std::string MariaDBStatement::show_triggers(std::string_view database, std::string_view, int& column) {
+std::string MariaDBStatement::show_triggers(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = '" + lit(database) + "';";
 }
 
-std::string MariaDBStatement::show_functions(std::string_view database, std::string_view, int& column) {
+std::string MariaDBStatement::show_functions(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 1;
     return "SHOW FUNCTION STATUS WHERE Db = '" + lit(database) + "'";
 }
 
-std::string MariaDBStatement::show_procedures(std::string_view database, std::string_view, int& column) {
+std::string MariaDBStatement::show_procedures(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 1;
     return "SHOW PROCEDURE STATUS WHERE Db = '" + lit(database) + "'";
 }
 
-std::string MariaDBStatement::call_function(std::string_view, std::string_view user_schema, std::string_view function,
-                                            std::string_view parameters) {
+std::string MariaDBStatement::call_function(std::string_view database, std::string_view user_schema,
+                                            std::string_view function, std::string_view parameters) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(function, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(parameters, {});
     return "SELECT `" + id(user_schema) + "`.`" + id(function) + "`" + std::string(parameters) + ";";
 }
 
-std::string MariaDBStatement::call_procedure(std::string_view, std::string_view user_schema, std::string_view procedure,
-                                             std::string_view parameters) {
+std::string MariaDBStatement::call_procedure(std::string_view database, std::string_view user_schema,
+                                             std::string_view procedure, std::string_view parameters) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(procedure, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(parameters, {});
     return "CALL `" + id(user_schema) + "`.`" + id(procedure) + "`" + std::string(parameters) + ";";
 }
 
-std::string MariaDBStatement::show_source(DBObject kind, std::string_view, std::string_view user_schema,
+std::string MariaDBStatement::show_source(DBObject kind, std::string_view database, std::string_view user_schema,
                                           std::string_view name, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(name, {});
     const std::string target = "`" + id(user_schema) + "`.`" + id(name) + "`;";
     switch (kind) {
         case DBObject::EVENT:
@@ -210,15 +246,24 @@ std::string MariaDBStatement::show_source(DBObject kind, std::string_view, std::
     }
 }
 
-std::string MariaDBStatement::show_structure(std::string_view, std::string_view user_schema, std::string_view table,
-                                             int& column) {
+std::string MariaDBStatement::show_structure(std::string_view database, std::string_view user_schema,
+                                             std::string_view table, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
     column = 0;
     return "SHOW FULL COLUMNS FROM `" + id(user_schema) + "`.`" + id(table) + "`;";
 }
 
-std::string MariaDBStatement::show_content(std::string_view, std::string_view user_schema, std::string_view table,
-                                           std::string_view columns, std::string_view where, std::string_view order,
-                                           std::int64_t offset, std::int32_t limit) {
+std::string MariaDBStatement::show_content(std::string_view database, std::string_view user_schema,
+                                           std::string_view table, std::string_view columns, std::string_view where,
+                                           std::string_view order, std::int64_t offset, std::int32_t limit) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(columns, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(where, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(order, {});
     std::string sql = "SELECT " + std::string(columns) + " FROM `" + id(user_schema) + "`.`" + id(table) + "` ";
     if (!where.empty()) sql += "WHERE " + std::string(where) + " ";
     if (!order.empty()) sql += "ORDER BY " + std::string(order) + " ";
@@ -226,18 +271,26 @@ std::string MariaDBStatement::show_content(std::string_view, std::string_view us
     return sql;
 }
 
-std::string MariaDBStatement::show_users(std::string_view, std::string_view, int& column) {
+std::string MariaDBStatement::show_users(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "SELECT CONCAT(`user`, '@', `host`) username FROM `mysql`.`user` WHERE BINARY is_role IN ('N', 'n') "
            "ORDER BY username ASC;";
 }
 
-std::string MariaDBStatement::show_roles(std::string_view, std::string_view, int& column) {
+std::string MariaDBStatement::show_roles(std::string_view database, std::string_view user_schema, int& column) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "SELECT User FROM `mysql`.`user` WHERE BINARY is_role IN ('Y', 'y') ORDER BY User ASC;";
 }
 
-std::string MariaDBStatement::show_user_detail(std::string_view, std::string_view, std::string_view username) {
+std::string MariaDBStatement::show_user_detail(std::string_view database, std::string_view user_schema,
+                                               std::string_view username) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(username, {});
     const Account account = split_account(username);
     return "SELECT mu.Host, mu.User, authentication_string, plugin, password_expired, ssl_type, ssl_cipher, "
            "x509_issuer, x509_subject, max_questions, max_updates, max_connections, max_user_connections, "
@@ -248,43 +301,79 @@ std::string MariaDBStatement::show_user_detail(std::string_view, std::string_vie
            lit(account.host) + "' AND mu.USER ='" + lit(account.user) + "';";
 }
 
-std::string MariaDBStatement::show_role_detail(std::string_view, std::string_view, std::string_view rolename) {
+std::string MariaDBStatement::show_role_detail(std::string_view database, std::string_view user_schema,
+                                               std::string_view rolename) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rolename, {});
     return "SELECT `Host`, `User` FROM mysql.global_priv WHERE JSON_VALUE(Priv, '$.is_role') = true AND USER='" +
            lit(role_of(rolename)) + "';";
 }
 
-std::string MariaDBStatement::show_user_rights(std::string_view, std::string_view, std::string_view username) {
+std::string MariaDBStatement::show_user_rights(std::string_view database, std::string_view user_schema,
+                                               std::string_view username) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(username, {});
     const Account account = split_account(username);
     return "SHOW GRANTS FOR `" + id(account.user) + "`@`" + id(account.host) + "`;";
 }
 
-std::string MariaDBStatement::show_role_rights(std::string_view, std::string_view, std::string_view rolename) {
+std::string MariaDBStatement::show_role_rights(std::string_view database, std::string_view user_schema,
+                                               std::string_view rolename) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rolename, {});
     return "SHOW GRANTS FOR `" + id(role_of(rolename)) + "`;";
 }
 
-std::string MariaDBStatement::grant_user_rights(std::string_view, std::string_view, std::string_view username,
-                                                std::string_view rights, std::string_view object) {
+std::string MariaDBStatement::grant_user_rights(std::string_view database, std::string_view user_schema,
+                                                std::string_view username, std::string_view rights,
+                                                std::string_view object) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(username, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rights, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object, {});
     const Account account = split_account(username);
     const auto [granted, ending] = grant_option_form(rights);
     return "GRANT " + granted + " ON " + std::string(object) + " TO `" + id(account.user) + "`@`" + id(account.host) +
            std::string(ending);
 }
 
-std::string MariaDBStatement::revoke_user_rights(std::string_view, std::string_view, std::string_view username,
-                                                 std::string_view rights, std::string_view object) {
+std::string MariaDBStatement::revoke_user_rights(std::string_view database, std::string_view user_schema,
+                                                 std::string_view username, std::string_view rights,
+                                                 std::string_view object) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(username, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rights, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object, {});
     const Account account = split_account(username);
     return "REVOKE " + std::string(rights) + " ON " + std::string(object) + " FROM `" + id(account.user) + "`@`" +
            id(account.host) + "`;";
 }
 
-std::string MariaDBStatement::grant_role_rights(std::string_view, std::string_view, std::string_view rolename,
-                                                std::string_view rights, std::string_view object) {
+std::string MariaDBStatement::grant_role_rights(std::string_view database, std::string_view user_schema,
+                                                std::string_view rolename, std::string_view rights,
+                                                std::string_view object) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rolename, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rights, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object, {});
     const auto [granted, ending] = grant_option_form(rights);
     return "GRANT " + granted + " ON " + std::string(object) + " TO `" + id(role_of(rolename)) + std::string(ending);
 }
 
-std::string MariaDBStatement::revoke_role_rights(std::string_view, std::string_view, std::string_view rolename,
-                                                 std::string_view rights, std::string_view object) {
+std::string MariaDBStatement::revoke_role_rights(std::string_view database, std::string_view user_schema,
+                                                 std::string_view rolename, std::string_view rights,
+                                                 std::string_view object) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rolename, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(rights, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object, {});
     return "REVOKE " + std::string(rights) + " ON " + std::string(object) + " FROM `" + id(role_of(rolename)) + "`;";
 }
 
@@ -296,21 +385,33 @@ std::string MariaDBStatement::show_privileges(int& column, int& context_column) 
 
 std::string MariaDBStatement::flush_privileges() { return "FLUSH PRIVILEGES;"; }
 
-std::string MariaDBStatement::show_effected(std::string_view, std::string_view user_schema, std::string_view table,
-                                            std::string_view where) {
+std::string MariaDBStatement::show_effected(std::string_view database, std::string_view user_schema,
+                                            std::string_view table, std::string_view where) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(where, {});
     std::string sql = "SELECT count(*) FROM `" + id(user_schema) + "`.`" + id(table) + "`";
     if (where.empty()) return sql + ";";
     return sql + " WHERE " + std::string(where) + ";";
 }
 
-std::string MariaDBStatement::show_relations(std::string_view, std::string_view user_schema, std::string_view table) {
+std::string MariaDBStatement::show_relations(std::string_view database, std::string_view user_schema,
+                                             std::string_view table) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
     return "SELECT COLUMN_NAME, CONSTRAINT_NAME, REFERENCED_COLUMN_NAME, REFERENCED_TABLE_NAME FROM "
            "information_schema.KEY_COLUMN_USAGE WHERE TABLE_NAME = '" +
            lit(table) + "' AND TABLE_SCHEMA = '" + lit(user_schema) + "';";
 }
 
-std::string MariaDBStatement::rename_object(DBObject kind, std::string_view, std::string_view user_schema,
+std::string MariaDBStatement::rename_object(DBObject kind, std::string_view database, std::string_view user_schema,
                                             std::string_view old_name, std::string_view new_name) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(old_name, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(new_name, {});
     switch (kind) {
         case DBObject::TABLE:
         case DBObject::VIEW:
@@ -333,8 +434,12 @@ std::string MariaDBStatement::rename_object(DBObject kind, std::string_view, std
     }
 }
 
-std::string MariaDBStatement::drop_object(DBObject kind, std::string_view, std::string_view user_schema,
+std::string MariaDBStatement::drop_object(DBObject kind, std::string_view database, std::string_view user_schema,
                                           std::string_view object_name, std::string_view object_target) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object_name, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(object_target, {});
     switch (kind) {
         case DBObject::DATABASE:
             return "DROP DATABASE IF EXISTS " + mariadb_quote_identifier(object_name) + ";";
@@ -364,11 +469,16 @@ std::string MariaDBStatement::drop_object(DBObject kind, std::string_view, std::
     }
 }
 
-std::string MariaDBStatement::empty_table(std::string_view, std::string_view user_schema, std::string_view table) {
+std::string MariaDBStatement::empty_table(std::string_view database, std::string_view user_schema,
+                                          std::string_view table) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
     return "TRUNCATE TABLE `" + id(user_schema) + "`.`" + id(table) + "`;";
 }
 
 std::string MariaDBStatement::pack_value(DataType type, std::string_view value) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(value, {});
     if (packs_bare(type)) return std::string(value);
     // Hex digits are untouched by escaping; anything else stays inside the literal and makes the
     // server reject the text instead of running it.
@@ -378,6 +488,8 @@ std::string MariaDBStatement::pack_value(DataType type, std::string_view value) 
 }
 
 std::string MariaDBStatement::quote_identifier(std::string_view identifier, std::string_view schema) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(identifier, {});
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, {});
     if (schema.empty()) return mariadb_quote_identifier(identifier);
     return mariadb_quote_identifier(schema) + "." + mariadb_quote_identifier(identifier);
 }

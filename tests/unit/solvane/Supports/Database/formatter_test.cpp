@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "providers/Core/regex.hpp"
+#include "solvane/Exceptions/sql_error.hpp"
+#include "tests/support/log_capture.hpp"
 
 namespace {
 
@@ -345,6 +348,46 @@ TEST(Formatter, IsMadeByTypeNameAndKeepsTheLaterOption) {
     EXPECT_EQ(formatter->get_option("XOR"), std::nullopt);
     // Options do not change the layout.
     EXPECT_EQ(contract.beautify("select a from t where b or c").value_or(""), "SELECT a\nFROM t\nWHERE b\n        OR c");
+}
+
+TEST(Formatter, RefusesNullTextsWithTheCriticalOfTheArgument) {
+    auto formatter = Formatter::create();
+    IFormattable& contract = *formatter;
+    contract.option("KEEP", "1");
+    struct Case {
+        const char* operation;
+        const char* argument;
+        std::function<void()> call;
+    };
+    const Case cases[] = {
+        {"option", "name", [&] { contract.option({}, "2"); }},
+        {"option", "value", [&] { contract.option("KEEP", {}); }},
+        {"minify", "statements", [&] { EXPECT_EQ(contract.minify({}), ""); }},
+        {"beautify", "statements",
+         [&] {
+             auto laid_out = contract.beautify({});
+             ASSERT_FALSE(laid_out.has_value());
+             EXPECT_EQ(laid_out.error().domain, Ombrix::Solvane::Exceptions::kSQLErrorDomain);
+             EXPECT_EQ(laid_out.error().code,
+                       static_cast<int>(Ombrix::Solvane::Exceptions::SQLError::MISSING_PARAMETER));
+         }},
+    };
+    for (const auto& c : cases) {
+        Ombrix::Testing::LogCapture log;
+        c.call();
+        ASSERT_EQ(log.criticals().size(), 1u) << c.operation << " " << c.argument;
+        EXPECT_TRUE(log.has_critical(std::string("Formatter::") + c.operation + ": assertion '" + c.argument +
+                                     " != NULL' failed"))
+            << log.criticals()[0];
+    }
+    // Nothing was stored, and empty texts are texts.
+    EXPECT_EQ(formatter->get_option("KEEP"), "1");
+    EXPECT_EQ(formatter->get_option(""), std::nullopt);
+    Ombrix::Testing::LogCapture log;
+    contract.option("", "");
+    EXPECT_EQ(contract.minify(""), "");
+    EXPECT_EQ(contract.beautify("").value_or("<failed>"), "");
+    EXPECT_TRUE(log.criticals().empty());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "tests/support/log_capture.hpp"
 #include "tests/support/null_connection.hpp"
+#include "tests/support/statement_calls.hpp"
 
 namespace {
 
@@ -99,6 +100,10 @@ TEST_F(StatementTest, DialectOperationsGiveNoTextAndResetTheColumn) {
     EXPECT_EQ(s().rename_object(DBObject::TABLE, "db", "db", "a", "b"), "");
     EXPECT_EQ(s().drop_object(DBObject::TABLE, "db", "db", "a", ""), "");
     EXPECT_EQ(s().empty_table("db", "db", "t"), "");
+}
+
+TEST_F(StatementTest, RefusesANullTextArgumentOfEveryOperationByName) {
+    Ombrix::Testing::expect_null_texts_refused(s());
 }
 
 TEST_F(StatementTest, PortableTextsIgnoreFormatAndName) {

@@ -6,6 +6,7 @@
 
 #include "tests/support/log_capture.hpp"
 #include "tests/support/null_connection.hpp"
+#include "tests/support/statement_calls.hpp"
 
 namespace {
 
@@ -45,6 +46,11 @@ TEST_F(MariaDBStatementTest, IsAStatementOfItsOwnRegisteredType) {
     LogCapture log;
     EXPECT_EQ(MariaDBStatement::create(nullptr), nullptr);
     EXPECT_TRUE(log.has_critical("connection != NULL"));
+}
+
+// Its own texts and the ones it keeps from the portable factory alike.
+TEST_F(MariaDBStatementTest, RefusesANullTextArgumentOfEveryOperationByName) {
+    Ombrix::Testing::expect_null_texts_refused(s());
 }
 
 TEST_F(MariaDBStatementTest, BuildsTheConnectionStringWithTlsOnlyWhenUsed) {
