@@ -2,7 +2,10 @@
 
 #include <array>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "providers/Core/enumeration.hpp"
 #include "providers/Core/text.hpp"
 
 namespace Ombrix::Providers::Contracts {
@@ -38,6 +41,31 @@ constexpr std::array<std::pair<std::string_view, DataVersion>, 5> kDataVersionNi
     {"insert", DataVersion::INSERT},
     {"update", DataVersion::UPDATE},
 }};
+
+// The members of an enumeration numbered 0, 1, ... in the order of its nicks.
+template <class E, std::size_t N>
+std::vector<std::pair<E, std::string_view>> consecutive(const std::array<std::string_view, N>& nicks) {
+    std::vector<std::pair<E, std::string_view>> members;
+    for (std::size_t i = 0; i < N; ++i) members.emplace_back(static_cast<E>(i), nicks[i]);
+    return members;
+}
+
+OMBRIX_REGISTER_ENUM(DataType, Core::EnumInfo::define<DataType>("OmbrixProvidersContractsDataType",
+                                                                "OMBRIX_PROVIDERS_CONTRACTS_DATA_TYPE_",
+                                                                consecutive<DataType>(kDataTypeNicks)));
+OMBRIX_REGISTER_ENUM(DBObject, Core::EnumInfo::define<DBObject>("OmbrixProvidersContractsDBObject",
+                                                                "OMBRIX_PROVIDERS_CONTRACTS_DB_OBJECT_",
+                                                                consecutive<DBObject>(kDBObjectNicks)));
+
+std::vector<std::pair<DataVersion, std::string_view>> data_version_members() {
+    std::vector<std::pair<DataVersion, std::string_view>> members;
+    for (const auto& [nick, flag] : kDataVersionNicks) members.emplace_back(flag, nick);
+    return members;
+}
+
+OMBRIX_REGISTER_ENUM(DataVersion, Core::EnumInfo::define<DataVersion>("OmbrixProvidersContractsDataVersion",
+                                                                      "OMBRIX_PROVIDERS_CONTRACTS_DATA_VERSION_",
+                                                                      data_version_members(), true));
 
 }  // namespace
 

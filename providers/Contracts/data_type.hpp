@@ -10,7 +10,7 @@
 
 namespace Ombrix::Providers::Contracts {
 
-/// The kind of a cell's content.
+/// The kind of a cell's content; registered (Core::EnumInfo) as "OmbrixProvidersContractsDataType".
 enum class DataType : int {
     UNKNOWN = 0,
     DBNULL = 1,
@@ -63,7 +63,7 @@ OMBRIX_PROVIDERS_EXPORT DataType get_data_type(std::string_view type_name);
 /// The data type of a dynamic value's type tag.
 OMBRIX_PROVIDERS_EXPORT DataType get_data_type(const Core::Value& value);
 
-/// Edit state of a row or meta object (flags).
+/// Edit state of a row or meta object (flags, registered as "OmbrixProvidersContractsDataVersion").
 enum class DataVersion : unsigned {
     INITIAL = 0,
     IDENTICAL = 1,
@@ -84,7 +84,7 @@ constexpr DataVersion data_version_all() { return static_cast<DataVersion>(15); 
 OMBRIX_PROVIDERS_EXPORT std::string to_string(DataVersion version);
 OMBRIX_PROVIDERS_EXPORT std::optional<DataVersion> data_version_from_string(std::string_view nick);
 
-/// Kinds of database objects.
+/// Kinds of database objects; registered (Core::EnumInfo) as "OmbrixProvidersContractsDBObject".
 enum class DBObject : int {
     UNKNOWN = 0,
     AGGREGATE = 1,

@@ -1,6 +1,11 @@
 #include "solvane/Exceptions/sql_error.hpp"
 
 #include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "providers/Core/enumeration.hpp"
 
 namespace Ombrix::Solvane::Exceptions {
 
@@ -23,5 +28,24 @@ std::string_view to_string(SQLError code) {
     if (index >= 0 && index < static_cast<int>(general.size())) return general[static_cast<std::size_t>(index)];
     return "";
 }
+
+namespace {
+
+// Every code that has a nick: the range starts, then the general codes that follow the SQLite start.
+std::vector<std::pair<SQLError, std::string_view>> sql_error_members() {
+    std::vector<std::pair<SQLError, std::string_view>> members;
+    for (const SQLError start : {SQLError::APP_ERROR_START, SQLError::CRYPTOGRAPHY, SQLError::MYSQL_ERROR_START,
+                                 SQLError::POSTGRESQL_ERROR_START, SQLError::SQLITE_ERROR_START})
+        members.emplace_back(start, to_string(start));
+    for (int code = static_cast<int>(SQLError::UNKNOWN); code <= static_cast<int>(SQLError::MISSING_PARAMETER); ++code)
+        members.emplace_back(static_cast<SQLError>(code), to_string(static_cast<SQLError>(code)));
+    return members;
+}
+
+OMBRIX_REGISTER_ENUM(SQLError, Core::EnumInfo::define<SQLError>("OmbrixSolvaneExceptionsSQLError",
+                                                                "OMBRIX_SOLVANE_EXCEPTIONS_SQL_ERROR_",
+                                                                sql_error_members()));
+
+}  // namespace
 
 }  // namespace Ombrix::Solvane::Exceptions

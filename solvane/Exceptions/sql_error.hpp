@@ -9,6 +9,7 @@ namespace Ombrix::Solvane::Exceptions {
 
 /// Codes of the "ombrix-solvane-exceptions-sql-error-quark" domain: application codes from 0,
 /// MySQL/MariaDB from 10000, PostgreSQL from 20000, SQLite and the general codes from 30000.
+/// Registered (Core::EnumInfo) as "OmbrixSolvaneExceptionsSQLError".
 enum class SQLError : int {
     APP_ERROR_START = 0,
     CRYPTOGRAPHY = 1,

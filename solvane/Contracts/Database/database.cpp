@@ -1,6 +1,10 @@
 #include "solvane/Contracts/Database/database.hpp"
 
 #include <array>
+#include <utility>
+#include <vector>
+
+#include "providers/Core/enumeration.hpp"
 
 namespace Ombrix::Solvane::Contracts::Database {
 
@@ -29,6 +33,23 @@ std::string nick_of(std::string_view name) {
     for (char& c : nick) c = c == '_' ? '-' : static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return nick;
 }
+
+std::vector<std::pair<DbMetaType, std::string_view>> meta_type_members() {
+    std::vector<std::pair<DbMetaType, std::string_view>> members;
+    for (std::size_t i = 0; i < kMetaTypeNames.size(); ++i)
+        members.emplace_back(static_cast<DbMetaType>(i), kMetaTypeNames[i]);
+    return members;
+}
+
+OMBRIX_REGISTER_ENUM(DBStatus, Core::EnumInfo::define<DBStatus>("OmbrixSolvaneContractsDatabaseDBStatus",
+                                                                "OMBRIX_SOLVANE_CONTRACTS_DATABASE_DB_STATUS_",
+                                                                {{DBStatus::Unknown, "Unknown"},
+                                                                 {DBStatus::Closed, "Closed"},
+                                                                 {DBStatus::Opened, "Opened"},
+                                                                 {DBStatus::Failed, "Failed"}}));
+OMBRIX_REGISTER_ENUM(DbMetaType, Core::EnumInfo::define<DbMetaType>("OmbrixSolvaneContractsDatabaseDbMetaType",
+                                                                    "OMBRIX_SOLVANE_CONTRACTS_DATABASE_DB_META_TYPE_",
+                                                                    meta_type_members()));
 
 }  // namespace
 

@@ -10,14 +10,15 @@
 
 namespace Ombrix::Solvane::Contracts::Database {
 
-/// The state of a connection.
+/// The state of a connection; registered (Core::EnumInfo) as "OmbrixSolvaneContractsDatabaseDBStatus".
 enum class DBStatus : int { Unknown = 0, Closed = 1, Opened = 2, Failed = 3 };
 
 /// The kind of change a generated statement performs.
 enum class SqlAction : int { NOTHING = 0, INSERT = 1, UPDATE = 2, DELETE = 3, SCHEMA = 4, FEATURE = 5 };
 
 /// The key by which the inspector is asked for a list of dialect words or queries. The values are
-/// stored and compared as numbers: the order is binding.
+/// stored and compared as numbers: the order is binding. Registered (Core::EnumInfo) with the value
+/// names "OMBRIX_SOLVANE_CONTRACTS_DATABASE_DB_META_TYPE_<MEMBER>".
 enum class DbMetaType : int {
     NONE, AUTHENTICATION, AUTHENTICATION_LOGIN, CHARSET, COLLATION, COLUMN_DEFAULT, COLUMN_NAME, COLUMN_TYPE,
     COMPRESSION, COMPRESSION_DATA, COMPRESSION_XML, CREDENTIAL, DATA_TYPE, DATASET_STATEMENT, DEFERRED_ACTION,

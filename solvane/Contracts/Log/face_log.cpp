@@ -1,8 +1,17 @@
 #include "solvane/Contracts/Log/face_log.hpp"
 
+#include <string>
+
+#include "providers/Core/enumeration.hpp"
 #include "providers/Core/text.hpp"
 
 namespace Ombrix::Solvane::Contracts::Log {
+
+OMBRIX_REGISTER_ENUM(LogLevel, Core::EnumInfo::define<LogLevel>(std::string(kLogLevelTypeName),
+                                                                "OMBRIX_SOLVANE_CONTRACTS_LOG_LOG_LEVEL_",
+                                                                {{LogLevel::RISKY, "RISKY"},
+                                                                 {LogLevel::PLAIN, "PLAIN"},
+                                                                 {LogLevel::DEBUG, "DEBUG"}}));
 
 std::string_view to_string(LogLevel level) {
     switch (level) {

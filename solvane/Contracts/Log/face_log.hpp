@@ -21,7 +21,7 @@ enum class LogLevel : int {
     DEBUG = 2,
 };
 
-/// The registered name of the enumeration.
+/// The name under which the enumeration is registered (Core::EnumInfo).
 inline constexpr std::string_view kLogLevelTypeName = "OmbrixSolvaneContractsLogLogLevel";
 
 /// The nick: "risky", "plain", "debug"; "" for a value outside the enumeration.
