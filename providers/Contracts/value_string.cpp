@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <optional>
+
 #include "providers/Core/file.hpp"
 #include "providers/Core/glib.hpp"
 #include "providers/Core/text.hpp"
@@ -93,7 +95,10 @@ std::shared_ptr<ValueUtf16> ValueUtf16::create(std::u16string units) {
     return Core::make_object<ValueUtf16>(std::move(units));
 }
 
-std::shared_ptr<ValueUtf16> ValueUtf16::new_string(std::string_view utf8) {
+namespace {
+
+// UTF-8 as UTF-16 code units; nothing for invalid UTF-8.
+std::optional<std::u16string> utf8_to_utf16(std::string_view utf8) {
     glong written = 0;
     GError* error = nullptr;
     gunichar2* units = g_utf8_to_utf16(utf8.data(), static_cast<glong>(utf8.size()), nullptr, &written, &error);
@@ -101,18 +106,36 @@ std::shared_ptr<ValueUtf16> ValueUtf16::new_string(std::string_view utf8) {
         // Invalid UTF-8 is the caller's data, not a fault of ours; anything else is worth a critical.
         if (error && error->domain != G_CONVERT_ERROR) Core::log_unexpected(__FILE__, __LINE__, Core::take_error(error));
         else if (error) g_error_free(error);
-        return nullptr;
+        return std::nullopt;
     }
     std::u16string text(reinterpret_cast<const char16_t*>(units), static_cast<std::size_t>(written));
     g_free(units);
-    return create(std::move(text));
+    return text;
+}
+
+}  // namespace
+
+std::shared_ptr<ValueUtf16> ValueUtf16::new_string(std::string_view utf8) {
+    auto units = utf8_to_utf16(utf8);
+    if (!units) return nullptr;
+    return create(std::move(*units));
 }
 
 const Core::TypeInfo& ValueUtf16::static_type() {
+    // The property carries the text as UTF-8, as every other text value does; a text that is not
+    // UTF-8 has no UTF-16 form and leaves the content as it was.
     static const Core::TypeInfo& info =
         Core::TypeInfo::define<ValueUtf16, ValueObject>("OmbrixProvidersContractsValueUtf16")
-            .property("itsvalue", [](const ValueUtf16& self) { return self.to_string(); }, nullptr, "",
-                      Core::Readable)
+            .property(
+                "itsvalue", [](const ValueUtf16& self) { return self.to_string(); },
+                [](ValueUtf16& self, const std::string& utf8) {
+                    if (auto units = utf8_to_utf16(utf8)) {
+                        self.set_itsvalue(std::move(*units));
+                    } else {
+                        Core::detail::warn_refused_value(self, "itsvalue", Core::Value::from_string(utf8));
+                    }
+                },
+                "")
             .build();
     return info;
 }

@@ -89,7 +89,9 @@ private:
     using ValueString::ValueString;
 };
 
-/// A UTF-16 text cell (zero-terminated code units).
+/// A UTF-16 text cell (zero-terminated code units). Its property `itsvalue` reads and writes the
+/// text as UTF-8; setting it always notifies, as for every value, and a text that is not valid
+/// UTF-8 is refused with a warning.
 class OMBRIX_PROVIDERS_EXPORT ValueUtf16 final : public ValueObject {
     OMBRIX_OBJECT_FACTORY_ACCESS;
 

@@ -1,5 +1,6 @@
 #include "providers/Supports/MariaDB/provider.hpp"
 
+#include <errmsg.h>
 #include <glib.h>
 #include <mysql.h>
 
@@ -163,7 +164,7 @@ void MariaDBProvider::close() {
         m_mysql = nullptr;
     }
     m_charset.clear();
-    g_debug("Connection closed.");
+    g_debug("%s: Connection closed.", G_STRLOC);
 }
 
 bool MariaDBProvider::get_is_opened() const {
@@ -303,9 +304,13 @@ Core::Result<std::vector<std::shared_ptr<Core::Object>>> MariaDBProvider::execut
             }
             results.push_back(std::move(*model));
         } else if (mysql_field_count(m_mysql) != 0) {
-            results.push_back(Contracts::ValueError::create(static_cast<std::int32_t>(mysql_errno(m_mysql)),
-                                                            mysql_error(m_mysql)));
-            break;
+            // The result could not be stored: its error takes the statement's place and the batch
+            // goes on with whatever the server sends next. A client error (connection lost, no
+            // memory, out of sync) leaves the rest of the stream unreadable, so the batch ends there.
+            const unsigned int code = mysql_errno(m_mysql);
+            results.push_back(Contracts::ValueError::create(static_cast<std::int32_t>(code), mysql_error(m_mysql)));
+            if ((code >= CR_MIN_ERROR && code <= CR_MAX_ERROR) || (code >= CER_MIN_ERROR && code <= CER_MAX_ERROR))
+                break;
         } else {
             results.push_back(Contracts::ValueUInt64::create(mysql_affected_rows(m_mysql)));
         }

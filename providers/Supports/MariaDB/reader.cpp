@@ -156,17 +156,18 @@ void IMariaDBError::dump(st_mysql* connection) {
     text += Core::strprintf("Connect timeout: %u\n", timeout_connect);
     text += Core::strprintf("Read timeout: %u\n", timeout_read);
     text += Core::strprintf("Write timeout: %u\n", timeout_write);
-    g_log("Ombrix", G_LOG_LEVEL_WARNING, "Connection options:\n%s", text.c_str());
+    g_log("Ombrix", G_LOG_LEVEL_WARNING, "%s: Connection options:\n%s", G_STRLOC, text.c_str());
 }
 
 // ---------------------------------------------------------------- reader
 
-std::shared_ptr<MariaDBReader> MariaDBReader::create(st_mysql_res* result) {
-    OMBRIX_RETURN_VAL_IF_NULL(result, nullptr);
+// Named `_result_` so that the critical reads "_result_ != NULL", the published name of the argument.
+std::shared_ptr<MariaDBReader> MariaDBReader::create(st_mysql_res* _result_) {
+    OMBRIX_RETURN_VAL_IF_NULL(_result_, nullptr);
     auto reader = std::shared_ptr<MariaDBReader>(new MariaDBReader());
-    reader->m_result = result;
-    reader->m_field_count = mysql_num_fields(result);
-    reader->m_fields = mysql_fetch_fields(result);
+    reader->m_result = _result_;
+    reader->m_field_count = mysql_num_fields(_result_);
+    reader->m_fields = mysql_fetch_fields(_result_);
     return reader;
 }
 
@@ -365,7 +366,8 @@ Core::DateTime MariaDBReader::get_timestamp(std::uint16_t index) const { return 
 std::int64_t MariaDBReader::get_timespan(std::uint16_t index) const {
     auto text = number_text(index, "int64_parse");
     if (!text) return 0;
-    g_log("Ombrix", G_LOG_LEVEL_WARNING, "timespan raw value: %.*s", static_cast<int>(text->size()), text->data());
+    g_log("Ombrix", G_LOG_LEVEL_WARNING, "%s: timespan raw value: %.*s", G_STRLOC, static_cast<int>(text->size()),
+          text->data());
     return parse_signed(*text);
 }
 

@@ -46,8 +46,9 @@ class OMBRIX_PROVIDERS_EXPORT MariaDBReader final : public Core::Object,
                                                     public IMariaDBType,
                                                     public IMariaDBError {
 public:
-    /// A reader over a result of `mysql_store_result`; null (with a critical) without a result.
-    static std::shared_ptr<MariaDBReader> create(st_mysql_res* result);
+    /// A reader over a result of `mysql_store_result`; null (with the critical "_result_ != NULL")
+    /// without a result.
+    static std::shared_ptr<MariaDBReader> create(st_mysql_res* _result_);
     /// A reader over a result of `mysql_use_result` on `connection`; it measures the column sizes
     /// while reading and reports a failure of the stream from `read()`.
     static std::shared_ptr<MariaDBReader> create_streamed(st_mysql_res* result, st_mysql* connection);

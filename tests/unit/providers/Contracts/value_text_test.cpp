@@ -174,6 +174,30 @@ TEST(ValueUtf16, RoundTripsThroughUtf16IncludingSupplementaryCharacters) {
     EXPECT_TRUE(log.criticals().empty()) << log.criticals().front();
 }
 
+TEST(ValueUtf16, ItsValueIsSetAsUtf8ThroughThePropertySystem) {
+    const std::string text = "h\xc3\xa9 \xf0\x9f\x98\x80";  // "hé 😀"
+    auto wide = ValueUtf16::new_string("old");
+    ASSERT_NE(wide, nullptr);
+    std::vector<std::string> notified;
+    notifications_of(*wide, notified);
+
+    EXPECT_TRUE(wide->set_property("itsvalue", Core::Value::from_string(text)));
+    EXPECT_EQ(wide->get_itsvalue(), u"h\u00e9 \U0001F600");
+    EXPECT_EQ(wide->get_property("itsvalue").get_string(), text);
+    // Like every value, a set notifies even when the content stays the same.
+    EXPECT_TRUE(wide->set_property("itsvalue", Core::Value::from_string(text)));
+    EXPECT_EQ(notified, (std::vector<std::string>{"itsvalue", "itsvalue"}));
+
+    // A text that is not UTF-8 has no UTF-16 form: refused with a warning, the content kept.
+    Testing::LogCapture log;
+    wide->set_property("itsvalue", Core::Value::from_string("bad \xff"));
+    EXPECT_EQ(wide->to_string(), text);
+    EXPECT_EQ(notified.size(), 2u);
+    ASSERT_EQ(log.warnings().size(), 1u);
+    EXPECT_NE(log.warnings()[0].find("'itsvalue'"), std::string::npos) << log.warnings()[0];
+    EXPECT_TRUE(log.criticals().empty());
+}
+
 TEST(ValueUuid, NewIsALowerCaseVersionFourUuid) {
     const std::string uuid = ValueUuid::create()->to_string();
     ASSERT_EQ(uuid.size(), 36u) << uuid;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "providers/Supports/MariaDB/reader.hpp"
+#include "tests/support/log_capture.hpp"
 
 using Ombrix::Providers::Contracts::DataType;
 using Ombrix::Providers::Supports::IMariaDBType;
@@ -70,6 +71,18 @@ TEST(MariaDBTypeMapping, EveryClientTypeNumberHasItsDataTypeAndName) {
         // Other flag bits (NOT NULL, key, ENUM/SET, zero fill...) never change the kind.
         EXPECT_EQ(IMariaDBType::map_data_type(entry.type, 0xFFFFu & ~(kUnsigned | kBinary)), entry.plain);
     }
+}
+
+// Both constructors name the missing result by the argument's published name.
+TEST(MariaDBReader, WithoutAResultIsNullWithTheCriticalNamingIt) {
+    using Ombrix::Providers::Supports::MariaDBReader;
+    Ombrix::Testing::LogCapture log;
+    EXPECT_EQ(MariaDBReader::create(nullptr), nullptr);
+    EXPECT_EQ(MariaDBReader::create_streamed(nullptr, nullptr), nullptr);
+    ASSERT_EQ(log.criticals().size(), 2u);
+    for (const auto& critical : log.criticals())
+        EXPECT_NE(critical.find("MariaDBReader::create: assertion '_result_ != NULL' failed"), std::string::npos)
+            << critical;
 }
 
 }  // namespace
