@@ -1,19 +1,27 @@
-// ombrix query: run SQL on a profile's server and print what comes back.
+// ombrix query: run SQL, or a script of statements, on a profile's server and print what comes back.
 #include <iostream>
+#include <iterator>
+#include <optional>
+#include <vector>
 
 #include "commands.hpp"
 #include "output.hpp"
 #include "providers/Contracts/value_object.hpp"
+#include "providers/Core/file.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
+#include "solvane/Supports/Database/script.hpp"
 
 namespace Ombrix::Cli {
 
 namespace {
 
+using Solvane::Supports::Database::ScriptStatement;
+
 struct QueryOptions {
     std::string profile;
     bool batch = false;
     std::string sql;
+    std::string file;
 };
 
 /// Prints one result of a statement; false for an error value.
@@ -31,28 +39,74 @@ bool print_result(const std::shared_ptr<Core::Object>& result) {
     return true;
 }
 
+std::string read_script(const std::string& file) {
+    if (file == "-") return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    auto text = Core::read_file(file);
+    if (!text) throw Failure("cannot read " + file + ": " + text.error().message);
+    return std::move(*text);
+}
+
+/// Prints the results of one statement after `printed` others, a blank line between two; the error
+/// that ended it, if any (a CALL's later result may be the error that stopped it).
+std::optional<Core::Error> print_results(const std::vector<std::shared_ptr<Core::Object>>& results,
+                                         std::size_t& printed) {
+    for (const auto& result : results) {
+        if (auto error = std::dynamic_pointer_cast<Providers::Contracts::ValueError>(result))
+            return Core::Error{"MariaDB", error->get_code(), error->get_message()};
+        if (printed++ > 0) std::cout << "\n";
+        print_result(result);
+    }
+    return std::nullopt;
+}
+
+/// Runs the statements one at a time, so that a failure names the statement and nothing after it
+/// runs.
+void run_statements(const Connection& connection, const std::vector<ScriptStatement>& statements) {
+    std::size_t printed = 0;
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+        const auto& statement = statements[i];
+        auto results = connection->execute(statement.text);
+        const auto failure = results ? print_results(*results, printed) : std::optional<Core::Error>(results.error());
+        if (failure) {
+            std::cout.flush();
+            throw Failure("statement " + std::to_string(i + 1) + " (line " + std::to_string(statement.line) +
+                          ") failed: " + describe_error(*failure));
+        }
+    }
+}
+
 }  // namespace
 
 void add_query_command(CLI::App& app, Context& context) {
     auto options = std::make_shared<QueryOptions>();
-    auto* query = app.add_subcommand("query", "Run SQL and print the result grid or the affected-row count");
+    auto* query = app.add_subcommand("query", "Run SQL or a script file and print the result grids or affected-row counts");
     query->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
-    query->add_flag("--batch", options->batch, "Run several statements and print each result");
-    query->add_option("SQL", options->sql, "The SQL text")->required();
-    query->callback([&context, options] {
+    query->add_flag("--batch", options->batch, "Run several statements one by one and print each result");
+    auto* file = query->add_option("-f,--file", options->file,
+                                   "Run the statements of a script file (- for standard input) one by one; "
+                                   "DELIMITER lines are read as the mariadb client reads them");
+    auto* sql = query->add_option("SQL", options->sql, "The SQL text");
+    query->callback([&context, options, sql, file] {
+        if (sql->count() == 0 && file->count() == 0) throw Failure("query: give the SQL text or --file FILE");
+        if (sql->count() > 0 && file->count() > 0) throw Failure("query: give the SQL text or --file FILE, not both");
+
+        if (file->count() > 0 || options->batch) {
+            const auto statements = Solvane::Supports::Database::split_script(
+                file->count() > 0 ? read_script(options->file) : options->sql);
+            auto connection = open_connection(context, options->profile);
+            struct Closer {
+                const Connection& connection;
+                ~Closer() { connection->close(); }
+            } closer{connection};
+            run_statements(connection, statements);
+            return;
+        }
+
         auto connection = open_connection(context, options->profile);
         auto results = connection->execute(options->sql);
         connection->close();
         if (!results) throw DatabaseFailure(describe_error(results.error()));
-        bool ok = true;
-        bool first = true;
-        for (const auto& result : *results) {
-            if (!first) std::cout << "\n";
-            first = false;
-            ok = print_result(result) && ok;
-            if (!options->batch) break;
-        }
-        if (!ok) throw DatabaseFailure("");
+        if (!results->empty() && !print_result(results->front())) throw DatabaseFailure("");
     });
 }
 

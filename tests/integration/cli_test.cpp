@@ -68,8 +68,65 @@ TEST_F(CliTest, QueryPrintsGridsCountsAndServerErrors) {
 
     run = ombrix({"query", "--batch", "SELECT 1 AS a; SELECT nope FROM " + table});
     EXPECT_NE(run.status, 0);
-    EXPECT_EQ(run.out, "a\n1\n\n");
+    EXPECT_EQ(run.out, "a\n1\n");
     EXPECT_NE(run.err.find("MariaDB error 1054: Unknown column 'nope'"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, QueryRunsAScriptFileWithDelimiterSections) {
+    ScratchSchema schema("cli_script");
+    const std::string db = "`" + schema.name() + "`";
+    const auto script = home.file("script.sql");
+    Ombrix::Testing::write_text(script,
+                                "USE " + db + ";\n"
+                                "CREATE TABLE t (id INT PRIMARY KEY, note VARCHAR(20));\n"
+                                "DELIMITER //\n"
+                                "CREATE PROCEDURE fill(IN n INT)\n"
+                                "BEGIN\n"
+                                "  DECLARE i INT DEFAULT 0;\n"
+                                "  WHILE i < n DO\n"
+                                "    SET i = i + 1;\n"
+                                "    INSERT INTO t VALUES (i, label_of(i));\n"
+                                "  END WHILE;\n"
+                                "END//\n"
+                                "DELIMITER ;\n"
+                                "CREATE FUNCTION label_of(i INT) RETURNS VARCHAR(10) DETERMINISTIC\n"
+                                "IF i % 2 = 0 THEN RETURN 'even;'; ELSE RETURN 'odd'; END IF;\n"
+                                "SELECT ROUTINE_NAME AS name FROM information_schema.ROUTINES\n"
+                                "WHERE ROUTINE_SCHEMA = DATABASE() ORDER BY 1;\n");
+    auto run = ombrix({"query", "-f", script});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "Affected rows: 0\n\nAffected rows: 0\n\nAffected rows: 0\n\nAffected rows: 0\n\n"
+              "name\nfill\nlabel_of\n");
+
+    run = ombrix({"query", "CALL " + db + ".fill(3)"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = ombrix({"query", "SELECT id, note FROM " + db + ".t ORDER BY id"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "id  note\n1   odd\n2   even;\n3   odd\n");
+}
+
+TEST_F(CliTest, QueryStopsAScriptAtTheFailingStatementAndNamesIt) {
+    ScratchSchema schema("cli_script_fail");
+    const std::string db = "`" + schema.name() + "`";
+    const auto script = home.file("failing.sql");
+    Ombrix::Testing::write_text(script, "CREATE TABLE " + db + ".first (id INT);\n\n"
+                                        "INSERT INTO " + db + ".missing\nVALUES (1);\n"
+                                        "CREATE TABLE " + db + ".third (id INT);\n");
+    auto run = ombrix({"query", "--file", script});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Affected rows: 0\n");
+    EXPECT_EQ(run.err, "ombrix: statement 2 (line 3) failed: MariaDB error 1146: Table '" + schema.name() +
+                           ".missing' doesn't exist\n");
+    run = ombrix({"query", "SHOW TABLES FROM " + db});
+    EXPECT_EQ(run.out, "Tables_in_" + schema.name() + "\nfirst\n") << "nothing runs after the failure";
+
+    run = ombrix({"query"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.err, "ombrix: query: give the SQL text or --file FILE\n");
+    run = ombrix({"query", "--file", script, "SELECT 1"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.err, "ombrix: query: give the SQL text or --file FILE, not both\n");
 }
 
 TEST_F(CliTest, ExploreDescribeAndSaveReadTheSchema) {
