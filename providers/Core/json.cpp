@@ -50,7 +50,9 @@ void apply(Object& object, const Node& node) {
     const TypeInfo& type = object.type_info();
     for (const auto& [key, member] : node.items()) {
         const PropertySpec* property = type.find_property(key);
-        if (!property || !property->setter) continue;
+        // A property without a setter is read only where its class reads it itself (a list the
+        // object owns); the generic reader refuses it.
+        if (!property) continue;
         object.deserialize_property(*property, member);
     }
 }

@@ -26,6 +26,9 @@ public:
     std::shared_ptr<MetaObject> clone() const override;
     DBObject character() const override { return DBObject::VIEW; }
 
+    /// Reads "columns" back from a stored view as they were stored.
+    bool deserialize_property(const Core::PropertySpec& property, const Core::Json::Node& node) override;
+
     const std::string& get_definition() const { return m_definition; }
     /// Stores the text and derives `columns` from its select list: each item gives a column named by
     /// its alias (or its text) with `raw-type` = its expression. A text without a select list
