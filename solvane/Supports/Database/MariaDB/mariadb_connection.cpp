@@ -3,6 +3,7 @@
 #include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Foundation/logging.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_explorer.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_statement.hpp"
@@ -38,7 +39,7 @@ std::shared_ptr<IAdaptable> MariaDBConnection::create_adapter(MariaDBAdapterVari
     return MariaDBAdapter::create(this);
 }
 
-std::shared_ptr<IBuildable> MariaDBConnection::create_builder() { return SqlBuilder::create(this); }
+std::shared_ptr<IBuildable> MariaDBConnection::create_builder() { return MariaDBBuilder::create(this); }
 
 std::shared_ptr<IExplorable> MariaDBConnection::create_explorer() { return MariaDBExplorer::create(this); }
 

@@ -1,0 +1,1124 @@
+#include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "providers/Core/regex.hpp"
+#include "providers/Core/text.hpp"
+#include "solvane/Model/Constraints/check.hpp"
+#include "solvane/Model/Constraints/foreign.hpp"
+#include "solvane/Model/database.hpp"
+#include "solvane/Model/event.hpp"
+#include "solvane/Model/function.hpp"
+#include "solvane/Model/index.hpp"
+#include "solvane/Model/role.hpp"
+#include "solvane/Model/schema.hpp"
+#include "solvane/Model/table.hpp"
+#include "solvane/Model/trigger.hpp"
+#include "solvane/Model/user.hpp"
+#include "solvane/Model/view.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
+
+namespace Ombrix::Solvane::Supports::Database {
+
+using namespace MetaModel;
+
+namespace {
+
+// ---- small text helpers
+
+std::string ident(std::string_view name) { return mariadb_quote_identifier(name); }
+std::string lit(std::string_view text) { return mariadb_escape_literal(text); }
+
+/// `schema`.`name`, or `name` alone when no schema is known.
+std::string qualified(std::string_view schema, std::string_view name) {
+    return schema.empty() ? ident(name) : ident(schema) + "." + ident(name);
+}
+
+std::string trim(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && blank(text[begin])) ++begin;
+    while (end > begin && blank(text[end - 1])) --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+void drop_last(std::string& text, std::size_t count, std::size_t longer_than) {
+    if (text.size() > longer_than) text.erase(text.size() - std::min(count, text.size()));
+}
+
+bool ends_with(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+template <std::size_t N>
+bool in_list(const std::array<std::string_view, N>& list, std::string_view word) {
+    return std::find(list.begin(), list.end(), word) != list.end();
+}
+
+/// An account or definer "user@host" as `user`@`host` (split at the first at sign); a name without
+/// one is a role (`name`), and CURRENT_USER stays a keyword.
+std::string account(std::string_view text) {
+    const auto at = text.find('@');
+    if (at == std::string_view::npos) {
+        const std::string upper = Core::ascii_upper(text);
+        if (upper == "CURRENT_USER" || upper == "CURRENT_USER()") return std::string(text);
+        return ident(text);
+    }
+    return ident(text.substr(0, at)) + "@" + ident(text.substr(at + 1));
+}
+
+std::string attribute(const MetaObject& object, const std::string& key) {
+    const auto& attributes = object.get_attributes();
+    const auto found = attributes.find(key);
+    return found == attributes.end() ? std::string() : found->second;
+}
+
+bool has_attribute(const MetaObject& object, const std::string& key) {
+    return object.get_attributes().contains(key);
+}
+
+template <class T>
+std::vector<std::shared_ptr<T>> constraints_of(const MetaTable& table) {
+    std::vector<std::shared_ptr<T>> result;
+    for (const auto& constraint : *table.get_constraints())
+        if (auto typed = std::dynamic_pointer_cast<T>(constraint)) result.push_back(std::move(typed));
+    return result;
+}
+
+bool is_drop(DataVersion version) { return version == DataVersion::DELETE; }
+bool is_replaced(DataVersion version) { return version == DataVersion::DELETE || version == DataVersion::UPDATE; }
+bool is_defined(DataVersion version) { return version != DataVersion::IDENTICAL && version != DataVersion::DELETE; }
+
+// ---- column types
+
+constexpr std::array<std::string_view, 2> kExactNumerics = {"DECIMAL", "NUMERIC"};
+constexpr std::array<std::string_view, 3> kApproximateNumerics = {"DOUBLE", "FLOAT", "REAL"};
+constexpr std::array<std::string_view, 4> kStringTypes = {"CHAR", "VARCHAR", "BINARY", "VARBINARY"};
+constexpr std::array<std::string_view, 2> kEnumerations = {"ENUM", "SET"};
+constexpr std::array<std::string_view, 3> kFractionalTemporals = {"TIME", "DATETIME", "TIMESTAMP"};
+// Types whose size is part of their name: a length would turn TEXT(65535) into another type or
+// into a syntax error (MEDIUMTEXT(255)).
+constexpr std::array<std::string_view, 13> kSizedByName = {
+    "TINYTEXT", "TEXT",     "MEDIUMTEXT", "LONGTEXT", "TINYBLOB", "BLOB", "MEDIUMBLOB",
+    "LONGBLOB", "JSON",     "LONG",       "DATE",     "YEAR",     "BOOLEAN"};
+
+/// The size part of a column type, with its trailing blank.
+std::string size_suffix(const MetaColumn& column, std::string_view type) {
+    const std::string upper = Core::ascii_upper(type);
+    const auto length = static_cast<unsigned long long>(column.get_length());
+    const unsigned scale = column.get_scale();
+    if (in_list(kEnumerations, upper)) return "(" + column.get_enum_values() + ") ";
+    if (in_list(kExactNumerics, upper)) return Core::strprintf("(%llu, %u) ", length, scale);
+    // A missing scale reads as 0, and FLOAT(12, 0) would round every value to an integer.
+    if (in_list(kApproximateNumerics, upper))
+        return scale > 0 ? Core::strprintf("(%llu, %u) ", length, scale) : std::string(" ");
+    if (in_list(kSizedByName, upper)) return " ";
+    if (in_list(kFractionalTemporals, upper)) return scale > 0 ? Core::strprintf("(%u) ", scale) : std::string(" ");
+    if (length != 0) return Core::strprintf("(%llu) ", length);
+    return in_list(kStringTypes, upper) ? "(32) " : " ";
+}
+
+bool is_period_column(const MetaColumn& column, std::string_view which) {
+    return column.get_is_virtual() && Core::ascii_upper(trim(column.get_expression())) == which;
+}
+
+/// The key part as written between the parentheses of a key: a column of the table by its quoted
+/// name; a column with a prefix length or an order ("name(10) DESC") with its name quoted;
+/// anything else (an expression) as it stands.
+std::string key_part(std::string_view part, const MetaTable* table) {
+    if (table && table->get_column(part)) return ident(part);
+    if (!part.empty() && part.front() == '`') return std::string(part);
+    std::string_view name = part;
+    std::string suffix;
+    const std::string upper = Core::ascii_upper(name);
+    for (std::string_view order : {std::string_view(" DESC"), std::string_view(" ASC")}) {
+        if (ends_with(upper, order)) {
+            suffix = std::string(name.substr(name.size() - order.size()));
+            name.remove_suffix(order.size());
+            break;
+        }
+    }
+    if (!name.empty() && name.back() == ')') {
+        const auto open = name.rfind('(');
+        const auto digits = open == std::string_view::npos ? std::string_view() : name.substr(open + 1, name.size() - open - 2);
+        if (!digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            suffix = std::string(name.substr(open)) + suffix;
+            name = name.substr(0, open);
+        }
+    }
+    if (name.empty()) return std::string(part);
+    if (table && !table->get_column(name) && suffix.empty()) return std::string(part);
+    return ident(name) + suffix;
+}
+
+std::string key_parts(const Core::StringList& parts, const MetaTable* table) {
+    std::string text;
+    for (const auto& part : parts) {
+        if (!text.empty()) text += ", ";
+        text += key_part(part, table);
+    }
+    return text;
+}
+
+// ---- stored-program bodies
+
+/// Whether a body must stand between BEGIN and END: it holds several statements, ends with a
+/// statement terminator (what remains of a BEGIN ... END block once its keywords are gone), or
+/// is empty. A single statement, compound or not, stands bare, so that the server keeps the very
+/// text the model holds.
+bool needs_block(std::string_view body) {
+    const std::string text = trim(body);
+    if (text.empty() || ends_with(text, ";")) return true;
+    return !is_single_body_statement(text);
+}
+
+/// A body that needs a block, with the terminator its last statement needs.
+std::string terminated(std::string_view body) {
+    std::string text = trim(body);
+    if (!ends_with(text, ";") && !text.empty()) text += ";";
+    return text;
+}
+
+// ---- dependence order
+
+struct TableOrder {
+    std::vector<std::shared_ptr<MetaTable>> tables;
+    std::set<const MetaForeignKey*> deferred;
+};
+
+/// The referenced table of a key when it is one of the schema's own.
+bool refers_inside(const MetaForeignKey& key, const MetaTable& table) {
+    return key.get_refer_schema().empty() || key.get_refer_schema() == table.get_schema();
+}
+
+/// The tables with every table after the ones it references (a depth-first walk in the schema's
+/// own order); a key that would close a cycle is set apart to be added once all tables exist.
+TableOrder order_tables(const std::vector<std::shared_ptr<MetaTable>>& tables) {
+    TableOrder order;
+    std::unordered_map<std::string, std::shared_ptr<MetaTable>> by_name;
+    for (const auto& table : tables)
+        if (table) by_name.emplace(table->get_name(), table);
+    std::unordered_map<const MetaTable*, int> state;  // 1 while visiting, 2 when placed
+    std::function<void(const std::shared_ptr<MetaTable>&)> visit = [&](const std::shared_ptr<MetaTable>& table) {
+        state[table.get()] = 1;
+        for (const auto& key : constraints_of<MetaForeignKey>(*table)) {
+            if (key->get_version() == DataVersion::DELETE || !refers_inside(*key, *table)) continue;
+            const auto target = by_name.find(key->get_refer_table());
+            if (target == by_name.end() || target->second == table) continue;
+            const int seen = state[target->second.get()];
+            if (seen == 1)
+                order.deferred.insert(key.get());
+            else if (seen == 0)
+                visit(target->second);
+        }
+        state[table.get()] = 2;
+        order.tables.push_back(table);
+    };
+    for (const auto& table : tables)
+        if (table && state[table.get()] == 0) visit(table);
+    return order;
+}
+
+/// The views with every view after the views its definition names.
+std::vector<std::shared_ptr<MetaView>> order_views(const std::vector<std::shared_ptr<MetaView>>& views) {
+    std::unordered_map<std::string, std::shared_ptr<MetaView>> by_name;
+    for (const auto& view : views)
+        if (view) by_name.emplace(view->get_name(), view);
+    std::vector<std::shared_ptr<MetaView>> ordered;
+    std::unordered_map<const MetaView*, int> state;
+    std::function<void(const std::shared_ptr<MetaView>&)> visit = [&](const std::shared_ptr<MetaView>& view) {
+        state[view.get()] = 1;
+        for (const auto& name : sql_identifiers(view->get_definition())) {
+            const auto target = by_name.find(name);
+            if (target != by_name.end() && target->second != view && state[target->second.get()] == 0)
+                visit(target->second);
+        }
+        state[view.get()] = 2;
+        ordered.push_back(view);
+    };
+    for (const auto& view : views)
+        if (view && state[view.get()] == 0) visit(view);
+    return ordered;
+}
+
+template <class T>
+std::vector<std::shared_ptr<T>> with_version(const std::shared_ptr<Core::ListModel<T>>& list,
+                                             std::initializer_list<DataVersion> versions) {
+    std::vector<std::shared_ptr<T>> result;
+    for (const auto& item : *list)
+        if (item && std::find(versions.begin(), versions.end(), item->get_version()) != versions.end())
+            result.push_back(item);
+    return result;
+}
+
+std::string foreign_key_definition(const MetaTable& table, const MetaForeignKey& key) {
+    const std::string refer = refers_inside(key, table) ? ident(key.get_refer_table())
+                                                        : qualified(key.get_refer_schema(), key.get_refer_table());
+    std::string text = "CONSTRAINT FOREIGN KEY " + ident(key.get_name()) + "(" + key.get_local_columns() + ") ";
+    text += "REFERENCES " + refer + "(" + key.get_refer_columns() + ") ";
+    if (!key.get_match_method().empty()) text += "MATCH " + key.get_match_method() + " ";
+    if (!key.get_update_action().empty()) text += "ON UPDATE " + key.get_update_action() + " ";
+    if (!key.get_delete_action().empty()) text += "ON DELETE " + key.get_delete_action() + " ";
+    return text;
+}
+
+/// The server's STATUS words are not the words CREATE EVENT takes.
+std::string event_state(std::string_view state) {
+    const std::string upper = Core::ascii_upper(trim(state));
+    if (upper == "ENABLED") return "ENABLE";
+    if (upper == "DISABLED") return "DISABLE";
+    if (upper == "SLAVESIDE_DISABLED") return "DISABLE ON SLAVE";
+    return std::string(state);
+}
+
+/// A privilege's object ("db.*", "db.table", "*.*") with each name quoted again.
+std::string grant_object(std::string_view object) {
+    const auto dot = object.find('.');
+    const auto part = [](std::string_view name) { return name == "*" ? std::string("*") : ident(name); };
+    if (dot == std::string_view::npos) return part(object);
+    return part(object.substr(0, dot)) + "." + part(object.substr(dot + 1));
+}
+
+}  // namespace
+
+// ---- construction
+
+std::shared_ptr<MariaDBBuilder> MariaDBBuilder::create(IConnection* connection) {
+    OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
+    return std::shared_ptr<MariaDBBuilder>(new MariaDBBuilder(connection));
+}
+
+const Core::TypeInfo& MariaDBBuilder::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<MariaDBBuilder, SqlBuilder>("OmbrixSolvaneSupportsDatabaseMariaDBBuilder").build();
+    return info;
+}
+
+OMBRIX_REGISTER_TYPE(MariaDBBuilder);
+
+// ---- the contract's operations: a model read from a server writes its own types
+
+std::string MariaDBBuilder::build_create(const MetaObjectPtr& meta_object) {
+    OMBRIX_RETURN_VAL_IF_NULL(meta_object, {});
+    return build_create(meta_object, true);
+}
+
+std::string MariaDBBuilder::build_patch(const MetaObjectPtr& meta_object) {
+    OMBRIX_RETURN_VAL_IF_NULL(meta_object, {});
+    return build_patch(meta_object, true);
+}
+
+std::string MariaDBBuilder::create_database(const std::shared_ptr<MetaDatabase>& database) {
+    OMBRIX_RETURN_VAL_IF_NULL(database, {});
+    return create_database(database, true);
+}
+
+std::string MariaDBBuilder::build_schema(const std::shared_ptr<MetaSchema>& schema) {
+    OMBRIX_RETURN_VAL_IF_NULL(schema, {});
+    return build_schema(schema, true);
+}
+
+std::string MariaDBBuilder::build_table(const std::shared_ptr<MetaTable>& table) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    return build_table(table, true);
+}
+
+// ---- dispatch
+
+std::string MariaDBBuilder::build_create(const MetaObjectPtr& meta_object, bool native) {
+    OMBRIX_RETURN_VAL_IF_NULL(meta_object, {});
+    switch (meta_object->character()) {
+    case DBObject::DATABASE: return create_database(std::dynamic_pointer_cast<MetaDatabase>(meta_object), native);
+    case DBObject::EVENT: return build_event(std::dynamic_pointer_cast<MetaEvent>(meta_object));
+    case DBObject::FUNCTION:
+    case DBObject::PROCEDURE: return build_function(std::dynamic_pointer_cast<MetaFunction>(meta_object));
+    case DBObject::INDEX: return build_index(std::dynamic_pointer_cast<MetaIndex>(meta_object));
+    case DBObject::ROLE: return build_role(std::dynamic_pointer_cast<MetaRole>(meta_object));
+    case DBObject::SCHEMA: return build_schema(std::dynamic_pointer_cast<MetaSchema>(meta_object), native);
+    case DBObject::TABLE: return build_table(std::dynamic_pointer_cast<MetaTable>(meta_object), native);
+    case DBObject::TRIGGER: return build_trigger(std::dynamic_pointer_cast<MetaTrigger>(meta_object));
+    case DBObject::USER: return build_user(std::dynamic_pointer_cast<MetaUser>(meta_object));
+    case DBObject::VIEW: return build_view(std::dynamic_pointer_cast<MetaView>(meta_object));
+    default: return {};
+    }
+}
+
+std::string MariaDBBuilder::build_delete(const MetaObjectPtr& meta_object) {
+    OMBRIX_RETURN_VAL_IF_NULL(meta_object, {});
+    const MetaObject& object = *meta_object;
+    const std::string& schema = object.get_schema();
+    const std::string& name = object.get_name();
+    switch (object.character()) {
+    case DBObject::DATABASE: return "DROP DATABASE IF EXISTS " + ident(name) + ";";
+    case DBObject::EVENT: return "DROP EVENT IF EXISTS " + qualified(schema, name) + ";";
+    case DBObject::FUNCTION: return "DROP FUNCTION IF EXISTS " + qualified(schema, name) + ";";
+    case DBObject::PROCEDURE: return "DROP PROCEDURE IF EXISTS " + qualified(schema, name) + ";";
+    case DBObject::INDEX: {
+        const auto& index = static_cast<const MetaIndex&>(object);
+        return "DROP INDEX " + ident(name) + " ON " + qualified(schema, index.get_entity()) + ";";
+    }
+    case DBObject::ROLE: return "DROP ROLE IF EXISTS " + ident(name) + ";";
+    case DBObject::SCHEMA: {
+        const auto& owner = static_cast<const MetaSchema&>(object);
+        std::string text;
+        for (const auto& table : *owner.get_tables())
+            text += "DROP TABLE IF EXISTS " + qualified(table->get_schema(), table->get_name()) + ";";
+        for (const auto& view : *owner.get_views())
+            text += "DROP VIEW IF EXISTS " + qualified(view->get_schema(), view->get_name()) + ";";
+        for (const auto& function : *owner.get_functions())
+            text += std::string("DROP ") + (function->get_is_function() ? "FUNCTION" : "PROCEDURE") + " IF EXISTS " +
+                    qualified(function->get_schema(), function->get_name()) + ";";
+        for (const auto& event : *owner.get_events())
+            text += "DROP EVENT IF EXISTS " + qualified(event->get_schema(), event->get_name()) + ";";
+        return text;
+    }
+    case DBObject::TABLE: return "DROP TABLE IF EXISTS " + qualified(schema, name) + ";";
+    case DBObject::TRIGGER: return "DROP TRIGGER IF EXISTS " + qualified(schema, name) + ";";
+    case DBObject::USER: return "DROP USER IF EXISTS " + account(name) + ";";
+    case DBObject::VIEW: return "DROP VIEW IF EXISTS " + qualified(schema, name) + ";";
+    default: return {};
+    }
+}
+
+std::string MariaDBBuilder::build_patch(const MetaObjectPtr& meta_object, bool native) {
+    OMBRIX_RETURN_VAL_IF_NULL(meta_object, {});
+    const DataVersion version = meta_object->get_version();
+    switch (meta_object->character()) {
+    case DBObject::EVENT:
+    case DBObject::FUNCTION:
+    case DBObject::PROCEDURE:
+        if (version == DataVersion::INSERT) return build_create(meta_object, native);
+        if (version == DataVersion::UPDATE) return build_delete(meta_object) + "\n" + build_create(meta_object, native);
+        if (version == DataVersion::DELETE) return build_delete(meta_object);
+        return {};
+    case DBObject::TABLE: {
+        auto table = std::dynamic_pointer_cast<MetaTable>(meta_object);
+        if (version == DataVersion::INSERT) return build_table(table, native);
+        if (version == DataVersion::UPDATE) return patch_table(table);
+        if (version == DataVersion::DELETE) return build_delete(meta_object);
+        return {};
+    }
+    case DBObject::VIEW: {
+        auto view = std::dynamic_pointer_cast<MetaView>(meta_object);
+        if (version == DataVersion::INSERT) return build_view(view);
+        if (version == DataVersion::UPDATE) return patch_view(view);
+        if (version == DataVersion::DELETE) return build_delete(meta_object);
+        return {};
+    }
+    case DBObject::ROLE: return build_role(std::dynamic_pointer_cast<MetaRole>(meta_object));
+    case DBObject::USER: return build_user(std::dynamic_pointer_cast<MetaUser>(meta_object));
+    default: return {};
+    }
+}
+
+// ---- tables
+
+std::string MariaDBBuilder::build_table_columns(const std::shared_ptr<MetaTable>& table, bool native, bool patch) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    return columns_text(*table, native, patch);
+}
+
+std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bool patch) {
+    std::string text;
+    for (const auto& column : *table.get_columns())
+        if (is_drop(column->get_version())) text += "    DROP COLUMN " + ident(column->get_name()) + ",\n";
+
+    std::vector<std::shared_ptr<MetaColumn>> keys;
+    for (const auto& column : *table.get_columns())
+        if (column->get_is_primary_key() && !is_drop(column->get_version())) keys.push_back(column);
+    // A key over several columns is one PRIMARY KEY clause; on each column it would be refused
+    // ("Multiple primary key defined").
+    const bool key_on_column = keys.size() == 1;
+    const auto inspector = native ? nullptr : get_conn()->inspector();
+
+    for (const auto& column : *table.get_columns()) {
+        const DataVersion version = column->get_version();
+        if (!is_defined(version)) continue;
+        std::string line = "    ";
+        if (patch && version == DataVersion::INSERT) line += "ADD COLUMN ";
+        if (patch && version == DataVersion::UPDATE)
+            line += "CHANGE COLUMN " + ident(column->get_original().empty() ? column->get_name() : column->get_original()) +
+                    " ";
+        const std::string type = native || !inspector ? column->get_raw_type()
+                                                      : inspector->get_sql_type(column->get_data_type());
+        line += ident(column->get_name()) + " " + type;
+        line += size_suffix(*column, type);
+        if (column->get_is_unsigned()) line += "UNSIGNED ";
+        if (column->get_is_fill_zero()) line += "ZEROFILL ";
+        // Changing a column never restates the key: the key stays where it is.
+        if (column->get_is_primary_key() && key_on_column && !(patch && version == DataVersion::UPDATE))
+            line += "PRIMARY KEY ";
+        if (column->get_is_virtual()) {
+            // A generated column takes no NULL, default or auto-increment clause.
+            if (is_period_column(*column, "ROW START") || is_period_column(*column, "ROW END")) {
+                line += "GENERATED ALWAYS AS " + Core::ascii_upper(trim(column->get_expression())) + " ";
+            } else {
+                if (column->get_is_generated_always()) line += "GENERATED ALWAYS ";
+                line += "AS (" + column->get_expression() + ") ";
+                if (!column->get_virtual_type().empty()) line += column->get_virtual_type() + " ";
+            }
+        } else {
+            line += column->get_not_null() ? "NOT NULL " : "NULL ";
+            if (!column->get_default_value().empty()) line += "DEFAULT " + column->get_default_value() + " ";
+            if (column->get_update_timestamp())
+                line += column->get_scale() > 0 ? Core::strprintf("ON UPDATE CURRENT_TIMESTAMP(%u) ", column->get_scale())
+                                                : std::string("ON UPDATE CURRENT_TIMESTAMP ");
+            if (column->get_auto_increment()) line += "AUTO_INCREMENT ";
+        }
+        if (!column->get_comment().empty()) line += "COMMENT '" + lit(column->get_comment()) + "' ";
+        if (!column->get_collation().empty()) line += "COLLATE " + column->get_collation() + " ";
+        if (patch) line += column->get_after().empty() ? "FIRST " : "AFTER " + ident(column->get_after()) + " ";
+        drop_last(line, 1, 1);
+        text += line + ",\n";
+    }
+
+    if (!patch && keys.size() > 1) {
+        std::stable_sort(keys.begin(), keys.end(),
+                         [](const auto& a, const auto& b) { return a->get_primary_ordinal() < b->get_primary_ordinal(); });
+        std::string names;
+        for (const auto& key : keys) names += (names.empty() ? "" : ", ") + ident(key->get_name());
+        text += "    PRIMARY KEY (" + names + "),\n";
+    }
+    if (!patch) {
+        std::shared_ptr<MetaColumn> start;
+        std::shared_ptr<MetaColumn> end;
+        for (const auto& column : *table.get_columns()) {
+            if (is_drop(column->get_version())) continue;
+            if (is_period_column(*column, "ROW START")) start = column;
+            if (is_period_column(*column, "ROW END")) end = column;
+        }
+        if (start && end)
+            text += "    PERIOD FOR SYSTEM_TIME (" + ident(start->get_name()) + ", " + ident(end->get_name()) + "),\n";
+    }
+    return text;
+}
+
+std::string MariaDBBuilder::build_table_indexes(const std::shared_ptr<MetaTable>& table, bool patch) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    std::string text;
+    for (const auto& index : *table->get_indexes())
+        if (is_replaced(index->get_version())) text += "    DROP INDEX " + ident(index->get_name()) + ",\n";
+
+    const auto& options = table->get_options();
+    const auto engine_option = options.find("ENGINE");
+    const std::string engine = engine_option == options.end() ? std::string("InnoDB") : engine_option->second;
+    static constexpr std::array<std::string_view, 4> kBtreeEngines = {"InnoDB", "MyISAM", "MEMORY", "NDB"};
+    static constexpr std::array<std::string_view, 2> kHashEngines = {"MEMORY", "NDB"};
+
+    for (const auto& index : *table->get_indexes()) {
+        if (!is_defined(index->get_version())) continue;
+        std::string line = "    ";
+        if (patch) line += "ADD ";
+        const std::string method = Core::ascii_upper(index->get_method());
+        if (!index->get_kind().empty())
+            line += index->get_kind() + " ";
+        else if (method == "FULLTEXT" || method == "SPATIAL")
+            line += method + " ";  // the catalogue names these kinds as the index's type
+        line += "INDEX " + ident(index->get_name()) + " ";
+        if ((index->get_method() == "BTREE" && in_list(kBtreeEngines, engine)) ||
+            (index->get_method() == "HASH" && in_list(kHashEngines, engine)))
+            line += "USING " + index->get_method() + " ";
+        line += "(" + key_parts(index->get_columns(), table.get()) + ") ";
+        if (index->get_key_block_size() != 0)
+            line += Core::strprintf("KEY_BLOCK_SIZE = %llu ", static_cast<unsigned long long>(index->get_key_block_size()));
+        if (!index->get_comment().empty()) line += "COMMENT '" + lit(index->get_comment()) + "' ";
+        drop_last(line, 1, 0);
+        text += line + ",\n";
+    }
+    return text;
+}
+
+std::string MariaDBBuilder::build_table_foreigns(const std::shared_ptr<MetaTable>& table, bool patch) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    return foreigns_text(*table, patch, [](const MetaForeignKey&) { return false; }, true);
+}
+
+std::string MariaDBBuilder::foreigns_text(const MetaTable& table, bool patch,
+                                          const std::function<bool(const MetaForeignKey&)>& skip, bool drop_updated) {
+    std::string text;
+    const auto keys = constraints_of<MetaForeignKey>(table);
+    for (const auto& key : keys)
+        if (is_drop(key->get_version()) || (drop_updated && key->get_version() == DataVersion::UPDATE))
+            text += "    DROP FOREIGN KEY " + ident(key->get_name()) + ",\n";
+    for (const auto& key : keys) {
+        if (!is_defined(key->get_version()) || skip(*key)) continue;
+        std::string line = std::string("    ") + (patch ? "ADD " : "") + foreign_key_definition(table, *key);
+        drop_last(line, 1, 0);
+        text += line + ",\n";
+    }
+    return text;
+}
+
+std::string MariaDBBuilder::build_table_checks(const std::shared_ptr<MetaTable>& table, bool patch) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    std::string text;
+    const auto checks = constraints_of<MetaCheck>(*table);
+    // The server names a check's removal DROP CONSTRAINT; it has no DROP CHECK.
+    for (const auto& check : checks)
+        if (is_replaced(check->get_version())) text += "    DROP CONSTRAINT " + ident(check->get_name()) + ",\n";
+    // No enforcement clause: the server takes none, and every check is enforced.
+    for (const auto& check : checks) {
+        if (!is_defined(check->get_version())) continue;
+        text += std::string("    ") + (patch ? "ADD " : "") + "CONSTRAINT " + ident(check->get_name()) + " CHECK (" +
+                check->get_check() + "),\n";
+    }
+    return text;
+}
+
+std::string MariaDBBuilder::option_format(std::string_view key, std::string_view value) {
+    static constexpr std::array<std::string_view, 4> kQuoted = {"COMPRESSION", "DATA DIRECTORY", "INDEX DIRECTORY",
+                                                                "ENCRYPTION"};
+    if (in_list(kQuoted, key)) return "'" + lit(value) + "'";
+    return std::string(value);
+}
+
+std::string MariaDBBuilder::build_table_options(const std::shared_ptr<MetaTable>& table, bool patch) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    const auto& options = table->get_options();
+    std::string text = patch ? "    " : "";
+    for (const auto& [key, value] : options) {
+        if (key == "COMMENT" || key == SYSTEM_VERSIONING || value.empty()) continue;
+        text += key + " = " + option_format(key, value) + (patch ? ", " : " ");
+    }
+    if (!patch) {
+        if (!table->get_comment().empty())
+            text += "COMMENT = '" + lit(table->get_comment()) + "'";
+        else
+            drop_last(text, 1, 1);
+        const auto versioning = options.find(std::string(SYSTEM_VERSIONING));
+        if (versioning != options.end() && Core::ascii_upper(versioning->second) == "YES")
+            text += " WITH SYSTEM VERSIONING";
+    } else {
+        const auto comment = options.find("COMMENT");
+        if (comment != options.end())
+            text += "COMMENT = '" + lit(comment->second) + "'";
+        else
+            drop_last(text, 2, 4);
+    }
+    return trim(text);
+}
+
+std::string MariaDBBuilder::build_table_triggers(const std::shared_ptr<MetaTable>& table) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    std::string text;
+    const std::string& schema = table->get_schema();
+    for (const auto& trigger : *table->get_triggers())
+        if (is_replaced(trigger->get_version()))
+            text += "DROP TRIGGER IF EXISTS " + qualified(schema, trigger->get_name()) + ";\n";
+    for (const auto& trigger : *table->get_triggers()) {
+        if (!is_defined(trigger->get_version())) continue;
+        text += "CREATE TRIGGER " + qualified(schema, trigger->get_name()) + "\n";
+        text += trigger->get_timing() + " " + trigger->get_event() + "\n";
+        text += "ON " + qualified(schema, table->get_name()) + " FOR EACH ROW\n";
+        const std::string body = trim(trigger->get_body());
+        text += body + (ends_with(body, ";") ? "\n\n" : ";\n\n");
+    }
+    if (!text.empty()) text += "\n";
+    return text;
+}
+
+std::string MariaDBBuilder::create_table_text(const std::shared_ptr<MetaTable>& table, bool native,
+                                              const std::function<bool(const MetaForeignKey&)>& skip) {
+    std::string text = "CREATE TABLE IF NOT EXISTS " + qualified(table->get_schema(), table->get_name()) + " (\n";
+    text += columns_text(*table, native, false);
+    text += build_table_indexes(table, false);
+    text += foreigns_text(*table, false, skip, true);
+    text += build_table_checks(table, false);
+    drop_last(text, 2, 2);
+    text += "\n) ";
+    text += build_table_options(table, false);
+    text += ";\n";
+    return text;
+}
+
+std::string MariaDBBuilder::build_table(const std::shared_ptr<MetaTable>& table, bool native) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    std::string text = create_table_text(table, native, [](const MetaForeignKey&) { return false; });
+    text += build_table_triggers(table);
+    drop_last(text, 1, 1);
+    return text;
+}
+
+std::string MariaDBBuilder::patch_table(const std::shared_ptr<MetaTable>& table) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    // The server refuses to drop a foreign key and add one of the same name in one statement, so a
+    // changed key is dropped by a statement of its own first.
+    std::string text;
+    for (const auto& key : constraints_of<MetaForeignKey>(*table))
+        if (key->get_version() == DataVersion::UPDATE) text += "    DROP FOREIGN KEY " + ident(key->get_name()) + ",\n";
+    if (!text.empty()) {
+        drop_last(text, 2, 0);
+        text = "ALTER TABLE " + qualified(table->get_schema(), table->get_name()) + "\n" + text + ";\n";
+    }
+    std::string clauses = columns_text(*table, true, true);
+    clauses += build_table_indexes(table, true);
+    clauses += foreigns_text(*table, true, [](const MetaForeignKey&) { return false; }, false);
+    clauses += build_table_checks(table, true);
+    const std::string options = build_table_options(table, true);
+    // A table whose only change is a trigger gets no ALTER TABLE: one without clauses is refused.
+    if (!clauses.empty() || options.size() > 4) {
+        text += "ALTER TABLE " + qualified(table->get_schema(), table->get_name()) + "\n" + clauses;
+        if (options.size() > 4)
+            text += "    " + options;
+        else
+            drop_last(text, 2, 2);
+        text += ";\n";
+    }
+    text += build_table_triggers(table);
+    return text;
+}
+
+// ---- databases and schemas
+
+std::string MariaDBBuilder::create_database(const std::shared_ptr<MetaDatabase>& database, bool native) {
+    OMBRIX_RETURN_VAL_IF_NULL(database, {});
+    std::string text = "CREATE DATABASE IF NOT EXISTS " + ident(database->get_name()) + "\n";
+    if (const auto charset = attribute(*database, "CHARACTER SET"); !charset.empty())
+        text += "  CHARACTER SET = '" + lit(charset) + "'\n";
+    if (const auto collation = attribute(*database, "COLLATE"); !collation.empty())
+        text += "  COLLATE = '" + lit(collation) + "'\n";
+    if (!database->get_comment().empty()) text += "  COMMENT = '" + lit(database->get_comment()) + "'\n";
+    drop_last(text, 1, 0);
+    text += ";\n";
+    for (const auto& schema : *database->get_schemas()) text += build_schema(schema, native);
+    return text;
+}
+
+std::string MariaDBBuilder::alter_database(const std::shared_ptr<MetaDatabase>& database_old,
+                                           const std::shared_ptr<MetaDatabase>& database_new) {
+    OMBRIX_RETURN_VAL_IF_NULL(database_old, {});
+    OMBRIX_RETURN_VAL_IF_NULL(database_new, {});
+    const std::string head = "ALTER DATABASE " + ident(database_new->get_name()) + "\n";
+    std::string text = head;
+    for (const char* key : {"CHARACTER SET", "COLLATE"}) {
+        const bool had = has_attribute(*database_old, key);
+        const bool has = has_attribute(*database_new, key);
+        if (had != has || attribute(*database_old, key) != attribute(*database_new, key))
+            text += std::string("  ") + key + " = '" + lit(attribute(*database_new, key)) + "'\n";
+    }
+    if (database_old->get_comment() != database_new->get_comment())
+        text += "  COMMENT = '" + lit(database_new->get_comment()) + "'\n";
+    if (text.size() == head.size()) return {};
+    text.back() = ';';
+    return text;
+}
+
+std::string MariaDBBuilder::build_schema(const std::shared_ptr<MetaSchema>& schema, bool native) {
+    OMBRIX_RETURN_VAL_IF_NULL(schema, {});
+    const TableOrder order = order_tables(schema->get_tables()->items());
+    const auto deferred = [&](const MetaForeignKey& key) { return order.deferred.contains(&key); };
+    std::string text;
+    for (const auto& table : order.tables) {
+        std::string script = create_table_text(table, native, deferred) + build_table_triggers(table);
+        drop_last(script, 1, 1);
+        text += script + "\n";
+    }
+    text += deferred_keys_text(order.tables, order.deferred);
+    for (const auto& view : order_views(schema->get_views()->items())) text += build_view(view) + "\n";
+    for (const auto& function : *schema->get_functions()) text += build_function(function) + "\n";
+    text += "\n";
+    return text;
+}
+
+std::string MariaDBBuilder::build_schema_script(const std::shared_ptr<MetaSchema>& schema,
+                                                const std::shared_ptr<MetaDatabase>& database, bool native) {
+    OMBRIX_RETURN_VAL_IF_NULL(schema, {});
+    std::string text;
+    if (database) {
+        std::string head = "CREATE DATABASE IF NOT EXISTS " + ident(schema->get_name()) + "\n";
+        if (const auto charset = attribute(*database, "CHARACTER SET"); !charset.empty())
+            head += "  CHARACTER SET = '" + lit(charset) + "'\n";
+        if (const auto collation = attribute(*database, "COLLATE"); !collation.empty())
+            head += "  COLLATE = '" + lit(collation) + "'\n";
+        if (!database->get_comment().empty()) head += "  COMMENT = '" + lit(database->get_comment()) + "'\n";
+        drop_last(head, 1, 0);
+        text += head + ";\n";
+    } else {
+        text += "CREATE DATABASE IF NOT EXISTS " + ident(schema->get_name()) + ";\n";
+    }
+    // A view's unqualified names are read in the current database when it is created.
+    text += "USE " + ident(schema->get_name()) + ";\n\n";
+
+    const TableOrder order = order_tables(schema->get_tables()->items());
+    const auto deferred = [&](const MetaForeignKey& key) { return order.deferred.contains(&key); };
+    for (const auto& table : order.tables) text += create_table_text(table, native, deferred) + "\n";
+    if (const auto keys = deferred_keys_text(order.tables, order.deferred); !keys.empty()) text += keys + "\n";
+    // Routines before views: a view that calls a stored function is refused while it is missing,
+    // while a routine's body is only read when it runs.
+    for (const auto& function : *schema->get_functions()) text += build_function(function) + "\n\n";
+    for (const auto& procedure : *schema->get_procedures()) text += build_function(procedure) + "\n\n";
+    for (const auto& view : order_views(schema->get_views()->items())) text += build_view(view) + "\n\n";
+    for (const auto& table : order.tables) {
+        std::string triggers = build_table_triggers(table);
+        drop_last(triggers, 1, 0);
+        text += triggers;
+    }
+    for (const auto& event : *schema->get_events()) text += build_event(event) + "\n";
+    return text;
+}
+
+std::string MariaDBBuilder::deferred_keys_text(const std::vector<std::shared_ptr<MetaTable>>& tables,
+                                              const std::set<const MetaForeignKey*>& deferred) {
+    std::string text;
+    for (const auto& table : tables)
+        for (const auto& key : constraints_of<MetaForeignKey>(*table))
+            if (deferred.contains(key.get())) {
+                std::string clause = foreign_key_definition(*table, *key);
+                drop_last(clause, 1, 0);
+                text += "ALTER TABLE " + qualified(table->get_schema(), table->get_name()) + " ADD " + clause + ";\n";
+            }
+    return text;
+}
+
+std::string MariaDBBuilder::build_schema_patch(const std::shared_ptr<MetaSchema>& patched, bool native) {
+    OMBRIX_RETURN_VAL_IF_NULL(patched, {});
+    using V = DataVersion;
+    std::string text;
+    const auto add = [&](const std::string& statement) {
+        if (statement.empty()) return;
+        text += statement;
+        if (!ends_with(text, "\n")) text += "\n";
+    };
+    // What goes away first, views and programs before the tables they might name.
+    for (const auto& view : with_version(patched->get_views(), {V::DELETE})) add(build_delete(view));
+    for (const auto& function : with_version(patched->get_functions(), {V::DELETE})) add(build_delete(function));
+    for (const auto& procedure : with_version(patched->get_procedures(), {V::DELETE})) add(build_delete(procedure));
+    for (const auto& event : with_version(patched->get_events(), {V::DELETE})) add(build_delete(event));
+    // New tables in reference order, then the changes, then the drops, the tables that refer to
+    // others before those they refer to.
+    const TableOrder created = order_tables(with_version(patched->get_tables(), {V::INSERT}));
+    const auto deferred = [&](const MetaForeignKey& key) { return created.deferred.contains(&key); };
+    for (const auto& table : created.tables) {
+        std::string script = create_table_text(table, native, deferred) + build_table_triggers(table);
+        add(script);
+    }
+    add(deferred_keys_text(created.tables, created.deferred));
+    for (const auto& table : with_version(patched->get_tables(), {V::UPDATE})) add(patch_table(table));
+    auto dropped = order_tables(with_version(patched->get_tables(), {V::DELETE})).tables;
+    std::reverse(dropped.begin(), dropped.end());
+    for (const auto& table : dropped) add(build_delete(table));
+    // Programs before views, which may call them; views in dependence order.
+    for (const auto& function : with_version(patched->get_functions(), {V::INSERT, V::UPDATE}))
+        add(build_patch(function, native));
+    for (const auto& procedure : with_version(patched->get_procedures(), {V::INSERT, V::UPDATE}))
+        add(build_patch(procedure, native));
+    for (const auto& view : order_views(with_version(patched->get_views(), {V::INSERT, V::UPDATE})))
+        add(build_patch(view, native));
+    for (const auto& event : with_version(patched->get_events(), {V::INSERT, V::UPDATE})) add(build_patch(event, native));
+    return text;
+}
+
+// ---- indexes, views, routines, triggers, events
+
+std::string MariaDBBuilder::build_index(const std::shared_ptr<MetaIndex>& index) {
+    OMBRIX_RETURN_VAL_IF_NULL(index, {});
+    std::string text = "CREATE ";
+    const std::string method = Core::ascii_upper(index->get_method());
+    if (!index->get_kind().empty())
+        text += index->get_kind() + " ";
+    else if (method == "FULLTEXT" || method == "SPATIAL")
+        text += method + " ";
+    text += "INDEX " + ident(index->get_name()) + " ON " + qualified(index->get_schema(), index->get_entity()) + "( \n";
+    for (const auto& part : index->get_columns()) text += "    " + key_part(part, nullptr) + ",\n";
+    drop_last(text, 2, 2);
+    text += "\n)\n";
+    if (!index->get_with().empty()) text += index->get_with() + "\n";
+    if (!index->get_algorithm().empty())
+        text += "ALGORITHM = " + index->get_algorithm() + " ";
+    else if (!index->get_lock().empty())
+        text += "LOCK = " + index->get_lock() + " ";
+    drop_last(text, 1, 0);
+    text += ";";
+    return text;
+}
+
+std::string MariaDBBuilder::view_text(const MetaView& view, bool create) {
+    std::string text = create ? "CREATE " : "ALTER ";
+    if (has_attribute(view, "ALGORITHM")) text += "ALGORITHM = " + attribute(view, "ALGORITHM") + " ";
+    if (has_attribute(view, "DEFINER")) text += "DEFINER = " + account(attribute(view, "DEFINER")) + " ";
+    if (has_attribute(view, "SECURITY")) text += "SQL SECURITY " + attribute(view, "SECURITY") + " ";
+    text += "VIEW " + qualified(view.get_schema(), view.get_name()) + " AS ";
+    text += view.get_definition() + "\n";
+    if (has_attribute(view, "CHECK")) text += "WITH " + attribute(view, "CHECK") + " CHECK OPTION";
+    if (!ends_with(trim(text), ";")) text += ";";
+    return text;
+}
+
+std::string MariaDBBuilder::build_view(const std::shared_ptr<MetaView>& view) {
+    OMBRIX_RETURN_VAL_IF_NULL(view, {});
+    return view_text(*view, true);
+}
+
+std::string MariaDBBuilder::patch_view(const std::shared_ptr<MetaView>& view) {
+    OMBRIX_RETURN_VAL_IF_NULL(view, {});
+    return view_text(*view, false);
+}
+
+std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& function) {
+    OMBRIX_RETURN_VAL_IF_NULL(function, {});
+    std::string text = "CREATE ";
+    if (const auto definer = attribute(*function, "DEFINER"); !definer.empty())
+        text += "DEFINER = " + account(definer) + " ";
+    text += std::string(function->get_is_function() ? "FUNCTION" : "PROCEDURE") + " " +
+            qualified(function->get_schema(), function->get_name());
+    const auto& parameters = function->get_parameters();
+    if (!parameters.empty()) {
+        text += "(";
+        for (const auto& parameter : parameters) text += parameter + ", ";
+        drop_last(text, 2, 0);
+        text += ") ";
+    } else {
+        text += "() ";
+    }
+    if (function->get_is_function()) text += "RETURNS " + function->get_return_type() + " ";
+    for (const auto& [key, value] : function->get_attributes()) {
+        if (key == "DEFINER" || value.empty()) continue;
+        if (key == "DETERMINISTIC")
+            text += std::string(value == "YES" ? "" : "NOT ") + "DETERMINISTIC ";
+        else if (key == "DATA_ACCESS")
+            text += value + " ";
+        else if (key == "COMMENT")
+            text += key + " '" + lit(value) + "' ";
+        else
+            text += key + " " + value + " ";
+    }
+    drop_last(text, 1, 0);
+    text += "\n";
+    const std::string& body = function->get_body();
+    if (needs_block(body))
+        text += "BEGIN\n  " + terminated(body) + "\nEND;";
+    else
+        text += body + ";";
+    return text;
+}
+
+std::string MariaDBBuilder::build_caller(const std::shared_ptr<MetaFunction>& function) {
+    OMBRIX_RETURN_VAL_IF_NULL(function, {});
+    std::string text = std::string(function->get_is_function() ? "SELECT " : "CALL ") +
+                       qualified(function->get_schema(), function->get_name());
+    const auto& parameters = function->get_parameters();
+    if (parameters.empty()) return text + "()";
+    static const Core::Regex pattern(
+        R"((?<mode>INOUT|OUT|IN)?\s?(?<name>[\w"'`]+)\s?(?<type>[\w.,'"`()]+)?\s?(=>\s?(?<value>[\w']+))?)",
+        G_REGEX_CASELESS);
+    std::string prefix;
+    text += "(";
+    for (const auto& parameter : parameters) {
+        std::string argument = "_";
+        if (const auto match = pattern.match(parameter)) {
+            const std::string mode = Core::ascii_upper(match->named("mode"));
+            const std::string name = match->named("name");
+            const std::string value = match->named("value");
+            if (mode == "OUT") {
+                argument = "@" + name;
+            } else if (mode == "INOUT") {
+                prefix += "SET @" + name + " = " + value + ";\n";
+                argument = "@" + name;
+            } else if (!value.empty()) {
+                argument = value;
+            }
+        } else {
+            g_warning("%s: Failed to match: %s", G_STRLOC, parameter.c_str());
+        }
+        text += argument + ", ";
+    }
+    drop_last(text, 2, 0);
+    text += ")";
+    return prefix + text;
+}
+
+std::string MariaDBBuilder::build_trigger(const std::shared_ptr<MetaTrigger>& trigger) {
+    OMBRIX_RETURN_VAL_IF_NULL(trigger, {});
+    std::string text = "CREATE ";
+    if (!trigger->get_definer().empty()) text += "DEFINER = " + account(trigger->get_definer()) + " ";
+    text += "TRIGGER " + qualified(trigger->get_schema(), trigger->get_name()) + " ";
+    text += trigger->get_timing() + " " + trigger->get_event() + " ";
+    text += "ON " + qualified(trigger->get_schema(), trigger->get_target()) + " FOR EACH ROW ";
+    if (!trigger->get_order().empty())
+        text += trigger->get_order() + " " + ident(trigger->get_trigger()) + "\n";
+    else
+        text += "\n";
+    const std::string& body = trigger->get_body();
+    if (needs_block(body))
+        text += "BEGIN\n " + terminated(body) + "\nEND;\n";
+    else
+        text += trim(body) + ";\n";
+    return text;
+}
+
+std::string MariaDBBuilder::event_text(const MetaEvent& event, bool create) {
+    std::string text = create ? "CREATE " : "ALTER ";
+    const std::string definer = event.get_definer().empty() ? std::string() : "DEFINER = " + account(event.get_definer()) + " ";
+    if (create)
+        text += definer.empty() ? "EVENT IF NOT EXISTS" : definer + "EVENT IF NOT EXISTS ";
+    else
+        text += definer + "EVENT ";
+    text += qualified(event.get_schema(), event.get_name()) + "\n";
+    text += "\tON SCHEDULE " + event.get_schedule() + " ";
+    text += "ON COMPLETION " + event.get_completion() + " ";
+    text += event_state(event.get_state()) + "\n";
+    if (!event.get_comment().empty()) text += "\tCOMMENT '" + lit(event.get_comment()) + "'\n";
+    const std::string& body = event.get_body();
+    if (needs_block(body))
+        text += "\tDO BEGIN\n\t\t" + terminated(body) + "\n\tEND;\n";
+    else
+        text += "\tDO " + trim(body) + ";\n";
+    return text;
+}
+
+std::string MariaDBBuilder::build_event(const std::shared_ptr<MetaEvent>& event) {
+    OMBRIX_RETURN_VAL_IF_NULL(event, {});
+    return event_text(*event, true);
+}
+
+std::string MariaDBBuilder::patch_event(const std::shared_ptr<MetaEvent>& event) {
+    OMBRIX_RETURN_VAL_IF_NULL(event, {});
+    return event_text(*event, false);
+}
+
+// ---- users and roles
+
+std::string MariaDBBuilder::build_user(const std::shared_ptr<MetaUser>& user) {
+    OMBRIX_RETURN_VAL_IF_NULL(user, {});
+    const std::string& name = user->get_name();
+    const auto at = name.find('@');
+    const std::string user_part = name.substr(0, at);
+    const std::string host_part = at == std::string::npos ? std::string() : name.substr(at + 1);
+    std::string text = "CREATE USER " + ident(user_part) + "@" + ident(host_part) + " ";
+
+    const std::string plugin = attribute(*user, "PLUGIN");
+    const std::string& password = user->get_password();
+    if (plugin == "default") {
+        text += "IDENTIFIED BY '" + lit(password) + "' ";
+    } else if (plugin == "unix_socket") {
+        text += "IDENTIFIED WITH " + plugin + " ";
+    } else if (plugin == "mysql_native_password") {
+        // What the server keeps is the password's hash: given back as a hash, never as a password.
+        if (!password.empty()) text += "IDENTIFIED BY PASSWORD '" + lit(password) + "' ";
+    } else if (!plugin.empty()) {
+        text += "IDENTIFIED VIA " + plugin + (password.empty() ? std::string(" ") : " USING '" + lit(password) + "' ");
+    }
+    text += "\n  ";
+
+    const std::string ssl = attribute(*user, "SSL_TYPE");
+    if (ssl == "NONE") {
+        text += "REQUIRE NONE ";
+    } else if (ssl == "ANY") {
+        text += "REQUIRE SSL ";
+    } else if (ssl == "X509") {
+        text += "REQUIRE X509 ";
+    } else if (ssl == "SPECIFIED") {
+        const char* word = "REQUIRE";
+        for (const auto& [key, clause] : {std::pair<const char*, const char*>{"X509_ISSUER", "ISSUER"},
+                                          {"X509_SUBJECT", "SUBJECT"},
+                                          {"X509_CIPHER", "CIPHER"}}) {
+            const std::string value = attribute(*user, key);
+            if (value.empty()) continue;
+            text += std::string(word) + " " + clause + " '" + lit(value) + "' ";
+            word = "AND";
+        }
+    }
+
+    const auto limit = [&](const char* key) {
+        const std::string value = attribute(*user, key);
+        return value.empty() ? std::string("0") : value;
+    };
+    text += "\n  WITH ";
+    text += "MAX_QUERIES_PER_HOUR " + limit("MAX_QUERIES") + " ";
+    text += "MAX_UPDATES_PER_HOUR " + limit("MAX_UPDATES") + " ";
+    text += "MAX_CONNECTIONS_PER_HOUR " + limit("MAX_CONNECTIONS") + " ";
+    text += "MAX_USER_CONNECTIONS " + limit("USER_CONNECTIONS") + " ";
+    text += "MAX_STATEMENT_TIME " + limit("MAX_STATEMENT_TIME");
+    text += "\n  ";
+
+    const std::string policy = attribute(*user, "PASSWORD_POLICY");
+    const std::string lifetime = attribute(*user, "PASSWORD_LIFETIME");
+    const bool numeric_lifetime = !lifetime.empty() && std::all_of(lifetime.begin(), lifetime.end(),
+                                                                   [](char c) { return c >= '0' && c <= '9'; });
+    if (policy == "DEFAULT") {
+        text += "PASSWORD EXPIRE DEFAULT ";
+    } else if (policy == "IMMEDIATE" || policy == "Y") {
+        // "Y" is how the server's account table says the password has expired.
+        text += "PASSWORD EXPIRE ";
+    } else if (policy == "INTERVAL") {
+        text += "PASSWORD EXPIRE INTERVAL " + lifetime + " DAY ";
+    } else if (policy == "NEVER") {
+        text += "PASSWORD EXPIRE NEVER ";
+    } else if (numeric_lifetime) {
+        // The account table keeps a lifetime of its own: 0 days is never, and no value the default.
+        text += lifetime == "0" ? std::string("PASSWORD EXPIRE NEVER ") : "PASSWORD EXPIRE INTERVAL " + lifetime + " DAY ";
+    }
+    if (attribute(*user, "ACCOUNT_STATE") == "true") text += "ACCOUNT LOCK ";
+    drop_last(text, 1, 0);
+    text += ";\n";
+    return text;
+}
+
+std::string MariaDBBuilder::build_role(const std::shared_ptr<MetaRole>& role) {
+    OMBRIX_RETURN_VAL_IF_NULL(role, {});
+    std::string text = "CREATE ROLE " + account(role->get_name()) + " ";
+    if (has_attribute(*role, "WITH ADMIN")) text += "WITH ADMIN " + account(attribute(*role, "WITH ADMIN")) + " ";
+    drop_last(text, 1, 0);
+    text += ";";
+    return text;
+}
+
+std::string MariaDBBuilder::build_grants(const MetaObjectPtr& meta_object) {
+    OMBRIX_RETURN_VAL_IF_NULL(meta_object, {});
+    const Core::StringMap* privileges = nullptr;
+    const Core::StringMap* relations = nullptr;
+    std::string grantee;
+    if (auto user = std::dynamic_pointer_cast<MetaUser>(meta_object)) {
+        privileges = &user->get_privileges();
+        relations = &user->get_relations();
+        const std::string& name = user->get_name();
+        const auto at = name.find('@');
+        grantee = ident(name.substr(0, at)) + "@" + ident(at == std::string::npos ? std::string("%") : name.substr(at + 1));
+    } else if (auto role = std::dynamic_pointer_cast<MetaRole>(meta_object)) {
+        privileges = &role->get_privileges();
+        relations = &role->get_relations();
+        grantee = ident(role->get_name());
+    } else {
+        return {};
+    }
+    std::string text;
+    for (const auto& [object, granted] : *privileges) {
+        std::string rights = trim(granted);
+        bool grant_option = false;
+        static constexpr std::string_view kGrantOption = ", GRANT OPTION";
+        if (ends_with(rights, kGrantOption)) {
+            rights.erase(rights.size() - kGrantOption.size());
+            grant_option = true;
+        }
+        // USAGE grants nothing: every account holds it.
+        if (rights.empty() || (Core::ascii_upper(rights) == "USAGE" && !grant_option)) continue;
+        text += "GRANT " + rights + " ON " + grant_object(object) + " TO " + grantee +
+                (grant_option ? " WITH GRANT OPTION" : "") + ";\n";
+    }
+    const bool is_role = std::dynamic_pointer_cast<MetaRole>(meta_object) != nullptr;
+    for (const auto& [pair, admin] : *relations) {
+        const auto equals = pair.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string granted_role = pair.substr(0, equals);
+        const std::string member = pair.substr(equals + 1);
+        // A user's relations name the roles it holds; a role's, the accounts and roles holding it.
+        std::string to = grantee;
+        std::string what = ident(granted_role);
+        if (is_role) {
+            const auto at = member.find('@');
+            to = at == std::string::npos || at + 1 == member.size() ? ident(member.substr(0, at)) : account(member);
+        }
+        text += "GRANT " + what + " TO " + to + (admin == "true" ? " WITH ADMIN OPTION" : "") + ";\n";
+    }
+    return text;
+}
+
+}  // namespace Ombrix::Solvane::Supports::Database

@@ -1,0 +1,141 @@
+/// @file The MariaDB builder: meta objects into MariaDB DDL text.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <vector>
+#include <string>
+#include <string_view>
+
+#include "solvane/Supports/Database/sql_builder.hpp"
+#include "solvane/solvane_export.h"
+
+namespace Ombrix::Solvane::MetaModel {
+class MetaConstraint;
+class MetaForeignKey;
+}  // namespace Ombrix::Solvane::MetaModel
+
+namespace Ombrix::Solvane::Supports::Database {
+
+/// Writes CREATE, ALTER and DROP statements for every kind of meta object; never runs them.
+///
+/// Names are backtick-quoted and literals (comments, passwords, definers) escaped for their
+/// context, and every object is qualified with its schema when the model names one, so a script
+/// never depends on the session's current database. What the model carries as SQL (defaults,
+/// expressions, check clauses, view and routine bodies, key parts with a prefix or order, grants)
+/// is written as it stands.
+///
+/// The contract's operations without a `native` flag use the columns' own server types
+/// (`raw-type`), as a model read from a server needs. Stateless apart from the connection, which
+/// supplies the inspector for mapped types; callable from any thread while the meta objects are
+/// not changed meanwhile.
+class OMBRIX_SOLVANE_EXPORT MariaDBBuilder : public SqlBuilder {
+public:
+    using MetaObjectPtr = std::shared_ptr<MetaModel::MetaObject>;
+
+    /// A builder for `connection`, which owns it; a null `connection` writes the critical
+    /// "connection != NULL" and gives null.
+    static std::shared_ptr<MariaDBBuilder> create(IConnection* connection);
+
+    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseMariaDBBuilder"
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    // ---- the contract, with native types
+
+    std::string build_create(const MetaObjectPtr& meta_object) override;
+    std::string build_delete(const MetaObjectPtr& meta_object) override;
+    std::string build_patch(const MetaObjectPtr& meta_object) override;
+    std::string alter_database(const std::shared_ptr<MetaModel::MetaDatabase>& database_old,
+                               const std::shared_ptr<MetaModel::MetaDatabase>& database_new) override;
+    std::string create_database(const std::shared_ptr<MetaModel::MetaDatabase>& database) override;
+    std::string build_schema(const std::shared_ptr<MetaModel::MetaSchema>& schema) override;
+    std::string build_table(const std::shared_ptr<MetaModel::MetaTable>& table) override;
+    std::string build_view(const std::shared_ptr<MetaModel::MetaView>& view) override;
+    std::string build_index(const std::shared_ptr<MetaModel::MetaIndex>& index) override;
+    std::string build_trigger(const std::shared_ptr<MetaModel::MetaTrigger>& trigger) override;
+    std::string build_function(const std::shared_ptr<MetaModel::MetaFunction>& function) override;
+    std::string build_user(const std::shared_ptr<MetaModel::MetaUser>& user) override;
+    std::string build_role(const std::shared_ptr<MetaModel::MetaRole>& role) override;
+    std::string build_caller(const std::shared_ptr<MetaModel::MetaFunction>& function) override;
+    std::string build_event(const std::shared_ptr<MetaModel::MetaEvent>& event) override;
+    std::string patch_event(const std::shared_ptr<MetaModel::MetaEvent>& event) override;
+    std::string patch_table(const std::shared_ptr<MetaModel::MetaTable>& table) override;
+    std::string patch_view(const std::shared_ptr<MetaModel::MetaView>& view) override;
+
+    // ---- the dispatching entry points and the table builders with their `native` flag
+
+    /// The create script of any kind of object: database, event, function or procedure, index,
+    /// role, schema, table, trigger, user, view; "" for other kinds.
+    virtual std::string build_create(const MetaObjectPtr& meta_object, bool native);
+    /// The change script of an object after its `version`: INSERT creates it, DELETE drops it,
+    /// UPDATE alters a table or view and drops and re-creates an event or routine; users and roles
+    /// are created whatever the version.
+    virtual std::string build_patch(const MetaObjectPtr& meta_object, bool native);
+    /// CREATE DATABASE with the database's character set, collation and comment, then the script
+    /// of each of its schemas.
+    virtual std::string create_database(const std::shared_ptr<MetaModel::MetaDatabase>& database, bool native);
+    /// The tables (each after the tables it references; foreign keys that close a cycle added
+    /// afterwards), then the views (each after the views it selects from), then the functions.
+    /// Procedures, events and the schema itself are not written; the model is not reordered.
+    virtual std::string build_schema(const std::shared_ptr<MetaModel::MetaSchema>& schema, bool native);
+    /// CREATE TABLE IF NOT EXISTS with columns, keys, indexes, foreign keys, checks and options,
+    /// followed by the table's triggers. `native` writes each column's `raw-type`; otherwise its
+    /// `data-type` mapped through the connection's inspector.
+    virtual std::string build_table(const std::shared_ptr<MetaModel::MetaTable>& table, bool native);
+
+    /// Every statement that creates `schema` with all it holds, in an order that runs on a server
+    /// where it does not exist yet: CREATE DATABASE (with `database`'s options when given, else
+    /// plain) and USE, the tables in reference order without their triggers, the foreign keys that
+    /// close a cycle, the functions and procedures, the views in dependence order, the triggers in
+    /// their tables' order and the events. Unlike `build_schema` nothing is left out.
+    std::string build_schema_script(const std::shared_ptr<MetaModel::MetaSchema>& schema,
+                                    const std::shared_ptr<MetaModel::MetaDatabase>& database, bool native);
+
+    /// The statements that turn a schema into another's structure, from the patched schema a
+    /// comparison gave (its members marked INSERT, UPDATE or DELETE, all named after the schema to
+    /// change), in an order that runs: views, routines and events to drop; new tables in reference
+    /// order; changed tables; dropped tables; then routines, views (in dependence order) and
+    /// events to create or replace. Unchanged members give nothing.
+    std::string build_schema_patch(const std::shared_ptr<MetaModel::MetaSchema>& patched, bool native);
+
+    /// GRANT statements for what a user or role holds: its `privileges` (object → rights, with
+    /// ", GRANT OPTION" turned into WITH GRANT OPTION) and its `relations` (role memberships, with
+    /// WITH ADMIN OPTION where marked). "" for other objects and for an account holding nothing.
+    std::string build_grants(const MetaObjectPtr& meta_object);
+
+    // ---- the sections of a table script (each possibly empty)
+
+    std::string build_table_columns(const std::shared_ptr<MetaModel::MetaTable>& table, bool native, bool patch);
+    std::string build_table_indexes(const std::shared_ptr<MetaModel::MetaTable>& table, bool patch);
+    std::string build_table_foreigns(const std::shared_ptr<MetaModel::MetaTable>& table, bool patch);
+    std::string build_table_checks(const std::shared_ptr<MetaModel::MetaTable>& table, bool patch);
+    std::string build_table_options(const std::shared_ptr<MetaModel::MetaTable>& table, bool patch);
+    std::string build_table_triggers(const std::shared_ptr<MetaModel::MetaTable>& table);
+
+    /// `value` between single quotes (escaped) for the options the server reads as strings
+    /// (COMPRESSION, DATA DIRECTORY, INDEX DIRECTORY, ENCRYPTION); otherwise as it stands.
+    static std::string option_format(std::string_view key, std::string_view value);
+
+    /// The table option that records system versioning ("YES" when the table keeps row history).
+    static constexpr std::string_view SYSTEM_VERSIONING = "SYSTEM_VERSIONING";
+
+protected:
+    explicit MariaDBBuilder(IConnection* connection) : SqlBuilder(connection) {}
+
+private:
+    /// CREATE TABLE without the triggers; foreign keys for which `skip` answers true are left out.
+    std::string create_table_text(const std::shared_ptr<MetaModel::MetaTable>& table, bool native,
+                                  const std::function<bool(const MetaModel::MetaForeignKey&)>& skip);
+    std::string columns_text(const MetaModel::MetaTable& table, bool native, bool patch);
+    /// Drop clauses (for keys to drop, and with `drop_updated` for keys to replace) and definitions.
+    std::string foreigns_text(const MetaModel::MetaTable& table, bool patch,
+                              const std::function<bool(const MetaModel::MetaForeignKey&)>& skip, bool drop_updated);
+    std::string view_text(const MetaModel::MetaView& view, bool create);
+    /// ALTER TABLE … ADD for each of the `deferred` foreign keys of `tables`.
+    std::string deferred_keys_text(const std::vector<std::shared_ptr<MetaModel::MetaTable>>& tables,
+                                   const std::set<const MetaModel::MetaForeignKey*>& deferred);
+    std::string event_text(const MetaModel::MetaEvent& event, bool create);
+};
+
+}  // namespace Ombrix::Solvane::Supports::Database
