@@ -333,7 +333,7 @@ TEST_F(MariaDBAdapterOnServer, ListingRoutineAndRoleFillsSendTheseTexts) {
     ASSERT_TRUE(m_adapter->fill_meta_function(add).has_value());
     const Names expected = {
         "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + s +
-            "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW')) ORDER BY TABLE_NAME ASC;",
+            "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;",
         "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER NOT "
         "LIKE '%mysql%' AND ROUTINE_SCHEMA = '" + s +
             "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;",
@@ -378,10 +378,10 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     EXPECT_EQ(priced->get_attributes().at("ALGORITHM"), "MERGE");
     EXPECT_EQ(priced->get_attributes().at("DEFINER"), "root@localhost");
     EXPECT_EQ(priced->get_attributes().at("SECURITY"), "INVOKER");
-    // Read from another current database, the names are qualified; the check clause is cut off.
+    // The catalogue qualifies every name whatever the current database; the check clause is apart.
     const std::string k = mariadb_quote_identifier(db()) + ".`kinds`";
     EXPECT_EQ(priced->get_definition(), "select " + k + ".`id` AS `id`," + k + ".`price` AS `price` from " + k +
-                                            " where " + k + ".`price` > 0 ");
+                                            " where " + k + ".`price` > 0");
     auto spaced = find_named(schema->get_views(), "my view");
     ASSERT_TRUE(m_adapter->fill_meta_view(spaced).has_value());
     EXPECT_EQ(spaced->get_definition().rfind("select ", 0), 0u) << spaced->get_definition();
@@ -408,7 +408,7 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     ASSERT_TRUE(m_adapter->fill_meta_view(literal).has_value());
     EXPECT_EQ(literal->get_attributes().at("CHECK"), "CASCADED");
     EXPECT_EQ(literal->get_definition(), "select 'WITH LOCAL CHECK OPTION' AS `w`," + k + ".`id` AS `id` from " + k +
-                                             " where " + k + ".`id` > 0 ");
+                                             " where " + k + ".`id` > 0");
 
     auto add = find_named(schema->get_functions(), "f_add");
     ASSERT_TRUE(m_adapter->fill_meta_function(add).has_value());
@@ -422,7 +422,8 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     EXPECT_EQ(add->get_attributes().at("SQL SECURITY"), "DEFINER");
     auto block = find_named(schema->get_functions(), "f_block");
     ASSERT_TRUE(m_adapter->fill_meta_function(block).has_value());
-    EXPECT_EQ(block->get_body(), " RETURN CONCAT('v', x); ");
+    // A body is kept without the block around it and without surrounding blanks.
+    EXPECT_EQ(block->get_body(), "RETURN CONCAT('v', x);");
     EXPECT_EQ(block->get_attributes().at("DATA_ACCESS"), "READS SQL DATA");
     // Without parameters the routine is read but not marked.
     auto none = find_named(schema->get_functions(), "f_none");
@@ -437,7 +438,7 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     ASSERT_TRUE(m_adapter->fill_meta_function(procedure).has_value());
     EXPECT_FALSE(procedure->get_is_function());
     EXPECT_EQ(procedure->get_parameters(), (Names{"IN a int(11)", "OUT b int(11)", "INOUT c int(11)"}));
-    EXPECT_EQ(procedure->get_body(), " SET b = a; SET c = c + a; ");
+    EXPECT_EQ(procedure->get_body(), "SET b = a; SET c = c + a;");
 
     auto once = find_named(schema->get_events(), "e_once");
     ASSERT_TRUE(m_adapter->fill_meta_event(once).has_value());
@@ -468,17 +469,16 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     EXPECT_EQ(index->get_kind(), "UNIQUE");
     EXPECT_EQ(index->get_columns(), (Names{"price", "at"}));
 
-    // Missing objects: no row is a warning without the mark; a failing statement is an error.
+    // Missing objects: no row is a warning without the mark.
     LogCapture log;
     auto ghost = MetaTrigger::with_names(db(), db(), "ghost");
     EXPECT_TRUE(m_adapter->fill_meta_trigger(ghost).has_value());
     EXPECT_FALSE(ghost->is_filled());
     EXPECT_EQ(log.warnings().size(), 1u);
     auto missing = MetaView::with_names(db(), db(), "ghost");
-    auto status = m_adapter->fill_meta_view(missing);
-    ASSERT_FALSE(status.has_value());
-    EXPECT_EQ(status.error().domain, "MariaDB");
+    EXPECT_TRUE(m_adapter->fill_meta_view(missing).has_value());
     EXPECT_FALSE(missing->is_filled());
+    EXPECT_EQ(log.warnings().size(), 2u);
 }
 
 TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
@@ -491,9 +491,9 @@ TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
     EXPECT_EQ(whole->get_comment(), "scratch");
     EXPECT_EQ(whole->get_attributes().at("CHARACTER SET"), "utf8mb4");
     auto at_once = whole->get_schemas()->get(0);
-    // Database, three listings, six table catalogues, one per view, events, routines, parameters:
-    // the count does not depend on the number of tables.
-    EXPECT_EQ(m_connection->statements().size(), 1u + 3u + 6u + at_once->get_views()->size() + 1u + 2u);
+    // Database, three listings, six table catalogues, views, events, routines, parameters: the count
+    // does not depend on the number of tables or views.
+    EXPECT_EQ(m_connection->statements().size(), 1u + 3u + 6u + 1u + 1u + 2u);
 
     auto by_object = MetaSchema::with_names(db(), db());
     {

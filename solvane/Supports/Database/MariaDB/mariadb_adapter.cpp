@@ -11,6 +11,7 @@
 
 #include "providers/Core/regex.hpp"
 #include "providers/Core/text.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_statement.hpp"
@@ -204,6 +205,21 @@ std::string options_query(std::string_view schema) {
 }
 constexpr std::size_t kOptionsKey = 0;
 
+// Views are read from the catalogue, whose definitions name every table with its schema whatever
+// the session's current database is (SHOW CREATE VIEW leaves out the current one, so the same
+// view would read differently from two sessions).
+constexpr std::string_view kViewSelect = "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM";
+constexpr std::size_t kViewKey = 5;
+
+std::string view_query(std::string_view schema, std::string_view name) {
+    return std::string(kViewSelect) + " FROM information_schema.VIEWS WHERE TABLE_SCHEMA = '" + lit(schema) +
+           "' AND TABLE_NAME = '" + lit(name) + "';";
+}
+std::string view_query(std::string_view schema) {
+    return std::string(kViewSelect) + ", TABLE_NAME FROM information_schema.VIEWS WHERE TABLE_SCHEMA = '" +
+           lit(schema) + "';";
+}
+
 constexpr std::string_view kEventSelect =
     "SELECT DEFINER, EVENT_DEFINITION, EVENT_TYPE, EXECUTE_AT, INTERVAL_VALUE, INTERVAL_FIELD, STARTS, ENDS, "
     "STATUS, ON_COMPLETION, EVENT_COMMENT";
@@ -251,6 +267,13 @@ constexpr std::string_view kRelationSelect =
 
 // ---- Row-to-model code, shared by the per-object and the schema-wide fills.
 
+std::string without(std::string text, std::string_view characters) {
+    text.erase(std::remove_if(text.begin(), text.end(),
+                              [&](char c) { return characters.find(c) != std::string_view::npos; }),
+               text.end());
+    return text;
+}
+
 /// The text without its single-quoted parts (a doubled quote inside one closes and reopens it).
 std::string outside_quotes(std::string_view text) {
     std::string out;
@@ -269,6 +292,15 @@ bool in_list(const std::array<std::string_view, N>& list, std::string_view word)
     return std::find(list.begin(), list.end(), word) != list.end();
 }
 
+constexpr std::array<std::string_view, 5> kIntegerTypes = {"TINYINT", "SMALLINT", "MEDIUMINT", "INT", "BIGINT"};
+
+/// The number between the first parentheses of a column type ("int(6) unsigned zerofill" gives 6).
+std::uint64_t display_width(std::string_view full_type) {
+    const auto open = full_type.find('(');
+    if (open == std::string_view::npos) return 0;
+    return Core::parse_uint64_dec(full_type.substr(open + 1));
+}
+
 void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database::IInspectable& inspector) {
     std::uint8_t primary_ordinal = 1;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -284,6 +316,9 @@ void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database
             column->set_scale(static_cast<std::uint8_t>(Core::parse_int64_dec(rows.text(7, i))));
         } else if (in_list(MariaDBAdapter::TYPE_LIST_DATETIME, raw_type)) {
             column->set_scale(static_cast<std::uint8_t>(Core::parse_int64_dec(rows.text(8, i))));
+        } else if (raw_type == "BIT") {
+            // BIT(n) keeps its n only as a numeric precision; without it a rebuilt column is BIT(1).
+            column->set_length(Core::parse_uint64_dec(rows.text(6, i)));
         }
         column->set_charset(rows.text(9, i));
         column->set_collation(rows.text(10, i));
@@ -294,6 +329,8 @@ void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database
         const std::string type_words = outside_quotes(full_type);
         column->set_is_unsigned(contains(type_words, "unsigned"));
         column->set_is_fill_zero(contains(type_words, "zerofill"));
+        // Zero filling pads to the display width, which only the full type names: int(6) zerofill.
+        if (column->get_is_fill_zero() && in_list(kIntegerTypes, raw_type)) column->set_length(display_width(full_type));
 
         if (contains(rows.text(12, i), "PRI")) {
             column->set_is_primary_key(true);
@@ -320,6 +357,43 @@ void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database
     }
 }
 
+/// A key part as the builder writes it back: the column name, then its prefix length and a
+/// descending order when the index has them ("note(10) DESC"); a plain column is its bare name.
+std::string key_part_of(const Rows& rows, std::size_t i, std::size_t name, std::size_t sub_part,
+                        std::size_t collation) {
+    std::string part = rows.text(name, i);
+    if (!rows.is_null(sub_part, i) && !rows.text(sub_part, i).empty()) part += "(" + rows.text(sub_part, i) + ")";
+    if (rows.text(collation, i) == "D") part += " DESC";
+    return part;
+}
+
+/// The view's definition and attributes from its catalogue row; false (after the warning) unless
+/// there is exactly one.
+bool apply_view(MetaView& view, const Rows& rows) {
+    if (rows.size() != 1) {
+        g_warning("%s: assertion '%s' failed", "Ombrix::Solvane::Supports::Database::MariaDBAdapter::fill_meta_view",
+                  "model.get_n_items() == 1");
+        return false;
+    }
+    view.set_definition(rows.text(0, 0));
+    if (const std::string check = rows.text(1, 0); !check.empty() && check != "NONE") view.set_attribute("CHECK", check);
+    if (const std::string definer = rows.text(2, 0); !definer.empty()) view.set_attribute("DEFINER", definer);
+    if (const std::string security = rows.text(3, 0); !security.empty()) view.set_attribute("SECURITY", security);
+    if (const std::string algorithm = rows.text(4, 0); !algorithm.empty()) view.set_attribute("ALGORITHM", algorithm);
+    return true;
+}
+
+/// A view's columns as the catalogue describes them (names and types of what the view gives),
+/// in place of what its definition's select list suggests. A broken view has no rows there, and
+/// keeps what it had.
+void apply_view_columns(MetaView& view, const Rows& rows, const Contracts::Database::IInspectable& inspector) {
+    if (rows.empty()) return;
+    auto scratch = MetaTable::with_names(view.get_database(), view.get_schema(), view.get_name());
+    apply_columns(*scratch, rows, inspector);
+    view.get_columns()->clear();
+    view.get_columns()->append_all(scratch->get_columns()->take_items());
+}
+
 void apply_indexes(MetaTable& table, const Rows& rows) {
     std::shared_ptr<MetaIndex> current;
     std::string previous_key;
@@ -342,7 +416,7 @@ void apply_indexes(MetaTable& table, const Rows& rows) {
             previous_key = key;
             first = false;
         }
-        current->append(rows.text(4, i));
+        current->append(key_part_of(rows, i, 4, 7, 5));
     }
     if (current) table.get_indexes()->append(current);
 }
@@ -407,15 +481,54 @@ void apply_checks(MetaTable& table, const Rows& rows) {
     }
 }
 
+/// The options a table was created with, from the catalogue's CREATE_OPTIONS text
+/// ("max_rows=100 avg_row_length=50 `PAGE_COMPRESSED`='1'"): upper-case keys, bare values. The row
+/// format has a column of its own, and "partitioned" is no option.
+std::vector<std::pair<std::string, std::string>> create_options_of(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> options;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && text[at] == ' ') ++at;
+        std::size_t end = at;
+        char quote = 0;
+        while (end < text.size() && (quote || text[end] != ' ')) {
+            if (text[end] == '\'' || text[end] == '`') quote = quote == text[end] ? 0 : (quote ? quote : text[end]);
+            ++end;
+        }
+        const std::string_view item = text.substr(at, end - at);
+        at = end;
+        const auto equals = item.find('=');
+        if (equals == std::string_view::npos) continue;
+        std::string key = Core::ascii_upper(without(std::string(item.substr(0, equals)), "`"));
+        std::string value(item.substr(equals + 1));
+        if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') value = value.substr(1, value.size() - 2);
+        if (key.empty() || key == "ROW_FORMAT") continue;
+        options.emplace_back(std::move(key), std::move(value));
+    }
+    return options;
+}
+
 void apply_options(MetaTable& table, const Rows& rows) {
     if (rows.size() != 1) return;
     table.set_option("ENGINE", rows.text(1, 0));
     table.set_option("ROW_FORMAT", rows.text(3, 0));
-    table.set_option("AVG_ROW_LENGTH", rows.text(5, 0));
+    // The catalogue's average row length is a statistic of the rows stored now; what the table was
+    // created with is among its create options (0, the default, when none was given).
+    table.set_option("AVG_ROW_LENGTH", "0");
+    for (const auto& [key, value] : create_options_of(rows.text(16, 0))) table.set_option(key, value);
     const std::string collation = rows.text(14, 0);
     table.set_option("COLLATE", collation);
     if (!collation.empty()) table.set_option("CHARACTER SET", collation.substr(0, collation.find('_')));
     table.set_comment(rows.text(17, 0));
+}
+
+/// A stored program's body as the model keeps it: without the BEGIN ... END that wraps it whole,
+/// and without surrounding white space, so that the builder writes it back in one layout and a
+/// body read again is the same text.
+std::string program_body(std::string_view body) {
+    const std::string text = trim(body);
+    const auto inner = MariaDBAdapter::strip_begin_end(text);
+    return inner ? trim(*inner) : text;
 }
 
 /// Fills the event from row 0; false (after the warning) when there is none.
@@ -425,7 +538,7 @@ bool apply_event(MetaEvent& event, const Rows& rows, const char* function) {
         return false;
     }
     event.set_definer(rows.text(0, 0));
-    event.set_body(rows.text(1, 0));
+    event.set_body(program_body(rows.text(1, 0)));
     event.set_kind(rows.text(2, 0));
     std::string schedule;
     if (rows.is_null(3, 0)) {
@@ -456,8 +569,7 @@ bool apply_routine(MetaFunction& function, const Rows& routine, const char* call
     function.set_attribute("SQL SECURITY", routine.text(6, 0));
     function.set_attribute("DEFINER", routine.text(7, 0));
     function.set_attribute("COMMENT", routine.text(8, 0));
-    const std::string body = routine.text(9, 0);
-    function.set_body(MariaDBAdapter::strip_begin_end(body).value_or(body));
+    function.set_body(program_body(routine.text(9, 0)));
     return true;
 }
 
@@ -487,13 +599,6 @@ const Core::Regex& grant_pattern() {
     return pattern;
 }
 
-std::string without(std::string text, std::string_view characters) {
-    text.erase(std::remove_if(text.begin(), text.end(),
-                              [&](char c) { return characters.find(c) != std::string_view::npos; }),
-               text.end());
-    return text;
-}
-
 void apply_grants(Core::StringMap& privileges, const Rows& rows) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::string grant = rows.text(0, i);
@@ -508,25 +613,6 @@ void apply_grants(Core::StringMap& privileges, const Rows& rows) {
         auto [slot, inserted] = privileges.try_emplace(object, rights);
         if (!inserted) slot->second = slot->second + ", " + rights;
     }
-}
-
-const Core::Result<Core::Regex>& view_pattern() {
-    // Names and definers may be backtick names holding any character ("my view", `app`@`10.0.%`).
-    // The query is whatever follows AS: a view may also start with WITH, a parenthesis or VALUES,
-    // and its definition must never take in the CREATE header.
-    static const Core::Result<Core::Regex> pattern = Core::Regex::compile(
-        "CREATE\\s(ALGORITHM\\s?=\\s?(?<algo>\\w+))?\\s?"
-        "(DEFINER\\s?=\\s?(?<user>(?:`(?:[^`]|``)*`|'(?:[^']|'')*'|[\\w\\.@%])+))?\\s?"
-        "(SQL\\sSECURITY\\s(?<sec>[\\w]+))?\\s?"
-        "VIEW\\s(?<name>(?:`(?:[^`]|``)*`|[\\w'\"\\.])+)\\sAS\\s(?<sql>[\\s\\S]+)",
-        static_cast<GRegexCompileFlags>(G_REGEX_CASELESS | G_REGEX_MULTILINE));
-    return pattern;
-}
-
-// Only the clause that closes the text counts: the same words may stand in a literal before it.
-const Core::Regex& check_option_pattern() {
-    static const Core::Regex pattern(R"(WITH\s(?<check>LOCAL|CASCADED)\sCHECK\sOPTION\z)", G_REGEX_CASELESS);
-    return pattern;
 }
 
 bool ends_with(std::string_view text, std::string_view tail) {
@@ -619,15 +705,20 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
         const std::string& name = schema->get_name();
         auto tables = get_connection()->execute_as_model(
             "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + lit(name) +
-                "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW')) ORDER BY TABLE_NAME ASC;",
+                "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;",
             false);
         if (!tables) return Core::fail(tables.error());
         const Rows table_rows = all_rows(*tables);
         for (std::size_t i = 0; i < table_rows.size(); ++i) {
-            if (table_rows.text(1, i) == "VIEW")
+            if (table_rows.text(1, i) == "VIEW") {
                 schema->get_views()->append(MetaView::with_names(database, name, table_rows.text(0, i)));
-            else
-                schema->get_tables()->append(MetaTable::with_names(database, name, table_rows.text(0, i)));
+                continue;
+            }
+            auto table = MetaTable::with_names(database, name, table_rows.text(0, i));
+            // A table that keeps its rows' history is a table all the same.
+            if (table_rows.text(1, i) == "SYSTEM VERSIONED")
+                table->set_option(std::string(MariaDBBuilder::SYSTEM_VERSIONING), "YES");
+            schema->get_tables()->append(table);
         }
 
         auto routines = get_connection()->execute_as_model(
@@ -665,15 +756,23 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
     std::vector<std::shared_ptr<MetaTable>> pending;
     for (const auto& table : *schema.get_tables())
         if (!table->is_filled()) pending.push_back(table);
+    const bool views_pending = std::any_of(schema.get_views()->begin(), schema.get_views()->end(),
+                                           [](const auto& view) { return !view->is_filled(); });
+    ModelPtr column_model;
+    if (!pending.empty() || views_pending) {
+        auto model = connection->execute_as_model(columns_query(name), false);
+        if (!model) return Core::fail(model.error());
+        column_model = *model;
+    }
+    const Groups columns(column_model, kColumnsKey);
     if (!pending.empty()) {
-        std::vector<ModelPtr> models;
-        for (const std::string& sql : {columns_query(name), index_query(name), trigger_query(name),
-                                       foreign_query(name), check_query(name), options_query(name)}) {
+        std::vector<ModelPtr> models{column_model};
+        for (const std::string& sql : {index_query(name), trigger_query(name), foreign_query(name), check_query(name),
+                                       options_query(name)}) {
             auto model = connection->execute_as_model(sql, false);
             if (!model) return Core::fail(model.error());
             models.push_back(*model);
         }
-        const Groups columns(models[0], kColumnsKey);
         const Groups indexes(models[1], kIndexKey);
         const Groups triggers(models[2], kTriggerKey);
         const Groups foreign_keys(models[3], kForeignKey);
@@ -698,9 +797,18 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         }
     }
 
-    // A view's text comes from SHOW CREATE VIEW, which has no schema-wide form.
-    for (const auto& view : *schema.get_views())
-        if (auto filled = fill_meta_view(view); !filled) return filled;
+    // Views: their catalogue once for the schema; their columns come with the tables'.
+    if (views_pending) {
+        auto model = connection->execute_as_model(view_query(name), false);
+        if (!model) return Core::fail(model.error());
+        const Groups views(*model, kViewKey);
+        const auto types = inspector();
+        for (const auto& view : *schema.get_views()) {
+            if (view->is_filled() || !apply_view(*view, views.of(view->get_name()))) continue;
+            apply_view_columns(*view, columns.of(view->get_name()), *types);
+            view->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+        }
+    }
 
     if (!schema.get_events()->empty()) {
         auto model = connection->execute_as_model(event_query(name), false);
@@ -794,37 +902,12 @@ Core::Status MariaDBAdapter::fill_schema_table_options(const std::shared_ptr<Met
 Core::Status MariaDBAdapter::fill_meta_view(const std::shared_ptr<MetaView>& view) {
     OMBRIX_RETURN_VAL_IF_NULL(view, {});
     if (view->is_filled()) return {};
-    auto model = get_connection()->execute_as_model(
-        "SHOW CREATE VIEW " + ident(view->get_schema()) + "." + ident(view->get_name()) + ";", false);
+    auto model = get_connection()->execute_as_model(view_query(view->get_schema(), view->get_name()), false);
     if (!model) return Core::fail(model.error());
-    const Rows rows = all_rows(*model);
-    if (rows.size() != 1) {
-        shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() == 1");
-        return {};
-    }
-    const auto& pattern = view_pattern();
-    if (!pattern) return Core::fail(pattern.error());
-
-    const std::string text = rows.text(1, 0);
-    const auto match = pattern->match(text);
-    if (!match) {
-        view->set_definition(text);
-    } else {
-        const std::string sql = trim(match->named("sql"));
-        const auto check = ends_with(sql, "CHECK OPTION") ? check_option_pattern().match(sql) : std::nullopt;
-        if (check) {
-            const std::string kind = check->named("check");
-            view->set_attribute("CHECK", kind);
-            const std::size_t clause = ("WITH " + kind + " CHECK OPTION").size();
-            view->set_definition(sql.substr(0, sql.size() - std::min(clause, sql.size())));
-        } else {
-            view->set_definition(sql);
-        }
-        if (auto algorithm = match->named("algo"); !algorithm.empty()) view->set_attribute("ALGORITHM", algorithm);
-        if (auto definer = without(match->named("user"), "`'\""); !definer.empty())
-            view->set_attribute("DEFINER", definer);
-        if (auto security = match->named("sec"); !security.empty()) view->set_attribute("SECURITY", security);
-    }
+    if (!apply_view(*view, all_rows(*model))) return {};
+    auto columns = get_connection()->execute_as_model(columns_query(view->get_schema(), view->get_name()), false);
+    if (!columns) return Core::fail(columns.error());
+    apply_view_columns(*view, all_rows(*columns), *inspector());
     view->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }
@@ -833,7 +916,7 @@ Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& i
     OMBRIX_RETURN_VAL_IF_NULL(index, {});
     if (index->is_filled()) return {};
     auto model = get_connection()->execute_as_model(
-        "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME FROM "
+        "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION FROM "
         "`information_schema`.`STATISTICS` WHERE INDEX_SCHEMA = '" +
             lit(index->get_schema()) + "' AND TABLE_NAME = '" + lit(index->get_entity()) + "' AND INDEX_NAME = '" +
             lit(index->get_name()) + "' ORDER BY SEQ_IN_INDEX ASC;",
@@ -847,7 +930,7 @@ Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& i
     if (rows.text(1, 0) == "0") index->set_kind("UNIQUE");
     index->set_method(rows.text(2, 0));
     index->set_comment(rows.text(3, 0));
-    for (std::size_t i = 0; i < rows.size(); ++i) index->append(rows.text(5, i));
+    for (std::size_t i = 0; i < rows.size(); ++i) index->append(key_part_of(rows, i, 5, 6, 7));
     index->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }
@@ -871,9 +954,7 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
     trigger->set_timing(rows.text(2, 0));
     trigger->set_event(rows.text(3, 0));
     trigger->set_for_each(trim(rows.text(4, 0)));
-    const std::string body = trim(rows.text(5, 0));
-    const auto inner = strip_begin_end(body);
-    trigger->set_body(inner ? trim(*inner) : body);
+    trigger->set_body(program_body(rows.text(5, 0)));
     trigger->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }

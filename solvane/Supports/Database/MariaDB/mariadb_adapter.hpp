@@ -57,8 +57,9 @@ public:
     /// The columns; with `recursive` also indexes, triggers, foreign keys, checks and options.
     [[nodiscard]] Core::Status fill_meta_table(const std::shared_ptr<MetaModel::MetaTable>& table,
                                                bool recursive) override;
-    /// Definition, algorithm, definer, security and check option from SHOW CREATE VIEW. Not
-    /// exactly one row logs a warning and returns without error and without the mark.
+    /// Definition, algorithm, definer, security and check option from the views catalogue, and the
+    /// columns the view gives from the columns catalogue. Not exactly one row logs a warning and
+    /// returns without error and without the mark.
     [[nodiscard]] Core::Status fill_meta_view(const std::shared_ptr<MetaModel::MetaView>& view) override;
     /// Kind, method, comment and key parts of an index (its `entity` names the table).
     [[nodiscard]] Core::Status fill_meta_index(const std::shared_ptr<MetaModel::MetaIndex>& index) override;

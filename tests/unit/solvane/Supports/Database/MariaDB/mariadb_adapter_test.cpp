@@ -90,7 +90,7 @@ TEST_F(MariaDBAdapterTexts, OrdinaryNamesGiveTheExactQueries) {
     auto schema = MetaSchema::with_names("shop", "shop");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_schema(schema, true); }),
               "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = 'shop' AND "
-              "(TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW')) ORDER BY TABLE_NAME ASC;");
+              "(TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;");
     EXPECT_FALSE(schema->is_filled());
 
     auto table = MetaTable::with_names("shop", "shop", "orders");
@@ -103,11 +103,12 @@ TEST_F(MariaDBAdapterTexts, OrdinaryNamesGiveTheExactQueries) {
     EXPECT_FALSE(table->is_filled());
 
     auto view = MetaView::with_names("shop", "shop", "recent");
-    EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SHOW CREATE VIEW `shop`.`recent`;");
+    EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM FROM information_schema.VIEWS WHERE "
+              "TABLE_SCHEMA = 'shop' AND TABLE_NAME = 'recent';");
 
     auto index = MetaIndex::with_names("shop", "shop", "orders", "ix_customer");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_index(index); }),
-              "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME FROM "
+              "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION FROM "
               "`information_schema`.`STATISTICS` WHERE INDEX_SCHEMA = 'shop' AND TABLE_NAME = 'orders' AND "
               "INDEX_NAME = 'ix_customer' ORDER BY SEQ_IN_INDEX ASC;");
 
@@ -150,7 +151,8 @@ TEST_F(MariaDBAdapterTexts, NamesAreQuotedForTheirPlace) {
     EXPECT_EQ(first_text([&] { return m_adapter->fill_schema_table_options(table); }),
               "SHOW TABLE STATUS FROM `it's` LIKE 'a`b\\\\\\\\c\\\\_\\\\%';");
     auto view = MetaView::with_names(schema, schema, name);
-    EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SHOW CREATE VIEW `it's`.`a``b\\c_%`;");
+    EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM FROM information_schema.VIEWS WHERE "
+              "TABLE_SCHEMA = 'it''s' AND TABLE_NAME = 'a`b\\\\c_%';");
     auto user = MetaUser::with_names("", "", "o'k@h\\st", "USER");
     EXPECT_EQ(first_text([&] { return m_adapter->load_relation(user); }),
               "SELECT Role, CONCAT(USER, '@', HOST) username, Admin_option FROM `mysql`.`roles_mapping` WHERE USER "
@@ -166,7 +168,7 @@ TEST_F(MariaDBAdapterTexts, DispatchFollowsTheKindAndChecksItsObject) {
     EXPECT_NE(dispatched(MetaDatabase::with_name("d")).find("`SCHEMATA`"), std::string::npos);
     EXPECT_NE(dispatched(MetaSchema::with_names("d", "d")).find("`TABLES`"), std::string::npos);
     EXPECT_NE(dispatched(MetaTable::with_names("d", "d", "t")).find("COLUMNS"), std::string::npos);
-    EXPECT_NE(dispatched(MetaView::with_names("d", "d", "v")).find("SHOW CREATE VIEW"), std::string::npos);
+    EXPECT_NE(dispatched(MetaView::with_names("d", "d", "v")).find("information_schema.VIEWS"), std::string::npos);
     EXPECT_NE(dispatched(MetaEvent::with_names("d", "d", "e")).find("`EVENTS`"), std::string::npos);
     EXPECT_NE(dispatched(MetaIndex::with_names("d", "d", "t", "i")).find("`STATISTICS`"), std::string::npos);
     EXPECT_NE(dispatched(MetaTrigger::with_names("d", "d", "tr")).find("triggers"), std::string::npos);
