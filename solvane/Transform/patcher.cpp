@@ -80,14 +80,21 @@ void neutralise(Core::Json::Node& node, const std::string& old_name, const std::
 }
 
 // Whether `second` equals `first`, its names read as the first's unless `strict`.
-bool same(const MetaObject& first, const MetaObject& second, bool strict) {
+// Members of a table (keys, indexes, triggers) are read under their tables' names: a foreign key
+// carries no schema name of its own, yet names the schema it refers to.
+bool same(const MetaObject& first, const MetaObject& second, bool strict, const MetaObject& first_owner,
+          const MetaObject& second_owner) {
     Core::Json::Node right = Core::Json::serialize(second);
     strip_versions(right);
     if (!strict) {
-        neutralise(right, second.get_database(), first.get_database());
-        neutralise(right, second.get_schema(), first.get_schema());
+        neutralise(right, second_owner.get_database(), first_owner.get_database());
+        neutralise(right, second_owner.get_schema(), first_owner.get_schema());
     }
     return comparable_text(first) == dump(right);
+}
+
+bool same(const MetaObject& first, const MetaObject& second, bool strict) {
+    return same(first, second, strict, first, second);
 }
 
 // ---------------------------------------------------------------- matching members
@@ -118,7 +125,8 @@ std::vector<std::shared_ptr<T>> constraints_of(const MetaTable& table) {
 // that added columns lead the list.
 template <class T>
 void diff_members(const std::vector<std::shared_ptr<T>>& first, const std::vector<std::shared_ptr<T>>& second,
-                  bool strict, bool inserts_first, const std::function<void(std::shared_ptr<T>)>& append) {
+                  const MetaTable& first_owner, const MetaTable& second_owner, bool strict, bool inserts_first,
+                  const std::function<void(std::shared_ptr<T>)>& append) {
     auto inserts = [&] {
         for (const auto& item : second) {
             if (!item || find_named(first, item->get_name())) continue;
@@ -133,7 +141,7 @@ void diff_members(const std::vector<std::shared_ptr<T>>& first, const std::vecto
         if (!other) {
             item->set_version(DataVersion::DELETE);
             append(item);
-        } else if (same(*item, *other, strict)) {
+        } else if (same(*item, *other, strict, first_owner, second_owner)) {
             item->set_version(DataVersion::IDENTICAL);
             append(item);
         } else {
@@ -146,7 +154,7 @@ void diff_members(const std::vector<std::shared_ptr<T>>& first, const std::vecto
 
 template <class T>
 void diff_constraints(const MetaTable& first, const MetaTable& second, bool strict, MetaTable& patched) {
-    diff_members<T>(constraints_of<T>(first), constraints_of<T>(second), strict, false,
+    diff_members<T>(constraints_of<T>(first), constraints_of<T>(second), first, second, strict, false,
                     [&](std::shared_ptr<T> item) { patched.get_constraints()->append(std::move(item)); });
 }
 
@@ -349,17 +357,17 @@ DataVersion Patcher::diff_meta_table(const std::shared_ptr<MetaTable>& source, c
     table->set_version(DataVersion::UPDATE);
     // Columns obey `strict` like every other member: compared as they stand, columns that carry
     // their database or schema name would all look changed between differently named schemas.
-    diff_members<MetaColumn>(items_of(source->get_columns()), items_of(target->get_columns()), strict, true,
+    diff_members<MetaColumn>(items_of(source->get_columns()), items_of(target->get_columns()), *source, *target, strict, true,
                              [&](std::shared_ptr<MetaColumn> item) { table->get_columns()->append(std::move(item)); });
-    diff_members<MetaIndex>(items_of(source->get_indexes()), items_of(target->get_indexes()), strict, false,
+    diff_members<MetaIndex>(items_of(source->get_indexes()), items_of(target->get_indexes()), *source, *target, strict, false,
                             [&](std::shared_ptr<MetaIndex> item) { table->get_indexes()->append(std::move(item)); });
     diff_constraints<MetaForeignKey>(*source, *target, strict, *table);
     diff_members<MetaTrigger>(
-        items_of(source->get_triggers()), items_of(target->get_triggers()), strict, false,
+        items_of(source->get_triggers()), items_of(target->get_triggers()), *source, *target, strict, false,
         [&](std::shared_ptr<MetaTrigger> item) { table->get_triggers()->append(std::move(item)); });
     diff_constraints<MetaCheck>(*source, *target, strict, *table);
     diff_constraints<MetaUnique>(*source, *target, strict, *table);
-    diff_members<MetaRule>(items_of(source->get_rules()), items_of(target->get_rules()), strict, false,
+    diff_members<MetaRule>(items_of(source->get_rules()), items_of(target->get_rules()), *source, *target, strict, false,
                            [&](std::shared_ptr<MetaRule> item) { table->get_rules()->append(std::move(item)); });
     diff_constraints<MetaExclude>(*source, *target, strict, *table);
 

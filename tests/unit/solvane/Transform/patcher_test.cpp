@@ -205,6 +205,20 @@ TEST(Patcher, TableWhoseCommentAloneChangedKeepsEveryMemberIdentical) {
     EXPECT_EQ(patched->get_options(), (Core::StringMap{{"COMMENT", "all orders"}}));
 }
 
+TEST(Patcher, TableMembersAreReadUnderTheirTablesNames) {
+    // A foreign key names the schema it refers to but carries no schema name of its own: between
+    // differently named schemas it is the same key unless the comparison is strict.
+    auto patcher = Patcher::create();
+    auto source = Testing::sample_orders("shop", "shop");
+    auto target = Testing::sample_orders("copy", "copy");
+    target->set_comment("all orders");
+    std::shared_ptr<MetaTable> patched;
+    ASSERT_EQ(patcher->diff_meta_table(source, target, false, &patched), kChange);
+    EXPECT_EQ(marks(patched->get_constraints())[0], (std::pair<std::string, DataVersion>{"fk_customer", kSame}));
+    ASSERT_EQ(patcher->diff_meta_table(source, target, true, &patched), kChange);
+    EXPECT_EQ(marks(patched->get_constraints())[0], (std::pair<std::string, DataVersion>{"fk_customer", kChange}));
+}
+
 TEST(Patcher, TableMembersAddedDroppedAndChanged) {
     auto patcher = Patcher::create();
     auto source = Testing::sample_orders("shop", "shop");
