@@ -55,46 +55,6 @@ struct SaveOptions {
     std::string output;
 };
 
-template <class List>
-std::shared_ptr<MM::MetaObject> find_in(const List& list, const std::string& name) {
-    for (const auto& item : *list)
-        if (item->get_name() == name) return item;
-    return nullptr;
-}
-
-/// Finds OBJECT in SCHEMA among tables, views, functions, procedures, events
-/// and triggers, and fills it (a table with its keys, indexes and triggers).
-std::shared_ptr<MM::MetaObject> fill_object(const Connection& connection, const std::string& schema_name,
-                                            const std::string& name) {
-    auto schema = read_schema(connection, schema_name, false);
-    auto adapter = connection->adapter();
-    if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(find_in(schema->get_tables(), name))) {
-        check_database(adapter->fill_meta_table(table, true));
-        return table;
-    }
-    std::shared_ptr<MM::MetaObject> found = find_in(schema->get_views(), name);
-    if (!found) found = find_in(schema->get_functions(), name);
-    if (!found) found = find_in(schema->get_procedures(), name);
-    if (!found) found = find_in(schema->get_events(), name);
-    if (!found) {
-        // Triggers hang off their tables; the explorer's list says whether one has
-        // this name.
-        auto triggers = connection->explorer()->load_objects(schema_name, schema_name, DBObject::TRIGGER, "");
-        if (!triggers) throw DatabaseFailure(describe_error(triggers.error()));
-        for (const auto& row : *(*triggers)->get_rows())
-            if (row->get_values()->size() > 0 && row->get_value_at(0)->to_string() == name)
-                found = MM::MetaTrigger::with_names(schema_name, schema_name, name);
-    }
-    if (!found)
-        throw Failure("no table, view, routine, event or trigger named '" + name + "' in '" + schema_name + "'");
-    // Procedures are routines too, but the kind dispatch only fills functions.
-    if (auto routine = std::dynamic_pointer_cast<MM::MetaFunction>(found))
-        check_database(adapter->fill_meta_function(routine));
-    else
-        check_database(adapter->fill_meta_object(found, true));
-    return found;
-}
-
 void print_object(const MM::MetaObject& object, bool json) {
     if (json)
         std::cout << Core::Json::to_pretty(Core::Json::serialize(object)) << "\n";
@@ -149,9 +109,9 @@ void add_schema_commands(CLI::App& app, Context& context) {
             check_database(connection->adapter()->fill_meta_role(role));
             object = role;
         } else if (const auto dot = options.target.find('.'); dot == std::string::npos) {
-            object = read_schema(connection, options.target, true);
+            object = read_full_schema(connection, options.target).schema;
         } else {
-            object = fill_object(connection, options.target.substr(0, dot), options.target.substr(dot + 1));
+            object = read_object(connection, options.target.substr(0, dot), options.target.substr(dot + 1));
         }
         print_object(*object, options.json);
     });
@@ -164,7 +124,7 @@ void add_schema_commands(CLI::App& app, Context& context) {
     save->add_option("-o,--output", save_options->output, "The JSON file to write")->required();
     save->callback([&context, save_options] {
         auto connection = open_connection(context, save_options->profile);
-        auto schema = read_schema(connection, save_options->schema, true);
+        auto schema = read_full_schema(connection, save_options->schema).schema;
         const auto text = Core::Json::to_pretty(Core::Json::serialize(*schema)) + "\n";
         if (auto written = Core::write_file(save_options->output, text); !written)
             throw Failure("cannot write " + save_options->output + ": " + written.error().message);

@@ -13,5 +13,6 @@ void add_query_command(CLI::App& app, Context& context);
 void add_format_command(CLI::App& app, Context& context);
 void add_meta_commands(CLI::App& app, Context& context);
 void add_schema_commands(CLI::App& app, Context& context);
+void add_ddl_commands(CLI::App& app, Context& context);
 
 }  // namespace Ombrix::Cli

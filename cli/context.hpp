@@ -10,10 +10,16 @@
 
 namespace Ombrix::Cli {
 
-/// A failure to report as one line ("ombrix: <message>") with a non-zero exit.
+/// A failure to report as one line ("ombrix: <message>") with a non-zero exit (1 unless a command
+/// says otherwise, as `diff` does with 2).
 class Failure : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit Failure(const std::string& message, int exit_code = 1)
+        : std::runtime_error(message), m_exit_code(exit_code) {}
+    int exit_code() const { return m_exit_code; }
+
+private:
+    int m_exit_code;
 };
 
 /// A failure the database reported, printed as it stands ("MariaDB error <code>: <message>").
@@ -36,6 +42,7 @@ struct Context {
     std::string profiles_file;  ///< --profiles; the user's config folder by default
     std::string log_dir;        ///< --log-dir
     bool verbose = false;       ///< --verbose
+    int exit_code = 0;          ///< what a command that succeeded wants the process to return
 
     /// The profile file to use.
     std::string profiles_path() const;

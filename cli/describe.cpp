@@ -233,6 +233,61 @@ void print_summary(std::ostream& out, const MM::MetaObject& object) {
     print_comment(out, object, "  ");
 }
 
+namespace {
+
+template <class List>
+std::shared_ptr<MM::MetaObject> find_in(const List& list, const std::string& name) {
+    for (const auto& item : *list)
+        if (item->get_name() == name) return item;
+    return nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const std::string& schema_name,
+                                            const std::string& name) {
+    auto schema = read_schema(connection, schema_name, false);
+    auto adapter = connection->adapter();
+    if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(find_in(schema->get_tables(), name))) {
+        check_database(adapter->fill_meta_table(table, true));
+        return table;
+    }
+    std::shared_ptr<MM::MetaObject> found = find_in(schema->get_views(), name);
+    if (!found) found = find_in(schema->get_functions(), name);
+    if (!found) found = find_in(schema->get_procedures(), name);
+    if (!found) found = find_in(schema->get_events(), name);
+    if (!found) {
+        // Triggers hang off their tables; the explorer's list says whether one has
+        // this name.
+        auto triggers = connection->explorer()->load_objects(schema_name, schema_name, Providers::Contracts::DBObject::TRIGGER, "");
+        if (!triggers) throw DatabaseFailure(describe_error(triggers.error()));
+        for (const auto& row : *(*triggers)->get_rows())
+            if (row->get_values()->size() > 0 && row->get_value_at(0)->to_string() == name)
+                found = MM::MetaTrigger::with_names(schema_name, schema_name, name);
+    }
+    if (!found)
+        throw Failure("no table, view, routine, event or trigger named '" + name + "' in '" + schema_name + "'");
+    // Procedures are routines too, but the kind dispatch only fills functions.
+    if (auto routine = std::dynamic_pointer_cast<MM::MetaFunction>(found))
+        check_database(adapter->fill_meta_function(routine));
+    else
+        check_database(adapter->fill_meta_object(found, true));
+    return found;
+}
+
+SchemaRead read_full_schema(const Connection& connection, const std::string& name) {
+    auto database = MM::MetaDatabase::with_name(name);
+    auto adapter = connection->adapter();
+    check_database(adapter->fill_meta_database(database, true));
+    // The database catalogue has a row for every schema there is.
+    if (!database->get_attributes().contains("CHARACTER SET") || database->get_schemas()->empty())
+        throw Failure("no schema named '" + name + "'");
+    auto schema = database->get_schemas()->get(0);
+    // A schema's recursive read leaves its procedures to be read one by one.
+    for (const auto& procedure : *schema->get_procedures()) check_database(adapter->fill_meta_function(procedure));
+    return {database, schema};
+}
+
 std::shared_ptr<MM::MetaSchema> read_schema(const Connection& connection, const std::string& name, bool recursive) {
     auto schema = MM::MetaSchema::with_names(name, name);
     check_database(connection->adapter()->fill_meta_schema(schema, recursive));

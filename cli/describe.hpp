@@ -7,6 +7,7 @@
 
 #include "context.hpp"
 #include "solvane/Model/object.hpp"
+#include "solvane/Model/database.hpp"
 #include "solvane/Model/schema.hpp"
 
 namespace Ombrix::Cli {
@@ -20,5 +21,22 @@ void print_summary(std::ostream& out, const Solvane::MetaModel::MetaObject& obje
 /// its lists of tables, views, routines and events with names only. A failure is a DatabaseFailure.
 std::shared_ptr<Solvane::MetaModel::MetaSchema> read_schema(const Connection& connection, const std::string& name,
                                                             bool recursive);
+
+/// A schema read in full, procedures included, with the options of its database.
+struct SchemaRead {
+    std::shared_ptr<Solvane::MetaModel::MetaDatabase> database;
+    std::shared_ptr<Solvane::MetaModel::MetaSchema> schema;
+};
+
+/// The schema `name` with every member filled, procedures too (a recursive schema read leaves
+/// them), and its database's character set, collation and comment. A schema that does not exist
+/// is a Failure; a database error a DatabaseFailure.
+SchemaRead read_full_schema(const Connection& connection, const std::string& name);
+
+/// The object `name` of schema `schema_name` (a table, view, function, procedure, event or
+/// trigger), read in full (a table with its keys, indexes and triggers). None of that name is a
+/// Failure; a database error a DatabaseFailure.
+std::shared_ptr<Solvane::MetaModel::MetaObject> read_object(const Connection& connection,
+                                                           const std::string& schema_name, const std::string& name);
 
 }  // namespace Ombrix::Cli

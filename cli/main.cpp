@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     add_format_command(app, context);
     add_meta_commands(app, context);
     add_schema_commands(app, context);
+    add_ddl_commands(app, context);
     app.parse_complete_callback([&context] { start_logging(context); });
 
     // The libraries' developer diagnostics go to the GLib log: shown with --verbose only, except
@@ -62,13 +63,13 @@ int main(int argc, char** argv) {
         return e.get_exit_code() ? e.get_exit_code() : 2;
     } catch (const DatabaseFailure& e) {
         if (*e.what()) std::cerr << e.what() << "\n";
-        return 1;
+        return e.exit_code();
     } catch (const Failure& e) {
         std::cerr << "ombrix: " << e.what() << "\n";
-        return 1;
+        return e.exit_code();
     } catch (const std::exception& e) {
         std::cerr << "ombrix: unexpected failure: " << e.what() << "\n";
         return 1;
     }
-    return 0;
+    return context.exit_code;
 }

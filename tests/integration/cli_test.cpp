@@ -211,4 +211,60 @@ TEST_F(CliTest, DemoToursTheSandbox) {
     EXPECT_NE(run.out.find("  customers.city: insert\n  customers.email: update\n"), std::string::npos) << run.out;
 }
 
+TEST_F(CliTest, DdlRebuildsASchemaAndDiffTellsWhatDiffers) {
+    ScratchSchema a("cli_ddl");
+    ScratchSchema b("cli_ddl_copy");
+    const std::string db = "`" + a.name() + "`";
+    Sandbox::get().exec("USE " + db +
+                        ";CREATE TABLE p (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL DEFAULT 'x');"
+                        "CREATE TABLE t (id INT PRIMARY KEY, p_id INT, note TEXT, KEY ix_note (note(8)),"
+                        " CONSTRAINT fk_p FOREIGN KEY (p_id) REFERENCES p (id));"
+                        "CREATE VIEW v AS SELECT t.id, p.name FROM t JOIN p ON p.id = t.p_id;"
+                        "CREATE PROCEDURE pr(IN n INT) BEGIN DELETE FROM t WHERE id = n; SELECT n; END;"
+                        "CREATE TRIGGER tr BEFORE INSERT ON t FOR EACH ROW IF NEW.note IS NULL THEN SET NEW.note = "
+                        "'-'; END IF;"
+                        "CREATE EVENT ev ON SCHEDULE EVERY 1 DAY STARTS '2030-01-01 00:00:00' DO DELETE FROM t");
+
+    // The script of one schema, written for another, runs and gives the same structure.
+    auto run = ombrix({"ddl", a.name(), "--as", b.name()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find(a.name()), std::string::npos) << run.out;
+    const std::string script = home.file("copy.sql");
+    Ombrix::Testing::write_text(script, run.out);
+    run = ombrix({"query", "-f", script});
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = ombrix({"diff", a.name(), b.name()});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out, "");
+
+    // A column added between others is that one column; the ones behind it moved, nothing more.
+    Sandbox::get().exec("ALTER TABLE `" + b.name() + "`.t ADD COLUMN added INT NULL AFTER id");
+    run = ombrix({"diff", a.name(), b.name()});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, "ALTER TABLE " + db + ".`t`\n    ADD COLUMN `added` INT NULL DEFAULT NULL AFTER `id`;\n");
+    // The other way round it is a drop: flagged, and refused by --apply without --allow-drop.
+    run = ombrix({"diff", b.name(), a.name(), "--apply"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("destructive: the script drops column `added` of `" + b.name() + "`.`t`"),
+              std::string::npos)
+        << run.err;
+    run = ombrix({"diff", a.name(), b.name(), "--apply"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    run = ombrix({"diff", a.name(), b.name()});
+    EXPECT_EQ(run.status, 0) << run.out;
+
+    // A stored model compares like the live schema it was read from.
+    const std::string stored = home.file("b.json");
+    ASSERT_EQ(ombrix({"meta", "save", b.name(), "-o", stored}).status, 0);
+    run = ombrix({"diff", a.name(), stored});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+
+    // Errors are errors: exit 2, one line.
+    run = ombrix({"diff", a.name(), "no_such_schema_anywhere"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("no schema named 'no_such_schema_anywhere'"), std::string::npos) << run.err;
+    run = ombrix({"ddl", a.name() + ".nothing"});
+    EXPECT_EQ(run.status, 1);
+}
+
 }  // namespace
