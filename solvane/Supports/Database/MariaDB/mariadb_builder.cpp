@@ -41,6 +41,13 @@ std::string qualified(std::string_view schema, std::string_view name) {
     return schema.empty() ? ident(name) : ident(schema) + "." + ident(name);
 }
 
+// Where the statements' own form writes a name without quotes, an ordinary name stays bare and any
+// other is quoted: `bare` gives name or `na me`, `bare_qualified` schema.name.
+std::string bare(std::string_view name) { return mariadb_bare_identifier(name); }
+std::string bare_qualified(std::string_view schema, std::string_view name) {
+    return schema.empty() ? bare(name) : bare(schema) + "." + bare(name);
+}
+
 std::string trim(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
     std::size_t begin = 0;
@@ -134,7 +141,7 @@ bool is_period_column(const MetaColumn& column, std::string_view which) {
 /// name; a column with a prefix length or an order ("name(10) DESC") with its name quoted;
 /// anything else (an expression) as it stands.
 std::string key_part(std::string_view part, const MetaTable* table) {
-    if (table && table->get_column(part)) return ident(part);
+    if (table && table->get_column(part)) return bare(part);
     if (!part.empty() && part.front() == '`') return std::string(part);
     std::string_view name = part;
     std::string suffix;
@@ -156,7 +163,7 @@ std::string key_part(std::string_view part, const MetaTable* table) {
     }
     if (name.empty()) return std::string(part);
     if (table && !table->get_column(name) && suffix.empty()) return std::string(part);
-    return ident(name) + suffix;
+    return bare(name) + suffix;
 }
 
 std::string key_parts(const Core::StringList& parts, const MetaTable* table) {
@@ -365,7 +372,7 @@ std::string MariaDBBuilder::build_delete(const MetaObjectPtr& meta_object) {
         const auto& index = static_cast<const MetaIndex&>(object);
         return "DROP INDEX " + ident(name) + " ON " + qualified(schema, index.get_entity()) + ";";
     }
-    case DBObject::ROLE: return "DROP ROLE IF EXISTS " + ident(name) + ";";
+    case DBObject::ROLE: return "DROP ROLE IF EXISTS " + bare(name) + ";";
     case DBObject::SCHEMA: {
         const auto& owner = static_cast<const MetaSchema&>(object);
         std::string text;
@@ -382,7 +389,11 @@ std::string MariaDBBuilder::build_delete(const MetaObjectPtr& meta_object) {
     }
     case DBObject::TABLE: return "DROP TABLE IF EXISTS " + qualified(schema, name) + ";";
     case DBObject::TRIGGER: return "DROP TRIGGER IF EXISTS " + qualified(schema, name) + ";";
-    case DBObject::USER: return "DROP USER IF EXISTS " + account(name) + ";";
+    case DBObject::USER: {
+        const auto at = name.find('@');
+        if (at == std::string::npos) return "DROP USER IF EXISTS " + bare(name) + ";";
+        return "DROP USER IF EXISTS " + bare(name.substr(0, at)) + "@" + bare(name.substr(at + 1)) + ";";
+    }
     case DBObject::VIEW: return "DROP VIEW IF EXISTS " + qualified(schema, name) + ";";
     default: return {};
     }
@@ -547,7 +558,7 @@ std::string MariaDBBuilder::foreigns_text(const MetaTable& table, bool patch,
     const auto keys = constraints_of<MetaForeignKey>(table);
     for (const auto& key : keys)
         if (is_drop(key->get_version()) || (drop_updated && key->get_version() == DataVersion::UPDATE))
-            text += "    DROP FOREIGN KEY " + ident(key->get_name()) + ",\n";
+            text += "    DROP FOREIGN KEY " + bare(key->get_name()) + ",\n";
     for (const auto& key : keys) {
         if (!is_defined(key->get_version()) || skip(*key)) continue;
         std::string line = std::string("    ") + (patch ? "ADD " : "") + foreign_key_definition(table, *key);
@@ -563,7 +574,7 @@ std::string MariaDBBuilder::build_table_checks(const std::shared_ptr<MetaTable>&
     const auto checks = constraints_of<MetaCheck>(*table);
     // The server names a check's removal DROP CONSTRAINT; it has no DROP CHECK.
     for (const auto& check : checks)
-        if (is_replaced(check->get_version())) text += "    DROP CONSTRAINT " + ident(check->get_name()) + ",\n";
+        if (is_replaced(check->get_version())) text += "    DROP CONSTRAINT " + bare(check->get_name()) + ",\n";
     // No enforcement clause: the server takes none, and every check is enforced.
     for (const auto& check : checks) {
         if (!is_defined(check->get_version())) continue;
@@ -612,7 +623,7 @@ std::string MariaDBBuilder::build_table_triggers(const std::shared_ptr<MetaTable
     const std::string& schema = table->get_schema();
     for (const auto& trigger : *table->get_triggers())
         if (is_replaced(trigger->get_version()))
-            text += "DROP TRIGGER IF EXISTS " + qualified(schema, trigger->get_name()) + ";\n";
+            text += "DROP TRIGGER IF EXISTS " + bare_qualified(schema, trigger->get_name()) + ";\n";
     for (const auto& trigger : *table->get_triggers()) {
         if (!is_defined(trigger->get_version())) continue;
         text += "CREATE TRIGGER " + qualified(schema, trigger->get_name()) + "\n";
@@ -653,7 +664,7 @@ std::string MariaDBBuilder::patch_table(const std::shared_ptr<MetaTable>& table)
     // changed key is dropped by a statement of its own first.
     std::string text;
     for (const auto& key : constraints_of<MetaForeignKey>(*table))
-        if (key->get_version() == DataVersion::UPDATE) text += "    DROP FOREIGN KEY " + ident(key->get_name()) + ",\n";
+        if (key->get_version() == DataVersion::UPDATE) text += "    DROP FOREIGN KEY " + bare(key->get_name()) + ",\n";
     if (!text.empty()) {
         drop_last(text, 2, 0);
         text = "ALTER TABLE " + qualified(table->get_schema(), table->get_name()) + "\n" + text + ";\n";
@@ -868,7 +879,7 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
     if (const auto definer = attribute(*function, "DEFINER"); !definer.empty())
         text += "DEFINER = " + account(definer) + " ";
     text += std::string(function->get_is_function() ? "FUNCTION" : "PROCEDURE") + " " +
-            qualified(function->get_schema(), function->get_name());
+            bare_qualified(function->get_schema(), function->get_name());
     const auto& parameters = function->get_parameters();
     if (!parameters.empty()) {
         text += "(";
@@ -941,9 +952,9 @@ std::string MariaDBBuilder::build_trigger(const std::shared_ptr<MetaTrigger>& tr
     if (!trigger->get_definer().empty()) text += "DEFINER = " + account(trigger->get_definer()) + " ";
     text += "TRIGGER " + qualified(trigger->get_schema(), trigger->get_name()) + " ";
     text += trigger->get_timing() + " " + trigger->get_event() + " ";
-    text += "ON " + qualified(trigger->get_schema(), trigger->get_target()) + " FOR EACH ROW ";
+    text += "ON " + bare_qualified(trigger->get_schema(), trigger->get_target()) + " FOR EACH ROW ";
     if (!trigger->get_order().empty())
-        text += trigger->get_order() + " " + ident(trigger->get_trigger()) + "\n";
+        text += trigger->get_order() + " " + bare(trigger->get_trigger()) + "\n";
     else
         text += "\n";
     const std::string& body = trigger->get_body();

@@ -18,6 +18,7 @@
 #include "solvane/Model/trigger.hpp"
 #include "solvane/Model/user.hpp"
 #include "solvane/Model/view.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
 #include "tests/support/log_capture.hpp"
 #include "tests/support/null_connection.hpp"
@@ -197,9 +198,9 @@ TEST_F(MariaDBBuilderTest, TablesColumnsAndTheirSizes) {
          "CREATE TABLE IF NOT EXISTS `s`.`t` (\n"
          "    `a` INT NULL,\n"
          "    `note` TEXT NULL,\n"
-         "    UNIQUE INDEX `u` USING BTREE (`a`),\n"
-         "    INDEX `p` USING BTREE (`note`(10) DESC, `a`),\n"
-         "    FULLTEXT INDEX `ft` (`note`),\n"
+         "    UNIQUE INDEX `u` USING BTREE (a),\n"
+         "    INDEX `p` USING BTREE (note(10) DESC, a),\n"
+         "    FULLTEXT INDEX `ft` (note),\n"
          "    CONSTRAINT FOREIGN KEY `fk`(a) REFERENCES `p`(id) ON DELETE CASCADE,\n"
          "    CONSTRAINT FOREIGN KEY `fk_other`(a) REFERENCES `elsewhere`.`q`(id),\n"
          "    CONSTRAINT `positive` CHECK (`a` > 0)\n"
@@ -220,11 +221,27 @@ TEST_F(MariaDBBuilderTest, TablesColumnsAndTheirSizes) {
              }
              return text;
          },
-         "    INDEX `h` (`a`),\n    INDEX `b` USING BTREE (`a`),\n"
-         "    INDEX `h` USING HASH (`a`),\n    INDEX `b` USING BTREE (`a`),\n"
-         "    INDEX `h` (`a`),\n    INDEX `b` USING BTREE (`a`),\n"},
+         "    INDEX `h` (a),\n    INDEX `b` USING BTREE (a),\n"
+         "    INDEX `h` USING HASH (a),\n    INDEX `b` USING BTREE (a),\n"
+         "    INDEX `h` (a),\n    INDEX `b` USING BTREE (a),\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.build(*m_builder), c.expected) << c.what;
+}
+
+TEST(MariaDBBuilderMapped, WithoutNativeTypesTheInspectorNamesThem) {
+    // An unopened connection hands out its inspector; nothing is sent anywhere.
+    auto connection = Ombrix::Solvane::Supports::Database::MariaDBConnection::create();
+    auto builder = std::dynamic_pointer_cast<MariaDBBuilder>(connection->builder());
+    ASSERT_NE(builder, nullptr);
+    auto table = MetaTable::with_names("s", "s", "t");
+    auto id = table->new_column("id", DataType::INT32);
+    id->set_raw_type("MEDIUMINT");
+    auto name = table->new_column("name", DataType::STRING);
+    name->set_raw_type("TINYTEXT");
+    name->set_length(40);
+    EXPECT_EQ(builder->build_table_columns(table, false, false), "    `id` INTEGER NULL,\n    `name` VARCHAR(40) NULL,\n");
+    EXPECT_EQ(builder->build_table_columns(table, true, false),
+              "    `id` MEDIUMINT NULL,\n    `name` TINYTEXT NULL,\n");
 }
 
 TEST_F(MariaDBBuilderTest, PatchesFollowTheEditStates) {
@@ -267,8 +284,8 @@ TEST_F(MariaDBBuilderTest, PatchesFollowTheEditStates) {
          },
          "ALTER TABLE `s`.`t`\n"
          "    DROP INDEX `i`,\n"
-         "    ADD UNIQUE INDEX `i` USING BTREE (`a`),\n"
-         "    DROP FOREIGN KEY `fk`,\n"
+         "    ADD UNIQUE INDEX `i` USING BTREE (a),\n"
+         "    DROP FOREIGN KEY fk,\n"
          "    ADD CONSTRAINT `c` CHECK (a > 0);\n"},
         {"only an option changed",
          [](MariaDBBuilder& b) {
@@ -288,7 +305,7 @@ TEST_F(MariaDBBuilderTest, PatchesFollowTheEditStates) {
              table->get_triggers()->append(trigger);
              return b.patch_table(table);
          },
-         "DROP TRIGGER IF EXISTS `s`.`tr`;\n"
+         "DROP TRIGGER IF EXISTS s.tr;\n"
          "CREATE TRIGGER `s`.`tr`\nAFTER DELETE\nON `s`.`t` FOR EACH ROW\nBEGIN SET @x = 1; END;\n\n\n"},
         {"unchanged and untouched tables give nothing",
          [](MariaDBBuilder& b) {
@@ -306,7 +323,7 @@ TEST_F(MariaDBBuilderTest, PatchesFollowTheEditStates) {
              procedure->set_version(DataVersion::UPDATE);
              return b.build_patch(procedure);
          },
-         "DROP PROCEDURE IF EXISTS `s`.`p`;\nCREATE PROCEDURE `s`.`p`()\nSELECT 1;"},
+         "DROP PROCEDURE IF EXISTS `s`.`p`;\nCREATE PROCEDURE s.p()\nSELECT 1;"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.build(*m_builder), c.expected) << c.what;
 }
@@ -332,7 +349,7 @@ TEST_F(MariaDBBuilderTest, OtherObjects) {
              index->set_algorithm("INPLACE");
              return b.build_index(index);
          },
-         "CREATE INDEX `i` ON `s`.`t`( \n    `a`,\n    `b`\n)\nALGORITHM = INPLACE;"},
+         "CREATE INDEX `i` ON `s`.`t`( \n    a,\n    b\n)\nALGORITHM = INPLACE;"},
         {"a view with its attributes",
          [](MariaDBBuilder& b) {
              auto view = MetaView::with_names("s", "s", "v");
@@ -362,9 +379,9 @@ TEST_F(MariaDBBuilderTest, OtherObjects) {
              function->set_body("RETURN a + b");
              return text + "|" + b.build_function(function);
          },
-         "CREATE DEFINER = `root`@`localhost` FUNCTION `s`.`f`(a INT, b INT) RETURNS int(11) COMMENT 'it''s' "
+         "CREATE DEFINER = `root`@`localhost` FUNCTION s.f(a INT, b INT) RETURNS int(11) COMMENT 'it''s' "
          "DETERMINISTIC SQL SECURITY INVOKER\nBEGIN\n  DECLARE x INT; SET x = a; RETURN x + b;\nEND;|"
-         "CREATE DEFINER = `root`@`localhost` FUNCTION `s`.`f`(a INT, b INT) RETURNS int(11) COMMENT 'it''s' "
+         "CREATE DEFINER = `root`@`localhost` FUNCTION s.f(a INT, b INT) RETURNS int(11) COMMENT 'it''s' "
          "DETERMINISTIC SQL SECURITY INVOKER\nRETURN a + b;"},
         {"callers",
          [](MariaDBBuilder& b) {
@@ -387,8 +404,8 @@ TEST_F(MariaDBBuilderTest, OtherObjects) {
              trigger->set_body("SET NEW.a = 1;");
              return b.build_trigger(trigger);
          },
-         "CREATE DEFINER = `root`@`localhost` TRIGGER `s`.`tr` BEFORE UPDATE ON `s`.`t` FOR EACH ROW FOLLOWS "
-         "`other`\nBEGIN\n SET NEW.a = 1;\nEND;\n"},
+         "CREATE DEFINER = `root`@`localhost` TRIGGER `s`.`tr` BEFORE UPDATE ON s.t FOR EACH ROW FOLLOWS "
+         "other\nBEGIN\n SET NEW.a = 1;\nEND;\n"},
         {"events: the definer as an account, the state as CREATE EVENT takes it, a terminated statement",
          [](MariaDBBuilder& b) {
              auto event = MetaEvent::with_names("s", "s", "e");
@@ -460,7 +477,7 @@ TEST_F(MariaDBBuilderTest, OtherObjects) {
                     b.build_delete(MetaRole::with_names("", "", "r", "ROLE"));
          },
          "DROP TABLE IF EXISTS `s`.`t`;DROP VIEW IF EXISTS `s`.`v`;DROP FUNCTION IF EXISTS `s`.`f`;DROP EVENT IF "
-         "EXISTS `s`.`e`;|DROP INDEX `i` ON `s`.`t`;|DROP USER IF EXISTS `bob`@`%`;|DROP ROLE IF EXISTS `r`;"},
+         "EXISTS `s`.`e`;|DROP INDEX `i` ON `s`.`t`;|DROP USER IF EXISTS bob@`%`;|DROP ROLE IF EXISTS r;"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.build(*m_builder), c.expected) << c.what;
 }
