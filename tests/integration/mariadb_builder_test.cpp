@@ -64,6 +64,7 @@ const char* const kTables[] = {
     "CREATE TABLE hist2 (x INT, s TIMESTAMP(6) GENERATED ALWAYS AS ROW START, e TIMESTAMP(6) GENERATED ALWAYS AS "
     "ROW END, PERIOD FOR SYSTEM_TIME (s, e)) WITH SYSTEM VERSIONING",
     "CREATE TABLE aria (a INT) ENGINE=Aria MAX_ROWS=100 PAGE_CHECKSUM=1",
+    "CREATE TABLE keyed (name TEXT NOT NULL, hidden INT INVISIBLE DEFAULT 1, PRIMARY KEY (name(20)))",
 };
 
 // Everything else, which needs the tables.
@@ -207,7 +208,7 @@ TEST_F(MariaDBBuilderOnServer, TablesRoundTrip) {
     auto schema = read_schema(source());
     // Tables in an order that runs, the cycle's second key added by hand afterwards.
     std::vector<std::shared_ptr<MetaTable>> tables;
-    for (const char* name : {"parent", "kinds", "it's `odd`", "hist", "hist2", "aria", "cyc1", "cyc2"})
+    for (const char* name : {"parent", "kinds", "it's `odd`", "hist", "hist2", "aria", "cyc1", "cyc2", "keyed"})
         tables.push_back(named(schema->get_tables(), name));
     auto cycle_key = std::dynamic_pointer_cast<MetaForeignKey>(named(tables[6]->get_constraints(), "c1"));
     ASSERT_NE(cycle_key, nullptr);
@@ -353,6 +354,7 @@ TEST_F(MariaDBBuilderOnServer, PatchesTurnAReadTableIntoItsEditedModel) {
     auto trigger = MetaTrigger::with_body("kinds_bd", "SET @gone = OLD.id");
     trigger->set_timing("BEFORE");
     trigger->set_event("DELETE");
+    trigger->set_definer(named(kinds->get_triggers(), "kinds_bi")->get_definer());
     kinds->get_triggers()->append(trigger);
     // A view and an event change.
     named(after->get_views(), "v_cte")->set_definition(

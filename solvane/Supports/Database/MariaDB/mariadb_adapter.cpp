@@ -351,6 +351,8 @@ void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database
 
         column->set_comment(rows.text(14, i));
         column->set_expression(rows.text(15, i));
+        // A column SELECT * does not show keeps being one when rebuilt.
+        if (contains(extra_upper, "INVISIBLE")) column->set_attribute("INVISIBLE", "YES");
 
         const auto& columns = table.get_columns();
         if (i > 0 && columns->size() >= 2) column->set_after(columns->get(columns->size() - 2)->get_name());
@@ -403,8 +405,11 @@ void apply_indexes(MetaTable& table, const Rows& rows) {
         if (Core::ascii_upper(trim(key)) == "PRIMARY") {
             // The column listing numbers key columns in table order; the key's own order is here,
             // and a key declared as (b, a) must be rebuilt as (b, a).
-            if (auto column = table.get_column(rows.text(4, i)))
+            if (auto column = table.get_column(rows.text(4, i))) {
                 column->set_primary_ordinal(static_cast<std::uint8_t>(Core::parse_uint64_dec(rows.text(3, i))));
+                // A key on a prefix of the column: without its length a text column cannot be a key.
+                if (!rows.is_null(7, i)) column->set_primary_length(Core::parse_uint64_dec(rows.text(7, i)));
+            }
             continue;
         }
         if (first || key != previous_key) {
@@ -424,6 +429,8 @@ void apply_indexes(MetaTable& table, const Rows& rows) {
 void apply_triggers(MetaTable& table, const Rows& rows) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         auto trigger = MetaTrigger::with_body(rows.text(0, i), rows.text(5, i));
+        // Whose rights the trigger runs with is part of what it is.
+        trigger->set_definer(rows.text(1, i));
         trigger->set_timing(rows.text(2, i));
         trigger->set_event(rows.text(3, i));
         trigger->set_for_each(trim(rows.text(4, i)));

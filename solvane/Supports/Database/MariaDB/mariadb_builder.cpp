@@ -446,8 +446,8 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
     for (const auto& column : *table.get_columns())
         if (column->get_is_primary_key() && !is_drop(column->get_version())) keys.push_back(column);
     // A key over several columns is one PRIMARY KEY clause; on each column it would be refused
-    // ("Multiple primary key defined").
-    const bool key_on_column = keys.size() == 1;
+    // ("Multiple primary key defined"). A key on a column's prefix needs the clause too.
+    const bool key_on_column = keys.size() == 1 && keys.front()->get_primary_length() == 0;
     const auto inspector = native ? nullptr : get_conn()->inspector();
 
     for (const auto& column : *table.get_columns()) {
@@ -484,6 +484,7 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
                                                 : std::string("ON UPDATE CURRENT_TIMESTAMP ");
             if (column->get_auto_increment()) line += "AUTO_INCREMENT ";
         }
+        if (attribute(*column, "INVISIBLE") == "YES") line += "INVISIBLE ";
         if (!column->get_comment().empty()) line += "COMMENT '" + lit(column->get_comment()) + "' ";
         if (!column->get_collation().empty()) line += "COLLATE " + column->get_collation() + " ";
         if (patch) line += column->get_after().empty() ? "FIRST " : "AFTER " + ident(column->get_after()) + " ";
@@ -491,11 +492,15 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
         text += line + ",\n";
     }
 
-    if (!patch && keys.size() > 1) {
+    if (!patch && !keys.empty() && !key_on_column) {
         std::stable_sort(keys.begin(), keys.end(),
                          [](const auto& a, const auto& b) { return a->get_primary_ordinal() < b->get_primary_ordinal(); });
         std::string names;
-        for (const auto& key : keys) names += (names.empty() ? "" : ", ") + ident(key->get_name());
+        for (const auto& key : keys) {
+            names += (names.empty() ? "" : ", ") + ident(key->get_name());
+            if (key->get_primary_length() > 0)
+                names += Core::strprintf("(%llu)", static_cast<unsigned long long>(key->get_primary_length()));
+        }
         text += "    PRIMARY KEY (" + names + "),\n";
     }
     if (!patch) {
@@ -626,7 +631,9 @@ std::string MariaDBBuilder::build_table_triggers(const std::shared_ptr<MetaTable
             text += "DROP TRIGGER IF EXISTS " + bare_qualified(schema, trigger->get_name()) + ";\n";
     for (const auto& trigger : *table->get_triggers()) {
         if (!is_defined(trigger->get_version())) continue;
-        text += "CREATE TRIGGER " + qualified(schema, trigger->get_name()) + "\n";
+        text += "CREATE ";
+        if (!trigger->get_definer().empty()) text += "DEFINER = " + account(trigger->get_definer()) + " ";
+        text += "TRIGGER " + qualified(schema, trigger->get_name()) + "\n";
         text += trigger->get_timing() + " " + trigger->get_event() + "\n";
         text += "ON " + qualified(schema, table->get_name()) + " FOR EACH ROW\n";
         const std::string body = trim(trigger->get_body());
