@@ -604,14 +604,15 @@ std::string MariaDBBuilder::build_table_options(const std::shared_ptr<MetaTable>
         if (key == "COMMENT" || key == SYSTEM_VERSIONING || value.empty()) continue;
         text += key + " = " + option_format(key, value) + (patch ? ", " : " ");
     }
+    const auto versioning = options.find(std::string(SYSTEM_VERSIONING));
+    const bool versioned = versioning != options.end() && Core::ascii_upper(versioning->second) == "YES";
+    if (patch && versioned) text += "ADD SYSTEM VERSIONING, ";
     if (!patch) {
         if (!table->get_comment().empty())
             text += "COMMENT = '" + lit(table->get_comment()) + "'";
         else
             drop_last(text, 1, 1);
-        const auto versioning = options.find(std::string(SYSTEM_VERSIONING));
-        if (versioning != options.end() && Core::ascii_upper(versioning->second) == "YES")
-            text += " WITH SYSTEM VERSIONING";
+        if (versioned) text += " WITH SYSTEM VERSIONING";
     } else {
         const auto comment = options.find("COMMENT");
         if (comment != options.end())
