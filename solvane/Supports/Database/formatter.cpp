@@ -7,6 +7,7 @@
 
 #include "providers/Core/error.hpp"
 #include "solvane/Exceptions/sql_error.hpp"
+#include "solvane/Supports/Database/sql_lexing.hpp"
 
 namespace Ombrix::Solvane::Supports::Database {
 
@@ -56,28 +57,6 @@ struct Token {
     std::size_t end;
 };
 
-// The end of a quoted text opened at `start`. A doubled quote stays inside; so does a quote after a
-// backslash, except in backtick names, where the backslash is an ordinary character. An unclosed
-// quote runs to the end of the text.
-std::size_t quoted_end(std::string_view text, std::size_t start, char quote) {
-    const bool backslash_escapes = quote != '`';
-    std::size_t i = start + 1;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == '\\' && backslash_escapes) {
-            i += 2;
-        } else if (c == quote) {
-            if (i + 1 < text.size() && text[i + 1] == quote)
-                i += 2;
-            else
-                return i + 1;
-        } else {
-            ++i;
-        }
-    }
-    return text.size();
-}
-
 // The server reads "--" as a comment only when a blank or a control character (or the end of the
 // text) follows it: "1--1" is one minus minus one.
 bool starts_dash_comment(std::string_view text, std::size_t pos) {
@@ -105,10 +84,10 @@ Token next_token(std::string_view text, std::size_t pos) {
     }
     switch (c) {
     case '\'':
-        return {TokenKind::Literal, quoted_end(text, pos, c)};
+        return {TokenKind::Literal, sql_quoted_end(text, pos, c)};
     case '"':
     case '`':
-        return {TokenKind::Quoted, quoted_end(text, pos, c)};
+        return {TokenKind::Quoted, sql_quoted_end(text, pos, c)};
     case '#':
         return {TokenKind::LineComment, line_comment_end(text, pos)};
     case '-':

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "solvane/Supports/Database/sql_lexing.hpp"
+
 namespace Ombrix::Solvane::Supports::Database {
 
 namespace {
@@ -62,27 +64,6 @@ struct Token {
     std::size_t end = 0;
 };
 
-// The end of a quoted text opened at `start`: a doubled quote stays inside, and so does a quote after
-// a backslash except in backtick names. An unclosed quote runs to the end of the text.
-std::size_t quoted_end(std::string_view text, std::size_t start, char quote) {
-    const bool backslash_escapes = quote != '`';
-    std::size_t i = start + 1;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == '\\' && backslash_escapes) {
-            i += 2;
-        } else if (c == quote) {
-            if (i + 1 < text.size() && text[i + 1] == quote)
-                i += 2;
-            else
-                return i + 1;
-        } else {
-            ++i;
-        }
-    }
-    return text.size();
-}
-
 class Lexer {
 public:
     Lexer(std::string_view text, std::string_view delimiter) : m_text(text), m_delimiter(delimiter) {}
@@ -123,8 +104,8 @@ public:
             return {Kind::BlockComment, pos, close == std::string_view::npos ? n : close + 2};
         }
         if (in_version && c == '*' && next == '/') return {Kind::VersionClose, pos, pos + 2};
-        if (c == '\'' || c == '"') return {Kind::Quoted, pos, quoted_end(m_text, pos, c)};
-        if (c == '`') return {Kind::Name, pos, quoted_end(m_text, pos, c)};
+        if (c == '\'' || c == '"') return {Kind::Quoted, pos, sql_quoted_end(m_text, pos, c)};
+        if (c == '`') return {Kind::Name, pos, sql_quoted_end(m_text, pos, c)};
         if (is_word_char(c)) {
             std::size_t end = pos + 1;
             while (end < n && is_word_char(m_text[end]) && !delimiter_at(end)) ++end;

@@ -14,6 +14,7 @@
 #include "solvane/Model/view.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/script.hpp"
+#include "solvane/Supports/Database/sql_lexing.hpp"
 
 namespace Ombrix::Solvane::Supports::Database {
 
@@ -42,23 +43,7 @@ void scan_names(std::string_view text, const std::function<void(const Name&)>& f
     while (i < n) {
         const char c = text[i];
         if (c == '\'' || c == '"') {
-            // A literal: a backslash escapes the next character, a doubled quote stands for one.
-            std::size_t j = i + 1;
-            while (j < n) {
-                if (text[j] == '\\') {
-                    j += 2;
-                } else if (text[j] == c) {
-                    if (j + 1 < n && text[j + 1] == c) {
-                        j += 2;
-                    } else {
-                        ++j;
-                        break;
-                    }
-                } else {
-                    ++j;
-                }
-            }
-            i = std::min(j, n);
+            i = sql_quoted_end(text, i, c);
         } else if (c == '`') {
             std::string value;
             std::size_t j = i + 1;
