@@ -14,6 +14,7 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_inspector.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_statement.hpp"
 
 namespace Ombrix::Solvane::Supports::Database {
@@ -377,7 +378,7 @@ bool apply_view(MetaView& view, const Rows& rows) {
                   "model.get_n_items() == 1");
         return false;
     }
-    view.set_definition(rows.text(0, 0));
+    view.set_definition(ungroup_joins(rows.text(0, 0)));
     if (const std::string check = rows.text(1, 0); !check.empty() && check != "NONE") view.set_attribute("CHECK", check);
     if (const std::string definer = rows.text(2, 0); !definer.empty()) view.set_attribute("DEFINER", definer);
     if (const std::string security = rows.text(3, 0); !security.empty()) view.set_attribute("SECURITY", security);

@@ -1,6 +1,8 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
 
+#include <cctype>
 #include <functional>
+#include <vector>
 
 #include "solvane/Model/Constraints/check.hpp"
 #include "solvane/Model/Constraints/foreign.hpp"
@@ -90,6 +92,88 @@ std::vector<std::string> sql_identifiers(std::string_view text) {
     std::vector<std::string> names;
     scan_names(text, [&](const Name& name) { names.push_back(name.value); });
     return names;
+}
+
+namespace {
+
+bool word_ends_at(std::string_view text, std::size_t end, std::string_view word) {
+    if (end < word.size()) return false;
+    const std::size_t begin = end - word.size();
+    if (begin > 0 && is_word_byte(static_cast<unsigned char>(text[begin - 1]))) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(text[begin + i])) != word[i]) return false;
+    return true;
+}
+
+bool word_starts_at(std::string_view text, std::size_t begin, std::string_view word) {
+    if (begin + word.size() > text.size()) return false;
+    if (begin + word.size() < text.size() && is_word_byte(static_cast<unsigned char>(text[begin + word.size()])))
+        return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(text[begin + i])) != word[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string ungroup_joins(std::string_view text) {
+    const std::size_t n = text.size();
+    // Matching parentheses, outside quotes.
+    std::vector<std::size_t> match(n, std::string_view::npos);
+    std::vector<std::size_t> open;
+    for (std::size_t i = 0; i < n;) {
+        const char c = text[i];
+        if (c == '\'' || c == '"' || c == '`') {
+            i = sql_quoted_end(text, i, c);
+            continue;
+        }
+        if (c == '(') open.push_back(i);
+        if (c == ')' && !open.empty()) {
+            match[open.back()] = i;
+            match[i] = open.back();
+            open.pop_back();
+        }
+        ++i;
+    }
+    std::vector<bool> dropped(n, false);
+    for (std::size_t p = 0; p < n; ++p) {
+        // In quotes a '(' has no match, so only real parentheses get here.
+        if (text[p] != '(' || match[p] == std::string_view::npos) continue;
+        std::size_t before = p;
+        while (before > 0 && is_blank(text[before - 1])) --before;
+        const bool heads_from = word_ends_at(text, before, "FROM") || (before > 0 && text[before - 1] == '(' && dropped[before - 1]);
+        if (!heads_from) continue;
+        const std::size_t close = match[p];
+        std::size_t first = p + 1;
+        while (first < close && is_blank(text[first])) ++first;
+        if (word_starts_at(text, first, "SELECT") || word_starts_at(text, first, "WITH") ||
+            word_starts_at(text, first, "VALUES"))
+            continue;
+        // Only a group holding a join at its own level.
+        bool joins = false;
+        for (std::size_t i = p + 1; i < close && !joins;) {
+            const char c = text[i];
+            if (c == '\'' || c == '"' || c == '`') {
+                i = sql_quoted_end(text, i, c);
+                continue;
+            }
+            if (c == '(' && match[i] != std::string_view::npos) {
+                i = match[i] + 1;
+                continue;
+            }
+            if (word_starts_at(text, i, "JOIN") && (i == 0 || !is_word_byte(static_cast<unsigned char>(text[i - 1]))))
+                joins = true;
+            ++i;
+        }
+        if (!joins) continue;
+        dropped[p] = true;
+        dropped[close] = true;
+    }
+    std::string result;
+    result.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+        if (!dropped[i]) result += text[i];
+    return result;
 }
 
 bool is_single_body_statement(std::string_view body) {

@@ -17,6 +17,13 @@ namespace Ombrix::Solvane::Supports::Database {
 /// backticks read as one) and bare words, but nothing inside string literals or comments.
 OMBRIX_SOLVANE_EXPORT std::vector<std::string> sql_identifiers(std::string_view text);
 
+/// A view definition as the catalogue gives it, with the parentheses that only group a chain of
+/// joins at the head of a FROM clause left out: `from (a join b) where` reads `from a join b where`.
+/// The server writes a definition it was given with comma joins flat and the same definition read
+/// back nested in parentheses, so without this one view would read two ways after a rebuild. Joins
+/// nested on the right (`a join (b join c on …) on …`) and derived tables keep theirs.
+OMBRIX_SOLVANE_EXPORT std::string ungroup_joins(std::string_view definition);
+
 /// Whether a stored program's body (what follows FOR EACH ROW, DO or a routine's head) is one
 /// statement, compound (IF … END IF, a labelled loop) or not, rather than several.
 OMBRIX_SOLVANE_EXPORT bool is_single_body_statement(std::string_view body);

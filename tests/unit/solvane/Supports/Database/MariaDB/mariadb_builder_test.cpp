@@ -525,6 +525,23 @@ TEST_F(MariaDBBuilderTest, SchemaScriptsRunInOrder) {
     EXPECT_EQ(schema->get_tables()->get(0)->get_name(), "c");
 }
 
+TEST(MariaDBSqlText, JoinGroupsAtTheHeadOfFromAreLeftOut) {
+    using Ombrix::Solvane::Supports::Database::ungroup_joins;
+    // What the server writes for a view given comma joins, and for the same view read back: one text.
+    EXPECT_EQ(ungroup_joins("select `a`.`id` AS `id` from ((`a` join `b`) join `c`) where `a`.`id` = `b`.`id`"),
+              "select `a`.`id` AS `id` from `a` join `b` join `c` where `a`.`id` = `b`.`id`");
+    EXPECT_EQ(ungroup_joins("select 1 from `a` where x in (select y from (`b` join `c`) where 1)"),
+              "select 1 from `a` where x in (select y from `b` join `c` where 1)");
+    EXPECT_EQ(ungroup_joins("select 1 from ((`a` left join `b` on(`a`.`i` = `b`.`i`)) left join `c` on(`c`.`i` = 1))"),
+              "select 1 from `a` left join `b` on(`a`.`i` = `b`.`i`) left join `c` on(`c`.`i` = 1)");
+    // Right-nested joins, derived tables, unions and quoted text keep their parentheses; inside a
+    // derived table its own FROM is read alike.
+    for (const char* kept : {"select 1 from `a` join (`b` join `c` on(1)) on(2)", "(select 1 from `a`) union (select 2 from `b`)",
+                             "select 'from (a join b)' from `t`", "select 1 from (`a`)"})
+        EXPECT_EQ(ungroup_joins(kept), kept);
+    EXPECT_EQ(ungroup_joins("select 1 from (select 1 from (`a` join `b`)) `d`"), "select 1 from (select 1 from `a` join `b`) `d`");
+}
+
 TEST_F(MariaDBBuilderTest, RetargetMovesQualifiedNamesOnly) {
     using Ombrix::Solvane::Supports::Database::requalify;
     EXPECT_EQ(requalify("select `old`.`t`.`a` AS `a` from `old`.`t` where x = 'old.t'", "old", "new"),
