@@ -355,6 +355,7 @@ TEST_F(MariaDBBuilderOnServer, PatchesTurnAReadTableIntoItsEditedModel) {
     trigger->set_timing("BEFORE");
     trigger->set_event("DELETE");
     trigger->set_definer(named(kinds->get_triggers(), "kinds_bi")->get_definer());
+    trigger->set_attributes(named(kinds->get_triggers(), "kinds_bi")->get_attributes());
     kinds->get_triggers()->append(trigger);
     // A view and an event change.
     named(after->get_views(), "v_cte")->set_definition(

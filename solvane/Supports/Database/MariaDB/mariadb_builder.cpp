@@ -104,6 +104,16 @@ bool is_drop(DataVersion version) { return version == DataVersion::DELETE; }
 bool is_replaced(DataVersion version) { return version == DataVersion::DELETE || version == DataVersion::UPDATE; }
 bool is_defined(DataVersion version) { return version != DataVersion::IDENTICAL && version != DataVersion::DELETE; }
 
+/// A stored program's statement under the SQL mode it was created in (its attribute SQL_MODE), the
+/// session's own mode put back afterwards; as it stands when the program names none.
+std::string under_sql_mode(const MetaObject& program, std::string statement) {
+    const auto& attributes = program.get_attributes();
+    const auto mode = attributes.find("SQL_MODE");
+    if (mode == attributes.end()) return statement;
+    return "SET @ombrix_sql_mode = @@SESSION.sql_mode, SESSION sql_mode = '" + lit(mode->second) + "';\n" + statement +
+           "\nSET SESSION sql_mode = @ombrix_sql_mode;";
+}
+
 // ---- column types
 
 constexpr std::array<std::string_view, 2> kExactNumerics = {"DECIMAL", "NUMERIC"};
@@ -468,7 +478,9 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
         if (column->get_is_primary_key() && key_on_column && !(patch && version == DataVersion::UPDATE))
             line += "PRIMARY KEY ";
         if (column->get_is_virtual()) {
-            // A generated column takes no NULL, default or auto-increment clause.
+            // A generated column takes no NULL, default or auto-increment clause, and its collation
+            // only before the generation clause.
+            if (!column->get_collation().empty()) line += "COLLATE " + column->get_collation() + " ";
             if (is_period_column(*column, "ROW START") || is_period_column(*column, "ROW END")) {
                 line += "GENERATED ALWAYS AS " + Core::ascii_upper(trim(column->get_expression())) + " ";
             } else {
@@ -486,7 +498,8 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
         }
         if (attribute(*column, "INVISIBLE") == "YES") line += "INVISIBLE ";
         if (!column->get_comment().empty()) line += "COMMENT '" + lit(column->get_comment()) + "' ";
-        if (!column->get_collation().empty()) line += "COLLATE " + column->get_collation() + " ";
+        if (!column->get_collation().empty() && !column->get_is_virtual())
+            line += "COLLATE " + column->get_collation() + " ";
         if (patch) line += column->get_after().empty() ? "FIRST " : "AFTER " + ident(column->get_after()) + " ";
         drop_last(line, 1, 1);
         text += line + ",\n";
@@ -632,13 +645,14 @@ std::string MariaDBBuilder::build_table_triggers(const std::shared_ptr<MetaTable
             text += "DROP TRIGGER IF EXISTS " + bare_qualified(schema, trigger->get_name()) + ";\n";
     for (const auto& trigger : *table->get_triggers()) {
         if (!is_defined(trigger->get_version())) continue;
-        text += "CREATE ";
-        if (!trigger->get_definer().empty()) text += "DEFINER = " + account(trigger->get_definer()) + " ";
-        text += "TRIGGER " + qualified(schema, trigger->get_name()) + "\n";
-        text += trigger->get_timing() + " " + trigger->get_event() + "\n";
-        text += "ON " + qualified(schema, table->get_name()) + " FOR EACH ROW\n";
+        std::string statement = "CREATE ";
+        if (!trigger->get_definer().empty()) statement += "DEFINER = " + account(trigger->get_definer()) + " ";
+        statement += "TRIGGER " + qualified(schema, trigger->get_name()) + "\n";
+        statement += trigger->get_timing() + " " + trigger->get_event() + "\n";
+        statement += "ON " + qualified(schema, table->get_name()) + " FOR EACH ROW\n";
         const std::string body = trim(trigger->get_body());
-        text += body + (ends_with(body, ";") ? "\n\n" : ";\n\n");
+        statement += body + (ends_with(body, ";") ? "" : ";");
+        text += under_sql_mode(*trigger, std::move(statement)) + "\n\n";
     }
     if (!text.empty()) text += "\n";
     return text;
@@ -899,7 +913,7 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
     }
     if (function->get_is_function()) text += "RETURNS " + function->get_return_type() + " ";
     for (const auto& [key, value] : function->get_attributes()) {
-        if (key == "DEFINER" || value.empty()) continue;
+        if (key == "DEFINER" || key == "SQL_MODE" || value.empty()) continue;
         if (key == "DETERMINISTIC")
             text += std::string(value == "YES" ? "" : "NOT ") + "DETERMINISTIC ";
         else if (key == "DATA_ACCESS")
@@ -916,7 +930,7 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
         text += "BEGIN\n  " + terminated(body) + "\nEND;";
     else
         text += body + ";";
-    return text;
+    return under_sql_mode(*function, std::move(text));
 }
 
 std::string MariaDBBuilder::build_caller(const std::shared_ptr<MetaFunction>& function) {
@@ -967,10 +981,10 @@ std::string MariaDBBuilder::build_trigger(const std::shared_ptr<MetaTrigger>& tr
         text += "\n";
     const std::string& body = trigger->get_body();
     if (needs_block(body))
-        text += "BEGIN\n " + terminated(body) + "\nEND;\n";
+        text += "BEGIN\n " + terminated(body) + "\nEND;";
     else
-        text += trim(body) + ";\n";
-    return text;
+        text += trim(body) + ";";
+    return under_sql_mode(*trigger, std::move(text)) + "\n";
 }
 
 std::string MariaDBBuilder::event_text(const MetaEvent& event, bool create) {
@@ -987,10 +1001,10 @@ std::string MariaDBBuilder::event_text(const MetaEvent& event, bool create) {
     if (!event.get_comment().empty()) text += "\tCOMMENT '" + lit(event.get_comment()) + "'\n";
     const std::string& body = event.get_body();
     if (needs_block(body))
-        text += "\tDO BEGIN\n\t\t" + terminated(body) + "\n\tEND;\n";
+        text += "\tDO BEGIN\n\t\t" + terminated(body) + "\n\tEND;";
     else
-        text += "\tDO " + trim(body) + ";\n";
-    return text;
+        text += "\tDO " + trim(body) + ";";
+    return under_sql_mode(event, std::move(text)) + "\n";
 }
 
 std::string MariaDBBuilder::build_event(const std::shared_ptr<MetaEvent>& event) {
