@@ -141,8 +141,9 @@ std::string index_query(std::string_view schema) {
 constexpr std::size_t kIndexKey = 0;
 
 constexpr std::string_view kTriggerSelect =
-    "SELECT TRIGGER_NAME, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, ACTION_STATEMENT, SQL_MODE";
-constexpr std::size_t kTriggerKey = 7;
+    "SELECT TRIGGER_NAME, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, ACTION_STATEMENT, SQL_MODE, "
+    "COLLATION_CONNECTION";
+constexpr std::size_t kTriggerKey = 8;
 
 std::string trigger_query(std::string_view schema, std::string_view table) {
     return std::string(kTriggerSelect) + " FROM information_schema.triggers WHERE BINARY event_object_schema = '" +
@@ -209,8 +210,9 @@ constexpr std::size_t kOptionsKey = 0;
 // Views are read from the catalogue, whose definitions name every table with its schema whatever
 // the session's current database is (SHOW CREATE VIEW leaves out the current one, so the same
 // view would read differently from two sessions).
-constexpr std::string_view kViewSelect = "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM";
-constexpr std::size_t kViewKey = 5;
+constexpr std::string_view kViewSelect =
+    "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM, COLLATION_CONNECTION";
+constexpr std::size_t kViewKey = 6;
 
 std::string view_query(std::string_view schema, std::string_view name) {
     return std::string(kViewSelect) + " FROM information_schema.VIEWS WHERE TABLE_SCHEMA = '" + lit(schema) +
@@ -223,8 +225,8 @@ std::string view_query(std::string_view schema) {
 
 constexpr std::string_view kEventSelect =
     "SELECT DEFINER, EVENT_DEFINITION, EVENT_TYPE, EXECUTE_AT, INTERVAL_VALUE, INTERVAL_FIELD, STARTS, ENDS, "
-    "STATUS, ON_COMPLETION, EVENT_COMMENT, SQL_MODE";
-constexpr std::size_t kEventKey = 12;
+    "STATUS, ON_COMPLETION, EVENT_COMMENT, SQL_MODE, COLLATION_CONNECTION";
+constexpr std::size_t kEventKey = 13;
 
 std::string event_query(std::string_view schema, std::string_view name) {
     return std::string(kEventSelect) + " FROM `information_schema`.`EVENTS` where EVENT_SCHEMA = '" + lit(schema) +
@@ -237,8 +239,8 @@ std::string event_query(std::string_view schema) {
 
 constexpr std::string_view kRoutineSelect =
     "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
-    "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE";
-constexpr std::size_t kRoutineKey = 11;
+    "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION";
+constexpr std::size_t kRoutineKey = 12;
 
 std::string routine_query(std::string_view schema, std::string_view name) {
     return std::string(kRoutineSelect) + " FROM `information_schema`.`ROUTINES` WHERE ROUTINE_SCHEMA = '" +
@@ -302,9 +304,13 @@ std::uint64_t display_width(std::string_view full_type) {
     return Core::parse_uint64_dec(full_type.substr(open + 1));
 }
 
-/// The SQL mode a stored program was created under, which decides how its body reads (quotes,
-/// || and the like), as the attribute SQL_MODE.
-void set_sql_mode(MetaObject& program, const std::string& mode) { program.set_attribute("SQL_MODE", mode); }
+/// The session a stored program was created in, which decides how its body reads: its SQL mode
+/// (quotes, || and the like) as the attribute SQL_MODE, the collation of its string literals as
+/// COLLATION_CONNECTION.
+void set_session(MetaObject& program, const std::string& mode, const std::string& collation) {
+    program.set_attribute("SQL_MODE", mode);
+    if (!collation.empty()) program.set_attribute("COLLATION_CONNECTION", collation);
+}
 
 void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database::IInspectable& inspector) {
     std::uint8_t primary_ordinal = 1;
@@ -387,6 +393,9 @@ bool apply_view(MetaView& view, const Rows& rows) {
     if (const std::string definer = rows.text(2, 0); !definer.empty()) view.set_attribute("DEFINER", definer);
     if (const std::string security = rows.text(3, 0); !security.empty()) view.set_attribute("SECURITY", security);
     if (const std::string algorithm = rows.text(4, 0); !algorithm.empty()) view.set_attribute("ALGORITHM", algorithm);
+    // The connection's collation when the view was made is that of its string literals.
+    if (const std::string collation = rows.text(5, 0); !collation.empty())
+        view.set_attribute("COLLATION_CONNECTION", collation);
     return true;
 }
 
@@ -436,7 +445,7 @@ void apply_triggers(MetaTable& table, const Rows& rows) {
         auto trigger = MetaTrigger::with_body(rows.text(0, i), rows.text(5, i));
         // Whose rights the trigger runs with is part of what it is.
         trigger->set_definer(rows.text(1, i));
-        set_sql_mode(*trigger, rows.text(6, i));
+        set_session(*trigger, rows.text(6, i), rows.text(7, i));
         trigger->set_timing(rows.text(2, i));
         trigger->set_event(rows.text(3, i));
         trigger->set_for_each(trim(rows.text(4, i)));
@@ -565,7 +574,7 @@ bool apply_event(MetaEvent& event, const Rows& rows, const char* function) {
     event.set_state(rows.text(8, 0));
     event.set_completion(rows.text(9, 0));
     event.set_comment(rows.text(10, 0));
-    set_sql_mode(event, rows.text(11, 0));
+    set_session(event, rows.text(11, 0), rows.text(12, 0));
     return true;
 }
 
@@ -584,7 +593,7 @@ bool apply_routine(MetaFunction& function, const Rows& routine, const char* call
     function.set_attribute("DEFINER", routine.text(7, 0));
     function.set_attribute("COMMENT", routine.text(8, 0));
     function.set_body(program_body(routine.text(9, 0)));
-    set_sql_mode(function, routine.text(10, 0));
+    set_session(function, routine.text(10, 0), routine.text(11, 0));
     return true;
 }
 
@@ -955,7 +964,7 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
     if (trigger->is_filled()) return {};
     auto model = get_connection()->execute_as_model(
         "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
-        "ACTION_STATEMENT, SQL_MODE FROM information_schema.triggers WHERE TRIGGER_SCHEMA = '" +
+        "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE TRIGGER_SCHEMA = '" +
             lit(trigger->get_schema()) + "' AND TRIGGER_NAME = '" + lit(trigger->get_name()) + "';",
         false);
     if (!model) return Core::fail(model.error());
@@ -970,7 +979,7 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
     trigger->set_event(rows.text(3, 0));
     trigger->set_for_each(trim(rows.text(4, 0)));
     trigger->set_body(program_body(rows.text(5, 0)));
-    set_sql_mode(*trigger, rows.text(6, 0));
+    set_session(*trigger, rows.text(6, 0), rows.text(7, 0));
     trigger->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }

@@ -104,14 +104,30 @@ bool is_drop(DataVersion version) { return version == DataVersion::DELETE; }
 bool is_replaced(DataVersion version) { return version == DataVersion::DELETE || version == DataVersion::UPDATE; }
 bool is_defined(DataVersion version) { return version != DataVersion::IDENTICAL && version != DataVersion::DELETE; }
 
-/// A stored program's statement under the SQL mode it was created in (its attribute SQL_MODE), the
-/// session's own mode put back afterwards; as it stands when the program names none.
-std::string under_sql_mode(const MetaObject& program, std::string statement) {
-    const auto& attributes = program.get_attributes();
+/// A stored program's or view's statement in the session it was created in (its attributes
+/// SQL_MODE and COLLATION_CONNECTION), the session's own settings put back afterwards; as it
+/// stands when it names neither.
+std::string in_its_session(const MetaObject& object, std::string statement) {
+    const auto& attributes = object.get_attributes();
     const auto mode = attributes.find("SQL_MODE");
-    if (mode == attributes.end()) return statement;
-    return "SET @ombrix_sql_mode = @@SESSION.sql_mode, SESSION sql_mode = '" + lit(mode->second) + "';\n" + statement +
-           "\nSET SESSION sql_mode = @ombrix_sql_mode;";
+    const auto collation = attributes.find("COLLATION_CONNECTION");
+    std::string save;
+    std::string set;
+    std::string restore;
+    if (mode != attributes.end()) {
+        save += "@ombrix_sql_mode = @@SESSION.sql_mode, ";
+        set += "SESSION sql_mode = '" + lit(mode->second) + "', ";
+        restore += "SESSION sql_mode = @ombrix_sql_mode, ";
+    }
+    if (collation != attributes.end()) {
+        save += "@ombrix_collation = @@SESSION.collation_connection, ";
+        set += "SESSION collation_connection = '" + lit(collation->second) + "', ";
+        restore += "SESSION collation_connection = @ombrix_collation, ";
+    }
+    if (set.empty()) return statement;
+    set.erase(set.size() - 2);
+    restore.erase(restore.size() - 2);
+    return "SET " + save + set + ";\n" + statement + "\nSET " + restore + ";";
 }
 
 // ---- column types
@@ -652,7 +668,7 @@ std::string MariaDBBuilder::build_table_triggers(const std::shared_ptr<MetaTable
         statement += "ON " + qualified(schema, table->get_name()) + " FOR EACH ROW\n";
         const std::string body = trim(trigger->get_body());
         statement += body + (ends_with(body, ";") ? "" : ";");
-        text += under_sql_mode(*trigger, std::move(statement)) + "\n\n";
+        text += in_its_session(*trigger, std::move(statement)) + "\n\n";
     }
     if (!text.empty()) text += "\n";
     return text;
@@ -882,7 +898,7 @@ std::string MariaDBBuilder::view_text(const MetaView& view, bool create) {
     text += view.get_definition() + "\n";
     if (has_attribute(view, "CHECK")) text += "WITH " + attribute(view, "CHECK") + " CHECK OPTION";
     if (!ends_with(trim(text), ";")) text += ";";
-    return text;
+    return in_its_session(view, std::move(text));
 }
 
 std::string MariaDBBuilder::build_view(const std::shared_ptr<MetaView>& view) {
@@ -913,7 +929,7 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
     }
     if (function->get_is_function()) text += "RETURNS " + function->get_return_type() + " ";
     for (const auto& [key, value] : function->get_attributes()) {
-        if (key == "DEFINER" || key == "SQL_MODE" || value.empty()) continue;
+        if (key == "DEFINER" || key == "SQL_MODE" || key == "COLLATION_CONNECTION" || value.empty()) continue;
         if (key == "DETERMINISTIC")
             text += std::string(value == "YES" ? "" : "NOT ") + "DETERMINISTIC ";
         else if (key == "DATA_ACCESS")
@@ -930,7 +946,7 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
         text += "BEGIN\n  " + terminated(body) + "\nEND;";
     else
         text += body + ";";
-    return under_sql_mode(*function, std::move(text));
+    return in_its_session(*function, std::move(text));
 }
 
 std::string MariaDBBuilder::build_caller(const std::shared_ptr<MetaFunction>& function) {
@@ -984,7 +1000,7 @@ std::string MariaDBBuilder::build_trigger(const std::shared_ptr<MetaTrigger>& tr
         text += "BEGIN\n " + terminated(body) + "\nEND;";
     else
         text += trim(body) + ";";
-    return under_sql_mode(*trigger, std::move(text)) + "\n";
+    return in_its_session(*trigger, std::move(text)) + "\n";
 }
 
 std::string MariaDBBuilder::event_text(const MetaEvent& event, bool create) {
@@ -1004,7 +1020,7 @@ std::string MariaDBBuilder::event_text(const MetaEvent& event, bool create) {
         text += "\tDO BEGIN\n\t\t" + terminated(body) + "\n\tEND;";
     else
         text += "\tDO " + trim(body) + ";";
-    return under_sql_mode(event, std::move(text)) + "\n";
+    return in_its_session(event, std::move(text)) + "\n";
 }
 
 std::string MariaDBBuilder::build_event(const std::shared_ptr<MetaEvent>& event) {

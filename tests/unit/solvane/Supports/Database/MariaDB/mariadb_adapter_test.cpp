@@ -103,7 +103,7 @@ TEST_F(MariaDBAdapterTexts, OrdinaryNamesGiveTheExactQueries) {
     EXPECT_FALSE(table->is_filled());
 
     auto view = MetaView::with_names("shop", "shop", "recent");
-    EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM FROM information_schema.VIEWS WHERE "
+    EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM, COLLATION_CONNECTION FROM information_schema.VIEWS WHERE "
               "TABLE_SCHEMA = 'shop' AND TABLE_NAME = 'recent';");
 
     auto index = MetaIndex::with_names("shop", "shop", "orders", "ix_customer");
@@ -115,19 +115,19 @@ TEST_F(MariaDBAdapterTexts, OrdinaryNamesGiveTheExactQueries) {
     auto trigger = MetaTrigger::with_names("shop", "shop", "orders_bi");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_trigger(trigger); }),
               "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
-              "ACTION_STATEMENT, SQL_MODE FROM information_schema.triggers WHERE TRIGGER_SCHEMA = 'shop' AND TRIGGER_NAME = "
+              "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE TRIGGER_SCHEMA = 'shop' AND TRIGGER_NAME = "
               "'orders_bi';");
 
     auto function = MetaFunction::with_names("shop", "shop", "total_of");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_function(function); }),
               "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
-              "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE FROM `information_schema`.`ROUTINES` "
+              "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION FROM `information_schema`.`ROUTINES` "
               "WHERE ROUTINE_SCHEMA = 'shop' AND ROUTINE_NAME = 'total_of';");
 
     auto event = MetaEvent::with_names("shop", "shop", "nightly");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_event(event); }),
               "SELECT DEFINER, EVENT_DEFINITION, EVENT_TYPE, EXECUTE_AT, INTERVAL_VALUE, INTERVAL_FIELD, STARTS, "
-              "ENDS, STATUS, ON_COMPLETION, EVENT_COMMENT, SQL_MODE FROM `information_schema`.`EVENTS` where EVENT_SCHEMA = "
+              "ENDS, STATUS, ON_COMPLETION, EVENT_COMMENT, SQL_MODE, COLLATION_CONNECTION FROM `information_schema`.`EVENTS` where EVENT_SCHEMA = "
               "'shop' and EVENT_NAME = 'nightly';");
 
     auto user = MetaUser::with_names("shop", "shop", "bob@%", "USER");
@@ -151,7 +151,7 @@ TEST_F(MariaDBAdapterTexts, NamesAreQuotedForTheirPlace) {
     EXPECT_EQ(first_text([&] { return m_adapter->fill_schema_table_options(table); }),
               "SHOW TABLE STATUS FROM `it's` LIKE 'a`b\\\\\\\\c\\\\_\\\\%';");
     auto view = MetaView::with_names(schema, schema, name);
-    EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM FROM information_schema.VIEWS WHERE "
+    EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM, COLLATION_CONNECTION FROM information_schema.VIEWS WHERE "
               "TABLE_SCHEMA = 'it''s' AND TABLE_NAME = 'a`b\\\\c_%';");
     auto user = MetaUser::with_names("", "", "o'k@h\\st", "USER");
     EXPECT_EQ(first_text([&] { return m_adapter->load_relation(user); }),
