@@ -65,6 +65,9 @@ const char* const kTables[] = {
     "ROW END, PERIOD FOR SYSTEM_TIME (s, e)) WITH SYSTEM VERSIONING",
     "CREATE TABLE aria (a INT) ENGINE=Aria MAX_ROWS=100 PAGE_CHECKSUM=1",
     "CREATE TABLE keyed (name TEXT NOT NULL, hidden INT INVISIBLE DEFAULT 1, PRIMARY KEY (name(20)))",
+    "CREATE TABLE shapes (g POINT NOT NULL, b BLOB COMPRESSED, c VARCHAR(1000), e ENUM('x','y') CHARACTER SET "
+    "binary, d VARCHAR(5) COLLATE utf8mb4_bin AS (LEFT(c, 5)) VIRTUAL, SPATIAL KEY sp (g), KEY ig (e) IGNORED, "
+    "UNIQUE KEY uc (c) USING HASH) CHARSET latin1",
 };
 
 // Everything else, which needs the tables.
@@ -77,6 +80,14 @@ const char* const kPrograms[] = {
     "CREATE FUNCTION f_add(a INT, b INT) RETURNS INT DETERMINISTIC COMMENT 'adds' RETURN a + b",
     "CREATE FUNCTION f_block(x INT) RETURNS VARCHAR(20) READS SQL DATA SQL SECURITY INVOKER BEGIN RETURN "
     "CONCAT('v', x); END",
+    "CREATE AGGREGATE FUNCTION f_sum(x INT) RETURNS INT BEGIN DECLARE t INT DEFAULT 0; DECLARE CONTINUE HANDLER "
+    "FOR NOT FOUND RETURN t; LOOP FETCH GROUP NEXT ROW; SET t = t + x; END LOOP; END",
+    "SET sql_mode = 'ANSI_QUOTES,PIPES_AS_CONCAT'",
+    "CREATE FUNCTION f_ansi() RETURNS VARCHAR(10) BEGIN DECLARE \"v\" VARCHAR(10) DEFAULT 'a' || 'b'; RETURN \"v\"; END",
+    "SET sql_mode = DEFAULT",
+    "SET NAMES latin1",
+    "CREATE VIEW v_latin AS SELECT 'a' AS c",
+    "SET NAMES utf8mb4",
     "CREATE PROCEDURE p_io(IN a INT, OUT b INT, INOUT c INT) MODIFIES SQL DATA BEGIN SET b = a; SET c = c + a; END",
     "CREATE PROCEDURE p_none() BEGIN END",
     "CREATE ALGORITHM=MERGE SQL SECURITY INVOKER VIEW `priced` AS SELECT id, price FROM kinds WHERE price > 0 WITH "
@@ -208,7 +219,7 @@ TEST_F(MariaDBBuilderOnServer, TablesRoundTrip) {
     auto schema = read_schema(source());
     // Tables in an order that runs, the cycle's second key added by hand afterwards.
     std::vector<std::shared_ptr<MetaTable>> tables;
-    for (const char* name : {"parent", "kinds", "it's `odd`", "hist", "hist2", "aria", "cyc1", "cyc2", "keyed"})
+    for (const char* name : {"parent", "kinds", "it's `odd`", "hist", "hist2", "aria", "cyc1", "cyc2", "keyed", "shapes"})
         tables.push_back(named(schema->get_tables(), name));
     auto cycle_key = std::dynamic_pointer_cast<MetaForeignKey>(named(tables[6]->get_constraints(), "c1"));
     ASSERT_NE(cycle_key, nullptr);
@@ -255,14 +266,15 @@ TEST_F(MariaDBBuilderOnServer, RoutinesViewsAndEventsRoundTrip) {
     auto schema = read_schema(source());
     std::vector<std::shared_ptr<MetaFunction>> routines = schema->get_functions()->items();
     for (const auto& procedure : *schema->get_procedures()) routines.push_back(procedure);
-    ASSERT_EQ(routines.size(), 4u);
+    ASSERT_EQ(routines.size(), 6u);
     round_trip<MetaFunction>(routines, [](MetaSchema& copy, const std::string& name) {
         auto found = named(copy.get_functions(), name);
         return found ? found : named(copy.get_procedures(), name);
     });
     // Views on views: the one a view selects from is created first.
     std::vector<std::shared_ptr<MetaView>> views;
-    for (const char* name : {"priced", "v on v", "v_cte", "v_union"}) views.push_back(named(schema->get_views(), name));
+    for (const char* name : {"priced", "v on v", "v_cte", "v_union", "v_latin"})
+        views.push_back(named(schema->get_views(), name));
     round_trip<MetaView>(views, [](MetaSchema& copy, const std::string& name) { return named(copy.get_views(), name); });
     EXPECT_EQ((*named(schema->get_views(), "v on v")->get_columns())[2]->get_name(), "k");
     round_trip<MetaEvent>(schema->get_events()->items(),

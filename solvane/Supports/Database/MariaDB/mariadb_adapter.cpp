@@ -134,7 +134,7 @@ std::string index_query(std::string_view schema, std::string_view table) {
 // The columns of SHOW INDEX, in its order, from the catalogue it is made from.
 std::string index_query(std::string_view schema) {
     return "SELECT TABLE_NAME, NON_UNIQUE, INDEX_NAME, SEQ_IN_INDEX, COLUMN_NAME, COLLATION, CARDINALITY, SUB_PART, "
-           "PACKED, NULLABLE, INDEX_TYPE, COMMENT, INDEX_COMMENT FROM information_schema.STATISTICS WHERE "
+           "PACKED, NULLABLE, INDEX_TYPE, COMMENT, INDEX_COMMENT, IGNORED FROM information_schema.STATISTICS WHERE "
            "TABLE_SCHEMA = '" +
            lit(schema) + "';";
 }
@@ -340,6 +340,8 @@ void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database
         const std::string type_words = outside_quotes(full_type);
         column->set_is_unsigned(contains(type_words, "unsigned"));
         column->set_is_fill_zero(contains(type_words, "zerofill"));
+        // The server keeps a compressed column's word in a comment of the full type.
+        if (contains(Core::ascii_upper(type_words), "COMPRESSED")) column->set_attribute("COMPRESSED", "YES");
         // Zero filling pads to the display width, which only the full type names: int(6) zerofill.
         if (column->get_is_fill_zero() && in_list(kIntegerTypes, raw_type)) column->set_length(display_width(full_type));
 
@@ -373,9 +375,12 @@ void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database
 /// A key part as the builder writes it back: the column name, then its prefix length and a
 /// descending order when the index has them ("note(10) DESC"); a plain column is its bare name.
 std::string key_part_of(const Rows& rows, std::size_t i, std::size_t name, std::size_t sub_part,
-                        std::size_t collation) {
+                        std::size_t collation, std::size_t type) {
     std::string part = rows.text(name, i);
-    if (!rows.is_null(sub_part, i) && !rows.text(sub_part, i).empty()) part += "(" + rows.text(sub_part, i) + ")";
+    // A spatial key reports a length of its own that is no prefix and cannot be given back.
+    const bool spatial = Core::ascii_upper(rows.text(type, i)) == "SPATIAL";
+    if (!spatial && !rows.is_null(sub_part, i) && !rows.text(sub_part, i).empty())
+        part += "(" + rows.text(sub_part, i) + ")";
     if (rows.text(collation, i) == "D") part += " DESC";
     return part;
 }
@@ -432,10 +437,12 @@ void apply_indexes(MetaTable& table, const Rows& rows) {
             current->set_method(rows.text(10, i));
             current->set_comment(rows.text(12, i));
             current->set_kind(rows.text(1, i) == "0" ? "UNIQUE" : "");
+            // An index the optimizer is told to ignore stays so (servers before 10.6 have no such column).
+            if (rows.columns() > 13 && rows.text(13, i) == "YES") current->set_attribute("IGNORED", "YES");
             previous_key = key;
             first = false;
         }
-        current->append(key_part_of(rows, i, 4, 7, 5));
+        current->append(key_part_of(rows, i, 4, 7, 5, 10));
     }
     if (current) table.get_indexes()->append(current);
 }
@@ -593,6 +600,10 @@ bool apply_routine(MetaFunction& function, const Rows& routine, const char* call
     function.set_attribute("DEFINER", routine.text(7, 0));
     function.set_attribute("COMMENT", routine.text(8, 0));
     function.set_body(program_body(routine.text(9, 0)));
+    // The catalogue has no word for an aggregate function, whose body is the only one that may fetch
+    // its group's next row.
+    if (function.get_is_function() && contains(Core::ascii_upper(function.get_body()), "FETCH GROUP NEXT ROW"))
+        function.set_attribute("AGGREGATE", "YES");
     set_session(function, routine.text(10, 0), routine.text(11, 0));
     return true;
 }
@@ -954,7 +965,7 @@ Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& i
     if (rows.text(1, 0) == "0") index->set_kind("UNIQUE");
     index->set_method(rows.text(2, 0));
     index->set_comment(rows.text(3, 0));
-    for (std::size_t i = 0; i < rows.size(); ++i) index->append(key_part_of(rows, i, 5, 6, 7));
+    for (std::size_t i = 0; i < rows.size(); ++i) index->append(key_part_of(rows, i, 5, 6, 7, 2));
     index->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }

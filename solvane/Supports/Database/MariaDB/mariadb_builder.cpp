@@ -73,7 +73,8 @@ bool in_list(const std::array<std::string_view, N>& list, std::string_view word)
 /// An account or definer "user@host" as `user`@`host` (split at the first at sign); a name without
 /// one is a role (`name`), and CURRENT_USER stays a keyword.
 std::string account(std::string_view text) {
-    const auto at = text.find('@');
+    // A host name holds no at sign, a user name may: the last one separates them.
+    const auto at = text.rfind('@');
     if (at == std::string_view::npos) {
         const std::string upper = Core::ascii_upper(text);
         if (upper == "CURRENT_USER" || upper == "CURRENT_USER()") return std::string(text);
@@ -103,6 +104,13 @@ std::vector<std::shared_ptr<T>> constraints_of(const MetaTable& table) {
 bool is_drop(DataVersion version) { return version == DataVersion::DELETE; }
 bool is_replaced(DataVersion version) { return version == DataVersion::DELETE || version == DataVersion::UPDATE; }
 bool is_defined(DataVersion version) { return version != DataVersion::IDENTICAL && version != DataVersion::DELETE; }
+
+/// A column's collation clause; the binary character set has no collation the server takes by name
+/// everywhere (ENUM refuses COLLATE binary).
+std::string collation_clause(std::string_view collation) {
+    if (collation == "binary") return "CHARACTER SET binary ";
+    return "COLLATE " + std::string(collation) + " ";
+}
 
 /// A stored program's or view's statement in the session it was created in (its attributes
 /// SQL_MODE and COLLATION_CONNECTION), the session's own settings put back afterwards; as it
@@ -416,7 +424,7 @@ std::string MariaDBBuilder::build_delete(const MetaObjectPtr& meta_object) {
     case DBObject::TABLE: return "DROP TABLE IF EXISTS " + qualified(schema, name) + ";";
     case DBObject::TRIGGER: return "DROP TRIGGER IF EXISTS " + qualified(schema, name) + ";";
     case DBObject::USER: {
-        const auto at = name.find('@');
+        const auto at = name.rfind('@');
         if (at == std::string::npos) return "DROP USER IF EXISTS " + bare(name) + ";";
         return "DROP USER IF EXISTS " + bare(name.substr(0, at)) + "@" + bare(name.substr(at + 1)) + ";";
     }
@@ -488,15 +496,19 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
                                                       : inspector->get_sql_type(column->get_data_type());
         line += ident(column->get_name()) + " " + type;
         line += size_suffix(*column, type);
+        // A generated column takes its collation only before the generation clause, and the binary
+        // character set is a type attribute: both stand right after the type.
+        const bool collation_first =
+            !column->get_collation().empty() && (column->get_is_virtual() || column->get_collation() == "binary");
+        if (collation_first) line += collation_clause(column->get_collation());
+        if (attribute(*column, "COMPRESSED") == "YES") line += "COMPRESSED ";
         if (column->get_is_unsigned()) line += "UNSIGNED ";
         if (column->get_is_fill_zero()) line += "ZEROFILL ";
         // Changing a column never restates the key: the key stays where it is.
         if (column->get_is_primary_key() && key_on_column && !(patch && version == DataVersion::UPDATE))
             line += "PRIMARY KEY ";
         if (column->get_is_virtual()) {
-            // A generated column takes no NULL, default or auto-increment clause, and its collation
-            // only before the generation clause.
-            if (!column->get_collation().empty()) line += "COLLATE " + column->get_collation() + " ";
+            // A generated column takes no NULL, default or auto-increment clause.
             if (is_period_column(*column, "ROW START") || is_period_column(*column, "ROW END")) {
                 line += "GENERATED ALWAYS AS " + Core::ascii_upper(trim(column->get_expression())) + " ";
             } else {
@@ -514,8 +526,7 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
         }
         if (attribute(*column, "INVISIBLE") == "YES") line += "INVISIBLE ";
         if (!column->get_comment().empty()) line += "COMMENT '" + lit(column->get_comment()) + "' ";
-        if (!column->get_collation().empty() && !column->get_is_virtual())
-            line += "COLLATE " + column->get_collation() + " ";
+        if (!column->get_collation().empty() && !collation_first) line += collation_clause(column->get_collation());
         if (patch) line += column->get_after().empty() ? "FIRST " : "AFTER " + ident(column->get_after()) + " ";
         drop_last(line, 1, 1);
         text += line + ",\n";
@@ -568,10 +579,12 @@ std::string MariaDBBuilder::build_table_indexes(const std::shared_ptr<MetaTable>
         else if (method == "FULLTEXT" || method == "SPATIAL")
             line += method + " ";  // the catalogue names these kinds as the index's type
         line += "INDEX " + ident(index->get_name()) + " ";
+        // A unique key kept as a hash on any engine is the server's long unique key: USING HASH says so.
         if ((index->get_method() == "BTREE" && in_list(kBtreeEngines, engine)) ||
-            (index->get_method() == "HASH" && in_list(kHashEngines, engine)))
+            (index->get_method() == "HASH" && (in_list(kHashEngines, engine) || index->get_kind() == "UNIQUE")))
             line += "USING " + index->get_method() + " ";
         line += "(" + key_parts(index->get_columns(), table.get()) + ") ";
+        if (attribute(*index, "IGNORED") == "YES") line += "IGNORED ";
         if (index->get_key_block_size() != 0)
             line += Core::strprintf("KEY_BLOCK_SIZE = %llu ", static_cast<unsigned long long>(index->get_key_block_size()));
         if (!index->get_comment().empty()) line += "COMMENT '" + lit(index->get_comment()) + "' ";
@@ -916,6 +929,7 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
     std::string text = "CREATE ";
     if (const auto definer = attribute(*function, "DEFINER"); !definer.empty())
         text += "DEFINER = " + account(definer) + " ";
+    if (function->get_is_function() && attribute(*function, "AGGREGATE") == "YES") text += "AGGREGATE ";
     text += std::string(function->get_is_function() ? "FUNCTION" : "PROCEDURE") + " " +
             bare_qualified(function->get_schema(), function->get_name());
     const auto& parameters = function->get_parameters();
@@ -929,7 +943,8 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
     }
     if (function->get_is_function()) text += "RETURNS " + function->get_return_type() + " ";
     for (const auto& [key, value] : function->get_attributes()) {
-        if (key == "DEFINER" || key == "SQL_MODE" || key == "COLLATION_CONNECTION" || value.empty()) continue;
+        if (key == "DEFINER" || key == "SQL_MODE" || key == "COLLATION_CONNECTION" || key == "AGGREGATE" || value.empty())
+            continue;
         if (key == "DETERMINISTIC")
             text += std::string(value == "YES" ? "" : "NOT ") + "DETERMINISTIC ";
         else if (key == "DATA_ACCESS")
@@ -1038,7 +1053,7 @@ std::string MariaDBBuilder::patch_event(const std::shared_ptr<MetaEvent>& event)
 std::string MariaDBBuilder::build_user(const std::shared_ptr<MetaUser>& user) {
     OMBRIX_RETURN_VAL_IF_NULL(user, {});
     const std::string& name = user->get_name();
-    const auto at = name.find('@');
+    const auto at = name.rfind('@');
     const std::string user_part = name.substr(0, at);
     const std::string host_part = at == std::string::npos ? std::string() : name.substr(at + 1);
     std::string text = "CREATE USER " + ident(user_part) + "@" + ident(host_part) + " ";
@@ -1129,7 +1144,7 @@ std::string MariaDBBuilder::build_grants(const MetaObjectPtr& meta_object) {
         privileges = &user->get_privileges();
         relations = &user->get_relations();
         const std::string& name = user->get_name();
-        const auto at = name.find('@');
+        const auto at = name.rfind('@');
         grantee = ident(name.substr(0, at)) + "@" + ident(at == std::string::npos ? std::string("%") : name.substr(at + 1));
     } else if (auto role = std::dynamic_pointer_cast<MetaRole>(meta_object)) {
         privileges = &role->get_privileges();
