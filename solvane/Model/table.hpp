@@ -22,6 +22,10 @@ namespace Ombrix::Solvane::MetaModel {
 /// A table with everything that belongs to it. Its lists are its own: a clone copies every element.
 class OMBRIX_SOLVANE_EXPORT MetaTable final : public MetaObject {
 public:
+    /// The attribute by which a table patched from a comparison names the primary key it had, its
+    /// columns in key order joined by "," ("" for none): its changed columns hold only the new key.
+    static constexpr std::string_view PREVIOUS_PRIMARY_KEY = "PREVIOUS PRIMARY KEY";
+
     static std::shared_ptr<MetaTable> create();
     /// `name`, `schema` and `database` set.
     static std::shared_ptr<MetaTable> with_names(std::string_view database, std::string_view schema,

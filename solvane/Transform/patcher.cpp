@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -184,6 +185,18 @@ void diff_schema_part(
     }
 }
 
+// The primary key's columns in key order, joined by ",".
+std::string primary_key_of(const MetaTable& table) {
+    std::vector<std::shared_ptr<MetaColumn>> keys;
+    for (const auto& column : *table.get_columns())
+        if (column && column->get_is_primary_key()) keys.push_back(column);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a->get_primary_ordinal() < b->get_primary_ordinal(); });
+    std::string names;
+    for (const auto& key : keys) names += (names.empty() ? "" : ",") + key->get_name();
+    return names;
+}
+
 // ---------------------------------------------------------------- stored models
 
 // Every meta object held in `object`'s lists, recursively.
@@ -355,6 +368,9 @@ DataVersion Patcher::diff_meta_table(const std::shared_ptr<MetaTable>& source, c
 
     auto table = MetaTable::with_names(target->get_database(), target->get_schema(), target->get_name());
     table->set_version(DataVersion::UPDATE);
+    // A changed column holds only its new key membership: the key the table had is kept aside, so
+    // that a change of the primary key can be told and written.
+    table->set_attribute(std::string(MetaTable::PREVIOUS_PRIMARY_KEY), primary_key_of(*source));
     // Columns obey `strict` like every other member: compared as they stand, columns that carry
     // their database or schema name would all look changed between differently named schemas.
     diff_members<MetaColumn>(items_of(source->get_columns()), items_of(target->get_columns()), *source, *target, strict, true,

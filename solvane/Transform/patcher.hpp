@@ -71,8 +71,8 @@ public:
     /// What turns the table `source` into the table `target`: members only in `target` are marked
     /// INSERT, those only in `source` DELETE, equal ones IDENTICAL (the source's object), changed
     /// ones UPDATE (the target's object); options take the target's values, and a changed comment
-    /// becomes the option "COMMENT". `patched` receives a table named after `target`, marked UPDATE,
-    /// or null when identical.
+    /// becomes the option "COMMENT"; the attribute MetaTable::PREVIOUS_PRIMARY_KEY names the source's
+    /// primary key. `patched` receives a table named after `target`, marked UPDATE, or null when identical.
     DataVersion diff_meta_table(const std::shared_ptr<MetaModel::MetaTable>& source,
                                 const std::shared_ptr<MetaModel::MetaTable>& target, bool strict,
                                 std::shared_ptr<MetaModel::MetaTable>* patched = nullptr) const;

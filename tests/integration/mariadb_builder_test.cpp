@@ -65,6 +65,7 @@ const char* const kTables[] = {
     "ROW END, PERIOD FOR SYSTEM_TIME (s, e)) WITH SYSTEM VERSIONING",
     "CREATE TABLE aria (a INT) ENGINE=Aria MAX_ROWS=100 PAGE_CHECKSUM=1",
     "CREATE TABLE keyed (name TEXT NOT NULL, hidden INT INVISIBLE DEFAULT 1, PRIMARY KEY (name(20)))",
+    "CREATE TABLE pkt (id INT NOT NULL AUTO_INCREMENT, b INT NOT NULL, c INT NOT NULL, PRIMARY KEY (id))",
     "CREATE TABLE shapes (g POINT NOT NULL, b BLOB COMPRESSED, c VARCHAR(1000), e ENUM('x','y') CHARACTER SET "
     "binary, d VARCHAR(5) COLLATE utf8mb4_bin AS (LEFT(c, 5)) VIRTUAL, SPATIAL KEY sp (g), KEY ig (e) IGNORED, "
     "UNIQUE KEY uc (c) USING HASH) CHARSET latin1",
@@ -219,7 +220,8 @@ TEST_F(MariaDBBuilderOnServer, TablesRoundTrip) {
     auto schema = read_schema(source());
     // Tables in an order that runs, the cycle's second key added by hand afterwards.
     std::vector<std::shared_ptr<MetaTable>> tables;
-    for (const char* name : {"parent", "kinds", "it's `odd`", "hist", "hist2", "aria", "cyc1", "cyc2", "keyed", "shapes"})
+    for (const char* name :
+         {"parent", "kinds", "it's `odd`", "hist", "hist2", "aria", "cyc1", "cyc2", "keyed", "pkt", "shapes"})
         tables.push_back(named(schema->get_tables(), name));
     auto cycle_key = std::dynamic_pointer_cast<MetaForeignKey>(named(tables[6]->get_constraints(), "c1"));
     ASSERT_NE(cycle_key, nullptr);
@@ -369,6 +371,17 @@ TEST_F(MariaDBBuilderOnServer, PatchesTurnAReadTableIntoItsEditedModel) {
     trigger->set_definer(named(kinds->get_triggers(), "kinds_bi")->get_definer());
     trigger->set_attributes(named(kinds->get_triggers(), "kinds_bi")->get_attributes());
     kinds->get_triggers()->append(trigger);
+    // The primary key grows by a column, another table's key moves to another column.
+    auto pkt = named(after->get_tables(), "pkt");
+    pkt->get_column("b")->set_is_primary_key(true);
+    pkt->get_column("b")->set_primary_ordinal(2);
+    auto keyed = named(after->get_tables(), "keyed");
+    keyed->get_column("name")->set_is_primary_key(false);
+    keyed->get_column("name")->set_primary_ordinal(0);
+    keyed->get_column("name")->set_primary_length(0);
+    keyed->get_column("hidden")->set_is_primary_key(true);
+    keyed->get_column("hidden")->set_primary_ordinal(1);
+    keyed->get_column("hidden")->set_not_null(true);
     // A view and an event change.
     named(after->get_views(), "v_cte")->set_definition(
         "with c as (select `" + target() + "`.`parent`.`b` AS `a` from `" + target() + "`.`parent`)select `c`.`a` AS `a` from `c`");

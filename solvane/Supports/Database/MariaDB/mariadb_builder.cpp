@@ -479,9 +479,30 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
     std::vector<std::shared_ptr<MetaColumn>> keys;
     for (const auto& column : *table.get_columns())
         if (column->get_is_primary_key() && !is_drop(column->get_version())) keys.push_back(column);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a->get_primary_ordinal() < b->get_primary_ordinal(); });
+    // A patch from a comparison knows the key the table had; a changed key is dropped and added
+    // as a whole, never restated on its columns.
+    const auto& attributes = table.get_attributes();
+    const auto previous = attributes.find(std::string(MetaTable::PREVIOUS_PRIMARY_KEY));
+    const bool key_known = patch && previous != attributes.end();
+    std::string key_names;
+    for (const auto& key : keys) key_names += (key_names.empty() ? "" : ",") + key->get_name();
+    const bool key_changed = key_known && key_names != previous->second;
+    if (key_changed && !previous->second.empty()) {
+        // Dropping every column of the old key drops the key with them.
+        bool key_dropped = true;
+        for (std::size_t at = 0, next; at <= previous->second.size(); at = next + 1) {
+            next = previous->second.find(',', at);
+            if (next == std::string::npos) next = previous->second.size();
+            const auto column = table.get_column(previous->second.substr(at, next - at));
+            if (!column || !is_drop(column->get_version())) key_dropped = false;
+        }
+        if (!key_dropped) text += "    DROP PRIMARY KEY,\n";
+    }
     // A key over several columns is one PRIMARY KEY clause; on each column it would be refused
     // ("Multiple primary key defined"). A key on a column's prefix needs the clause too.
-    const bool key_on_column = keys.size() == 1 && keys.front()->get_primary_length() == 0;
+    const bool key_on_column = !key_known && keys.size() == 1 && keys.front()->get_primary_length() == 0;
     const auto inspector = native ? nullptr : get_conn()->inspector();
 
     for (const auto& column : *table.get_columns()) {
@@ -532,16 +553,14 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
         text += line + ",\n";
     }
 
-    if (!patch && !keys.empty() && !key_on_column) {
-        std::stable_sort(keys.begin(), keys.end(),
-                         [](const auto& a, const auto& b) { return a->get_primary_ordinal() < b->get_primary_ordinal(); });
+    if (((!patch && !key_on_column) || key_changed) && !keys.empty()) {
         std::string names;
         for (const auto& key : keys) {
             names += (names.empty() ? "" : ", ") + ident(key->get_name());
             if (key->get_primary_length() > 0)
                 names += Core::strprintf("(%llu)", static_cast<unsigned long long>(key->get_primary_length()));
         }
-        text += "    PRIMARY KEY (" + names + "),\n";
+        text += std::string(patch ? "    ADD " : "    ") + "PRIMARY KEY (" + names + "),\n";
     }
     if (!patch) {
         std::shared_ptr<MetaColumn> start;
