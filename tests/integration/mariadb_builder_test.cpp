@@ -65,7 +65,8 @@ const char* const kTables[] = {
     "ROW END, PERIOD FOR SYSTEM_TIME (s, e)) WITH SYSTEM VERSIONING",
     "CREATE TABLE aria (a INT) ENGINE=Aria MAX_ROWS=100 PAGE_CHECKSUM=1",
     "CREATE TABLE keyed (name TEXT NOT NULL, hidden INT INVISIBLE DEFAULT 1, PRIMARY KEY (name(20)))",
-    "CREATE TABLE pkt (id INT NOT NULL AUTO_INCREMENT, b INT NOT NULL, c INT NOT NULL, PRIMARY KEY (id))",
+    "CREATE TABLE pkt (id INT NOT NULL AUTO_INCREMENT, b INT NOT NULL, c INT NOT NULL, PRIMARY KEY (id)) PARTITION BY "
+    "RANGE (id) (PARTITION p0 VALUES LESS THAN (100), PARTITION p1 VALUES LESS THAN MAXVALUE)",
     "CREATE TABLE shapes (g POINT NOT NULL, b BLOB COMPRESSED, c VARCHAR(1000), e ENUM('x','y') CHARACTER SET "
     "binary, d VARCHAR(5) COLLATE utf8mb4_bin AS (LEFT(c, 5)) VIRTUAL, SPATIAL KEY sp (g), KEY ig (e) IGNORED, "
     "UNIQUE KEY uc (c) USING HASH) CHARSET latin1",
@@ -375,6 +376,7 @@ TEST_F(MariaDBBuilderOnServer, PatchesTurnAReadTableIntoItsEditedModel) {
     auto pkt = named(after->get_tables(), "pkt");
     pkt->get_column("b")->set_is_primary_key(true);
     pkt->get_column("b")->set_primary_ordinal(2);
+    pkt->set_option("PARTITION BY", "PARTITION BY HASH (`id`)\nPARTITIONS 3");
     auto keyed = named(after->get_tables(), "keyed");
     keyed->get_column("name")->set_is_primary_key(false);
     keyed->get_column("name")->set_primary_ordinal(0);

@@ -537,8 +537,10 @@ std::vector<std::pair<std::string, std::string>> create_options_of(std::string_v
     return options;
 }
 
-void apply_options(MetaTable& table, const Rows& rows) {
-    if (rows.size() != 1) return;
+/// Applies the table's options; true when the table is partitioned, whose partitioning only its
+/// CREATE TABLE text tells.
+bool apply_options(MetaTable& table, const Rows& rows) {
+    if (rows.size() != 1) return false;
     table.set_option("ENGINE", rows.text(1, 0));
     table.set_option("ROW_FORMAT", rows.text(3, 0));
     // The catalogue's average row length is a statistic of the rows stored now; what the table was
@@ -549,6 +551,16 @@ void apply_options(MetaTable& table, const Rows& rows) {
     table.set_option("COLLATE", collation);
     if (!collation.empty()) table.set_option("CHARACTER SET", collation.substr(0, collation.find('_')));
     table.set_comment(rows.text(17, 0));
+    return contains(" " + rows.text(16, 0) + " ", " partitioned ");
+}
+
+/// The partitioning clause of a CREATE TABLE text ("PARTITION BY RANGE (`a`) (PARTITION ...)"), the
+/// last part of the text after the table's options; "" for none.
+std::string partitioning_of(std::string_view create) {
+    const std::size_t columns_end = create.rfind("\n) ");
+    const std::size_t at = create.find("\n PARTITION BY ", columns_end == std::string_view::npos ? 0 : columns_end);
+    if (at == std::string_view::npos) return {};
+    return trim(create.substr(at + 1));
 }
 
 /// A stored program's body as the model keeps it: without the BEGIN ... END that wraps it whole,
@@ -826,7 +838,8 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
             OMBRIX_STEP_DONE("fill_schema_table_foreign");
             apply_checks(*table, checks.of(table_name));
             OMBRIX_STEP_DONE("fill_schema_table_check");
-            apply_options(*table, options.of(table_name));
+            if (apply_options(*table, options.of(table_name)))
+                if (auto read = fill_partitioning(*table); !read) return read;
             OMBRIX_STEP_DONE("fill_schema_table_options");
             table->set_data(MetaObject::FILLED, Core::Value::from_int(1));
         }
@@ -928,7 +941,17 @@ Core::Status MariaDBAdapter::fill_schema_table_options(const std::shared_ptr<Met
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
     auto model = get_connection()->execute_as_model(options_query(table->get_schema(), table->get_name()), false);
     if (!model) return Core::fail(model.error());
-    apply_options(*table, all_rows(*model));
+    if (apply_options(*table, all_rows(*model))) return fill_partitioning(*table);
+    return {};
+}
+
+Core::Status MariaDBAdapter::fill_partitioning(MetaTable& table) {
+    auto model = get_connection()->execute_as_model(
+        "SHOW CREATE TABLE " + ident(table.get_schema()) + "." + ident(table.get_name()) + ";", false);
+    if (!model) return Core::fail(model.error());
+    const Rows rows = all_rows(*model);
+    if (rows.size() == 1 && rows.columns() > 1)
+        table.set_option(std::string(MariaDBBuilder::PARTITIONING), partitioning_of(rows.text(1, 0)));
     return {};
 }
 

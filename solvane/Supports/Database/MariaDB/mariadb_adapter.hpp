@@ -104,6 +104,8 @@ protected:
 private:
     /// Columns (always) and, with `recursive`, the other parts of one table from its own queries.
     [[nodiscard]] Core::Status fill_table_alone(MetaModel::MetaTable& table, bool recursive);
+    /// The partitioning of a partitioned table (option PARTITION BY), from its CREATE TABLE text.
+    [[nodiscard]] Core::Status fill_partitioning(MetaModel::MetaTable& table);
     /// The recursive step of a schema fill, reading each catalogue once for the whole schema.
     [[nodiscard]] Core::Status fill_schema_members(MetaModel::MetaSchema& schema);
     /// Runs a SHOW GRANTS text and merges each grant into `privileges` (object → rights).

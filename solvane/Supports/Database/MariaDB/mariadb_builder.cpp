@@ -662,7 +662,7 @@ std::string MariaDBBuilder::build_table_options(const std::shared_ptr<MetaTable>
     const auto& options = table->get_options();
     std::string text = patch ? "    " : "";
     for (const auto& [key, value] : options) {
-        if (key == "COMMENT" || key == SYSTEM_VERSIONING || value.empty()) continue;
+        if (key == "COMMENT" || key == SYSTEM_VERSIONING || key == PARTITIONING || value.empty()) continue;
         text += key + " = " + option_format(key, value) + (patch ? ", " : " ");
     }
     const auto versioning = options.find(std::string(SYSTEM_VERSIONING));
@@ -674,6 +674,9 @@ std::string MariaDBBuilder::build_table_options(const std::shared_ptr<MetaTable>
         else
             drop_last(text, 1, 1);
         if (versioned) text += " WITH SYSTEM VERSIONING";
+        if (const auto partitioning = options.find(std::string(PARTITIONING));
+            partitioning != options.end() && !partitioning->second.empty())
+            text += "\n" + partitioning->second;
     } else {
         const auto comment = options.find("COMMENT");
         if (comment != options.end())
@@ -744,13 +747,18 @@ std::string MariaDBBuilder::patch_table(const std::shared_ptr<MetaTable>& table)
     clauses += foreigns_text(*table, true, [](const MetaForeignKey&) { return false; }, false);
     clauses += build_table_checks(table, true);
     const std::string options = build_table_options(table, true);
+    // Partitioning follows the other changes, without a comma.
+    const auto partitioning = table->get_options().find(std::string(PARTITIONING));
+    const std::string partitions =
+        partitioning == table->get_options().end() ? std::string() : partitioning->second;
     // A table whose only change is a trigger gets no ALTER TABLE: one without clauses is refused.
-    if (!clauses.empty() || options.size() > 4) {
+    if (!clauses.empty() || options.size() > 4 || !partitions.empty()) {
         text += "ALTER TABLE " + qualified(table->get_schema(), table->get_name()) + "\n" + clauses;
         if (options.size() > 4)
             text += "    " + options;
         else
             drop_last(text, 2, 2);
+        if (!partitions.empty()) text += "\n" + partitions;
         text += ";\n";
     }
     text += build_table_triggers(table);

@@ -119,6 +119,9 @@ public:
 
     /// The table option that records system versioning ("YES" when the table keeps row history).
     static constexpr std::string_view SYSTEM_VERSIONING = "SYSTEM_VERSIONING";
+    /// The table option that holds a partitioned table's partitioning clause as SQL
+    /// ("PARTITION BY RANGE (`a`) (PARTITION `p0` ...)"); written after the other options.
+    static constexpr std::string_view PARTITIONING = "PARTITION BY";
 
 protected:
     explicit MariaDBBuilder(IConnection* connection) : SqlBuilder(connection) {}
