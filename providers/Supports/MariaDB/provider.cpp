@@ -63,6 +63,12 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
     MYSQL* mysql = mysql_init(nullptr);
     if (!mysql) return Core::fail("MariaDB", -1, Core::tr("Cannot create MYSQL object."));
     m_mysql = mysql;
+    // Local data loads are announced to the server, but the file a server asks for is never opened:
+    // the provider's own handler serves only the data of a load it started, and refuses otherwise.
+    const unsigned int local_infile = 1;
+    mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &local_infile);
+    mysql_set_local_infile_handler(mysql, &MariaDBProvider::infile_init, &MariaDBProvider::infile_read,
+                                   &MariaDBProvider::infile_end, &MariaDBProvider::infile_error, this);
     m_charset.clear();
     // A connection that did not come up is released, so that later calls report a closed provider
     // instead of a server that "has gone away" when it never was there.
@@ -341,6 +347,74 @@ Core::Result<std::shared_ptr<Contracts::IDataReader>> MariaDBProvider::execute_r
     if (reader->get_field_count() == 0) return Core::fail("MariaDB", -1, Core::tr(kNoData));
     if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
     return std::static_pointer_cast<Contracts::IDataReader>(reader);
+}
+
+int MariaDBProvider::infile_init(void** context, const char*, void* userdata) {
+    *context = userdata;
+    return static_cast<MariaDBProvider*>(userdata)->m_infile_source ? 0 : 1;
+}
+
+int MariaDBProvider::infile_read(void* context, char* buffer, unsigned int size) {
+    const auto* source = static_cast<MariaDBProvider*>(context)->m_infile_source;
+    if (!source) return -1;
+    const long written = (*source)(buffer, size);
+    return written < 0 ? -1 : static_cast<int>(written);
+}
+
+void MariaDBProvider::infile_end(void*) {}
+
+int MariaDBProvider::infile_error(void* context, char* message, unsigned int size) {
+    const bool armed = context && static_cast<MariaDBProvider*>(context)->m_infile_source;
+    g_strlcpy(message, armed ? "reading the local data failed" : "the client refuses to send local files", size);
+    return 2000;
+}
+
+Core::Result<MariaDBProvider::LocalDataOutcome> MariaDBProvider::execute_local_data(
+    std::string_view statement, const std::function<long(char* buffer, std::size_t size)>& source) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
+    std::lock_guard lock(m_mutex);
+    m_infile_source = &source;
+    struct Disarm {
+        const std::function<long(char*, std::size_t)>*& slot;
+        ~Disarm() { slot = nullptr; }
+    } disarm{m_infile_source};
+    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
+    LocalDataOutcome outcome;
+    outcome.rows = static_cast<std::int64_t>(mysql_affected_rows(m_mysql));
+    outcome.warnings = mysql_warning_count(m_mysql);
+    if (MYSQL_RES* result = mysql_store_result(m_mysql)) mysql_free_result(result);
+    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    return outcome;
+}
+
+Core::Status MariaDBProvider::execute_streamed(std::string_view statement,
+                                              const std::function<Core::Status(MariaDBReader&)>& on_start,
+                                              const std::function<Core::Status(MariaDBReader&)>& on_row) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
+    std::lock_guard lock(m_mutex);
+    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
+    MYSQL_RES* result = mysql_use_result(m_mysql);
+    if (!result) {
+        if (mysql_field_count(m_mysql) != 0) return Core::fail(client_error(kNoData));
+        (void)drain_results();
+        return Core::fail("MariaDB", -1, Core::tr(kNoData));
+    }
+    auto reader = MariaDBReader::create_streamed(result, m_mysql);
+    Core::Status outcome = on_start ? on_start(*reader) : Core::Status{};
+    while (outcome) {
+        auto more = reader->read();
+        if (!more) {
+            outcome = Core::fail(more.error());
+            break;
+        }
+        if (!*more) break;
+        if (on_row) outcome = on_row(*reader);
+    }
+    // Whatever stopped the read, the rest of the result is discarded before the next statement.
+    reader->close();
+    auto rest = drain_results();
+    if (outcome && !rest) return Core::fail(rest.error());
+    return outcome;
 }
 
 Core::Result<bool> MariaDBProvider::transaction() {

@@ -1,6 +1,7 @@
 /// @file The MariaDB provider: one client connection that runs SQL and returns models and values.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -43,6 +44,24 @@ public:
     /// A reader over a stored result: it stays readable whatever the provider runs next.
     [[nodiscard]] Core::Result<std::shared_ptr<Contracts::IDataReader>> execute_reader(
         std::string_view statement) override;
+    /// Runs `statement` and reads its rows as they arrive, without storing the result: `on_start`
+    /// once with the reader before the first row (names and types are known), then `on_row` with
+    /// the reader on each row. The provider is busy until the last row; a failure of a callback
+    /// stops the read, discards the rest and is returned.
+    [[nodiscard]] Core::Status execute_streamed(std::string_view statement,
+                                                const std::function<Core::Status(MariaDBReader&)>& on_start,
+                                                const std::function<Core::Status(MariaDBReader&)>& on_row);
+    /// What a local data load reports: the rows it stored and the warnings the server raised.
+    struct LocalDataOutcome {
+        std::int64_t rows = 0;
+        unsigned warnings = 0;
+    };
+    /// Runs a `LOAD DATA LOCAL INFILE` statement whose file is not read from disk but from
+    /// `source`, which fills the buffer it is given and returns the bytes written (0 at the end, a
+    /// negative number to abort). Whatever file the server asks for, only `source` is read: the
+    /// provider never hands the server a file of this machine.
+    [[nodiscard]] Core::Result<LocalDataOutcome> execute_local_data(
+        std::string_view statement, const std::function<long(char* buffer, std::size_t size)>& source);
     /// Switches autocommit off until the next commit or rollback.
     [[nodiscard]] Core::Result<bool> transaction() override;
     /// Commits and switches autocommit back on.
@@ -72,8 +91,15 @@ private:
     /// A model of every row of `result` (freed here).
     Core::Result<std::shared_ptr<Contracts::TableModel>> fill_model(const std::shared_ptr<MariaDBReader>& reader);
 
+    static int infile_init(void** context, const char* filename, void* userdata);
+    static int infile_read(void* context, char* buffer, unsigned int size);
+    static void infile_end(void* context);
+    static int infile_error(void* context, char* message, unsigned int size);
+
     mutable std::recursive_mutex m_mutex;
     st_mysql* m_mysql = nullptr;
+    /// The data of the local data load in progress; unset, the server's file requests are refused.
+    const std::function<long(char*, std::size_t)>* m_infile_source = nullptr;
     std::string m_charset;
 };
 

@@ -234,6 +234,11 @@ std::string MariaDBReader::get_dbms_type(std::uint16_t index) const {
     return map_dbms_type(m_fields[index].type, m_fields[index].flags);
 }
 
+bool MariaDBReader::get_is_binary(std::uint16_t index) const {
+    OMBRIX_RETURN_VAL_IF_FAIL(index < m_field_count, false);
+    return m_fields[index].charsetnr == kBinaryCharset;
+}
+
 DataType MariaDBReader::get_data_type(std::uint16_t index) const {
     OMBRIX_RETURN_VAL_IF_FAIL(index < m_field_count, DataType::UNKNOWN);
     // MariaDB's JSON is a LONGTEXT with a binary collation, which the type number and flags alone

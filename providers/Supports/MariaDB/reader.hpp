@@ -107,6 +107,15 @@ public:
     [[nodiscard]] Core::Result<std::shared_ptr<Contracts::TableModel>> read_model();
     /// The value of a cell of `type` as the server sent it (`text`, not NULL).
     static Contracts::ValuePtr decode_cell(Contracts::DataType type, std::string_view text);
+    /// The bytes of a cell of the current row as the server sent them, without a copy; a view with
+    /// a null data pointer for NULL. Valid until the next `read`.
+    std::string_view get_cell_view(std::uint16_t index) const {
+        return m_row && index < m_field_count && m_row[index] ? std::string_view(m_row[index], m_lengths[index])
+                                                               : std::string_view();
+    }
+    /// Whether the column comes in the binary character set: BINARY, VARBINARY, the BLOBs, BIT and
+    /// GEOMETRY, but also numbers and date-times; a text column's bytes are bytes only then.
+    bool get_is_binary(std::uint16_t index) const;
     /// Whether every row has been read (or the rest discarded by `close`).
     bool get_is_closed() const override;
 
