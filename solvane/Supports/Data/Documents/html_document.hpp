@@ -1,0 +1,44 @@
+/// @file A data dictionary of a database as one HTML page.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "providers/Core/object.hpp"
+#include "solvane/Contracts/Data/document.hpp"
+#include "solvane/Model/table.hpp"
+#include "solvane/Model/view.hpp"
+#include "solvane/solvane_export.h"
+
+namespace Ombrix::Solvane::Supports::Data::Documents {
+
+/// Writes a page with the configuration's title, version and description, an index of every table
+/// and view (schema by schema, tables first, numbered from 1 across the whole database) linking to
+/// one section per object that lists its columns, and a footer link when the footer text is not
+/// empty. Every name, comment, type, default and configuration text is HTML-escaped.
+class OMBRIX_SOLVANE_EXPORT HtmlDocument final : public Core::Object, public Contracts::Data::IDocument {
+public:
+    static std::shared_ptr<HtmlDocument> create();
+
+    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataDocumentsHtmlDocument"
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    /// Creates or replaces `filename`; an error creating, writing or closing it is returned and
+    /// ends the writing. `progress` is not called. A null database, file name or configuration
+    /// writes its critical ("meta_database != NULL", "filename != NULL", "cfg != NULL") and
+    /// writes nothing.
+    [[nodiscard]] Core::Status produce(const std::shared_ptr<MetaModel::MetaDatabase>& meta_database,
+                                       std::string_view filename, const Contracts::Data::Configuration* cfg,
+                                       const Contracts::Data::ProgressCallback& progress) override;
+
+private:
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+    HtmlDocument() = default;
+
+    /// Append the section of one table or view to `out`.
+    void make_table_section(std::string& out, const std::shared_ptr<MetaModel::MetaTable>& table) const;
+    void make_view_section(std::string& out, const std::shared_ptr<MetaModel::MetaView>& view) const;
+};
+
+}  // namespace Ombrix::Solvane::Supports::Data::Documents

@@ -1,0 +1,1270 @@
+#include "solvane/Supports/Data/Extractors/base_extractor.hpp"
+
+#include <fcntl.h>
+#include <gio/gio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "providers/Contracts/value_binary.hpp"
+#include "providers/Contracts/value_string.hpp"
+#include "providers/Core/text.hpp"
+#include "providers/Supports/MariaDB/provider.hpp"
+#include "solvane/Foundation/logging.hpp"
+#include "solvane/Model/column.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+
+namespace Ombrix::Solvane::Supports::Data::Extractors {
+
+using Foundation::LoggingService;
+using Providers::Contracts::ColumnModel;
+using Providers::Contracts::RowModel;
+using Providers::Contracts::ValueBinary;
+using Providers::Contracts::ValueNull;
+using Providers::Contracts::ValueString;
+
+namespace {
+
+constexpr std::size_t kSinkBuffer = 1U << 20;
+
+Core::Error io_error(int code, std::string_view name) {
+    return Core::Error{"g-io-error-quark", static_cast<int>(g_io_error_from_errno(code)),
+                       std::string(name) + ": " + g_strerror(code)};
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+/// A decimal number as SQL reads it: sign, digits with an optional fraction, optional exponent.
+bool is_number(std::string_view text) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < text.size() && is_digit(text[i])) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && is_digit(text[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        std::size_t exponent = 0;
+        while (i < text.size() && is_digit(text[i])) ++i, ++exponent;
+        if (exponent == 0) return false;
+    }
+    return i == text.size();
+}
+
+/// "0x" followed by an even number of hexadecimal digits: how binary cells travel as text.
+bool is_binary_text(std::string_view text) {
+    if (text.size() < 2 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X') || text.size() % 2 != 0) return false;
+    return std::all_of(text.begin() + 2, text.end(), [](char c) { return g_ascii_isxdigit(c) != 0; });
+}
+
+bool is_number_kind(DataType type) {
+    switch (type) {
+        case DataType::BOOLEAN:
+        case DataType::INT8:
+        case DataType::INT16:
+        case DataType::INT32:
+        case DataType::INT64:
+        case DataType::UINT8:
+        case DataType::UINT16:
+        case DataType::UINT32:
+        case DataType::UINT64:
+        case DataType::MONEY:
+        case DataType::FLOAT:
+        case DataType::DOUBLE: return true;
+        default: return false;
+    }
+}
+
+bool is_temporal_kind(DataType type) {
+    return type == DataType::DATE || type == DataType::TIME || type == DataType::DATETIME ||
+           type == DataType::TIMESTAMP || type == DataType::TIMESPAN;
+}
+
+void append_quoted(std::string& out, std::string_view text) {
+    out += '\'';
+    for (const char c : text) {
+        if (c == '\'')
+            out += "''";
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out += c;
+    }
+    out += '\'';
+}
+
+void append_hex_literal(std::string& out, std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += "X'";
+    for (const unsigned char c : bytes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+    }
+    out += '\'';
+}
+
+std::vector<std::string> split(std::string_view text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find(separator, start);
+        parts.emplace_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Sinks
+
+FileSink::FileSink(int fd, std::string name, bool owned) : m_fd(fd), m_name(std::move(name)), m_owned(owned) {
+    m_buffer.reserve(kSinkBuffer);
+}
+
+Core::Result<std::unique_ptr<FileSink>> FileSink::create(std::string_view filename) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(filename, Core::fail("default", -1, "no file name"));
+    const std::string name(filename);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return Core::fail(io_error(errno, name));
+    return std::unique_ptr<FileSink>(new FileSink(fd, name, true));
+}
+
+std::unique_ptr<FileSink> FileSink::standard_output() {
+    return std::unique_ptr<FileSink>(new FileSink(STDOUT_FILENO, "standard output", false));
+}
+
+FileSink::~FileSink() {
+    if (m_fd >= 0) (void)close();
+}
+
+Core::Status FileSink::drain() {
+    std::size_t done = 0;
+    while (done < m_buffer.size()) {
+        const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int code = errno;
+            m_buffer.clear();
+            return Core::fail(io_error(code, m_name));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_buffer.clear();
+    return {};
+}
+
+Core::Status FileSink::write(std::string_view text) {
+    if (m_fd < 0) return Core::fail("g-io-error-quark", G_IO_ERROR_CLOSED, m_name + ": stream is closed");
+    if (m_buffer.size() + text.size() > kSinkBuffer) {
+        if (auto drained = drain(); !drained) return drained;
+        if (text.size() >= kSinkBuffer) {
+            m_buffer.assign(text);
+            return drain();
+        }
+    }
+    m_buffer.append(text);
+    return {};
+}
+
+Core::Status FileSink::close() {
+    if (m_fd < 0) return {};
+    Core::Status outcome = drain();
+    if (m_owned && ::close(m_fd) != 0 && outcome) outcome = Core::fail(io_error(errno, m_name));
+    m_fd = -1;
+    return outcome;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cells
+
+bool is_binary_kind(DataType type) {
+    return type == DataType::BINARY || type == DataType::BLOB || type == DataType::GEOMETRY;
+}
+
+void append_binary_text(std::string& out, std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const std::size_t start = out.size();
+    out.resize(start + 2 + bytes.size() * 2);
+    char* p = out.data() + start;
+    *p++ = '0';
+    *p++ = 'x';
+    for (const unsigned char c : bytes) {
+        *p++ = kDigits[c >> 4];
+        *p++ = kDigits[c & 15];
+    }
+}
+
+Cell cell_of(const ValuePtr& value, std::string& scratch) {
+    if (!value || value->get_is_null()) return Cell{{}, true};
+    if (const auto* binary = dynamic_cast<const ValueBinary*>(value.get())) {
+        // The bytes are handed out as a copy: keep them where the cell can point.
+        const auto bytes = binary->get_itsvalue();
+        scratch.assign(bytes.begin(), bytes.end());
+        return Cell{scratch, false};
+    }
+    scratch = value->to_string();
+    return Cell{scratch, false};
+}
+
+std::vector<ColumnInfo> columns_of(const TableModel& model) {
+    std::vector<ColumnInfo> columns;
+    const auto& list = model.get_columns();
+    columns.reserve(list->size());
+    for (std::size_t i = 0; i < list->size(); ++i) {
+        const auto column = list->get(i);
+        columns.push_back(ColumnInfo{column ? column->get_name() : std::string(),
+                                     column ? column->get_data_type() : DataType::STRING});
+    }
+    return columns;
+}
+
+const std::vector<std::string>& RowReader::header() const {
+    static const std::vector<std::string> none;
+    return none;
+}
+
+// ---------------------------------------------------------------------------------------------
+// BaseExtractor
+
+BaseExtractor::BaseExtractor(std::string_view file_ext) : m_file_ext(file_ext) {}
+
+const Core::TypeInfo& BaseExtractor::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<BaseExtractor, Core::Object>("OmbrixSolvaneSupportsDataExtractorsBaseExtractor")
+            .property("file-extention", &BaseExtractor::get_file_extention, nullptr, std::string())
+            .property("continue-on-error", &BaseExtractor::get_continue_on_error,
+                      &BaseExtractor::set_continue_on_error, true)
+            .abstract()
+            .build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(BaseExtractor);
+
+void BaseExtractor::set_continue_on_error(bool value) {
+    if (m_continue_on_error == value) return;
+    m_continue_on_error = value;
+    notify("continue-on-error");
+}
+
+std::string BaseExtractor::option(std::string_view key, std::string_view fallback) const {
+    const auto it = m_options.find(key);
+    return it == m_options.end() ? std::string(fallback) : it->second;
+}
+
+std::unique_ptr<RowWriter> BaseExtractor::create_writer(TextSink&, const ProgressCallback&, std::uint64_t,
+                                                        std::optional<Core::Error>&) {
+    return nullptr;
+}
+
+Core::Result<std::int64_t> BaseExtractor::export_model(const TableModel& model, TextSink& sink,
+                                                       const ProgressCallback& progress) {
+    const std::size_t rows = model.get_n_items();
+    std::optional<Core::Error> error;
+    auto writer = create_writer(sink, progress, rows, error);
+    if (!writer) {
+        if (error) return Core::fail(std::move(*error));
+        return 0;
+    }
+    const auto columns = columns_of(model);
+    if (auto begun = writer->begin(columns); !begun) return Core::fail(begun.error());
+    std::vector<std::string> scratch(columns.size());
+    std::vector<Cell> cells(columns.size());
+    for (std::size_t r = 0; r < rows; ++r) {
+        const auto row = model.get_item(r);
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            cells[c] = cell_of(row && c < row->get_n_items() ? row->get_value_at(c) : nullptr, scratch[c]);
+        if (auto written = writer->row(cells.data()); !written) return Core::fail(written.error());
+    }
+    if (auto ended = writer->end(); !ended) return Core::fail(ended.error());
+    return static_cast<std::int64_t>(rows);
+}
+
+Core::Result<std::int64_t> BaseExtractor::export_to_text(const std::shared_ptr<TableModel>& model,
+                                                         std::string& buffer, const ProgressCallback& progress) {
+    OMBRIX_RETURN_VAL_IF_NULL(model, 0);
+    std::string text;
+    StringSink sink(text);
+    auto exported = export_model(*model, sink, progress);
+    if (!exported) return exported;
+    buffer = std::move(text);
+    return exported;
+}
+
+Core::Result<std::int64_t> BaseExtractor::export_to_file(const std::shared_ptr<TableModel>& model,
+                                                         std::string_view filename, const ProgressCallback& progress) {
+    OMBRIX_RETURN_VAL_IF_NULL(model, 0);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(filename, 0);
+    LoggingService::info(nullptr, "export to file: %s", std::string(filename).c_str());
+    std::string buffer;
+    auto exported = export_to_text(model, buffer, progress);
+    if (!exported) return exported;
+    // Nothing exported leaves an existing file as it was and creates no new one.
+    if (*exported == 0) return 0;
+    auto sink = FileSink::create(filename);
+    if (!sink) return Core::fail(sink.error());
+    if (auto written = (*sink)->write(buffer); !written) return Core::fail(written.error());
+    if (auto closed = (*sink)->close(); !closed) return Core::fail(closed.error());
+    return exported;
+}
+
+void BaseExtractor::append_sql_literal(std::string& out, DataType data_type, const Cell& cell) {
+    if (cell.null) {
+        out += "NULL";
+        return;
+    }
+    if (is_binary_kind(data_type)) {
+        append_hex_literal(out, cell.text);
+        return;
+    }
+    if (data_type == DataType::BOOLEAN && (cell.text == "true" || cell.text == "false")) {
+        out += cell.text == "true" ? "TRUE" : "FALSE";
+        return;
+    }
+    // A number goes bare only when it reads as one; anything else is quoted like a text.
+    if (is_number_kind(data_type) && is_number(cell.text)) {
+        out += cell.text;
+        return;
+    }
+    append_quoted(out, cell.text);
+}
+
+std::string BaseExtractor::format_column_value(DataType data_type, const ValuePtr& data_value) {
+    std::string scratch;
+    const Cell cell = cell_of(data_value, scratch);
+    const bool binary = data_value && dynamic_cast<const ValueBinary*>(data_value.get()) != nullptr;
+    std::string out;
+    append_sql_literal(out, binary ? DataType::BINARY : data_type, cell);
+    return out;
+}
+
+namespace {
+
+bool equals_ignoring_case(std::string_view text, std::string_view word) {
+    return text.size() == word.size() && g_ascii_strncasecmp(text.data(), word.data(), word.size()) == 0;
+}
+
+/// X'…' of "0x…" text (checked by the caller), its digits kept as they are.
+void append_hex_text_literal(std::string& out, std::string_view text) {
+    out += "X'";
+    out.append(text.substr(2));
+    out += '\'';
+}
+
+/// Appends the literal of an imported text to `out`, or gives the reason it cannot be one.
+std::optional<Core::Error> append_text_literal(std::string& out, DataType data_type,
+                                               std::optional<std::string_view> data_value, bool exact) {
+    if (!data_value || data_value->data() == nullptr) {
+        out += "NULL";
+        return std::nullopt;
+    }
+    const std::string_view text = *data_value;
+    const std::string_view trim = trimmed(text);
+    if (is_number_kind(data_type)) {
+        if (trim.empty()) {
+            out += "NULL";
+        } else if (is_number(trim)) {
+            out += trim;
+        } else if (data_type == DataType::BOOLEAN && equals_ignoring_case(trim, "true")) {
+            out += "TRUE";
+        } else if (data_type == DataType::BOOLEAN && equals_ignoring_case(trim, "false")) {
+            out += "FALSE";
+        } else if (data_type == DataType::BOOLEAN && is_binary_text(trim)) {
+            append_hex_text_literal(out, trim);
+        } else {
+            return Core::Error{"default", -1,
+                               Core::strprintf(Core::tr("'%s' is not a number"), std::string(text).c_str())};
+        }
+        return std::nullopt;
+    }
+    if (trim.empty() && (!exact || is_temporal_kind(data_type)))
+        out += "NULL";
+    else if (is_binary_kind(data_type) && is_binary_text(text))
+        append_hex_text_literal(out, text);
+    else
+        append_quoted(out, text);
+    return std::nullopt;
+}
+
+}  // namespace
+
+Core::Result<std::string> BaseExtractor::format_column_text(DataType data_type,
+                                                            std::optional<std::string_view> data_value, bool exact) {
+    std::string out;
+    if (auto error = append_text_literal(out, data_type, data_value, exact)) return Core::fail(std::move(*error));
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Local data loads: rows as the server's tab-separated load format
+
+namespace {
+
+/// Columns whose cells travel as hexadecimal digits and are stored through UNHEX(): the binary
+/// kinds and BIT (BOOLEAN), which takes "0x…" texts, numbers and true/false.
+bool travels_as_hex(DataType type) { return is_binary_kind(type) || type == DataType::BOOLEAN; }
+
+void append_load_escaped(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char* escape = nullptr;
+        switch (c) {
+            case '\\': escape = "\\\\"; break;
+            case '\t': escape = "\\t"; break;
+            case '\n': escape = "\\n"; break;
+            case '\r': escape = "\\r"; break;
+            case '\0': escape = "\\0"; break;
+            default: continue;
+        }
+        out.append(text, start, i - start);
+        out += escape;
+        start = i + 1;
+    }
+    out.append(text, start, std::string_view::npos);
+}
+
+void append_hex_digits(std::string& out, std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (const unsigned char c : bytes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+    }
+}
+
+/// Appends one field of the load format for an imported text, or gives the reason it cannot be
+/// stored (the same reasons as the literal of the text).
+std::optional<Core::Error> append_load_field(std::string& out, DataType type, std::optional<std::string_view> value,
+                                             bool exact) {
+    if (!value || value->data() == nullptr) {
+        out += "\\N";
+        return std::nullopt;
+    }
+    const std::string_view text = *value;
+    const std::string_view trim = trimmed(text);
+    if (type == DataType::BOOLEAN) {
+        if (trim.empty()) {
+            out += "\\N";
+        } else if (is_binary_text(trim)) {
+            out.append(trim.substr(2));
+        } else if (equals_ignoring_case(trim, "true") || equals_ignoring_case(trim, "false")) {
+            out += equals_ignoring_case(trim, "true") ? "01" : "00";
+        } else if (!trim.empty() && std::all_of(trim.begin(), trim.end(), is_digit) && trim.size() <= 19) {
+            std::uint64_t number = std::strtoull(std::string(trim).c_str(), nullptr, 10);
+            std::string bytes;
+            do {
+                bytes.insert(bytes.begin(), static_cast<char>(number & 0xFF));
+                number >>= 8;
+            } while (number != 0);
+            append_hex_digits(out, bytes);
+        } else {
+            return Core::Error{"default", -1, Core::strprintf(Core::tr("'%s' is not a number"), std::string(text).c_str())};
+        }
+        return std::nullopt;
+    }
+    if (is_number_kind(type)) {
+        if (trim.empty())
+            out += "\\N";
+        else if (is_number(trim))
+            out.append(trim);
+        else
+            return Core::Error{"default", -1, Core::strprintf(Core::tr("'%s' is not a number"), std::string(text).c_str())};
+        return std::nullopt;
+    }
+    if (trim.empty() && (!exact || is_temporal_kind(type))) {
+        out += "\\N";
+    } else if (is_binary_kind(type)) {
+        if (is_binary_text(text))
+            out.append(text.substr(2));
+        else
+            append_hex_digits(out, text);
+    } else {
+        append_load_escaped(out, text);
+    }
+    return std::nullopt;
+}
+
+/// The INSERT tuple "(…)" of one line of the load format, for sending a refused batch again row by
+/// row.
+std::string tuple_of_line(std::string_view line, const std::vector<DataType>& types) {
+    std::string tuple = "(";
+    std::size_t field = 0;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t tab = line.find('\t', start);
+        const std::string_view raw = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+        if (field) tuple += ", ";
+        const DataType type = field < types.size() ? types[field] : DataType::STRING;
+        if (raw == "\\N") {
+            tuple += "NULL";
+        } else if (travels_as_hex(type)) {
+            tuple += "X'";
+            tuple.append(raw);
+            tuple += '\'';
+        } else if (is_number_kind(type)) {
+            tuple.append(raw);
+        } else {
+            std::string text;
+            text.reserve(raw.size());
+            for (std::size_t i = 0; i < raw.size(); ++i) {
+                if (raw[i] != '\\' || i + 1 == raw.size()) {
+                    text += raw[i];
+                    continue;
+                }
+                const char next = raw[++i];
+                text += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next == '0' ? '\0' : next;
+            }
+            append_quoted(tuple, text);
+        }
+        ++field;
+        if (tab == std::string_view::npos) break;
+        start = tab + 1;
+    }
+    tuple += ')';
+    return tuple;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Statements of an imported row
+
+namespace {
+
+/// The target columns an imported row feeds, with their literals, and the key columns among them.
+struct MappedRow {
+    Contracts::Database::StringArray names;
+    Contracts::Database::StringArray literals;
+    Contracts::Database::StringArray key_names;
+    Contracts::Database::StringArray key_literals;
+};
+
+/// For each column of the table in order: the column names its source under the object data
+/// "SOURCE"; the first header equal to it gives the value. Columns without a source, or whose
+/// source is not among the headers, are left out.
+Core::Result<MappedRow> map_row(const MetaModel::MetaTable& table, const std::vector<std::string>& headers,
+                                const std::vector<std::optional<std::string>>& values, bool exact) {
+    MappedRow mapped;
+    const auto& columns = table.get_columns();
+    for (std::size_t i = 0; columns && i < columns->size(); ++i) {
+        const auto column = columns->get(i);
+        if (!column) continue;
+        const Core::Value* source = column->get_data("SOURCE");
+        if (!source || source->get_string().empty()) continue;
+        const auto found = std::find(headers.begin(), headers.end(), source->get_string());
+        if (found == headers.end()) continue;
+        const auto index = static_cast<std::size_t>(found - headers.begin());
+        std::optional<std::string_view> value;
+        if (index < values.size() && values[index]) value = *values[index];
+        auto literal = BaseExtractor::format_column_text(column->get_data_type(), value, exact);
+        if (!literal)
+            return Core::fail(literal.error().domain, literal.error().code,
+                              Core::strprintf(Core::tr("column %s: %s"), column->get_name().c_str(),
+                                              literal.error().message.c_str()));
+        std::string name = Database::mariadb_quote_identifier(column->get_name());
+        if (column->get_is_primary_key()) {
+            mapped.key_names.push_back(name);
+            mapped.key_literals.push_back(*literal);
+        }
+        mapped.names.push_back(std::move(name));
+        mapped.literals.push_back(std::move(*literal));
+    }
+    return mapped;
+}
+
+Core::Error no_key_error() {
+    return Core::Error{"default", -1,
+                       Core::tr("no primary-key column among the imported columns: the statement would change "
+                                "every row of the table")};
+}
+
+}  // namespace
+
+Core::Result<std::string> BaseExtractor::build_insert_data_sql(
+    const std::shared_ptr<Contracts::Database::IConnection>& connection,
+    const std::shared_ptr<MetaModel::MetaTable>& table, const std::vector<std::string>& headers,
+    const std::vector<std::optional<std::string>>& values) const {
+    OMBRIX_RETURN_VAL_IF_NULL(connection, Core::fail("default", -1, "no connection"));
+    OMBRIX_RETURN_VAL_IF_NULL(table, Core::fail("default", -1, "no table"));
+    auto mapped = map_row(*table, headers, values, exact_cells());
+    if (!mapped) return Core::fail(mapped.error());
+    return connection->statement()->build_sql_insert(table->get_schema(), table->get_name(), mapped->names,
+                                                     mapped->literals);
+}
+
+Core::Result<std::string> BaseExtractor::build_update_data_sql(
+    const std::shared_ptr<Contracts::Database::IConnection>& connection,
+    const std::shared_ptr<MetaModel::MetaTable>& table, const std::vector<std::string>& headers,
+    const std::vector<std::optional<std::string>>& values) const {
+    OMBRIX_RETURN_VAL_IF_NULL(connection, Core::fail("default", -1, "no connection"));
+    OMBRIX_RETURN_VAL_IF_NULL(table, Core::fail("default", -1, "no table"));
+    auto mapped = map_row(*table, headers, values, exact_cells());
+    if (!mapped) return Core::fail(mapped.error());
+    if (mapped->key_names.empty()) return Core::fail(no_key_error());
+    return connection->statement()->build_sql_update(table->get_schema(), table->get_name(), mapped->names,
+                                                     mapped->literals, mapped->key_names, mapped->key_literals);
+}
+
+Core::Result<std::string> BaseExtractor::build_delete_data_sql(
+    const std::shared_ptr<Contracts::Database::IConnection>& connection,
+    const std::shared_ptr<MetaModel::MetaTable>& table, const std::vector<std::string>& headers,
+    const std::vector<std::optional<std::string>>& values) const {
+    OMBRIX_RETURN_VAL_IF_NULL(connection, Core::fail("default", -1, "no connection"));
+    OMBRIX_RETURN_VAL_IF_NULL(table, Core::fail("default", -1, "no table"));
+    auto mapped = map_row(*table, headers, values, exact_cells());
+    if (!mapped) return Core::fail(mapped.error());
+    if (mapped->key_names.empty()) return Core::fail(no_key_error());
+    return connection->statement()->build_sql_delete(table->get_schema(), table->get_name(), mapped->key_names,
+                                                     mapped->key_literals);
+}
+
+
+// ---------------------------------------------------------------------------------------------
+// ImportingExtractor
+
+const Core::TypeInfo& ImportingExtractor::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<ImportingExtractor, BaseExtractor>(
+            "OmbrixSolvaneSupportsDataExtractorsImportingExtractor")
+            .abstract()
+            .build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(ImportingExtractor);
+
+std::string ImportingExtractor::row_failure_text(std::uint64_t index, std::string_view message) const {
+    return Core::strprintf("create row failed:%d -> %s", static_cast<int>(index), std::string(message).c_str());
+}
+
+std::vector<std::string> ImportingExtractor::source_columns(const RowReader& reader) const {
+    if (has_option(kOptionColumns)) return split(option(kOptionColumns), ',');
+    return reader.header();
+}
+
+void ImportingExtractor::refuse(std::uint64_t number, std::uint64_t index, std::string_view message) const {
+    // A bulk import refuses from its reading and its sending thread.
+    std::lock_guard lock(m_refuse_mutex);
+    LoggingService::error(nullptr, "%s", row_failure_text(index, message).c_str());
+    if (m_refusal_handler) m_refusal_handler(number, message);
+}
+
+namespace {
+
+/// Builds a model of text cells from a reader. Columns come from the source's header, else from
+/// the first row's own names (later rows are matched to them by name), else "C0", "C1", ...
+Core::Result<std::shared_ptr<TableModel>> load_model(RowReader& reader, std::int64_t max_rows) {
+    std::shared_ptr<TableModel> model;
+    std::vector<std::string> names;
+    bool by_name = false;
+    auto make_model = [&](std::vector<std::string> column_names) {
+        model = TableModel::create();
+        names = std::move(column_names);
+        for (const auto& name : names) model->get_columns()->append(ColumnModel::new_full(name, DataType::STRING));
+    };
+    SourceRow row;
+    std::int64_t loaded = 0;
+    while (true) {
+        row.names.clear();
+        // Readers set every cell of the row themselves (reusing the strings of the last one).
+        row.defect.clear();
+        auto more = reader.next(row);
+        if (!more) return Core::fail(more.error());
+        if (!model && !reader.header().empty()) make_model(reader.header());
+        if (!*more) break;
+        // A record that made no row (not an object, say) names no columns and holds no cells.
+        if (!row.defect.empty() && row.names.empty() && row.values.empty()) continue;
+        if (!model) {
+            if (!row.names.empty()) {
+                by_name = true;
+                make_model(row.names);
+            } else {
+                std::vector<std::string> generated;
+                for (std::size_t i = 0; i < row.values.size(); ++i) generated.push_back(Core::strprintf("C%d", static_cast<int>(i)));
+                make_model(std::move(generated));
+            }
+        }
+        std::vector<ValuePtr> values;
+        values.reserve(names.size());
+        if (by_name && !row.names.empty()) {
+            // A name the earlier records lacked (an attribute left out for NULL) adds a column,
+            // NULL in the rows before.
+            for (const auto& name : row.names) {
+                if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+                names.push_back(name);
+                model->get_columns()->append(ColumnModel::new_full(name, DataType::STRING));
+                for (std::size_t r = 0; r < model->get_n_items(); ++r)
+                    model->get_item(r)->get_values()->append(ValueNull::create());
+            }
+            for (const auto& name : names) {
+                const auto found = std::find(row.names.begin(), row.names.end(), name);
+                const auto index = static_cast<std::size_t>(found - row.names.begin());
+                if (found == row.names.end() || index >= row.values.size() || !row.values[index])
+                    values.push_back(ValueNull::create());
+                else
+                    values.push_back(ValueString::create(*row.values[index]));
+            }
+        } else {
+            // A row shorter than the columns is dropped; cells beyond them are ignored.
+            if (row.values.size() < names.size()) continue;
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                if (row.values[i])
+                    values.push_back(ValueString::create(*row.values[i]));
+                else
+                    values.push_back(ValueNull::create());
+            }
+        }
+        model->get_rows()->append(RowModel::create(std::move(values)));
+        if (max_rows > 0 && ++loaded >= max_rows) break;
+    }
+    return model;
+}
+
+}  // namespace
+
+Core::Result<std::shared_ptr<TableModel>> ImportingExtractor::load_from_file(std::int64_t max_rows) {
+    auto reader = open_reader(nullptr);
+    if (!reader) return Core::fail(reader.error());
+    return load_model(**reader, max_rows);
+}
+
+Core::Result<std::shared_ptr<TableModel>> ImportingExtractor::load_from_text(std::string_view textbuffer,
+                                                                             std::int64_t max_rows) {
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(textbuffer, Core::fail("default", -1, "no text"));
+    auto reader = open_reader(std::make_shared<const std::string>(textbuffer));
+    if (!reader) return Core::fail(reader.error());
+    return load_model(**reader, text_load_honours_max_rows() ? max_rows : 0);
+}
+
+/// One import in progress. The row-by-row form reads a row, runs its statement(s) through the
+/// connection's asynchronous calls and reads the next row from the completion, so every step runs
+/// on the main context; the bulk form runs the same loop synchronously on a worker thread and
+/// groups INSERTs into multi-row statements.
+struct ImportRun : std::enable_shared_from_this<ImportRun> {
+    std::shared_ptr<ImportingExtractor> owner;
+    std::unique_ptr<RowReader> reader;
+    std::shared_ptr<Contracts::Database::IConnection> connection;
+    std::shared_ptr<MetaModel::MetaTable> table;
+    ProgressCallback progress;
+    Core::AsyncReadyCallback callback;
+    std::vector<std::string> columns;
+    std::string action;
+    bool continue_on_error = true;
+    unsigned long long batch_bytes = 1ULL << 20;
+    ImportCount count_kind = ImportCount::ROWS_WITHOUT_ERROR;
+    std::uint64_t index = 0;  // rows read, 0-based position of the current one
+    std::int64_t succeeded = 0;
+    std::int64_t affected = 0;
+    std::atomic<std::int64_t> processed{0};  // read by the sending thread of a bulk import
+    SourceRow row;
+
+    std::int64_t result() const {
+        switch (count_kind) {
+            case ImportCount::AFFECTED_ROWS: return affected;
+            case ImportCount::RECORDS_PROCESSED: return processed;
+            default: return succeeded;
+        }
+    }
+
+    bool columns_known = false;
+
+    /// The source names of the current row: its own, else the source's columns, which are known
+    /// once the first row has been read (a header line comes before it).
+    const std::vector<std::string>& headers() {
+        if (!row.names.empty()) return row.names;
+        if (!columns_known) {
+            columns = owner->source_columns(*reader);
+            columns_known = true;
+        }
+        return columns;
+    }
+
+    /// The statements of the current row for the action, in the order they run ("merge" runs its
+    /// INSERT only when the UPDATE changed nothing); empty for an action that runs nothing.
+    Core::Result<std::vector<std::string>> statements() {
+        const auto& names = headers();
+        auto one = [](Core::Result<std::string> sql) -> Core::Result<std::vector<std::string>> {
+            if (!sql) return Core::fail(sql.error());
+            return std::vector<std::string>{std::move(*sql)};
+        };
+        if (action == "append" || action == "replace")
+            return one(owner->build_insert_data_sql(connection, table, names, row.values));
+        if (action == "update") return one(owner->build_update_data_sql(connection, table, names, row.values));
+        if (action == "delete") return one(owner->build_delete_data_sql(connection, table, names, row.values));
+        if (action == "merge") {
+            auto update = owner->build_update_data_sql(connection, table, names, row.values);
+            if (!update) return Core::fail(update.error());
+            auto insert = owner->build_insert_data_sql(connection, table, names, row.values);
+            if (!insert) return Core::fail(insert.error());
+            return std::vector<std::string>{std::move(*update), std::move(*insert)};
+        }
+        return std::vector<std::string>{};
+    }
+
+    void finish(Core::Result<std::int64_t> outcome) {
+        owner->m_rows_imported = succeeded;
+        auto done = std::move(callback);
+        callback = nullptr;
+        if (done) done(Core::AsyncResult::from(std::move(outcome)));
+    }
+
+    /// Records a failed row; false when the import stops there.
+    bool row_failed(const Core::Error& error) {
+        owner->refuse(row.number, index, error.message);
+        if (!continue_on_error) {
+            finish(Core::fail(error));
+            return false;
+        }
+        return true;
+    }
+
+    void row_done(std::int64_t rows_affected) {
+        ++succeeded;
+        affected += rows_affected;
+    }
+
+    void after_row() {
+        ++processed;
+        ++index;
+        if (progress) progress(reader->total(), static_cast<std::uint64_t>(affected), "");
+    }
+
+    // Row by row, on the main context -------------------------------------------------------
+    void step() {
+        row.names.clear();
+        // Readers set every cell of the row themselves (reusing the strings of the last one).
+        row.defect.clear();
+        auto more = reader->next(row);
+        if (!more) return finish(Core::fail(more.error()));
+        if (!*more) return finish(result());
+        if (!row.defect.empty()) {
+            if (!row_failed(Core::Error{"default", -1, row.defect})) return;
+            after_row();
+            return schedule();
+        }
+        auto sql = statements();
+        if (!sql) {
+            if (!row_failed(sql.error())) return;
+            after_row();
+            return schedule();
+        }
+        if (sql->empty()) {
+            row_done(0);
+            after_row();
+            return schedule();
+        }
+        run(std::move(*sql), 0);
+    }
+
+    /// Runs statement `at` of `sql`; a "merge" runs its second statement only after an UPDATE that
+    /// affected nothing.
+    void run(std::vector<std::string> sql, std::size_t at) {
+        auto self = shared_from_this();
+        const std::string text = sql[at];
+        connection->execute_no_query_async(text, [self, sql = std::move(sql), at](Core::AsyncResultPtr result) mutable {
+            auto outcome = self->connection->execute_no_query_finish(result);
+            if (!outcome) {
+                if (!self->row_failed(outcome.error())) return;
+            } else if (*outcome == 0 && at + 1 < sql.size()) {
+                return self->run(std::move(sql), at + 1);
+            } else {
+                self->row_done(*outcome);
+            }
+            self->after_row();
+            self->step();
+        });
+    }
+
+    /// Reads the next row from an idle callback, so that long runs of rows without statements do
+    /// not grow the stack.
+    void schedule() {
+        auto self = shared_from_this();
+        Core::post_to_main([self] { self->step(); });
+    }
+
+    // Bulk, on a worker thread ---------------------------------------------------------------
+
+    /// Where the cells of rows with the same source names go: one entry per table column fed.
+    struct Plan {
+        std::vector<std::string> headers;
+        std::vector<std::size_t> source;  // index of the feeding cell
+        std::vector<DataType> types;
+        std::vector<std::string> names;   // the table columns, quoted, in the table's order
+        std::vector<std::string> labels;  // the same, as messages name them
+        std::string prefix;               // INSERT INTO `s`.`t` (`a`, `b`) VALUES
+        std::string load;                 // LOAD DATA LOCAL INFILE … (`a`, @c1) SET `b` = UNHEX(@c1)
+    };
+
+    void plan_for(Plan& plan, const std::vector<std::string>& names_of_row) const {
+        plan.headers = names_of_row;
+        plan.source.clear();
+        plan.types.clear();
+        plan.names.clear();
+        plan.labels.clear();
+        const auto& columns = table->get_columns();
+        for (std::size_t i = 0; columns && i < columns->size(); ++i) {
+            const auto column = columns->get(i);
+            if (!column) continue;
+            const Core::Value* source = column->get_data("SOURCE");
+            if (!source || source->get_string().empty()) continue;
+            const auto found = std::find(plan.headers.begin(), plan.headers.end(), source->get_string());
+            if (found == plan.headers.end()) continue;
+            plan.source.push_back(static_cast<std::size_t>(found - plan.headers.begin()));
+            plan.types.push_back(column->get_data_type());
+            plan.names.push_back(Database::mariadb_quote_identifier(column->get_name()));
+            plan.labels.push_back(column->get_name());
+        }
+        plan.prefix = "INSERT INTO " + Database::mariadb_quote_identifier(table->get_schema()) + "." +
+                      Database::mariadb_quote_identifier(table->get_name()) + " (";
+        for (std::size_t i = 0; i < plan.names.size(); ++i) {
+            if (i) plan.prefix += ", ";
+            plan.prefix += plan.names[i];
+        }
+        plan.prefix += ") VALUES ";
+        plan.load = "LOAD DATA LOCAL INFILE 'ombrix-import' INTO TABLE " +
+                    Database::mariadb_quote_identifier(table->get_schema()) + "." +
+                    Database::mariadb_quote_identifier(table->get_name()) +
+                    " CHARACTER SET utf8mb4 FIELDS TERMINATED BY '\\t' ESCAPED BY '\\\\' LINES TERMINATED BY '\\n' (";
+        std::string sets;
+        for (std::size_t i = 0; i < plan.names.size(); ++i) {
+            if (i) plan.load += ", ";
+            if (travels_as_hex(plan.types[i])) {
+                const std::string variable = "@c" + std::to_string(i);
+                plan.load += variable;
+                sets += (sets.empty() ? " SET " : ", ") + plan.names[i] + " = UNHEX(" + variable + ")";
+            } else {
+                plan.load += plan.names[i];
+            }
+        }
+        plan.load += ")" + sets;
+    }
+
+    /// One batch of rows encoded for sending, with where each row sits in it.
+    struct Batch {
+        struct Pending {
+            std::uint64_t number;
+            std::uint64_t position;
+            std::size_t begin;
+            std::size_t end;
+        };
+        std::shared_ptr<const Plan> plan;
+        std::string data;  // load-format lines, or the INSERT prefix and its tuples
+        std::vector<Pending> pending;
+    };
+
+    /// Sends one batch: a local data load in its own transaction (or a multi-row INSERT); a batch
+    /// the server does not take whole is rolled back and sent again row by row, so that only the
+    /// bad rows are refused.
+    Core::Status send(Batch& batch, Providers::Supports::MariaDBProvider* provider) {
+        if (batch.pending.empty()) return {};
+        const Plan& plan = *batch.plan;
+        bool whole = false;
+        if (provider) {
+            std::size_t offset = 0;
+            const std::function<long(char*, std::size_t)> source = [&](char* buffer, std::size_t size) -> long {
+                const std::size_t n = std::min(size, batch.data.size() - offset);
+                std::memcpy(buffer, batch.data.data() + offset, n);
+                offset += n;
+                return static_cast<long>(n);
+            };
+            // A skipped duplicate or a truncated value is only a warning to a load: anything but
+            // every row stored without one counts as a refusal.
+            if (provider->execute_affect("START TRANSACTION")) {
+                auto loaded = provider->execute_local_data(plan.load, source);
+                whole = loaded && loaded->warnings == 0 &&
+                        loaded->rows == static_cast<std::int64_t>(batch.pending.size()) &&
+                        provider->execute_affect("COMMIT");
+                if (!whole) (void)provider->execute_affect("ROLLBACK");
+            }
+        } else {
+            batch.data += ';';
+            auto outcome = connection->execute_no_query(batch.data);
+            whole = outcome.has_value();
+            if (whole) affected += *outcome - static_cast<std::int64_t>(batch.pending.size());
+        }
+        if (whole) {
+            succeeded += static_cast<std::int64_t>(batch.pending.size());
+            affected += static_cast<std::int64_t>(batch.pending.size());
+            return {};
+        }
+        for (const auto& one : batch.pending) {
+            const std::string_view encoded = std::string_view(batch.data).substr(one.begin, one.end - one.begin);
+            const std::string single =
+                plan.prefix + (provider ? tuple_of_line(encoded, plan.types) : std::string(encoded)) + ";";
+            auto alone = connection->execute_no_query(single);
+            if (alone) {
+                ++succeeded;
+                affected += *alone;
+                continue;
+            }
+            owner->refuse(one.number, one.position, alone.error().message);
+            if (!continue_on_error) return Core::fail(alone.error());
+        }
+        return {};
+    }
+
+    /// Reads every row and sends INSERTs as local data loads (on a MariaDB connection) or as
+    /// multi-row INSERTs sized to the packet limit; other actions run row by row. Reading and
+    /// encoding run on a thread of their own, one batch ahead of the sending.
+    Core::Result<std::int64_t> run_bulk() {
+        std::size_t limit = 1U << 20;
+        if (auto packet = connection->execute_as_scalar("SELECT @@max_allowed_packet"); packet && *packet) {
+            const auto value = std::strtoull((*packet)->to_string().c_str(), nullptr, 10);
+            if (value > 8192) limit = static_cast<std::size_t>(std::min<unsigned long long>(value / 2, batch_bytes));
+        }
+        const bool exact = owner->exact_cells();
+        const bool inserting = action == "append" || action == "replace";
+        auto provider_holder = std::dynamic_pointer_cast<Providers::Supports::MariaDBProvider>(connection->get_provider());
+        Providers::Supports::MariaDBProvider* provider = inserting ? provider_holder.get() : nullptr;
+        if (provider) limit = std::max<std::size_t>(limit, 16U << 20);
+
+        // The hand-over between the reading thread and this one: at most two batches wait.
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<Batch> ready;
+        bool finished = false;
+        bool cancelled = false;
+        std::optional<Core::Error> read_error;
+
+        auto produce = [&]() {
+            std::shared_ptr<Plan> plan;
+            // Batches are sized up front: growing by doubling would hold twice the memory.
+            Batch batch;
+            batch.data.reserve(limit + (1U << 16));
+            auto hand_over = [&]() -> bool {
+                if (batch.pending.empty()) {
+                    batch.data.clear();
+                    return true;
+                }
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return ready.size() < 2 || cancelled; });
+                if (cancelled) return false;
+                ready.push_back(std::move(batch));
+                batch = Batch{};
+                batch.data.reserve(limit + (1U << 16));
+                batch.plan = plan;
+                changed.notify_all();
+                return true;
+            };
+            auto fail = [&](Core::Error error) {
+                std::lock_guard lock(mutex);
+                if (!read_error) read_error = std::move(error);
+            };
+            while (true) {
+                {
+                    std::lock_guard lock(mutex);
+                    if (cancelled) break;
+                }
+                row.names.clear();
+                row.defect.clear();
+                auto more = reader->next(row);
+                if (!more) {
+                    if (hand_over()) fail(more.error());
+                    break;
+                }
+                if (!*more) {
+                    hand_over();
+                    break;
+                }
+                ++processed;
+                const std::uint64_t position = index++;
+                if (!row.defect.empty()) {
+                    owner->refuse(row.number, position, row.defect);
+                    if (!continue_on_error) {
+                        if (hand_over()) fail(Core::Error{"default", -1, row.defect});
+                        break;
+                    }
+                    continue;
+                }
+                if (!inserting) {
+                    if (auto done = run_statements_of_row(position); !done) {
+                        fail(done.error());
+                        break;
+                    }
+                    continue;
+                }
+                const auto& names_of_row = headers();
+                if (!plan || names_of_row != plan->headers) {
+                    if (!hand_over()) break;
+                    plan = std::make_shared<Plan>();
+                    plan_for(*plan, names_of_row);
+                    batch.plan = plan;
+                }
+                const std::size_t mark = batch.data.size();
+                std::optional<Core::Error> refused;
+                for (std::size_t i = 0; i < plan->source.size() && !refused; ++i) {
+                    if (provider)
+                        batch.data += i ? "\t" : "";
+                    else
+                        batch.data += i ? ", " : (batch.pending.empty() ? plan->prefix + "(" : ",(");
+                    const std::size_t from = plan->source[i];
+                    std::optional<std::string_view> value;
+                    if (from < row.values.size() && row.values[from]) value = *row.values[from];
+                    auto error = provider ? append_load_field(batch.data, plan->types[i], value, exact)
+                                          : append_text_literal(batch.data, plan->types[i], value, exact);
+                    if (error)
+                        refused = Core::Error{error->domain, error->code,
+                                              Core::strprintf(Core::tr("column %s: %s"), plan->labels[i].c_str(),
+                                                              error->message.c_str())};
+                }
+                if (refused) {
+                    batch.data.resize(mark);
+                    owner->refuse(row.number, position, refused->message);
+                    if (!continue_on_error) {
+                        if (hand_over()) fail(std::move(*refused));
+                        break;
+                    }
+                    continue;
+                }
+                // Where the row sits: its line, or its tuple without the separator before it.
+                std::size_t begin = mark;
+                if (!provider) begin = batch.pending.empty() ? plan->prefix.size() : mark + 1;
+                if (!provider) batch.data += ')';
+                batch.pending.push_back(Batch::Pending{row.number, position, begin, batch.data.size()});
+                if (provider) batch.data += '\n';
+                if (batch.data.size() >= limit && !hand_over()) break;
+            }
+            std::lock_guard lock(mutex);
+            finished = true;
+            changed.notify_all();
+        };
+
+        std::thread producer(produce);
+        Core::Status sent;
+        while (true) {
+            Batch batch;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return !ready.empty() || finished; });
+                if (ready.empty()) break;
+                batch = std::move(ready.front());
+                ready.pop_front();
+                changed.notify_all();
+            }
+            sent = send(batch, provider);
+            if (!sent) {
+                std::lock_guard lock(mutex);
+                cancelled = true;
+                changed.notify_all();
+                break;
+            }
+            if (progress) progress(reader->total(), static_cast<std::uint64_t>(processed), "");
+        }
+        producer.join();
+        if (!sent) return Core::fail(sent.error());
+        if (read_error) return Core::fail(std::move(*read_error));
+        return result();
+    }
+
+    /// The statements of the current row for an action other than INSERT, run at once: a failure
+    /// refuses the row, and stops the import (the error) unless continue-on-error.
+    Core::Status run_statements_of_row(std::uint64_t position) {
+        auto sql = statements();
+        if (!sql) {
+            owner->refuse(row.number, position, sql.error().message);
+            if (!continue_on_error) return Core::fail(sql.error());
+            return {};
+        }
+        for (std::size_t i = 0; i < sql->size(); ++i) {
+            auto outcome = connection->execute_no_query((*sql)[i]);
+            if (!outcome) {
+                owner->refuse(row.number, position, outcome.error().message);
+                if (!continue_on_error) return Core::fail(outcome.error());
+                return {};
+            }
+            // A merge runs its INSERT only when the UPDATE changed nothing.
+            if (*outcome != 0 || i + 1 == sql->size()) {
+                affected += *outcome;
+                break;
+            }
+        }
+        ++succeeded;
+        return {};
+    }
+};
+
+void ImportingExtractor::start_import(std::shared_ptr<const std::string> text,
+                                      const std::shared_ptr<Contracts::Database::IConnection>& connection,
+                                      const std::shared_ptr<MetaModel::MetaTable>& table,
+                                      const ProgressCallback& progress, Core::AsyncReadyCallback callback) {
+    OMBRIX_RETURN_IF_NULL(connection);
+    OMBRIX_RETURN_IF_NULL(table);
+    auto reader = open_reader(std::move(text));
+    if (!reader) {
+        Core::post_to_main([callback = std::move(callback), error = reader.error()] {
+            if (callback) callback(Core::AsyncResult::failure(error));
+        });
+        return;
+    }
+    auto run = std::make_shared<ImportRun>();
+    run->owner = std::static_pointer_cast<ImportingExtractor>(shared_from_this());
+    run->reader = std::move(*reader);
+    run->connection = connection;
+    run->table = table;
+    run->progress = import_reports_progress() || option(kOptionBulk) == "true" ? progress : ProgressCallback{};
+    run->callback = std::move(callback);
+    run->action = option(kOptionAction);
+    run->continue_on_error = get_continue_on_error();
+    if (const auto bytes = std::strtoull(option("BULK_BYTES").c_str(), nullptr, 10); bytes >= 4096)
+        run->batch_bytes = bytes;
+    run->count_kind = import_count();
+    m_rows_imported = 0;
+    if (option(kOptionBulk) == "true") {
+        auto done = std::move(run->callback);
+        Core::run_in_thread(
+            [run]() {
+                auto outcome = run->run_bulk();
+                run->owner->m_rows_imported = run->succeeded;
+                run->owner.reset();
+                return Core::AsyncResult::from(std::move(outcome));
+            },
+            std::move(done));
+        return;
+    }
+    Core::post_to_main([run] { run->step(); });
+}
+
+void ImportingExtractor::import_from_file(const std::shared_ptr<Contracts::Database::IConnection>& connection,
+                                          const std::shared_ptr<MetaModel::MetaTable>& table,
+                                          const ProgressCallback& progress, Core::AsyncReadyCallback callback) {
+    start_import(nullptr, connection, table, progress, std::move(callback));
+}
+
+Core::Result<std::int64_t> ImportingExtractor::import_from_file_finish(const Core::AsyncResultPtr& result) {
+    OMBRIX_RETURN_VAL_IF_NULL(result, Core::fail("default", -1, "no result"));
+    return result->take<std::int64_t>();
+}
+
+void ImportingExtractor::import_from_text(std::string_view textbuffer,
+                                          const std::shared_ptr<Contracts::Database::IConnection>& connection,
+                                          const std::shared_ptr<MetaModel::MetaTable>& table,
+                                          const ProgressCallback& progress, Core::AsyncReadyCallback callback) {
+    OMBRIX_RETURN_IF_NULL_VIEW(textbuffer);
+    start_import(std::make_shared<const std::string>(textbuffer), connection, table, progress, std::move(callback));
+}
+
+Core::Result<std::int64_t> ImportingExtractor::import_from_text_finish(const Core::AsyncResultPtr& result) {
+    OMBRIX_RETURN_VAL_IF_NULL(result, Core::fail("default", -1, "no result"));
+    return result->take<std::int64_t>();
+}
+
+}  // namespace Ombrix::Solvane::Supports::Data::Extractors

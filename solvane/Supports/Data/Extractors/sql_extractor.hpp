@@ -1,0 +1,53 @@
+/// @file Export of a table model as SQL statements, one per row: INSERTs or UPDATEs.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "solvane/Supports/Data/Extractors/base_extractor.hpp"
+
+namespace Ombrix::Solvane::Supports::Data::Extractors {
+
+/// The table the statements name.
+inline constexpr std::string_view kOptionTableName = "TABLENAME";
+
+/// One "INSERT INTO `t`(`a`,`b`) VALUES(…);" line per row, for the table named by option
+/// "TABLENAME"; identifiers are backtick-quoted. File extension "sql"; no progress reports.
+class OMBRIX_SOLVANE_EXPORT SqlInsertExtractor final : public BaseExtractor {
+public:
+    static std::shared_ptr<SqlInsertExtractor> create();
+
+    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataExtractorsSqlInsertExtractor"
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    /// Null, with an error (domain "default", code -1), when option "TABLENAME" is missing or empty.
+    std::unique_ptr<RowWriter> create_writer(TextSink& sink, const ProgressCallback& progress, std::uint64_t total,
+                                             std::optional<Core::Error>& error) override;
+
+private:
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+    SqlInsertExtractor() : BaseExtractor("sql") {}
+};
+
+/// One "UPDATE t SET "a" = …, "b" = … WHERE "a" = …;" line per row, for the table named by option
+/// "TABLENAME" (written as given) and keyed on the first column; column names are double-quoted.
+/// File extension "sql"; no progress reports.
+class OMBRIX_SOLVANE_EXPORT SqlUpdateExtractor final : public BaseExtractor {
+public:
+    static std::shared_ptr<SqlUpdateExtractor> create();
+
+    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataExtractorsSqlUpdateExtractor"
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    /// Null, with an error (domain "default", code -1), when option "TABLENAME" is missing or
+    /// empty. A model without columns makes `begin` fail: there is no key to update by.
+    std::unique_ptr<RowWriter> create_writer(TextSink& sink, const ProgressCallback& progress, std::uint64_t total,
+                                             std::optional<Core::Error>& error) override;
+
+private:
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+    SqlUpdateExtractor() : BaseExtractor("sql") {}
+};
+
+}  // namespace Ombrix::Solvane::Supports::Data::Extractors

@@ -1,0 +1,57 @@
+/// @file Export and import of table data as an XML document: <RECORDS><RECORD>...</RECORD></RECORDS>.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "solvane/Supports/Data/Extractors/base_extractor.hpp"
+
+namespace Ombrix::Solvane::Supports::Data::Extractors {
+
+/// Option "STORAGE": "attribute" writes a row's cells as attributes of its RECORD element;
+/// anything else as child elements.
+inline constexpr std::string_view kOptionStorage = "STORAGE";
+
+/// Writes the declaration, a root RECORDS and one RECORD per row, indented by four spaces per
+/// level, streaming through the sink. A NULL cell is written as the text of option "NULL_VALUE"
+/// when it is set; otherwise as an empty child carrying xsi:nil="true" (child storage) or as no
+/// attribute at all (attribute storage). Line breaks, carriage returns and tabs are written as
+/// character references wherever XML would otherwise change them. A column name that is no XML
+/// name, or a cell holding a character XML cannot carry, fails the export.
+///
+/// Reading first checks that the whole document is well-formed (a broken one yields no row),
+/// then walks the RECORD elements of the first RECORDS element in any layout: the child
+/// elements of a RECORD, or its attributes when it has none, name its cells. xsi:nil="true" and,
+/// when option "NULL_VALUE" is set, a text equal to it read as NULL. No external entity, DTD or
+/// network resource is ever loaded. An import counts the records it processed.
+class OMBRIX_SOLVANE_EXPORT XmlExtractor final : public ImportingExtractor {
+public:
+    /// A null extension writes the critical "file_extension != NULL" and gives null.
+    static std::shared_ptr<XmlExtractor> create(std::string_view file_extension);
+
+    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataExtractorsXmlExtractor"
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    /// Streams the document into the file (created or replaced, also for a model without rows);
+    /// a file that cannot be created is an error.
+    [[nodiscard]] Core::Result<std::int64_t> export_to_file(const std::shared_ptr<TableModel>& model,
+                                                            std::string_view filename,
+                                                            const ProgressCallback& progress) override;
+    std::unique_ptr<RowWriter> create_writer(TextSink& sink, const ProgressCallback& progress, std::uint64_t total,
+                                             std::optional<Core::Error>& error) override;
+    [[nodiscard]] Core::Result<std::unique_ptr<RowReader>> open_reader(
+        std::shared_ptr<const std::string> text) override;
+
+protected:
+    ImportCount import_count() const override { return ImportCount::RECORDS_PROCESSED; }
+    std::string row_failure_text(std::uint64_t index, std::string_view message) const override;
+
+private:
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+    explicit XmlExtractor(std::string_view file_extension) : ImportingExtractor(file_extension) {}
+};
+
+}  // namespace Ombrix::Solvane::Supports::Data::Extractors
