@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "command_data.hpp"
 #include "commands.hpp"
 #include "output.hpp"
 #include "providers/Contracts/value_object.hpp"
@@ -22,12 +23,31 @@ struct QueryOptions {
     bool batch = false;
     std::string sql;
     std::string file;
+    std::string format = "grid";
+    FormatOptions format_options;
 };
+
+/// How result grids are printed: the aligned grid, or an exchange format.
+std::shared_ptr<Solvane::Supports::Data::Extractors::BaseExtractor> g_extractor;
+
+void print_model(const Providers::Contracts::TableModel& model) {
+    if (!g_extractor) {
+        print_grid(std::cout, model);
+        return;
+    }
+    std::string text;
+    Solvane::Supports::Data::Extractors::StringSink sink(text);
+    auto written = g_extractor->export_model(model, sink, {});
+    if (!written) throw Failure("query: " + written.error().message);
+    // Formats whose text does not end with a line end get one, so that results stay apart.
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    std::cout << text;
+}
 
 /// Prints one result of a statement; false for an error value.
 bool print_result(const std::shared_ptr<Core::Object>& result) {
     if (auto model = std::dynamic_pointer_cast<Providers::Contracts::TableModel>(result)) {
-        print_grid(std::cout, *model);
+        print_model(*model);
         return true;
     }
     if (auto error = std::dynamic_pointer_cast<Providers::Contracts::ValueError>(result)) {
@@ -85,14 +105,18 @@ void add_query_command(CLI::App& app, Context& context) {
     auto* file = query->add_option("-f,--file", options->file,
                                    "Run the statements of a script file (- for standard input) one by one; "
                                    "DELIMITER lines are read as the mariadb client reads them");
-    auto* sql = query->add_option("SQL", options->sql, "The SQL text");
+    auto* sql = query->add_option("SQL", options->sql, "The SQL text (default: a script read from standard input)");
+    query->add_option("--format", options->format, "How result rows are printed: grid (default), csv, tsv, json or md")
+        ->check(CLI::IsMember({"grid", "csv", "tsv", "json", "md"}));
+    add_format_options(*query, options->format_options);
     query->callback([&context, options, sql, file] {
-        if (sql->count() == 0 && file->count() == 0) throw Failure("query: give the SQL text or --file FILE");
         if (sql->count() > 0 && file->count() > 0) throw Failure("query: give the SQL text or --file FILE, not both");
+        g_extractor = options->format == "grid" ? nullptr : make_extractor(options->format, options->format_options, "");
+        if (sql->count() == 0 && file->count() == 0) options->file = "-";
 
-        if (file->count() > 0 || options->batch) {
+        if (!options->file.empty() || options->batch) {
             const auto statements = Solvane::Supports::Database::split_script(
-                file->count() > 0 ? read_script(options->file) : options->sql);
+                !options->file.empty() ? read_script(options->file) : options->sql);
             auto connection = open_connection(context, options->profile);
             struct Closer {
                 const Connection& connection;

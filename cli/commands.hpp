@@ -14,5 +14,6 @@ void add_format_command(CLI::App& app, Context& context);
 void add_meta_commands(CLI::App& app, Context& context);
 void add_schema_commands(CLI::App& app, Context& context);
 void add_ddl_commands(CLI::App& app, Context& context);
+void add_data_commands(CLI::App& app, Context& context);
 
 }  // namespace Ombrix::Cli

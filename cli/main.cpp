@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     add_meta_commands(app, context);
     add_schema_commands(app, context);
     add_ddl_commands(app, context);
+    add_data_commands(app, context);
     app.parse_complete_callback([&context] { start_logging(context); });
 
     // The libraries' developer diagnostics go to the GLib log: shown with --verbose only, except

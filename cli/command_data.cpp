@@ -1,0 +1,394 @@
+// ombrix export, ombrix import and ombrix doc: table data to and from files in the exchange
+// formats, and the data dictionary of a schema.
+#include "command_data.hpp"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+
+#include "commands.hpp"
+#include "describe.hpp"
+#include "output.hpp"
+#include "providers/Core/async.hpp"
+#include "providers/Core/glib.hpp"
+#include "providers/Supports/MariaDB/provider.hpp"
+#include "solvane/Model/column.hpp"
+#include "solvane/Model/database.hpp"
+#include "solvane/Model/schema.hpp"
+#include "solvane/Model/table.hpp"
+#include "solvane/Supports/Data/Documents/html_document.hpp"
+#include "solvane/Supports/Data/Documents/markdown_document.hpp"
+#include "solvane/Supports/Data/Extractors/dsv_extractor.hpp"
+#include "solvane/Supports/Data/Extractors/html_extractor.hpp"
+#include "solvane/Supports/Data/Extractors/json_extractor.hpp"
+#include "solvane/Supports/Data/Extractors/markdown_extractor.hpp"
+#include "solvane/Supports/Data/Extractors/sql_extractor.hpp"
+#include "solvane/Supports/Data/Extractors/xml_extractor.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+
+namespace Ombrix::Cli {
+
+namespace X = Solvane::Supports::Data::Extractors;
+namespace MM = Solvane::MetaModel;
+
+// ---------------------------------------------------------------- shared pieces
+
+void add_format_options(CLI::App& command, FormatOptions& options) {
+    command.add_option("--delimiter", options.delimiter, "Column delimiter of csv/tsv (default , or a tab)");
+    command.add_option("--quote", options.quote, "When csv/tsv cells are quoted: ifneed (default) or always")
+        ->check(CLI::IsMember({"ifneed", "always"}));
+    command.add_flag("--header,!--no-header", options.header, "Whether csv/tsv has a header line (default: yes)");
+    command.add_option("--null-text", options.null_text,
+                       "Text written for NULL and read back as NULL (csv, tsv, xml); without it an empty "
+                       "cell is NULL on import");
+    command.add_option("--encoding", options.encoding, "Character set of the csv/tsv file (default UTF-8)");
+}
+
+std::shared_ptr<X::BaseExtractor> make_extractor(const std::string& format, const FormatOptions& options,
+                                                 const std::string& table_name) {
+    std::shared_ptr<X::BaseExtractor> extractor;
+    if (format == "csv" || format == "tsv") {
+        auto dsv = X::DsvExtractor::create(format);
+        auto& o = dsv->get_options();
+        o["DELIMITER_COLUMN"] = options.delimiter ? *options.delimiter : (format == "csv" ? "," : "\t");
+        o["DELIMITER_ROWNEW"] = "\n";
+        o["QUOTATION_TIME"] = options.quote;
+        o["HAS_HEADER"] = options.header ? "true" : "false";
+        if (options.encoding) o["ENCODING"] = *options.encoding;
+        extractor = dsv;
+    } else if (format == "json") {
+        extractor = X::JsonExtractor::create("json");
+    } else if (format == "xml") {
+        extractor = X::XmlExtractor::create("xml");
+    } else if (format == "html") {
+        extractor = X::HtmlExtractor::create("html");
+    } else if (format == "md") {
+        extractor = X::MarkdownExtractor::create("md");
+    } else if (format == "sql-insert" || format == "sql-update") {
+        if (format == "sql-insert")
+            extractor = X::SqlInsertExtractor::create();
+        else
+            extractor = X::SqlUpdateExtractor::create();
+        if (!table_name.empty()) extractor->get_options()["TABLENAME"] = table_name;
+    } else {
+        throw Failure("unknown format: " + format);
+    }
+    if (options.null_text) extractor->get_options()["NULL_VALUE"] = *options.null_text;
+    return extractor;
+}
+
+namespace {
+
+/// Rows done and rows per second on stderr, at most four times a second, only on a terminal.
+class ProgressLine {
+public:
+    explicit ProgressLine(std::string what) : m_what(std::move(what)), m_enabled(isatty(STDERR_FILENO) != 0) {}
+    ~ProgressLine() {
+        if (m_shown) std::fputs("\r\033[K", stderr);
+    }
+    void update(std::uint64_t rows) {
+        if (!m_enabled || (rows & 1023) != 0) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_last < std::chrono::milliseconds(250)) return;
+        m_last = now;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        std::fprintf(stderr, "\r%s: %llu rows, %.0f rows/s\033[K", m_what.c_str(), static_cast<unsigned long long>(rows),
+                     seconds > 0 ? static_cast<double>(rows) / seconds : 0.0);
+        m_shown = true;
+    }
+
+private:
+    std::string m_what;
+    bool m_enabled;
+    bool m_shown = false;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_last = m_start;
+};
+
+/// A sink that converts UTF-8 into another character set before handing the text on.
+class ConvertingSink final : public X::TextSink {
+public:
+    ConvertingSink(X::TextSink& inner, std::string charset) : m_inner(inner), m_charset(std::move(charset)) {}
+    Core::Status write(std::string_view text) override {
+        GError* error = nullptr;
+        gsize written = 0;
+        char* converted = g_convert(text.data(), static_cast<gssize>(text.size()), m_charset.c_str(), "UTF-8",
+                                    nullptr, &written, &error);
+        if (!converted) return Core::fail(Core::take_error(error));
+        auto outcome = m_inner.write(std::string_view(converted, written));
+        g_free(converted);
+        return outcome;
+    }
+    Core::Status close() override { return m_inner.close(); }
+
+private:
+    X::TextSink& m_inner;
+    std::string m_charset;
+};
+
+std::pair<std::string, std::string> split_table(const std::string& qualified) {
+    const auto dot = qualified.find('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == qualified.size())
+        throw Failure("give the table as SCHEMA.TABLE: " + qualified);
+    return {qualified.substr(0, dot), qualified.substr(dot + 1)};
+}
+
+std::shared_ptr<Providers::Supports::MariaDBProvider> provider_of(const Connection& connection) {
+    auto provider = std::dynamic_pointer_cast<Providers::Supports::MariaDBProvider>(connection->get_provider());
+    if (!provider) throw Failure("the connection has no MariaDB provider");
+    return provider;
+}
+
+// ---------------------------------------------------------------- export
+
+struct ExportOptions {
+    std::string profile;
+    std::string table;
+    std::string sql;
+    std::string format = "csv";
+    std::string output;
+    std::string table_name;
+    FormatOptions format_options;
+};
+
+void run_export(const Context& context, const ExportOptions& options) {
+    if (options.table.empty() == options.sql.empty()) throw Failure("export: give --table SCHEMA.TABLE or --sql QUERY");
+    std::string statement = options.sql;
+    std::string name = options.table_name;
+    if (!options.table.empty()) {
+        const auto [schema, table] = split_table(options.table);
+        statement = "SELECT * FROM " + Solvane::Supports::Database::mariadb_quote_identifier(schema) + "." +
+                    Solvane::Supports::Database::mariadb_quote_identifier(table);
+        if (name.empty()) name = table;
+    }
+    auto extractor = make_extractor(options.format, options.format_options, name);
+
+    auto connection = open_connection(context, options.profile);
+    auto provider = provider_of(connection);
+
+    std::unique_ptr<X::FileSink> file;
+    if (options.output.empty() || options.output == "-") {
+        file = X::FileSink::standard_output();
+    } else {
+        auto created = X::FileSink::create(options.output);
+        if (!created) throw Failure("cannot write " + options.output + ": " + created.error().message);
+        file = std::move(*created);
+    }
+    std::unique_ptr<ConvertingSink> converting;
+    X::TextSink* sink = file.get();
+    if (options.format_options.encoding && !options.format_options.encoding->empty() &&
+        g_ascii_strcasecmp(options.format_options.encoding->c_str(), "UTF-8") != 0) {
+        converting = std::make_unique<ConvertingSink>(*file, *options.format_options.encoding);
+        sink = converting.get();
+    }
+
+    ProgressLine progress("export");
+    std::optional<Core::Error> error;
+    auto writer = extractor->create_writer(*sink, {}, 0, error);
+    if (!writer) throw Failure("export: " + (error ? error->message : std::string("the format cannot export")));
+    std::vector<X::ColumnInfo> columns;
+    std::vector<X::Cell> cells;
+    std::uint64_t rows = 0;
+    auto streamed = provider->execute_streamed(
+        statement,
+        [&](Providers::Supports::MariaDBReader& reader) -> Core::Status {
+            const auto count = static_cast<std::uint16_t>(reader.get_field_count());
+            // Bytes of the binary character set travel as binary cells, whatever type they map to
+            // (numbers and dates also come in the binary character set: only strings count).
+            for (std::uint16_t i = 0; i < count; ++i) {
+                auto type = reader.get_data_type(i);
+                if (type == Providers::Contracts::DataType::STRING && reader.get_is_binary(i))
+                    type = Providers::Contracts::DataType::BINARY;
+                columns.push_back(X::ColumnInfo{reader.get_name(i), type});
+            }
+            cells.resize(columns.size());
+            return writer->begin(columns);
+        },
+        [&](Providers::Supports::MariaDBReader& reader) -> Core::Status {
+            for (std::size_t i = 0; i < cells.size(); ++i) {
+                const auto view = reader.get_cell_view(static_cast<std::uint16_t>(i));
+                cells[i] = X::Cell{view, view.data() == nullptr};
+            }
+            progress.update(++rows);
+            return writer->row(cells.data());
+        });
+    connection->close();
+    if (!streamed) {
+        (void)sink->close();
+        throw DatabaseFailure(describe_error(streamed.error()));
+    }
+    if (auto ended = writer->end(); !ended) throw Failure("export: " + ended.error().message);
+    if (auto closed = sink->close(); !closed) throw Failure("export: " + closed.error().message);
+    if (!options.output.empty() && options.output != "-")
+        std::cerr << "Exported rows: " << rows << "\n";
+}
+
+// ---------------------------------------------------------------- import
+
+struct ImportOptions {
+    std::string profile;
+    std::string table;
+    std::string format = "csv";
+    std::string file;
+    std::string action = "append";
+    std::string columns;
+    bool stop_on_error = false;
+    bool row_by_row = false;
+    FormatOptions format_options;
+};
+
+void run_import(const Context& context, const ImportOptions& options) {
+    const auto [schema, table_name] = split_table(options.table);
+    auto extractor = std::dynamic_pointer_cast<X::ImportingExtractor>(
+        make_extractor(options.format, options.format_options, table_name));
+    if (!extractor) throw Failure("import: the " + options.format + " format cannot be read");
+
+    auto connection = open_connection(context, options.profile);
+    struct Closer {
+        const Connection& connection;
+        ~Closer() { connection->close(); }
+    } closer{connection};
+    auto object = read_object(connection, schema, table_name);
+    auto table = std::dynamic_pointer_cast<MM::MetaTable>(object);
+    if (!table) throw Failure("import: " + options.table + " is not a table");
+    // Every column takes the source column of its own name.
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < table->get_columns()->size(); ++i) {
+        auto column = table->get_columns()->get(i);
+        column->set_data("SOURCE", Core::Value::from_string(column->get_name()));
+        names.push_back(column->get_name());
+    }
+
+    auto& o = extractor->get_options();
+    o["ACTION"] = options.action;
+    if (!options.row_by_row) o["BULK"] = "true";
+    if (const char* bytes = std::getenv("OMBRIX_BULK_BYTES")) o["BULK_BYTES"] = bytes;
+    if (!options.columns.empty()) {
+        o["COLUMNS"] = options.columns;
+    } else if ((options.format == "csv" || options.format == "tsv") && !options.format_options.header) {
+        std::string all;
+        for (const auto& name : names) all += (all.empty() ? "" : ",") + name;
+        o["COLUMNS"] = all;
+    }
+    extractor->set_continue_on_error(!options.stop_on_error);
+    const bool records = options.format == "json" || options.format == "xml";
+    std::uint64_t refused = 0;
+    extractor->set_refusal_handler([&refused, records](std::uint64_t number, std::string_view message) {
+        ++refused;
+        std::fprintf(stderr, "ombrix: %s %llu refused: %.*s\n", records ? "record" : "line",
+                     static_cast<unsigned long long>(number), static_cast<int>(message.size()), message.data());
+    });
+
+    std::shared_ptr<const std::string> text;
+    if (options.file == "-")
+        text = std::make_shared<const std::string>(std::istreambuf_iterator<char>(std::cin),
+                                                   std::istreambuf_iterator<char>());
+    else
+        o["FILENAME"] = options.file;
+
+    ProgressLine progress("import");
+    auto on_progress = [&progress](std::uint64_t, std::uint64_t done, std::string_view) { progress.update(done); };
+    bool finished = false;
+    Core::Result<std::int64_t> outcome = 0;
+    auto done = [&](Core::AsyncResultPtr result) {
+        outcome = extractor->import_from_file_finish(result);
+        finished = true;
+    };
+    if (text)
+        extractor->import_from_text(*text, connection, table, on_progress, done);
+    else
+        extractor->import_from_file(connection, table, on_progress, done);
+    Core::run_main_until([&finished] { return finished; });
+
+    const auto imported = extractor->get_rows_imported();
+    std::cout << "Imported rows: " << imported << ", refused rows: " << refused << "\n";
+    std::cout.flush();
+    if (!outcome) throw Failure("import: " + describe_error(outcome.error()));
+    if (refused > 0) throw Failure("import: " + std::to_string(refused) + " row(s) refused");
+}
+
+// ---------------------------------------------------------------- doc
+
+struct DocOptions {
+    std::string profile;
+    std::string schema;
+    std::string format = "html";
+    std::string output;
+    std::string title;
+    std::string description;
+    std::string version;
+};
+
+void run_doc(const Context& context, const DocOptions& options) {
+    auto connection = open_connection(context, options.profile);
+    auto read = read_full_schema(connection, options.schema);
+    connection->close();
+    const auto& database = read.database;
+    Solvane::Contracts::Data::Configuration cfg;
+    cfg.title = options.title.empty() ? options.schema : options.title;
+    cfg.data_version = options.version;
+    cfg.description = options.description;
+    Core::Status written;
+    if (options.format == "md")
+        written = Solvane::Supports::Data::Documents::MarkdownDocument::create()->produce(database, options.output, &cfg, {});
+    else
+        written = Solvane::Supports::Data::Documents::HtmlDocument::create()->produce(database, options.output, &cfg, {});
+    if (!written) throw Failure("doc: " + written.error().message);
+}
+
+}  // namespace
+
+void add_data_commands(CLI::App& app, Context& context) {
+    {
+        auto options = std::make_shared<ExportOptions>();
+        auto* command = app.add_subcommand("export", "Write a table or a query's rows as csv, tsv, json, xml, html, md "
+                                                     "or SQL statements, streaming from the server");
+        command->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
+        command->add_option("--table", options->table, "SCHEMA.TABLE to export");
+        command->add_option("--sql", options->sql, "A query whose rows to export");
+        command->add_option("--format", options->format, "csv (default), tsv, json, xml, html, md, sql-insert, sql-update")
+            ->check(CLI::IsMember({"csv", "tsv", "json", "xml", "html", "md", "sql-insert", "sql-update"}));
+        command->add_option("-o,--output", options->output, "Output file (default: standard output)");
+        command->add_option("--table-name", options->table_name, "Table name written by sql-insert/sql-update "
+                                                                 "(default: the exported table's)");
+        add_format_options(*command, options->format_options);
+        command->callback([&context, options] { run_export(context, *options); });
+    }
+    {
+        auto options = std::make_shared<ImportOptions>();
+        auto* command = app.add_subcommand("import", "Read csv, tsv, json or xml rows into a table");
+        command->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
+        command->add_option("--table", options->table, "SCHEMA.TABLE to import into")->required();
+        command->add_option("--format", options->format, "csv (default), tsv, json or xml")
+            ->check(CLI::IsMember({"csv", "tsv", "json", "xml"}));
+        command->add_option("--file", options->file, "The file to read (- for standard input)")->required();
+        command->add_option("--action", options->action, "append (default), update, merge or delete")
+            ->check(CLI::IsMember({"append", "update", "merge", "delete"}));
+        command->add_option("--columns", options->columns,
+                            "The file's column names in file order, comma-separated (csv/tsv; default: the header "
+                            "line, or the table's columns without one)");
+        command->add_flag("--stop-on-error", options->stop_on_error, "Stop at the first refused row");
+        command->add_flag("--row-by-row", options->row_by_row,
+                          "One statement per row instead of multi-row INSERTs (slower)");
+        add_format_options(*command, options->format_options);
+        command->callback([&context, options] { run_import(context, *options); });
+    }
+    {
+        auto options = std::make_shared<DocOptions>();
+        auto* command = app.add_subcommand("doc", "Write the data dictionary of a schema as HTML or Markdown");
+        command->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
+        command->add_option("SCHEMA", options->schema, "The schema")->required();
+        command->add_option("--format", options->format, "html (default) or md")
+            ->check(CLI::IsMember({"html", "md"}));
+        command->add_option("-o,--output", options->output, "The file to write")->required();
+        command->add_option("--title", options->title, "Document title (default: the schema name)");
+        command->add_option("--description", options->description, "Description printed in the header");
+        command->add_option("--data-version", options->version, "Version text printed in the header");
+        command->callback([&context, options] { run_doc(context, *options); });
+    }
+}
+
+}  // namespace Ombrix::Cli
