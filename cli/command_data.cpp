@@ -108,7 +108,8 @@ private:
     std::chrono::steady_clock::time_point m_last = m_start;
 };
 
-/// A sink that converts UTF-8 into another character set before handing the text on.
+/// A sink that converts UTF-8 into another character set before handing the text on; every write
+/// must hold whole characters (the delimited-text writer writes whole lines).
 class ConvertingSink final : public X::TextSink {
 public:
     ConvertingSink(X::TextSink& inner, std::string charset) : m_inner(inner), m_charset(std::move(charset)) {}
@@ -165,6 +166,10 @@ void run_export(const Context& context, const ExportOptions& options) {
         if (name.empty()) name = table;
     }
     auto extractor = make_extractor(options.format, options.format_options, name);
+    // JSON, XML and HTML name their encoding (UTF-8) inside; only delimited text is converted, a
+    // whole line at a time.
+    if (options.format_options.encoding && options.format != "csv" && options.format != "tsv")
+        throw Failure("export: --encoding applies to csv and tsv only");
 
     auto connection = open_connection(context, options.profile);
     auto provider = provider_of(connection);

@@ -662,10 +662,6 @@ void apply_grants(Core::StringMap& privileges, const Rows& rows) {
     }
 }
 
-bool ends_with(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
 }  // namespace
 
 // ---- Construction
