@@ -7,12 +7,14 @@
 #include "solvane/Model/database.hpp"
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
 #include "solvane/Supports/Data/Extractors/html_extractor.hpp"
+#include "solvane/Supports/Data/Documents/dictionary.hpp"
 
 namespace Ombrix::Solvane::Supports::Data::Documents {
 
 using Extractors::FileSink;
 using Extractors::HtmlExtractor;
 using MetaModel::MetaColumnList;
+using detail::append_filled;
 
 namespace {
 
@@ -73,20 +75,6 @@ std::string escaped(std::string_view text) {
     return out;
 }
 
-// Appends a (translated) text whose "%s" marks are replaced, in order, by `args`; a translation
-// with fewer marks drops the rest, one with more keeps the extra marks as they are.
-void append_filled(std::string& out, std::string_view format, std::initializer_list<std::string_view> args) {
-    auto arg = args.begin();
-    std::size_t start = 0;
-    for (std::size_t mark = format.find("%s"); mark != std::string_view::npos && arg != args.end();
-         mark = format.find("%s", start)) {
-        out.append(format, start, mark - start);
-        out += *arg++;
-        start = mark + 2;
-    }
-    out.append(format, start, format.size() - start);
-}
-
 // One row of the index: number, link to the section, kind and comment.
 void append_index_row(std::string& out, unsigned number, const MetaModel::MetaObject& object, const char* kind) {
     const std::string schema = escaped(object.get_schema());
@@ -132,17 +120,11 @@ void append_section(std::string& out, const MetaModel::MetaObject& object,
     if (columns) {
         for (const auto& column : *columns) {
             if (!column) continue;
+            const auto cells = detail::column_cells(*column, escaped);
             out += kNumberCell;
-            out += std::to_string(column->get_ordinal());
+            out += cells[0];
             out += "</td>";
-            append_cell(out, escaped(column->get_name()));
-            append_cell(out, escaped(column->get_raw_type()));
-            append_cell(out, std::to_string(column->get_length()));
-            append_cell(out, std::to_string(static_cast<unsigned>(column->get_scale())));
-            append_cell(out, column->get_not_null() ? Core::tr("No") : Core::tr("Yes"));
-            append_cell(out, column->get_is_primary_key() ? Core::tr("Yes") : "");
-            append_cell(out, escaped(column->get_default_value()));
-            append_cell(out, escaped(column->get_comment()));
+            for (std::size_t i = 1; i < cells.size(); ++i) append_cell(out, cells[i]);
             out += "</tr>";
         }
     }
@@ -178,32 +160,11 @@ Core::Status HtmlDocument::produce(const std::shared_ptr<MetaModel::MetaDatabase
     out += kTableHead;
     out += Core::tr("No</td><td>Name</td><td>Type</td><td>Description</td>");
     out += kTableHeadEnd;
-    const auto& schemas = meta_database->get_schemas()->items();
-    unsigned number = 0;
-    for (const auto& schema : schemas) {
-        if (!schema) continue;
-        for (const auto& table : *schema->get_tables())
-            if (table) append_index_row(out, ++number, *table, Core::tr("Data table"));
-        for (const auto& view : *schema->get_views())
-            if (view) append_index_row(out, ++number, *view, Core::tr("Data view"));
-    }
-    out += "</table>";
-    if (auto status = (*sink)->write(out); !status) return status;
-
-    // One write per section keeps the buffer small for large databases.
-    for (const auto& schema : schemas) {
-        if (!schema) continue;
-        for (const auto& table : *schema->get_tables()) {
-            out.assign("<br/><br/>");
-            make_table_section(out, table);
-            if (auto status = (*sink)->write(out); !status) return status;
-        }
-        for (const auto& view : *schema->get_views()) {
-            out.assign("<br/><br/>");
-            make_view_section(out, view);
-            if (auto status = (*sink)->write(out); !status) return status;
-        }
-    }
+    auto written = detail::write_dictionary(
+        **sink, std::move(out), *meta_database, append_index_row, "</table>", "<br/><br/>",
+        [this](std::string& text, const auto& table) { make_table_section(text, table); },
+        [this](std::string& text, const auto& view) { make_view_section(text, view); });
+    if (!written) return written;
 
     out.assign("</div>");
     if (!cfg->footer_text.empty())

@@ -8,6 +8,7 @@
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
 #include "solvane/Supports/Data/Extractors/html_extractor.hpp"
 #include "solvane/Supports/Data/Extractors/markdown_extractor.hpp"
+#include "solvane/Supports/Data/Documents/dictionary.hpp"
 
 namespace Ombrix::Solvane::Supports::Data::Documents {
 
@@ -15,6 +16,7 @@ using Extractors::FileSink;
 using Extractors::HtmlExtractor;
 using Extractors::MarkdownExtractor;
 using MetaModel::MetaColumnList;
+using detail::append_filled;
 
 namespace {
 
@@ -32,20 +34,6 @@ std::string escaped_for_anchor(std::string_view text) {
     html.reserve(text.size());
     HtmlExtractor::append_escaped(html, text);
     return escaped(html);
-}
-
-// Appends a (translated) text whose "%s" marks are replaced, in order, by `args`; a translation
-// with fewer marks drops the rest, one with more keeps the extra marks as they are.
-void append_filled(std::string& out, std::string_view format, std::initializer_list<std::string_view> args) {
-    auto arg = args.begin();
-    std::size_t start = 0;
-    for (std::size_t mark = format.find("%s"); mark != std::string_view::npos && arg != args.end();
-         mark = format.find("%s", start)) {
-        out.append(format, start, mark - start);
-        out += *arg++;
-        start = mark + 2;
-    }
-    out.append(format, start, format.size() - start);
 }
 
 // One line of the index: number, link to the section, kind and comment.
@@ -77,17 +65,7 @@ void append_section(std::string& out, const MetaModel::MetaObject& object,
     if (!columns) return;
     for (const auto& column : *columns) {
         if (!column) continue;
-        const std::string values[] = {
-            std::to_string(column->get_ordinal()),
-            escaped(column->get_name()),
-            escaped(column->get_raw_type()),
-            std::to_string(column->get_length()),
-            std::to_string(static_cast<unsigned>(column->get_scale())),
-            column->get_not_null() ? Core::tr("No") : Core::tr("Yes"),
-            column->get_is_primary_key() ? Core::tr("Yes") : "",
-            escaped(column->get_default_value()),
-            escaped(column->get_comment()),
-        };
+        const auto values = detail::column_cells(*column, escaped);
         for (const auto& value : values) {
             out += "| ";
             out += value;
@@ -119,31 +97,11 @@ Core::Status MarkdownDocument::produce(const std::shared_ptr<MetaModel::MetaData
 
     out += Core::tr("| No        | Table        | Type        | Description        |\n");
     out += "| :-----------: | :----------- | :----------- | :----------- |\n";
-    const auto& schemas = meta_database->get_schemas()->items();
-    unsigned number = 0;
-    for (const auto& schema : schemas) {
-        if (!schema) continue;
-        for (const auto& table : *schema->get_tables())
-            if (table) append_index_row(out, ++number, *table, Core::tr("Data table"));
-        for (const auto& view : *schema->get_views())
-            if (view) append_index_row(out, ++number, *view, Core::tr("Data view"));
-    }
-    if (auto status = (*sink)->write(out); !status) return status;
-
-    // One write per section keeps the buffer small for large databases.
-    for (const auto& schema : schemas) {
-        if (!schema) continue;
-        for (const auto& table : *schema->get_tables()) {
-            out.assign("\n\n");
-            make_table_section(out, table);
-            if (auto status = (*sink)->write(out); !status) return status;
-        }
-        for (const auto& view : *schema->get_views()) {
-            out.assign("\n\n");
-            make_view_section(out, view);
-            if (auto status = (*sink)->write(out); !status) return status;
-        }
-    }
+    auto written = detail::write_dictionary(
+        **sink, std::move(out), *meta_database, append_index_row, "", "\n\n",
+        [this](std::string& text, const auto& table) { make_table_section(text, table); },
+        [this](std::string& text, const auto& view) { make_view_section(text, view); });
+    if (!written) return written;
     return (*sink)->close();
 }
 

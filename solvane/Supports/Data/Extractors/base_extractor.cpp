@@ -328,6 +328,20 @@ Core::Result<std::int64_t> BaseExtractor::export_to_file(const std::shared_ptr<T
     return exported;
 }
 
+Core::Result<std::int64_t> BaseExtractor::stream_to_file(const std::shared_ptr<TableModel>& model,
+                                                         std::string_view filename, const ProgressCallback& progress) {
+    OMBRIX_RETURN_VAL_IF_NULL(model, 0);
+    OMBRIX_RETURN_VAL_IF_NULL_VIEW(filename, 0);
+    LoggingService::info(nullptr, "export to file: %s", std::string(filename).c_str());
+    auto sink = FileSink::create(filename);
+    if (!sink) return Core::fail(sink.error());
+    auto exported = export_model(*model, **sink, progress);
+    auto closed = (*sink)->close();
+    if (!exported) return exported;
+    if (!closed) return Core::fail(closed.error());
+    return exported;
+}
+
 void BaseExtractor::append_sql_literal(std::string& out, DataType data_type, const Cell& cell) {
     if (cell.null) {
         out += "NULL";

@@ -198,6 +198,11 @@ public:
     /// none or its options are unusable (`error` then says why).
     virtual std::unique_ptr<RowWriter> create_writer(TextSink& sink, const ProgressCallback& progress,
                                                      std::uint64_t total, std::optional<Core::Error>& error);
+    /// Writes the model straight into the file through the format's writer, creating the file even
+    /// when there is no row: the file path of the formats that stream (delimited text, JSON, XML).
+    [[nodiscard]] Core::Result<std::int64_t> stream_to_file(const std::shared_ptr<TableModel>& model,
+                                                            std::string_view filename,
+                                                            const ProgressCallback& progress);
     /// Writes every row of `model` through a writer over `sink`: the number of rows written.
     [[nodiscard]] Core::Result<std::int64_t> export_model(const TableModel& model, TextSink& sink,
                                                           const ProgressCallback& progress);

@@ -631,16 +631,7 @@ std::unique_ptr<RowWriter> DsvExtractor::create_writer(TextSink& sink, const Pro
 
 Core::Result<std::int64_t> DsvExtractor::export_to_file(const std::shared_ptr<TableModel>& model,
                                                         std::string_view filename, const ProgressCallback& progress) {
-    OMBRIX_RETURN_VAL_IF_NULL(model, 0);
-    OMBRIX_RETURN_VAL_IF_NULL_VIEW(filename, 0);
-    Foundation::LoggingService::info(nullptr, "export to file: %s", std::string(filename).c_str());
-    auto sink = FileSink::create(filename);
-    if (!sink) return Core::fail(sink.error());
-    auto written = export_model(*model, **sink, progress);
-    auto closed = (*sink)->close();
-    if (!written) return written;
-    if (!closed) return Core::fail(closed.error());
-    return written;
+    return stream_to_file(model, filename, progress);
 }
 
 Core::Result<std::unique_ptr<RowReader>> DsvExtractor::open_reader(std::shared_ptr<const std::string> text) {

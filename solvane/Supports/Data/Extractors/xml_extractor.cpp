@@ -527,16 +527,7 @@ std::shared_ptr<XmlExtractor> XmlExtractor::create(std::string_view file_extensi
 
 Core::Result<std::int64_t> XmlExtractor::export_to_file(const std::shared_ptr<TableModel>& model,
                                                         std::string_view filename, const ProgressCallback& progress) {
-    OMBRIX_RETURN_VAL_IF_NULL(model, 0);
-    OMBRIX_RETURN_VAL_IF_NULL_VIEW(filename, 0);
-    Foundation::LoggingService::info(nullptr, "export to file: %s", std::string(filename).c_str());
-    auto sink = FileSink::create(filename);
-    if (!sink) return Core::fail(sink.error());
-    auto exported = export_model(*model, **sink, progress);
-    auto closed = (*sink)->close();
-    if (!exported) return exported;
-    if (!closed) return Core::fail(closed.error());
-    return exported;
+    return stream_to_file(model, filename, progress);
 }
 
 std::unique_ptr<RowWriter> XmlExtractor::create_writer(TextSink& sink, const ProgressCallback& progress,
