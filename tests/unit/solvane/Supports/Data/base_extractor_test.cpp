@@ -8,6 +8,8 @@
 #include "providers/Contracts/value_binary.hpp"
 #include "providers/Contracts/value_scalar.hpp"
 #include "providers/Contracts/value_string.hpp"
+#include "solvane/Supports/Data/Extractors/json_extractor.hpp"
+#include "solvane/Supports/Data/Extractors/xml_extractor.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
@@ -92,6 +94,28 @@ TEST(BaseExtractor, CellsCarryBinaryBytesWholeAndSinksReportFailures) {
     ASSERT_TRUE((*sink)->close());
     EXPECT_EQ(Ombrix::Testing::read_text(dir.file("out.txt")).size(), (3U << 20) + 3);
     EXPECT_FALSE(FileSink::create(dir.file("missing/out.txt")));
+}
+
+TEST(ImportingExtractor, LoadsByNameAndGrowsColumnsForNamesFirstMissing) {
+    // Members in another order land in their own columns; a member the first record lacked (an
+    // attribute left out for NULL) adds a column, NULL in the rows before it.
+    auto json = JsonExtractor::create("json");
+    auto model = json->load_from_text(R"({"RECORDS": [{"a": 1, "b": "x"}, {"b": "y", "a": 2, "c": null}, 7]})", 0);
+    ASSERT_TRUE(model && *model);
+    auto xml = XmlExtractor::create("xml");
+    auto attributes = xml->load_from_text(
+        "<?xml version=\"1.0\"?><RECORDS><RECORD a=\"1\" b=\"x\"/><RECORD b=\"y\" a=\"2\" c=\"\"/></RECORDS>", 0);
+    ASSERT_TRUE(attributes && *attributes);
+    for (const auto& loaded : {*model, *attributes}) {
+        ASSERT_EQ(loaded->get_columns()->size(), 3U);
+        ASSERT_EQ(loaded->get_n_items(), 2U);
+        EXPECT_EQ(loaded->get_columns()->get(2)->get_name(), "c");
+        EXPECT_EQ(loaded->get_value_at(0, 1)->to_string(), "2");
+        EXPECT_EQ(loaded->get_value_at(1, 1)->to_string(), "y");
+        EXPECT_TRUE(loaded->get_value_at(2, 0)->get_is_null());
+    }
+    EXPECT_TRUE((*model)->get_value_at(2, 1)->get_is_null());
+    EXPECT_EQ((*attributes)->get_value_at(2, 1)->to_string(), "");
 }
 
 }  // namespace
