@@ -4,16 +4,19 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 
 #include "commands.hpp"
 #include "describe.hpp"
 #include "output.hpp"
 #include "providers/Core/async.hpp"
 #include "providers/Core/glib.hpp"
+#include <glib/gstdio.h>
 #include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Model/column.hpp"
 #include "solvane/Model/database.hpp"
@@ -108,27 +111,53 @@ private:
     std::chrono::steady_clock::time_point m_last = m_start;
 };
 
-/// A sink that converts UTF-8 into another character set before handing the text on; every write
-/// must hold whole characters (the delimited-text writer writes whole lines).
+/// A sink that converts UTF-8 into another character set before handing the text on, through one
+/// converter for the whole output (so a byte-order mark, where the character set has one, comes
+/// once); every write holds whole characters (the delimited-text writer writes whole lines).
 class ConvertingSink final : public X::TextSink {
 public:
-    ConvertingSink(X::TextSink& inner, std::string charset) : m_inner(inner), m_charset(std::move(charset)) {}
+    ConvertingSink(X::TextSink& inner, std::string charset) : m_inner(inner), m_charset(std::move(charset)) {
+        m_converter = g_iconv_open(m_charset.c_str(), "UTF-8");
+    }
+    ~ConvertingSink() override {
+        if (m_converter != reinterpret_cast<GIConv>(-1)) g_iconv_close(m_converter);
+    }
     Core::Status write(std::string_view text) override {
-        GError* error = nullptr;
-        gsize written = 0;
-        char* converted = g_convert(text.data(), static_cast<gssize>(text.size()), m_charset.c_str(), "UTF-8",
-                                    nullptr, &written, &error);
-        if (!converted) return Core::fail(Core::take_error(error));
-        auto outcome = m_inner.write(std::string_view(converted, written));
-        g_free(converted);
-        return outcome;
+        if (m_converter == reinterpret_cast<GIConv>(-1))
+            return Core::fail("default", -1, "cannot convert text to " + m_charset + ": unknown character set");
+        ++m_writes;
+        gchar* in = const_cast<gchar*>(text.data());
+        gsize in_left = text.size();
+        while (in_left > 0) {
+            char buffer[65536];
+            gchar* out = buffer;
+            gsize out_left = sizeof buffer;
+            const gsize done = g_iconv(m_converter, &in, &in_left, &out, &out_left);
+            if (out != buffer)
+                if (auto written = m_inner.write(std::string_view(buffer, static_cast<std::size_t>(out - buffer)));
+                    !written)
+                    return written;
+            if (done == static_cast<gsize>(-1) && errno != E2BIG)
+                return Core::fail("default", -1,
+                                  "line " + std::to_string(m_writes) + " of the output holds text that " + m_charset +
+                                      " cannot represent");
+        }
+        return {};
     }
     Core::Status close() override { return m_inner.close(); }
 
 private:
     X::TextSink& m_inner;
     std::string m_charset;
+    GIConv m_converter;
+    std::uint64_t m_writes = 0;  // one line of the output per write
 };
+
+/// What a failure of the exchange says to the user: the server's errors as the other commands
+/// print them, the library's own by their message alone.
+std::string message_of(const Core::Error& error) {
+    return error.domain == "MariaDB" ? describe_error(error) : error.message;
+}
 
 std::pair<std::string, std::string> split_table(const std::string& qualified) {
     const auto dot = qualified.find('.');
@@ -157,31 +186,56 @@ struct ExportOptions {
 
 void run_export(const Context& context, const ExportOptions& options) {
     if (options.table.empty() == options.sql.empty()) throw Failure("export: give --table SCHEMA.TABLE or --sql QUERY");
-    std::string statement = options.sql;
-    std::string name = options.table_name;
-    if (!options.table.empty()) {
-        const auto [schema, table] = split_table(options.table);
-        statement = "SELECT * FROM " + Solvane::Supports::Database::mariadb_quote_identifier(schema) + "." +
-                    Solvane::Supports::Database::mariadb_quote_identifier(table);
-        if (name.empty()) name = table;
-    }
-    auto extractor = make_extractor(options.format, options.format_options, name);
+    const bool statements = options.format == "sql-insert" || options.format == "sql-update";
+    if (statements && options.table.empty() && options.table_name.empty())
+        throw Failure("export: give --table-name for the statements of a query's rows");
     // JSON, XML and HTML name their encoding (UTF-8) inside; only delimited text is converted, a
     // whole line at a time.
     if (options.format_options.encoding && options.format != "csv" && options.format != "tsv")
         throw Failure("export: --encoding applies to csv and tsv only");
+    std::string name = options.table_name;
+    std::string schema, table;
+    if (!options.table.empty()) {
+        std::tie(schema, table) = split_table(options.table);
+        if (name.empty()) name = table;
+    }
+    auto extractor = make_extractor(options.format, options.format_options, name);
 
     auto connection = open_connection(context, options.profile);
     auto provider = provider_of(connection);
+    std::string statement = options.sql;
+    if (!options.table.empty()) {
+        // Statements leave generated columns out: the server computes them and refuses a value.
+        std::string list = "*";
+        if (statements) {
+            auto object = std::dynamic_pointer_cast<MM::MetaTable>(read_object(connection, schema, table));
+            if (!object) throw Failure("export: " + options.table + " is not a table");
+            list.clear();
+            for (const auto& column : *object->get_columns()) {
+                if (column->get_is_virtual() || !column->get_expression().empty()) continue;
+                list += (list.empty() ? "" : ", ") + Solvane::Supports::Database::mariadb_quote_identifier(column->get_name());
+            }
+        }
+        statement = "SELECT " + list + " FROM " + Solvane::Supports::Database::mariadb_quote_identifier(schema) + "." +
+                    Solvane::Supports::Database::mariadb_quote_identifier(table);
+    }
 
+    const bool to_file = !options.output.empty() && options.output != "-";
     std::unique_ptr<X::FileSink> file;
-    if (options.output.empty() || options.output == "-") {
+    if (!to_file) {
         file = X::FileSink::standard_output();
     } else {
         auto created = X::FileSink::create(options.output);
         if (!created) throw Failure("cannot write " + options.output + ": " + created.error().message);
         file = std::move(*created);
     }
+    // A failed export leaves no file behind that could pass for a complete one.
+    auto fail = [&](const std::string& message, bool database) {
+        (void)file->close();
+        if (to_file) g_unlink(options.output.c_str());
+        if (database) throw DatabaseFailure(message);
+        throw Failure("export: " + message);
+    };
     std::unique_ptr<ConvertingSink> converting;
     X::TextSink* sink = file.get();
     if (options.format_options.encoding && !options.format_options.encoding->empty() &&
@@ -193,16 +247,17 @@ void run_export(const Context& context, const ExportOptions& options) {
     ProgressLine progress("export");
     std::optional<Core::Error> error;
     auto writer = extractor->create_writer(*sink, {}, 0, error);
-    if (!writer) throw Failure("export: " + (error ? error->message : std::string("the format cannot export")));
+    if (!writer) fail(error ? message_of(*error) : std::string("the format cannot export"), false);
     std::vector<X::ColumnInfo> columns;
     std::vector<X::Cell> cells;
     std::uint64_t rows = 0;
+    bool writing_failed = false;
     auto streamed = provider->execute_streamed(
         statement,
         [&](Providers::Supports::MariaDBReader& reader) -> Core::Status {
-            const auto count = static_cast<std::uint16_t>(reader.get_field_count());
             // Bytes of the binary character set travel as binary cells, whatever type they map to
             // (numbers and dates also come in the binary character set: only strings count).
+            const auto count = static_cast<std::uint16_t>(reader.get_field_count());
             for (std::uint16_t i = 0; i < count; ++i) {
                 auto type = reader.get_data_type(i);
                 if (type == Providers::Contracts::DataType::STRING && reader.get_is_binary(i))
@@ -210,7 +265,9 @@ void run_export(const Context& context, const ExportOptions& options) {
                 columns.push_back(X::ColumnInfo{reader.get_name(i), type});
             }
             cells.resize(columns.size());
-            return writer->begin(columns);
+            auto begun = writer->begin(columns);
+            writing_failed = !begun;
+            return begun;
         },
         [&](Providers::Supports::MariaDBReader& reader) -> Core::Status {
             for (std::size_t i = 0; i < cells.size(); ++i) {
@@ -218,17 +275,15 @@ void run_export(const Context& context, const ExportOptions& options) {
                 cells[i] = X::Cell{view, view.data() == nullptr};
             }
             progress.update(++rows);
-            return writer->row(cells.data());
+            auto written = writer->row(cells.data());
+            writing_failed = !written;
+            return written;
         });
     connection->close();
-    if (!streamed) {
-        (void)sink->close();
-        throw DatabaseFailure(describe_error(streamed.error()));
-    }
-    if (auto ended = writer->end(); !ended) throw Failure("export: " + ended.error().message);
-    if (auto closed = sink->close(); !closed) throw Failure("export: " + closed.error().message);
-    if (!options.output.empty() && options.output != "-")
-        std::cerr << "Exported rows: " << rows << "\n";
+    if (!streamed) fail(writing_failed ? message_of(streamed.error()) : describe_error(streamed.error()), !writing_failed);
+    if (auto ended = writer->end(); !ended) fail(message_of(ended.error()), false);
+    if (auto closed = sink->close(); !closed) fail(message_of(closed.error()), false);
+    if (to_file) std::cerr << "Exported rows: " << rows << "\n";
 }
 
 // ---------------------------------------------------------------- import
@@ -294,6 +349,32 @@ void run_import(const Context& context, const ImportOptions& options) {
     else
         o["FILENAME"] = options.file;
 
+    // Every name of the source must be a column of the table, once: a misspelt or repeated name
+    // would otherwise lose its cells without a word.
+    if (options.format == "json" || options.format == "xml") {
+        o["STRICT_NAMES"] = "true";
+    } else {
+        std::vector<std::string> source;
+        if (!options.columns.empty()) {
+            std::string item;
+            std::istringstream list(options.columns);
+            while (std::getline(list, item, ',')) source.push_back(item);
+        } else if (options.format_options.header) {
+            auto reader = extractor->open_reader(text);
+            if (!reader) throw Failure("import: " + message_of(reader.error()));
+            X::SourceRow first;
+            if (auto read = (*reader)->next(first); !read) throw Failure("import: " + message_of(read.error()));
+            source = (*reader)->header();
+        }
+        for (std::size_t i = 0; i < source.size(); ++i) {
+            if (std::find(names.begin(), names.end(), source[i]) == names.end())
+                throw Failure("import: " + options.table + " has no column named '" + source[i] + "'");
+            if (std::find(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(i), source[i]) !=
+                source.begin() + static_cast<std::ptrdiff_t>(i))
+                throw Failure("import: the column '" + source[i] + "' is named twice");
+        }
+    }
+
     ProgressLine progress("import");
     auto on_progress = [&progress](std::uint64_t, std::uint64_t done, std::string_view) { progress.update(done); };
     bool finished = false;
@@ -311,7 +392,7 @@ void run_import(const Context& context, const ImportOptions& options) {
     const auto imported = extractor->get_rows_imported();
     std::cout << "Imported rows: " << imported << ", refused rows: " << refused << "\n";
     std::cout.flush();
-    if (!outcome) throw Failure("import: " + describe_error(outcome.error()));
+    if (!outcome) throw Failure("import: " + message_of(outcome.error()));
     if (refused > 0) throw Failure("import: " + std::to_string(refused) + " row(s) refused");
 }
 
@@ -341,7 +422,7 @@ void run_doc(const Context& context, const DocOptions& options) {
         written = Solvane::Supports::Data::Documents::MarkdownDocument::create()->produce(database, options.output, &cfg, {});
     else
         written = Solvane::Supports::Data::Documents::HtmlDocument::create()->produce(database, options.output, &cfg, {});
-    if (!written) throw Failure("doc: " + written.error().message);
+    if (!written) throw Failure("doc: " + message_of(written.error()));
 }
 
 }  // namespace

@@ -565,6 +565,41 @@ std::string tuple_of_line(std::string_view line, const std::vector<DataType>& ty
 
 namespace {
 
+/// A generated column takes no value: the server computes it (and refuses one given).
+bool is_generated(const MetaModel::MetaColumn& column) {
+    return column.get_is_virtual() || !column.get_expression().empty();
+}
+
+/// Why a row cannot be imported as it stands, before any statement is made: a cell count other
+/// than the names given for the source's columns, or (with option "STRICT_NAMES") a name of the
+/// row's own that feeds no column of the table or stands twice. Empty when the row is fine.
+std::string row_defect(const SourceRow& row, const std::vector<std::string>& names, bool names_given, bool strict,
+                       const MetaModel::MetaTable& table) {
+    if (!row.defect.empty()) return row.defect;
+    if (row.names.empty()) {
+        if (names_given && row.values.size() != names.size())
+            return Core::strprintf(Core::tr("line %llu has %zu fields, but %zu column names are given"),
+                                   static_cast<unsigned long long>(row.number), row.values.size(), names.size());
+        return {};
+    }
+    if (!strict) return {};
+    for (std::size_t i = 0; i < row.names.size(); ++i) {
+        const auto& name = row.names[i];
+        if (std::find(row.names.begin(), row.names.begin() + static_cast<std::ptrdiff_t>(i), name) !=
+            row.names.begin() + static_cast<std::ptrdiff_t>(i))
+            return Core::strprintf(Core::tr("the name %s stands twice"), name.c_str());
+        bool fed = false;
+        const auto& columns = table.get_columns();
+        for (std::size_t c = 0; columns && c < columns->size() && !fed; ++c) {
+            const auto column = columns->get(c);
+            const Core::Value* source = column ? column->get_data("SOURCE") : nullptr;
+            fed = source && source->get_string() == name;
+        }
+        if (!fed) return Core::strprintf(Core::tr("the table has no column for %s"), name.c_str());
+    }
+    return {};
+}
+
 /// The target columns an imported row feeds, with their literals, and the key columns among them.
 struct MappedRow {
     Contracts::Database::StringArray names;
@@ -582,7 +617,7 @@ Core::Result<MappedRow> map_row(const MetaModel::MetaTable& table, const std::ve
     const auto& columns = table.get_columns();
     for (std::size_t i = 0; columns && i < columns->size(); ++i) {
         const auto column = columns->get(i);
-        if (!column) continue;
+        if (!column || is_generated(*column)) continue;
         const Core::Value* source = column->get_data("SOURCE");
         if (!source || source->get_string().empty()) continue;
         const auto found = std::find(headers.begin(), headers.end(), source->get_string());
@@ -800,6 +835,11 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
     }
 
     bool columns_known = false;
+    bool names_given = false;  // option "COLUMNS" names the source's columns
+    bool strict_names = false;
+
+    /// Sets the row's defect when it cannot be imported as it stands.
+    void check_row() { row.defect = row_defect(row, headers(), names_given, strict_names, *table); }
 
     /// The source names of the current row: its own, else the source's columns, which are known
     /// once the first row has been read (a header line comes before it).
@@ -870,6 +910,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         auto more = reader->next(row);
         if (!more) return finish(Core::fail(more.error()));
         if (!*more) return finish(result());
+        check_row();
         if (!row.defect.empty()) {
             if (!row_failed(Core::Error{"default", -1, row.defect})) return;
             after_row();
@@ -937,7 +978,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         const auto& columns = table->get_columns();
         for (std::size_t i = 0; columns && i < columns->size(); ++i) {
             const auto column = columns->get(i);
-            if (!column) continue;
+            if (!column || is_generated(*column)) continue;
             const Core::Value* source = column->get_data("SOURCE");
             if (!source || source->get_string().empty()) continue;
             const auto found = std::find(plan.headers.begin(), plan.headers.end(), source->get_string());
@@ -1101,6 +1142,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
                 }
                 ++processed;
                 const std::uint64_t position = index++;
+                check_row();
                 if (!row.defect.empty()) {
                     owner->refuse(row.number, position, row.defect);
                     if (!continue_on_error) {
@@ -1238,6 +1280,8 @@ void ImportingExtractor::start_import(std::shared_ptr<const std::string> text,
     run->callback = std::move(callback);
     run->action = option(kOptionAction);
     run->continue_on_error = get_continue_on_error();
+    run->names_given = has_option(kOptionColumns);
+    run->strict_names = option(kOptionStrictNames) == "true";
     if (const auto bytes = std::strtoull(option("BULK_BYTES").c_str(), nullptr, 10); bytes >= 4096)
         run->batch_bytes = bytes;
     run->count_kind = import_count();

@@ -170,6 +170,10 @@ inline constexpr std::string_view kOptionNullValue = "NULL_VALUE";
 /// "true" sends an import's rows as multi-row statements sized to the server's packet limit, one
 /// transaction per statement, retrying a failed batch row by row (off by default).
 inline constexpr std::string_view kOptionBulk = "BULK";
+/// "true" refuses a row whose own names (JSON members, XML children or attributes) include one that
+/// feeds no column of the table, or one that stands twice (off by default: unmapped names are
+/// passed over).
+inline constexpr std::string_view kOptionStrictNames = "STRICT_NAMES";
 
 /// Base of every format: the option map, the base file path and SQL literals. Formats provide a
 /// writer (`create_writer`); model exports and streamed exports both go through it.

@@ -81,7 +81,9 @@ public:
         for (const auto& column : columns) {
             m_types.push_back(column.type);
             std::string name;
-            append_quoted_name(name, column.name, '"');
+            // Backticks, as the INSERT writes them: double quotes name a column only under
+            // ANSI_QUOTES, and would otherwise make every statement a syntax error.
+            append_quoted_name(name, column.name, '`');
             name += " = ";
             m_names.push_back(std::move(name));
         }
@@ -90,7 +92,7 @@ public:
 
     Core::Status row(const Cell* cells) override {
         m_line.assign("UPDATE ");
-        m_line += m_table;
+        append_quoted_name(m_line, m_table, '`');  // a bare name would run whatever SQL it holds
         m_line += " SET ";
         for (std::size_t i = 0; i < m_types.size(); ++i) {
             if (i > 0) m_line += ", ";
@@ -111,7 +113,7 @@ public:
 private:
     std::string m_table;
     std::vector<DataType> m_types;
-    std::vector<std::string> m_names;  // per column: "\"name\" = "
+    std::vector<std::string> m_names;  // per column: "`name` = "
     std::string m_line;                // reused for every row
 };
 

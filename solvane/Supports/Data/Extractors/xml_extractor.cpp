@@ -360,6 +360,11 @@ Core::Result<std::uint64_t> check_document(const Source& source) {
     std::uint64_t count = 0;
     int result = 0;
     while ((result = xmlTextReaderRead(r)) == 1 && !errors.first) {
+        // Entities are not expanded (a document must not make the reader fetch or build text of
+        // its own choosing): a reference would silently read as empty text, so it is refused.
+        if (xmlTextReaderNodeType(r) == XML_READER_TYPE_ENTITY_REFERENCE)
+            return Core::fail(xml_error(Core::strprintf(Core::tr("line %d: entity references are not read"),
+                                                        xmlTextReaderGetParserLineNumber(r))));
         if (records_done || xmlTextReaderNodeType(r) != XML_READER_TYPE_ELEMENT) continue;
         const int depth = xmlTextReaderDepth(r);
         if (records_depth < 0) {
