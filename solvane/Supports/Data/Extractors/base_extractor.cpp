@@ -19,9 +19,15 @@
 #include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Foundation/logging.hpp"
 #include "solvane/Model/column.hpp"
+#include "solvane/Supports/Data/load_format.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 
 namespace Ombrix::Solvane::Supports::Data::Extractors {
+
+using Data::append_hex_digits;
+using Data::append_load_escaped;
+using Data::local_load_statement;
+using Data::travels_as_hex;
 
 using Foundation::LoggingService;
 using Providers::Contracts::ColumnModel;
@@ -433,38 +439,6 @@ Core::Result<std::string> BaseExtractor::format_column_text(DataType data_type,
 // Local data loads: rows as the server's tab-separated load format
 
 namespace {
-
-/// Columns whose cells travel as hexadecimal digits and are stored through UNHEX(): the binary
-/// kinds and BIT (BOOLEAN), which takes "0x…" texts, numbers and true/false.
-bool travels_as_hex(DataType type) { return is_binary_kind(type) || type == DataType::BOOLEAN; }
-
-void append_load_escaped(std::string& out, std::string_view text) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const char* escape = nullptr;
-        switch (c) {
-            case '\\': escape = "\\\\"; break;
-            case '\t': escape = "\\t"; break;
-            case '\n': escape = "\\n"; break;
-            case '\r': escape = "\\r"; break;
-            case '\0': escape = "\\0"; break;
-            default: continue;
-        }
-        out.append(text, start, i - start);
-        out += escape;
-        start = i + 1;
-    }
-    out.append(text, start, std::string_view::npos);
-}
-
-void append_hex_digits(std::string& out, std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    for (const unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
-    }
-}
 
 /// Appends one field of the load format for an imported text, or gives the reason it cannot be
 /// stored (the same reasons as the literal of the text).
@@ -995,22 +969,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
             plan.prefix += plan.names[i];
         }
         plan.prefix += ") VALUES ";
-        plan.load = "LOAD DATA LOCAL INFILE 'ombrix-import' INTO TABLE " +
-                    Database::mariadb_quote_identifier(table->get_schema()) + "." +
-                    Database::mariadb_quote_identifier(table->get_name()) +
-                    " CHARACTER SET utf8mb4 FIELDS TERMINATED BY '\\t' ESCAPED BY '\\\\' LINES TERMINATED BY '\\n' (";
-        std::string sets;
-        for (std::size_t i = 0; i < plan.names.size(); ++i) {
-            if (i) plan.load += ", ";
-            if (travels_as_hex(plan.types[i])) {
-                const std::string variable = "@c" + std::to_string(i);
-                plan.load += variable;
-                sets += (sets.empty() ? " SET " : ", ") + plan.names[i] + " = UNHEX(" + variable + ")";
-            } else {
-                plan.load += plan.names[i];
-            }
-        }
-        plan.load += ")" + sets;
+        plan.load = local_load_statement(table->get_schema(), table->get_name(), plan.names, plan.types);
     }
 
     /// One batch of rows encoded for sending, with where each row sits in it.
