@@ -121,9 +121,8 @@ Side read_side(const Context& context, const std::string& argument) {
         side.schema = side.model->get_name();
         return side;
     }
-    const auto colon = argument.find(':');
-    const std::string profile = colon == std::string::npos ? std::string() : argument.substr(0, colon);
-    side.schema = colon == std::string::npos ? argument : argument.substr(colon + 1);
+    std::string profile;
+    std::tie(profile, side.schema) = split_profile(argument);
     if (side.schema.empty()) throw Failure("'" + argument + "' names no schema ([PROFILE:]SCHEMA or a JSON file)");
     side.connection = open_connection(context, profile);
     side.model = read_full_schema(side.connection, side.schema).schema;

@@ -15,5 +15,7 @@ void add_meta_commands(CLI::App& app, Context& context);
 void add_schema_commands(CLI::App& app, Context& context);
 void add_ddl_commands(CLI::App& app, Context& context);
 void add_data_commands(CLI::App& app, Context& context);
+void add_transfer_command(CLI::App& app, Context& context);
+void add_sync_commands(CLI::App& app, Context& context);
 
 }  // namespace Ombrix::Cli

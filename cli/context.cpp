@@ -130,4 +130,10 @@ Connection open_connection(const Context& context, const std::string& profile) {
     return connection;
 }
 
+std::pair<std::string, std::string> split_profile(const std::string& argument) {
+    const auto colon = argument.find(':');
+    if (colon == std::string::npos) return {std::string(), argument};
+    return {argument.substr(0, colon), argument.substr(colon + 1)};
+}
+
 }  // namespace Ombrix::Cli

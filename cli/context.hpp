@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "providers/Contracts/face_server.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
@@ -68,6 +69,9 @@ void stop_logging();
 /// Remembers that a connection of the profile `uuid` logs in this run, so that its temporary log
 /// is removed by `stop_logging`.
 void note_connection_log(const std::string& uuid);
+
+/// "[PROFILE:]NAME" split into the profile ("" for the sandbox) and the name after the first ':'.
+std::pair<std::string, std::string> split_profile(const std::string& argument);
 
 /// The profile titled `title` in `setting`, or null.
 std::shared_ptr<Providers::Contracts::Server> find_profile(const Providers::Contracts::ServerSetting& setting,

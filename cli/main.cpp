@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
     add_schema_commands(app, context);
     add_ddl_commands(app, context);
     add_data_commands(app, context);
+    add_transfer_command(app, context);
+    add_sync_commands(app, context);
     app.parse_complete_callback([&context] { start_logging(context); });
 
     // The libraries' developer diagnostics go to the GLib log: shown with --verbose only, except

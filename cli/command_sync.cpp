@@ -1,0 +1,215 @@
+// ombrix sync: the scripts that bring a target schema's structure, or a target table's rows, in
+// line with a source, printed and, with --apply, run on the target.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "commands.hpp"
+#include "describe.hpp"
+#include "output.hpp"
+#include "providers/Contracts/value_object.hpp"
+#include "solvane/Model/event.hpp"
+#include "solvane/Model/function.hpp"
+#include "solvane/Model/schema.hpp"
+#include "solvane/Model/table.hpp"
+#include "solvane/Model/view.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/script.hpp"
+#include "solvane/Transform/synchronizer.hpp"
+
+namespace Ombrix::Cli {
+
+namespace {
+
+namespace T = Solvane::Transform;
+namespace DB = Solvane::Supports::Database;
+
+struct SyncOptions {
+    std::string source;
+    std::string target;
+    bool apply = false;
+    bool go_on = false;
+};
+
+/// A library error as the one line the user reads: the server's errors as the server says them.
+[[noreturn]] void fail_with(const Core::Error& error) {
+    if (error.domain == "MariaDB") throw DatabaseFailure(describe_error(error));
+    throw Failure(error.message);
+}
+
+void require_schema(const Connection& connection, const std::string& schema) {
+    auto found = connection->execute_as_scalar(
+        "SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = " + DB::mariadb_quote_literal(schema),
+        false);
+    if (!found) throw DatabaseFailure(describe_error(found.error()));
+    if (!*found || (*found)->to_string() == "0") throw Failure("no schema named '" + schema + "'");
+}
+
+void print_scripts(const std::vector<std::string>& scripts) {
+    for (const auto& script : scripts) {
+        std::cout << script;
+        if (script.empty() || script.back() != '\n') std::cout << '\n';
+    }
+    std::cout << std::flush;
+}
+
+/// Runs the synchronizer's `handle` on a worker thread while the progress record is watched: its
+/// messages go to stderr as they come. A failed step is a failure of the command.
+void apply(T::SynchronizerBase& synchronizer, std::size_t total, const std::string& what, const std::string& target) {
+    const bool tty = isatty(STDERR_FILENO) != 0;
+    auto progress = Solvane::Contracts::ThreadProgress::create();
+    synchronizer.set_progress(progress);
+    std::atomic<bool> done = false;
+    std::thread worker([&] {
+        (void)synchronizer.handle();
+        done = true;
+    });
+    std::int64_t shown = -1;
+    const auto drain = [&] {
+        std::string message;
+        bool printed = false;
+        while (progress->pop_message(message)) {
+            if (tty && shown >= 0 && !printed) std::cerr << "\n";
+            std::cerr << "ombrix: " << message << "\n";
+            printed = true;
+        }
+        const auto state = progress->snapshot();
+        if (tty && (state.step != shown || printed)) {
+            std::cerr << "\rombrix: applying " << state.step << "/" << total << std::flush;
+            shown = state.step;
+        }
+    };
+    while (!done) {
+        drain();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    worker.join();
+    drain();
+    if (tty && shown >= 0) std::cerr << "\n";
+
+    const auto state = progress->snapshot();
+    if (state.failure > 0)
+        throw Failure(std::to_string(state.failure) + " of " + std::to_string(state.step) + " " + what +
+                      " failed; " + target + " is partly changed");
+    if (!state.finished) throw Failure("nothing was applied: the two sides could not be read again");
+    std::cerr << "ombrix: applied " << state.success << " " << what << " to " << target << "\n";
+}
+
+/// Selects every table, view, routine and event of `schema` for the structure script.
+void select_all(T::OptionMap& options, const Connection& connection, const std::string& name) {
+    const auto schema = read_schema(connection, name, false);
+    for (const auto& table : *schema->get_tables()) options[T::selection_key("table", table->get_name())] = "true";
+    for (const auto& view : *schema->get_views()) options[T::selection_key("view", view->get_name())] = "true";
+    for (const auto* list : {&schema->get_functions(), &schema->get_procedures()})
+        for (const auto& routine : **list) options[T::selection_key("function", routine->get_name())] = "true";
+    for (const auto& event : *schema->get_events()) options[T::selection_key("event", event->get_name())] = "true";
+}
+
+void run_structure(const Context& context, const SyncOptions& options) {
+    const auto [source_profile, source_schema] = split_profile(options.source);
+    const auto [target_profile, target_schema] = split_profile(options.target);
+    if (source_schema.empty() || target_schema.empty())
+        throw Failure("--source and --target each name a schema: [PROFILE:]SCHEMA");
+    auto source = open_connection(context, source_profile);
+    auto target = open_connection(context, target_profile);
+    require_schema(source, source_schema);
+    require_schema(target, target_schema);
+
+    T::OptionMap map{{std::string(T::kOptionSourceDatabase), source_schema},
+                     {std::string(T::kOptionSourceSchema), source_schema},
+                     {std::string(T::kOptionTargetDatabase), target_schema},
+                     {std::string(T::kOptionTargetSchema), target_schema},
+                     {std::string(T::kOptionContinue), options.go_on ? "true" : "false"}};
+    select_all(map, source, source_schema);
+    select_all(map, target, target_schema);
+
+    auto synchronizer = T::StructureSynchronizer::create(std::move(map));
+    synchronizer->set_server_source(source);
+    synchronizer->set_server_target(target);
+    if (auto initialized = synchronizer->initialize(); !initialized) fail_with(initialized.error());
+    auto scripts = synchronizer->generate();
+    if (!scripts) fail_with(scripts.error());
+    print_scripts(*scripts);
+    if (options.apply && !scripts->empty()) apply(*synchronizer, scripts->size(), "script(s)", target_schema);
+}
+
+/// "[PROFILE:]SCHEMA.TABLE" as its three parts.
+struct TableArgument {
+    std::string profile;
+    std::string schema;
+    std::string table;
+};
+
+TableArgument table_argument(const std::string& argument) {
+    TableArgument parts;
+    std::string rest;
+    std::tie(parts.profile, rest) = split_profile(argument);
+    const auto dot = rest.find('.');
+    if (dot != std::string::npos) {
+        parts.schema = rest.substr(0, dot);
+        parts.table = rest.substr(dot + 1);
+    }
+    if (parts.schema.empty() || parts.table.empty())
+        throw Failure("'" + argument + "' names no table ([PROFILE:]SCHEMA.TABLE)");
+    return parts;
+}
+
+void run_data(const Context& context, const SyncOptions& options) {
+    const auto from = table_argument(options.source);
+    const auto to = table_argument(options.target);
+    auto source = open_connection(context, from.profile);
+    auto target = open_connection(context, to.profile);
+
+    T::OptionMap map{{std::string(T::kOptionSourceDatabase), from.schema},
+                     {std::string(T::kOptionSourceSchema), from.schema},
+                     {std::string(T::kOptionSourceTable), from.table},
+                     {std::string(T::kOptionTargetDatabase), to.schema},
+                     {std::string(T::kOptionTargetSchema), to.schema},
+                     {std::string(T::kOptionTargetTable), to.table},
+                     {std::string(T::kOptionContinue), options.go_on ? "true" : "false"}};
+    auto synchronizer = T::UserdataSynchronizer::create(std::move(map));
+    synchronizer->set_server_source(source);
+    synchronizer->set_server_target(target);
+    if (auto initialized = synchronizer->initialize(); !initialized) fail_with(initialized.error());
+    auto scripts = synchronizer->generate();
+    if (!scripts) fail_with(scripts.error());
+    print_scripts(*scripts);
+    std::size_t statements = 0;
+    for (const auto& script : *scripts) statements += DB::split_script(script).size();
+    if (options.apply && statements > 0)
+        apply(*synchronizer, statements, "statement(s)", DB::mariadb_quote_identifier(to.schema) + "." +
+                                                            DB::mariadb_quote_identifier(to.table));
+}
+
+void add_common_options(CLI::App& command, SyncOptions& options) {
+    command.add_flag("--apply", options.apply, "Run the printed statements on the target");
+    command.add_flag("--continue", options.go_on, "With --apply, go on after a failing script");
+}
+
+}  // namespace
+
+void add_sync_commands(CLI::App& app, Context& context) {
+    auto* sync = app.add_subcommand("sync", "Bring a target schema's structure or a target table's rows in line with a source");
+    sync->require_subcommand(1);
+
+    auto structure_options = std::make_shared<SyncOptions>();
+    auto* structure = sync->add_subcommand(
+        "structure", "Print the scripts that give the target schema the source's tables, views, routines and events");
+    structure->add_option("--source", structure_options->source, "[PROFILE:]SCHEMA whose structure is wanted")->required();
+    structure->add_option("--target", structure_options->target, "[PROFILE:]SCHEMA to change")->required();
+    add_common_options(*structure, *structure_options);
+    structure->callback([&context, structure_options] { run_structure(context, *structure_options); });
+
+    auto data_options = std::make_shared<SyncOptions>();
+    auto* data = sync->add_subcommand(
+        "data", "Print the statements that give the target table the source table's rows (matched by key)");
+    data->add_option("--source", data_options->source, "[PROFILE:]SCHEMA.TABLE whose rows are wanted")->required();
+    data->add_option("--target", data_options->target, "[PROFILE:]SCHEMA.TABLE to change")->required();
+    add_common_options(*data, *data_options);
+    data->callback([&context, data_options] { run_data(context, *data_options); });
+}
+
+}  // namespace Ombrix::Cli

@@ -1,0 +1,193 @@
+/// @file Synchronizers: bring a target schema's structure, or a target table's rows, in line with a source.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "providers/Contracts/model_dataset.hpp"
+#include "providers/Core/error.hpp"
+#include "providers/Core/object.hpp"
+#include "solvane/Contracts/Data/exporter.hpp"
+#include "solvane/Contracts/Transform/thread_progress.hpp"
+#include "solvane/Model/schema.hpp"
+#include "solvane/Transform/patcher.hpp"
+#include "solvane/solvane_export.h"
+
+namespace Ombrix::Solvane::Transform {
+
+using OptionMap = Contracts::Data::OptionMap;
+
+/// Option keys both synchronizers read (each absent key reads as "").
+inline constexpr std::string_view kOptionSourceDatabase = "OPTION|SOURCE|DATABASE";
+inline constexpr std::string_view kOptionSourceSchema = "OPTION|SOURCE|SCHEMA";
+inline constexpr std::string_view kOptionTargetDatabase = "OPTION|TARGET|DATABASE";
+inline constexpr std::string_view kOptionTargetSchema = "OPTION|TARGET|SCHEMA";
+/// "true": a failing script is counted and the run goes on; anything else stops the run there.
+inline constexpr std::string_view kOptionContinue = "OPTION|RESULT|CONTINUE";
+/// The table whose rows the userdata synchronizer compares, on each side (the target's defaults
+/// to the source's).
+inline constexpr std::string_view kOptionSourceTable = "OPTION|SOURCE|TABLE";
+inline constexpr std::string_view kOptionTargetTable = "OPTION|TARGET|TABLE";
+
+/// The key whose presence selects an object for the structure script: "OPTION|<nick>|<name>", the
+/// nick being "table", "view", "function" (procedures too) or "event".
+OMBRIX_SOLVANE_EXPORT std::string selection_key(std::string_view nick, std::string_view name);
+
+/// What a synchronizer shows before it runs.
+class OMBRIX_SOLVANE_EXPORT ISynchronize {
+public:
+    virtual ~ISynchronize() = default;
+    /// The patched model of the comparison (a MetaSchema or a DataSetModel); null when the two
+    /// sides are identical. Load errors are passed up.
+    [[nodiscard]] virtual Core::Result<std::shared_ptr<Core::Object>> preview() = 0;
+    /// The SQL scripts that, run on the target in order, bring it in line with the source; empty
+    /// when the two sides are identical. Load errors are passed up.
+    [[nodiscard]] virtual Core::Result<std::vector<std::string>> generate() = 0;
+};
+
+/// What both synchronizers share: the connections, the progress record with the recursive mutex
+/// that guards it, the option map, the start time of the run and the patcher.
+///
+/// The host sets both connections (and, for `handle`, the progress record), calls `initialize`,
+/// may call `preview` and `generate` any number of times, then runs `handle` once, possibly on a
+/// worker thread while it polls the progress record. Nothing else may use the synchronizer while
+/// `handle` runs.
+class OMBRIX_SOLVANE_EXPORT SynchronizerBase : public Core::Object, public ITransform, public ISynchronize {
+public:
+    using ConnectionPtr = std::shared_ptr<Contracts::Database::IConnection>;
+
+    ConnectionPtr get_server_source() const override;
+    void set_server_source(ConnectionPtr connection) override;
+    ConnectionPtr get_server_target() const override;
+    void set_server_target(ConnectionPtr connection) override;
+    std::shared_ptr<Contracts::ThreadProgress> get_progress() const override;
+    void set_progress(std::shared_ptr<Contracts::ThreadProgress> progress) override;
+
+    const OptionMap& get_options() const { return m_options; }
+
+protected:
+    explicit SynchronizerBase(OptionMap options);
+
+    /// The option's value, or `fallback` when it is not set.
+    std::string option(std::string_view key, std::string_view fallback = {}) const;
+    bool has_option(std::string_view key) const { return m_options.find(key) != m_options.end(); }
+
+    /// Records the start of a run: the elapsed times of the progress record count from here.
+    void begin_run();
+    /// Runs each unit (the statements of one script, or one statement) on the target; a unit is
+    /// one progress step, and its first failing statement fails it. Without CONTINUE a failed
+    /// unit ends the run. Sets the finished flag afterwards.
+    void run_units(const std::vector<std::vector<std::string>>& units, bool go_on);
+
+    /// Both connections, or the critical and an error.
+    [[nodiscard]] Core::Status check_connections() const;
+
+    std::shared_ptr<Patcher> m_patcher;
+
+private:
+    /// Microseconds since `handle` started.
+    std::int64_t elapsed() const;
+    void step(bool success, std::string_view text);
+
+    mutable std::recursive_mutex m_mutex;  // guards the connections and the progress record
+    ConnectionPtr m_server_source;
+    ConnectionPtr m_server_target;
+    std::shared_ptr<Contracts::ThreadProgress> m_progress;
+    OptionMap m_options;
+    std::chrono::steady_clock::time_point m_start{};
+};
+
+/// Brings the structure of one target schema in line with a source schema: the tables, views,
+/// routines and events whose selection keys are in the option map are created, altered, replaced
+/// or dropped in the target so that they match the source. Every script is aimed at the target
+/// schema by name (its objects qualified with it), whatever the connection's current database.
+class OMBRIX_SOLVANE_EXPORT StructureSynchronizer final : public SynchronizerBase {
+public:
+    static std::shared_ptr<StructureSynchronizer> create(OptionMap options);
+
+    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneTransformStructureSynchronizer"
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    /// Makes both schema models from the four name options and fills them, each from its own
+    /// connection, with everything they hold (procedures read like functions).
+    [[nodiscard]] Core::Status initialize() override;
+    /// Compares the loaded models (names neutralised) and reloads them clean; the patched schema,
+    /// or null when identical.
+    [[nodiscard]] Core::Result<std::shared_ptr<Core::Object>> preview() override;
+    /// Reloads both schemas, compares them and writes one script per selected object that differs:
+    /// tables (referenced ones first), then routines, views (each after the views it reads) and
+    /// events. A new object gets its create script, a changed table its ALTER script, a changed
+    /// view, routine or event a drop, a line end and its create script, an object only in the
+    /// target its drop.
+    [[nodiscard]] Core::Result<std::vector<std::string>> generate() override;
+    /// Runs the scripts of `generate` on the target, each cut into its statements and preceded by
+    /// a change of the connection's current database to the target schema (where it stays
+    /// afterwards), one progress step per script. A load error is logged as an uncaught error and nothing else happens; so
+    /// does nothing when there is nothing to change (the finished flag stays unset).
+    [[nodiscard]] Core::Status handle() override;
+
+    const std::shared_ptr<MetaModel::MetaSchema>& get_schema_source() const { return m_schema_source; }
+    const std::shared_ptr<MetaModel::MetaSchema>& get_schema_target() const { return m_schema_target; }
+
+private:
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+    explicit StructureSynchronizer(OptionMap options) : SynchronizerBase(std::move(options)) {}
+
+    [[nodiscard]] Core::Status load();
+
+    std::shared_ptr<MetaModel::MetaSchema> m_schema_source;
+    std::shared_ptr<MetaModel::MetaSchema> m_schema_target;
+};
+
+/// Brings the rows of one target table in line with a source table, matched by the target's
+/// primary key (or a unique key of NOT NULL columns): rows only in the target are deleted, rows
+/// that differ are updated in the columns that differ, rows only in the source are inserted.
+/// The rows are compared over the target table's columns, which the source table must have too;
+/// generated and invisible columns take no part. The table is named by the options
+/// OPTION|SOURCE|TABLE and OPTION|TARGET|TABLE; without them the data sets stay empty.
+class OMBRIX_SOLVANE_EXPORT UserdataSynchronizer final : public SynchronizerBase {
+public:
+    static std::shared_ptr<UserdataSynchronizer> create(OptionMap options);
+
+    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneTransformUserdataSynchronizer"
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    /// Makes both data sets and loads the table's rows on each side. A target table without a key
+    /// to match rows by is refused with an error, as is a table that cannot be read.
+    [[nodiscard]] Core::Status initialize() override;
+    /// The patched data set: one table whose rows are marked DELETE (the target's values), UPDATE
+    /// (the source's values, each value's "VERSION" slot telling whether it changed) and INSERT
+    /// (the source's values); null when the rows match.
+    [[nodiscard]] Core::Result<std::shared_ptr<Core::Object>> preview() override;
+    /// One script per differing table: its DELETE, then UPDATE, then INSERT statements, one per
+    /// line, each ending with ";".
+    [[nodiscard]] Core::Result<std::vector<std::string>> generate() override;
+    /// Runs the statements of `generate` on the target, one progress step per statement.
+    [[nodiscard]] Core::Status handle() override;
+
+    const std::shared_ptr<Providers::Contracts::DataSetModel>& get_dataset_source() const { return m_dataset_source; }
+    const std::shared_ptr<Providers::Contracts::DataSetModel>& get_dataset_target() const { return m_dataset_target; }
+
+private:
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+    explicit UserdataSynchronizer(OptionMap options) : SynchronizerBase(std::move(options)) {}
+
+    /// The patched data set, or null when the rows match.
+    std::shared_ptr<Providers::Contracts::DataSetModel> compare() const;
+    std::string patch_rows(const Providers::Contracts::TableModel& patched) const;
+
+    std::shared_ptr<Providers::Contracts::DataSetModel> m_dataset_source;
+    std::shared_ptr<Providers::Contracts::DataSetModel> m_dataset_target;
+    std::string m_target_schema;  // the schema the statements qualify the table with
+    std::string m_target_table;
+    std::vector<std::size_t> m_key;  // positions of the key columns in the loaded rows
+    // The target's type of each loaded column: a result reads VARBINARY as text, its table as bytes.
+    std::vector<Providers::Contracts::DataType> m_types;
+};
+
+}  // namespace Ombrix::Solvane::Transform

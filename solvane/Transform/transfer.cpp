@@ -1,0 +1,722 @@
+#include "solvane/Transform/transfer.hpp"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cstring>
+#include <condition_variable>
+#include <deque>
+#include <limits>
+#include <thread>
+
+#include "providers/Contracts/model_table.hpp"
+#include "providers/Core/text.hpp"
+#include "providers/Supports/MariaDB/provider.hpp"
+#include "solvane/Foundation/logging.hpp"
+#include "solvane/Model/Constraints/foreign.hpp"
+#include "solvane/Model/column.hpp"
+#include "solvane/Model/event.hpp"
+#include "solvane/Model/function.hpp"
+#include "solvane/Model/schema.hpp"
+#include "solvane/Model/table.hpp"
+#include "solvane/Model/trigger.hpp"
+#include "solvane/Model/view.hpp"
+#include "solvane/Supports/Data/Extractors/base_extractor.hpp"
+#include "solvane/Supports/Data/load_format.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
+#include "solvane/Supports/Database/script.hpp"
+
+namespace Ombrix::Solvane::Transform {
+
+namespace MM = MetaModel;
+namespace DB = Supports::Database;
+using Foundation::LoggingService;
+using Providers::Contracts::DataType;
+using Providers::Supports::MariaDBProvider;
+using Providers::Supports::MariaDBReader;
+
+namespace {
+
+constexpr std::size_t kBatchBytes = 8U << 20;  // one local data load, one transaction
+
+std::string qname(std::string_view name) { return DB::mariadb_quote_identifier(name); }
+
+std::string joined(const std::vector<std::string>& items, bool quote) {
+    std::string out;
+    for (const auto& item : items) {
+        if (!out.empty()) out += ", ";
+        out += quote ? qname(item) : item;
+    }
+    return out;
+}
+
+std::vector<std::string> split(std::string_view text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find(separator, start);
+        parts.emplace_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::string trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
+}
+
+bool is_generated(const MM::MetaColumn& column) {
+    return column.get_is_virtual() || !column.get_expression().empty();
+}
+
+/// A page size: 1000 for a value that is missing, unreadable or not positive; at most the 32-bit
+/// range.
+std::int32_t batch_of(std::string_view text) {
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value <= 0) return 1000;
+    return static_cast<std::int32_t>(std::min<long long>(value, std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
+/// One table (or view) to fill: where the rows come from and where they go.
+struct Transfer::Copy {
+    std::string database;
+    std::string schema;
+    std::string table;
+    std::string target_schema;
+    std::string target_table;
+    std::vector<std::string> source_columns;
+    std::vector<std::string> target_columns;
+    std::vector<DataType> types;
+    std::vector<std::string> key;  // the source's primary-key columns, in key order
+    std::int32_t batch = 1000;
+    std::vector<std::string> records;  // row filters, one record set each
+    bool whole = true;                 // every column, every row: the checksums of both sides compare
+    TableReport report;
+};
+
+std::shared_ptr<Transfer> Transfer::create(Options options) { return Core::make_object<Transfer>(std::move(options)); }
+
+const Core::TypeInfo& Transfer::static_type() {
+    static const Core::TypeInfo& info =
+        Core::TypeInfo::define<Transfer, Core::Object>("OmbrixSolvaneTransformTransfer").build();
+    return info;
+}
+OMBRIX_REGISTER_TYPE(Transfer);
+
+void Transfer::set_server_source(std::shared_ptr<Contracts::Database::IConnection> connection) {
+    m_source = std::move(connection);
+}
+void Transfer::set_server_target(std::shared_ptr<Contracts::Database::IConnection> connection) {
+    m_target = std::move(connection);
+}
+void Transfer::set_progress(std::shared_ptr<Contracts::ThreadProgress> progress) { m_progress = std::move(progress); }
+
+std::vector<Transfer::TableReport> Transfer::get_reports() const {
+    std::lock_guard lock(m_reports_mutex);
+    return m_reports;
+}
+
+std::string Transfer::option(std::string_view key, std::string_view fallback) const {
+    const auto it = m_options.find(key);
+    return it == m_options.end() ? std::string(fallback) : it->second;
+}
+
+std::int64_t Transfer::elapsed() const { return g_get_monotonic_time() - m_start; }
+
+void Transfer::step(bool success, const std::string& text) {
+    if (m_progress) m_progress->step(success, text, elapsed());
+}
+
+void Transfer::log(const std::string& text) { LoggingService::info(nullptr, "%s", text.c_str()); }
+
+std::string Transfer::collect_columns_customize(std::string_view fields, bool source_side) {
+    std::vector<std::string> sides;
+    for (const auto& item : split(fields, ';')) {
+        if (trimmed(item).empty()) continue;
+        const auto equal = item.find('=');
+        if (source_side)
+            sides.push_back(item.substr(0, equal));
+        else
+            sides.push_back(equal == std::string::npos ? std::string() : item.substr(equal + 1));
+    }
+    return joined(sides, false);
+}
+
+Core::Result<std::shared_ptr<MM::MetaDatabase>> Transfer::load_meta_data(bool continue_on_error) {
+    auto database = MM::MetaDatabase::with_name(option("OPTION|SOURCE|DATABASE"));
+    auto adapter = m_source->adapter();
+    Core::Status filled = adapter->fill_meta_database(database, true);
+    // A schema's recursive read leaves its procedures to be read one by one.
+    for (const auto& schema : *database->get_schemas())
+        for (const auto& procedure : *schema->get_procedures())
+            if (filled) filled = adapter->fill_meta_function(procedure);
+    if (!filled) {
+        step(false, "Load meta data......\n" + filled.error().message);
+        if (!continue_on_error) return Core::fail(filled.error());
+        return database;
+    }
+    step(true, "Load meta data......[done]");
+    return database;
+}
+
+Core::Status Transfer::handle() {
+    OMBRIX_RETURN_VAL_IF_NULL(m_source, Core::fail("default", -1, "no source connection"));
+    OMBRIX_RETURN_VAL_IF_NULL(m_target, Core::fail("default", -1, "no target connection"));
+    if (!m_progress) m_progress = Contracts::ThreadProgress::create();
+    m_start = g_get_monotonic_time();
+    m_progress->reset_counters();
+    {
+        std::lock_guard lock(m_reports_mutex);
+        m_reports.clear();
+    }
+    const bool continue_on_error = option("OPTION|RESULT|CONTINUE") == "true";
+    log(std::string("Process continue: ") + (continue_on_error ? "true" : "false"));
+
+    Core::Status outcome = run(continue_on_error);
+
+    if (!outcome) log("Process is broken: " + outcome.error().message);
+    log("Handle finished.");
+    m_progress->set_finished(elapsed());
+    return outcome;
+}
+
+Core::Status Transfer::run(bool continue_on_error) {
+    auto loaded = load_meta_data(continue_on_error);
+    if (!loaded) return Core::fail(loaded.error());
+    auto database = *loaded;
+    trim(*database);
+    if (option("OPTION|RESULT|STRUCTURE", "true") != "false")
+        if (auto built = copy_structure(*database, continue_on_error); !built) return built;
+    if (option("OPTION|RESULT|DATA", "true") == "false") return {};
+    // The rows, then what would act on rows as they arrive: triggers and events. Rows go in
+    // before the rows they reference may exist (and cycles have no order at all): the target
+    // session checks no foreign key while they do, however the copy ends. (The structure is built
+    // with the checks on: a key added while they are off is stored with NO ACTION for RESTRICT.)
+    (void)m_target->execute_no_query("SET @ombrix_fk_checks = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0");
+    Core::Status copied = copy_rows(*database, continue_on_error);
+    (void)m_target->execute_no_query("SET FOREIGN_KEY_CHECKS = IFNULL(@ombrix_fk_checks, 1)");
+    if (!copied) return copied;
+    if (option("OPTION|RESULT|STRUCTURE", "true") == "false") return {};
+    auto builder = std::dynamic_pointer_cast<DB::MariaDBBuilder>(m_target->builder());
+    if (!builder) return Core::fail("default", -1, "the target has no MariaDB builder");
+    for (const auto& schema : *database->get_schemas()) {
+        std::string script;
+        for (const auto& table : *schema->get_tables()) script += builder->build_table_triggers(table) + "\n";
+        for (const auto& event : *schema->get_events()) script += builder->build_event(event) + "\n";
+        if (script.empty()) continue;
+        if (auto ran = run_script("USE " + qname(schema->get_name()) + ";\n" + script, "create trigger", continue_on_error);
+            !ran)
+            return ran;
+    }
+    return {};
+}
+
+void Transfer::trim(MM::MetaDatabase& database) {
+    const auto& schemas = database.get_schemas();
+    for (std::size_t s = schemas->size(); s-- > 0;) {
+        const auto schema = schemas->get(s);
+        const std::string name = schema->get_name();
+        const std::string schema_key = "schema|" + name + "|";
+        if (!m_options.contains(schema_key + "MODE")) {
+            schemas->remove_at(s);
+            continue;
+        }
+        log("Handle schema: " + schema_key + "MODE ==> " + option(schema_key + "MODE"));
+        log("Handle schema: " + database.get_name() + "." + name + "......");
+        std::string target = name;
+        if (option(schema_key + "MODE") == "true") target = option(schema_key + "NAME", name);
+        // Every member names the schema it lives in: they all follow a new name.
+        if (target != name) {
+            DB::retarget_schema(*schema, name, target);
+            schema->set_name(target);
+        }
+        auto apply_fields = [](const std::shared_ptr<MM::MetaColumnList>& columns, const std::string& fields) {
+            if (!columns || fields == "ALL") return;
+            // A column stays when a pair names it whole: looking for "name=" anywhere in the text
+            // would keep a column "d" for a pair "id=…".
+            std::vector<std::string> sources;
+            for (const auto& pair : split(fields, ';')) sources.push_back(trimmed(pair.substr(0, pair.find('='))));
+            for (std::size_t c = columns->size(); c-- > 0;)
+                if (std::find(sources.begin(), sources.end(), columns->get(c)->get_name()) == sources.end())
+                    columns->remove_at(c);
+            for (const auto& pair : split(fields, ';')) {
+                const auto equal = pair.find('=');
+                if (equal == std::string::npos) continue;
+                for (const auto& column : *columns)
+                    if (column->get_name() == pair.substr(0, equal)) column->set_name(pair.substr(equal + 1));
+            }
+        };
+        const auto& tables = schema->get_tables();
+        for (std::size_t t = tables->size(); t-- > 0;) {
+            const auto table = tables->get(t);
+            const std::string key = "table|" + table->get_name() + "|";
+            if (!m_options.contains(key + "MODE")) {
+                tables->remove_at(t);
+                continue;
+            }
+            log("Handle table: " + database.get_name() + "." + target + "." + table->get_name() + "......");
+            if (option(key + "MODE") == "true") {
+                const std::string old_name = table->get_name();
+                table->set_data("SOURCE NAME", Core::Value::from_string(old_name));
+                table->set_name(option(key + "NAME", old_name));
+                // Keys that reference the table follow its new name.
+                if (table->get_name() != old_name)
+                    for (const auto& other : *tables)
+                        for (const auto& constraint : *other->get_constraints())
+                            if (auto foreign = std::dynamic_pointer_cast<MM::MetaForeignKey>(constraint);
+                                foreign && foreign->get_refer_table() == old_name &&
+                                (foreign->get_refer_schema().empty() || foreign->get_refer_schema() == target))
+                                foreign->set_refer_table(table->get_name());
+                apply_fields(table->get_columns(), option(key + "FIELDS", "ALL"));
+            }
+            step(true, "tidy table: " + database.get_name() + "." + target + "." + table->get_name() + "......[done]");
+        }
+        const auto& views = schema->get_views();
+        for (std::size_t v = views->size(); v-- > 0;) {
+            const auto view = views->get(v);
+            const std::string key = "table|" + view->get_name() + "|";
+            if (!m_options.contains(key + "MODE")) {
+                views->remove_at(v);
+                continue;
+            }
+            log("Handle view: " + database.get_name() + "." + target + "." + view->get_name() + "......");
+            const std::string source_name = view->get_name();
+            if (option(key + "MODE") == "true") view->set_name(option(key + "NAME", view->get_name()));
+            if (option(key + "VIEW2TABLE") == "true") {
+                // The view's rows land in a table of its (new) name, which takes the view's place.
+                auto table = MM::MetaTable::with_names(view->get_database(), view->get_schema(), view->get_name());
+                table->set_data("SOURCE NAME", Core::Value::from_string(source_name));
+                table->set_data("FROM VIEW", Core::Value::from_int(1));
+                for (const auto& column : *view->get_columns()) {
+                    auto copy = std::dynamic_pointer_cast<MM::MetaColumn>(column->clone());
+                    copy->set_is_primary_key(false);
+                    table->get_columns()->append(copy);
+                }
+                apply_fields(table->get_columns(), option("view|" + source_name + "|FIELDS", "ALL"));
+                tables->append(table);
+                views->remove_at(v);
+            }
+            step(true, "tidy view: " + database.get_name() + "." + target + "." + view->get_name() + "......[done]");
+        }
+        log("Handle schema: " + database.get_name() + "." + target + "......[done]");
+    }
+}
+
+Core::Status Transfer::run_script(const std::string& script, const char* what, bool continue_on_error) {
+    for (const auto& statement : DB::split_script(script)) {
+        const std::string text = trimmed(statement.text);
+        if (text.empty()) continue;
+        log("transfer_structure: " + text);
+        auto ran = m_target->execute_no_query(text);
+        if (ran) {
+            step(true, std::string(what) + "......[done]\n" + text);
+            continue;
+        }
+        step(false, std::string(what) + "......" + ran.error().message + "\n" + text);
+        if (!continue_on_error) return Core::fail(ran.error());
+    }
+    return {};
+}
+
+Core::Status Transfer::copy_structure(MM::MetaDatabase& database, bool continue_on_error) {
+    auto builder = std::dynamic_pointer_cast<DB::MariaDBBuilder>(m_target->builder());
+    if (!builder) return Core::fail("default", -1, "the target has no MariaDB builder");
+    for (const auto& schema : *database.get_schemas()) {
+        // Triggers and events come after the rows; the rest of the schema now. They are set
+        // aside while the script is built and put back for later.
+        std::vector<std::vector<std::shared_ptr<MM::MetaTrigger>>> triggers;
+        for (const auto& table : *schema->get_tables()) {
+            triggers.push_back(table->get_triggers()->items());
+            table->get_triggers()->clear();
+        }
+        const auto events = schema->get_events()->items();
+        schema->get_events()->clear();
+        auto target_database = MM::MetaDatabase::with_name(schema->get_name());
+        for (const char* attribute : {"CHARACTER SET", "COLLATE"})
+            if (const auto found = database.get_attributes().find(attribute); found != database.get_attributes().end())
+                target_database->set_attribute(attribute, found->second);
+        target_database->set_comment(database.get_comment());
+        std::string drops;
+        if (option("OPTION|RESULT|DROP_OBJECT") == "true") {
+            // Only what is copied goes: the selected tables and views of the target schema.
+            for (const auto& view : *schema->get_views()) drops += builder->build_delete(view) + "\n";
+            for (const auto& table : *schema->get_tables()) drops += builder->build_delete(table) + "\n";
+            for (const auto& function : *schema->get_functions()) drops += builder->build_delete(function) + "\n";
+            for (const auto& procedure : *schema->get_procedures()) drops += builder->build_delete(procedure) + "\n";
+            for (const auto& event : events) drops += builder->build_delete(event) + "\n";
+        }
+        const std::string script = builder->build_schema_script(schema, target_database, true);
+        std::size_t t = 0;
+        for (const auto& table : *schema->get_tables())
+            for (const auto& trigger : triggers[t++]) table->get_triggers()->append(trigger);
+        for (const auto& event : events) schema->get_events()->append(event);
+
+        if (!drops.empty()) {
+            // Tables that reference each other go in any order.
+            (void)m_target->execute_no_query("SET @ombrix_fk_checks = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0");
+            auto dropped = run_script(drops, "drop object", continue_on_error);
+            (void)m_target->execute_no_query("SET FOREIGN_KEY_CHECKS = IFNULL(@ombrix_fk_checks, 1)");
+            if (!dropped) return dropped;
+        }
+        log("Transfer schema: " + database.get_name() + "." + schema->get_name() + "......\n" + script);
+        if (auto built = run_script(script, "create table", continue_on_error); !built) return built;
+        log("Transfer schema: " + database.get_name() + "." + schema->get_name() + "......[done]");
+    }
+    log("Call transfer_structure...[done]");
+    return {};
+}
+
+Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_on_error) {
+    log("Call transfer_user_data...");
+    for (const auto& schema : *source.get_schemas()) {
+        for (const auto& table : *schema->get_tables()) {
+            const Core::Value* from = table->get_data("SOURCE NAME");
+            Copy copy;
+            copy.database = source.get_name();
+            copy.schema = option("OPTION|SOURCE|DATABASE");
+            copy.table = from ? from->get_string() : table->get_name();
+            copy.target_schema = schema->get_name();
+            copy.target_table = table->get_name();
+            const std::string key = "table|" + copy.table + "|";
+            const bool custom = option(key + "MODE") == "true";
+            const std::string fields = option(table->has_data("FROM VIEW") ? "view|" + copy.table + "|FIELDS"
+                                                                            : key + "FIELDS",
+                                              "ALL");
+            // The trimmed table holds the target names; FIELDS gives back the source's.
+            const auto columns = table->get_columns();
+            for (std::size_t i = 0; columns && i < columns->size(); ++i) {
+                const auto column = columns->get(i);
+                if (is_generated(*column)) continue;
+                copy.target_columns.push_back(column->get_name());
+                copy.types.push_back(column->get_data_type());
+                if (column->get_is_primary_key()) copy.key.push_back(column->get_name());
+            }
+            copy.source_columns = copy.target_columns;
+            if (custom && fields != "ALL") {
+                // Target names back to the source names they came from.
+                for (const auto& pair : split(fields, ';')) {
+                    const auto equal = pair.find('=');
+                    if (equal == std::string::npos) continue;
+                    for (std::size_t i = 0; i < copy.target_columns.size(); ++i)
+                        if (copy.target_columns[i] == pair.substr(equal + 1)) copy.source_columns[i] = pair.substr(0, equal);
+                }
+                copy.whole = false;
+            }
+            // Keys are ordered by their source names.
+            for (auto& name : copy.key)
+                for (std::size_t i = 0; i < copy.target_columns.size(); ++i)
+                    if (copy.target_columns[i] == name) name = copy.source_columns[i];
+            if (table->has_data("FROM VIEW")) copy.whole = false;
+            if (custom) {
+                copy.batch = batch_of(option(key + "BATCH", "1000"));
+                const std::string records = option(key + "RECORDS");
+                if (!trimmed(records).empty()) copy.whole = false;
+                copy.records = records.find(';') != std::string::npos ? split(records, ';')
+                                                                       : std::vector<std::string>{records};
+            } else {
+                copy.records = {""};
+            }
+            copy.report.source = copy.schema + "." + copy.table;
+            copy.report.target = copy.target_schema + "." + copy.target_table;
+            log("Transfer table: " + copy.database + "." + copy.schema + "." + copy.table);
+            const std::int64_t started = g_get_monotonic_time();
+            Core::Status copied = copy_table(copy);
+            copy.report.seconds = static_cast<double>(g_get_monotonic_time() - started) / 1e6;
+            if (copied) {
+                step(true, "transfer table data " + copy.database + "." + copy.schema + "." + copy.table + "......[done]\n");
+                log("Transfer table: " + copy.database + "." + copy.schema + "." + copy.table + "......[done]");
+                if (option("OPTION|RESULT|VERIFY") == "true") verify(copy, copy.report);
+            } else {
+                copy.report.error = copied.error().message;
+                step(false, "transfer table data " + copy.database + "." + copy.schema + "." + copy.table + "......\n" +
+                                copied.error().message);
+                log("Transfer table: " + copy.database + "." + copy.schema + "." + copy.table + "......[failed]");
+            }
+            {
+                std::lock_guard lock(m_reports_mutex);
+                m_reports.push_back(copy.report);
+            }
+            if (!copied && !continue_on_error) return copied;
+        }
+    }
+    log("Call transfer_user_data...[done]");
+    return {};
+}
+
+Core::Status Transfer::copy_table(Copy& copy) {
+    auto statement = m_target->statement();
+    auto emptied = m_target->execute_no_query(statement->empty_table(copy.database, copy.target_schema, copy.target_table));
+    if (!emptied) return Core::fail(emptied.error());
+    step(true, "truncate table: " + copy.database + "." + copy.target_schema + "." + copy.target_table + "......[done]");
+    log("Recordsets: " + std::to_string(copy.records.size()) + " -> " + [&] {
+        std::string all;
+        for (const auto& r : copy.records) all += (all.empty() ? "" : ";") + r;
+        return all;
+    }());
+    const bool bulk = option("OPTION|RESULT|BULK") == "true" &&
+                      std::dynamic_pointer_cast<MariaDBProvider>(m_source->get_provider()) &&
+                      std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
+    return bulk ? copy_table_bulk(copy) : copy_table_pages(copy);
+}
+
+Core::Status Transfer::copy_table_pages(Copy& copy) {
+    auto statement = m_source->statement();
+    const std::string columns = joined(copy.source_columns, true);
+    // Pages follow the primary key (every column when there is none), so none is read twice or
+    // left out.
+    const std::string order = joined(copy.key.empty() ? copy.source_columns : copy.key, true);
+    for (const auto& record_set : copy.records) {
+        const std::string filter = trimmed(record_set);
+        const std::string count_sql = statement->show_effected(copy.database, copy.schema, copy.table, filter);
+        auto counted = m_source->execute_as_scalar(count_sql);
+        if (!counted) return Core::fail(counted.error());
+        const std::int64_t count = std::strtoll((*counted)->to_string().c_str(), nullptr, 10);
+        log("Handle recordset: " + filter + " -> " + std::to_string(count) + "\n" + count_sql);
+        for (std::int64_t offset = 0; offset == 0 || offset < count; offset += copy.batch) {
+            const std::string sql =
+                statement->show_content(copy.database, copy.schema, copy.table, columns, filter, order, offset, copy.batch);
+            auto page = m_source->execute_as_model(sql);
+            if (!page) return Core::fail(page.error());
+            log("Transfer recordset: " + std::to_string((*page)->get_n_items()) + " ==>\n" + sql);
+            if (m_progress)
+                m_progress->message("transfer data " + copy.database + "." + copy.schema + "." + copy.table + "......\n" + sql,
+                                    elapsed());
+            if (auto inserted = transfer_data_model(**page, copy); !inserted) return inserted;
+            if (m_table_progress) m_table_progress(copy.report.target, copy.report.rows);
+            if (count <= copy.batch) break;
+        }
+    }
+    return {};
+}
+
+Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableModel& model, const Copy& copy) {
+    const std::size_t k = std::min(copy.target_columns.size(), model.get_columns()->size());
+    log("Call transfer_data_model: " + copy.target_schema + "." + copy.target_table + "(" +
+        joined(copy.target_columns, false) + "), values(" + std::to_string(model.get_n_items()) + ")");
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < k; ++i) names.push_back(qname(copy.target_columns[i]));
+    auto statement = m_target->statement();
+    for (std::size_t r = 0; r < model.get_n_items(); ++r) {
+        std::vector<std::string> values;
+        for (std::size_t c = 0; c < k; ++c)
+            values.push_back(Supports::Data::Extractors::BaseExtractor::format_column_value(
+                model.get_columns()->get(c)->get_data_type(), model.get_value_at(c, r)));
+        const std::string sql = statement->build_sql_insert(copy.target_schema, copy.target_table, names, values);
+        auto inserted = m_target->execute_no_query(sql);
+        if (inserted) {
+            log("Insert SQL: " + sql);
+            step(true, sql);
+            const_cast<Copy&>(copy).report.rows += 1;
+        } else {
+            step(false, sql + "\n" + inserted.error().message);
+        }
+    }
+    log("Call transfer_data_model......[done]");
+    return {};
+}
+
+Core::Status Transfer::copy_table_bulk(Copy& copy) {
+    auto source = std::dynamic_pointer_cast<MariaDBProvider>(m_source->get_provider());
+    auto target = std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
+    // Checks the copy does not need while it loads, back on however the load ends.
+    (void)target->execute_affect("SET @ombrix_unique_checks = @@UNIQUE_CHECKS, UNIQUE_CHECKS = 0");
+    struct Restore {
+        MariaDBProvider& target;
+        ~Restore() { (void)target.execute_affect("SET UNIQUE_CHECKS = IFNULL(@ombrix_unique_checks, 1)"); }
+    } restore{*target};
+
+    std::vector<std::string> target_names;
+    for (const auto& name : copy.target_columns) target_names.push_back(qname(name));
+    for (const auto& record_set : copy.records) {
+        const std::string filter = trimmed(record_set);
+        std::string sql = "SELECT " + joined(copy.source_columns, true) + " FROM " + qname(copy.schema) + "." +
+                          qname(copy.table);
+        if (!filter.empty()) sql += " WHERE " + filter;
+        if (!copy.key.empty()) sql += " ORDER BY " + joined(copy.key, true);
+
+        struct Batch {
+            std::string data;
+            std::int64_t rows = 0;
+        };
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<Batch> ready;
+        bool finished = false;
+        bool cancelled = false;
+        std::optional<Core::Error> read_error;
+        std::string load;
+        std::vector<bool> hex;
+
+        // The reading side: one unbuffered read, cut into batches, at most two waiting.
+        std::thread reader([&] {
+            Batch batch;
+            batch.data.reserve(kBatchBytes + (1U << 16));
+            auto hand_over = [&]() -> bool {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return ready.size() < 2 || cancelled; });
+                if (cancelled) return false;
+                ready.push_back(std::move(batch));
+                batch = Batch{};
+                batch.data.reserve(kBatchBytes + (1U << 16));
+                changed.notify_all();
+                return true;
+            };
+            auto streamed = source->execute_streamed(
+                sql,
+                [&](MariaDBReader& r) -> Core::Status {
+                    std::vector<DataType> types;
+                    for (std::uint16_t i = 0; i < static_cast<std::uint16_t>(r.get_field_count()); ++i) {
+                        const DataType type = r.get_data_type(i);
+                        const bool bytes = Supports::Data::Extractors::is_binary_kind(type) ||
+                                           (type == DataType::STRING && r.get_is_binary(i));
+                        hex.push_back(bytes);
+                        types.push_back(bytes ? DataType::BINARY : DataType::STRING);
+                    }
+                    std::lock_guard lock(mutex);
+                    load = Supports::Data::local_load_statement(copy.target_schema, copy.target_table, target_names, types);
+                    return {};
+                },
+                [&](MariaDBReader& r) -> Core::Status {
+                    for (std::size_t i = 0; i < hex.size(); ++i) {
+                        if (i) batch.data += '\t';
+                        const auto cell = r.get_cell_view(static_cast<std::uint16_t>(i));
+                        if (cell.data() == nullptr)
+                            batch.data += "\\N";
+                        else if (hex[i])
+                            Supports::Data::append_hex_digits(batch.data, cell);
+                        else
+                            Supports::Data::append_load_escaped(batch.data, cell);
+                    }
+                    batch.data += '\n';
+                    ++batch.rows;
+                    if (batch.data.size() >= kBatchBytes && !hand_over())
+                        return Core::fail("default", -1, "the copy was stopped");
+                    return {};
+                });
+            if (streamed && batch.rows > 0) hand_over();
+            std::lock_guard lock(mutex);
+            if (!streamed && !cancelled) read_error = streamed.error();
+            finished = true;
+            changed.notify_all();
+        });
+
+        // The writing side: each batch in its own transaction.
+        std::optional<Core::Error> write_error;
+        std::int64_t number = 0;
+        while (true) {
+            Batch batch;
+            std::string statement;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return !ready.empty() || finished; });
+                if (ready.empty()) break;
+                batch = std::move(ready.front());
+                ready.pop_front();
+                statement = load;
+                changed.notify_all();
+            }
+            ++number;
+            std::size_t offset = 0;
+            const std::function<long(char*, std::size_t)> feed = [&](char* buffer, std::size_t size) -> long {
+                const std::size_t n = std::min(size, batch.data.size() - offset);
+                std::memcpy(buffer, batch.data.data() + offset, n);
+                offset += n;
+                return static_cast<long>(n);
+            };
+            auto fail = [&](const Core::Error& error) {
+                (void)target->execute_affect("ROLLBACK");
+                write_error = Core::Error{error.domain, error.code,
+                                          "table " + copy.report.target + ", batch " + std::to_string(number) +
+                                              " (rows " + std::to_string(copy.report.rows + 1) + " to " +
+                                              std::to_string(copy.report.rows + batch.rows) + "): " + error.message};
+            };
+            if (auto begun = target->execute_affect("START TRANSACTION"); !begun) {
+                fail(begun.error());
+                break;
+            }
+            auto loaded = target->execute_local_data(statement, feed);
+            if (!loaded) {
+                fail(loaded.error());
+                break;
+            }
+            if (loaded->rows != batch.rows) {
+                fail(Core::Error{"default", -1,
+                                 std::to_string(batch.rows - loaded->rows) + " row(s) not stored (" +
+                                     std::to_string(loaded->warnings) + " warning(s))"});
+                break;
+            }
+            if (auto committed = target->execute_affect("COMMIT"); !committed) {
+                fail(committed.error());
+                break;
+            }
+            copy.report.rows += batch.rows;
+            step(true, "transfer data " + copy.database + "." + copy.schema + "." + copy.table + "......batch " +
+                           std::to_string(number) + ", " + std::to_string(copy.report.rows) + " rows");
+            if (m_table_progress) m_table_progress(copy.report.target, copy.report.rows);
+        }
+        {
+            std::lock_guard lock(mutex);
+            cancelled = true;
+            changed.notify_all();
+        }
+        reader.join();
+        if (write_error) return Core::fail(*write_error);
+        if (read_error)
+            return Core::fail(read_error->domain, read_error->code,
+                              "table " + copy.report.source + ", reading after row " + std::to_string(copy.report.rows) +
+                                  ": " + read_error->message);
+    }
+    return {};
+}
+
+void Transfer::verify(Copy& copy, TableReport& report) {
+    // The same table on both sides compares by CHECKSUM TABLE first. That sum also depends on how
+    // the table was declared (an explicit ROW_FORMAT changes it), so when it differs, and whenever
+    // the sides hold other columns, a filter or a view's rows, a sum of row hashes over the
+    // columns copied decides.
+    auto checksum = [](Contracts::Database::IConnection& connection, const std::string& name) -> std::string {
+        auto count = connection.execute_as_model("SELECT COUNT(*) FROM " + name);
+        auto sum = connection.execute_as_model("CHECKSUM TABLE " + name);
+        if (!count || !sum || (*count)->get_n_items() == 0 || (*sum)->get_n_items() == 0) return "?";
+        return (*count)->get_value_at(0, 0)->to_string() + " rows, checksum " + (*sum)->get_value_at(1, 0)->to_string();
+    };
+    auto hashed = [](Contracts::Database::IConnection& connection, const std::string& name,
+                     const std::vector<std::string>& columns, const std::string& filter) -> std::string {
+        std::string parts;
+        for (const auto& column : columns)
+            parts += (parts.empty() ? "" : ", ") + std::string("IFNULL(HEX(CONCAT(") + qname(column) + ")), 'N')";
+        std::string sql = "SELECT COUNT(*), IFNULL(SUM(CRC32(CONCAT_WS('|', " + parts + "))), 0) FROM " + name;
+        if (!filter.empty()) sql += " WHERE " + filter;
+        auto model = connection.execute_as_model(sql);
+        if (!model || (*model)->get_n_items() == 0) return "?";
+        return (*model)->get_value_at(0, 0)->to_string() + " rows, hash " + (*model)->get_value_at(1, 0)->to_string();
+    };
+    const std::string source_name = qname(copy.schema) + "." + qname(copy.table);
+    const std::string target_name = qname(copy.target_schema) + "." + qname(copy.target_table);
+    std::string source, target;
+    if (copy.whole) {
+        source = checksum(*m_source, source_name);
+        target = checksum(*m_target, target_name);
+    }
+    if (!copy.whole || source != target) {
+        std::string filters;
+        for (const auto& r : copy.records)
+            if (!trimmed(r).empty()) filters += (filters.empty() ? "(" : " OR (") + trimmed(r) + ")";
+        source = hashed(*m_source, source_name, copy.source_columns, filters);
+        target = hashed(*m_target, target_name, copy.target_columns, "");
+    }
+    report.verified = source != "?" && source == target;
+    report.verification = "source " + source + "; target " + target;
+}
+
+}  // namespace Ombrix::Solvane::Transform

@@ -1,0 +1,110 @@
+/// @file Copying the structure and the rows of schemas, tables and views between two connections.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "providers/Core/object.hpp"
+#include "solvane/Contracts/Transform/thread_progress.hpp"
+#include "solvane/Model/database.hpp"
+#include "solvane/solvane_export.h"
+
+namespace Ombrix::Solvane::Transform {
+
+/// Copies what an option map selects from the source connection to the target connection: the
+/// structure (native types, tables in reference order, routines, views; triggers and events after
+/// the rows) and the rows. Keys: "OPTION|SOURCE|DATABASE" (the schema to read), "OPTION|RESULT|
+/// CONTINUE" and "OPTION|RESULT|DROP_OBJECT"; per schema "schema|S|MODE" / "schema|S|NAME"; per
+/// table or view "table|T|MODE", "NAME", "FIELDS" ("view|V|FIELDS" for views), "VIEW2TABLE",
+/// "BATCH" and "RECORDS". Besides those:
+/// - "OPTION|RESULT|BULK" = "true": rows go in one ordered unbuffered read per table, written as
+///   local data loads fed from memory, one transaction per batch, reading one batch ahead of the
+///   writing; absent, page by page with one INSERT per row.
+/// - "OPTION|RESULT|VERIFY" = "true": after the copy, row counts and checksums of both sides
+///   compared per table (see `get_reports`).
+/// - "OPTION|RESULT|STRUCTURE" / "OPTION|RESULT|DATA" = "false": leave that phase out.
+/// `handle` runs on a worker thread; the host polls the progress record.
+class OMBRIX_SOLVANE_EXPORT Transfer final : public Core::Object, public ITransform {
+    OMBRIX_OBJECT_FACTORY_ACCESS;
+
+public:
+    using Options = std::map<std::string, std::string, std::less<>>;
+
+    /// What happened to one table.
+    struct TableReport {
+        std::string source;  // schema.table
+        std::string target;
+        std::int64_t rows = 0;
+        double seconds = 0;
+        std::string error;   // empty when the copy succeeded
+        /// Set when verified: the counts and checksums of both sides, and whether they agree.
+        std::optional<bool> verified;
+        std::string verification;
+    };
+    /// Called on the running thread after each batch (or page) with the table and its rows so far.
+    using TableProgress = std::function<void(const std::string& table, std::int64_t rows)>;
+
+    static std::shared_ptr<Transfer> create(Options options);
+
+    static const Core::TypeInfo& static_type();
+    const Core::TypeInfo& type_info() const override { return static_type(); }
+
+    /// Nothing to prepare.
+    [[nodiscard]] Core::Status initialize() override { return {}; }
+    /// The whole run: load, trim, structure, rows, verification. The progress record's counters
+    /// start at 0 and its finished flag is set at the end, success or not.
+    [[nodiscard]] Core::Status handle() override;
+
+    /// The source schema named by "OPTION|SOURCE|DATABASE", read in full (procedures too).
+    [[nodiscard]] Core::Result<std::shared_ptr<MetaModel::MetaDatabase>> load_meta_data(bool continue_on_error);
+    /// The left (`source_side`) or right sides of "a=x;b=y", joined by ", ".
+    static std::string collect_columns_customize(std::string_view fields, bool source_side);
+
+    std::shared_ptr<Contracts::Database::IConnection> get_server_source() const override { return m_source; }
+    void set_server_source(std::shared_ptr<Contracts::Database::IConnection> connection) override;
+    std::shared_ptr<Contracts::Database::IConnection> get_server_target() const override { return m_target; }
+    void set_server_target(std::shared_ptr<Contracts::Database::IConnection> connection) override;
+    std::shared_ptr<Contracts::ThreadProgress> get_progress() const override { return m_progress; }
+    void set_progress(std::shared_ptr<Contracts::ThreadProgress> progress) override;
+
+    void set_table_progress(TableProgress callback) { m_table_progress = std::move(callback); }
+    /// The tables copied so far, in order (safe from any thread).
+    std::vector<TableReport> get_reports() const;
+
+private:
+    explicit Transfer(Options options) : m_options(std::move(options)) {}
+
+    struct Copy;
+    std::string option(std::string_view key, std::string_view fallback = {}) const;
+    std::int64_t elapsed() const;
+    void step(bool success, const std::string& text);
+    void log(const std::string& text);
+    Core::Status run(bool continue_on_error);
+    void trim(MetaModel::MetaDatabase& database);
+    Core::Status run_script(const std::string& script, const char* what, bool continue_on_error);
+    Core::Status copy_structure(MetaModel::MetaDatabase& database, bool continue_on_error);
+    Core::Status copy_rows(const MetaModel::MetaDatabase& source, bool continue_on_error);
+    Core::Status copy_table(Copy& copy);
+    Core::Status copy_table_pages(Copy& copy);
+    Core::Status copy_table_bulk(Copy& copy);
+    void verify(Copy& copy, TableReport& report);
+    Core::Status transfer_data_model(const Providers::Contracts::TableModel& model, const Copy& copy);
+
+    Options m_options;
+    std::shared_ptr<Contracts::Database::IConnection> m_source;
+    std::shared_ptr<Contracts::Database::IConnection> m_target;
+    std::shared_ptr<Contracts::ThreadProgress> m_progress;
+    TableProgress m_table_progress;
+    std::int64_t m_start = 0;  // monotonic microseconds at the start of the run
+    mutable std::mutex m_reports_mutex;
+    std::vector<TableReport> m_reports;
+};
+
+}  // namespace Ombrix::Solvane::Transform

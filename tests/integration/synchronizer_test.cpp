@@ -1,0 +1,281 @@
+// The synchronizers against the sandbox server: which scripts a pair of schemas gives, how a run
+// reports a failing script, and `ombrix sync` bringing a schema's structure and a table's rows in
+// line with a source until nothing differs.
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
+#include "solvane/Transform/synchronizer.hpp"
+#include "tests/support/provider.hpp"
+#include "tests/support/sandbox.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace {
+
+namespace DB = Ombrix::Solvane::Supports::Database;
+namespace T = Ombrix::Solvane::Transform;
+using Ombrix::Solvane::Contracts::ThreadProgress;
+using Ombrix::Testing::describe;
+using Ombrix::Testing::Sandbox;
+using Ombrix::Testing::ScratchSchema;
+using Ombrix::Testing::TempDir;
+
+class SynchronizerStructure : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_connection = DB::MariaDBConnection::create();
+        auto opened = m_connection->open(Sandbox::get().profile(), nullptr);
+        ASSERT_TRUE(opened.has_value()) << describe(opened.error());
+    }
+    void TearDown() override { m_connection->close(); }
+
+    /// A synchronizer from `source` to `target`, initialized, with the given keys set.
+    std::shared_ptr<T::StructureSynchronizer> make(const std::string& source, const std::string& target,
+                                                   const std::vector<std::string>& keys, bool go_on = false) {
+        T::OptionMap options{{"OPTION|SOURCE|DATABASE", source}, {"OPTION|SOURCE|SCHEMA", source},
+                             {"OPTION|TARGET|DATABASE", target}, {"OPTION|TARGET|SCHEMA", target}};
+        if (go_on) options["OPTION|RESULT|CONTINUE"] = "true";
+        for (const auto& key : keys) options[key] = "";
+        auto synchronizer = T::StructureSynchronizer::create(options);
+        synchronizer->set_server_source(m_connection);
+        synchronizer->set_server_target(m_connection);
+        synchronizer->set_progress(m_progress);
+        auto initialized = synchronizer->initialize();
+        EXPECT_TRUE(initialized.has_value()) << describe(initialized.error());
+        return synchronizer;
+    }
+
+    std::vector<std::string> generate(T::StructureSynchronizer& synchronizer) {
+        auto scripts = synchronizer.generate();
+        EXPECT_TRUE(scripts.has_value()) << describe(scripts.error());
+        return scripts ? *scripts : std::vector<std::string>{};
+    }
+
+    bool has_table(const std::string& schema, const std::string& table) {
+        auto count = m_connection->execute_as_scalar("SELECT COUNT(*) FROM information_schema.TABLES WHERE "
+                                                     "TABLE_SCHEMA = '" + schema + "' AND TABLE_NAME = '" + table + "'");
+        return count && (*count)->to_string() == "1";
+    }
+
+    std::shared_ptr<DB::MariaDBConnection> m_connection;
+    std::shared_ptr<ThreadProgress> m_progress = ThreadProgress::create();
+};
+
+TEST_F(SynchronizerStructure, ScriptsTurnTheTargetIntoTheSourceForSelectedObjectsOnly) {
+    // Identical schemas: nothing to write, nothing run, the progress record untouched.
+    ScratchSchema same_a("sync_same");
+    ScratchSchema same_b("sync_same");
+    for (const auto* schema : {&same_a, &same_b})
+        Sandbox::get().exec("CREATE TABLE `" + schema->name() + "`.t (id INT PRIMARY KEY)");
+    auto identical = make(same_a.name(), same_b.name(), {"OPTION|table|t"});
+    EXPECT_TRUE(generate(*identical).empty());
+    m_progress->step(true, "", 0);
+    ASSERT_TRUE(identical->handle().has_value());
+    const auto untouched = m_progress->snapshot();
+    EXPECT_EQ(untouched.step, 1);
+    EXPECT_FALSE(untouched.finished);
+
+    ScratchSchema source("sync_src");
+    ScratchSchema target("sync_tgt");
+    const std::string src = "`" + source.name() + "`";
+    const std::string tgt = "`" + target.name() + "`";
+    Sandbox::get().exec("USE " + src +
+                        "; CREATE TABLE t (id INT PRIMARY KEY, extra INT); CREATE TABLE fresh (id INT);"
+                        "CREATE VIEW v AS SELECT id FROM t");
+    Sandbox::get().exec("USE " + tgt + "; CREATE TABLE t (id INT PRIMARY KEY); CREATE VIEW v AS SELECT 1 AS id");
+
+    struct Case {
+        std::vector<std::string> keys;
+        std::string starts;    // the one script's beginning ("" for no script at all)
+        std::string contains;  // and what else it holds
+    };
+    const Case cases[] = {
+        {{}, "", ""},
+        {{"OPTION|table|fresh"}, "CREATE TABLE IF NOT EXISTS " + tgt + ".`fresh` (", ""},
+        // The source's extra column is added to the target, not dropped from it.
+        {{"OPTION|table|t"}, "ALTER TABLE " + tgt + ".`t`", "ADD COLUMN `extra` INT"},
+        {{"OPTION|view|v"}, "DROP VIEW IF EXISTS " + tgt + ".`v`;\n", "VIEW " + tgt + ".`v` AS select"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys.empty() ? "no key" : c.keys[0]);
+        const auto scripts = generate(*make(source.name(), target.name(), c.keys));
+        if (c.starts.empty()) {
+            EXPECT_TRUE(scripts.empty());
+            continue;
+        }
+        ASSERT_EQ(scripts.size(), 1u);
+        EXPECT_EQ(scripts[0].rfind(c.starts, 0), 0u) << scripts[0];
+        EXPECT_NE(scripts[0].find(c.contains), std::string::npos) << scripts[0];
+        EXPECT_EQ(scripts[0].find(source.name()), std::string::npos) << scripts[0];
+    }
+}
+
+TEST_F(SynchronizerStructure, ContinueDecidesWhetherTheScriptsAfterAFailureRun) {
+    // Table b references a table that is not selected, so creating it in the target fails.
+    ScratchSchema source("sync_src");
+    Sandbox::get().exec("USE `" + source.name() +
+                        "`; CREATE TABLE a (id INT); CREATE TABLE ref (id INT PRIMARY KEY);"
+                        "CREATE TABLE b (id INT, r INT, CONSTRAINT fk_ref FOREIGN KEY (r) REFERENCES ref (id));"
+                        "CREATE TABLE c (id INT)");
+    for (const bool go_on : {false, true}) {
+        SCOPED_TRACE(go_on ? "CONTINUE true" : "CONTINUE false");
+        ScratchSchema target("sync_tgt");
+        m_progress = ThreadProgress::create();
+        auto synchronizer = make(source.name(), target.name(), {"OPTION|table|a", "OPTION|table|b", "OPTION|table|c"}, go_on);
+        ASSERT_EQ(generate(*synchronizer).size(), 3u);
+        ASSERT_TRUE(synchronizer->handle().has_value());
+
+        const auto state = m_progress->snapshot();
+        EXPECT_EQ(state.step, go_on ? 3 : 2);
+        EXPECT_EQ(state.success, go_on ? 2 : 1);
+        EXPECT_EQ(state.failure, 1);
+        EXPECT_TRUE(state.finished);
+        EXPECT_TRUE(has_table(target.name(), "a"));
+        EXPECT_FALSE(has_table(target.name(), "b"));
+        EXPECT_EQ(has_table(target.name(), "c"), go_on);
+        // One message: a timestamp, a blank and the server's complaint.
+        std::string message;
+        ASSERT_TRUE(m_progress->pop_message(message));
+        EXPECT_NE(message.find(" Can't create table `" + target.name() + "`.`b`"), std::string::npos) << message;
+        EXPECT_FALSE(m_progress->pop_message(message));
+    }
+}
+
+// ---------------------------------------------------------------- the command
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class SynchronizerCli : public ::testing::Test {
+protected:
+    CliRun ombrix(std::vector<std::string> args) {
+        std::vector<std::string> argv{OMBRIX_CLI_PATH, "--profiles", home.file("profiles.json"), "--log-dir",
+                                      home.file("logs")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<gchar*> raw;
+        for (auto& arg : argv) raw.push_back(arg.data());
+        raw.push_back(nullptr);
+        gchar* out = nullptr;
+        gchar* err = nullptr;
+        gint wait_status = 0;
+        GError* error = nullptr;
+        CliRun run;
+        if (!g_spawn_sync(nullptr, raw.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &wait_status,
+                          &error)) {
+            ADD_FAILURE() << error->message;
+            g_error_free(error);
+            return run;
+        }
+        run.out = out ? out : "";
+        run.err = err ? err : "";
+        g_free(out);
+        g_free(err);
+        run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+        return run;
+    }
+
+    /// The CHECKSUM TABLE value of each table, in order.
+    std::vector<std::string> checksums(const std::vector<std::string>& tables) {
+        std::string list;
+        for (const auto& table : tables) list += (list.empty() ? "" : ", ") + table;
+        const auto run = ombrix({"query", "--format", "csv", "CHECKSUM TABLE " + list});
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::vector<std::string> sums;
+        std::istringstream lines(run.out);
+        std::string line;
+        std::getline(lines, line);  // the header
+        while (std::getline(lines, line)) sums.push_back(line.substr(line.rfind(',') + 1));
+        return sums;
+    }
+
+    TempDir home;
+};
+
+TEST_F(SynchronizerCli, StructureRoundTripLeavesNothingToDiff) {
+    ScratchSchema source("sync_src");
+    ScratchSchema target("sync_tgt");
+    const std::string src = "`" + source.name() + "`";
+    const std::string tgt = "`" + target.name() + "`";
+    Sandbox::get().exec(
+        "USE " + src +
+        "; CREATE TABLE p (id INT PRIMARY KEY, name VARCHAR(20) NOT NULL DEFAULT 'x');"
+        "CREATE TABLE t (id INT PRIMARY KEY, p_id INT, note TEXT, added INT, KEY ix_note (note(8)),"
+        " CONSTRAINT fk_p FOREIGN KEY (p_id) REFERENCES p (id));"
+        "CREATE TABLE only_src (a INT);"
+        "CREATE VIEW v AS SELECT t.id, p.name FROM t JOIN p ON p.id = t.p_id;"
+        "CREATE VIEW v2 AS SELECT id FROM v;"
+        "CREATE FUNCTION f(n INT) RETURNS INT DETERMINISTIC BEGIN DECLARE x INT; SET x = n * 2; RETURN x; END;"
+        "CREATE PROCEDURE pr(IN n INT) BEGIN DELETE FROM t WHERE id = n; SELECT n; END;"
+        "CREATE FUNCTION g() RETURNS INT DETERMINISTIC RETURN 7; CREATE VIEW vg AS SELECT g() AS seven;"
+        "CREATE EVENT ev ON SCHEDULE EVERY 1 DAY STARTS '2030-01-01 00:00:00' DO DELETE FROM t");
+    Sandbox::get().exec("USE " + tgt +
+                        "; CREATE TABLE p (id INT PRIMARY KEY, name VARCHAR(10));"
+                        "CREATE TABLE t (id INT PRIMARY KEY, p_id INT, note TEXT);"
+                        "CREATE TABLE only_tgt (b INT);"
+                        "CREATE VIEW v AS SELECT t.id FROM t; CREATE VIEW gone AS SELECT 1 AS one;"
+                        "CREATE FUNCTION f(n INT) RETURNS INT DETERMINISTIC RETURN n");
+
+    auto run = ombrix({"sync", "structure", "--source", source.name(), "--target", target.name(), "--apply"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("DROP TABLE IF EXISTS " + tgt + ".`only_tgt`;\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("ombrix: applied 12 script(s) to " + target.name() + "\n"), std::string::npos) << run.err;
+    run = ombrix({"diff", target.name(), source.name()});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out, "");
+    run = ombrix({"sync", "structure", "--source", source.name(), "--target", target.name()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+
+    // A script the server refuses: the command fails and says why.
+    Sandbox::get().exec("INSERT INTO " + tgt + ".t (id) VALUES (1); ALTER TABLE " + src + ".t MODIFY note TEXT NOT NULL");
+    run = ombrix({"sync", "structure", "--source", source.name(), "--target", target.name(), "--apply"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ombrix: 1 of 1 script(s) failed; " + target.name() + " is partly changed\n"),
+              std::string::npos)
+        << run.err;
+}
+
+TEST_F(SynchronizerCli, DataSyncMatchesRowsByKeyAndRefusesKeylessTables) {
+    ScratchSchema source("sync_src");
+    ScratchSchema target("sync_tgt");
+    const std::string src = "`" + source.name() + "`";
+    const std::string tgt = "`" + target.name() + "`";
+    for (const auto& schema : {src, tgt})
+        Sandbox::get().exec("USE " + schema +
+                            "; CREATE TABLE k (a INT, b VARCHAR(10), v VARCHAR(20), bin VARBINARY(4), PRIMARY KEY (a, b));"
+                            "CREATE TABLE nokey (a INT)");
+    Sandbox::get().exec("INSERT INTO " + src + ".k VALUES (1, 'x', 'same', 0x00), (1, 'y', 'changed', NULL),"
+                        " (2, 'x', 'it''s \\\\ new', 0xFF01)");
+    Sandbox::get().exec("INSERT INTO " + tgt + ".k VALUES (1, 'x', 'same', 0x00), (1, 'y', 'old', 0x01),"
+                        " (3, 'z', 'gone', NULL)");
+
+    const std::vector<std::string> args{"sync", "data", "--source", source.name() + ".k", "--target",
+                                        target.name() + ".k"};
+    auto run = ombrix(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "DELETE FROM " + tgt + ".`k` WHERE `a`=3 AND `b`='z';\n"
+                       "UPDATE " + tgt + ".`k` SET `v`='changed', `bin`=NULL WHERE `a`=1 AND `b`='y';\n"
+                       "INSERT INTO " + tgt + ".`k`(`a`, `b`, `v`, `bin`) VALUES(2, 'x', 'it''s \\\\ new', X'FF01');\n");
+    auto with_apply = args;
+    with_apply.push_back("--apply");
+    run = ombrix(with_apply);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto sums = checksums({src + ".k", tgt + ".k"});
+    ASSERT_EQ(sums.size(), 2u);
+    EXPECT_EQ(sums[0], sums[1]);
+    EXPECT_EQ(ombrix(args).out, "");
+
+    run = ombrix({"sync", "data", "--source", source.name() + ".nokey", "--target", target.name() + ".nokey"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ombrix: table " + tgt + ".`nokey` has neither a primary key nor a unique key of NOT NULL "
+                       "columns: its rows cannot be matched\n");
+}
+
+}  // namespace

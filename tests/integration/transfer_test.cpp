@@ -1,0 +1,257 @@
+// Copying a schema between schemas of the sandbox server: the command's fast path with its
+// verification, a second run with --drop, and the library's page-by-page path with renamed
+// columns, row filters and pages of two rows. Afterwards the structures must compare equal and the
+// rows must be the same.
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
+#include "solvane/Transform/transfer.hpp"
+#include "tests/support/sandbox.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace {
+
+using Ombrix::Testing::Sandbox;
+using Ombrix::Testing::ScratchSchema;
+using Ombrix::Testing::TempDir;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Hostile names, a foreign-key cycle, a view on a view, a routine with ';' in its body, a trigger
+// that must not fire while the rows are copied, and the column types that break naive copies.
+const char* const kSchema = R"(
+CREATE TABLE `it's ``a``` (id INT PRIMARY KEY, other INT, `select` VARCHAR(40), bin VARBINARY(8), blb BLOB,
+  bits BIT(7), big BIGINT UNSIGNED, num DECIMAL(65,30), dt DATETIME(6), tm TIME, f FLOAT, d DOUBLE,
+  e ENUM('x','y''z'), j JSON, pt POINT, gen INT AS (id * 2) VIRTUAL, note TEXT CHARACTER SET latin1);
+CREATE TABLE `order` (id INT PRIMARY KEY, parent INT,
+  CONSTRAINT fk_order FOREIGN KEY (parent) REFERENCES `it's ``a``` (id));
+ALTER TABLE `it's ``a``` ADD CONSTRAINT fk_back FOREIGN KEY (other) REFERENCES `order` (id);
+CREATE TABLE audit (n INT);
+CREATE TRIGGER tr AFTER INSERT ON `order` FOR EACH ROW INSERT INTO audit VALUES (NEW.id);
+CREATE VIEW v1 AS SELECT id, `select` FROM `it's ``a```;
+CREATE VIEW v2 AS SELECT id FROM v1 WHERE id > 1;
+DELIMITER //
+CREATE PROCEDURE twice(IN x INT, OUT y INT) BEGIN SET y = x; SET y = y * 2; END//
+DELIMITER ;
+INSERT INTO `order` VALUES (1, NULL), (2, NULL);
+INSERT INTO `it's ``a``` (id, other, `select`, bin, blb, bits, big, num, dt, tm, f, d, e, j, pt, note) VALUES
+  (1, 1, 'quote '' and " and \\ and tab\t', 0x00FF27, X'', b'1010101', 18446744073709551615,
+   '12345678901234567890123456789012345.123456789012345678901234567890', '2024-02-29 23:59:59.123456',
+   '-838:59:59', 1.5, -2.25e-300, 'y''z', '{"k": [1, "\\"q"]}', POINT(1.5, -2), 'caf\xC3\xA9'),
+  (2, 2, '', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
+  (3, NULL, 'line\r\nbreak', 0x0D0A, 0x00, b'0', 0, -0.5, '1000-01-01 00:00:00', '00:00:00', 0, 0, 'x', '[]', NULL, '');
+UPDATE `order` SET parent = id;
+)";
+
+class TransferTest : public ::testing::Test {
+protected:
+    CliRun ombrix(std::vector<std::string> args, const std::string& input = {}) {
+        std::vector<std::string> argv{OMBRIX_CLI_PATH, "--profiles", home.file("profiles.json"), "--log-dir",
+                                      home.file("logs")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::string command;
+        for (const auto& arg : argv) {
+            gchar* quoted = g_shell_quote(arg.c_str());
+            command += std::string(quoted) + " ";
+            g_free(quoted);
+        }
+        const std::string in = home.file("stdin");
+        Ombrix::Testing::write_text(in, input);
+        gchar* quoted_in = g_shell_quote(in.c_str());
+        command += std::string("< ") + quoted_in;
+        g_free(quoted_in);
+        const std::vector<std::string> shell{"/bin/sh", "-c", command};
+        std::vector<gchar*> raw;
+        for (const auto& arg : shell) raw.push_back(const_cast<gchar*>(arg.c_str()));
+        raw.push_back(nullptr);
+        gchar* out = nullptr;
+        gchar* err = nullptr;
+        gint wait_status = 0;
+        CliRun run;
+        if (!g_spawn_sync(nullptr, raw.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &wait_status,
+                          nullptr))
+            return run;
+        run.out = out ? out : "";
+        run.err = err ? err : "";
+        g_free(out);
+        g_free(err);
+        run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+        return run;
+    }
+
+    /// The rows of a query as tab-separated text.
+    std::string rows(const std::string& sql) {
+        auto run = ombrix({"query", "--format", "tsv", "--no-header", sql});
+        EXPECT_EQ(run.status, 0) << run.err;
+        return run.out;
+    }
+
+    TempDir home;
+};
+
+TEST_F(TransferTest, CopiesStructureAndRowsAndVerifiesThem) {
+    ScratchSchema source("transfer_src");
+    ScratchSchema target("transfer_dst");
+    auto run = ombrix({"query", "-f", "-"}, "USE `" + source.name() + "`;\n" + kSchema);
+    ASSERT_EQ(run.status, 0) << run.err;
+    Sandbox::get().exec("DROP DATABASE `" + target.name() + "`");
+
+    for (const bool again : {false, true}) {
+        SCOPED_TRACE(again ? "second run with --drop" : "first run");
+        std::vector<std::string> args{"transfer", "--source", source.name(), "--target", target.name(), "--verify"};
+        if (again) args.push_back("--drop");
+        run = ombrix(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find("Tables: 3, rows: 7,"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("DIFFERENT"), std::string::npos) << run.err;
+        // Structure: nothing to change in either direction; rows: the same; the trigger did not
+        // fire while the rows went in.
+        run = ombrix({"diff", source.name(), target.name()});
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        const std::string all = "SELECT id, other, `select`, HEX(bin), HEX(blb), bits + 0, big, num, dt, tm, f, d, e, "
+                                "j, ST_AsText(pt), gen, note FROM `%s`.`it's ``a``` ORDER BY id";
+        auto of = [&](const std::string& schema) {
+            std::string sql = all;
+            sql.replace(sql.find("%s"), 2, schema);
+            return rows(sql);
+        };
+        EXPECT_EQ(of(source.name()), of(target.name()));
+        EXPECT_EQ(rows("SELECT COUNT(*) FROM `" + target.name() + "`.audit"), "2\n");
+    }
+
+    // The library's page-by-page path: one column renamed on the way, a filter, pages of two.
+    Sandbox::get().exec("CREATE DATABASE IF NOT EXISTS `" + target.name() + "_pages`");
+    Sandbox::get().exec("CREATE TABLE `" + target.name() + "_pages`.picked (ident INT PRIMARY KEY, label VARCHAR(40))");
+    auto connect = [] {
+        auto connection = Ombrix::Solvane::Supports::Database::MariaDBConnection::create();
+        EXPECT_TRUE(connection->open(Sandbox::get().profile(), nullptr));
+        return connection;
+    };
+    Ombrix::Solvane::Transform::Transfer::Options options{
+        {"OPTION|SOURCE|DATABASE", source.name()},
+        {"OPTION|RESULT|STRUCTURE", "false"},
+        {"OPTION|RESULT|VERIFY", "true"},
+        {"schema|" + source.name() + "|MODE", "true"},
+        {"schema|" + source.name() + "|NAME", target.name() + "_pages"},
+        {"table|it's `a`|MODE", "true"},
+        {"table|it's `a`|NAME", "picked"},
+        {"table|it's `a`|FIELDS", "id=ident;select=label"},
+        {"table|it's `a`|BATCH", "2"},
+        {"table|it's `a`|RECORDS", "id >= 1; id = 3"},
+    };
+    auto transfer = Ombrix::Solvane::Transform::Transfer::create(options);
+    auto from = connect();
+    auto to = connect();
+    transfer->set_server_source(from);
+    transfer->set_server_target(to);
+    auto progress = Ombrix::Solvane::Contracts::ThreadProgress::create();
+    transfer->set_progress(progress);
+    ASSERT_TRUE(transfer->handle());
+    EXPECT_TRUE(progress->snapshot().finished);
+    // The two record sets overlap in row 3: the second is refused by the key, counted as a failure.
+    EXPECT_EQ(progress->snapshot().failure, 1);
+    EXPECT_EQ(rows("SELECT ident, label FROM `" + target.name() + "_pages`.picked ORDER BY ident"),
+              rows("SELECT id, `select` FROM `" + source.name() + "`.`it's ``a``` ORDER BY id"));
+    const auto reports = transfer->get_reports();
+    ASSERT_EQ(reports.size(), 1U);
+    EXPECT_EQ(reports[0].rows, 3);
+    from->close();
+    to->close();
+    Sandbox::get().exec("DROP DATABASE `" + target.name() + "_pages`");
+}
+
+/// A server of its own for a test that stops it: started in a temporary folder, removed after.
+struct SecondServer {
+    TempDir dir;
+    std::string port;
+    std::string password;
+
+    bool start() {
+        gchar* out = nullptr;
+        gint status = 0;
+        const std::string command = std::string(OMBRIX_SANDBOX_SCRIPT) + " start " + dir.file("server");
+        if (!g_spawn_command_line_sync(command.c_str(), &out, nullptr, &status, nullptr)) return false;
+        const std::string env = out ? out : "";
+        g_free(out);
+        auto value = [&](const std::string& key) {
+            const auto at = env.find(key + "=");
+            if (at == std::string::npos) return std::string();
+            const auto start = at + key.size() + 1;
+            return env.substr(start, env.find('\n', start) - start);
+        };
+        port = value("OMBRIX_SANDBOX_PORT");
+        password = value("OMBRIX_SANDBOX_PASSWORD");
+        return status == 0 && !port.empty();
+    }
+    void kill_now() {
+        std::ifstream pid_file(dir.file("server/mysqld.pid"));
+        long pid = 0;
+        pid_file >> pid;
+        if (pid <= 0) return;
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+        for (int i = 0; i < 500 && ::kill(static_cast<pid_t>(pid), 0) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ~SecondServer() {
+        const std::string command = std::string(OMBRIX_SANDBOX_SCRIPT) + " stop " + dir.file("server");
+        g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, nullptr, nullptr);
+    }
+};
+
+/// The target server dies in the middle of a copy: the run ends (nothing waits forever) with a
+/// failure that names the table and the batch, and a second run with --drop makes a whole copy.
+TEST_F(TransferTest, ATargetThatDiesMidCopyIsReportedAndACopyAgainCompletes) {
+    ScratchSchema source("transfer_kill");
+    Sandbox::get().exec("CREATE TABLE `" + source.name() + "`.t (id INT PRIMARY KEY, s VARCHAR(100))");
+    Sandbox::get().exec("INSERT INTO `" + source.name() + "`.t SELECT seq, REPEAT('x', 90) FROM `" + source.name() +
+                        "`.seq_1_to_400000");
+    SecondServer server;
+    ASSERT_TRUE(server.start());
+    auto run = ombrix({"profile", "add", "other", "--host", "127.0.0.1", "--port", server.port, "--user", "root",
+                       "--password", server.password});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string target = "other:" + source.name();
+
+    // Stop the server as soon as its first batch is committed.
+    std::thread watcher([&] {
+        const std::string client = "mariadb --no-defaults -h127.0.0.1 -P" + server.port + " -uroot -p" +
+                                   server.password + " -N -e \"SELECT COUNT(*) FROM `" + source.name() + "`.t\"";
+        for (int i = 0; i < 600; ++i) {
+            gchar* out = nullptr;
+            g_spawn_command_line_sync(client.c_str(), &out, nullptr, nullptr, nullptr);
+            const std::string count = out ? out : "";
+            g_free(out);
+            if (!count.empty() && count != "0\n") break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        server.kill_now();
+    });
+    run = ombrix({"transfer", "--source", source.name(), "--target", target});
+    watcher.join();
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("table " + source.name() + ".t, batch "), std::string::npos) << run.err;
+
+    ASSERT_TRUE(server.start());
+    run = ombrix({"profile", "remove", "other"});
+    run = ombrix({"profile", "add", "other", "--host", "127.0.0.1", "--port", server.port, "--user", "root",
+                  "--password", server.password});
+    run = ombrix({"transfer", "--source", source.name(), "--target", target, "--drop", "--verify"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("rows: 400000,"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("verify " + source.name() + ".t: equal"), std::string::npos) << run.err;
+}
+
+}  // namespace
