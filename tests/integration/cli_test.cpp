@@ -6,48 +6,23 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/cli_run.hpp"
 #include "tests/support/sandbox.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
 
+using Ombrix::Testing::CliRun;
 using Ombrix::Testing::Sandbox;
 using Ombrix::Testing::ScratchSchema;
 using Ombrix::Testing::TempDir;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 class CliTest : public ::testing::Test {
 protected:
     /// Runs `ombrix` with a private profile file and log folder; no profile means the sandbox.
-    CliRun ombrix(std::vector<std::string> args) {
-        std::vector<std::string> argv{OMBRIX_CLI_PATH, "--profiles", home.file("profiles.json"), "--log-dir",
-                                      home.file("logs")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<gchar*> raw;
-        for (auto& arg : argv) raw.push_back(arg.data());
-        raw.push_back(nullptr);
-        gchar* out = nullptr;
-        gchar* err = nullptr;
-        gint wait_status = 0;
-        GError* error = nullptr;
-        CliRun run;
-        if (!g_spawn_sync(nullptr, raw.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &wait_status,
-                          &error)) {
-            ADD_FAILURE() << error->message;
-            g_error_free(error);
-            return run;
-        }
-        run.out = out ? out : "";
-        run.err = err ? err : "";
-        g_free(out);
-        g_free(err);
-        run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-        return run;
+    CliRun ombrix(const std::vector<std::string>& args, const std::string& input = {}) {
+        return Ombrix::Testing::run_cli(home, args, input);
     }
 
     TempDir home;

@@ -17,21 +17,18 @@
 #include "solvane/Supports/Data/Extractors/json_extractor.hpp"
 #include "solvane/Supports/Data/Extractors/xml_extractor.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
+#include "tests/support/cli_run.hpp"
 #include "tests/support/sandbox.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
 
+using Ombrix::Testing::CliRun;
 using Ombrix::Testing::Sandbox;
 using Ombrix::Testing::ScratchSchema;
 using Ombrix::Testing::TempDir;
 namespace X = Ombrix::Solvane::Supports::Data::Extractors;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 // Every kind of column the reader maps, with cells that break naive formats, and a generated
 // column (exported, left out when imported).
@@ -58,38 +55,8 @@ std::string format(const char* pattern, const std::string& table) {
 
 class DataExchange : public ::testing::Test {
 protected:
-    CliRun ombrix(std::vector<std::string> args, const std::string& input = {}) {
-        std::vector<std::string> argv{OMBRIX_CLI_PATH, "--profiles", home.file("profiles.json"), "--log-dir",
-                                      home.file("logs")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::string command;
-        for (const auto& arg : argv) {
-            gchar* quoted = g_shell_quote(arg.c_str());
-            command += std::string(quoted) + " ";
-            g_free(quoted);
-        }
-        const std::string in = home.file("stdin");
-        Ombrix::Testing::write_text(in, input);
-        gchar* quoted_in = g_shell_quote(in.c_str());
-        command += std::string("< ") + quoted_in;
-        g_free(quoted_in);
-        const std::vector<std::string> shell{"/bin/sh", "-c", command};
-        std::vector<gchar*> raw;
-        for (const auto& arg : shell) raw.push_back(const_cast<gchar*>(arg.c_str()));
-        raw.push_back(nullptr);
-        gchar* out = nullptr;
-        gchar* err = nullptr;
-        gint wait_status = 0;
-        CliRun run;
-        if (!g_spawn_sync(nullptr, raw.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &wait_status,
-                          nullptr))
-            return run;
-        run.out = out ? out : "";
-        run.err = err ? err : "";
-        g_free(out);
-        g_free(err);
-        run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-        return run;
+    CliRun ombrix(const std::vector<std::string>& args, const std::string& input = {}) {
+        return Ombrix::Testing::run_cli(home, args, input);
     }
 
     /// CHECKSUM TABLE of each table, by the table's name.

@@ -11,6 +11,7 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 #include "solvane/Transform/synchronizer.hpp"
 #include "tests/support/provider.hpp"
+#include "tests/support/cli_run.hpp"
 #include "tests/support/sandbox.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -20,6 +21,7 @@ namespace DB = Ombrix::Solvane::Supports::Database;
 namespace T = Ombrix::Solvane::Transform;
 using Ombrix::Solvane::Contracts::ThreadProgress;
 using Ombrix::Testing::describe;
+using Ombrix::Testing::CliRun;
 using Ombrix::Testing::Sandbox;
 using Ombrix::Testing::ScratchSchema;
 using Ombrix::Testing::TempDir;
@@ -147,38 +149,11 @@ TEST_F(SynchronizerStructure, ContinueDecidesWhetherTheScriptsAfterAFailureRun) 
 
 // ---------------------------------------------------------------- the command
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 class SynchronizerCli : public ::testing::Test {
 protected:
-    CliRun ombrix(std::vector<std::string> args) {
-        std::vector<std::string> argv{OMBRIX_CLI_PATH, "--profiles", home.file("profiles.json"), "--log-dir",
-                                      home.file("logs")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<gchar*> raw;
-        for (auto& arg : argv) raw.push_back(arg.data());
-        raw.push_back(nullptr);
-        gchar* out = nullptr;
-        gchar* err = nullptr;
-        gint wait_status = 0;
-        GError* error = nullptr;
-        CliRun run;
-        if (!g_spawn_sync(nullptr, raw.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &wait_status,
-                          &error)) {
-            ADD_FAILURE() << error->message;
-            g_error_free(error);
-            return run;
-        }
-        run.out = out ? out : "";
-        run.err = err ? err : "";
-        g_free(out);
-        g_free(err);
-        run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-        return run;
+    CliRun ombrix(const std::vector<std::string>& args, const std::string& input = {}) {
+        return Ombrix::Testing::run_cli(home, args, input);
     }
 
     /// The CHECKSUM TABLE value of each table, in order.

@@ -15,20 +15,17 @@
 
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 #include "solvane/Transform/transfer.hpp"
+#include "tests/support/cli_run.hpp"
 #include "tests/support/sandbox.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
 
+using Ombrix::Testing::CliRun;
 using Ombrix::Testing::Sandbox;
 using Ombrix::Testing::ScratchSchema;
 using Ombrix::Testing::TempDir;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 // Hostile names, a foreign-key cycle, a view on a view, a routine with ';' in its body, a trigger
 // that must not fire while the rows are copied, and the column types that break naive copies.
@@ -58,38 +55,8 @@ UPDATE `order` SET parent = id;
 
 class TransferTest : public ::testing::Test {
 protected:
-    CliRun ombrix(std::vector<std::string> args, const std::string& input = {}) {
-        std::vector<std::string> argv{OMBRIX_CLI_PATH, "--profiles", home.file("profiles.json"), "--log-dir",
-                                      home.file("logs")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::string command;
-        for (const auto& arg : argv) {
-            gchar* quoted = g_shell_quote(arg.c_str());
-            command += std::string(quoted) + " ";
-            g_free(quoted);
-        }
-        const std::string in = home.file("stdin");
-        Ombrix::Testing::write_text(in, input);
-        gchar* quoted_in = g_shell_quote(in.c_str());
-        command += std::string("< ") + quoted_in;
-        g_free(quoted_in);
-        const std::vector<std::string> shell{"/bin/sh", "-c", command};
-        std::vector<gchar*> raw;
-        for (const auto& arg : shell) raw.push_back(const_cast<gchar*>(arg.c_str()));
-        raw.push_back(nullptr);
-        gchar* out = nullptr;
-        gchar* err = nullptr;
-        gint wait_status = 0;
-        CliRun run;
-        if (!g_spawn_sync(nullptr, raw.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err, &wait_status,
-                          nullptr))
-            return run;
-        run.out = out ? out : "";
-        run.err = err ? err : "";
-        g_free(out);
-        g_free(err);
-        run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-        return run;
+    CliRun ombrix(const std::vector<std::string>& args, const std::string& input = {}) {
+        return Ombrix::Testing::run_cli(home, args, input);
     }
 
     /// The rows of a query as tab-separated text.
