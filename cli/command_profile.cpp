@@ -1,4 +1,8 @@
 // ombrix profile add|list|show|remove: the profile file.
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <iostream>
 
 #include "commands.hpp"
@@ -16,6 +20,8 @@ struct AddOptions {
     unsigned port = 3306;
     std::string user;
     std::string password;
+    bool password_prompt = false;
+    bool password_stdin = false;
     std::string database;
     std::string ssh_host;
     unsigned ssh_port = 22;
@@ -31,6 +37,36 @@ struct AddOptions {
     std::string ssl_password;
     std::string ssl_mode;
 };
+
+/// A secret read from the terminal without echo (the prompt on the terminal too).
+std::string read_secret_from_terminal(const std::string& prompt) {
+    const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (fd < 0) throw Failure("no terminal to read the password from (use --password-stdin)");
+    (void)!::write(fd, prompt.data(), prompt.size());
+    termios saved{};
+    const bool is_terminal = tcgetattr(fd, &saved) == 0;
+    if (is_terminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(fd, TCSAFLUSH, &quiet);
+    }
+    std::string secret;
+    char c = 0;
+    while (::read(fd, &c, 1) == 1 && c != '\n') secret += c;
+    if (is_terminal) tcsetattr(fd, TCSAFLUSH, &saved);
+    (void)!::write(fd, "\n", 1);
+    ::close(fd);
+    if (!secret.empty() && secret.back() == '\r') secret.pop_back();
+    return secret;
+}
+
+/// The first line of standard input, without its line end.
+std::string read_secret_from_stdin() {
+    std::string secret;
+    std::getline(std::cin, secret);
+    if (!secret.empty() && secret.back() == '\r') secret.pop_back();
+    return secret;
+}
 
 void save(const Providers::Contracts::ServerSetting& setting) {
     if (auto saved = setting.save(); !saved)
@@ -49,7 +85,14 @@ void add_profile_commands(CLI::App& app, Context& context) {
     add->add_option("--host", add_options->host, "Server host")->required();
     add->add_option("--port", add_options->port, "Server port")->check(CLI::Range(1, 65535));
     add->add_option("--user", add_options->user, "Login name")->required();
-    add->add_option("--password", add_options->password, "Login password");
+    auto* password = add->add_option("--password", add_options->password,
+                                      "Login password (visible to other users of the machine: prefer the next two)");
+    auto* prompt = add->add_flag("--password-prompt", add_options->password_prompt,
+                                 "Read the login password from the terminal, without echo")
+                       ->excludes(password);
+    add->add_flag("--password-stdin", add_options->password_stdin, "Read the login password from standard input")
+        ->excludes(password)
+        ->excludes(prompt);
     add->add_option("--database", add_options->database, "Initial database");
     auto* ssh = add->add_option("--ssh-host", add_options->ssh_host, "Open the server through an SSH tunnel via this host");
     add->add_option("--ssh-port", add_options->ssh_port, "SSH port")->check(CLI::Range(1, 65535))->needs(ssh);
@@ -73,7 +116,13 @@ void add_profile_commands(CLI::App& app, Context& context) {
         server->set_host(add_options->host);
         server->set_port(add_options->port);
         server->set_username(add_options->user);
-        server->set_password(add_options->password);
+        std::string secret = add_options->password;
+        if (!secret.empty())
+            std::cerr << "ombrix: warning: a password given on the command line is visible to other users of this "
+                         "machine; use --password-prompt or --password-stdin\n";
+        if (add_options->password_prompt) secret = read_secret_from_terminal("Password for " + add_options->user + ": ");
+        if (add_options->password_stdin) secret = read_secret_from_stdin();
+        server->set_password(secret);
         server->set_initial(add_options->database);
         if (!add_options->ssh_host.empty()) {
             server->set_ssh_using(true);
@@ -114,7 +163,11 @@ void add_profile_commands(CLI::App& app, Context& context) {
     show->callback([&context, show_name] {
         auto server = find_profile(*context.load_profiles(), *show_name);
         if (!server) throw Failure("no profile named \"" + *show_name + "\"");
-        std::cout << Core::Json::to_pretty(Core::Json::serialize(*server)) << "\n";
+        // Secrets are never printed: only whether one is set.
+        auto node = Core::Json::serialize(*server);
+        for (const char* key : {"password", "ssh-password", "ssl-password"})
+            if (node.contains(key) && node[key].is_string() && !node[key].get<std::string>().empty()) node[key] = "(set)";
+        std::cout << Core::Json::to_pretty(node) << "\n";
     });
 
     auto remove_name = std::make_shared<std::string>();

@@ -54,7 +54,7 @@ std::shared_ptr<ServerSetting> Context::load_profiles() const {
         gchar* folder = g_path_get_dirname(path.c_str());
         g_mkdir_with_parents(folder, 0700);
         g_free(folder);
-        auto written = Core::write_file(path,
+        auto written = Core::write_private_file(path,
                                         "{\n  \"organizations\" : [],\n  \"groups\" : "
                                         "[],\n  \"servers\" : []\n}\n");
         if (!written) throw Failure("cannot create the profile file " + path + ": " + error_text(written.error()));

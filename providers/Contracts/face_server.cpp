@@ -220,7 +220,8 @@ Core::Status ServerSetting::load(const std::string& filename) {
 
 Core::Status ServerSetting::save() const {
     const std::string text = Core::Json::to_pretty(Core::Json::serialize(*this), 2);
-    auto written = Core::write_file(m_filename, text);
+    // The file holds passwords: the owner's alone, wherever it is kept.
+    auto written = Core::write_private_file(m_filename, text);
     if (!written) {
         if (written.error().message.empty())
             return Core::fail(std::string(Core::kIoErrorDomain), 0, m_filename);

@@ -1,5 +1,7 @@
 #include "providers/Core/file.hpp"
 
+#include <glib/gstdio.h>
+
 #include "providers/Core/glib.hpp"
 
 namespace Ombrix::Core {
@@ -22,6 +24,18 @@ Status write_file(const std::string& filename, std::string_view data) {
 }
 
 bool file_exists(const std::string& filename) { return g_file_test(filename.c_str(), G_FILE_TEST_EXISTS); }
+
+Status write_private_file(const std::string& filename, std::string_view data) {
+    // Only the owner reads it; an existing file that is stricter still stays so.
+    int mode = 0600;
+    GStatBuf info;
+    if (g_stat(filename.c_str(), &info) == 0) mode = static_cast<int>(info.st_mode & 0600);
+    GError* error = nullptr;
+    if (!g_file_set_contents_full(filename.c_str(), data.data(), static_cast<gssize>(data.size()),
+                                  G_FILE_SET_CONTENTS_CONSISTENT, mode, &error))
+        return fail(take_error(error));
+    return {};
+}
 
 }  // namespace Ombrix::Core
 

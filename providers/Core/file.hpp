@@ -15,6 +15,9 @@ OMBRIX_PROVIDERS_EXPORT Result<std::string> read_file(const std::string& filenam
 /// Replaces a file's content with exactly `data` (created when absent).
 OMBRIX_PROVIDERS_EXPORT Status write_file(const std::string& filename, std::string_view data);
 OMBRIX_PROVIDERS_EXPORT bool file_exists(const std::string& filename);
+/// Replaces a file holding secrets: written to a temporary file and renamed over the old one, so a
+/// reader sees the old or the new content whole, with mode 0600 (or the old file's stricter one).
+OMBRIX_PROVIDERS_EXPORT Status write_private_file(const std::string& filename, std::string_view data);
 
 }  // namespace Ombrix::Core
 

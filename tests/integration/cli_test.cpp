@@ -1,5 +1,6 @@
 // The command-line client run as a user runs it, against the sandbox server.
 #include <glib.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -154,11 +155,23 @@ namespace {
 
 TEST_F(CliTest, AProfileRunsQueriesAndLeavesNoTemporaryLogBehind) {
     const auto& sandbox = Sandbox::get();
+    // The password from standard input; one on the command line works but is warned about.
     auto run = ombrix({"profile", "add", "mine", "--host", sandbox.host, "--port", std::to_string(sandbox.port),
-                       "--user", sandbox.user, "--password", sandbox.password});
+                       "--user", sandbox.user, "--password-stdin"},
+                      sandbox.password + "\n");
     ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    run = ombrix({"profile", "add", "other", "--host", "h", "--user", "u", "--password", "visible"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("visible to other users"), std::string::npos) << run.err;
+    // The file is the owner's alone, and show tells only that a password is set.
+    struct stat info{};
+    ASSERT_EQ(::stat(home.file("profiles.json").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
     run = ombrix({"profile", "show", "mine"});
     ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"password\": \"(set)\""), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find(sandbox.password), std::string::npos) << run.out;
     const auto at = run.out.find("\"uuid\": \"");
     ASSERT_NE(at, std::string::npos) << run.out;
     const std::string uuid = run.out.substr(at + 9, 36);
