@@ -7,6 +7,7 @@
 
 #include "commands.hpp"
 #include "providers/Core/json.hpp"
+#include "solvane/Helpers/password_helper.hpp"
 
 namespace Ombrix::Cli {
 
@@ -22,6 +23,7 @@ struct AddOptions {
     std::string password;
     bool password_prompt = false;
     bool password_stdin = false;
+    bool protect = false;
     std::string database;
     std::string ssh_host;
     unsigned ssh_port = 22;
@@ -93,6 +95,9 @@ void add_profile_commands(CLI::App& app, Context& context) {
     add->add_flag("--password-stdin", add_options->password_stdin, "Read the login password from standard input")
         ->excludes(password)
         ->excludes(prompt);
+    add->add_flag("--protect", add_options->protect,
+                  "Store the passwords encrypted for this user on this machine (the file's 0600 mode stays what "
+                  "protects them from other users)");
     add->add_option("--database", add_options->database, "Initial database");
     auto* ssh = add->add_option("--ssh-host", add_options->ssh_host, "Open the server through an SSH tunnel via this host");
     add->add_option("--ssh-port", add_options->ssh_port, "SSH port")->check(CLI::Range(1, 65535))->needs(ssh);
@@ -146,6 +151,10 @@ void add_profile_commands(CLI::App& app, Context& context) {
             server->set_ssl_key_file(add_options->ssl_key);
             server->set_ssl_password(add_options->ssl_password);
             if (!add_options->ssl_mode.empty()) server->set_ssl_mode(add_options->ssl_mode);
+        }
+        if (add_options->protect) {
+            Solvane::Helpers::PasswordHelper::encrypt_password(server);
+            server->set_options(kProtectedOption);
         }
         setting->append(server, "", "");
         save(*setting);

@@ -1,5 +1,7 @@
 #include "context.hpp"
 
+#include "solvane/Helpers/password_helper.hpp"
+
 #include <glib.h>
 #include <glib/gstdio.h>
 
@@ -124,6 +126,8 @@ std::shared_ptr<Server> sandbox_profile(const SandboxInfo& sandbox, const std::s
 
 Connection open_connection(const Context& context, const std::string& profile) {
     auto server = context.resolve_profile(profile);
+    if (server->get_options().find(kProtectedOption) != std::string::npos)
+        Solvane::Helpers::PasswordHelper::decrypt_password(server);
     note_connection_log(server->get_uuid());
     auto connection = Solvane::Supports::Database::MariaDBConnection::create();
     if (auto opened = connection->open(server, nullptr); !opened) throw DatabaseFailure(describe_error(opened.error()));

@@ -70,6 +70,10 @@ void stop_logging();
 /// is removed by `stop_logging`.
 void note_connection_log(const std::string& uuid);
 
+/// The word in a profile's "options" that says its stored passwords are protected (see
+/// `ombrix profile add --protect`): they are unprotected when a connection opens.
+inline constexpr const char* kProtectedOption = "protected-passwords";
+
 /// "[PROFILE:]NAME" split into the profile ("" for the sandbox) and the name after the first ':'.
 std::pair<std::string, std::string> split_profile(const std::string& argument);
 

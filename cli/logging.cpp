@@ -13,6 +13,7 @@
 #include "context.hpp"
 #include "solvane/Contracts/Log/face_log.hpp"
 #include "solvane/Foundation/services.hpp"
+#include "solvane/Supports/Crypto/openssl_cipher.hpp"
 #include "solvane/Supports/Log/handler_delegate.hpp"
 #include "solvane/Supports/Log/handler_file_temp.hpp"
 #include "solvane/Supports/Log/manager.hpp"
@@ -48,6 +49,9 @@ void start_logging(const Context& context) {
     if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) throw Failure("cannot create the log folder " + folder);
     Foundation::Services::initialize();
     Foundation::Services::register_type<Contracts::Log::ILogManager, Supports::Log::LogManager>();
+    // The cipher that protects the passwords of profiles added with --protect.
+    Foundation::Services::register_instance<Contracts::Crypto::ISymmetricCipher>(
+        Supports::Crypto::OpenSSLSymmetricCipher::create());
     Foundation::LoggingService::initialize(kMainLog, context.verbose ? LogLevel::DEBUG : LogLevel::PLAIN,
                                            folder.c_str(), kMaxLogSize);
     if (context.verbose) {

@@ -157,10 +157,12 @@ TEST_F(CliTest, AProfileRunsQueriesAndLeavesNoTemporaryLogBehind) {
     const auto& sandbox = Sandbox::get();
     // The password from standard input; one on the command line works but is warned about.
     auto run = ombrix({"profile", "add", "mine", "--host", sandbox.host, "--port", std::to_string(sandbox.port),
-                       "--user", sandbox.user, "--password-stdin"},
+                       "--user", sandbox.user, "--password-stdin", "--protect"},
                       sandbox.password + "\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
+    // Protected: the file holds the password encrypted for this user on this machine.
+    EXPECT_EQ(Ombrix::Testing::read_text(home.file("profiles.json")).find(sandbox.password), std::string::npos);
     run = ombrix({"profile", "add", "other", "--host", "h", "--user", "u", "--password", "visible"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("visible to other users"), std::string::npos) << run.err;
