@@ -212,7 +212,7 @@ void run_export(const Context& context, const ExportOptions& options) {
             if (!object) throw Failure("export: " + options.table + " is not a table");
             list.clear();
             for (const auto& column : *object->get_columns()) {
-                if (column->get_is_virtual() || !column->get_expression().empty()) continue;
+                if (column->is_generated()) continue;
                 list += (list.empty() ? "" : ", ") + Solvane::Supports::Database::mariadb_quote_identifier(column->get_name());
             }
         }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "providers/providers_export.h"
 
@@ -53,6 +54,12 @@ OMBRIX_PROVIDERS_EXPORT std::string hex_upper(const void* data, std::size_t leng
 OMBRIX_PROVIDERS_EXPORT std::string random_uuid();
 /// A fresh random version-4 UUID text, upper case.
 OMBRIX_PROVIDERS_EXPORT std::string random_uuid_upper();
+
+/// `text` without leading and trailing blanks (space, tab, line feed, carriage return, form feed,
+/// vertical tab).
+OMBRIX_PROVIDERS_EXPORT std::string_view trim(std::string_view text);
+/// The pieces of `text` between the `separator`s, empty ones included ("" gives one empty piece).
+OMBRIX_PROVIDERS_EXPORT std::vector<std::string> split(std::string_view text, char separator);
 
 /// ASCII lower/upper case of `text`.
 OMBRIX_PROVIDERS_EXPORT std::string ascii_lower(std::string_view text);

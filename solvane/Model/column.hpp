@@ -59,6 +59,8 @@ public:
     bool get_is_selected() const { return m_is_selected; }
     void set_is_selected(bool value);
     bool get_is_virtual() const { return m_is_virtual; }
+    /// Whether the server computes the column (VIRTUAL or PERSISTENT): it takes no value of its own.
+    bool is_generated() const { return m_is_virtual || m_is_generated_always || !m_expression.empty(); }
     void set_is_virtual(bool value);
     bool get_is_user_defined() const { return m_is_user_defined; }
     void set_is_user_defined(bool value);

@@ -80,10 +80,6 @@ std::vector<std::shared_ptr<MM::MetaView>> in_dependence_order(const MM::MetaVie
 
 // ---------------------------------------------------------------- rows
 
-bool is_generated(const MM::MetaColumn& column) {
-    return column.get_is_virtual() || column.get_is_generated_always() || !column.get_expression().empty();
-}
-
 bool is_invisible(const MM::MetaColumn& column) {
     const auto& attributes = column.get_attributes();
     const auto it = attributes.find("INVISIBLE");
@@ -447,7 +443,7 @@ Core::Status UserdataSynchronizer::initialize() {
     // The target's own columns, as far as a statement may write them.
     std::vector<std::string> columns;
     for (const auto& column : *(*target_meta)->get_columns()) {
-        if (is_generated(*column) || is_invisible(*column)) continue;
+        if (column->is_generated() || is_invisible(*column)) continue;
         if (!(*source_meta)->get_column(column->get_name()))
             return Core::fail(failure(Core::strprintf(Core::tr("the source table %s has no column `%s`"),
                                                       qualified_name(source_schema, source_table).c_str(),

@@ -41,6 +41,9 @@ using Providers::Supports::MariaDBReader;
 
 namespace {
 
+std::string trimmed_text(std::string_view text) { return std::string(Core::trim(text)); }
+using Core::split;
+
 constexpr std::size_t kBatchBytes = 8U << 20;  // one local data load, one transaction
 
 std::string qname(std::string_view name) { return DB::mariadb_quote_identifier(name); }
@@ -52,28 +55,6 @@ std::string joined(const std::vector<std::string>& items, bool quote) {
         out += quote ? qname(item) : item;
     }
     return out;
-}
-
-std::vector<std::string> split(std::string_view text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = text.find(separator, start);
-        parts.emplace_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
-    return parts;
-}
-
-std::string trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
-}
-
-bool is_generated(const MM::MetaColumn& column) {
-    return column.get_is_virtual() || !column.get_expression().empty();
 }
 
 /// A page size: 1000 for a value that is missing, unreadable or not positive; at most the 32-bit
@@ -142,7 +123,7 @@ void Transfer::log(const std::string& text) { LoggingService::info(nullptr, "%s"
 std::string Transfer::collect_columns_customize(std::string_view fields, bool source_side) {
     std::vector<std::string> sides;
     for (const auto& item : split(fields, ';')) {
-        if (trimmed(item).empty()) continue;
+        if (trimmed_text(item).empty()) continue;
         const auto equal = item.find('=');
         if (source_side)
             sides.push_back(item.substr(0, equal));
@@ -245,7 +226,7 @@ void Transfer::trim(MM::MetaDatabase& database) {
             // A column stays when a pair names it whole: looking for "name=" anywhere in the text
             // would keep a column "d" for a pair "id=…".
             std::vector<std::string> sources;
-            for (const auto& pair : split(fields, ';')) sources.push_back(trimmed(pair.substr(0, pair.find('='))));
+            for (const auto& pair : split(fields, ';')) sources.push_back(trimmed_text(pair.substr(0, pair.find('='))));
             for (std::size_t c = columns->size(); c-- > 0;)
                 if (std::find(sources.begin(), sources.end(), columns->get(c)->get_name()) == sources.end())
                     columns->remove_at(c);
@@ -314,7 +295,7 @@ void Transfer::trim(MM::MetaDatabase& database) {
 
 Core::Status Transfer::run_script(const std::string& script, const char* what, bool continue_on_error) {
     for (const auto& statement : DB::split_script(script)) {
-        const std::string text = trimmed(statement.text);
+        const std::string text = trimmed_text(statement.text);
         if (text.empty()) continue;
         log("transfer_structure: " + text);
         auto ran = m_target->execute_no_query(text);
@@ -396,7 +377,7 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
             const auto columns = table->get_columns();
             for (std::size_t i = 0; columns && i < columns->size(); ++i) {
                 const auto column = columns->get(i);
-                if (is_generated(*column)) continue;
+                if (column->is_generated()) continue;
                 copy.target_columns.push_back(column->get_name());
                 copy.types.push_back(column->get_data_type());
                 if (column->get_is_primary_key()) copy.key.push_back(column->get_name());
@@ -420,7 +401,7 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
             if (custom) {
                 copy.batch = batch_of(option(key + "BATCH", "1000"));
                 const std::string records = option(key + "RECORDS");
-                if (!trimmed(records).empty()) copy.whole = false;
+                if (!trimmed_text(records).empty()) copy.whole = false;
                 copy.records = records.find(';') != std::string::npos ? split(records, ';')
                                                                        : std::vector<std::string>{records};
             } else {
@@ -476,7 +457,7 @@ Core::Status Transfer::copy_table_pages(Copy& copy) {
     // left out.
     const std::string order = joined(copy.key.empty() ? copy.source_columns : copy.key, true);
     for (const auto& record_set : copy.records) {
-        const std::string filter = trimmed(record_set);
+        const std::string filter = trimmed_text(record_set);
         const std::string count_sql = statement->show_effected(copy.database, copy.schema, copy.table, filter);
         auto counted = m_source->execute_as_scalar(count_sql);
         if (!counted) return Core::fail(counted.error());
@@ -499,7 +480,7 @@ Core::Status Transfer::copy_table_pages(Copy& copy) {
     return {};
 }
 
-Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableModel& model, const Copy& copy) {
+Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableModel& model, Copy& copy) {
     const std::size_t k = std::min(copy.target_columns.size(), model.get_columns()->size());
     log("Call transfer_data_model: " + copy.target_schema + "." + copy.target_table + "(" +
         joined(copy.target_columns, false) + "), values(" + std::to_string(model.get_n_items()) + ")");
@@ -516,7 +497,7 @@ Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableMode
         if (inserted) {
             log("Insert SQL: " + sql);
             step(true, sql);
-            const_cast<Copy&>(copy).report.rows += 1;
+            copy.report.rows += 1;
         } else {
             step(false, sql + "\n" + inserted.error().message);
         }
@@ -538,7 +519,7 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
     std::vector<std::string> target_names;
     for (const auto& name : copy.target_columns) target_names.push_back(qname(name));
     for (const auto& record_set : copy.records) {
-        const std::string filter = trimmed(record_set);
+        const std::string filter = trimmed_text(record_set);
         std::string sql = "SELECT " + joined(copy.source_columns, true) + " FROM " + qname(copy.schema) + "." +
                           qname(copy.table);
         if (!filter.empty()) sql += " WHERE " + filter;
@@ -711,7 +692,7 @@ void Transfer::verify(Copy& copy, TableReport& report) {
     if (!copy.whole || source != target) {
         std::string filters;
         for (const auto& r : copy.records)
-            if (!trimmed(r).empty()) filters += (filters.empty() ? "(" : " OR (") + trimmed(r) + ")";
+            if (!trimmed_text(r).empty()) filters += (filters.empty() ? "(" : " OR (") + trimmed_text(r) + ")";
         source = hashed(*m_source, source_name, copy.source_columns, filters);
         target = hashed(*m_target, target_name, copy.target_columns, "");
     }

@@ -95,7 +95,7 @@ private:
     Core::Status copy_table_pages(Copy& copy);
     Core::Status copy_table_bulk(Copy& copy);
     void verify(Copy& copy, TableReport& report);
-    Core::Status transfer_data_model(const Providers::Contracts::TableModel& model, const Copy& copy);
+    Core::Status transfer_data_model(const Providers::Contracts::TableModel& model, Copy& copy);
 
     Options m_options;
     std::shared_ptr<Contracts::Database::IConnection> m_source;

@@ -41,11 +41,16 @@ inline void append_load_escaped(std::string& out, std::string_view text) {
     out.append(text, start, std::string_view::npos);
 }
 
+/// Each byte as two upper-case hexadecimal digits, appended to `out` (binary cells of every row of
+/// an export or a copy go through here, so the room is made once).
 inline void append_hex_digits(std::string& out, std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
+    const std::size_t start = out.size();
+    out.resize(start + bytes.size() * 2);
+    char* p = out.data() + start;
     for (const unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
+        *p++ = kDigits[c >> 4];
+        *p++ = kDigits[c & 15];
     }
 }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -43,13 +44,6 @@ constexpr std::size_t kSinkBuffer = 1U << 20;
 Core::Error io_error(int code, std::string_view name) {
     return Core::Error{"g-io-error-quark", static_cast<int>(g_io_error_from_errno(code)),
                        std::string(name) + ": " + g_strerror(code)};
-}
-
-std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -118,25 +112,9 @@ void append_quoted(std::string& out, std::string_view text) {
 }
 
 void append_hex_literal(std::string& out, std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     out += "X'";
-    for (const unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
-    }
+    append_hex_digits(out, bytes);
     out += '\'';
-}
-
-std::vector<std::string> split(std::string_view text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = text.find(separator, start);
-        parts.emplace_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
-    return parts;
 }
 
 }  // namespace
@@ -209,16 +187,8 @@ bool is_binary_kind(DataType type) {
 }
 
 void append_binary_text(std::string& out, std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const std::size_t start = out.size();
-    out.resize(start + 2 + bytes.size() * 2);
-    char* p = out.data() + start;
-    *p++ = '0';
-    *p++ = 'x';
-    for (const unsigned char c : bytes) {
-        *p++ = kDigits[c >> 4];
-        *p++ = kDigits[c & 15];
-    }
+    out += "0x";
+    append_hex_digits(out, bytes);
 }
 
 Cell cell_of(const ValuePtr& value, std::string& scratch) {
@@ -399,7 +369,7 @@ std::optional<Core::Error> append_text_literal(std::string& out, DataType data_t
         return std::nullopt;
     }
     const std::string_view text = *data_value;
-    const std::string_view trim = trimmed(text);
+    const std::string_view trim = Core::trim(text);
     if (is_number_kind(data_type)) {
         if (trim.empty()) {
             out += "NULL";
@@ -449,7 +419,7 @@ std::optional<Core::Error> append_load_field(std::string& out, DataType type, st
         return std::nullopt;
     }
     const std::string_view text = *value;
-    const std::string_view trim = trimmed(text);
+    const std::string_view trim = Core::trim(text);
     if (type == DataType::BOOLEAN) {
         if (trim.empty()) {
             out += "\\N";
@@ -539,16 +509,25 @@ std::string tuple_of_line(std::string_view line, const std::vector<DataType>& ty
 
 namespace {
 
-/// A generated column takes no value: the server computes it (and refuses one given).
-bool is_generated(const MetaModel::MetaColumn& column) {
-    return column.get_is_virtual() || !column.get_expression().empty();
+/// The source column that feeds `column` (its object data "SOURCE"); "" when none does.
+std::string_view source_of(const MetaModel::MetaColumn& column) {
+    const Core::Value* source = column.get_data("SOURCE");
+    return source ? std::string_view(source->get_string()) : std::string_view();
+}
+
+/// Every source name some column of `table` takes its value from.
+std::set<std::string, std::less<>> fed_names_of(const MetaModel::MetaTable& table) {
+    std::set<std::string, std::less<>> names;
+    for (const auto& column : *table.get_columns())
+        if (column && !source_of(*column).empty()) names.emplace(source_of(*column));
+    return names;
 }
 
 /// Why a row cannot be imported as it stands, before any statement is made: a cell count other
 /// than the names given for the source's columns, or (with option "STRICT_NAMES") a name of the
 /// row's own that feeds no column of the table or stands twice. Empty when the row is fine.
-std::string row_defect(const SourceRow& row, const std::vector<std::string>& names, bool names_given, bool strict,
-                       const MetaModel::MetaTable& table) {
+std::string row_defect(const SourceRow& row, const std::vector<std::string>& names, bool names_given,
+                       const std::set<std::string, std::less<>>* fed_names) {
     if (!row.defect.empty()) return row.defect;
     if (row.names.empty()) {
         if (names_given && row.values.size() != names.size())
@@ -556,20 +535,13 @@ std::string row_defect(const SourceRow& row, const std::vector<std::string>& nam
                                    static_cast<unsigned long long>(row.number), row.values.size(), names.size());
         return {};
     }
-    if (!strict) return {};
+    if (!fed_names) return {};
     for (std::size_t i = 0; i < row.names.size(); ++i) {
         const auto& name = row.names[i];
         if (std::find(row.names.begin(), row.names.begin() + static_cast<std::ptrdiff_t>(i), name) !=
             row.names.begin() + static_cast<std::ptrdiff_t>(i))
             return Core::strprintf(Core::tr("the name %s stands twice"), name.c_str());
-        bool fed = false;
-        const auto& columns = table.get_columns();
-        for (std::size_t c = 0; columns && c < columns->size() && !fed; ++c) {
-            const auto column = columns->get(c);
-            const Core::Value* source = column ? column->get_data("SOURCE") : nullptr;
-            fed = source && source->get_string() == name;
-        }
-        if (!fed) return Core::strprintf(Core::tr("the table has no column for %s"), name.c_str());
+        if (!fed_names->contains(name)) return Core::strprintf(Core::tr("the table has no column for %s"), name.c_str());
     }
     return {};
 }
@@ -591,10 +563,10 @@ Core::Result<MappedRow> map_row(const MetaModel::MetaTable& table, const std::ve
     const auto& columns = table.get_columns();
     for (std::size_t i = 0; columns && i < columns->size(); ++i) {
         const auto column = columns->get(i);
-        if (!column || is_generated(*column)) continue;
-        const Core::Value* source = column->get_data("SOURCE");
-        if (!source || source->get_string().empty()) continue;
-        const auto found = std::find(headers.begin(), headers.end(), source->get_string());
+        if (!column || column->is_generated()) continue;
+        const std::string_view source = source_of(*column);
+        if (source.empty()) continue;
+        const auto found = std::find(headers.begin(), headers.end(), source);
         if (found == headers.end()) continue;
         const auto index = static_cast<std::size_t>(found - headers.begin());
         std::optional<std::string_view> value;
@@ -680,7 +652,7 @@ std::string ImportingExtractor::row_failure_text(std::uint64_t index, std::strin
 }
 
 std::vector<std::string> ImportingExtractor::source_columns(const RowReader& reader) const {
-    if (has_option(kOptionColumns)) return split(option(kOptionColumns), ',');
+    if (has_option(kOptionColumns)) return Core::split(option(kOptionColumns), ',');
     return reader.header();
 }
 
@@ -810,10 +782,10 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
 
     bool columns_known = false;
     bool names_given = false;  // option "COLUMNS" names the source's columns
-    bool strict_names = false;
+    std::optional<std::set<std::string, std::less<>>> fed_names;  // with option "STRICT_NAMES"
 
     /// Sets the row's defect when it cannot be imported as it stands.
-    void check_row() { row.defect = row_defect(row, headers(), names_given, strict_names, *table); }
+    void check_row() { row.defect = row_defect(row, headers(), names_given, fed_names ? &*fed_names : nullptr); }
 
     /// The source names of the current row: its own, else the source's columns, which are known
     /// once the first row has been read (a header line comes before it).
@@ -952,10 +924,10 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         const auto& columns = table->get_columns();
         for (std::size_t i = 0; columns && i < columns->size(); ++i) {
             const auto column = columns->get(i);
-            if (!column || is_generated(*column)) continue;
-            const Core::Value* source = column->get_data("SOURCE");
-            if (!source || source->get_string().empty()) continue;
-            const auto found = std::find(plan.headers.begin(), plan.headers.end(), source->get_string());
+            if (!column || column->is_generated()) continue;
+            const std::string_view source = source_of(*column);
+            if (source.empty()) continue;
+            const auto found = std::find(plan.headers.begin(), plan.headers.end(), source);
             if (found == plan.headers.end()) continue;
             plan.source.push_back(static_cast<std::size_t>(found - plan.headers.begin()));
             plan.types.push_back(column->get_data_type());
@@ -1240,7 +1212,7 @@ void ImportingExtractor::start_import(std::shared_ptr<const std::string> text,
     run->action = option(kOptionAction);
     run->continue_on_error = get_continue_on_error();
     run->names_given = has_option(kOptionColumns);
-    run->strict_names = option(kOptionStrictNames) == "true";
+    if (option(kOptionStrictNames) == "true") run->fed_names = fed_names_of(*table);
     if (const auto bytes = std::strtoull(option("BULK_BYTES").c_str(), nullptr, 10); bytes >= 4096)
         run->batch_bytes = bytes;
     run->count_kind = import_count();

@@ -29,14 +29,7 @@ using ModelPtr = std::shared_ptr<TableModel>;
 std::string lit(std::string_view text) { return mariadb_escape_literal(text); }
 std::string ident(std::string_view name) { return mariadb_quote_identifier(name); }
 
-std::string trim(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && blank(text[begin])) ++begin;
-    while (end > begin && blank(text[end - 1])) --end;
-    return std::string(text.substr(begin, end - begin));
-}
+std::string trim(std::string_view text) { return std::string(Core::trim(text)); }
 
 bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 

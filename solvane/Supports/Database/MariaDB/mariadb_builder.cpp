@@ -48,14 +48,7 @@ std::string bare_qualified(std::string_view schema, std::string_view name) {
     return schema.empty() ? bare(name) : bare(schema) + "." + bare(name);
 }
 
-std::string trim(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && blank(text[begin])) ++begin;
-    while (end > begin && blank(text[end - 1])) --end;
-    return std::string(text.substr(begin, end - begin));
-}
+std::string trim(std::string_view text) { return std::string(Core::trim(text)); }
 
 void drop_last(std::string& text, std::size_t count, std::size_t longer_than) {
     if (text.size() > longer_than) text.erase(text.size() - std::min(count, text.size()));
