@@ -607,37 +607,12 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
                 changed.notify_all();
             }
             ++number;
-            std::size_t offset = 0;
-            const std::function<long(char*, std::size_t)> feed = [&](char* buffer, std::size_t size) -> long {
-                const std::size_t n = std::min(size, batch.data.size() - offset);
-                std::memcpy(buffer, batch.data.data() + offset, n);
-                offset += n;
-                return static_cast<long>(n);
-            };
-            auto fail = [&](const Core::Error& error) {
-                (void)target->execute_affect("ROLLBACK");
+            if (auto stored = Supports::Data::load_batch(*target, statement, batch.data, batch.rows, false); !stored) {
+                const Core::Error& error = stored.error();
                 write_error = Core::Error{error.domain, error.code,
                                           "table " + copy.report.target + ", batch " + std::to_string(number) +
                                               " (rows " + std::to_string(copy.report.rows + 1) + " to " +
                                               std::to_string(copy.report.rows + batch.rows) + "): " + error.message};
-            };
-            if (auto begun = target->execute_affect("START TRANSACTION"); !begun) {
-                fail(begun.error());
-                break;
-            }
-            auto loaded = target->execute_local_data(statement, feed);
-            if (!loaded) {
-                fail(loaded.error());
-                break;
-            }
-            if (loaded->rows != batch.rows) {
-                fail(Core::Error{"default", -1,
-                                 std::to_string(batch.rows - loaded->rows) + " row(s) not stored (" +
-                                     std::to_string(loaded->warnings) + " warning(s))"});
-                break;
-            }
-            if (auto committed = target->execute_affect("COMMIT"); !committed) {
-                fail(committed.error());
                 break;
             }
             copy.report.rows += batch.rows;

@@ -3,11 +3,15 @@
 /// binary and BIT columns as hexadecimal digits stored through UNHEX().
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "providers/Contracts/data_type.hpp"
+#include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 
@@ -73,6 +77,37 @@ inline std::string local_load_statement(std::string_view schema, std::string_vie
         }
     }
     return sql + ")" + sets;
+}
+
+/// Stores `data` (`rows` lines of the load format) with `statement` in a transaction of its own:
+/// committed only when the server stored every row (and, with `warnings_refuse`, raised no warning:
+/// to a load a skipped duplicate or a truncated value is only a warning); otherwise rolled back,
+/// and the error says why.
+inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, const std::string& statement,
+                               std::string_view data, std::int64_t rows, bool warnings_refuse) {
+    std::size_t offset = 0;
+    const std::function<long(char*, std::size_t)> feed = [&](char* buffer, std::size_t size) -> long {
+        const std::size_t n = std::min(size, data.size() - offset);
+        std::memcpy(buffer, data.data() + offset, n);
+        offset += n;
+        return static_cast<long>(n);
+    };
+    if (auto begun = target.execute_affect("START TRANSACTION"); !begun) {
+        (void)target.execute_affect("ROLLBACK");
+        return Core::fail(begun.error());
+    }
+    Core::Status outcome;
+    auto loaded = target.execute_local_data(statement, feed);
+    if (!loaded)
+        outcome = Core::fail(loaded.error());
+    else if (loaded->rows != rows || (warnings_refuse && loaded->warnings != 0))
+        outcome = Core::fail("default", -1,
+                             std::to_string(rows - loaded->rows) + " row(s) not stored (" +
+                                 std::to_string(loaded->warnings) + " warning(s))");
+    else if (auto committed = target.execute_affect("COMMIT"); !committed)
+        outcome = Core::fail(committed.error());
+    if (!outcome) (void)target.execute_affect("ROLLBACK");
+    return outcome;
 }
 
 }  // namespace Ombrix::Solvane::Supports::Data

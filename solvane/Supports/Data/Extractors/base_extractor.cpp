@@ -965,22 +965,9 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         const Plan& plan = *batch.plan;
         bool whole = false;
         if (provider) {
-            std::size_t offset = 0;
-            const std::function<long(char*, std::size_t)> source = [&](char* buffer, std::size_t size) -> long {
-                const std::size_t n = std::min(size, batch.data.size() - offset);
-                std::memcpy(buffer, batch.data.data() + offset, n);
-                offset += n;
-                return static_cast<long>(n);
-            };
-            // A skipped duplicate or a truncated value is only a warning to a load: anything but
-            // every row stored without one counts as a refusal.
-            if (provider->execute_affect("START TRANSACTION")) {
-                auto loaded = provider->execute_local_data(plan.load, source);
-                whole = loaded && loaded->warnings == 0 &&
-                        loaded->rows == static_cast<std::int64_t>(batch.pending.size()) &&
-                        provider->execute_affect("COMMIT");
-                if (!whole) (void)provider->execute_affect("ROLLBACK");
-            }
+            whole = Data::load_batch(*provider, plan.load, batch.data,
+                                     static_cast<std::int64_t>(batch.pending.size()), true)
+                        .has_value();
         } else {
             batch.data += ';';
             auto outcome = connection->execute_no_query(batch.data);
