@@ -2,12 +2,6 @@
 
 namespace Ombrix::Providers::Contracts {
 
-namespace {
-constexpr unsigned kConstructFlags = Core::ReadWrite | Core::Construct;
-}
-
-std::shared_ptr<ColumnModel> ColumnModel::create() { return std::shared_ptr<ColumnModel>(new ColumnModel()); }
-
 std::shared_ptr<ColumnModel> ColumnModel::new_with_type(DataType type) {
     auto column = create();
     column->m_data_type = type;
@@ -29,34 +23,20 @@ std::shared_ptr<ColumnModel> ColumnModel::new_full_size(std::string_view column_
     return column;
 }
 
-const Core::TypeInfo& ColumnModel::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ColumnModel, Core::Object>("OmbrixProvidersContractsColumnModel")
-            .property("name", &ColumnModel::get_name, &ColumnModel::set_name, "", kConstructFlags)
-            .property("title", &ColumnModel::get_title, &ColumnModel::set_title, "", kConstructFlags)
-            .property("data-type", &ColumnModel::get_data_type, &ColumnModel::set_data_type, DataType::UNKNOWN,
-                      kConstructFlags)
-            .property("data-size", &ColumnModel::get_data_size, &ColumnModel::set_data_size, std::uint64_t{0},
-                      kConstructFlags)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ColumnModel);
+OMBRIX_DEFINE_TYPE(ColumnModel, "OmbrixProvidersContractsColumnModel");
 
 void ColumnModel::set_name(std::string_view name) {
     if (m_name == name) return;
     m_name.assign(name);
-    notify("name");
+    notify(ombrix_name_name);
 }
 
 void ColumnModel::set_title(std::string_view title) {
     if (m_title == title) return;
     m_title.assign(title);
-    notify("title");
+    notify(ombrix_name_title);
 }
 
-void ColumnModel::set_data_type(DataType type) { set_and_notify(m_data_type, type, "data-type"); }
-
-void ColumnModel::set_data_size(std::uint64_t size) { set_and_notify(m_data_size, size, "data-size"); }
+void ColumnModel::set_data_size(std::uint64_t size) { set_and_notify(m_data_size, size, ombrix_name_data_size); }
 
 }  // namespace Ombrix::Providers::Contracts

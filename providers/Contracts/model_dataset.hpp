@@ -10,10 +10,9 @@ namespace Ombrix::Providers::Contracts {
 /// A list of TableModels that callers fill with tables that belong together.
 class OMBRIX_PROVIDERS_EXPORT DataSetModel final : public Core::Object {
 public:
-    static std::shared_ptr<DataSetModel> create();
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(DataSetModel, Core::Object);
 
+    OMBRIX_PROPERTY_READONLY(std::shared_ptr<TableList>, tables, nullptr);
     const std::shared_ptr<TableList>& get_tables() const { return m_tables; }
     std::size_t get_n_items() const { return m_tables->size(); }
     /// The table at `position`, or null past the end.

@@ -11,19 +11,7 @@ std::shared_ptr<InvalidResult> InvalidResult::create(std::string_view code, std:
     return result;
 }
 
-const Core::TypeInfo& InvalidResult::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<InvalidResult, Core::Object>("OmbrixProvidersContractsInvalidResult")
-            .property("code", &InvalidResult::get_code, &InvalidResult::set_code, "",
-                      Core::Readable | Core::Writable | Core::ConstructOnly)
-            .property("message", &InvalidResult::get_message, &InvalidResult::set_message, "",
-                      Core::Readable | Core::Writable | Core::ConstructOnly)
-            // Made by name with empty texts; the construct properties fill them in.
-            .factory([] { return std::shared_ptr<Core::Object>(new InvalidResult()); })
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(InvalidResult);
+OMBRIX_DEFINE_TYPE(InvalidResult, "OmbrixProvidersContractsInvalidResult", [](auto& builder) { builder.factory([] { return std::shared_ptr<Core::Object>(new InvalidResult()); }); });
 
 std::shared_ptr<ScalarResult> ScalarResult::create(std::int32_t rows) {
     auto result = std::shared_ptr<ScalarResult>(new ScalarResult());
@@ -31,14 +19,6 @@ std::shared_ptr<ScalarResult> ScalarResult::create(std::int32_t rows) {
     return result;
 }
 
-const Core::TypeInfo& ScalarResult::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ScalarResult, Core::Object>("OmbrixProvidersContractsScalarResult")
-            .property("rows", &ScalarResult::get_rows, &ScalarResult::set_rows, 0,
-                      Core::Readable | Core::Writable | Core::ConstructOnly)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ScalarResult);
+OMBRIX_DEFINE_TYPE(ScalarResult, "OmbrixProvidersContractsScalarResult");
 
 }  // namespace Ombrix::Providers::Contracts

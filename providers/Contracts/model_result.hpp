@@ -21,9 +21,10 @@ class OMBRIX_PROVIDERS_EXPORT InvalidResult final : public Core::Object, public 
 public:
     /// Both texts are required: a null one writes a critical and gives no result.
     static std::shared_ptr<InvalidResult> create(std::string_view code, std::string_view message);
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(InvalidResult, Core::Object);
 
+    OMBRIX_PROPERTY_VIA(std::string, code, "", Core::Readable | Core::Writable | Core::ConstructOnly);
+    OMBRIX_PROPERTY_VIA(std::string, message, "", Core::Readable | Core::Writable | Core::ConstructOnly);
     const std::string& get_code() const { return m_code; }
     const std::string& get_message() const { return m_message; }
 
@@ -39,9 +40,9 @@ private:
 class OMBRIX_PROVIDERS_EXPORT ScalarResult final : public Core::Object, public IResult {
 public:
     static std::shared_ptr<ScalarResult> create(std::int32_t rows = 0);
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ScalarResult, Core::Object);
 
+    OMBRIX_PROPERTY_VIA(std::int32_t, rows, 0, Core::Readable | Core::Writable | Core::ConstructOnly);
     std::int32_t get_rows() const { return m_rows; }
 
 private:

@@ -59,15 +59,7 @@ std::shared_ptr<RowModel> RowModel::create_packed(std::shared_ptr<const ICellDec
     return row;
 }
 
-const Core::TypeInfo& RowModel::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<RowModel, Core::Object>("OmbrixProvidersContractsRowModel")
-            .property("version", &RowModel::get_version, &RowModel::set_version, DataVersion::INITIAL)
-            .property("values", &RowModel::get_values, nullptr, nullptr, Core::Readable)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(RowModel);
+OMBRIX_DEFINE_TYPE(RowModel, "OmbrixProvidersContractsRowModel");
 
 void RowModel::unpack() const {
     std::vector<ValuePtr> values;
@@ -92,8 +84,6 @@ const std::shared_ptr<ValueList>& RowModel::get_values() const {
 }
 
 std::size_t RowModel::get_n_items() const { return m_packed ? m_packed->count : m_values->size(); }
-
-void RowModel::set_version(DataVersion version) { set_and_notify(m_version, version, "version"); }
 
 void RowModel::set_value_at(std::size_t position, ValuePtr value) {
     OMBRIX_RETURN_IF_NULL(value);

@@ -28,7 +28,6 @@ public:
 /// asks for its values: a result of a million rows then costs little more than its bytes, and
 /// only the rows a caller touches become value objects (once, then they stay).
 class OMBRIX_PROVIDERS_EXPORT RowModel : public Core::Object {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     /// Version INITIAL, no values.
@@ -40,11 +39,10 @@ public:
                                                    const char* const* cells, const unsigned long* lengths);
     ~RowModel() override;
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(RowModel, Core::Object);
 
-    DataVersion get_version() const { return m_version; }
-    void set_version(DataVersion version);
+    OMBRIX_PROPERTY(DataVersion, version, DataVersion::INITIAL);
+    OMBRIX_PROPERTY_READONLY(std::shared_ptr<ValueList>, values, nullptr);
     /// The values, in column order (the list itself may be changed).
     const std::shared_ptr<ValueList>& get_values() const;
 
@@ -65,7 +63,6 @@ private:
     struct Packed;
     void unpack() const;
 
-    DataVersion m_version = DataVersion::INITIAL;
     mutable std::shared_ptr<ValueList> m_values;
     mutable std::unique_ptr<Packed> m_packed;
 };

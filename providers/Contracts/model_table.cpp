@@ -4,23 +4,13 @@ namespace Ombrix::Providers::Contracts {
 
 TableModel::TableModel() : m_rows(RowList::create()), m_columns(ColumnList::create()) {}
 
-std::shared_ptr<TableModel> TableModel::create() { return std::shared_ptr<TableModel>(new TableModel()); }
-
 std::shared_ptr<TableModel> TableModel::new_with_types(const std::vector<DataType>& types) {
     auto table = create();
     for (DataType type : types) table->m_columns->append(ColumnModel::new_with_type(type));
     return table;
 }
 
-const Core::TypeInfo& TableModel::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<TableModel, Core::Object>("OmbrixProvidersContractsTableModel")
-            .property("rows", &TableModel::get_rows, nullptr, nullptr, Core::Readable)
-            .property("columns", &TableModel::get_columns, nullptr, nullptr, Core::Readable)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(TableModel);
+OMBRIX_DEFINE_TYPE(TableModel, "OmbrixProvidersContractsTableModel");
 
 ValuePtr TableModel::get_value_at(std::size_t column, std::size_t row) const {
     auto item = m_rows->get(row);

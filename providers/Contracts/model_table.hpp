@@ -16,13 +16,13 @@ class OMBRIX_PROVIDERS_EXPORT TableModel final : public Core::Object, public IRe
 public:
     using ItemsChangedSignal = Core::ListModelBase::ItemsChangedSignal;
 
-    static std::shared_ptr<TableModel> create();
     /// One ColumnModel::new_with_type per entry, in order.
     static std::shared_ptr<TableModel> new_with_types(const std::vector<DataType>& types);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(TableModel, Core::Object);
 
+    OMBRIX_PROPERTY_READONLY(std::shared_ptr<RowList>, rows, nullptr);
+    OMBRIX_PROPERTY_READONLY(std::shared_ptr<ColumnList>, columns, nullptr);
     const std::shared_ptr<RowList>& get_rows() const { return m_rows; }
     const std::shared_ptr<ColumnList>& get_columns() const { return m_columns; }
 

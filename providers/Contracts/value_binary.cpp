@@ -74,11 +74,6 @@ std::shared_ptr<ValueBlob> ValueBlob::create(const std::uint8_t* data, std::size
     return create(data && length ? Core::Bytes(data, data + length) : Core::Bytes());
 }
 
-const Core::TypeInfo& ValueBlob::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueBlob, ValueBinary>("OmbrixProvidersContractsValueBlob").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueBlob);
+OMBRIX_DEFINE_TYPE(ValueBlob, "OmbrixProvidersContractsValueBlob");
 
 }  // namespace Ombrix::Providers::Contracts

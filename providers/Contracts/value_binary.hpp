@@ -49,13 +49,11 @@ protected:
 
 /// A BLOB cell.
 class OMBRIX_PROVIDERS_EXPORT ValueBlob final : public ValueBinary {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     static std::shared_ptr<ValueBlob> create(Core::Bytes bytes = {});
     static std::shared_ptr<ValueBlob> create(const std::uint8_t* data, std::size_t length);
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueBlob, ValueBinary);
     ValuePtr clone() const override { return create(m_value); }
     std::string_view get_name() const override { return "blob"; }
     DataType get_data_type() const override { return DataType::BLOB; }

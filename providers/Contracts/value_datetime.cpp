@@ -117,7 +117,6 @@ std::string time_text(const Core::DateTime& dt) { return time_text(dt.hour(), dt
 
 constexpr const char* kNullText = "(NULL)";
 
-
 detail::CivilTime civil_of(const std::optional<Parsed>& parsed) {
     detail::CivilTime civil;
     if (!parsed || parsed->year < 1 || parsed->year > 9999 || !g_date_valid_dmy(static_cast<GDateDay>(parsed->day),
@@ -173,22 +172,14 @@ std::shared_ptr<ValueDateTime> ValueDateTime::create_from_text(std::string_view 
     return value;
 }
 
-const Core::TypeInfo& ValueDateTime::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueDateTime, ValueObject>("OmbrixProvidersContractsValueDateTime")
-            .property("itsvalue", &ValueDateTime::get_itsvalue, &ValueDateTime::set_itsvalue, Core::DateTime())
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueDateTime);
+OMBRIX_DEFINE_TYPE(ValueDateTime, "OmbrixProvidersContractsValueDateTime");
 
 void ValueDateTime::set_itsvalue(Core::DateTime value) {
     m_value = std::move(value);
     m_zone = CivilZone::None;
     m_text.reset();
-    notify("itsvalue");
+    notify(ombrix_name_itsvalue);
 }
-
 
 void ValueDateTime::hold_civil(const Civil& civil, CivilZone zone, std::string_view text) {
     m_value = Core::DateTime();
@@ -274,12 +265,7 @@ std::shared_ptr<ValueDate> ValueDate::create_from_text(std::string_view text) {
     return value;
 }
 
-const Core::TypeInfo& ValueDate::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueDate, ValueDateTime>("OmbrixProvidersContractsValueDate").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueDate);
+OMBRIX_DEFINE_TYPE(ValueDate, "OmbrixProvidersContractsValueDate");
 
 Core::Value ValueDate::to_value() const {
     if (m_zone != CivilZone::None) return Core::Value::from_date(Core::Date{m_civil.year, m_civil.month, m_civil.day});
@@ -316,12 +302,7 @@ std::shared_ptr<ValueTime> ValueTime::create_from_text(std::string_view text) {
     return value;
 }
 
-const Core::TypeInfo& ValueTime::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueTime, ValueDateTime>("OmbrixProvidersContractsValueTime").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueTime);
+OMBRIX_DEFINE_TYPE(ValueTime, "OmbrixProvidersContractsValueTime");
 
 std::string ValueTime::default_text() const {
     if (m_zone != CivilZone::None)

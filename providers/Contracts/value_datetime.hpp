@@ -27,7 +27,6 @@ struct CivilTime {
 /// A value read from a server keeps the fields of its text and makes its GDateTime only when one
 /// is asked for: a result grid prints far more cells than it computes with.
 class OMBRIX_PROVIDERS_EXPORT ValueDateTime : public ValueObject {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     /// The current local time.
@@ -42,9 +41,9 @@ public:
     /// A server's DATETIME or TIMESTAMP text ("YYYY-MM-DD HH:MM:SS[.ffffff]"), kept exactly.
     static std::shared_ptr<ValueDateTime> create_from_text(std::string_view text);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueDateTime, ValueObject);
 
+    OMBRIX_PROPERTY_VIA(Core::DateTime, itsvalue, Core::DateTime(), Core::ReadWrite);
     Core::DateTime get_itsvalue() const;
     /// Replaces the moment (and forgets any source text). Always notifies `itsvalue`.
     void set_itsvalue(Core::DateTime value);
@@ -94,7 +93,6 @@ protected:
 
 /// A calendar-date cell: the held date-time is local midnight of the day.
 class OMBRIX_PROVIDERS_EXPORT ValueDate final : public ValueDateTime {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     /// The current local time.
@@ -108,8 +106,7 @@ public:
     /// A server's DATE text ("YYYY-MM-DD"), kept exactly when it is not a real day ("0000-00-00").
     static std::shared_ptr<ValueDate> create_from_text(std::string_view text);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueDate, ValueDateTime);
 
     /// A boxed calendar date with the held year, month and day.
     Core::Value to_value() const override;
@@ -127,7 +124,6 @@ private:
 
 /// A time-of-day cell: a date-time on 1970-01-01 UTC whose text is "%H:%M:%S".
 class OMBRIX_PROVIDERS_EXPORT ValueTime final : public ValueDateTime {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     /// The current local time.
@@ -140,8 +136,7 @@ public:
     /// over-24-hour TIME keeps the server's text.
     static std::shared_ptr<ValueTime> create_from_text(std::string_view text);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueTime, ValueDateTime);
 
     ValuePtr clone() const override { return copy_as<ValueTime>(); }
     std::string_view get_name() const override { return "time"; }

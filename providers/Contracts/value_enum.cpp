@@ -28,23 +28,13 @@ std::shared_ptr<ValueFlags> ValueFlags::create(std::string_view flag_value) {
     return Core::make_object<ValueFlags>(std::string(flag_value));
 }
 
-const Core::TypeInfo& ValueFlags::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueFlags, ValueEnum>("OmbrixProvidersContractsValueFlags").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueFlags);
+OMBRIX_DEFINE_TYPE(ValueFlags, "OmbrixProvidersContractsValueFlags");
 
 std::shared_ptr<ValueSet> ValueSet::create(std::string_view set_value) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(set_value, nullptr);
     return Core::make_object<ValueSet>(std::string(set_value));
 }
 
-const Core::TypeInfo& ValueSet::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueSet, ValueEnum>("OmbrixProvidersContractsValueSet").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueSet);
+OMBRIX_DEFINE_TYPE(ValueSet, "OmbrixProvidersContractsValueSet");
 
 }  // namespace Ombrix::Providers::Contracts

@@ -41,12 +41,10 @@ protected:
 
 /// A flags text; its data type is ENUM.
 class OMBRIX_PROVIDERS_EXPORT ValueFlags final : public ValueEnum {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     static std::shared_ptr<ValueFlags> create(std::string_view text = "");
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueFlags, ValueEnum);
     ValuePtr clone() const override { return copy_as<ValueFlags>(); }
     std::string_view get_name() const override { return "flags"; }
     DataType get_data_type() const override { return DataType::ENUM; }
@@ -58,12 +56,10 @@ private:
 
 /// A SET cell: the comma-separated members as the server sends them.
 class OMBRIX_PROVIDERS_EXPORT ValueSet final : public ValueEnum {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     static std::shared_ptr<ValueSet> create(std::string_view text = "");
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueSet, ValueEnum);
     ValuePtr clone() const override { return copy_as<ValueSet>(); }
     std::string_view get_name() const override { return "set"; }
     DataType get_data_type() const override { return DataType::SET; }

@@ -44,12 +44,7 @@ std::shared_ptr<ValueGeography> ValueGeography::create(std::string_view text) {
     return Core::make_object<ValueGeography>(std::string(text));
 }
 
-const Core::TypeInfo& ValueGeography::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueGeography, ValueGeometry>("OmbrixProvidersContractsValueGeography").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueGeography);
+OMBRIX_DEFINE_TYPE(ValueGeography, "OmbrixProvidersContractsValueGeography");
 
 double ValueGeography::coordinate(const char* group) const {
     // Both groups take an optional sign: a coordinate west or south of zero is negative.

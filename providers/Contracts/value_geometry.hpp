@@ -41,12 +41,10 @@ protected:
 
 /// A geography text "latitude, longitude".
 class OMBRIX_PROVIDERS_EXPORT ValueGeography final : public ValueGeometry {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     static std::shared_ptr<ValueGeography> create(std::string_view text = "");
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueGeography, ValueGeometry);
 
     /// The first number of the text, sign included; 0 when the text has no "a, b" pair.
     double latitude() const;

@@ -53,16 +53,7 @@ std::string ValueObject::dump() const { return type_name() + " => " + to_string(
 
 // ---------------------------------------------------------------- ValueNull
 
-std::shared_ptr<ValueNull> ValueNull::create() { return Core::make_object<ValueNull>(); }
-
-const Core::TypeInfo& ValueNull::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueNull, ValueObject>("OmbrixProvidersContractsValueNull")
-            .property("itsvalue", &ValueNull::get_itsvalue, nullptr, "NULL", Core::Readable)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueNull);
+OMBRIX_DEFINE_TYPE(ValueNull, "OmbrixProvidersContractsValueNull");
 
 Core::Value ValueNull::to_value() const { return Core::Value::from_string("NULL"); }
 
@@ -76,15 +67,7 @@ std::shared_ptr<ValueError> ValueError::create(std::int32_t code, std::string_vi
     return value;
 }
 
-const Core::TypeInfo& ValueError::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueError, ValueObject>("OmbrixProvidersContractsValueError")
-            .property("itsvalue", &ValueError::get_itsvalue, nullptr, "", Core::Readable)
-            .factory([] { return ValueError::create(0, ""); })
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueError);
+OMBRIX_DEFINE_TYPE(ValueError, "OmbrixProvidersContractsValueError", [](auto& builder) { builder.factory([] { return ValueError::create(0, ""); }); });
 
 Core::Value ValueError::to_value() const { return Core::Value::from_error(Core::Error{"SQL", m_code, m_message}); }
 

@@ -114,14 +114,12 @@ protected:
 
 /// The NULL of a database cell.
 class OMBRIX_PROVIDERS_EXPORT ValueNull final : public ValueObject {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
-    static std::shared_ptr<ValueNull> create();
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(ValueNull, ValueObject);
 
     /// Always "NULL" (read-only).
+    OMBRIX_PROPERTY_READONLY(std::string, itsvalue, "NULL");
     std::string get_itsvalue() const { return "NULL"; }
     /// A string value "NULL".
     Core::Value to_value() const override;
@@ -138,16 +136,15 @@ private:
 
 /// An error carried in a result: a code and a message.
 class OMBRIX_PROVIDERS_EXPORT ValueError final : public ValueObject {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     static std::shared_ptr<ValueError> create(std::int32_t code, std::string_view message);
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueError, ValueObject);
 
     std::int32_t get_code() const { return m_code; }
     const std::string& get_message() const { return m_message; }
     /// "%d:%s" of code and message (read-only).
+    OMBRIX_PROPERTY_READONLY(std::string, itsvalue, "");
     std::string get_itsvalue() const { return to_string(); }
     /// A boxed error of domain "SQL" with the code and message.
     Core::Value to_value() const override;

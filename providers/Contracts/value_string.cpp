@@ -54,24 +54,14 @@ std::shared_ptr<ValueXml> ValueXml::create(std::string_view text) {
     return Core::make_object<ValueXml>(std::string(text));
 }
 
-const Core::TypeInfo& ValueXml::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueXml, ValueString>("OmbrixProvidersContractsValueXml").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueXml);
+OMBRIX_DEFINE_TYPE(ValueXml, "OmbrixProvidersContractsValueXml");
 
 std::shared_ptr<ValueJson> ValueJson::create(std::string_view text) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(text, nullptr);
     return Core::make_object<ValueJson>(std::string(text));
 }
 
-const Core::TypeInfo& ValueJson::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueJson, ValueString>("OmbrixProvidersContractsValueJson").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueJson);
+OMBRIX_DEFINE_TYPE(ValueJson, "OmbrixProvidersContractsValueJson");
 
 std::shared_ptr<ValueUuid> ValueUuid::create() {
     return Core::make_object<ValueUuid>(Core::random_uuid());
@@ -82,12 +72,7 @@ std::shared_ptr<ValueUuid> ValueUuid::new_uuid(std::string_view uuid) {
     return Core::make_object<ValueUuid>(std::string(uuid));
 }
 
-const Core::TypeInfo& ValueUuid::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ValueUuid, ValueString>("OmbrixProvidersContractsValueUuid").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ValueUuid);
+OMBRIX_DEFINE_TYPE(ValueUuid, "OmbrixProvidersContractsValueUuid");
 
 // ---------------------------------------------------------------- ValueUtf16
 

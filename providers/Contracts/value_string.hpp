@@ -40,12 +40,10 @@ protected:
 
 /// An XML text cell (also the factory's value for kinds without a class of their own).
 class OMBRIX_PROVIDERS_EXPORT ValueXml final : public ValueString {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     static std::shared_ptr<ValueXml> create(std::string_view text = "");
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueXml, ValueString);
     ValuePtr clone() const override { return create(m_value); }
     std::string_view get_name() const override { return "xml"; }
     DataType get_data_type() const override { return DataType::XML; }
@@ -56,12 +54,10 @@ private:
 
 /// A JSON text cell.
 class OMBRIX_PROVIDERS_EXPORT ValueJson final : public ValueString {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     static std::shared_ptr<ValueJson> create(std::string_view text = "");
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueJson, ValueString);
     ValuePtr clone() const override { return create(m_value); }
     std::string_view get_name() const override { return "json"; }
     DataType get_data_type() const override { return DataType::JSON; }
@@ -72,15 +68,13 @@ private:
 
 /// A UUID text cell.
 class OMBRIX_PROVIDERS_EXPORT ValueUuid final : public ValueString {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     /// A fresh random version-4 UUID in lower case.
     static std::shared_ptr<ValueUuid> create();
     /// The text unchanged.
     static std::shared_ptr<ValueUuid> new_uuid(std::string_view text);
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ValueUuid, ValueString);
     ValuePtr clone() const override { return new_uuid(m_value); }
     std::string_view get_name() const override { return "uuid"; }
     DataType get_data_type() const override { return DataType::UUID; }

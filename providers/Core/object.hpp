@@ -437,6 +437,57 @@ TypeInfo::Builder<T> TypeInfo::define(std::string name) {
         return Builder<T>(std::move(name), &Parent::static_type());
 }
 
+/// A property name written as the C++ identifier of its accessors: `raw_type` names "raw-type".
+template <std::size_t N>
+struct PropertyName {
+    char text[N]{};
+    consteval explicit PropertyName(const char (&identifier)[N]) {
+        for (std::size_t i = 0; i < N; ++i) text[i] = identifier[i] == '_' ? '-' : identifier[i];
+    }
+    constexpr operator std::string_view() const noexcept { return {text, N - 1}; }
+};
+
+/// How a declared property's accessors pass its type: numbers, flags, enumerations and pointers by
+/// value; texts in as views and out by reference; other classes in by value and out by reference.
+template <class T>
+struct PropertyPassing {
+    using in = T;
+    using out = std::conditional_t<std::is_scalar_v<T>, T, const T&>;
+};
+template <>
+struct PropertyPassing<std::string> {
+    using in = std::string_view;
+    using out = const std::string&;
+};
+
+/// The declaration slot of a property: the line it is declared on in its class.
+template <int Line>
+struct PropertyLine {};
+
+namespace detail {
+/// How many lines after OMBRIX_OBJECT a class may declare properties on.
+inline constexpr int property_window = 500;
+
+template <class T, int Line>
+void declare_at(TypeInfo::Builder<T>& builder) {
+    if constexpr (requires { T::ombrix_declare(PropertyLine<Line>{}, builder); })
+        T::ombrix_declare(PropertyLine<Line>{}, builder);
+}
+}  // namespace detail
+
+/// Registers `T` under `name` as a child of its OMBRIX_OBJECT parent: every property declared in
+/// its body in the order of the lines they are declared on, then the `steps` (factory, abstract).
+template <class T, class... Steps>
+const TypeInfo& define_class(std::string name, Steps&&... steps) {
+    using Parent = typename T::ombrix_parent;
+    auto builder = TypeInfo::define<T, Parent>(std::move(name));
+    [&]<int... I>(std::integer_sequence<int, I...>) {
+        (detail::declare_at<T, T::ombrix_first_line + 1 + I>(builder), ...);
+    }(std::make_integer_sequence<int, detail::property_window>{});
+    (std::forward<Steps>(steps)(builder), ...);
+    return builder.build();
+}
+
 }  // namespace Ombrix::Core
 
 /// Lets Core::make_object reach a class's private constructors.
@@ -447,3 +498,89 @@ TypeInfo::Builder<T> TypeInfo::define(std::string name) {
 /// Registers a class's type at library load, so it can be made by name before first use.
 #define OMBRIX_REGISTER_TYPE(Class) \
     [[maybe_unused]] static const ::Ombrix::Core::TypeInfo& ombrix_registered_type_##Class = Class::static_type()
+
+
+/// Opens the body of a class with properties: its type record (defined in the source file by
+/// OMBRIX_DEFINE_TYPE), the run-time type, and make_object's access to private constructors.
+/// Leaves the section public.
+#define OMBRIX_OBJECT(Class, Parent)                                                           \
+public:                                                                                        \
+    using ombrix_self = Class;                                                                 \
+    using ombrix_parent = Parent;                                                              \
+    static constexpr int ombrix_first_line = __LINE__;                                         \
+    static const ::Ombrix::Core::TypeInfo& static_type();                                      \
+    const ::Ombrix::Core::TypeInfo& type_info() const override { return static_type(); }      \
+                                                                                               \
+private:                                                                                       \
+    OMBRIX_OBJECT_FACTORY_ACCESS;                                                              \
+                                                                                               \
+public:                                                                                        \
+    static_assert(true)
+
+/// OMBRIX_OBJECT plus `create()`, a new object with the defaults.
+#define OMBRIX_CREATABLE_OBJECT(Class, Parent)                                                   \
+    OMBRIX_OBJECT(Class, Parent);                                                              \
+    static std::shared_ptr<Class> create() { return ::Ombrix::Core::make_object<Class>(); }    \
+    static_assert(true)
+
+/// Defines the type record of a class opened with OMBRIX_OBJECT, registered under `name` when the
+/// library loads. Further arguments are steps applied to the builder after the properties.
+#define OMBRIX_DEFINE_TYPE(Class, name, ...)                                                      \
+    const ::Ombrix::Core::TypeInfo& Class::static_type() {                                        \
+        static const ::Ombrix::Core::TypeInfo& info =                                             \
+            ::Ombrix::Core::define_class<Class>(name __VA_OPT__(, ) __VA_ARGS__);                 \
+        return info;                                                                              \
+    }                                                                                             \
+    OMBRIX_REGISTER_TYPE(Class)
+
+/// The registration of a property named `id` with '-' for '_', read by `getter` and written by
+/// `setter` (nullptr for read-only): member functions, or callables taking the object.
+#define OMBRIX_PROPERTY_WITH(Type, id, def, flags, getter, setter)                                      \
+    static constexpr ::Ombrix::Core::PropertyName<sizeof(#id)> ombrix_name_##id{#id};                 \
+    static_assert(__LINE__ - ombrix_first_line <= ::Ombrix::Core::detail::property_window,             \
+                  "property declared too far from OMBRIX_OBJECT");                                      \
+    static void ombrix_declare(::Ombrix::Core::PropertyLine<__LINE__>,                                  \
+                               ::Ombrix::Core::TypeInfo::Builder<ombrix_self>& builder) {               \
+        builder.template property<Type>(std::string(std::string_view(ombrix_name_##id)), getter, setter, \
+                                        def, flags);                                                    \
+    }                                                                                                   \
+    static_assert(true)
+#define OMBRIX_PROPERTY_ENTRY(Type, id, def, flags, setter) \
+    OMBRIX_PROPERTY_WITH(Type, id, def, flags, &ombrix_self::get_##id, setter)
+
+/// A property stored in `m_<id>` with the default `def`: `get_<id>()`, and `set_<id>()`, which
+/// stores and notifies only when the value changes.
+#define OMBRIX_PROPERTY_FLAGS(Type, id, def, flags)                                                   \
+    OMBRIX_PROPERTY_ENTRY(Type, id, def, flags, &ombrix_self::set_##id);                              \
+    typename ::Ombrix::Core::PropertyPassing<Type>::out get_##id() const { return m_##id; }           \
+    void set_##id(typename ::Ombrix::Core::PropertyPassing<Type>::in value) {                         \
+        this->set_and_notify(m_##id, std::move(value), ombrix_name_##id);                             \
+    }                                                                                                 \
+                                                                                                      \
+private:                                                                                              \
+    Type m_##id = def;                                                                                \
+                                                                                                      \
+public:                                                                                               \
+    static_assert(true)
+#define OMBRIX_PROPERTY(Type, id, def) OMBRIX_PROPERTY_FLAGS(Type, id, def, ::Ombrix::Core::ReadWrite)
+
+/// A property stored in `m_<id>` whose setter has a body of its own: `set_<id>()` is declared here
+/// and written by the class (notifying `ombrix_name_<id>`).
+#define OMBRIX_PROPERTY_SETTER_FLAGS(Type, id, def, flags)                                            \
+    OMBRIX_PROPERTY_ENTRY(Type, id, def, flags, &ombrix_self::set_##id);                              \
+    typename ::Ombrix::Core::PropertyPassing<Type>::out get_##id() const { return m_##id; }           \
+    void set_##id(typename ::Ombrix::Core::PropertyPassing<Type>::in value);                          \
+                                                                                                      \
+private:                                                                                              \
+    Type m_##id = def;                                                                                \
+                                                                                                      \
+public:                                                                                               \
+    static_assert(true)
+#define OMBRIX_PROPERTY_SETTER(Type, id, def) \
+    OMBRIX_PROPERTY_SETTER_FLAGS(Type, id, def, ::Ombrix::Core::ReadWrite)
+
+/// A property over accessors the class writes itself (`get_<id>`, and `set_<id>` unless read-only):
+/// the declaration fixes only its place, name, type, default and flags.
+#define OMBRIX_PROPERTY_VIA(Type, id, def, flags) OMBRIX_PROPERTY_ENTRY(Type, id, def, flags, &ombrix_self::set_##id)
+#define OMBRIX_PROPERTY_READONLY(Type, id, def) \
+    OMBRIX_PROPERTY_ENTRY(Type, id, def, ::Ombrix::Core::Readable, nullptr)

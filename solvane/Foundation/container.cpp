@@ -21,13 +21,7 @@ bool is_key(const Contracts::Container::ServiceType& type) { return type.is_inte
 
 }  // namespace
 
-std::shared_ptr<Container> Container::create() { return std::shared_ptr<Container>(new Container()); }
-
-const Core::TypeInfo& Container::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<Container, Core::Object>("OmbrixSolvaneFoundationContainer").build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(Container, "OmbrixSolvaneFoundationContainer");
 
 bool Container::has(const ServiceType& type) const {
     if (!is_key(type)) {

@@ -21,10 +21,8 @@ class OMBRIX_SOLVANE_EXPORT Container final : public Core::Object, public Contra
 public:
     using ServiceType = Contracts::Container::ServiceType;
 
-    static std::shared_ptr<Container> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneFoundationContainer"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(Container, Core::Object);
 
     using IContainer::has;
     using IContainer::register_factory;

@@ -4,8 +4,6 @@ namespace Ombrix::Solvane::MetaModel {
 
 MetaDatabase::MetaDatabase() : m_schemas(MetaSchemaList::create()) {}
 
-std::shared_ptr<MetaDatabase> MetaDatabase::create() { return std::shared_ptr<MetaDatabase>(new MetaDatabase()); }
-
 std::shared_ptr<MetaDatabase> MetaDatabase::with_name(std::string_view database) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
     auto object = create();
@@ -13,14 +11,7 @@ std::shared_ptr<MetaDatabase> MetaDatabase::with_name(std::string_view database)
     return object;
 }
 
-const Core::TypeInfo& MetaDatabase::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MetaDatabase, MetaObject>("OmbrixSolvaneMetaModelMetaDatabase")
-            .property("schemas", &MetaDatabase::get_schemas, &MetaDatabase::set_schemas, nullptr)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(MetaDatabase);
+OMBRIX_DEFINE_TYPE(MetaDatabase, "OmbrixSolvaneMetaModelMetaDatabase");
 
 std::shared_ptr<MetaObject> MetaDatabase::clone() const {
     auto copy = std::dynamic_pointer_cast<MetaDatabase>(MetaObject::clone());
@@ -45,7 +36,7 @@ std::shared_ptr<MetaSchema> MetaDatabase::append(std::string_view schema_name) {
 }
 
 void MetaDatabase::set_schemas(std::shared_ptr<MetaSchemaList> value) {
-    set_and_notify(m_schemas, value ? std::move(value) : MetaSchemaList::create(), "schemas");
+    set_and_notify(m_schemas, value ? std::move(value) : MetaSchemaList::create(), ombrix_name_schemas);
 }
 
 }  // namespace Ombrix::Solvane::MetaModel

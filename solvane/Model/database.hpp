@@ -12,12 +12,10 @@ namespace Ombrix::Solvane::MetaModel {
 /// One database and its schemas (for MariaDB a schema and its database carry the same name).
 class OMBRIX_SOLVANE_EXPORT MetaDatabase final : public MetaObject {
 public:
-    static std::shared_ptr<MetaDatabase> create();
     /// `name`, `schema` and `database` all set to `database`.
     static std::shared_ptr<MetaDatabase> with_name(std::string_view database);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(MetaDatabase, MetaObject);
 
     /// The base clone, then a list of its own holding a clone of every schema, in order.
     std::shared_ptr<MetaObject> clone() const override;
@@ -29,13 +27,11 @@ public:
     /// `MetaSchema::with_names(name, schema_name)` is appended and returned.
     std::shared_ptr<MetaSchema> append(std::string_view schema_name);
 
-    const std::shared_ptr<MetaSchemaList>& get_schemas() const { return m_schemas; }
     /// A null list is taken as a new empty one.
-    void set_schemas(std::shared_ptr<MetaSchemaList> value);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaSchemaList>, schemas, nullptr);
 
 private:
     MetaDatabase();
-    std::shared_ptr<MetaSchemaList> m_schemas;
 };
 
 }  // namespace Ombrix::Solvane::MetaModel

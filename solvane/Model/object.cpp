@@ -8,22 +8,7 @@ namespace Ombrix::Solvane::MetaModel {
 
 // ---------------------------------------------------------------- MetaObject
 
-std::shared_ptr<MetaObject> MetaObject::create() { return std::shared_ptr<MetaObject>(new MetaObject()); }
-
-const Core::TypeInfo& MetaObject::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MetaObject, Core::Object>("OmbrixSolvaneMetaModelMetaObject")
-            .property("database", &MetaObject::get_database, &MetaObject::set_database, "")
-            .property("schema", &MetaObject::get_schema, &MetaObject::set_schema, "")
-            .property("name", &MetaObject::get_name, &MetaObject::set_name, "")
-            .property("comment", &MetaObject::get_comment, &MetaObject::set_comment, "")
-            .property("attributes", &MetaObject::get_attributes, &MetaObject::set_attributes, Core::StringMap{})
-            .property("original", &MetaObject::get_original, &MetaObject::set_original, "")
-            .property("version", &MetaObject::get_version, &MetaObject::set_version, DataVersion::INITIAL)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(MetaObject);
+OMBRIX_DEFINE_TYPE(MetaObject, "OmbrixSolvaneMetaModelMetaObject");
 
 std::shared_ptr<MetaObject> MetaObject::clone() const {
     const Core::TypeInfo& type = type_info();
@@ -63,24 +48,14 @@ void MetaObject::set_names(std::string_view database, std::string_view schema, s
     set_name(name);
 }
 
-void MetaObject::set_database(std::string_view value) { set_text(m_database, value, "database"); }
-void MetaObject::set_schema(std::string_view value) { set_text(m_schema, value, "schema"); }
-void MetaObject::set_name(std::string_view value) { set_text(m_name, value, "name"); }
-void MetaObject::set_comment(std::string_view value) { set_text(m_comment, value, "comment"); }
-void MetaObject::set_attributes(Core::StringMap value) { set_and_notify(m_attributes, std::move(value), "attributes"); }
-void MetaObject::set_original(std::string_view value) { set_text(m_original, value, "original"); }
-void MetaObject::set_version(DataVersion value) { set_and_notify(m_version, value, "version"); }
-
 void MetaObject::set_attribute(const std::string& key, std::string_view value) {
     auto it = m_attributes.find(key);
     if (it != m_attributes.end() && it->second == value) return;
     m_attributes[key] = std::string(value);
-    notify("attributes");
+    notify(ombrix_name_attributes);
 }
 
 // ---------------------------------------------------------------- MetaClassify
-
-std::shared_ptr<MetaClassify> MetaClassify::create() { return std::shared_ptr<MetaClassify>(new MetaClassify()); }
 
 std::shared_ptr<MetaClassify> MetaClassify::create(DBObject character, std::string_view database,
                                                    std::string_view schema, std::string_view label) {
@@ -112,23 +87,12 @@ std::shared_ptr<MetaClassify> MetaClassify::with_array(DBObject character, std::
     return classify;
 }
 
-const Core::TypeInfo& MetaClassify::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MetaClassify, MetaObject>("OmbrixSolvaneMetaModelMetaClassify")
-            .property("children", &MetaClassify::get_children, &MetaClassify::set_children, nullptr)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(MetaClassify);
+OMBRIX_DEFINE_TYPE(MetaClassify, "OmbrixSolvaneMetaModelMetaClassify");
 
 std::shared_ptr<MetaObject> MetaClassify::clone() const {
     auto copy = std::dynamic_pointer_cast<MetaClassify>(MetaObject::clone());
     if (copy) copy->m_character = m_character;
     return copy;
-}
-
-void MetaClassify::set_children(std::shared_ptr<Core::ListModelBase> value) {
-    set_and_notify(m_children, std::move(value), "children");
 }
 
 // ---------------------------------------------------------------- JSON conveniences

@@ -38,9 +38,7 @@ public:
     /// The data slot the adapter sets to 1 once it has loaded the object's details.
     static constexpr std::string_view FILLED = "FILLED";
 
-    static std::shared_ptr<MetaObject> create();
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(MetaObject, Core::Object);
 
     /// Construct properties first, then every writable property, then the attributes; subclasses
     /// that own lists replace the shared lists with deep copies afterwards.
@@ -54,22 +52,15 @@ public:
     /// Whether the adapter has loaded this object's details (the "FILLED" data slot is set).
     bool is_filled() const { return has_data(FILLED); }
 
-    const std::string& get_database() const { return m_database; }
-    void set_database(std::string_view value);
-    const std::string& get_schema() const { return m_schema; }
-    void set_schema(std::string_view value);
-    const std::string& get_name() const { return m_name; }
-    void set_name(std::string_view value);
-    const std::string& get_comment() const { return m_comment; }
-    void set_comment(std::string_view value);
-    const Core::StringMap& get_attributes() const { return m_attributes; }
-    void set_attributes(Core::StringMap value);
+    OMBRIX_PROPERTY(std::string, database, "");
+    OMBRIX_PROPERTY(std::string, schema, "");
+    OMBRIX_PROPERTY(std::string, name, "");
+    OMBRIX_PROPERTY(std::string, comment, "");
+    OMBRIX_PROPERTY(Core::StringMap, attributes, Core::StringMap{});
+    OMBRIX_PROPERTY(std::string, original, "");
+    OMBRIX_PROPERTY(DataVersion, version, DataVersion::INITIAL);
     /// Sets one attribute (notifies "attributes" when the map changed).
     void set_attribute(const std::string& key, std::string_view value);
-    const std::string& get_original() const { return m_original; }
-    void set_original(std::string_view value);
-    DataVersion get_version() const { return m_version; }
-    void set_version(DataVersion value);
 
 protected:
     MetaObject() = default;
@@ -78,15 +69,6 @@ protected:
     void set_text(std::string& field, std::string_view value, std::string_view property);
     /// Sets `database`, `schema` and `name` (the `with_names` constructors).
     void set_names(std::string_view database, std::string_view schema, std::string_view name);
-
-private:
-    std::string m_database;
-    std::string m_schema;
-    std::string m_name;
-    std::string m_comment;
-    Core::StringMap m_attributes;
-    std::string m_original;
-    DataVersion m_version = DataVersion::INITIAL;
 };
 
 using MetaObjectList = Core::ListModel<MetaObject>;
@@ -94,7 +76,6 @@ using MetaObjectList = Core::ListModel<MetaObject>;
 /// A grouping node of an object tree (the folder of tables under a schema): its kind and its children.
 class OMBRIX_SOLVANE_EXPORT MetaClassify final : public MetaObject {
 public:
-    static std::shared_ptr<MetaClassify> create();
     /// `name` = label, no children.
     static std::shared_ptr<MetaClassify> create(DBObject character, std::string_view database, std::string_view schema,
                                                 std::string_view label);
@@ -107,8 +88,7 @@ public:
                                                     std::string_view schema, std::string_view label,
                                                     const std::vector<std::shared_ptr<MetaObject>>& items);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(MetaClassify, MetaObject);
 
     /// The base clone plus the kind given at construction; the children model is shared, not copied.
     std::shared_ptr<MetaObject> clone() const override;
@@ -116,13 +96,11 @@ public:
     DBObject character() const override { return m_character; }
 
     /// The children, or null.
-    const std::shared_ptr<Core::ListModelBase>& get_children() const { return m_children; }
-    void set_children(std::shared_ptr<Core::ListModelBase> value);
+    OMBRIX_PROPERTY(std::shared_ptr<Core::ListModelBase>, children, nullptr);
 
 private:
     MetaClassify() = default;
     DBObject m_character = DBObject::UNKNOWN;
-    std::shared_ptr<Core::ListModelBase> m_children;
 };
 
 /// `object.clone()` as its own class.

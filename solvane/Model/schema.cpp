@@ -19,8 +19,6 @@ MetaSchema::MetaSchema()
       m_miews(MaterializedList::create()),
       m_views(MetaViewList::create()) {}
 
-std::shared_ptr<MetaSchema> MetaSchema::create() { return std::shared_ptr<MetaSchema>(new MetaSchema()); }
-
 std::shared_ptr<MetaSchema> MetaSchema::with_names(std::string_view database, std::string_view schema) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(schema, nullptr);
@@ -29,19 +27,7 @@ std::shared_ptr<MetaSchema> MetaSchema::with_names(std::string_view database, st
     return object;
 }
 
-const Core::TypeInfo& MetaSchema::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MetaSchema, MetaObject>("OmbrixSolvaneMetaModelMetaSchema")
-            .property("events", &MetaSchema::get_events, &MetaSchema::set_events, nullptr)
-            .property("functions", &MetaSchema::get_functions, &MetaSchema::set_functions, nullptr)
-            .property("procedures", &MetaSchema::get_procedures, &MetaSchema::set_procedures, nullptr)
-            .property("tables", &MetaSchema::get_tables, &MetaSchema::set_tables, nullptr)
-            .property("miews", &MetaSchema::get_miews, &MetaSchema::set_miews, nullptr)
-            .property("views", &MetaSchema::get_views, &MetaSchema::set_views, nullptr)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(MetaSchema);
+OMBRIX_DEFINE_TYPE(MetaSchema, "OmbrixSolvaneMetaModelMetaSchema");
 
 std::shared_ptr<MetaObject> MetaSchema::clone() const {
     auto copy = std::dynamic_pointer_cast<MetaSchema>(MetaObject::clone());
@@ -64,22 +50,22 @@ void MetaSchema::reset() {
 }
 
 void MetaSchema::set_events(std::shared_ptr<MetaEventList> value) {
-    set_and_notify(m_events, or_empty(std::move(value)), "events");
+    set_and_notify(m_events, or_empty(std::move(value)), ombrix_name_events);
 }
 void MetaSchema::set_functions(std::shared_ptr<MetaFunctionList> value) {
-    set_and_notify(m_functions, or_empty(std::move(value)), "functions");
+    set_and_notify(m_functions, or_empty(std::move(value)), ombrix_name_functions);
 }
 void MetaSchema::set_procedures(std::shared_ptr<MetaFunctionList> value) {
-    set_and_notify(m_procedures, or_empty(std::move(value)), "procedures");
+    set_and_notify(m_procedures, or_empty(std::move(value)), ombrix_name_procedures);
 }
 void MetaSchema::set_tables(std::shared_ptr<MetaTableList> value) {
-    set_and_notify(m_tables, or_empty(std::move(value)), "tables");
+    set_and_notify(m_tables, or_empty(std::move(value)), ombrix_name_tables);
 }
 void MetaSchema::set_miews(std::shared_ptr<MaterializedList> value) {
-    set_and_notify(m_miews, or_empty(std::move(value)), "miews");
+    set_and_notify(m_miews, or_empty(std::move(value)), ombrix_name_miews);
 }
 void MetaSchema::set_views(std::shared_ptr<MetaViewList> value) {
-    set_and_notify(m_views, or_empty(std::move(value)), "views");
+    set_and_notify(m_views, or_empty(std::move(value)), ombrix_name_views);
 }
 
 }  // namespace Ombrix::Solvane::MetaModel

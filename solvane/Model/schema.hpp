@@ -15,12 +15,10 @@ namespace Ombrix::Solvane::MetaModel {
 /// One schema and its objects, in six lists.
 class OMBRIX_SOLVANE_EXPORT MetaSchema final : public MetaObject {
 public:
-    static std::shared_ptr<MetaSchema> create();
     /// `name` and `schema` = `schema`, `database` = `database`.
     static std::shared_ptr<MetaSchema> with_names(std::string_view database, std::string_view schema);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(MetaSchema, MetaObject);
 
     /// The base clone, then every list of the copy made its own with a clone of each element: a
     /// copy must never share a list with its source, or emptying the copy would empty the source.
@@ -30,29 +28,17 @@ public:
     void reset() override;
     DBObject character() const override { return DBObject::SCHEMA; }
 
-    const std::shared_ptr<MetaEventList>& get_events() const { return m_events; }
     /// A null list is taken as a new empty one (so are the other list setters).
-    void set_events(std::shared_ptr<MetaEventList> value);
-    const std::shared_ptr<MetaFunctionList>& get_functions() const { return m_functions; }
-    void set_functions(std::shared_ptr<MetaFunctionList> value);
-    const std::shared_ptr<MetaFunctionList>& get_procedures() const { return m_procedures; }
-    void set_procedures(std::shared_ptr<MetaFunctionList> value);
-    const std::shared_ptr<MetaTableList>& get_tables() const { return m_tables; }
-    void set_tables(std::shared_ptr<MetaTableList> value);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaEventList>, events, nullptr);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaFunctionList>, functions, nullptr);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaFunctionList>, procedures, nullptr);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaTableList>, tables, nullptr);
     /// The materialized views (the property is "miews").
-    const std::shared_ptr<MaterializedList>& get_miews() const { return m_miews; }
-    void set_miews(std::shared_ptr<MaterializedList> value);
-    const std::shared_ptr<MetaViewList>& get_views() const { return m_views; }
-    void set_views(std::shared_ptr<MetaViewList> value);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MaterializedList>, miews, nullptr);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaViewList>, views, nullptr);
 
 private:
     MetaSchema();
-    std::shared_ptr<MetaEventList> m_events;
-    std::shared_ptr<MetaFunctionList> m_functions;
-    std::shared_ptr<MetaFunctionList> m_procedures;
-    std::shared_ptr<MetaTableList> m_tables;
-    std::shared_ptr<MaterializedList> m_miews;
-    std::shared_ptr<MetaViewList> m_views;
 };
 
 using MetaSchemaList = Core::ListModel<MetaSchema>;

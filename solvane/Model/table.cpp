@@ -31,8 +31,6 @@ MetaTable::MetaTable()
       m_rules(MetaRuleList::create()),
       m_triggers(MetaTriggerList::create()) {}
 
-std::shared_ptr<MetaTable> MetaTable::create() { return std::shared_ptr<MetaTable>(new MetaTable()); }
-
 std::shared_ptr<MetaTable> MetaTable::with_names(std::string_view database, std::string_view schema,
                                                  std::string_view name) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
@@ -43,19 +41,7 @@ std::shared_ptr<MetaTable> MetaTable::with_names(std::string_view database, std:
     return table;
 }
 
-const Core::TypeInfo& MetaTable::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MetaTable, MetaObject>("OmbrixSolvaneMetaModelMetaTable")
-            .property("constraints", &MetaTable::get_constraints, &MetaTable::set_constraints, nullptr)
-            .property("columns", &MetaTable::get_columns, &MetaTable::set_columns, nullptr)
-            .property("indexes", &MetaTable::get_indexes, &MetaTable::set_indexes, nullptr)
-            .property("rules", &MetaTable::get_rules, &MetaTable::set_rules, nullptr)
-            .property("triggers", &MetaTable::get_triggers, &MetaTable::set_triggers, nullptr)
-            .property("options", &MetaTable::get_options, &MetaTable::set_options, Core::StringMap{})
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(MetaTable);
+OMBRIX_DEFINE_TYPE(MetaTable, "OmbrixSolvaneMetaModelMetaTable");
 
 std::shared_ptr<MetaObject> MetaTable::clone() const {
     auto copy = std::dynamic_pointer_cast<MetaTable>(MetaObject::clone());
@@ -147,21 +133,20 @@ void MetaTable::reset_partial(DBObject kind) {
 }
 
 void MetaTable::set_constraints(std::shared_ptr<MetaConstraintList> value) {
-    set_and_notify(m_constraints, or_empty(std::move(value)), "constraints");
+    set_and_notify(m_constraints, or_empty(std::move(value)), ombrix_name_constraints);
 }
 void MetaTable::set_columns(std::shared_ptr<MetaColumnList> value) {
-    set_and_notify(m_columns, or_empty(std::move(value)), "columns");
+    set_and_notify(m_columns, or_empty(std::move(value)), ombrix_name_columns);
 }
 void MetaTable::set_indexes(std::shared_ptr<MetaIndexList> value) {
-    set_and_notify(m_indexes, or_empty(std::move(value)), "indexes");
+    set_and_notify(m_indexes, or_empty(std::move(value)), ombrix_name_indexes);
 }
 void MetaTable::set_rules(std::shared_ptr<MetaRuleList> value) {
-    set_and_notify(m_rules, or_empty(std::move(value)), "rules");
+    set_and_notify(m_rules, or_empty(std::move(value)), ombrix_name_rules);
 }
 void MetaTable::set_triggers(std::shared_ptr<MetaTriggerList> value) {
-    set_and_notify(m_triggers, or_empty(std::move(value)), "triggers");
+    set_and_notify(m_triggers, or_empty(std::move(value)), ombrix_name_triggers);
 }
-void MetaTable::set_options(Core::StringMap value) { set_and_notify(m_options, std::move(value), "options"); }
 
 void MetaTable::set_option(const std::string& key, std::string_view value) {
     auto it = m_options.find(key);

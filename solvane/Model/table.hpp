@@ -26,13 +26,11 @@ public:
     /// columns in key order joined by "," ("" for none): its changed columns hold only the new key.
     static constexpr std::string_view PREVIOUS_PRIMARY_KEY = "PREVIOUS PRIMARY KEY";
 
-    static std::shared_ptr<MetaTable> create();
     /// `name`, `schema` and `database` set.
     static std::shared_ptr<MetaTable> with_names(std::string_view database, std::string_view schema,
                                                  std::string_view name);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(MetaTable, MetaObject);
 
     /// The base clone, then a clone of every constraint, column, index, rule and trigger, in list order.
     std::shared_ptr<MetaObject> clone() const override;
@@ -58,31 +56,19 @@ public:
     /// COLUMN; any other kind changes nothing.
     void reset_partial(DBObject kind);
 
-    const std::shared_ptr<MetaConstraintList>& get_constraints() const { return m_constraints; }
     /// A null list is taken as a new empty one (so are the other list setters).
-    void set_constraints(std::shared_ptr<MetaConstraintList> value);
-    const std::shared_ptr<MetaColumnList>& get_columns() const { return m_columns; }
-    void set_columns(std::shared_ptr<MetaColumnList> value);
-    const std::shared_ptr<MetaIndexList>& get_indexes() const { return m_indexes; }
-    void set_indexes(std::shared_ptr<MetaIndexList> value);
-    const std::shared_ptr<MetaRuleList>& get_rules() const { return m_rules; }
-    void set_rules(std::shared_ptr<MetaRuleList> value);
-    const std::shared_ptr<MetaTriggerList>& get_triggers() const { return m_triggers; }
-    void set_triggers(std::shared_ptr<MetaTriggerList> value);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaConstraintList>, constraints, nullptr);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaColumnList>, columns, nullptr);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaIndexList>, indexes, nullptr);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaRuleList>, rules, nullptr);
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaTriggerList>, triggers, nullptr);
     /// Table options keyed by their SQL name ("ENGINE", "COMMENT").
-    const Core::StringMap& get_options() const { return m_options; }
-    void set_options(Core::StringMap value);
+    OMBRIX_PROPERTY(Core::StringMap, options, Core::StringMap{});
     /// Sets one option (notifies "options" when the map changed).
     void set_option(const std::string& key, std::string_view value);
 
 private:
     MetaTable();
-    std::shared_ptr<MetaConstraintList> m_constraints;
-    std::shared_ptr<MetaColumnList> m_columns;
-    std::shared_ptr<MetaIndexList> m_indexes;
-    std::shared_ptr<MetaRuleList> m_rules;
-    std::shared_ptr<MetaTriggerList> m_triggers;
-    Core::StringMap m_options;
 };
 
 using MetaTableList = Core::ListModel<MetaTable>;

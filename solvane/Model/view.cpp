@@ -216,8 +216,6 @@ std::optional<std::vector<std::shared_ptr<MetaColumn>>> derive_columns(std::stri
 
 MetaView::MetaView() : m_columns(MetaColumnList::create()) {}
 
-std::shared_ptr<MetaView> MetaView::create() { return std::shared_ptr<MetaView>(new MetaView()); }
-
 std::shared_ptr<MetaView> MetaView::with_names(std::string_view database, std::string_view schema,
                                                std::string_view name) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
@@ -228,15 +226,7 @@ std::shared_ptr<MetaView> MetaView::with_names(std::string_view database, std::s
     return view;
 }
 
-const Core::TypeInfo& MetaView::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MetaView, MetaObject>("OmbrixSolvaneMetaModelMetaView")
-            .property("definition", &MetaView::get_definition, &MetaView::set_definition, "")
-            .property("columns", &MetaView::get_columns, nullptr, nullptr, Core::Readable)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(MetaView);
+OMBRIX_DEFINE_TYPE(MetaView, "OmbrixSolvaneMetaModelMetaView");
 
 std::shared_ptr<MetaObject> MetaView::clone() const {
     auto copy = std::dynamic_pointer_cast<MetaView>(MetaObject::clone());
@@ -254,7 +244,7 @@ void MetaView::set_definition(std::string_view definition) {
         m_columns->append_all(std::move(*columns));
     }
     // Notified even when the text stays: the columns were derived again.
-    notify("definition");
+    notify(ombrix_name_definition);
 }
 
 bool MetaView::deserialize_property(const Core::PropertySpec& property, const Core::Json::Node& node) {
@@ -274,8 +264,6 @@ bool MetaView::deserialize_property(const Core::PropertySpec& property, const Co
 
 // ---------------------------------------------------------------- Materialized
 
-std::shared_ptr<Materialized> Materialized::create() { return std::shared_ptr<Materialized>(new Materialized()); }
-
 std::shared_ptr<Materialized> Materialized::with_names(std::string_view database, std::string_view schema,
                                                        std::string_view name) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
@@ -286,21 +274,6 @@ std::shared_ptr<Materialized> Materialized::with_names(std::string_view database
     return view;
 }
 
-const Core::TypeInfo& Materialized::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<Materialized, MetaView>("OmbrixSolvaneMetaModelMaterialized")
-            .property("table-space", &Materialized::get_table_space, &Materialized::set_table_space, "")
-            .property("definer", &Materialized::get_definer, &Materialized::set_definer, "")
-            .property("fill-factor", &Materialized::get_fill_factor, &Materialized::set_fill_factor, "")
-            .property("with-data", &Materialized::get_with_data, &Materialized::set_with_data, true)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(Materialized);
-
-void Materialized::set_table_space(std::string_view value) { set_text(m_table_space, value, "table-space"); }
-void Materialized::set_definer(std::string_view value) { set_text(m_definer, value, "definer"); }
-void Materialized::set_fill_factor(std::string_view value) { set_text(m_fill_factor, value, "fill-factor"); }
-void Materialized::set_with_data(bool value) { set_and_notify(m_with_data, value, "with-data"); }
+OMBRIX_DEFINE_TYPE(Materialized, "OmbrixSolvaneMetaModelMaterialized");
 
 }  // namespace Ombrix::Solvane::MetaModel

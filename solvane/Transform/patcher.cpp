@@ -266,14 +266,7 @@ const Core::TypeInfo* comparison_class(const MetaObject& object) {
 
 // ---------------------------------------------------------------- Patcher
 
-std::shared_ptr<Patcher> Patcher::create() { return std::shared_ptr<Patcher>(new Patcher()); }
-
-const Core::TypeInfo& Patcher::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<Patcher, Core::Object>("OmbrixSolvaneTransformPatcher").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(Patcher);
+OMBRIX_DEFINE_TYPE(Patcher, "OmbrixSolvaneTransformPatcher");
 
 DataVersion Patcher::diff_meta_database(const std::shared_ptr<MetaDatabase>& source,
                                         const std::shared_ptr<MetaDatabase>& target, bool strict,

@@ -47,9 +47,7 @@ public:
     /// The data slot of each value of a patched row: the value's own edit state (1 or 8), as an int.
     static constexpr std::string_view VERSION = "VERSION";
 
-    static std::shared_ptr<Patcher> create();
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(Patcher, Core::Object);
 
     /// What turns `target` into a copy of `source`: schemas only in `source` are marked INSERT,
     /// those only in `target` DELETE, and each differing pair gives its patched schema marked UPDATE;

@@ -385,17 +385,7 @@ Core::Status StructureSynchronizer::handle() {
     return {};
 }
 
-const Core::TypeInfo& StructureSynchronizer::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<StructureSynchronizer, Core::Object>("OmbrixSolvaneTransformStructureSynchronizer")
-            .factory([] { return std::shared_ptr<Core::Object>(StructureSynchronizer::create({})); })
-            .property("schema-source", &StructureSynchronizer::get_schema_source, nullptr, nullptr)
-            .property("schema-target", &StructureSynchronizer::get_schema_target, nullptr, nullptr)
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(StructureSynchronizer);
+OMBRIX_DEFINE_TYPE(StructureSynchronizer, "OmbrixSolvaneTransformStructureSynchronizer", [](auto& builder) { builder.factory([] { return std::shared_ptr<Core::Object>(StructureSynchronizer::create({})); }); });
 
 // ---------------------------------------------------------------- UserdataSynchronizer
 
@@ -635,16 +625,6 @@ Core::Status UserdataSynchronizer::handle() {
     return {};
 }
 
-const Core::TypeInfo& UserdataSynchronizer::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<UserdataSynchronizer, Core::Object>("OmbrixSolvaneTransformUserdataSynchronizer")
-            .factory([] { return std::shared_ptr<Core::Object>(UserdataSynchronizer::create({})); })
-            .property("dataset-source", &UserdataSynchronizer::get_dataset_source, nullptr, nullptr)
-            .property("dataset-target", &UserdataSynchronizer::get_dataset_target, nullptr, nullptr)
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(UserdataSynchronizer);
+OMBRIX_DEFINE_TYPE(UserdataSynchronizer, "OmbrixSolvaneTransformUserdataSynchronizer", [](auto& builder) { builder.factory([] { return std::shared_ptr<Core::Object>(UserdataSynchronizer::create({})); }); });
 
 }  // namespace Ombrix::Solvane::Transform

@@ -110,8 +110,7 @@ class OMBRIX_SOLVANE_EXPORT StructureSynchronizer final : public SynchronizerBas
 public:
     static std::shared_ptr<StructureSynchronizer> create(OptionMap options);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneTransformStructureSynchronizer"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(StructureSynchronizer, Core::Object);
 
     /// Makes both schema models from the four name options and fills them, each from its own
     /// connection, with everything they hold (procedures read like functions).
@@ -131,11 +130,12 @@ public:
     /// does nothing when there is nothing to change (the finished flag stays unset).
     [[nodiscard]] Core::Status handle() override;
 
+    OMBRIX_PROPERTY_READONLY(std::shared_ptr<MetaModel::MetaSchema>, schema_source, nullptr);
+    OMBRIX_PROPERTY_READONLY(std::shared_ptr<MetaModel::MetaSchema>, schema_target, nullptr);
     const std::shared_ptr<MetaModel::MetaSchema>& get_schema_source() const { return m_schema_source; }
     const std::shared_ptr<MetaModel::MetaSchema>& get_schema_target() const { return m_schema_target; }
 
 private:
-    OMBRIX_OBJECT_FACTORY_ACCESS;
     explicit StructureSynchronizer(OptionMap options) : SynchronizerBase(std::move(options)) {}
 
     [[nodiscard]] Core::Status load();
@@ -154,8 +154,7 @@ class OMBRIX_SOLVANE_EXPORT UserdataSynchronizer final : public SynchronizerBase
 public:
     static std::shared_ptr<UserdataSynchronizer> create(OptionMap options);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneTransformUserdataSynchronizer"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(UserdataSynchronizer, Core::Object);
 
     /// Makes both data sets and loads the table's rows on each side. A target table without a key
     /// to match rows by is refused with an error, as is a table that cannot be read.
@@ -170,11 +169,12 @@ public:
     /// Runs the statements of `generate` on the target, one progress step per statement.
     [[nodiscard]] Core::Status handle() override;
 
+    OMBRIX_PROPERTY_READONLY(std::shared_ptr<Providers::Contracts::DataSetModel>, dataset_source, nullptr);
+    OMBRIX_PROPERTY_READONLY(std::shared_ptr<Providers::Contracts::DataSetModel>, dataset_target, nullptr);
     const std::shared_ptr<Providers::Contracts::DataSetModel>& get_dataset_source() const { return m_dataset_source; }
     const std::shared_ptr<Providers::Contracts::DataSetModel>& get_dataset_target() const { return m_dataset_target; }
 
 private:
-    OMBRIX_OBJECT_FACTORY_ACCESS;
     explicit UserdataSynchronizer(OptionMap options) : SynchronizerBase(std::move(options)) {}
 
     /// The patched data set, or null when the rows match.

@@ -87,12 +87,7 @@ struct Transfer::Copy {
 
 std::shared_ptr<Transfer> Transfer::create(Options options) { return Core::make_object<Transfer>(std::move(options)); }
 
-const Core::TypeInfo& Transfer::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<Transfer, Core::Object>("OmbrixSolvaneTransformTransfer").build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(Transfer);
+OMBRIX_DEFINE_TYPE(Transfer, "OmbrixSolvaneTransformTransfer");
 
 void Transfer::set_server_source(std::shared_ptr<Contracts::Database::IConnection> connection) {
     m_source = std::move(connection);

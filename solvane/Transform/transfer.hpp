@@ -32,7 +32,6 @@ namespace Ombrix::Solvane::Transform {
 /// - "OPTION|RESULT|STRUCTURE" / "OPTION|RESULT|DATA" = "false": leave that phase out.
 /// `handle` runs on a worker thread; the host polls the progress record.
 class OMBRIX_SOLVANE_EXPORT Transfer final : public Core::Object, public ITransform {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     using Options = std::map<std::string, std::string, std::less<>>;
@@ -53,8 +52,7 @@ public:
 
     static std::shared_ptr<Transfer> create(Options options);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(Transfer, Core::Object);
 
     /// Nothing to prepare.
     [[nodiscard]] Core::Status initialize() override { return {}; }

@@ -42,14 +42,7 @@ MariaDBProvider::~MariaDBProvider() {
     if (m_mysql) mysql_close(m_mysql);
 }
 
-const Core::TypeInfo& MariaDBProvider::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MariaDBProvider, Core::Object>("OmbrixProvidersSupportsMariaDBProvider")
-            .property("is-opened", &MariaDBProvider::get_is_opened, nullptr, false, Core::Readable)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(MariaDBProvider);
+OMBRIX_DEFINE_TYPE(MariaDBProvider, "OmbrixProvidersSupportsMariaDBProvider");
 
 Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& server,
                                    std::string_view connection_string) {

@@ -22,8 +22,7 @@ public:
     static std::shared_ptr<MariaDBProvider> create();
     ~MariaDBProvider() override;
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(MariaDBProvider, Core::Object);
 
     /// Connects with the profile's settings (TLS files and key passphrase when `ssl-using`), to its
     /// `initial` database or "mysql"; falls back to utf8 when the client cannot use utf8mb4. Any
@@ -69,6 +68,7 @@ public:
     /// Rolls back and switches autocommit back on.
     [[nodiscard]] Core::Status rollback() override;
     /// Whether the connection answers a ping.
+    OMBRIX_PROPERTY_READONLY(bool, is_opened, false);
     bool get_is_opened() const override;
 
     /// The character set the connection uses ("utf8mb4", or "utf8" after the fallback); "" when closed.

@@ -184,15 +184,7 @@ MariaDBReader::~MariaDBReader() {
     if (m_result) mysql_free_result(m_result);
 }
 
-const Core::TypeInfo& MariaDBReader::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MariaDBReader, Core::Object>("OmbrixProvidersSupportsMariaDBReader")
-            .property("field-count", &MariaDBReader::get_field_count, nullptr, 0, Core::Readable)
-            .property("is-closed", &MariaDBReader::get_is_closed, nullptr, false, Core::Readable)
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(MariaDBReader);
+OMBRIX_DEFINE_TYPE(MariaDBReader, "OmbrixProvidersSupportsMariaDBReader");
 
 std::int64_t MariaDBReader::bulk(std::int32_t) { return 0; }
 

@@ -54,8 +54,7 @@ public:
     static std::shared_ptr<MariaDBReader> create_streamed(st_mysql_res* result, st_mysql* connection);
     ~MariaDBReader() override;
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(MariaDBReader, Core::Object);
 
     /// Does nothing; 0.
     std::int64_t bulk(std::int32_t size) override;
@@ -102,6 +101,8 @@ public:
     /// date-times at their wall-clock time, zero dates and out-of-day TIME values as their text,
     /// JSON text, GEOMETRY bytes; never null.
     [[nodiscard]] Core::Result<Contracts::ValuePtr> get_value(std::uint16_t index) const override;
+    OMBRIX_PROPERTY_READONLY(std::int32_t, field_count, 0);
+    OMBRIX_PROPERTY_READONLY(bool, is_closed, false);
     std::int32_t get_field_count() const override { return static_cast<std::int32_t>(m_field_count); }
     /// Every remaining row in a model whose rows keep their cells packed until first read.
     [[nodiscard]] Core::Result<std::shared_ptr<Contracts::TableModel>> read_model();

@@ -13,12 +13,10 @@ namespace Ombrix::Solvane::MetaModel {
 /// A table constraint; the list holds its subclasses, told apart by class.
 class OMBRIX_SOLVANE_EXPORT MetaConstraint : public MetaObject {
 public:
-    static std::shared_ptr<MetaConstraint> create();
     /// `name` set.
     static std::shared_ptr<MetaConstraint> with_names(std::string_view name);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(MetaConstraint, MetaObject);
 
     DBObject character() const override { return DBObject::CONTRAINT; }
 

@@ -112,10 +112,6 @@ OpenSSLSymmetricCipher::~OpenSSLSymmetricCipher() {
     OPENSSL_cleanse(m_iv.data(), m_iv.size());
 }
 
-std::shared_ptr<OpenSSLSymmetricCipher> OpenSSLSymmetricCipher::create() {
-    return std::shared_ptr<OpenSSLSymmetricCipher>(new OpenSSLSymmetricCipher());
-}
-
 Core::Status OpenSSLSymmetricCipher::initialize(std::string_view key, std::string_view salt) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(key, crypto_error(-1, "key != NULL"));
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(salt, crypto_error(-1, "salt != NULL"));
@@ -180,21 +176,10 @@ Core::Result<CipherOutput> OpenSSLSymmetricCipher::decrypt(std::span<const std::
     return out;
 }
 
-const Core::TypeInfo& OpenSSLSymmetricCipher::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<OpenSSLSymmetricCipher, Core::Object>("OmbrixSolvaneSupportsCryptoOpenSSLSymmetricCipher")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(OpenSSLSymmetricCipher);
+OMBRIX_DEFINE_TYPE(OpenSSLSymmetricCipher, "OmbrixSolvaneSupportsCryptoOpenSSLSymmetricCipher");
 
 // ---------------------------------------------------------------------------------------------
 // OpenSSLAsymmetricCipher
-
-std::shared_ptr<OpenSSLAsymmetricCipher> OpenSSLAsymmetricCipher::create() {
-    return std::shared_ptr<OpenSSLAsymmetricCipher>(new OpenSSLAsymmetricCipher());
-}
 
 OpenSSLAsymmetricCipher::~OpenSSLAsymmetricCipher() {
     EVP_PKEY_free(m_key);
@@ -325,13 +310,6 @@ void OpenSSLAsymmetricCipher::print_private() const {
     std::fflush(stdout);
 }
 
-const Core::TypeInfo& OpenSSLAsymmetricCipher::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<OpenSSLAsymmetricCipher, Core::Object>("OmbrixSolvaneSupportsCryptoOpenSSLAsymmetricCipher")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(OpenSSLAsymmetricCipher);
+OMBRIX_DEFINE_TYPE(OpenSSLAsymmetricCipher, "OmbrixSolvaneSupportsCryptoOpenSSLAsymmetricCipher");
 
 }  // namespace Ombrix::Solvane::Supports::Crypto

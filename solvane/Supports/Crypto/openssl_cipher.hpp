@@ -27,7 +27,6 @@ namespace Ombrix::Solvane::Supports::Crypto {
 class OMBRIX_SOLVANE_EXPORT OpenSSLSymmetricCipher final : public Core::Object,
                                                          public Contracts::Crypto::ISymmetricCipher {
 public:
-    static std::shared_ptr<OpenSSLSymmetricCipher> create();
     ~OpenSSLSymmetricCipher() override;
 
     /// Fails with "Failed to generate Cipher key and iv" when the derivation fails.
@@ -40,8 +39,7 @@ public:
     /// also yield garbage when the padding happens to verify.
     [[nodiscard]] Core::Result<Contracts::Crypto::CipherOutput> decrypt(std::span<const std::uint8_t> data) override;
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsCryptoOpenSSLSymmetricCipher"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(OpenSSLSymmetricCipher, Core::Object);
 
 private:
     OpenSSLSymmetricCipher();
@@ -60,7 +58,6 @@ private:
 class OMBRIX_SOLVANE_EXPORT OpenSSLAsymmetricCipher final : public Core::Object,
                                                           public Contracts::Crypto::IAsymmetricCipher {
 public:
-    static std::shared_ptr<OpenSSLAsymmetricCipher> create();
     ~OpenSSLAsymmetricCipher() override;
 
     /// A new 2048-bit key with public exponent 65537.
@@ -86,8 +83,7 @@ public:
     /// Writes the current private key in PEM form to standard output; nothing without a private key.
     void print_private() const;
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsCryptoOpenSSLAsymmetricCipher"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(OpenSSLAsymmetricCipher, Core::Object);
 
 private:
     OpenSSLAsymmetricCipher() = default;

@@ -78,12 +78,6 @@ Core::Status Adapter::fill_data_set(const std::shared_ptr<Providers::Contracts::
     return {};
 }
 
-const Core::TypeInfo& Adapter::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<Adapter, Core::Object>("OmbrixSolvaneSupportsDatabaseAdapter").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(Adapter);
+OMBRIX_DEFINE_TYPE(Adapter, "OmbrixSolvaneSupportsDatabaseAdapter");
 
 }  // namespace Ombrix::Solvane::Supports::Database

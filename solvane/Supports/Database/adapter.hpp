@@ -20,8 +20,7 @@ public:
     /// A null `connection` writes the critical "connection != NULL" and gives null.
     static std::shared_ptr<Adapter> create(IConnection* connection);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseAdapter"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(Adapter, Core::Object);
 
     /// The connection this adapter reads through.
     IConnection* get_connection() const { return m_connection; }

@@ -4,8 +4,6 @@
 
 namespace Ombrix::Solvane::Supports::Database {
 
-std::shared_ptr<DataCache> DataCache::create() { return std::shared_ptr<DataCache>(new DataCache()); }
-
 void DataCache::append(std::string_view key, std::string_view value) {
     OMBRIX_RETURN_IF_NULL_VIEW(key);
     OMBRIX_RETURN_IF_NULL_VIEW(value);
@@ -33,12 +31,6 @@ std::size_t DataCache::size() const {
     return m_map.size();
 }
 
-const Core::TypeInfo& DataCache::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<DataCache, Core::Object>("OmbrixSolvaneSupportsDatabaseDataCache").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(DataCache);
+OMBRIX_DEFINE_TYPE(DataCache, "OmbrixSolvaneSupportsDatabaseDataCache");
 
 }  // namespace Ombrix::Solvane::Supports::Database

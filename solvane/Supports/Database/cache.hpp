@@ -19,10 +19,8 @@ namespace Ombrix::Solvane::Supports::Database {
 /// mutex of the instance for its whole run, so a thread that already holds it may call back in.
 class OMBRIX_SOLVANE_EXPORT DataCache final : public Core::Object, public Contracts::Database::ICachable {
 public:
-    static std::shared_ptr<DataCache> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseDataCache"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(DataCache, Core::Object);
 
     /// A null key or value writes the critical "key != NULL" / "value != NULL" and stores nothing.
     void append(std::string_view key, std::string_view value) override;

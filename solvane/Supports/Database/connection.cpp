@@ -72,10 +72,6 @@ ConnectionImpl::~ConnectionImpl() {
     m_tunnel.reset();
 }
 
-std::shared_ptr<ConnectionImpl> ConnectionImpl::create() {
-    return std::shared_ptr<ConnectionImpl>(new ConnectionImpl());
-}
-
 // ---- dialect objects -------------------------------------------------------------------------
 
 std::shared_ptr<Contracts::Database::IAdaptable> ConnectionImpl::adapter() {
@@ -507,7 +503,7 @@ std::shared_ptr<Providers::Contracts::Server> ConnectionImpl::get_server() const
 std::shared_ptr<Providers::Contracts::IProvider> ConnectionImpl::get_provider() const { return m_connection; }
 
 void ConnectionImpl::set_status(DBStatus status) {
-    if (m_status.exchange(status) != status) notify("status");
+    if (m_status.exchange(status) != status) notify(ombrix_name_status);
 }
 
 const std::string& ConnectionImpl::get_version() const {
@@ -521,7 +517,7 @@ void ConnectionImpl::set_version(std::string version) {
         if (m_version == version) return;
         m_version = std::move(version);
     }
-    notify("version");
+    notify(ombrix_name_version);
 }
 
 std::string ConnectionImpl::log_uuid() const { return log_id_of(get_server()); }
@@ -541,21 +537,6 @@ std::shared_ptr<SshTunnel> ConnectionImpl::get_tunnel() const {
     return m_tunnel;
 }
 
-const Core::TypeInfo& ConnectionImpl::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ConnectionImpl, Core::Object>("OmbrixSolvaneSupportsDatabaseConnectionImpl")
-            .property("status", &ConnectionImpl::get_status, &ConnectionImpl::set_status, DBStatus::Unknown)
-            .property("server", &ConnectionImpl::get_server, nullptr, std::shared_ptr<Server>())
-            .property<std::shared_ptr<Core::Object>>(
-                "provider",
-                [](const ConnectionImpl& self) { return std::dynamic_pointer_cast<Core::Object>(self.get_provider()); },
-                nullptr, std::shared_ptr<Core::Object>())
-            .property<std::string>(
-                "version", [](const ConnectionImpl& self) { return self.get_version(); }, nullptr, std::string())
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(ConnectionImpl);
+OMBRIX_DEFINE_TYPE(ConnectionImpl, "OmbrixSolvaneSupportsDatabaseConnectionImpl");
 
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -30,12 +30,10 @@ public:
     using Server = Providers::Contracts::Server;
     using IProvider = Providers::Contracts::IProvider;
 
-    /// A connection without provider: opening it fails.
-    static std::shared_ptr<ConnectionImpl> create();
     ~ConnectionImpl() override;
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseConnectionImpl"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    /// `create()`: A connection without provider: opening it fails.
+    OMBRIX_CREATABLE_OBJECT(ConnectionImpl, Core::Object);
 
     std::shared_ptr<Contracts::Database::IAdaptable> adapter() override;
     std::shared_ptr<Contracts::Database::IBuildable> builder() override;
@@ -93,6 +91,14 @@ public:
     /// Reads the server's version after an open; the bare connection has nothing to read.
     [[nodiscard]] virtual Core::Status update_version();
 
+    OMBRIX_PROPERTY_VIA(DBStatus, status, DBStatus::Unknown, Core::ReadWrite);
+    OMBRIX_PROPERTY_READONLY(std::shared_ptr<Server>, server, std::shared_ptr<Server>());
+    OMBRIX_PROPERTY_WITH(std::shared_ptr<Core::Object>, provider, std::shared_ptr<Core::Object>(), Core::ReadWrite,
+        [](const ConnectionImpl& self) { return std::dynamic_pointer_cast<Core::Object>(self.get_provider()); },
+        nullptr);
+    OMBRIX_PROPERTY_WITH(std::string, version, std::string(), Core::ReadWrite,
+        [](const ConnectionImpl& self) { return self.get_version(); },
+        nullptr);
     std::shared_ptr<Server> get_server() const override;
     std::shared_ptr<IProvider> get_provider() const override;
     DBStatus get_status() const override { return m_status.load(); }

@@ -445,8 +445,6 @@ std::string layout(std::string_view text) {
 
 }  // namespace
 
-std::shared_ptr<Formatter> Formatter::create() { return std::shared_ptr<Formatter>(new Formatter()); }
-
 void Formatter::option(std::string_view name, std::string_view value) {
     OMBRIX_RETURN_IF_NULL_VIEW(name);
     OMBRIX_RETURN_IF_NULL_VIEW(value);
@@ -495,12 +493,6 @@ std::string Formatter::minify(std::string_view statements) const {
     return out;
 }
 
-const Core::TypeInfo& Formatter::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<Formatter, Core::Object>("OmbrixSolvaneSupportsDatabaseFormatter").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(Formatter);
+OMBRIX_DEFINE_TYPE(Formatter, "OmbrixSolvaneSupportsDatabaseFormatter");
 
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -32,7 +32,6 @@ inline constexpr std::string_view kFormatterLineBreakValue =
 /// Both operations take time linear in the text and may run on any number of threads at once.
 class OMBRIX_SOLVANE_EXPORT Formatter final : public Core::Object, public Contracts::Database::IFormattable {
 public:
-    static std::shared_ptr<Formatter> create();
 
     /// Stores the pair; the layout does not depend on any option. A null name or value writes the
     /// critical "name != NULL" / "value != NULL" and stores nothing.
@@ -46,8 +45,7 @@ public:
     /// A null view writes the critical "statements != NULL" and gives "".
     [[nodiscard]] std::string minify(std::string_view statements) const override;
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseFormatter"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(Formatter, Core::Object);
 
 private:
     Formatter() = default;

@@ -133,12 +133,6 @@ void SqlBuilder::order_with_dependence(const std::shared_ptr<MetaSchema>& schema
     }
 }
 
-const Core::TypeInfo& SqlBuilder::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<SqlBuilder, Core::Object>("OmbrixSolvaneSupportsDatabaseSqlBuilder").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(SqlBuilder);
+OMBRIX_DEFINE_TYPE(SqlBuilder, "OmbrixSolvaneSupportsDatabaseSqlBuilder");
 
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -26,8 +26,7 @@ public:
     /// A null `conn` writes the critical "conn != NULL" and gives null.
     static std::shared_ptr<SqlBuilder> create(IConnection* conn);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseSqlBuilder"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(SqlBuilder, Core::Object);
 
     /// The connection this builder was made for.
     IConnection* get_conn() const { return m_conn; }

@@ -469,12 +469,6 @@ std::string Statement::build_sql_view(std::string_view user_schema, std::string_
     return "CREATE VIEW " + name(user_schema) + "." + name(view_name) + " AS " + std::string(statements);
 }
 
-const Core::TypeInfo& Statement::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<Statement, Core::Object>("OmbrixSolvaneSupportsDatabaseStatement").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(Statement);
+OMBRIX_DEFINE_TYPE(Statement, "OmbrixSolvaneSupportsDatabaseStatement");
 
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -125,8 +125,7 @@ public:
     std::string build_sql_view(std::string_view user_schema, std::string_view view_name,
                                std::string_view statements) override;
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseStatement"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(Statement, Core::Object);
 
 protected:
     explicit Statement(Contracts::Database::IConnection* connection) : m_connection(connection) {}

@@ -12,15 +12,7 @@ long long milliseconds_of(const Core::DateTime& moment) { return moment.microsec
 
 }  // namespace
 
-std::shared_ptr<DefaultFormatter> DefaultFormatter::create() {
-    return std::shared_ptr<DefaultFormatter>(new DefaultFormatter());
-}
-
-const Core::TypeInfo& DefaultFormatter::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<DefaultFormatter, Core::Object>("OmbrixSolvaneSupportsLogDefaultFormatter").build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(DefaultFormatter, "OmbrixSolvaneSupportsLogDefaultFormatter");
 
 std::string DefaultFormatter::format(LogLevel level, std::string_view server, std::string_view name,
                                      std::string_view message) const {
@@ -44,13 +36,7 @@ std::string DefaultFormatter::get_level_name(LogLevel level) const {
     return "";
 }
 
-std::shared_ptr<ColorFormatter> ColorFormatter::create() { return std::shared_ptr<ColorFormatter>(new ColorFormatter()); }
-
-const Core::TypeInfo& ColorFormatter::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ColorFormatter, DefaultFormatter>("OmbrixSolvaneSupportsLogColorFormatter").build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(ColorFormatter, "OmbrixSolvaneSupportsLogColorFormatter");
 
 std::string ColorFormatter::format_at(const Core::DateTime& moment, LogLevel level, std::string_view server,
                                       std::string_view name, std::string_view message) const {
@@ -70,15 +56,7 @@ std::string ColorFormatter::get_level_name(LogLevel level) const {
     return Core::strprintf("%s%s%s", color, DefaultFormatter::get_level_name(level).c_str(), "\033[00m");
 }
 
-std::shared_ptr<SimpleFormatter> SimpleFormatter::create() {
-    return std::shared_ptr<SimpleFormatter>(new SimpleFormatter());
-}
-
-const Core::TypeInfo& SimpleFormatter::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<SimpleFormatter, DefaultFormatter>("OmbrixSolvaneSupportsLogSimpleFormatter").build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(SimpleFormatter, "OmbrixSolvaneSupportsLogSimpleFormatter");
 
 std::string SimpleFormatter::format_at(const Core::DateTime& moment, LogLevel, std::string_view, std::string_view,
                                        std::string_view message) const {

@@ -17,10 +17,8 @@ using Contracts::Log::LogLevel;
 /// "20240131 10:00:00.123 [server][name][PLAIN] message\n". Server, name and level name appear literally.
 class OMBRIX_SOLVANE_EXPORT DefaultFormatter : public Core::Object, public Contracts::Log::IFormatter {
 public:
-    static std::shared_ptr<DefaultFormatter> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsLogDefaultFormatter"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(DefaultFormatter, Core::Object);
 
     /// The line stamped with the local time now.
     std::string format(LogLevel level, std::string_view server, std::string_view name,
@@ -39,10 +37,8 @@ protected:
 /// level name in bold red, blue or green (white outside the enumeration), fields padded.
 class OMBRIX_SOLVANE_EXPORT ColorFormatter : public DefaultFormatter {
 public:
-    static std::shared_ptr<ColorFormatter> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsLogColorFormatter"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(ColorFormatter, DefaultFormatter);
 
     std::string format_at(const Core::DateTime& moment, LogLevel level, std::string_view server,
                           std::string_view name, std::string_view message) const override;
@@ -55,10 +51,8 @@ protected:
 /// "10:00:00.123 message\n": the time and the message only, for a log that belongs to one connection.
 class OMBRIX_SOLVANE_EXPORT SimpleFormatter : public DefaultFormatter {
 public:
-    static std::shared_ptr<SimpleFormatter> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsLogSimpleFormatter"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(SimpleFormatter, DefaultFormatter);
 
     std::string format_at(const Core::DateTime& moment, LogLevel level, std::string_view server,
                           std::string_view name, std::string_view message) const override;

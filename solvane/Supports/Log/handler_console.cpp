@@ -8,22 +8,7 @@ namespace Ombrix::Solvane::Supports::Log {
 
 GLibLogHandler::GLibLogHandler() : m_formatter(DefaultFormatter::create()) {}
 
-std::shared_ptr<GLibLogHandler> GLibLogHandler::create() { return std::shared_ptr<GLibLogHandler>(new GLibLogHandler()); }
-
-const Core::TypeInfo& GLibLogHandler::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<GLibLogHandler, Core::Object>("OmbrixSolvaneSupportsLogGLibLogHandler")
-            .property<std::shared_ptr<Core::Object>>(
-                "formatter",
-                [](const GLibLogHandler& self) { return std::dynamic_pointer_cast<Core::Object>(self.get_formatter()); },
-                [](GLibLogHandler& self, const std::shared_ptr<Core::Object>& formatter) {
-                    self.set_formatter(std::dynamic_pointer_cast<IFormatter>(formatter));
-                },
-                nullptr)
-            .property("threshold", &GLibLogHandler::get_threshold, &GLibLogHandler::set_threshold, LogLevel::PLAIN)
-            .build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(GLibLogHandler, "OmbrixSolvaneSupportsLogGLibLogHandler");
 
 void GLibLogHandler::emit(LogLevel level, std::string_view message) {
     GLogLevelFlags flags = G_LOG_LEVEL_MESSAGE;
@@ -50,9 +35,9 @@ void GLibLogHandler::set_formatter(std::shared_ptr<IFormatter> formatter) {
         if (m_formatter == formatter) return;
         m_formatter = std::move(formatter);
     }
-    notify("formatter");
+    notify(ombrix_name_formatter);
 }
 
-void GLibLogHandler::set_threshold(LogLevel threshold) { set_and_notify(m_threshold, threshold, "threshold"); }
+void GLibLogHandler::set_threshold(LogLevel threshold) { set_and_notify(m_threshold, threshold, ombrix_name_threshold); }
 
 }  // namespace Ombrix::Solvane::Supports::Log

@@ -21,11 +21,9 @@ using Contracts::Log::LogLevel;
 /// log has its own layout and its own filter (G_MESSAGES_DEBUG).
 class OMBRIX_SOLVANE_EXPORT GLibLogHandler final : public Core::Object, public Contracts::Log::ILogHandler {
 public:
-    /// With a DefaultFormatter and threshold PLAIN.
-    static std::shared_ptr<GLibLogHandler> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsLogGLibLogHandler"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    /// `create()`: With a DefaultFormatter and threshold PLAIN.
+    OMBRIX_CREATABLE_OBJECT(GLibLogHandler, Core::Object);
 
     /// Writes `message` to the GLib log at the level that matches `level`.
     static void emit(LogLevel level, std::string_view message);
@@ -33,6 +31,12 @@ public:
     void publish(LogLevel level, std::string_view server, std::string_view name, std::string_view message) override;
     std::string recent(int count) override;
     void close() override {}
+    OMBRIX_PROPERTY_WITH(std::shared_ptr<Core::Object>, formatter, nullptr, Core::ReadWrite,
+        [](const GLibLogHandler& self) { return std::dynamic_pointer_cast<Core::Object>(self.get_formatter()); },
+        [](GLibLogHandler& self, const std::shared_ptr<Core::Object>& formatter) {
+                    self.set_formatter(std::dynamic_pointer_cast<IFormatter>(formatter));
+                });
+    OMBRIX_PROPERTY_VIA(LogLevel, threshold, LogLevel::PLAIN, Core::ReadWrite);
     std::shared_ptr<IFormatter> get_formatter() const override;
     void set_formatter(std::shared_ptr<IFormatter> formatter) override;
     LogLevel get_threshold() const override { return m_threshold; }

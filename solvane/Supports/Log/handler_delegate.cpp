@@ -13,20 +13,7 @@ std::shared_ptr<DelegateHandler> DelegateHandler::create(Callback callback, std:
     return std::shared_ptr<DelegateHandler>(new DelegateHandler(std::move(callback), std::move(user_object)));
 }
 
-const Core::TypeInfo& DelegateHandler::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<DelegateHandler, Core::Object>("OmbrixSolvaneSupportsLogDelegateHandler")
-            .property<std::shared_ptr<Core::Object>>(
-                "formatter",
-                [](const DelegateHandler& self) { return std::dynamic_pointer_cast<Core::Object>(self.get_formatter()); },
-                [](DelegateHandler& self, const std::shared_ptr<Core::Object>& formatter) {
-                    self.set_formatter(std::dynamic_pointer_cast<IFormatter>(formatter));
-                },
-                nullptr)
-            .property("threshold", &DelegateHandler::get_threshold, &DelegateHandler::set_threshold, LogLevel::PLAIN)
-            .build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(DelegateHandler, "OmbrixSolvaneSupportsLogDelegateHandler");
 
 void DelegateHandler::publish(LogLevel level, std::string_view, std::string_view, std::string_view message) {
     if (!Contracts::Log::passes(level, m_threshold)) return;
@@ -63,9 +50,9 @@ void DelegateHandler::set_formatter(std::shared_ptr<IFormatter> formatter) {
         if (m_formatter == formatter) return;
         m_formatter = std::move(formatter);
     }
-    notify("formatter");
+    notify(ombrix_name_formatter);
 }
 
-void DelegateHandler::set_threshold(LogLevel threshold) { set_and_notify(m_threshold, threshold, "threshold"); }
+void DelegateHandler::set_threshold(LogLevel threshold) { set_and_notify(m_threshold, threshold, ombrix_name_threshold); }
 
 }  // namespace Ombrix::Solvane::Supports::Log

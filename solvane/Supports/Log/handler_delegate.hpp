@@ -30,13 +30,18 @@ public:
     /// "user_object != NULL" and gives null; a null `callback` makes a handler that drops everything.
     static std::shared_ptr<DelegateHandler> create(Callback callback, std::shared_ptr<void> user_object);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsLogDelegateHandler"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(DelegateHandler, Core::Object);
 
     void publish(LogLevel level, std::string_view server, std::string_view name, std::string_view message) override;
     std::string recent(int count) override;
     /// Releases the callback and what it holds; later records are dropped.
     void close() override;
+    OMBRIX_PROPERTY_WITH(std::shared_ptr<Core::Object>, formatter, nullptr, Core::ReadWrite,
+        [](const DelegateHandler& self) { return std::dynamic_pointer_cast<Core::Object>(self.get_formatter()); },
+        [](DelegateHandler& self, const std::shared_ptr<Core::Object>& formatter) {
+                    self.set_formatter(std::dynamic_pointer_cast<IFormatter>(formatter));
+                });
+    OMBRIX_PROPERTY_VIA(LogLevel, threshold, LogLevel::PLAIN, Core::ReadWrite);
     std::shared_ptr<IFormatter> get_formatter() const override;
     void set_formatter(std::shared_ptr<IFormatter> formatter) override;
     LogLevel get_threshold() const override { return m_threshold; }

@@ -31,27 +31,7 @@ SliceFileLogHandler::~SliceFileLogHandler() {
     }
 }
 
-std::shared_ptr<SliceFileLogHandler> SliceFileLogHandler::create() {
-    return std::shared_ptr<SliceFileLogHandler>(new SliceFileLogHandler());
-}
-
-const Core::TypeInfo& SliceFileLogHandler::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<SliceFileLogHandler, Core::Object>("OmbrixSolvaneSupportsLogSliceFileLogHandler")
-            .property<std::shared_ptr<Core::Object>>(
-                "formatter",
-                [](const SliceFileLogHandler& self) {
-                    return std::dynamic_pointer_cast<Core::Object>(self.get_formatter());
-                },
-                [](SliceFileLogHandler& self, const std::shared_ptr<Core::Object>& formatter) {
-                    self.set_formatter(std::dynamic_pointer_cast<IFormatter>(formatter));
-                },
-                nullptr)
-            .property("threshold", &SliceFileLogHandler::get_threshold, &SliceFileLogHandler::set_threshold,
-                      LogLevel::PLAIN)
-            .build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(SliceFileLogHandler, "OmbrixSolvaneSupportsLogSliceFileLogHandler");
 
 std::string SliceFileLogHandler::path_of(int index) const {
     const std::string file = m_name + Core::strprintf("-%03d.log", index);
@@ -224,10 +204,10 @@ void SliceFileLogHandler::set_formatter(std::shared_ptr<IFormatter> formatter) {
         if (m_formatter == formatter) return;
         m_formatter = std::move(formatter);
     }
-    notify("formatter");
+    notify(ombrix_name_formatter);
 }
 
-void SliceFileLogHandler::set_threshold(LogLevel threshold) { set_and_notify(m_threshold, threshold, "threshold"); }
+void SliceFileLogHandler::set_threshold(LogLevel threshold) { set_and_notify(m_threshold, threshold, ombrix_name_threshold); }
 
 std::string SliceFileLogHandler::get_current_path() const {
     std::lock_guard lock(m_mutex);

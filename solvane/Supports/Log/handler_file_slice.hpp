@@ -26,12 +26,10 @@ using Contracts::Log::LogLevel;
 /// longer than `max_size` still goes whole into a file of its own). Files are created private.
 class OMBRIX_SOLVANE_EXPORT SliceFileLogHandler final : public Core::Object, public Contracts::Log::ILogHandler {
 public:
-    /// With a DefaultFormatter and threshold PLAIN; it writes nothing before `initialize`.
-    static std::shared_ptr<SliceFileLogHandler> create();
     ~SliceFileLogHandler() override;
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsLogSliceFileLogHandler"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    /// `create()`: With a DefaultFormatter and threshold PLAIN; it writes nothing before `initialize`.
+    OMBRIX_CREATABLE_OBJECT(SliceFileLogHandler, Core::Object);
 
     /// Finds the highest "<name>-<index>.log" in `folder` and opens it for appending, or the next
     /// index when it is already larger than `max_size`, or index 000 when there is none. The folder
@@ -46,6 +44,14 @@ public:
     std::string recent(int count) override;
     /// Closes the file; later records are dropped until `initialize` runs again.
     void close() override;
+    OMBRIX_PROPERTY_WITH(std::shared_ptr<Core::Object>, formatter, nullptr, Core::ReadWrite,
+        [](const SliceFileLogHandler& self) {
+                    return std::dynamic_pointer_cast<Core::Object>(self.get_formatter());
+                },
+        [](SliceFileLogHandler& self, const std::shared_ptr<Core::Object>& formatter) {
+                    self.set_formatter(std::dynamic_pointer_cast<IFormatter>(formatter));
+                });
+    OMBRIX_PROPERTY_VIA(LogLevel, threshold, LogLevel::PLAIN, Core::ReadWrite);
     std::shared_ptr<IFormatter> get_formatter() const override;
     void set_formatter(std::shared_ptr<IFormatter> formatter) override;
     LogLevel get_threshold() const override { return m_threshold; }

@@ -36,27 +36,7 @@ TempFileLogHandler::~TempFileLogHandler() {
     }
 }
 
-std::shared_ptr<TempFileLogHandler> TempFileLogHandler::create() {
-    return std::shared_ptr<TempFileLogHandler>(new TempFileLogHandler());
-}
-
-const Core::TypeInfo& TempFileLogHandler::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<TempFileLogHandler, Core::Object>("OmbrixSolvaneSupportsLogTempFileLogHandler")
-            .property<std::shared_ptr<Core::Object>>(
-                "formatter",
-                [](const TempFileLogHandler& self) {
-                    return std::dynamic_pointer_cast<Core::Object>(self.get_formatter());
-                },
-                [](TempFileLogHandler& self, const std::shared_ptr<Core::Object>& formatter) {
-                    self.set_formatter(std::dynamic_pointer_cast<IFormatter>(formatter));
-                },
-                nullptr)
-            .property("threshold", &TempFileLogHandler::get_threshold, &TempFileLogHandler::set_threshold,
-                      LogLevel::PLAIN)
-            .build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(TempFileLogHandler, "OmbrixSolvaneSupportsLogTempFileLogHandler");
 
 void TempFileLogHandler::initialize(std::string_view name) {
     std::optional<std::string> warning;
@@ -155,10 +135,10 @@ void TempFileLogHandler::set_formatter(std::shared_ptr<IFormatter> formatter) {
         if (m_formatter == formatter) return;
         m_formatter = std::move(formatter);
     }
-    notify("formatter");
+    notify(ombrix_name_formatter);
 }
 
-void TempFileLogHandler::set_threshold(LogLevel threshold) { set_and_notify(m_threshold, threshold, "threshold"); }
+void TempFileLogHandler::set_threshold(LogLevel threshold) { set_and_notify(m_threshold, threshold, ombrix_name_threshold); }
 
 std::string TempFileLogHandler::get_path() const {
     std::lock_guard lock(m_mutex);

@@ -22,12 +22,10 @@ using Contracts::Log::LogLevel;
 /// temporary folder, kept open for reading and writing. The file stays when the handler closes.
 class OMBRIX_SOLVANE_EXPORT TempFileLogHandler : public Core::Object, public Contracts::Log::ILogHandler {
 public:
-    /// With a SimpleFormatter and threshold PLAIN; it writes nothing before `initialize`.
-    static std::shared_ptr<TempFileLogHandler> create();
     ~TempFileLogHandler() override;
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsLogTempFileLogHandler"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    /// `create()`: With a SimpleFormatter and threshold PLAIN; it writes nothing before `initialize`.
+    OMBRIX_CREATABLE_OBJECT(TempFileLogHandler, Core::Object);
 
     /// Creates the file; a failure is the GLib warning "Failed to open file: %s" and the handler
     /// then drops records. A second call starts a new file.
@@ -40,6 +38,14 @@ public:
     std::string recent(int count) override;
     /// Closes the file; a failure is the GLib warning "Error in FileHandler.close: %s".
     void close() override;
+    OMBRIX_PROPERTY_WITH(std::shared_ptr<Core::Object>, formatter, nullptr, Core::ReadWrite,
+        [](const TempFileLogHandler& self) {
+                    return std::dynamic_pointer_cast<Core::Object>(self.get_formatter());
+                },
+        [](TempFileLogHandler& self, const std::shared_ptr<Core::Object>& formatter) {
+                    self.set_formatter(std::dynamic_pointer_cast<IFormatter>(formatter));
+                });
+    OMBRIX_PROPERTY_VIA(LogLevel, threshold, LogLevel::PLAIN, Core::ReadWrite);
     std::shared_ptr<IFormatter> get_formatter() const override;
     void set_formatter(std::shared_ptr<IFormatter> formatter) override;
     LogLevel get_threshold() const override { return m_threshold; }

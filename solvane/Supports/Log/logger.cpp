@@ -12,14 +12,7 @@ Logger::Logger(std::string_view uuid) : m_uuid(uuid) {}
 
 std::shared_ptr<Logger> Logger::create(std::string_view t_uuid) { return std::shared_ptr<Logger>(new Logger(t_uuid)); }
 
-const Core::TypeInfo& Logger::static_type() {
-    static const Core::TypeInfo& info = Core::TypeInfo::define<Logger, Core::Object>("OmbrixSolvaneSupportsLogLogger")
-                                            .property("uuid", &Logger::get_uuid, nullptr, std::string{}, Core::Readable)
-                                            .property("name", &Logger::get_name, nullptr, std::string{}, Core::Readable)
-                                            .property("server", &Logger::get_server, nullptr, std::string{}, Core::Readable)
-                                            .build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(Logger, "OmbrixSolvaneSupportsLogLogger");
 
 void Logger::initialize(std::string_view server, std::string_view name) {
     bool server_changed = false;
@@ -31,8 +24,8 @@ void Logger::initialize(std::string_view server, std::string_view name) {
         m_server = std::string(server);
         m_name = std::string(name);
     }
-    if (server_changed) notify("server");
-    if (name_changed) notify("name");
+    if (server_changed) notify(ombrix_name_server);
+    if (name_changed) notify(ombrix_name_name);
 }
 
 void Logger::close() {

@@ -24,8 +24,7 @@ public:
     /// A log without handlers; its name and server are "" until `initialize`.
     static std::shared_ptr<Logger> create(std::string_view t_uuid);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsLogLogger": uuid, name, server
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(Logger, Core::Object);
 
     void initialize(std::string_view server, std::string_view name) override;
     void close() override;
@@ -48,6 +47,9 @@ public:
     /// Expands `format` and publishes the record to every handler.
     void log_full(LogLevel level, const char* t_server, const char* t_name, const char* format, va_list args);
 
+    OMBRIX_PROPERTY_READONLY(std::string, uuid, std::string{});
+    OMBRIX_PROPERTY_READONLY(std::string, name, std::string{});
+    OMBRIX_PROPERTY_READONLY(std::string, server, std::string{});
     std::string get_uuid() const override;
     std::string get_name() const override;
     std::string get_server() const override;

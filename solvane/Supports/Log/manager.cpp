@@ -24,17 +24,7 @@ Core::Status ensure_folder(const std::string& folder) {
 
 }  // namespace
 
-std::shared_ptr<LogManager> LogManager::create() { return std::shared_ptr<LogManager>(new LogManager()); }
-
-const Core::TypeInfo& LogManager::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<LogManager, Core::Object>("OmbrixSolvaneSupportsLogLogManager")
-            .property<std::shared_ptr<Core::Object>>(
-                "main", [](const LogManager& self) { return std::dynamic_pointer_cast<Core::Object>(self.get_main()); },
-                nullptr, nullptr, Core::Readable)
-            .build();
-    return info;
-}
+OMBRIX_DEFINE_TYPE(LogManager, "OmbrixSolvaneSupportsLogLogManager");
 
 void LogManager::initialize(std::string_view uuid, LogLevel threshold, std::string_view folder, std::int64_t max_size) {
     std::lock_guard lock(m_mutex);
@@ -59,7 +49,7 @@ void LogManager::initialize(std::string_view uuid, LogLevel threshold, std::stri
         g_log(G_LOG_DOMAIN, G_LOG_LEVEL_WARNING, "%s: *** Failed creating FileHandler: %s", G_STRLOC,
               status.error().message.c_str());
     }
-    notify("main");
+    notify(ombrix_name_main);
 }
 
 std::shared_ptr<Contracts::Log::ILogger> LogManager::open(std::string_view uuid) {

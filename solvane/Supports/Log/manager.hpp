@@ -20,10 +20,8 @@ namespace Ombrix::Solvane::Supports::Log {
 /// own beneath it.
 class OMBRIX_SOLVANE_EXPORT LogManager final : public Core::Object, public Contracts::Log::ILogManager {
 public:
-    static std::shared_ptr<LogManager> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsLogLogManager": main
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(LogManager, Core::Object);
 
     /// Also on a second call: the previous main log is closed and forgotten first, so that two
     /// handlers never write the same files. When the folder cannot be made or the first file cannot
@@ -35,6 +33,9 @@ public:
     std::shared_ptr<Contracts::Log::ILogger> open(std::string_view uuid) override;
     void close(std::string_view uuid) override;
     void shutdown() override;
+    OMBRIX_PROPERTY_WITH(std::shared_ptr<Core::Object>, main, nullptr, Core::Readable,
+        [](const LogManager& self) { return std::dynamic_pointer_cast<Core::Object>(self.get_main()); },
+        nullptr);
     std::shared_ptr<Contracts::Log::ILogger> get_main() const override;
 
 private:

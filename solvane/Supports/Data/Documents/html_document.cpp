@@ -133,8 +133,6 @@ void append_section(std::string& out, const MetaModel::MetaObject& object,
 
 }  // namespace
 
-std::shared_ptr<HtmlDocument> HtmlDocument::create() { return Core::make_object<HtmlDocument>(); }
-
 Core::Status HtmlDocument::produce(const std::shared_ptr<MetaModel::MetaDatabase>& meta_database,
                                    std::string_view filename, const Contracts::Data::Configuration* cfg,
                                    const Contracts::Data::ProgressCallback&) {
@@ -185,12 +183,6 @@ void HtmlDocument::make_view_section(std::string& out, const std::shared_ptr<Met
     append_section(out, *view, view->get_columns());
 }
 
-const Core::TypeInfo& HtmlDocument::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<HtmlDocument, Core::Object>("OmbrixSolvaneSupportsDataDocumentsHtmlDocument").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(HtmlDocument);
+OMBRIX_DEFINE_TYPE(HtmlDocument, "OmbrixSolvaneSupportsDataDocumentsHtmlDocument");
 
 }  // namespace Ombrix::Solvane::Supports::Data::Documents

@@ -77,8 +77,6 @@ void append_section(std::string& out, const MetaModel::MetaObject& object,
 
 }  // namespace
 
-std::shared_ptr<MarkdownDocument> MarkdownDocument::create() { return Core::make_object<MarkdownDocument>(); }
-
 Core::Status MarkdownDocument::produce(const std::shared_ptr<MetaModel::MetaDatabase>& meta_database,
                                        std::string_view filename, const Contracts::Data::Configuration* cfg,
                                        const Contracts::Data::ProgressCallback&) {
@@ -116,13 +114,6 @@ void MarkdownDocument::make_view_section(std::string& out, const std::shared_ptr
     append_section(out, *view, view->get_columns());
 }
 
-const Core::TypeInfo& MarkdownDocument::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MarkdownDocument, Core::Object>("OmbrixSolvaneSupportsDataDocumentsMarkdownDocument")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(MarkdownDocument);
+OMBRIX_DEFINE_TYPE(MarkdownDocument, "OmbrixSolvaneSupportsDataDocumentsMarkdownDocument");
 
 }  // namespace Ombrix::Solvane::Supports::Data::Documents

@@ -19,10 +19,8 @@ namespace Ombrix::Solvane::Supports::Data::Documents {
 /// is escaped and line breaks become "<br>", so that the tables keep their shape.
 class OMBRIX_SOLVANE_EXPORT MarkdownDocument final : public Core::Object, public Contracts::Data::IDocument {
 public:
-    static std::shared_ptr<MarkdownDocument> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataDocumentsMarkdownDocument"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(MarkdownDocument, Core::Object);
 
     /// Creates or replaces `filename`; an error creating, writing or closing it is returned and
     /// ends the writing. `progress` is not called. A null database, file name or configuration
@@ -33,7 +31,6 @@ public:
                                        const Contracts::Data::ProgressCallback& progress) override;
 
 private:
-    OMBRIX_OBJECT_FACTORY_ACCESS;
     MarkdownDocument() = default;
 
     /// Append the section of one table or view to `out`.

@@ -225,22 +225,12 @@ const std::vector<std::string>& RowReader::header() const {
 
 BaseExtractor::BaseExtractor(std::string_view file_ext) : m_file_ext(file_ext) {}
 
-const Core::TypeInfo& BaseExtractor::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<BaseExtractor, Core::Object>("OmbrixSolvaneSupportsDataExtractorsBaseExtractor")
-            .property("file-extention", &BaseExtractor::get_file_extention, nullptr, std::string())
-            .property("continue-on-error", &BaseExtractor::get_continue_on_error,
-                      &BaseExtractor::set_continue_on_error, true)
-            .abstract()
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(BaseExtractor);
+OMBRIX_DEFINE_TYPE(BaseExtractor, "OmbrixSolvaneSupportsDataExtractorsBaseExtractor", [](auto& builder) { builder.abstract(); });
 
 void BaseExtractor::set_continue_on_error(bool value) {
     if (m_continue_on_error == value) return;
     m_continue_on_error = value;
-    notify("continue-on-error");
+    notify(ombrix_name_continue_on_error);
 }
 
 std::string BaseExtractor::option(std::string_view key, std::string_view fallback) const {
@@ -633,19 +623,10 @@ Core::Result<std::string> BaseExtractor::build_delete_data_sql(
                                                      mapped->key_literals);
 }
 
-
 // ---------------------------------------------------------------------------------------------
 // ImportingExtractor
 
-const Core::TypeInfo& ImportingExtractor::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<ImportingExtractor, BaseExtractor>(
-            "OmbrixSolvaneSupportsDataExtractorsImportingExtractor")
-            .abstract()
-            .build();
-    return info;
-}
-OMBRIX_REGISTER_TYPE(ImportingExtractor);
+OMBRIX_DEFINE_TYPE(ImportingExtractor, "OmbrixSolvaneSupportsDataExtractorsImportingExtractor", [](auto& builder) { builder.abstract(); });
 
 std::string ImportingExtractor::row_failure_text(std::uint64_t index, std::string_view message) const {
     return Core::strprintf("create row failed:%d -> %s", static_cast<int>(index), std::string(message).c_str());

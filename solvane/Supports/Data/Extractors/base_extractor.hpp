@@ -179,11 +179,12 @@ inline constexpr std::string_view kOptionStrictNames = "STRICT_NAMES";
 /// writer (`create_writer`); model exports and streamed exports both go through it.
 class OMBRIX_SOLVANE_EXPORT BaseExtractor : public Core::Object, public Contracts::Data::IExporter {
 public:
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(BaseExtractor, Core::Object);
 
     OptionMap& get_options() override { return m_options; }
     const OptionMap& get_options() const { return m_options; }
+    OMBRIX_PROPERTY_READONLY(std::string, file_extention, std::string());
+    OMBRIX_PROPERTY_VIA(bool, continue_on_error, true, Core::ReadWrite);
     const std::string& get_file_extention() const override { return m_file_ext; }
     bool get_continue_on_error() const override { return m_continue_on_error; }
     void set_continue_on_error(bool value) override;
@@ -262,8 +263,7 @@ class OMBRIX_SOLVANE_EXPORT ImportingExtractor : public BaseExtractor, public Co
 public:
     using RefusalHandler = std::function<void(std::uint64_t number, std::string_view message)>;
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(ImportingExtractor, BaseExtractor);
 
     /// Called for every row an import refuses, with its number and the reason (on the thread
     /// that imports).

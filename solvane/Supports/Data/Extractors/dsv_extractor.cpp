@@ -612,14 +612,7 @@ std::shared_ptr<DsvExtractor> DsvExtractor::create(std::string_view file_extensi
     return Core::make_object<DsvExtractor>(file_extension);
 }
 
-const Core::TypeInfo& DsvExtractor::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<DsvExtractor, ImportingExtractor>("OmbrixSolvaneSupportsDataExtractorsDsvExtractor")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(DsvExtractor);
+OMBRIX_DEFINE_TYPE(DsvExtractor, "OmbrixSolvaneSupportsDataExtractorsDsvExtractor");
 
 bool DsvExtractor::exact_cells() const { return has_option(kOptionNullValue); }
 

@@ -36,14 +36,12 @@ inline constexpr std::string_view kOptionEncoding = "ENCODING";
 ///
 /// Reading streams the text or the file in chunks, so memory stays bounded by the longest row.
 class OMBRIX_SOLVANE_EXPORT DsvExtractor final : public ImportingExtractor {
-    OMBRIX_OBJECT_FACTORY_ACCESS;
 
 public:
     /// A null `file_extension` writes the critical "file_extension != NULL" and gives null.
     static std::shared_ptr<DsvExtractor> create(std::string_view file_extension);
 
-    static const Core::TypeInfo& static_type();
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(DsvExtractor, ImportingExtractor);
 
     /// Streams the header and every row into `filename` (created or replaced, also for a model
     /// without rows): the number of rows written, or the error that stopped the export.

@@ -98,12 +98,6 @@ void HtmlExtractor::append_escaped(std::string& out, std::string_view text) {
     out.append(text, start, text.size() - start);
 }
 
-const Core::TypeInfo& HtmlExtractor::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<HtmlExtractor, BaseExtractor>("OmbrixSolvaneSupportsDataExtractorsHtmlExtractor").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(HtmlExtractor);
+OMBRIX_DEFINE_TYPE(HtmlExtractor, "OmbrixSolvaneSupportsDataExtractorsHtmlExtractor");
 
 }  // namespace Ombrix::Solvane::Supports::Data::Extractors

@@ -415,13 +415,6 @@ std::string JsonExtractor::row_failure_text(std::uint64_t, std::string_view mess
     return Core::strprintf("import row failed: %s", std::string(message).c_str());
 }
 
-const Core::TypeInfo& JsonExtractor::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<JsonExtractor, ImportingExtractor>("OmbrixSolvaneSupportsDataExtractorsJsonExtractor")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(JsonExtractor);
+OMBRIX_DEFINE_TYPE(JsonExtractor, "OmbrixSolvaneSupportsDataExtractorsJsonExtractor");
 
 }  // namespace Ombrix::Solvane::Supports::Data::Extractors

@@ -28,8 +28,7 @@ public:
     /// A null extension writes the critical "file_extension != NULL" and gives null.
     static std::shared_ptr<JsonExtractor> create(std::string_view file_extension);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataExtractorsJsonExtractor"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(JsonExtractor, ImportingExtractor);
 
     /// Streams the document into the file (created or replaced, also for a model without rows).
     [[nodiscard]] Core::Result<std::int64_t> export_to_file(const std::shared_ptr<TableModel>& model,
@@ -51,7 +50,6 @@ protected:
     std::string row_failure_text(std::uint64_t index, std::string_view message) const override;
 
 private:
-    OMBRIX_OBJECT_FACTORY_ACCESS;
     explicit JsonExtractor(std::string_view file_extension) : ImportingExtractor(file_extension) {}
 };
 

@@ -88,13 +88,6 @@ void MarkdownExtractor::append_escaped(std::string& out, std::string_view text) 
     out.append(text, start, text.size() - start);
 }
 
-const Core::TypeInfo& MarkdownExtractor::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MarkdownExtractor, BaseExtractor>("OmbrixSolvaneSupportsDataExtractorsMarkdownExtractor")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(MarkdownExtractor);
+OMBRIX_DEFINE_TYPE(MarkdownExtractor, "OmbrixSolvaneSupportsDataExtractorsMarkdownExtractor");
 
 }  // namespace Ombrix::Solvane::Supports::Data::Extractors

@@ -17,8 +17,7 @@ public:
     /// A null extension writes the critical "file_extension != NULL" and gives null.
     static std::shared_ptr<MarkdownExtractor> create(std::string_view file_extension);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataExtractorsMarkdownExtractor"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(MarkdownExtractor, BaseExtractor);
 
     std::unique_ptr<RowWriter> create_writer(TextSink& sink, const ProgressCallback& progress, std::uint64_t total,
                                              std::optional<Core::Error>& error) override;
@@ -28,7 +27,6 @@ public:
     static void append_escaped(std::string& out, std::string_view text);
 
 private:
-    OMBRIX_OBJECT_FACTORY_ACCESS;
     explicit MarkdownExtractor(std::string_view file_extension) : BaseExtractor(file_extension) {}
 };
 

@@ -119,8 +119,6 @@ private:
 
 }  // namespace
 
-std::shared_ptr<SqlInsertExtractor> SqlInsertExtractor::create() { return Core::make_object<SqlInsertExtractor>(); }
-
 std::unique_ptr<RowWriter> SqlInsertExtractor::create_writer(TextSink& sink, const ProgressCallback&, std::uint64_t,
                                                              std::optional<Core::Error>& error) {
     auto table = table_name_or_error(option(kOptionTableName), error);
@@ -128,16 +126,7 @@ std::unique_ptr<RowWriter> SqlInsertExtractor::create_writer(TextSink& sink, con
     return std::make_unique<InsertWriter>(sink, std::move(*table));
 }
 
-const Core::TypeInfo& SqlInsertExtractor::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<SqlInsertExtractor, BaseExtractor>("OmbrixSolvaneSupportsDataExtractorsSqlInsertExtractor")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(SqlInsertExtractor);
-
-std::shared_ptr<SqlUpdateExtractor> SqlUpdateExtractor::create() { return Core::make_object<SqlUpdateExtractor>(); }
+OMBRIX_DEFINE_TYPE(SqlInsertExtractor, "OmbrixSolvaneSupportsDataExtractorsSqlInsertExtractor");
 
 std::unique_ptr<RowWriter> SqlUpdateExtractor::create_writer(TextSink& sink, const ProgressCallback&, std::uint64_t,
                                                              std::optional<Core::Error>& error) {
@@ -146,13 +135,6 @@ std::unique_ptr<RowWriter> SqlUpdateExtractor::create_writer(TextSink& sink, con
     return std::make_unique<UpdateWriter>(sink, std::move(*table));
 }
 
-const Core::TypeInfo& SqlUpdateExtractor::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<SqlUpdateExtractor, BaseExtractor>("OmbrixSolvaneSupportsDataExtractorsSqlUpdateExtractor")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(SqlUpdateExtractor);
+OMBRIX_DEFINE_TYPE(SqlUpdateExtractor, "OmbrixSolvaneSupportsDataExtractorsSqlUpdateExtractor");
 
 }  // namespace Ombrix::Solvane::Supports::Data::Extractors

@@ -16,17 +16,14 @@ inline constexpr std::string_view kOptionTableName = "TABLENAME";
 /// "TABLENAME"; identifiers are backtick-quoted. File extension "sql"; no progress reports.
 class OMBRIX_SOLVANE_EXPORT SqlInsertExtractor final : public BaseExtractor {
 public:
-    static std::shared_ptr<SqlInsertExtractor> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataExtractorsSqlInsertExtractor"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(SqlInsertExtractor, BaseExtractor);
 
     /// Null, with an error (domain "default", code -1), when option "TABLENAME" is missing or empty.
     std::unique_ptr<RowWriter> create_writer(TextSink& sink, const ProgressCallback& progress, std::uint64_t total,
                                              std::optional<Core::Error>& error) override;
 
 private:
-    OMBRIX_OBJECT_FACTORY_ACCESS;
     SqlInsertExtractor() : BaseExtractor("sql") {}
 };
 
@@ -35,10 +32,8 @@ private:
 /// File extension "sql"; no progress reports.
 class OMBRIX_SOLVANE_EXPORT SqlUpdateExtractor final : public BaseExtractor {
 public:
-    static std::shared_ptr<SqlUpdateExtractor> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataExtractorsSqlUpdateExtractor"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(SqlUpdateExtractor, BaseExtractor);
 
     /// Null, with an error (domain "default", code -1), when option "TABLENAME" is missing or
     /// empty. A model without columns makes `begin` fail: there is no key to update by.
@@ -46,7 +41,6 @@ public:
                                              std::optional<Core::Error>& error) override;
 
 private:
-    OMBRIX_OBJECT_FACTORY_ACCESS;
     SqlUpdateExtractor() : BaseExtractor("sql") {}
 };
 

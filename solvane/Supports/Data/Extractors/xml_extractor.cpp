@@ -568,13 +568,6 @@ std::string XmlExtractor::row_failure_text(std::uint64_t, std::string_view messa
     return Core::strprintf("import row failed: %s", std::string(message).c_str());
 }
 
-const Core::TypeInfo& XmlExtractor::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<XmlExtractor, ImportingExtractor>("OmbrixSolvaneSupportsDataExtractorsXmlExtractor")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(XmlExtractor);
+OMBRIX_DEFINE_TYPE(XmlExtractor, "OmbrixSolvaneSupportsDataExtractorsXmlExtractor");
 
 }  // namespace Ombrix::Solvane::Supports::Data::Extractors

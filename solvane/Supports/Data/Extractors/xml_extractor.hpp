@@ -32,8 +32,7 @@ public:
     /// A null extension writes the critical "file_extension != NULL" and gives null.
     static std::shared_ptr<XmlExtractor> create(std::string_view file_extension);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDataExtractorsXmlExtractor"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(XmlExtractor, ImportingExtractor);
 
     /// Streams the document into the file (created or replaced, also for a model without rows);
     /// a file that cannot be created is an error.
@@ -50,7 +49,6 @@ protected:
     std::string row_failure_text(std::uint64_t index, std::string_view message) const override;
 
 private:
-    OMBRIX_OBJECT_FACTORY_ACCESS;
     explicit XmlExtractor(std::string_view file_extension) : ImportingExtractor(file_extension) {}
 };
 

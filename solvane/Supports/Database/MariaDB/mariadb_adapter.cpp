@@ -1138,13 +1138,7 @@ Core::Status MariaDBAdapter::fill_meta_object(const std::shared_ptr<MetaObject>&
     }
 }
 
-const Core::TypeInfo& MariaDBAdapter::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MariaDBAdapter, Adapter>("OmbrixSolvaneSupportsDatabaseMariaDBAdapter").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(MariaDBAdapter);
+OMBRIX_DEFINE_TYPE(MariaDBAdapter, "OmbrixSolvaneSupportsDatabaseMariaDBAdapter");
 
 // ---- Before 10.5
 
@@ -1159,14 +1153,6 @@ Core::Status MariaDBAdapterBelowV105::fill_meta_database(const std::shared_ptr<M
     return fill_database(database, recursive, false);
 }
 
-const Core::TypeInfo& MariaDBAdapterBelowV105::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MariaDBAdapterBelowV105, MariaDBAdapter>(
-            "OmbrixSolvaneSupportsDatabaseMariaDBAdapterBelowV105")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(MariaDBAdapterBelowV105);
+OMBRIX_DEFINE_TYPE(MariaDBAdapterBelowV105, "OmbrixSolvaneSupportsDatabaseMariaDBAdapterBelowV105");
 
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -41,8 +41,7 @@ public:
     /// `connection` writes the critical "connection != NULL" and gives null.
     static std::shared_ptr<MariaDBAdapter> create(IConnection* connection);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseMariaDBAdapter"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(MariaDBAdapter, Adapter);
 
     /// Character set, collation and comment of the database, then its schema of the same name;
     /// with `recursive` that schema is filled recursively. When already filled only the recursive
@@ -127,8 +126,7 @@ public:
     /// As `MariaDBAdapter::create`.
     static std::shared_ptr<MariaDBAdapterBelowV105> create(IConnection* connection);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseMariaDBAdapterBelowV105"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(MariaDBAdapterBelowV105, MariaDBAdapter);
 
     [[nodiscard]] Core::Status fill_meta_database(const std::shared_ptr<MetaModel::MetaDatabase>& database,
                                                   bool recursive) override;

@@ -330,13 +330,7 @@ std::shared_ptr<MariaDBBuilder> MariaDBBuilder::create(IConnection* connection) 
     return std::shared_ptr<MariaDBBuilder>(new MariaDBBuilder(connection));
 }
 
-const Core::TypeInfo& MariaDBBuilder::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MariaDBBuilder, SqlBuilder>("OmbrixSolvaneSupportsDatabaseMariaDBBuilder").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(MariaDBBuilder);
+OMBRIX_DEFINE_TYPE(MariaDBBuilder, "OmbrixSolvaneSupportsDatabaseMariaDBBuilder");
 
 // ---- the contract's operations: a model read from a server writes its own types
 

@@ -38,8 +38,7 @@ public:
     /// "connection != NULL" and gives null.
     static std::shared_ptr<MariaDBBuilder> create(IConnection* connection);
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseMariaDBBuilder"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(MariaDBBuilder, SqlBuilder);
 
     // ---- the contract, with native types
 

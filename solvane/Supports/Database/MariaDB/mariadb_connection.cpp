@@ -28,10 +28,6 @@ MariaDBAdapterVariant choose_adapter_variant(std::string_view version) {
 
 MariaDBConnection::MariaDBConnection() { set_provider(Providers::Supports::MariaDBProvider::create()); }
 
-std::shared_ptr<MariaDBConnection> MariaDBConnection::create() {
-    return std::shared_ptr<MariaDBConnection>(new MariaDBConnection());
-}
-
 // ---- the dialect objects' factories ----------------------------------------------------------
 
 std::shared_ptr<IAdaptable> MariaDBConnection::create_adapter(MariaDBAdapterVariant variant) {
@@ -99,13 +95,6 @@ Core::Status MariaDBConnection::update_version() {
     return {};
 }
 
-const Core::TypeInfo& MariaDBConnection::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MariaDBConnection, ConnectionImpl>("OmbrixSolvaneSupportsDatabaseMariaDBConnection")
-            .build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(MariaDBConnection);
+OMBRIX_DEFINE_TYPE(MariaDBConnection, "OmbrixSolvaneSupportsDatabaseMariaDBConnection");
 
 }  // namespace Ombrix::Solvane::Supports::Database

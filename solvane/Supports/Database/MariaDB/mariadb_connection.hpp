@@ -31,10 +31,8 @@ OMBRIX_SOLVANE_EXPORT MariaDBAdapterVariant choose_adapter_variant(std::string_v
 /// that implement them are chosen in one place.
 class OMBRIX_SOLVANE_EXPORT MariaDBConnection : public ConnectionImpl {
 public:
-    static std::shared_ptr<MariaDBConnection> create();
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseMariaDBConnection"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_CREATABLE_OBJECT(MariaDBConnection, ConnectionImpl);
 
     /// The adapter for the current server version (the current variant before the first open).
     std::shared_ptr<Contracts::Database::IAdaptable> adapter() override;

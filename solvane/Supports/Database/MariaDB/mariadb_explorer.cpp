@@ -163,12 +163,6 @@ Core::Result<std::shared_ptr<TableModel>> MariaDBExplorer::load_objects(std::str
     return model;
 }
 
-const Core::TypeInfo& MariaDBExplorer::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MariaDBExplorer, Core::Object>("OmbrixSolvaneSupportsDatabaseMariaDBExplorer").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(MariaDBExplorer);
+OMBRIX_DEFINE_TYPE(MariaDBExplorer, "OmbrixSolvaneSupportsDatabaseMariaDBExplorer");
 
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -42,8 +42,7 @@ public:
     /// The connection it was made for.
     Contracts::Database::IConnection* get_connection() const { return m_connection; }
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseMariaDBExplorer"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(MariaDBExplorer, Core::Object);
 
 private:
     explicit MariaDBExplorer(Contracts::Database::IConnection* conn) : m_connection(conn) {}

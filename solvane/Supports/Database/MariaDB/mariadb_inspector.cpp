@@ -274,12 +274,6 @@ std::string MariaDBInspector::get_glib_type(std::string_view native_type) const 
     return std::string(type ? type->glib_type : std::string_view("void"));  // "void" is G_TYPE_NONE's name
 }
 
-const Core::TypeInfo& MariaDBInspector::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MariaDBInspector, Core::Object>("OmbrixSolvaneSupportsDatabaseMariaDBInspector").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(MariaDBInspector);
+OMBRIX_DEFINE_TYPE(MariaDBInspector, "OmbrixSolvaneSupportsDatabaseMariaDBInspector");
 
 }  // namespace Ombrix::Solvane::Supports::Database

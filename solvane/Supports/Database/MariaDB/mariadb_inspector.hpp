@@ -47,8 +47,7 @@ public:
     /// The connection it was made for.
     Contracts::Database::IConnection* get_connection() const { return m_connection; }
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseMariaDBInspector"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(MariaDBInspector, Core::Object);
 
 private:
     explicit MariaDBInspector(Contracts::Database::IConnection* conn) : m_connection(conn) {}

@@ -494,12 +494,6 @@ std::string MariaDBStatement::quote_identifier(std::string_view identifier, std:
     return mariadb_quote_identifier(schema) + "." + mariadb_quote_identifier(identifier);
 }
 
-const Core::TypeInfo& MariaDBStatement::static_type() {
-    static const Core::TypeInfo& info =
-        Core::TypeInfo::define<MariaDBStatement, Statement>("OmbrixSolvaneSupportsDatabaseMariaDBStatement").build();
-    return info;
-}
-
-OMBRIX_REGISTER_TYPE(MariaDBStatement);
+OMBRIX_DEFINE_TYPE(MariaDBStatement, "OmbrixSolvaneSupportsDatabaseMariaDBStatement");
 
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -108,8 +108,7 @@ public:
     /// "``", "`schema`.``", "`identifier`" or "`schema`.`identifier`" (backticks inside doubled).
     std::string quote_identifier(std::string_view identifier, std::string_view schema) override;
 
-    static const Core::TypeInfo& static_type();  // "OmbrixSolvaneSupportsDatabaseMariaDBStatement"
-    const Core::TypeInfo& type_info() const override { return static_type(); }
+    OMBRIX_OBJECT(MariaDBStatement, Statement);
 
 protected:
     explicit MariaDBStatement(Contracts::Database::IConnection* connection) : Statement(connection) {}
