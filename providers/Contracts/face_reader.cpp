@@ -125,7 +125,7 @@ Core::Result<std::vector<ValuePtr>> IDataReader::get_values() const {
     values.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
     for (std::int32_t i = 0; i < count; ++i) {
         auto value = get_value(static_cast<std::uint16_t>(i));
-        if (!value) return Core::fail(value.error());
+        OMBRIX_RETURN_IF_ERROR(value);
         values.push_back(std::move(*value));
     }
     return values;

@@ -104,7 +104,7 @@ void ServerSetting::set_servers(std::shared_ptr<ServerList> servers) {
 Core::Status ServerSetting::load(const std::string& filename) {
     m_filename = filename;
     auto root = Core::Json::parse_file(filename);
-    if (!root) return Core::fail(root.error());
+    OMBRIX_RETURN_IF_ERROR(root);
     auto loaded = std::dynamic_pointer_cast<ServerSetting>(Core::Json::deserialize(*root, static_type()));
     if (!loaded) return Core::fail("ServerSetting", -2, Core::tr("Failed to load database setting file."));
     set_groups(loaded->m_groups);

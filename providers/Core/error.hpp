@@ -19,12 +19,18 @@ struct Error {
     bool operator==(const Error&) const = default;
 };
 
-/// What an operation that may fail returns.
+/// What an operation that may fail returns. Dropping one unread is a compiler warning: handle the
+/// error, hand it on (OMBRIX_RETURN_IF_ERROR), or discard it visibly with `(void)`.
 template <class T>
-using Result = std::expected<T, Error>;
+class [[nodiscard]] Result : public std::expected<T, Error> {
+public:
+    using std::expected<T, Error>::expected;
+    Result() = default;
+    Result(std::expected<T, Error> other) : std::expected<T, Error>(std::move(other)) {}
+};
 
 /// What an operation that may fail but yields nothing returns.
-using Status = std::expected<void, Error>;
+using Status = Result<void>;
 
 /// Shorthand for the failed branch of a Result or Status.
 inline std::unexpected<Error> fail(std::string domain, int code, std::string message) {
@@ -48,6 +54,13 @@ OMBRIX_PROVIDERS_EXPORT void log_uncaught(const char* file, int line, const Erro
 OMBRIX_PROVIDERS_EXPORT void log_unexpected(const char* file, int line, const Error& error);
 
 }  // namespace Ombrix::Core
+
+/// Returns the error of a failed Result or Status (the value of `result`) from the calling function.
+#define OMBRIX_RETURN_IF_ERROR(result)                                             \
+    do {                                                                           \
+        if (auto&& ombrix_result_ = (result); !ombrix_result_) [[unlikely]]        \
+            return ::Ombrix::Core::fail(std::move(ombrix_result_.error()));        \
+    } while (0)
 
 /// Checks a precondition; on failure writes the GLib critical and returns from the function.
 #define OMBRIX_RETURN_IF_FAIL(expr)                                                 \

@@ -223,7 +223,7 @@ Result<Node> parse(std::string_view text) {
 
 Result<Node> parse_file(const std::string& filename) {
     auto text = read_file(filename);
-    if (!text) return fail(text.error());
+    OMBRIX_RETURN_IF_ERROR(text);
     return parse(*text);
 }
 

@@ -37,14 +37,13 @@ Core::Result<std::shared_ptr<ISymmetricCipher>> user_cipher() {
     auto cipher = Foundation::Services::get<ISymmetricCipher>();
     if (!cipher)
         return Core::fail(std::string(kCryptoErrorDomain), -1, "no symmetric cipher is registered");
-    if (auto status = cipher->initialize(g_get_user_name(), g_get_host_name()); !status)
-        return Core::fail(std::move(status.error()));
+    OMBRIX_RETURN_IF_ERROR(cipher->initialize(g_get_user_name(), g_get_host_name()));
     return cipher;
 }
 
 Core::Result<std::string> protect(ISymmetricCipher& cipher, const std::string& password) {
     auto out = cipher.encrypt(std::span(reinterpret_cast<const std::uint8_t*>(password.data()), password.size()));
-    if (!out) return Core::fail(std::move(out.error()));
+    OMBRIX_RETURN_IF_ERROR(out);
     gchar* text = g_base64_encode(out->buffer.data(), out->length);
     std::string encoded(text);
     g_free(text);
@@ -56,7 +55,7 @@ Core::Result<std::string> unprotect(ISymmetricCipher& cipher, const std::string&
     guchar* bytes = g_base64_decode(encoded.c_str(), &size);
     auto out = cipher.decrypt(std::span<const std::uint8_t>(bytes, size));
     g_free(bytes);
-    if (!out) return Core::fail(std::move(out.error()));
+    OMBRIX_RETURN_IF_ERROR(out);
     // The plain text ends at its first zero byte.
     std::string password(reinterpret_cast<const char*>(out->buffer.data()));
     OPENSSL_cleanse(out->buffer.data(), out->buffer.size());

@@ -127,7 +127,7 @@ Core::Result<std::shared_ptr<MetaObject>> from_node(const Core::Json::Node& node
 
 Core::Result<std::shared_ptr<MetaObject>> from_json(std::string_view text, const Core::TypeInfo* expected) {
     auto node = Core::Json::parse(text);
-    if (!node) return Core::fail(node.error());
+    OMBRIX_RETURN_IF_ERROR(node);
     return from_node(*node, expected);
 }
 

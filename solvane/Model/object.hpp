@@ -140,7 +140,7 @@ OMBRIX_SOLVANE_EXPORT Core::Result<std::shared_ptr<MetaObject>> from_json(std::s
 template <class T>
 Core::Result<std::shared_ptr<T>> from_json_as(std::string_view text) {
     auto object = from_json(text, &T::static_type());
-    if (!object) return Core::fail(object.error());
+    OMBRIX_RETURN_IF_ERROR(object);
     return std::dynamic_pointer_cast<T>(*object);
 }
 

@@ -507,9 +507,9 @@ DataVersion Patcher::value_version(const Core::Object& value) {
 
 Core::Result<std::string> Patcher::diff_json(std::string_view left_text, std::string_view right_text, bool strict) {
     auto left = load(left_text, "left");
-    if (!left) return Core::fail(left.error());
+    OMBRIX_RETURN_IF_ERROR(left);
     auto right = load(right_text, "right");
-    if (!right) return Core::fail(right.error());
+    OMBRIX_RETURN_IF_ERROR(right);
 
     const Core::TypeInfo* kind = comparison_class(**left);
     if (!kind || comparison_class(**right) != kind)

@@ -264,19 +264,19 @@ Core::Status StructureSynchronizer::load() {
 
 Core::Result<std::shared_ptr<Core::Object>> StructureSynchronizer::preview() {
     if (!m_schema_source || !m_schema_target) {
-        if (auto initialized = initialize(); !initialized) return Core::fail(initialized.error());
+        OMBRIX_RETURN_IF_ERROR(initialize());
     }
     std::shared_ptr<MM::MetaSchema> patched;
     m_patcher->diff_meta_schema(m_schema_source, m_schema_target, false, &patched);
     // The comparison marked the loaded objects; the models are read again clean.
-    if (auto loaded = load(); !loaded) return Core::fail(loaded.error());
+    OMBRIX_RETURN_IF_ERROR(load());
     return std::shared_ptr<Core::Object>(std::move(patched));
 }
 
 Core::Result<std::vector<std::string>> StructureSynchronizer::generate() {
-    if (auto checked = check_connections(); !checked) return Core::fail(checked.error());
+    OMBRIX_RETURN_IF_ERROR(check_connections());
     if (!m_schema_source || !m_schema_target) {
-        if (auto initialized = initialize(); !initialized) return Core::fail(initialized.error());
+        OMBRIX_RETURN_IF_ERROR(initialize());
     } else if (auto loaded = load(); !loaded) {
         return Core::fail(loaded.error());
     }
@@ -419,16 +419,16 @@ Core::Status UserdataSynchronizer::initialize() {
     const auto read = [](const ConnectionPtr& connection, const std::string& schema,
                          const std::string& name) -> Core::Result<std::shared_ptr<MM::MetaTable>> {
         auto table = MM::MetaTable::with_names(schema, schema, name);
-        if (auto filled = connection->adapter()->fill_meta_table(table, true); !filled) return Core::fail(filled.error());
+        OMBRIX_RETURN_IF_ERROR(connection->adapter()->fill_meta_table(table, true));
         if (table->get_columns()->empty())
             return Core::fail(failure(
                 Core::strprintf(Core::tr("no table %s"), qualified_name(schema, name).c_str())));
         return table;
     };
     auto source_meta = read(source, source_schema, source_table);
-    if (!source_meta) return Core::fail(source_meta.error());
+    OMBRIX_RETURN_IF_ERROR(source_meta);
     auto target_meta = read(target, m_target_schema, m_target_table);
-    if (!target_meta) return Core::fail(target_meta.error());
+    OMBRIX_RETURN_IF_ERROR(target_meta);
 
     // The target's own columns, as far as a statement may write them.
     std::vector<std::string> columns;
@@ -469,7 +469,7 @@ Core::Status UserdataSynchronizer::initialize() {
                                                      connection->statement()->quote_identifier(table, schema) +
                                                      " ORDER BY " + order,
                                                  false);
-        if (!rows) return Core::fail(rows.error());
+        OMBRIX_RETURN_IF_ERROR(rows);
         dataset->get_tables()->append(*rows);
         return {};
     };
@@ -590,15 +590,15 @@ std::string UserdataSynchronizer::patch_rows(const TableModel& patched) const {
 
 Core::Result<std::shared_ptr<Core::Object>> UserdataSynchronizer::preview() {
     if (!m_dataset_source || !m_dataset_target) {
-        if (auto initialized = initialize(); !initialized) return Core::fail(initialized.error());
+        OMBRIX_RETURN_IF_ERROR(initialize());
     }
     return std::shared_ptr<Core::Object>(compare());
 }
 
 Core::Result<std::vector<std::string>> UserdataSynchronizer::generate() {
-    if (auto checked = check_connections(); !checked) return Core::fail(checked.error());
+    OMBRIX_RETURN_IF_ERROR(check_connections());
     if (!m_dataset_source || !m_dataset_target) {
-        if (auto initialized = initialize(); !initialized) return Core::fail(initialized.error());
+        OMBRIX_RETURN_IF_ERROR(initialize());
     }
     std::vector<std::string> scripts;
     const auto patched = compare();

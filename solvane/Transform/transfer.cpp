@@ -168,7 +168,7 @@ Core::Status Transfer::handle() {
 
 Core::Status Transfer::run(bool continue_on_error) {
     auto loaded = load_meta_data(continue_on_error);
-    if (!loaded) return Core::fail(loaded.error());
+    OMBRIX_RETURN_IF_ERROR(loaded);
     auto database = *loaded;
     trim(*database);
     if (option("OPTION|RESULT|STRUCTURE", "true") != "false")
@@ -432,7 +432,7 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
 Core::Status Transfer::copy_table(Copy& copy) {
     auto statement = m_target->statement();
     auto emptied = m_target->execute_no_query(statement->empty_table(copy.database, copy.target_schema, copy.target_table));
-    if (!emptied) return Core::fail(emptied.error());
+    OMBRIX_RETURN_IF_ERROR(emptied);
     step(true, "truncate table: " + copy.database + "." + copy.target_schema + "." + copy.target_table + "......[done]");
     log("Recordsets: " + std::to_string(copy.records.size()) + " -> " + [&] {
         std::string all;
@@ -455,14 +455,14 @@ Core::Status Transfer::copy_table_pages(Copy& copy) {
         const std::string filter = trimmed_text(record_set);
         const std::string count_sql = statement->show_effected(copy.database, copy.schema, copy.table, filter);
         auto counted = m_source->execute_as_scalar(count_sql);
-        if (!counted) return Core::fail(counted.error());
+        OMBRIX_RETURN_IF_ERROR(counted);
         const std::int64_t count = std::strtoll((*counted)->to_string().c_str(), nullptr, 10);
         log("Handle recordset: " + filter + " -> " + std::to_string(count) + "\n" + count_sql);
         for (std::int64_t offset = 0; offset == 0 || offset < count; offset += copy.batch) {
             const std::string sql =
                 statement->show_content(copy.database, copy.schema, copy.table, columns, filter, order, offset, copy.batch);
             auto page = m_source->execute_as_model(sql);
-            if (!page) return Core::fail(page.error());
+            OMBRIX_RETURN_IF_ERROR(page);
             log("Transfer recordset: " + std::to_string((*page)->get_n_items()) + " ==>\n" + sql);
             if (m_progress)
                 m_progress->message("transfer data " + copy.database + "." + copy.schema + "." + copy.table + "......\n" + sql,

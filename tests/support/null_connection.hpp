@@ -68,7 +68,7 @@ public:
     std::shared_ptr<Providers::Contracts::IProvider> get_provider() const override { return nullptr; }
     DBStatus get_status() const override { return m_status; }
     void set_status(DBStatus status) override { m_status = status; }
-    const std::string& get_version() const override { return m_version; }
+    std::string get_version() const override { return m_version; }
 
     ConnectionSignal& signal_opened() override { return m_opened; }
     ConnectionSignal& signal_closed() override { return m_closed; }

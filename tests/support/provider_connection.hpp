@@ -25,7 +25,7 @@ public:
 
     [[nodiscard]] Core::Result<std::shared_ptr<Providers::Contracts::TableModel>> execute_as_model(
         std::string_view sql, bool flag = false) override;
-    const std::string& get_version() const override { return m_version; }
+    std::string get_version() const override { return m_version; }
     std::shared_ptr<Providers::Contracts::IProvider> get_provider() const override { return m_provider; }
     Solvane::Contracts::Database::DBStatus get_status() const override { return m_status; }
     void set_status(Solvane::Contracts::Database::DBStatus status) override { m_status = status; }

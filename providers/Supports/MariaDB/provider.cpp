@@ -34,12 +34,12 @@ const char* or_null(const std::string& text) { return text.empty() ? nullptr : t
 std::shared_ptr<MariaDBProvider> MariaDBProvider::create() {
     static std::once_flag library_init;
     std::call_once(library_init, [] { mysql_server_init(0, nullptr, nullptr); });
-    return std::shared_ptr<MariaDBProvider>(new MariaDBProvider());
+    return Core::make_object<MariaDBProvider>();
 }
 
 MariaDBProvider::~MariaDBProvider() {
     std::lock_guard lock(m_mutex);
-    if (m_mysql) mysql_close(m_mysql);
+    m_mysql.reset();
 }
 
 OMBRIX_DEFINE_TYPE(MariaDBProvider, "OmbrixProvidersSupportsMariaDBProvider");
@@ -49,13 +49,9 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
     OMBRIX_RETURN_VAL_IF_NULL(server, missing("server"));
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(connection_string, missing("connection_string"));
     std::lock_guard lock(m_mutex);
-    if (m_mysql) {
-        mysql_close(m_mysql);
-        m_mysql = nullptr;
-    }
-    MYSQL* mysql = mysql_init(nullptr);
-    if (!mysql) return Core::fail("MariaDB", -1, Core::tr("Cannot create MYSQL object."));
-    m_mysql = mysql;
+    m_mysql.reset(mysql_init(nullptr));
+    if (!m_mysql.get()) return Core::fail("MariaDB", -1, Core::tr("Cannot create MYSQL object."));
+    MYSQL* mysql = m_mysql.get();
     // Local data loads are announced to the server, but the file a server asks for is never opened:
     // the provider's own handler serves only the data of a load it started, and refuses otherwise.
     const unsigned int local_infile = 1;
@@ -69,10 +65,7 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
         MariaDBProvider& self;
         bool opened = false;
         ~ReleaseUnlessOpened() {
-            if (!opened && self.m_mysql) {
-                mysql_close(self.m_mysql);
-                self.m_mysql = nullptr;
-            }
+            if (!opened) self.m_mysql.reset();
         }
     } release{*this};
 
@@ -150,7 +143,7 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
     const my_bool reconnect = 1;
     if (auto status = check(mysql_options(mysql, MYSQL_OPT_RECONNECT, &reconnect)); !status) return status;
     auto names = execute_affect(charset == "utf8" ? "SET NAMES 'utf8'" : "SET NAMES 'utf8mb4'");
-    if (!names) return Core::fail(names.error());
+    OMBRIX_RETURN_IF_ERROR(names);
     m_charset = charset;
     release.opened = true;
     return {};
@@ -158,17 +151,14 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
 
 void MariaDBProvider::close() {
     std::lock_guard lock(m_mutex);
-    if (m_mysql) {
-        mysql_close(m_mysql);
-        m_mysql = nullptr;
-    }
+    m_mysql.reset();
     m_charset.clear();
     g_debug("%s: Connection closed.", G_STRLOC);
 }
 
 bool MariaDBProvider::get_is_opened() const {
     std::lock_guard lock(m_mutex);
-    return m_mysql && mysql_ping(m_mysql) == 0;
+    return m_mysql.get() && mysql_ping(m_mysql.get()) == 0;
 }
 
 std::string MariaDBProvider::get_charset() const {
@@ -178,38 +168,37 @@ std::string MariaDBProvider::get_charset() const {
 
 unsigned long MariaDBProvider::get_server_version() const {
     std::lock_guard lock(m_mutex);
-    return m_mysql ? mysql_get_server_version(m_mysql) : 0;
+    return m_mysql.get() ? mysql_get_server_version(m_mysql.get()) : 0;
 }
 
 std::string MariaDBProvider::get_server_info() const {
     std::lock_guard lock(m_mutex);
-    const char* info = m_mysql ? mysql_get_server_info(m_mysql) : nullptr;
+    const char* info = m_mysql.get() ? mysql_get_server_info(m_mysql.get()) : nullptr;
     return info ? info : "";
 }
 
 Core::Status MariaDBProvider::require_open() const {
-    if (!m_mysql) return Core::fail("MariaDB", -1, Core::tr("The connection is not open."));
+    if (!m_mysql.get()) return Core::fail("MariaDB", -1, Core::tr("The connection is not open."));
     return {};
 }
 
 Core::Error MariaDBProvider::client_error(const char* message) const {
-    if (auto error = raise_error(m_mysql, -1)) return *error;
+    if (auto error = raise_error(m_mysql.get(), -1)) return *error;
     return Core::Error{"MariaDB", -1, Core::tr(message)};
 }
 
 Core::Status MariaDBProvider::drain_results() {
     Core::Status first;
-    while (mysql_more_results(m_mysql)) {
-        const int rc = mysql_next_result(m_mysql);
+    while (mysql_more_results(m_mysql.get())) {
+        const int rc = mysql_next_result(m_mysql.get());
         if (rc > 0) {
-            if (auto error = raise_error(m_mysql, rc); error && first) first = Core::fail(std::move(*error));
+            if (auto error = raise_error(m_mysql.get(), rc); error && first) first = Core::fail(std::move(*error));
             break;
         }
         if (rc != 0) break;
-        if (MYSQL_RES* result = mysql_store_result(m_mysql)) {
-            mysql_free_result(result);
-        } else if (mysql_field_count(m_mysql) != 0) {
-            if (auto error = raise_error(m_mysql, -1); error && first) first = Core::fail(std::move(*error));
+        const ResultHandle result{mysql_store_result(m_mysql.get())};
+        if (!result && mysql_field_count(m_mysql.get()) != 0) {
+            if (auto error = raise_error(m_mysql.get(), -1); error && first) first = Core::fail(std::move(*error));
             break;
         }
     }
@@ -220,8 +209,8 @@ Core::Status MariaDBProvider::query(std::string_view statement) {
     if (auto open = require_open(); !open) return open;
     // Whatever an earlier call left pending is not this call's business.
     (void)drain_results();
-    const int rc = mysql_real_query(m_mysql, statement.data(), statement.size());
-    if (auto error = raise_error(m_mysql, rc)) return Core::fail(std::move(*error));
+    const int rc = mysql_real_query(m_mysql.get(), statement.data(), statement.size());
+    if (auto error = raise_error(m_mysql.get(), rc)) return Core::fail(std::move(*error));
     if (rc != 0) return Core::fail("MariaDB", -1, Core::tr("The statement failed."));
     return {};
 }
@@ -235,56 +224,56 @@ Core::Result<std::shared_ptr<TableModel>> MariaDBProvider::fill_model(const std:
 Core::Result<std::int64_t> MariaDBProvider::execute_affect(std::string_view statement, bool) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
     std::lock_guard lock(m_mutex);
-    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
-    const auto affected = static_cast<std::int64_t>(mysql_affected_rows(m_mysql));
-    if (MYSQL_RES* result = mysql_store_result(m_mysql)) mysql_free_result(result);
-    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    OMBRIX_RETURN_IF_ERROR(query(statement));
+    const auto affected = static_cast<std::int64_t>(mysql_affected_rows(m_mysql.get()));
+    ResultHandle{mysql_store_result(m_mysql.get())};  // read and freed: only the count matters
+    OMBRIX_RETURN_IF_ERROR(drain_results());
     return affected;
 }
 
 Core::Result<std::shared_ptr<TableModel>> MariaDBProvider::execute_model(std::string_view statement, bool) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
     std::lock_guard lock(m_mutex);
-    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
+    OMBRIX_RETURN_IF_ERROR(query(statement));
     // The rows are read as they arrive: the whole model is built anyway, and streaming lets the
     // server send while the values are made, without a second copy of the result in memory.
-    MYSQL_RES* result = mysql_use_result(m_mysql);
+    MYSQL_RES* result = mysql_use_result(m_mysql.get());
     if (!result) {
-        if (mysql_field_count(m_mysql) != 0) return Core::fail(client_error(kNoData));
+        if (mysql_field_count(m_mysql.get()) != 0) return Core::fail(client_error(kNoData));
         (void)drain_results();
         return Core::fail("MariaDB", -1, Core::tr(kNoData));
     }
-    auto model = fill_model(MariaDBReader::create_streamed(result, m_mysql));
+    auto model = fill_model(MariaDBReader::create_streamed(result, m_mysql.get()));
     if (!model) {
         (void)drain_results();
         return model;
     }
-    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    OMBRIX_RETURN_IF_ERROR(drain_results());
     return model;
 }
 
 Core::Result<ValuePtr> MariaDBProvider::execute_scalar(std::string_view statement, bool) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
     std::lock_guard lock(m_mutex);
-    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
+    OMBRIX_RETURN_IF_ERROR(query(statement));
     ValuePtr value;
-    if (MYSQL_RES* stored = mysql_store_result(m_mysql)) {
+    if (MYSQL_RES* stored = mysql_store_result(m_mysql.get())) {
         auto reader = MariaDBReader::create(stored);
         if (reader->get_field_count() > 0) {
             auto row = reader->read();
-            if (!row) return Core::fail(row.error());
+            OMBRIX_RETURN_IF_ERROR(row);
             if (*row) {
                 auto first = reader->get_value(0);
-                if (!first) return Core::fail(first.error());
+                OMBRIX_RETURN_IF_ERROR(first);
                 value = std::move(*first);
             }
         }
-    } else if (mysql_field_count(m_mysql) != 0) {
+    } else if (mysql_field_count(m_mysql.get()) != 0) {
         return Core::fail(client_error("The result could not be read."));
     }
     // Read after the result is stored, so a SELECT without rows counts 0 rather than "no count".
-    if (!value) value = Contracts::ValueUInt64::create(mysql_affected_rows(m_mysql));
-    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    if (!value) value = Contracts::ValueUInt64::create(mysql_affected_rows(m_mysql.get()));
+    OMBRIX_RETURN_IF_ERROR(drain_results());
     return value;
 }
 
@@ -292,32 +281,32 @@ Core::Result<std::vector<std::shared_ptr<Core::Object>>> MariaDBProvider::execut
     std::string_view statements, bool) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(statements, missing("statements"));
     std::lock_guard lock(m_mutex);
-    if (auto sent = query(statements); !sent) return Core::fail(sent.error());
+    OMBRIX_RETURN_IF_ERROR(query(statements));
     std::vector<std::shared_ptr<Core::Object>> results;
     while (true) {
-        if (MYSQL_RES* stored = mysql_store_result(m_mysql)) {
+        if (MYSQL_RES* stored = mysql_store_result(m_mysql.get())) {
             auto model = fill_model(MariaDBReader::create(stored));
             if (!model) {
                 (void)drain_results();
                 return Core::fail(model.error());
             }
             results.push_back(std::move(*model));
-        } else if (mysql_field_count(m_mysql) != 0) {
+        } else if (mysql_field_count(m_mysql.get()) != 0) {
             // The result could not be stored: its error takes the statement's place and the batch
             // goes on with whatever the server sends next. A client error (connection lost, no
             // memory, out of sync) leaves the rest of the stream unreadable, so the batch ends there.
-            const unsigned int code = mysql_errno(m_mysql);
-            results.push_back(Contracts::ValueError::create(static_cast<std::int32_t>(code), mysql_error(m_mysql)));
+            const unsigned int code = mysql_errno(m_mysql.get());
+            results.push_back(Contracts::ValueError::create(static_cast<std::int32_t>(code), mysql_error(m_mysql.get())));
             if ((code >= CR_MIN_ERROR && code <= CR_MAX_ERROR) || (code >= CER_MIN_ERROR && code <= CER_MAX_ERROR))
                 break;
         } else {
-            results.push_back(Contracts::ValueUInt64::create(mysql_affected_rows(m_mysql)));
+            results.push_back(Contracts::ValueUInt64::create(mysql_affected_rows(m_mysql.get())));
         }
-        const int rc = mysql_next_result(m_mysql);
+        const int rc = mysql_next_result(m_mysql.get());
         if (rc > 0) {
             // A later statement failed: it is this batch's result, not the next call's surprise.
-            results.push_back(Contracts::ValueError::create(static_cast<std::int32_t>(mysql_errno(m_mysql)),
-                                                            mysql_error(m_mysql)));
+            results.push_back(Contracts::ValueError::create(static_cast<std::int32_t>(mysql_errno(m_mysql.get())),
+                                                            mysql_error(m_mysql.get())));
             break;
         }
         if (rc != 0) break;
@@ -329,16 +318,16 @@ Core::Result<std::vector<std::shared_ptr<Core::Object>>> MariaDBProvider::execut
 Core::Result<std::shared_ptr<Contracts::IDataReader>> MariaDBProvider::execute_reader(std::string_view statement) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
     std::lock_guard lock(m_mutex);
-    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
-    MYSQL_RES* stored = mysql_store_result(m_mysql);
+    OMBRIX_RETURN_IF_ERROR(query(statement));
+    MYSQL_RES* stored = mysql_store_result(m_mysql.get());
     if (!stored) {
-        if (mysql_field_count(m_mysql) != 0) return Core::fail(client_error(kNoData));
+        if (mysql_field_count(m_mysql.get()) != 0) return Core::fail(client_error(kNoData));
         (void)drain_results();
         return Core::fail("MariaDB", -1, Core::tr(kNoData));
     }
     auto reader = MariaDBReader::create(stored);
     if (reader->get_field_count() == 0) return Core::fail("MariaDB", -1, Core::tr(kNoData));
-    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    OMBRIX_RETURN_IF_ERROR(drain_results());
     return std::static_pointer_cast<Contracts::IDataReader>(reader);
 }
 
@@ -371,12 +360,12 @@ Core::Result<MariaDBProvider::LocalDataOutcome> MariaDBProvider::execute_local_d
         const std::function<long(char*, std::size_t)>*& slot;
         ~Disarm() { slot = nullptr; }
     } disarm{m_infile_source};
-    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
+    OMBRIX_RETURN_IF_ERROR(query(statement));
     LocalDataOutcome outcome;
-    outcome.rows = static_cast<std::int64_t>(mysql_affected_rows(m_mysql));
-    outcome.warnings = mysql_warning_count(m_mysql);
-    if (MYSQL_RES* result = mysql_store_result(m_mysql)) mysql_free_result(result);
-    if (auto rest = drain_results(); !rest) return Core::fail(rest.error());
+    outcome.rows = static_cast<std::int64_t>(mysql_affected_rows(m_mysql.get()));
+    outcome.warnings = mysql_warning_count(m_mysql.get());
+    ResultHandle{mysql_store_result(m_mysql.get())};  // read and freed: only the count matters
+    OMBRIX_RETURN_IF_ERROR(drain_results());
     return outcome;
 }
 
@@ -385,14 +374,14 @@ Core::Status MariaDBProvider::execute_streamed(std::string_view statement,
                                               const std::function<Core::Status(MariaDBReader&)>& on_row) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(statement, missing("statement"));
     std::lock_guard lock(m_mutex);
-    if (auto sent = query(statement); !sent) return Core::fail(sent.error());
-    MYSQL_RES* result = mysql_use_result(m_mysql);
+    OMBRIX_RETURN_IF_ERROR(query(statement));
+    MYSQL_RES* result = mysql_use_result(m_mysql.get());
     if (!result) {
-        if (mysql_field_count(m_mysql) != 0) return Core::fail(client_error(kNoData));
+        if (mysql_field_count(m_mysql.get()) != 0) return Core::fail(client_error(kNoData));
         (void)drain_results();
         return Core::fail("MariaDB", -1, Core::tr(kNoData));
     }
-    auto reader = MariaDBReader::create_streamed(result, m_mysql);
+    auto reader = MariaDBReader::create_streamed(result, m_mysql.get());
     Core::Status outcome = on_start ? on_start(*reader) : Core::Status{};
     while (outcome) {
         auto more = reader->read();
@@ -412,9 +401,9 @@ Core::Status MariaDBProvider::execute_streamed(std::string_view statement,
 
 Core::Result<bool> MariaDBProvider::transaction() {
     std::lock_guard lock(m_mutex);
-    if (auto open = require_open(); !open) return Core::fail(open.error());
-    if (mysql_autocommit(m_mysql, 0) != 0) {
-        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+    OMBRIX_RETURN_IF_ERROR(require_open());
+    if (mysql_autocommit(m_mysql.get(), 0) != 0) {
+        if (auto error = raise_error(m_mysql.get(), -1)) return Core::fail(std::move(*error));
         return false;
     }
     return true;
@@ -423,12 +412,12 @@ Core::Result<bool> MariaDBProvider::transaction() {
 Core::Status MariaDBProvider::commit() {
     std::lock_guard lock(m_mutex);
     if (auto open = require_open(); !open) return open;
-    if (mysql_commit(m_mysql) != 0) {
-        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+    if (mysql_commit(m_mysql.get()) != 0) {
+        if (auto error = raise_error(m_mysql.get(), -1)) return Core::fail(std::move(*error));
     }
     // The transaction is over: later statements commit on their own again.
-    if (mysql_autocommit(m_mysql, 1) != 0) {
-        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+    if (mysql_autocommit(m_mysql.get(), 1) != 0) {
+        if (auto error = raise_error(m_mysql.get(), -1)) return Core::fail(std::move(*error));
     }
     return {};
 }
@@ -436,11 +425,11 @@ Core::Status MariaDBProvider::commit() {
 Core::Status MariaDBProvider::rollback() {
     std::lock_guard lock(m_mutex);
     if (auto open = require_open(); !open) return open;
-    if (mysql_rollback(m_mysql) != 0) {
-        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+    if (mysql_rollback(m_mysql.get()) != 0) {
+        if (auto error = raise_error(m_mysql.get(), -1)) return Core::fail(std::move(*error));
     }
-    if (mysql_autocommit(m_mysql, 1) != 0) {
-        if (auto error = raise_error(m_mysql, -1)) return Core::fail(std::move(*error));
+    if (mysql_autocommit(m_mysql.get(), 1) != 0) {
+        if (auto error = raise_error(m_mysql.get(), -1)) return Core::fail(std::move(*error));
     }
     return {};
 }

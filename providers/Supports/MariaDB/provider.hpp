@@ -97,7 +97,7 @@ private:
     static int infile_error(void* context, char* message, unsigned int size);
 
     mutable std::recursive_mutex m_mutex;
-    st_mysql* m_mysql = nullptr;
+    ConnectionHandle m_mysql;
     /// The data of the local data load in progress; unset, the server's file requests are refused.
     const std::function<long(char*, std::size_t)>* m_infile_source = nullptr;
     std::string m_charset;

@@ -164,8 +164,8 @@ void IMariaDBError::dump(st_mysql* connection) {
 // Named `_result_` so that the critical reads "_result_ != NULL", the published name of the argument.
 std::shared_ptr<MariaDBReader> MariaDBReader::create(st_mysql_res* _result_) {
     OMBRIX_RETURN_VAL_IF_NULL(_result_, nullptr);
-    auto reader = std::shared_ptr<MariaDBReader>(new MariaDBReader());
-    reader->m_result = _result_;
+    auto reader = Core::make_object<MariaDBReader>();
+    reader->m_result.reset(_result_);
     reader->m_field_count = mysql_num_fields(_result_);
     reader->m_fields = mysql_fetch_fields(_result_);
     return reader;
@@ -180,9 +180,10 @@ std::shared_ptr<MariaDBReader> MariaDBReader::create_streamed(st_mysql_res* resu
     return reader;
 }
 
-MariaDBReader::~MariaDBReader() {
-    if (m_result) mysql_free_result(m_result);
-}
+MariaDBReader::~MariaDBReader() = default;
+
+void ConnectionCloser::operator()(st_mysql* connection) const noexcept { mysql_close(connection); }
+void ResultFreer::operator()(st_mysql_res* result) const noexcept { mysql_free_result(result); }
 
 OMBRIX_DEFINE_TYPE(MariaDBReader, "OmbrixProvidersSupportsMariaDBReader");
 
@@ -190,7 +191,7 @@ std::int64_t MariaDBReader::bulk(std::int32_t) { return 0; }
 
 Core::Result<bool> MariaDBReader::read() {
     if (m_done) return false;
-    m_row = mysql_fetch_row(m_result);
+    m_row = mysql_fetch_row(m_result.get());
     if (!m_row) {
         m_done = true;
         m_lengths = nullptr;
@@ -199,7 +200,7 @@ Core::Result<bool> MariaDBReader::read() {
         }
         return false;
     }
-    m_lengths = mysql_fetch_lengths(m_result);
+    m_lengths = mysql_fetch_lengths(m_result.get());
     if (m_stream) {
         for (unsigned i = 0; i < m_field_count; ++i) m_sizes[i] = std::max<std::uint64_t>(m_sizes[i], m_lengths[i]);
     }
@@ -448,10 +449,10 @@ Core::Result<std::shared_ptr<Contracts::TableModel>> MariaDBReader::read_model()
     for (std::uint16_t i = 0; i < m_field_count; ++i) types.push_back(get_data_type(i));
     auto decoder = std::make_shared<const CellDecoder>(types);
     const auto& rows = model->get_rows();
-    if (!m_stream) rows->reserve(static_cast<std::size_t>(mysql_num_rows(m_result)));
+    if (!m_stream) rows->reserve(static_cast<std::size_t>(mysql_num_rows(m_result.get())));
     while (true) {
         auto more = read();
-        if (!more) return Core::fail(more.error());
+        OMBRIX_RETURN_IF_ERROR(more);
         if (!*more) break;
         rows->append(Contracts::RowModel::create_packed(decoder, m_field_count, m_row, m_lengths));
     }

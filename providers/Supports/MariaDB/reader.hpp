@@ -18,6 +18,19 @@ struct st_mysql_field;
 
 namespace Ombrix::Providers::Supports {
 
+/// Closes a client connection handle.
+struct OMBRIX_PROVIDERS_EXPORT ConnectionCloser {
+    void operator()(st_mysql* connection) const noexcept;
+};
+/// Frees a client result handle.
+struct OMBRIX_PROVIDERS_EXPORT ResultFreer {
+    void operator()(st_mysql_res* result) const noexcept;
+};
+/// The owner of a client connection: closed when it goes.
+using ConnectionHandle = std::unique_ptr<st_mysql, ConnectionCloser>;
+/// The owner of a client result: freed when it goes.
+using ResultHandle = std::unique_ptr<st_mysql_res, ResultFreer>;
+
 /// Maps the client library's column type numbers and flags to data types and type names.
 class OMBRIX_PROVIDERS_EXPORT IMariaDBType {
 public:
@@ -126,7 +139,7 @@ private:
     /// A numeric getter's text; a NULL cell writes the parser's critical and gives nothing.
     std::optional<std::string_view> number_text(std::uint16_t index, const char* parser) const;
 
-    st_mysql_res* m_result = nullptr;
+    ResultHandle m_result;
     st_mysql* m_stream = nullptr;  // the connection of a streamed result, else null
     st_mysql_field* m_fields = nullptr;
     unsigned m_field_count = 0;

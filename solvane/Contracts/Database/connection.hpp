@@ -83,8 +83,9 @@ public:
     virtual std::shared_ptr<Providers::Contracts::IProvider> get_provider() const = 0;
     virtual DBStatus get_status() const = 0;
     virtual void set_status(DBStatus status) = 0;
-    /// The server's version text ("10.11.6-MariaDB"); "" before the first open.
-    virtual const std::string& get_version() const = 0;
+    /// The server's version text ("10.11.6-MariaDB"); "" before the first open. A copy: an
+    /// asynchronous open rewrites it on its worker thread.
+    virtual std::string get_version() const = 0;
 
     /// Emitted after a successful open.
     virtual ConnectionSignal& signal_opened() = 0;

@@ -8,7 +8,7 @@ using namespace MetaModel;
 
 std::shared_ptr<Adapter> Adapter::create(IConnection* connection) {
     OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
-    return std::shared_ptr<Adapter>(new Adapter(connection));
+    return Core::make_object<Adapter>(connection);
 }
 
 Core::Status Adapter::fill_meta_database(const std::shared_ptr<MetaDatabase>& database, bool) {

@@ -506,7 +506,7 @@ void ConnectionImpl::set_status(DBStatus status) {
     if (m_status.exchange(status) != status) notify(ombrix_name_status);
 }
 
-const std::string& ConnectionImpl::get_version() const {
+std::string ConnectionImpl::get_version() const {
     std::lock_guard lock(m_mutex);
     return m_version;
 }

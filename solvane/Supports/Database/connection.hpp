@@ -104,7 +104,7 @@ public:
     DBStatus get_status() const override { return m_status.load(); }
     /// Stores and notifies "status" only when the value changes.
     void set_status(DBStatus status) override;
-    const std::string& get_version() const override;
+    std::string get_version() const override;
 
     ConnectionSignal& signal_opened() override { return m_opened; }
     ConnectionSignal& signal_closed() override { return m_closed; }

@@ -15,7 +15,7 @@ using namespace MetaModel;
 
 std::shared_ptr<SqlBuilder> SqlBuilder::create(IConnection* conn) {
     OMBRIX_RETURN_VAL_IF_NULL(conn, nullptr);
-    return std::shared_ptr<SqlBuilder>(new SqlBuilder(conn));
+    return Core::make_object<SqlBuilder>(conn);
 }
 
 // Every slot of the base gives an empty text once its arguments are there.

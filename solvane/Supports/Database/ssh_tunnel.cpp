@@ -137,7 +137,7 @@ Core::Result<std::shared_ptr<SshTunnel>> SshTunnel::acquire(const std::shared_pt
                                                              std::chrono::milliseconds timeout) {
     OMBRIX_RETURN_VAL_IF_NULL(server, Core::fail(tunnel_error(SQLError::MISSING_PARAMETER, "server != NULL")));
     auto command = build_tunnel_command(*server, ssh_options);
-    if (!command) return Core::fail(std::move(command.error()));
+    OMBRIX_RETURN_IF_ERROR(command);
 
     std::shared_ptr<SshTunnel> tunnel;
     {
@@ -153,7 +153,7 @@ Core::Result<std::shared_ptr<SshTunnel>> SshTunnel::acquire(const std::shared_pt
                                                     static_cast<unsigned>(command->local_port))));
             tunnel = std::move(existing);
         } else {
-            tunnel = std::shared_ptr<SshTunnel>(new SshTunnel(std::move(*command)));
+            tunnel = Core::make_object<SshTunnel>(std::move(*command));
             slot = tunnel;
         }
     }

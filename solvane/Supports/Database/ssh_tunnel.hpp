@@ -75,6 +75,7 @@ public:
     std::string get_stderr() const;
 
 private:
+    OMBRIX_OBJECT_FACTORY_ACCESS;
     enum class State { New, Ready, Failed };
 
     explicit SshTunnel(TunnelCommand command) : m_command(std::move(command)) {}

@@ -49,7 +49,7 @@ std::string join(const StringArray& items, std::string_view separator) {
 
 std::shared_ptr<Statement> Statement::create(Contracts::Database::IConnection* connection) {
     OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
-    return std::shared_ptr<Statement>(new Statement(connection));
+    return Core::make_object<Statement>(connection);
 }
 
 std::string Statement::build_connection_string(const std::shared_ptr<Server>& server) {

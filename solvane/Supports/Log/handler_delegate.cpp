@@ -10,7 +10,7 @@ DelegateHandler::DelegateHandler(Callback callback, std::shared_ptr<void> user_o
 
 std::shared_ptr<DelegateHandler> DelegateHandler::create(Callback callback, std::shared_ptr<void> user_object) {
     OMBRIX_RETURN_VAL_IF_NULL(user_object, nullptr);
-    return std::shared_ptr<DelegateHandler>(new DelegateHandler(std::move(callback), std::move(user_object)));
+    return Core::make_object<DelegateHandler>(std::move(callback), std::move(user_object));
 }
 
 OMBRIX_DEFINE_TYPE(DelegateHandler, "OmbrixSolvaneSupportsLogDelegateHandler");

@@ -10,7 +10,7 @@ namespace Ombrix::Solvane::Supports::Log {
 
 Logger::Logger(std::string_view uuid) : m_uuid(uuid) {}
 
-std::shared_ptr<Logger> Logger::create(std::string_view t_uuid) { return std::shared_ptr<Logger>(new Logger(t_uuid)); }
+std::shared_ptr<Logger> Logger::create(std::string_view t_uuid) { return Core::make_object<Logger>(t_uuid); }
 
 OMBRIX_DEFINE_TYPE(Logger, "OmbrixSolvaneSupportsLogLogger");
 

@@ -141,7 +141,7 @@ Core::Status HtmlDocument::produce(const std::shared_ptr<MetaModel::MetaDatabase
     OMBRIX_RETURN_VAL_IF_NULL(cfg, {});
 
     auto sink = FileSink::create(filename);
-    if (!sink) return Core::fail(std::move(sink.error()));
+    OMBRIX_RETURN_IF_ERROR(sink);
 
     const std::string title = escaped(cfg->title);
     std::string out;

@@ -85,7 +85,7 @@ Core::Status MarkdownDocument::produce(const std::shared_ptr<MetaModel::MetaData
     OMBRIX_RETURN_VAL_IF_NULL(cfg, {});
 
     auto sink = FileSink::create(filename);
-    if (!sink) return Core::fail(std::move(sink.error()));
+    OMBRIX_RETURN_IF_ERROR(sink);
 
     std::string out;
     append_filled(out, "# %s\n\n", {escaped(cfg->title)});

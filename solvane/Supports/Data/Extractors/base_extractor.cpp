@@ -253,16 +253,16 @@ Core::Result<std::int64_t> BaseExtractor::export_model(const TableModel& model, 
         return 0;
     }
     const auto columns = columns_of(model);
-    if (auto begun = writer->begin(columns); !begun) return Core::fail(begun.error());
+    OMBRIX_RETURN_IF_ERROR(writer->begin(columns));
     std::vector<std::string> scratch(columns.size());
     std::vector<Cell> cells(columns.size());
     for (std::size_t r = 0; r < rows; ++r) {
         const auto row = model.get_item(r);
         for (std::size_t c = 0; c < columns.size(); ++c)
             cells[c] = cell_of(row && c < row->get_n_items() ? row->get_value_at(c) : nullptr, scratch[c]);
-        if (auto written = writer->row(cells.data()); !written) return Core::fail(written.error());
+        OMBRIX_RETURN_IF_ERROR(writer->row(cells.data()));
     }
-    if (auto ended = writer->end(); !ended) return Core::fail(ended.error());
+    OMBRIX_RETURN_IF_ERROR(writer->end());
     return static_cast<std::int64_t>(rows);
 }
 
@@ -288,9 +288,9 @@ Core::Result<std::int64_t> BaseExtractor::export_to_file(const std::shared_ptr<T
     // Nothing exported leaves an existing file as it was and creates no new one.
     if (*exported == 0) return 0;
     auto sink = FileSink::create(filename);
-    if (!sink) return Core::fail(sink.error());
-    if (auto written = (*sink)->write(buffer); !written) return Core::fail(written.error());
-    if (auto closed = (*sink)->close(); !closed) return Core::fail(closed.error());
+    OMBRIX_RETURN_IF_ERROR(sink);
+    OMBRIX_RETURN_IF_ERROR((*sink)->write(buffer));
+    OMBRIX_RETURN_IF_ERROR((*sink)->close());
     return exported;
 }
 
@@ -300,11 +300,11 @@ Core::Result<std::int64_t> BaseExtractor::stream_to_file(const std::shared_ptr<T
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(filename, 0);
     LoggingService::info(nullptr, "export to file: %s", std::string(filename).c_str());
     auto sink = FileSink::create(filename);
-    if (!sink) return Core::fail(sink.error());
+    OMBRIX_RETURN_IF_ERROR(sink);
     auto exported = export_model(*model, **sink, progress);
     auto closed = (*sink)->close();
     if (!exported) return exported;
-    if (!closed) return Core::fail(closed.error());
+    OMBRIX_RETURN_IF_ERROR(closed);
     return exported;
 }
 
@@ -592,7 +592,7 @@ Core::Result<std::string> BaseExtractor::build_insert_data_sql(
     OMBRIX_RETURN_VAL_IF_NULL(connection, Core::fail("default", -1, "no connection"));
     OMBRIX_RETURN_VAL_IF_NULL(table, Core::fail("default", -1, "no table"));
     auto mapped = map_row(*table, headers, values, exact_cells());
-    if (!mapped) return Core::fail(mapped.error());
+    OMBRIX_RETURN_IF_ERROR(mapped);
     return connection->statement()->build_sql_insert(table->get_schema(), table->get_name(), mapped->names,
                                                      mapped->literals);
 }
@@ -604,7 +604,7 @@ Core::Result<std::string> BaseExtractor::build_update_data_sql(
     OMBRIX_RETURN_VAL_IF_NULL(connection, Core::fail("default", -1, "no connection"));
     OMBRIX_RETURN_VAL_IF_NULL(table, Core::fail("default", -1, "no table"));
     auto mapped = map_row(*table, headers, values, exact_cells());
-    if (!mapped) return Core::fail(mapped.error());
+    OMBRIX_RETURN_IF_ERROR(mapped);
     if (mapped->key_names.empty()) return Core::fail(no_key_error());
     return connection->statement()->build_sql_update(table->get_schema(), table->get_name(), mapped->names,
                                                      mapped->literals, mapped->key_names, mapped->key_literals);
@@ -617,7 +617,7 @@ Core::Result<std::string> BaseExtractor::build_delete_data_sql(
     OMBRIX_RETURN_VAL_IF_NULL(connection, Core::fail("default", -1, "no connection"));
     OMBRIX_RETURN_VAL_IF_NULL(table, Core::fail("default", -1, "no table"));
     auto mapped = map_row(*table, headers, values, exact_cells());
-    if (!mapped) return Core::fail(mapped.error());
+    OMBRIX_RETURN_IF_ERROR(mapped);
     if (mapped->key_names.empty()) return Core::fail(no_key_error());
     return connection->statement()->build_sql_delete(table->get_schema(), table->get_name(), mapped->key_names,
                                                      mapped->key_literals);
@@ -664,7 +664,7 @@ Core::Result<std::shared_ptr<TableModel>> load_model(RowReader& reader, std::int
         // Readers set every cell of the row themselves (reusing the strings of the last one).
         row.defect.clear();
         auto more = reader.next(row);
-        if (!more) return Core::fail(more.error());
+        OMBRIX_RETURN_IF_ERROR(more);
         if (!model && !reader.header().empty()) make_model(reader.header());
         if (!*more) break;
         // A record that made no row (not an object, say) names no columns and holds no cells.
@@ -719,7 +719,7 @@ Core::Result<std::shared_ptr<TableModel>> load_model(RowReader& reader, std::int
 
 Core::Result<std::shared_ptr<TableModel>> ImportingExtractor::load_from_file(std::int64_t max_rows) {
     auto reader = open_reader(nullptr);
-    if (!reader) return Core::fail(reader.error());
+    OMBRIX_RETURN_IF_ERROR(reader);
     return load_model(**reader, max_rows);
 }
 
@@ -727,7 +727,7 @@ Core::Result<std::shared_ptr<TableModel>> ImportingExtractor::load_from_text(std
                                                                              std::int64_t max_rows) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(textbuffer, Core::fail("default", -1, "no text"));
     auto reader = open_reader(std::make_shared<const std::string>(textbuffer));
-    if (!reader) return Core::fail(reader.error());
+    OMBRIX_RETURN_IF_ERROR(reader);
     return load_model(**reader, text_load_honours_max_rows() ? max_rows : 0);
 }
 
@@ -784,7 +784,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
     Core::Result<std::vector<std::string>> statements() {
         const auto& names = headers();
         auto one = [](Core::Result<std::string> sql) -> Core::Result<std::vector<std::string>> {
-            if (!sql) return Core::fail(sql.error());
+            OMBRIX_RETURN_IF_ERROR(sql);
             return std::vector<std::string>{std::move(*sql)};
         };
         if (action == "append" || action == "replace")
@@ -793,9 +793,9 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         if (action == "delete") return one(owner->build_delete_data_sql(connection, table, names, row.values));
         if (action == "merge") {
             auto update = owner->build_update_data_sql(connection, table, names, row.values);
-            if (!update) return Core::fail(update.error());
+            OMBRIX_RETURN_IF_ERROR(update);
             auto insert = owner->build_insert_data_sql(connection, table, names, row.values);
-            if (!insert) return Core::fail(insert.error());
+            OMBRIX_RETURN_IF_ERROR(insert);
             return std::vector<std::string>{std::move(*update), std::move(*insert)};
         }
         return std::vector<std::string>{};
@@ -1125,7 +1125,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
             if (progress) progress(reader->total(), static_cast<std::uint64_t>(processed), "");
         }
         producer.join();
-        if (!sent) return Core::fail(sent.error());
+        OMBRIX_RETURN_IF_ERROR(sent);
         if (read_error) return Core::fail(std::move(*read_error));
         return result();
     }

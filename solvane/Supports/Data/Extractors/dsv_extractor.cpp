@@ -273,7 +273,7 @@ public:
         SourceRow names;
         std::size_t count = 0;
         auto read = read_row(names, count);
-        if (!read) return Core::fail(read.error());
+        OMBRIX_RETURN_IF_ERROR(read);
         if (!*read) return {};
         if (count == 0) count = 1;  // an empty first line names one column ""
         m_header.reserve(count);
@@ -291,7 +291,7 @@ public:
         for (;;) {
             std::size_t count = 0;
             auto read = read_row(row, count);
-            if (!read) return Core::fail(read.error());
+            OMBRIX_RETURN_IF_ERROR(read);
             if (!*read) {
                 row.values.clear();
                 return false;
@@ -637,10 +637,10 @@ Core::Result<std::unique_ptr<RowReader>> DsvExtractor::open_reader(std::shared_p
             return Core::fail("default", -1, Core::tr("no file to read: option FILENAME is not set"));
         std::string filename = option(kOptionFilename);
         auto stream = open_file(filename, option(kOptionEncoding, "UTF-8"));
-        if (!stream) return Core::fail(stream.error());
+        OMBRIX_RETURN_IF_ERROR(stream);
         reader = std::make_unique<DsvReader>(std::move(dialect), *stream, std::move(filename));
     }
-    if (auto started = reader->start(); !started) return Core::fail(started.error());
+    OMBRIX_RETURN_IF_ERROR(reader->start());
     return std::unique_ptr<RowReader>(std::move(reader));
 }
 

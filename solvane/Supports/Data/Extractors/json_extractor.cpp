@@ -399,10 +399,10 @@ Core::Result<std::unique_ptr<RowReader>> JsonExtractor::open_reader(std::shared_
         document = parse(*text);
     } else {
         auto content = Core::read_file(option(kOptionFilename));
-        if (!content) return Core::fail(content.error());
+        OMBRIX_RETURN_IF_ERROR(content);
         document = parse(*content);
     }
-    if (!document) return Core::fail(document.error());
+    OMBRIX_RETURN_IF_ERROR(document);
     if (!document->is_object()) return Core::fail("JSON", -1, Core::tr("invalid json format: root object not exist."));
     const auto records = document->find("RECORDS");
     if (records == document->end())

@@ -399,7 +399,7 @@ public:
     Core::Result<bool> next(SourceRow& row) override {
         xmlTextReaderPtr r = m_reader.get();
         while (!m_done) {
-            if (auto read = advance(); !read) return Core::fail(read.error());
+            OMBRIX_RETURN_IF_ERROR(advance());
             if (m_done) break;
             const int type = xmlTextReaderNodeType(r);
             const int depth = xmlTextReaderDepth(r);
@@ -411,7 +411,7 @@ public:
             } else if (depth <= m_records_depth) {
                 m_done = true;  // the end of RECORDS
             } else if (type == XML_READER_TYPE_ELEMENT && depth == m_records_depth + 1 && named(r, "RECORD")) {
-                if (auto read = read_record(row); !read) return Core::fail(read.error());
+                OMBRIX_RETURN_IF_ERROR(read_record(row));
                 return true;
             }
         }
@@ -556,11 +556,11 @@ Core::Result<std::unique_ptr<RowReader>> XmlExtractor::open_reader(std::shared_p
     Source source{std::move(text), {}};
     if (!source.text) source.filename = option(kOptionFilename);
     auto total = check_document(source);
-    if (!total) return Core::fail(total.error());
+    OMBRIX_RETURN_IF_ERROR(total);
     std::optional<std::string> null_value;
     if (has_option(kOptionNullValue)) null_value = option(kOptionNullValue);
     auto reader = std::make_unique<XmlReader>(std::move(source), std::move(null_value), *total);
-    if (auto opened = reader->open(); !opened) return Core::fail(opened.error());
+    OMBRIX_RETURN_IF_ERROR(reader->open());
     return std::unique_ptr<RowReader>(std::move(reader));
 }
 

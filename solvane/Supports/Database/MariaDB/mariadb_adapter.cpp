@@ -661,7 +661,7 @@ void apply_grants(Core::StringMap& privileges, const Rows& rows) {
 
 std::shared_ptr<MariaDBAdapter> MariaDBAdapter::create(IConnection* connection) {
     OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
-    return std::shared_ptr<MariaDBAdapter>(new MariaDBAdapter(connection));
+    return Core::make_object<MariaDBAdapter>(connection);
 }
 
 std::shared_ptr<Contracts::Database::IInspectable> MariaDBAdapter::inspector() {
@@ -718,7 +718,7 @@ Core::Status MariaDBAdapter::fill_database(const std::shared_ptr<MetaDatabase>& 
             " FROM `information_schema`.`SCHEMATA` WHERE SCHEMA_NAME = '" + lit(database->get_name()) +
             "' ORDER BY SCHEMA_NAME ASC;";
         auto model = get_connection()->execute_as_model(sql, false);
-        if (!model) return Core::fail(model.error());
+        OMBRIX_RETURN_IF_ERROR(model);
         const Rows rows = all_rows(*model);
         if (!rows.empty()) {
             database->set_attribute("CHARACTER SET", rows.text(1, 0));
@@ -743,7 +743,7 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
             "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + lit(name) +
                 "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;",
             false);
-        if (!tables) return Core::fail(tables.error());
+        OMBRIX_RETURN_IF_ERROR(tables);
         const Rows table_rows = all_rows(*tables);
         for (std::size_t i = 0; i < table_rows.size(); ++i) {
             if (table_rows.text(1, i) == "VIEW") {
@@ -762,7 +762,7 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
             "NOT LIKE '%mysql%' AND ROUTINE_SCHEMA = '" +
                 lit(name) + "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;",
             false);
-        if (!routines) return Core::fail(routines.error());
+        OMBRIX_RETURN_IF_ERROR(routines);
         const Rows routine_rows = all_rows(*routines);
         for (std::size_t i = 0; i < routine_rows.size(); ++i) {
             auto function = MetaFunction::with_names(database, name, routine_rows.text(0, i));
@@ -774,7 +774,7 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
             "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE EVENT_SCHEMA = '" + lit(name) +
                 "' ORDER BY EVENT_NAME ASC;",
             false);
-        if (!events) return Core::fail(events.error());
+        OMBRIX_RETURN_IF_ERROR(events);
         const Rows event_rows = all_rows(*events);
         for (std::size_t i = 0; i < event_rows.size(); ++i)
             schema->get_events()->append(MetaEvent::with_names(database, name, event_rows.text(0, i)));
@@ -797,7 +797,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
     ModelPtr column_model;
     if (!pending.empty() || views_pending) {
         auto model = connection->execute_as_model(columns_query(name), false);
-        if (!model) return Core::fail(model.error());
+        OMBRIX_RETURN_IF_ERROR(model);
         column_model = *model;
     }
     const Groups columns(column_model, kColumnsKey);
@@ -806,7 +806,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         for (const std::string& sql : {index_query(name), trigger_query(name), foreign_query(name), check_query(name),
                                        options_query(name)}) {
             auto model = connection->execute_as_model(sql, false);
-            if (!model) return Core::fail(model.error());
+            OMBRIX_RETURN_IF_ERROR(model);
             models.push_back(*model);
         }
         const Groups indexes(models[1], kIndexKey);
@@ -837,7 +837,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
     // Views: their catalogue once for the schema; their columns come with the tables'.
     if (views_pending) {
         auto model = connection->execute_as_model(view_query(name), false);
-        if (!model) return Core::fail(model.error());
+        OMBRIX_RETURN_IF_ERROR(model);
         const Groups views(*model, kViewKey);
         const auto types = inspector();
         for (const auto& view : *schema.get_views()) {
@@ -849,7 +849,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
 
     if (!schema.get_events()->empty()) {
         auto model = connection->execute_as_model(event_query(name), false);
-        if (!model) return Core::fail(model.error());
+        OMBRIX_RETURN_IF_ERROR(model);
         const Groups events(*model, kEventKey);
         for (const auto& event : *schema.get_events())
             apply_event(*event, events.of(event->get_name()), kFillMetaEvent);
@@ -860,9 +860,9 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         if (!function->is_filled()) functions.push_back(function);
     if (!functions.empty()) {
         auto routines = connection->execute_as_model(routine_query(name), false);
-        if (!routines) return Core::fail(routines.error());
+        OMBRIX_RETURN_IF_ERROR(routines);
         auto parameters = connection->execute_as_model(parameter_query(name), false);
-        if (!parameters) return Core::fail(parameters.error());
+        OMBRIX_RETURN_IF_ERROR(parameters);
         const Groups routine_groups(*routines, kRoutineKey);
         const Groups parameter_groups(*parameters, kParameterKey);
         for (const auto& function : functions)
@@ -889,23 +889,23 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
     auto connection = get_connection();
 
     auto columns = connection->execute_as_model(columns_query(schema, name), false);
-    if (!columns) return Core::fail(columns.error());
+    OMBRIX_RETURN_IF_ERROR(columns);
     apply_columns(table, all_rows(*columns), *inspector());
     OMBRIX_STEP_DONE("fill_schema_table_columns");
     if (!recursive) return {};
 
     auto indexes = connection->execute_as_model(index_query(schema, name), false);
-    if (!indexes) return Core::fail(indexes.error());
+    OMBRIX_RETURN_IF_ERROR(indexes);
     apply_indexes(table, all_rows(*indexes));
     OMBRIX_STEP_DONE("fill_schema_table_index");
 
     auto triggers = connection->execute_as_model(trigger_query(schema, name), false);
-    if (!triggers) return Core::fail(triggers.error());
+    OMBRIX_RETURN_IF_ERROR(triggers);
     apply_triggers(table, all_rows(*triggers));
     OMBRIX_STEP_DONE("fill_schema_table_trigger");
 
     auto foreign_keys = connection->execute_as_model(foreign_query(schema, name), false);
-    if (!foreign_keys) return Core::fail(foreign_keys.error());
+    OMBRIX_RETURN_IF_ERROR(foreign_keys);
     apply_foreign_keys(table, all_rows(*foreign_keys));
     OMBRIX_STEP_DONE("fill_schema_table_foreign");
 
@@ -921,7 +921,7 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
 Core::Status MariaDBAdapter::fill_schema_table_check(const std::shared_ptr<MetaTable>& table) {
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
     auto model = get_connection()->execute_as_model(check_query(table->get_schema(), table->get_name()), false);
-    if (!model) return Core::fail(model.error());
+    OMBRIX_RETURN_IF_ERROR(model);
     apply_checks(*table, all_rows(*model));
     return {};
 }
@@ -929,7 +929,7 @@ Core::Status MariaDBAdapter::fill_schema_table_check(const std::shared_ptr<MetaT
 Core::Status MariaDBAdapter::fill_schema_table_options(const std::shared_ptr<MetaTable>& table) {
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
     auto model = get_connection()->execute_as_model(options_query(table->get_schema(), table->get_name()), false);
-    if (!model) return Core::fail(model.error());
+    OMBRIX_RETURN_IF_ERROR(model);
     if (apply_options(*table, all_rows(*model))) return fill_partitioning(*table);
     return {};
 }
@@ -937,7 +937,7 @@ Core::Status MariaDBAdapter::fill_schema_table_options(const std::shared_ptr<Met
 Core::Status MariaDBAdapter::fill_partitioning(MetaTable& table) {
     auto model = get_connection()->execute_as_model(
         "SHOW CREATE TABLE " + ident(table.get_schema()) + "." + ident(table.get_name()) + ";", false);
-    if (!model) return Core::fail(model.error());
+    OMBRIX_RETURN_IF_ERROR(model);
     const Rows rows = all_rows(*model);
     if (rows.size() == 1 && rows.columns() > 1)
         table.set_option(std::string(MariaDBBuilder::PARTITIONING), partitioning_of(rows.text(1, 0)));
@@ -950,10 +950,10 @@ Core::Status MariaDBAdapter::fill_meta_view(const std::shared_ptr<MetaView>& vie
     OMBRIX_RETURN_VAL_IF_NULL(view, {});
     if (view->is_filled()) return {};
     auto model = get_connection()->execute_as_model(view_query(view->get_schema(), view->get_name()), false);
-    if (!model) return Core::fail(model.error());
+    OMBRIX_RETURN_IF_ERROR(model);
     if (!apply_view(*view, all_rows(*model))) return {};
     auto columns = get_connection()->execute_as_model(columns_query(view->get_schema(), view->get_name()), false);
-    if (!columns) return Core::fail(columns.error());
+    OMBRIX_RETURN_IF_ERROR(columns);
     apply_view_columns(*view, all_rows(*columns), *inspector());
     view->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
@@ -968,7 +968,7 @@ Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& i
             lit(index->get_schema()) + "' AND TABLE_NAME = '" + lit(index->get_entity()) + "' AND INDEX_NAME = '" +
             lit(index->get_name()) + "' ORDER BY SEQ_IN_INDEX ASC;",
         false);
-    if (!model) return Core::fail(model.error());
+    OMBRIX_RETURN_IF_ERROR(model);
     const Rows rows = all_rows(*model);
     if (rows.empty()) {
         shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() > 0");
@@ -990,7 +990,7 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
         "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE TRIGGER_SCHEMA = '" +
             lit(trigger->get_schema()) + "' AND TRIGGER_NAME = '" + lit(trigger->get_name()) + "';",
         false);
-    if (!model) return Core::fail(model.error());
+    OMBRIX_RETURN_IF_ERROR(model);
     const Rows rows = all_rows(*model);
     if (rows.empty()) {
         shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() > 0");
@@ -1012,11 +1012,11 @@ Core::Status MariaDBAdapter::fill_meta_function(const std::shared_ptr<MetaFuncti
     if (function->is_filled()) return {};
     auto routine =
         get_connection()->execute_as_model(routine_query(function->get_schema(), function->get_name()), false);
-    if (!routine) return Core::fail(routine.error());
+    OMBRIX_RETURN_IF_ERROR(routine);
     if (!apply_routine(*function, all_rows(*routine), __PRETTY_FUNCTION__)) return {};
     auto parameters =
         get_connection()->execute_as_model(parameter_query(function->get_schema(), function->get_name()), false);
-    if (!parameters) return Core::fail(parameters.error());
+    OMBRIX_RETURN_IF_ERROR(parameters);
     if (apply_parameters(*function, all_rows(*parameters), __PRETTY_FUNCTION__))
         function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
@@ -1025,7 +1025,7 @@ Core::Status MariaDBAdapter::fill_meta_function(const std::shared_ptr<MetaFuncti
 Core::Status MariaDBAdapter::fill_meta_event(const std::shared_ptr<MetaEvent>& event) {
     OMBRIX_RETURN_VAL_IF_NULL(event, {});
     auto model = get_connection()->execute_as_model(event_query(event->get_schema(), event->get_name()), false);
-    if (!model) return Core::fail(model.error());
+    OMBRIX_RETURN_IF_ERROR(model);
     apply_event(*event, all_rows(*model), __PRETTY_FUNCTION__);
     return {};
 }
@@ -1034,7 +1034,7 @@ Core::Status MariaDBAdapter::fill_meta_event(const std::shared_ptr<MetaEvent>& e
 
 Core::Status MariaDBAdapter::fill_privileges(const std::string& sql, Core::StringMap& privileges) {
     auto model = get_connection()->execute_as_model(sql, false);
-    if (!model) return Core::fail(model.error());
+    OMBRIX_RETURN_IF_ERROR(model);
     apply_grants(privileges, all_rows(*model));
     return {};
 }
@@ -1045,7 +1045,7 @@ Core::Status MariaDBAdapter::fill_meta_user(const std::shared_ptr<MetaUser>& use
     const auto statements = statement();
     auto detail = get_connection()->execute_as_model(
         statements->show_user_detail(user->get_database(), user->get_schema(), user->get_name()), false);
-    if (!detail) return Core::fail(detail.error());
+    OMBRIX_RETURN_IF_ERROR(detail);
     const Rows rows = all_rows(*detail);
     if (!rows.empty()) {
         user->set_password(rows.text(2, 0));
@@ -1079,7 +1079,7 @@ Core::Status MariaDBAdapter::load_relation(const std::shared_ptr<MetaUser>& user
     const std::string host = at == std::string::npos ? std::string("%") : name.substr(at + 1);
     auto model = get_connection()->execute_as_model(
         std::string(kRelationSelect) + "USER = '" + lit(account) + "' AND HOST = '" + lit(host) + "';", false);
-    if (!model) return Core::fail(model.error());
+    OMBRIX_RETURN_IF_ERROR(model);
     const Rows rows = all_rows(*model);
     if (rows.empty()) {
         shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() > 0");
@@ -1097,14 +1097,14 @@ Core::Status MariaDBAdapter::fill_meta_role(const std::shared_ptr<MetaRole>& rol
     const auto statements = statement();
     auto detail = get_connection()->execute_as_model(
         statements->show_role_detail(role->get_database(), role->get_schema(), role->get_name()), false);
-    if (!detail) return Core::fail(detail.error());
+    OMBRIX_RETURN_IF_ERROR(detail);
     if (const std::size_t n = (*detail)->get_n_items(); n > 0)
         g_warning("%s: Row count: %u", G_STRLOC, static_cast<unsigned>(n));
 
     const std::string& name = role->get_name();
     auto members = get_connection()->execute_as_model(
         std::string(kRelationSelect) + "Role = '" + lit(name.substr(0, name.find('@'))) + "';", false);
-    if (!members) return Core::fail(members.error());
+    OMBRIX_RETURN_IF_ERROR(members);
     Core::StringMap relations = role->get_relations();
     apply_relations(relations, all_rows(*members));
     role->set_relations(std::move(relations));

@@ -327,7 +327,7 @@ std::string grant_object(std::string_view object) {
 
 std::shared_ptr<MariaDBBuilder> MariaDBBuilder::create(IConnection* connection) {
     OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
-    return std::shared_ptr<MariaDBBuilder>(new MariaDBBuilder(connection));
+    return Core::make_object<MariaDBBuilder>(connection);
 }
 
 OMBRIX_DEFINE_TYPE(MariaDBBuilder, "OmbrixSolvaneSupportsDatabaseMariaDBBuilder");

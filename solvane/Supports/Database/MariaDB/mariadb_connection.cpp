@@ -82,7 +82,7 @@ MariaDBAdapterVariant MariaDBConnection::get_adapter_variant() const {
 
 Core::Status MariaDBConnection::update_version() {
     auto value = execute_as_scalar("select version();", false);
-    if (!value) return Core::fail(std::move(value.error()));
+    OMBRIX_RETURN_IF_ERROR(value);
     std::string version = *value ? (*value)->to_string() : std::string();
     set_version(version);
     const std::string uuid = log_uuid();

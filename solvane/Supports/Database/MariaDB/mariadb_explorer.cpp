@@ -131,7 +131,7 @@ std::string fill_query(std::string_view query, std::string_view schema) {
 
 std::shared_ptr<MariaDBExplorer> MariaDBExplorer::create(Contracts::Database::IConnection* conn) {
     OMBRIX_RETURN_VAL_IF_NULL(conn, nullptr);
-    return std::shared_ptr<MariaDBExplorer>(new MariaDBExplorer(conn));
+    return Core::make_object<MariaDBExplorer>(conn);
 }
 
 bool MariaDBExplorer::has_schema_comment(std::string_view version) {

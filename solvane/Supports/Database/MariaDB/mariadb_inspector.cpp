@@ -86,7 +86,7 @@ std::vector<std::string> column_types() {
 
 std::shared_ptr<MariaDBInspector> MariaDBInspector::create(Contracts::Database::IConnection* conn) {
     OMBRIX_RETURN_VAL_IF_NULL(conn, nullptr);
-    return std::shared_ptr<MariaDBInspector>(new MariaDBInspector(conn));
+    return Core::make_object<MariaDBInspector>(conn);
 }
 
 std::vector<std::string> MariaDBInspector::support(DbMetaType type) const {

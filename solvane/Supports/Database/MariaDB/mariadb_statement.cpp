@@ -61,7 +61,7 @@ std::pair<std::string, std::string_view> grant_option_form(std::string_view righ
 
 std::shared_ptr<MariaDBStatement> MariaDBStatement::create(Contracts::Database::IConnection* connection) {
     OMBRIX_RETURN_VAL_IF_NULL(connection, nullptr);
-    return std::shared_ptr<MariaDBStatement>(new MariaDBStatement(connection));
+    return Core::make_object<MariaDBStatement>(connection);
 }
 
 std::string MariaDBStatement::build_connection_string(const std::shared_ptr<Server>& server) {
