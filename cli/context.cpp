@@ -11,6 +11,7 @@
 
 #include "output.hpp"
 #include "providers/Core/file.hpp"
+#include "providers/Core/text.hpp"
 
 namespace Ombrix::Cli {
 
@@ -32,16 +33,6 @@ std::string sandbox_script() {
     throw Failure("cannot find the mariadb-sandbox script (set OMBRIX_SANDBOX_SCRIPT)");
 }
 
-std::map<std::string, std::string> parse_env(const std::string& text) {
-    std::map<std::string, std::string> values;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return values;
-}
 
 }  // namespace
 
@@ -103,7 +94,7 @@ SandboxInfo ensure_sandbox() {
         while (!errors.empty() && errors.back() == '\n') errors.pop_back();
         throw Failure("the sandbox server did not start: " + errors);
     }
-    auto env = parse_env(output);
+    auto env = Core::parse_key_values(output);
     SandboxInfo info;
     info.host = env["OMBRIX_SANDBOX_HOST"];
     info.port = static_cast<unsigned>(std::strtoul(env["OMBRIX_SANDBOX_PORT"].c_str(), nullptr, 10));

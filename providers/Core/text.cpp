@@ -153,6 +153,15 @@ std::vector<std::string> split(std::string_view text, char separator) {
     return parts;
 }
 
+std::map<std::string, std::string> parse_key_values(std::string_view text) {
+    std::map<std::string, std::string> values;
+    for (std::string_view line : split(text, '\n')) {
+        if (const auto eq = line.find('='); eq != std::string_view::npos)
+            values[std::string(line.substr(0, eq))] = std::string(line.substr(eq + 1));
+    }
+    return values;
+}
+
 std::string ascii_upper(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = g_ascii_toupper(c);

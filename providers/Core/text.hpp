@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,9 @@ OMBRIX_PROVIDERS_EXPORT std::string random_uuid_upper();
 OMBRIX_PROVIDERS_EXPORT std::string_view trim(std::string_view text);
 /// The pieces of `text` between the `separator`s, empty ones included ("" gives one empty piece).
 OMBRIX_PROVIDERS_EXPORT std::vector<std::string> split(std::string_view text, char separator);
+/// The KEY=VALUE lines of `text` (a shell environment file); lines without '=' are skipped and a
+/// later key wins.
+OMBRIX_PROVIDERS_EXPORT std::map<std::string, std::string> parse_key_values(std::string_view text);
 
 /// ASCII lower/upper case of `text`.
 OMBRIX_PROVIDERS_EXPORT std::string ascii_lower(std::string_view text);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "providers/Core/text.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 #include "solvane/Transform/transfer.hpp"
 #include "tests/support/cli_run.hpp"
@@ -151,16 +152,10 @@ struct SecondServer {
         gint status = 0;
         const std::string command = std::string(OMBRIX_SANDBOX_SCRIPT) + " start " + dir.file("server");
         if (!g_spawn_command_line_sync(command.c_str(), &out, nullptr, &status, nullptr)) return false;
-        const std::string env = out ? out : "";
+        auto env = Ombrix::Core::parse_key_values(out ? out : "");
         g_free(out);
-        auto value = [&](const std::string& key) {
-            const auto at = env.find(key + "=");
-            if (at == std::string::npos) return std::string();
-            const auto start = at + key.size() + 1;
-            return env.substr(start, env.find('\n', start) - start);
-        };
-        port = value("OMBRIX_SANDBOX_PORT");
-        password = value("OMBRIX_SANDBOX_PASSWORD");
+        port = env["OMBRIX_SANDBOX_PORT"];
+        password = env["OMBRIX_SANDBOX_PASSWORD"];
         return status == 0 && !port.empty();
     }
     void kill_now() {

@@ -9,19 +9,16 @@
 #include <map>
 #include <unistd.h>
 
+#include "providers/Core/text.hpp"
+
 namespace Ombrix::Testing {
 
 namespace {
 
 std::map<std::string, std::string> read_env(const std::string& file) {
-    std::map<std::string, std::string> values;
     std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return values;
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return Core::parse_key_values(text);
 }
 
 }  // namespace

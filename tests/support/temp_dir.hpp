@@ -14,6 +14,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return m_path; }
+    /// Always true: a folder that cannot be made throws from the constructor.
+    bool ok() const { return !m_path.empty(); }
     /// `path()` joined with `name`.
     std::string file(const std::string& name) const;
 

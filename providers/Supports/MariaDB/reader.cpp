@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <type_traits>
 
 #include "providers/Contracts/value_binary.hpp"
 #include "providers/Contracts/value_datetime.hpp"
@@ -277,45 +278,33 @@ std::optional<std::string_view> MariaDBReader::number_text(std::uint16_t index, 
 
 bool MariaDBReader::get_boolean(std::uint16_t index) const { return cell(index) == "true"; }
 
-std::int8_t MariaDBReader::get_int8(std::uint16_t index) const {
-    auto text = number_text(index, "long_parse");
-    return text ? static_cast<std::int8_t>(parse_signed(*text)) : 0;
+namespace {
+
+// The parser the client library names in its critical for a missing cell of each integer width.
+template <class T>
+constexpr const char* parser_name() {
+    if constexpr (sizeof(T) == 8) return std::is_signed_v<T> ? "int64_parse" : "uint64_parse";
+    else return std::is_signed_v<T> ? "long_parse" : "ulong_parse";
 }
 
-std::uint8_t MariaDBReader::get_uint8(std::uint16_t index) const {
-    auto text = number_text(index, "ulong_parse");
-    return text ? static_cast<std::uint8_t>(parse_unsigned(*text)) : 0;
+}  // namespace
+
+template <class T>
+T MariaDBReader::get_integer(std::uint16_t index) const {
+    auto text = number_text(index, parser_name<T>());
+    if (!text) return 0;
+    if constexpr (std::is_signed_v<T>) return static_cast<T>(parse_signed(*text));
+    else return static_cast<T>(parse_unsigned(*text));
 }
 
-std::int16_t MariaDBReader::get_int16(std::uint16_t index) const {
-    auto text = number_text(index, "long_parse");
-    return text ? static_cast<std::int16_t>(parse_signed(*text)) : 0;
-}
-
-std::uint16_t MariaDBReader::get_uint16(std::uint16_t index) const {
-    auto text = number_text(index, "ulong_parse");
-    return text ? static_cast<std::uint16_t>(parse_unsigned(*text)) : 0;
-}
-
-std::int32_t MariaDBReader::get_int32(std::uint16_t index) const {
-    auto text = number_text(index, "long_parse");
-    return text ? static_cast<std::int32_t>(parse_signed(*text)) : 0;
-}
-
-std::uint32_t MariaDBReader::get_uint32(std::uint16_t index) const {
-    auto text = number_text(index, "ulong_parse");
-    return text ? static_cast<std::uint32_t>(parse_unsigned(*text)) : 0;
-}
-
-std::int64_t MariaDBReader::get_int64(std::uint16_t index) const {
-    auto text = number_text(index, "int64_parse");
-    return text ? parse_signed(*text) : 0;
-}
-
-std::uint64_t MariaDBReader::get_uint64(std::uint16_t index) const {
-    auto text = number_text(index, "uint64_parse");
-    return text ? parse_unsigned(*text) : 0;
-}
+std::int8_t MariaDBReader::get_int8(std::uint16_t index) const { return get_integer<std::int8_t>(index); }
+std::uint8_t MariaDBReader::get_uint8(std::uint16_t index) const { return get_integer<std::uint8_t>(index); }
+std::int16_t MariaDBReader::get_int16(std::uint16_t index) const { return get_integer<std::int16_t>(index); }
+std::uint16_t MariaDBReader::get_uint16(std::uint16_t index) const { return get_integer<std::uint16_t>(index); }
+std::int32_t MariaDBReader::get_int32(std::uint16_t index) const { return get_integer<std::int32_t>(index); }
+std::uint32_t MariaDBReader::get_uint32(std::uint16_t index) const { return get_integer<std::uint32_t>(index); }
+std::int64_t MariaDBReader::get_int64(std::uint16_t index) const { return get_integer<std::int64_t>(index); }
+std::uint64_t MariaDBReader::get_uint64(std::uint16_t index) const { return get_integer<std::uint64_t>(index); }
 
 double MariaDBReader::get_decimal(std::uint16_t index) const {
     auto text = number_text(index, "double_parse");

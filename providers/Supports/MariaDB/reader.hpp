@@ -137,6 +137,9 @@ private:
     MariaDBReader() = default;
     std::string_view cell(std::uint16_t index) const;
     /// A numeric getter's text; a NULL cell writes the parser's critical and gives nothing.
+    /// The cell at `index` read as an integer of type T (0 when it is missing).
+    template <class T>
+    T get_integer(std::uint16_t index) const;
     std::optional<std::string_view> number_text(std::uint16_t index, const char* parser) const;
 
     ResultHandle m_result;

@@ -18,6 +18,8 @@ using Providers::Contracts::ValuePtr;
 
 namespace {
 
+using Providers::Contracts::IProvider;
+
 // The error of a precondition that a caller can see: the critical alone would leave a Result
 // without its error.
 std::unexpected<Core::Error> missing(const char* what) {
@@ -61,6 +63,28 @@ std::string log_id_of(const std::shared_ptr<Providers::Contracts::Server>& serve
 }
 
 const char* as_log_id(const std::string& uuid) { return uuid.empty() ? nullptr : uuid.c_str(); }
+
+// The shape every synchronous call shares: refused without a provider, the SQL logged, the call
+// made, and on success `describe` logs what it gave.
+template <class Call, class Describe>
+auto run_logged(const std::shared_ptr<IProvider>& provider, const std::shared_ptr<Providers::Contracts::Server>& server,
+                std::string_view sql, Call call, Describe describe) -> decltype(call(*provider, std::string())) {
+    if (!provider) return no_provider();
+    const std::string text(sql);
+    const std::string log_id = log_id_of(server);
+    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
+    auto outcome = call(*provider, text);
+    if (outcome) describe(as_log_id(log_id), *outcome);
+    return outcome;
+}
+
+// The worker side of an asynchronous call: `call` on the provider with the statement text.
+template <class Call>
+std::function<Core::AsyncResultPtr(const std::string&)> on_worker(std::shared_ptr<IProvider> provider, Call call) {
+    return [provider = std::move(provider), call](const std::string& text) {
+        return worker_outcome(std::invoke(call, *provider, text, true));
+    };
+}
 
 }  // namespace
 
@@ -304,68 +328,48 @@ void ConnectionImpl::close() {
 
 Core::Result<std::int64_t> ConnectionImpl::execute_no_query(std::string_view sql, bool flag) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
-    if (!m_connection) return no_provider();
-    const std::string text(sql);
-    const std::string log_id = log_id_of(get_server());
-    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
-    auto count = m_connection->execute_affect(text, flag);
-    if (!count) return count;
-    // The whole 64-bit count: a text like "affected rows: 3" for every count, however large.
-    LoggingService::info(as_log_id(log_id), "affected rows: %" PRId64, *count);
-    return count;
+    return run_logged(
+        m_connection, get_server(), sql, [flag](IProvider& p, const std::string& text) { return p.execute_affect(text, flag); },
+        // The whole 64-bit count: a text like "affected rows: 3" for every count, however large.
+        [](const char* log_id, std::int64_t count) { LoggingService::info(log_id, "affected rows: %" PRId64, count); });
 }
 
 Core::Result<std::shared_ptr<TableModel>> ConnectionImpl::execute_as_model(std::string_view sql, bool flag) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
-    if (!m_connection) return no_provider();
-    const std::string text(sql);
-    const std::string log_id = log_id_of(get_server());
-    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
-    auto model = m_connection->execute_model(text, flag);
-    if (!model) return model;
-    LoggingService::info(as_log_id(log_id), "affected rows: %d", *model ? static_cast<int>((*model)->get_n_items()) : 0);
-    return model;
+    return run_logged(
+        m_connection, get_server(), sql, [flag](IProvider& p, const std::string& text) { return p.execute_model(text, flag); },
+        [](const char* log_id, const std::shared_ptr<TableModel>& model) {
+            LoggingService::info(log_id, "affected rows: %d", model ? static_cast<int>(model->get_n_items()) : 0);
+        });
 }
 
 Core::Result<ValuePtr> ConnectionImpl::execute_as_scalar(std::string_view sql, bool flag) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
-    if (!m_connection) return no_provider();
-    const std::string text(sql);
-    const std::string log_id = log_id_of(get_server());
-    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
-    auto value = m_connection->execute_scalar(text, flag);
-    if (!value) return value;
-    LoggingService::info(as_log_id(log_id), "affected rows: 1");
-    return value;
+    return run_logged(
+        m_connection, get_server(), sql, [flag](IProvider& p, const std::string& text) { return p.execute_scalar(text, flag); },
+        [](const char* log_id, const ValuePtr&) { LoggingService::info(log_id, "affected rows: 1"); });
 }
 
 Core::Result<std::shared_ptr<Providers::Contracts::IDataReader>> ConnectionImpl::execute_reader(std::string_view sql) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
-    if (!m_connection) return no_provider();
-    const std::string text(sql);
-    const std::string log_id = log_id_of(get_server());
-    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
-    auto reader = m_connection->execute_reader(text);
-    if (!reader) return reader;
-    LoggingService::info(as_log_id(log_id), "affected rows: %d", 0);
-    return reader;
+    return run_logged(
+        m_connection, get_server(), sql, [](IProvider& p, const std::string& text) { return p.execute_reader(text); },
+        [](const char* log_id, const auto&) { LoggingService::info(log_id, "affected rows: %d", 0); });
 }
 
 Core::Result<ConnectionImpl::ObjectList> ConnectionImpl::execute(std::string_view statements, bool flag) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(statements, missing("statements"));
-    if (!m_connection) return no_provider();
-    const std::string text(statements);
-    const std::string log_id = log_id_of(get_server());
-    LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
-    auto results = m_connection->execute_statements(text, flag);
-    if (!results) return results;
-    for (const auto& result : *results) {
-        if (auto model = std::dynamic_pointer_cast<TableModel>(result))
-            LoggingService::info(as_log_id(log_id), "affected rows: %u", static_cast<unsigned>(model->get_n_items()));
-        else if (std::dynamic_pointer_cast<Providers::Contracts::ValueObject>(result))
-            LoggingService::info(as_log_id(log_id), "affected rows: %s", "true");
-    }
-    return results;
+    return run_logged(
+        m_connection, get_server(), statements,
+        [flag](IProvider& p, const std::string& text) { return p.execute_statements(text, flag); },
+        [](const char* log_id, const ObjectList& results) {
+            for (const auto& result : results) {
+                if (auto model = std::dynamic_pointer_cast<TableModel>(result))
+                    LoggingService::info(log_id, "affected rows: %u", static_cast<unsigned>(model->get_n_items()));
+                else if (std::dynamic_pointer_cast<Providers::Contracts::ValueObject>(result))
+                    LoggingService::info(log_id, "affected rows: %s", "true");
+            }
+        });
 }
 
 void ConnectionImpl::run_execute_async(std::string_view sql,
@@ -412,10 +416,7 @@ void refuse_async(const Core::Error& error, Core::AsyncReadyCallback callback) {
 
 void ConnectionImpl::execute_no_query_async(std::string_view sql, Core::AsyncReadyCallback callback) {
     OMBRIX_ASYNC_PRECONDITIONS(sql);
-    auto provider = m_connection;
-    run_execute_async(
-        sql, [provider](const std::string& text) { return worker_outcome(provider->execute_affect(text, true)); },
-        std::move(callback));
+    run_execute_async(sql, on_worker(m_connection, &IProvider::execute_affect), std::move(callback));
 }
 
 Core::Result<std::int64_t> ConnectionImpl::execute_no_query_finish(const Core::AsyncResultPtr& result) {
@@ -425,10 +426,7 @@ Core::Result<std::int64_t> ConnectionImpl::execute_no_query_finish(const Core::A
 
 void ConnectionImpl::execute_as_model_async(std::string_view sql, Core::AsyncReadyCallback callback) {
     OMBRIX_ASYNC_PRECONDITIONS(sql);
-    auto provider = m_connection;
-    run_execute_async(
-        sql, [provider](const std::string& text) { return worker_outcome(provider->execute_model(text, true)); },
-        std::move(callback));
+    run_execute_async(sql, on_worker(m_connection, &IProvider::execute_model), std::move(callback));
 }
 
 Core::Result<std::shared_ptr<TableModel>> ConnectionImpl::execute_as_model_finish(const Core::AsyncResultPtr& result) {
@@ -438,10 +436,7 @@ Core::Result<std::shared_ptr<TableModel>> ConnectionImpl::execute_as_model_finis
 
 void ConnectionImpl::execute_as_scalar_async(std::string_view sql, Core::AsyncReadyCallback callback) {
     OMBRIX_ASYNC_PRECONDITIONS(sql);
-    auto provider = m_connection;
-    run_execute_async(
-        sql, [provider](const std::string& text) { return worker_outcome(provider->execute_scalar(text, true)); },
-        std::move(callback));
+    run_execute_async(sql, on_worker(m_connection, &IProvider::execute_scalar), std::move(callback));
 }
 
 Core::Result<ValuePtr> ConnectionImpl::execute_as_scalar_finish(const Core::AsyncResultPtr& result) {
@@ -451,11 +446,7 @@ Core::Result<ValuePtr> ConnectionImpl::execute_as_scalar_finish(const Core::Asyn
 
 void ConnectionImpl::execute_async(std::string_view statements, Core::AsyncReadyCallback callback) {
     OMBRIX_ASYNC_PRECONDITIONS(statements);
-    auto provider = m_connection;
-    run_execute_async(
-        statements,
-        [provider](const std::string& text) { return worker_outcome(provider->execute_statements(text, true)); },
-        std::move(callback));
+    run_execute_async(statements, on_worker(m_connection, &IProvider::execute_statements), std::move(callback));
 }
 
 Core::Result<ConnectionImpl::ObjectList> ConnectionImpl::execute_finish(const Core::AsyncResultPtr& result) {

@@ -11,6 +11,7 @@
 #include "providers/Core/file.hpp"
 #include "providers/Core/json.hpp"
 #include "tests/support/log_capture.hpp"
+#include "tests/support/temp_dir.hpp"
 
 using namespace Ombrix;
 using Providers::Contracts::Organization;
@@ -21,36 +22,7 @@ using Providers::Contracts::ServerVendors;
 
 namespace {
 
-/// A private folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        GError* error = nullptr;
-        gchar* path = g_dir_make_tmp("ombrix-server-XXXXXX", &error);
-        if (path) {
-            m_path = path;
-            g_free(path);
-        } else {
-            g_error_free(error);
-        }
-    }
-    ~TempDir() {
-        if (m_path.empty()) return;
-        if (GDir* dir = g_dir_open(m_path.c_str(), 0, nullptr)) {
-            while (const gchar* name = g_dir_read_name(dir)) g_remove((m_path + "/" + name).c_str());
-            g_dir_close(dir);
-        }
-        g_rmdir(m_path.c_str());
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-    bool ok() const { return !m_path.empty(); }
-
-private:
-    std::string m_path;
-};
+using Ombrix::Testing::TempDir;
 
 bool is_upper_uuid(const std::string& text) {
     if (text.size() != 36) return false;

@@ -18,6 +18,7 @@
 #include "providers/Core/async.hpp"
 #include "providers/Core/file.hpp"
 #include "tests/support/log_capture.hpp"
+#include "tests/support/temp_dir.hpp"
 
 using namespace Ombrix;
 using namespace Ombrix::Providers::Contracts;
@@ -26,32 +27,7 @@ namespace {
 
 Core::Bytes bytes_of(std::string_view text) { return Core::Bytes(text.begin(), text.end()); }
 
-/// A private folder under the system's temporary folder, removed with the files in it.
-class TempDir {
-public:
-    TempDir() {
-        if (gchar* path = g_dir_make_tmp("ombrix-values-XXXXXX", nullptr)) {
-            m_path = path;
-            g_free(path);
-        }
-    }
-    ~TempDir() {
-        if (m_path.empty()) return;
-        if (GDir* dir = g_dir_open(m_path.c_str(), 0, nullptr)) {
-            while (const gchar* name = g_dir_read_name(dir)) g_remove((m_path + "/" + name).c_str());
-            g_dir_close(dir);
-        }
-        g_rmdir(m_path.c_str());
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    bool ok() const { return !m_path.empty(); }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+using Ombrix::Testing::TempDir;
 
 /// While alive, the process's local time zone is `zone`. GLib re-reads the zone whenever TZ differs
 /// from the identifier of the zone it cached, so setting TZ (and tzset for the C library) is enough,
