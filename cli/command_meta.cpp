@@ -1,13 +1,22 @@
-// ombrix meta diff: compare two stored schema (or table) models without a server.
+// ombrix meta save and ombrix meta diff: store a schema's model as JSON, and compare two stored
+// schema (or table) models without a server.
 #include <iostream>
 
 #include "commands.hpp"
+#include "describe.hpp"
 #include "providers/Core/file.hpp"
+#include "providers/Core/json.hpp"
 #include "solvane/Transform/patcher.hpp"
 
 namespace Ombrix::Cli {
 
 namespace {
+
+struct SaveOptions {
+    std::string profile;
+    std::string schema;
+    std::string output;
+};
 
 struct DiffOptions {
     std::string left;
@@ -23,7 +32,7 @@ std::string read_model(const std::string& file) {
 
 }  // namespace
 
-void add_meta_commands(CLI::App& app, Context&) {
+void add_meta_commands(CLI::App& app, Context& context) {
     auto* meta = app.add_subcommand("meta", "Work with stored meta models (JSON)");
     meta->require_subcommand(1);
 
@@ -39,6 +48,19 @@ void add_meta_commands(CLI::App& app, Context&) {
         if (!patched) throw Failure("cannot compare the models: " + patched.error().message);
         std::cout << *patched;
         if (patched->empty() || patched->back() != '\n') std::cout << "\n";
+    });
+
+    auto save_options = std::make_shared<SaveOptions>();
+    auto* save = meta->add_subcommand("save", "Read a schema from the server and store its model as JSON");
+    save->add_option("--profile", save_options->profile, "Profile name (default: the sandbox server)");
+    save->add_option("SCHEMA", save_options->schema, "The schema to read")->required();
+    save->add_option("-o,--output", save_options->output, "The JSON file to write")->required();
+    save->callback([&context, save_options] {
+        auto connection = open_connection(context, save_options->profile);
+        auto schema = read_full_schema(connection, save_options->schema).schema;
+        const auto text = Core::Json::to_pretty(Core::Json::serialize(*schema)) + "\n";
+        if (auto written = Core::write_file(save_options->output, text); !written)
+            throw Failure("cannot write " + save_options->output + ": " + written.error().message);
     });
 }
 

@@ -44,19 +44,12 @@ void print_model(const Providers::Contracts::TableModel& model) {
     std::cout << text;
 }
 
-/// Prints one result of a statement; false for an error value.
-bool print_result(const std::shared_ptr<Core::Object>& result) {
-    if (auto model = std::dynamic_pointer_cast<Providers::Contracts::TableModel>(result)) {
+/// Prints one result of a statement: its result grid, or its affected-row count.
+void print_result(const std::shared_ptr<Core::Object>& result) {
+    if (auto model = std::dynamic_pointer_cast<Providers::Contracts::TableModel>(result))
         print_model(*model);
-        return true;
-    }
-    if (auto error = std::dynamic_pointer_cast<Providers::Contracts::ValueError>(result)) {
-        std::cerr << describe_error(Core::Error{"MariaDB", error->get_code(), error->get_message()}) << "\n";
-        return false;
-    }
-    if (auto value = std::dynamic_pointer_cast<Providers::Contracts::ValueObject>(result))
+    else if (auto value = std::dynamic_pointer_cast<Providers::Contracts::ValueObject>(result))
         std::cout << "Affected rows: " << value->to_string() << "\n";
-    return true;
 }
 
 std::string read_script(const std::string& file) {
@@ -79,19 +72,21 @@ std::optional<Core::Error> print_results(const std::vector<std::shared_ptr<Core:
     return std::nullopt;
 }
 
-/// Runs the statements one at a time, so that a failure names the statement and nothing after it
-/// runs.
-void run_statements(const Connection& connection, const std::vector<ScriptStatement>& statements) {
+/// Runs the statements one at a time, printing every result, and stops at the first that fails.
+/// With `name_statement` (a script, or a text of several statements) the failure names the
+/// statement and its line; otherwise it is the server's error alone.
+void run_statements(const Connection& connection, const std::vector<ScriptStatement>& statements,
+                    bool name_statement) {
     std::size_t printed = 0;
     for (std::size_t i = 0; i < statements.size(); ++i) {
         const auto& statement = statements[i];
         auto results = connection->execute(statement.text);
         const auto failure = results ? print_results(*results, printed) : std::optional<Core::Error>(results.error());
-        if (failure) {
-            std::cout.flush();
-            throw Failure("statement " + std::to_string(i + 1) + " (line " + std::to_string(statement.line) +
-                          ") failed: " + describe_error(*failure));
-        }
+        if (!failure) continue;
+        std::cout.flush();
+        if (!name_statement) throw DatabaseFailure(describe_error(*failure));
+        throw Failure("statement " + std::to_string(i + 1) + " (line " + std::to_string(statement.line) +
+                      ") failed: " + describe_error(*failure));
     }
 }
 
@@ -101,7 +96,7 @@ void add_query_command(CLI::App& app, Context& context) {
     auto options = std::make_shared<QueryOptions>();
     auto* query = app.add_subcommand("query", "Run SQL or a script file and print the result grids or affected-row counts");
     query->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
-    query->add_flag("--batch", options->batch, "Run several statements one by one and print each result");
+    query->add_flag("--batch", options->batch, "Accepted for older scripts: every statement runs and prints anyway");
     auto* file = query->add_option("-f,--file", options->file,
                                    "Run the statements of a script file (- for standard input) one by one; "
                                    "DELIMITER lines are read as the mariadb client reads them");
@@ -114,23 +109,16 @@ void add_query_command(CLI::App& app, Context& context) {
         g_extractor = options->format == "grid" ? nullptr : make_extractor(options->format, options->format_options, "");
         if (sql->count() == 0 && file->count() == 0) options->file = "-";
 
-        if (!options->file.empty() || options->batch) {
-            const auto statements = Solvane::Supports::Database::split_script(
-                !options->file.empty() ? read_script(options->file) : options->sql);
-            auto connection = open_connection(context, options->profile);
-            struct Closer {
-                const Connection& connection;
-                ~Closer() { connection->close(); }
-            } closer{connection};
-            run_statements(connection, statements);
-            return;
-        }
-
+        // Every statement runs on its own and every result is printed, as the mariadb client does.
+        const bool from_file = !options->file.empty();
+        const auto statements =
+            Solvane::Supports::Database::split_script(from_file ? read_script(options->file) : options->sql);
         auto connection = open_connection(context, options->profile);
-        auto results = connection->execute(options->sql);
-        connection->close();
-        if (!results) throw DatabaseFailure(describe_error(results.error()));
-        if (!results->empty() && !print_result(results->front())) throw DatabaseFailure("");
+        struct Closer {
+            const Connection& connection;
+            ~Closer() { connection->close(); }
+        } closer{connection};
+        run_statements(connection, statements, from_file || statements.size() > 1);
     });
 }
 

@@ -1,12 +1,10 @@
-// ombrix explore, ombrix describe and ombrix meta save: a server's objects as
-// lists, summaries and stored models.
+// ombrix explore and ombrix describe: a server's objects as lists and summaries.
 #include <iostream>
 #include <map>
 
 #include "commands.hpp"
 #include "describe.hpp"
 #include "output.hpp"
-#include "providers/Core/file.hpp"
 #include "providers/Core/json.hpp"
 #include "solvane/Model/event.hpp"
 #include "solvane/Model/function.hpp"
@@ -47,12 +45,6 @@ struct DescribeOptions {
     std::string user;
     std::string role;
     bool json = false;
-};
-
-struct SaveOptions {
-    std::string profile;
-    std::string schema;
-    std::string output;
 };
 
 void print_object(const MM::MetaObject& object, bool json) {
@@ -114,20 +106,6 @@ void add_schema_commands(CLI::App& app, Context& context) {
             object = read_object(connection, options.target.substr(0, dot), options.target.substr(dot + 1));
         }
         print_object(*object, options.json);
-    });
-
-    auto save_options = std::make_shared<SaveOptions>();
-    auto* meta = app.get_subcommand("meta");
-    auto* save = meta->add_subcommand("save", "Read a schema from the server and store its model as JSON");
-    save->add_option("--profile", save_options->profile, "Profile name (default: the sandbox server)");
-    save->add_option("SCHEMA", save_options->schema, "The schema to read")->required();
-    save->add_option("-o,--output", save_options->output, "The JSON file to write")->required();
-    save->callback([&context, save_options] {
-        auto connection = open_connection(context, save_options->profile);
-        auto schema = read_full_schema(connection, save_options->schema).schema;
-        const auto text = Core::Json::to_pretty(Core::Json::serialize(*schema)) + "\n";
-        if (auto written = Core::write_file(save_options->output, text); !written)
-            throw Failure("cannot write " + save_options->output + ": " + written.error().message);
     });
 }
 

@@ -2,7 +2,6 @@
 #include "describe.hpp"
 
 #include <algorithm>
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +21,7 @@
 #include "solvane/Model/trigger.hpp"
 #include "solvane/Model/user.hpp"
 #include "solvane/Model/view.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 
 namespace Ombrix::Cli {
 
@@ -66,30 +66,8 @@ void print_body(std::ostream& out, const std::string& body, const std::string& i
     }
 }
 
-/// The column's type as it would be declared: "DECIMAL(10,2) UNSIGNED", "ENUM('a','b')", "DATETIME(3)".
-std::string column_type(const MM::MetaColumn& column) {
-    const auto& raw = column.get_raw_type();
-    std::string type = raw;
-    const auto is = [&raw](std::initializer_list<const char*> names) {
-        for (const char* name : names)
-            if (raw == name) return true;
-        return false;
-    };
-    if (!column.get_enum_values().empty())
-        type += "(" + column.get_enum_values() + ")";
-    else if (is({"DECIMAL", "NUMERIC"}) && column.get_length() > 0)
-        type += "(" + std::to_string(column.get_length()) + "," + std::to_string(column.get_scale()) + ")";
-    else if (is({"CHAR", "VARCHAR", "BINARY", "VARBINARY", "BIT"}) && column.get_length() > 0)
-        type += "(" + std::to_string(column.get_length()) + ")";
-    else if (is({"DATETIME", "TIME", "TIMESTAMP"}) && column.get_scale() > 0)
-        type += "(" + std::to_string(column.get_scale()) + ")";
-    if (column.get_is_unsigned()) type += " UNSIGNED";
-    if (column.get_is_fill_zero()) type += " ZEROFILL";
-    return type;
-}
-
 std::string column_line(const MM::MetaColumn& column) {
-    std::string line = column.get_name() + "  " + column_type(column);
+    std::string line = column.get_name() + "  " + Solvane::Supports::Database::MariaDBBuilder::column_type(column);
     if (column.get_not_null()) line += "  NOT NULL";
     if (column.get_auto_increment()) line += "  AUTO_INCREMENT";
     if (!column.get_expression().empty())

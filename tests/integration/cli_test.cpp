@@ -42,10 +42,23 @@ TEST_F(CliTest, QueryPrintsGridsCountsAndServerErrors) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "id  name\n1   one\n22  NULL\n");
 
-    run = ombrix({"query", "--batch", "SELECT 1 AS a; SELECT nope FROM " + table});
-    EXPECT_NE(run.status, 0);
-    EXPECT_EQ(run.out, "a\n1\n");
-    EXPECT_NE(run.err.find("MariaDB error 1054: Unknown column 'nope'"), std::string::npos) << run.err;
+    // Every statement runs and prints its result, in order, whether or not --batch is given; the
+    // first that fails ends the run and is named.
+    for (const bool batch : {false, true}) {
+        std::vector<std::string> args{"query", "SELECT 1 AS a; SET @b = 2; SELECT @b AS b"};
+        if (batch) args.insert(args.begin() + 1, "--batch");
+        run = ombrix(args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "a\n1\n\nAffected rows: 0\n\nb\n2\n") << "batch: " << batch;
+
+        args.back() = "SELECT 1 AS a; SELECT nope FROM " + table + "; SELECT 3";
+        run = ombrix(args);
+        EXPECT_NE(run.status, 0);
+        EXPECT_EQ(run.out, "a\n1\n") << "batch: " << batch;
+        EXPECT_NE(run.err.find("statement 2 (line 1) failed: MariaDB error 1054: Unknown column 'nope'"),
+                  std::string::npos)
+            << run.err;
+    }
 }
 
 TEST_F(CliTest, QueryRunsAScriptFileWithDelimiterSections) {

@@ -458,6 +458,14 @@ std::string MariaDBBuilder::build_table_columns(const std::shared_ptr<MetaTable>
     return columns_text(*table, native, patch);
 }
 
+std::string MariaDBBuilder::column_type(const MetaColumn& column) {
+    std::string text = column.get_raw_type() + size_suffix(column, column.get_raw_type());
+    if (column.get_is_unsigned()) text += "UNSIGNED ";
+    if (column.get_is_fill_zero()) text += "ZEROFILL ";
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
 std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bool patch) {
     std::string text;
     for (const auto& column : *table.get_columns())

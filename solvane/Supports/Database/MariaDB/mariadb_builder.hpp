@@ -12,6 +12,7 @@
 #include "solvane/solvane_export.h"
 
 namespace Ombrix::Solvane::MetaModel {
+class MetaColumn;
 class MetaConstraint;
 class MetaForeignKey;
 }  // namespace Ombrix::Solvane::MetaModel
@@ -111,6 +112,10 @@ public:
     std::string build_table_checks(const std::shared_ptr<MetaModel::MetaTable>& table, bool patch);
     std::string build_table_options(const std::shared_ptr<MetaModel::MetaTable>& table, bool patch);
     std::string build_table_triggers(const std::shared_ptr<MetaModel::MetaTable>& table);
+
+    /// A column's declared type as the table definition writes it: the raw type with its size,
+    /// then UNSIGNED and ZEROFILL when set ("DECIMAL(10, 2) UNSIGNED", "INT(6) UNSIGNED ZEROFILL").
+    static std::string column_type(const MetaModel::MetaColumn& column);
 
     /// `value` between single quotes (escaped) for the options the server reads as strings
     /// (COMPRESSION, DATA DIRECTORY, INDEX DIRECTORY, ENCRYPTION); otherwise as it stands.
