@@ -18,5 +18,6 @@ void add_data_commands(CLI::App& app, Context& context);
 void add_transfer_command(CLI::App& app, Context& context);
 void add_sync_commands(CLI::App& app, Context& context);
 void add_keygen_command(CLI::App& app, Context& context);
+void add_settings_command(CLI::App& app, Context& context);
 
 }  // namespace Ombrix::Cli

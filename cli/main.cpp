@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
     add_transfer_command(app, context);
     add_sync_commands(app, context);
     add_keygen_command(app, context);
+    add_settings_command(app, context);
     app.parse_complete_callback([&context] { start_logging(context); });
 
     // The libraries' developer diagnostics go to the GLib log: shown with --verbose only, except

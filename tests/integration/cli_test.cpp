@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/cli_run.hpp"
@@ -265,6 +266,44 @@ TEST_F(CliTest, DdlRebuildsASchemaAndDiffTellsWhatDiffers) {
     EXPECT_NE(run.err.find("no schema named 'no_such_schema_anywhere'"), std::string::npos) << run.err;
     run = ombrix({"ddl", a.name() + ".nothing"});
     EXPECT_EQ(run.status, 1);
+}
+
+TEST_F(CliTest, SettingsShowsDefaultsAndSetsTypedValues) {
+    // No server involved: the file sits beside the profile file, and is not written by `show`.
+    const std::string file = home.file("settings.json");
+    auto run = ombrix({"settings", "show", "datagrid"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("{\n  \"submit-mode\": \"live\",\n  \"records-limit\": 1000,\n", 0), 0u) << run.out;
+    EXPECT_FALSE(g_file_test(file.c_str(), G_FILE_TEST_EXISTS));
+
+    run = ombrix({"settings", "set", "general.window-left", "-5"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    run = ombrix({"settings", "show"});
+    EXPECT_NE(run.out.find("\n    \"window-left\": -5,\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"proxy-port\": 8080"), std::string::npos) << run.out;
+
+    run = ombrix({"settings", "set", "general.window-left", "abc"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ombrix: general.window-left: 'abc' is not an integer\n");
+    const std::pair<const char*, const char*> unknown[] = {{"general.no-such-thing", "no property 'no-such-thing'"},
+                                                           {"nosection.x", "no settings section 'nosection'"},
+                                                           {"general", "expected SECTION.PROPERTY"}};
+    for (const auto& [name, error] : unknown) {
+        run = ombrix({"settings", "set", name, "1"});
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_NE(run.err.find(error), std::string::npos) << run.err;
+    }
+    run = ombrix({"settings", "show", "nosection"});
+    EXPECT_NE(run.status, 0);
+
+    const std::string other = home.file("other.json");
+    run = ombrix({"settings", "--settings", other, "set", "editor.style-scheme", "Kate"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(Ombrix::Testing::read_text(other).find("\"style-scheme\": \"Kate\""), std::string::npos);
+    EXPECT_NE(Ombrix::Testing::read_text(file).find("\"style-scheme\": \"Adwaita\""), std::string::npos);
 }
 
 }  // namespace
