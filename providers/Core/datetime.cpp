@@ -1,5 +1,6 @@
 #include "providers/Core/datetime.hpp"
 
+#include <glib.h>
 #include <string>
 
 namespace Ombrix::Core {

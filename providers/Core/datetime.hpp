@@ -1,8 +1,6 @@
 /// @file Time-zone aware date-times over GDateTime, and plain calendar dates.
 #pragma once
 
-#include <glib.h>
-
 #include <compare>
 #include <cstdint>
 #include <optional>
@@ -10,6 +8,9 @@
 #include <string_view>
 
 #include "providers/providers_export.h"
+
+// The platform's date-time record, handled only through pointers here.
+typedef struct _GDateTime GDateTime;
 
 namespace Ombrix::Core {
 

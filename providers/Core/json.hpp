@@ -9,12 +9,11 @@
 #include <string_view>
 
 #include "providers/Core/error.hpp"
+#include "providers/Core/json_node.hpp"
 #include "providers/Core/object.hpp"
 #include "providers/providers_export.h"
 
 namespace Ombrix::Core::Json {
-
-using Node = nlohmann::ordered_json;
 
 /// The JSON object of `object`: one member per readable property, as its `serialize_property` gives it.
 OMBRIX_PROVIDERS_EXPORT Node serialize(const Object& object);

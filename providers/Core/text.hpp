@@ -1,8 +1,6 @@
 /// @file Text helpers: translation, locale-independent numbers, printf-style texts, UUIDs.
 #pragma once
 
-#include <glib.h>
-
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +18,7 @@ OMBRIX_PROVIDERS_EXPORT const char* tr(const char* msgid);
 
 /// printf-style formatting into a std::string (for %s, %d and friends; numbers with a decimal
 /// point go through `format_fixed` so the C locale never matters).
-OMBRIX_PROVIDERS_EXPORT std::string strprintf(const char* format, ...) G_GNUC_PRINTF(1, 2);
+OMBRIX_PROVIDERS_EXPORT std::string strprintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 OMBRIX_PROVIDERS_EXPORT std::string vstrprintf(const char* format, va_list args);
 
 /// `value` with `digits` digits after the point, always with '.' (the shape of C's "%f").

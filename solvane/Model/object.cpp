@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include "providers/Core/json.hpp"
 #include "providers/Core/text.hpp"
 
 namespace Ombrix::Solvane::MetaModel {

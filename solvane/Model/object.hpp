@@ -9,7 +9,7 @@
 
 #include "providers/Contracts/data_type.hpp"
 #include "providers/Core/error.hpp"
-#include "providers/Core/json.hpp"
+#include "providers/Core/json_node.hpp"
 #include "providers/Core/list_model.hpp"
 #include "providers/Core/object.hpp"
 #include "solvane/solvane_export.h"

@@ -1,4 +1,5 @@
 #include "solvane/Model/table.hpp"
+#include "providers/Core/json.hpp"
 
 #include <glib.h>
 

@@ -1,3 +1,4 @@
+#include "providers/Core/json.hpp"
 #include "solvane/Model/index.hpp"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "providers/Core/json.hpp"
 #include "solvane/Model/database.hpp"
 #include "solvane/Model/role.hpp"
 #include "solvane/Model/synonym.hpp"

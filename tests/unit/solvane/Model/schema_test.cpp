@@ -1,3 +1,4 @@
+#include "providers/Core/json.hpp"
 #include "solvane/Model/schema.hpp"
 
 #include <gtest/gtest.h>

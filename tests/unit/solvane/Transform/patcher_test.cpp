@@ -1,3 +1,4 @@
+#include "providers/Core/json.hpp"
 #include "solvane/Transform/patcher.hpp"
 
 #include <gtest/gtest.h>
