@@ -534,13 +534,14 @@ public:                                                                         
     OMBRIX_REGISTER_TYPE(Class)
 
 /// The registration of a property named `id` with '-' for '_', read by `getter` and written by
-/// `setter` (nullptr for read-only): member functions, or callables taking the object.
+/// `setter` (nullptr for read-only): member functions, or callables taking the object. It is a
+/// template so that only the class's own source, which registers the type, compiles its body.
 #define OMBRIX_PROPERTY_WITH(Type, id, def, flags, getter, setter)                                      \
     static constexpr ::Ombrix::Core::PropertyName<sizeof(#id)> ombrix_name_##id{#id};                 \
     static_assert(__LINE__ - ombrix_first_line <= ::Ombrix::Core::detail::property_window,             \
                   "property declared too far from OMBRIX_OBJECT");                                      \
-    static void ombrix_declare(::Ombrix::Core::PropertyLine<__LINE__>,                                  \
-                               ::Ombrix::Core::TypeInfo::Builder<ombrix_self>& builder) {               \
+    template <class OmbrixBuilder>                                                                      \
+    static void ombrix_declare(::Ombrix::Core::PropertyLine<__LINE__>, OmbrixBuilder& builder) {        \
         builder.template property<Type>(std::string(std::string_view(ombrix_name_##id)), getter, setter, \
                                         def, flags);                                                    \
     }                                                                                                   \
