@@ -10,7 +10,7 @@
 
 #include "solvane/Contracts/Crypto/cipher.hpp"
 #include "solvane/Foundation/logging.hpp"
-#include "solvane/Foundation/services.hpp"
+#include "solvane/Helpers/service_helper.hpp"
 
 namespace Ombrix::Solvane::Helpers {
 
@@ -34,7 +34,7 @@ constexpr std::array<Field, 3> kFields{{
 
 // The registered cipher, keyed for the current user on this machine.
 Core::Result<std::shared_ptr<ISymmetricCipher>> user_cipher() {
-    auto cipher = Foundation::Services::get<ISymmetricCipher>();
+    auto cipher = ServiceHelper::cipher();
     if (!cipher)
         return Core::fail(std::string(kCryptoErrorDomain), -1, "no symmetric cipher is registered");
     OMBRIX_RETURN_IF_ERROR(cipher->initialize(g_get_user_name(), g_get_host_name()));

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "providers/Contracts/face_server.hpp"
+#include "solvane/Contracts/Setting/setting.hpp"
 #include "solvane/Foundation/services.hpp"
+#include "solvane/Helpers/service_helper.hpp"
 #include "solvane/Helpers/password_helper.hpp"
 #include "solvane/Supports/Crypto/openssl_cipher.hpp"
 #include "tests/support/log_records.hpp"
@@ -286,3 +288,20 @@ TEST(PasswordHelper, GeneratesPasswordsFromTheFourClasses) {
 }
 
 }  // namespace
+
+TEST(ServiceHelper, ResolvesWhatTheHostRegistered) {
+    using Ombrix::Solvane::Foundation::Services;
+    using Ombrix::Solvane::Helpers::ServiceHelper;
+    auto symmetric = OpenSSLSymmetricCipher::create();
+    auto asymmetric = OpenSSLAsymmetricCipher::create();
+    auto settings = Ombrix::Solvane::Contracts::Setting::UserSetting::create();
+    auto servers = Ombrix::Providers::Contracts::ServerSetting::create();
+    Services::register_instance<ISymmetricCipher>(symmetric);
+    Services::register_instance<Ombrix::Solvane::Contracts::Crypto::IAsymmetricCipher>(asymmetric);
+    Services::register_instance<Ombrix::Solvane::Contracts::Setting::UserSetting>(settings);
+    Services::register_instance<Ombrix::Providers::Contracts::ServerSetting>(servers);
+    EXPECT_EQ(ServiceHelper::cipher().get(), symmetric.get());
+    EXPECT_EQ(ServiceHelper::pubkey().get(), asymmetric.get());
+    EXPECT_EQ(ServiceHelper::setting(), settings);
+    EXPECT_EQ(ServiceHelper::servers(), servers);
+}
