@@ -56,6 +56,21 @@ void print_scripts(const std::vector<std::string>& scripts) {
     std::cout << std::flush;
 }
 
+/// The synchronizer `S` over the two connections, initialised, and the scripts it generates,
+/// printed on stdout.
+template <class S>
+std::pair<std::shared_ptr<S>, std::vector<std::string>> generate(T::OptionMap map, const Connection& source,
+                                                                 const Connection& target) {
+    auto synchronizer = S::create(std::move(map));
+    synchronizer->set_server_source(source);
+    synchronizer->set_server_target(target);
+    if (auto initialized = synchronizer->initialize(); !initialized) fail_with(initialized.error());
+    auto scripts = synchronizer->generate();
+    if (!scripts) fail_with(scripts.error());
+    print_scripts(*scripts);
+    return {std::move(synchronizer), std::move(*scripts)};
+}
+
 /// Runs the synchronizer's `handle` on a worker thread while the progress record is watched: its
 /// messages go to stderr as they come. A failed step is a failure of the command.
 void apply(T::SynchronizerBase& synchronizer, std::size_t total, const std::string& what, const std::string& target) {
@@ -126,14 +141,8 @@ void run_structure(const Context& context, const SyncOptions& options) {
     select_all(map, source, source_schema);
     select_all(map, target, target_schema);
 
-    auto synchronizer = T::StructureSynchronizer::create(std::move(map));
-    synchronizer->set_server_source(source);
-    synchronizer->set_server_target(target);
-    if (auto initialized = synchronizer->initialize(); !initialized) fail_with(initialized.error());
-    auto scripts = synchronizer->generate();
-    if (!scripts) fail_with(scripts.error());
-    print_scripts(*scripts);
-    if (options.apply && !scripts->empty()) apply(*synchronizer, scripts->size(), "script(s)", target_schema);
+    auto [synchronizer, scripts] = generate<T::StructureSynchronizer>(std::move(map), source, target);
+    if (options.apply && !scripts.empty()) apply(*synchronizer, scripts.size(), "script(s)", target_schema);
 }
 
 /// "[PROFILE:]SCHEMA.TABLE" as its three parts.
@@ -170,15 +179,9 @@ void run_data(const Context& context, const SyncOptions& options) {
                      {std::string(T::kOptionTargetSchema), to.schema},
                      {std::string(T::kOptionTargetTable), to.table},
                      {std::string(T::kOptionContinue), options.go_on ? "true" : "false"}};
-    auto synchronizer = T::UserdataSynchronizer::create(std::move(map));
-    synchronizer->set_server_source(source);
-    synchronizer->set_server_target(target);
-    if (auto initialized = synchronizer->initialize(); !initialized) fail_with(initialized.error());
-    auto scripts = synchronizer->generate();
-    if (!scripts) fail_with(scripts.error());
-    print_scripts(*scripts);
+    auto [synchronizer, scripts] = generate<T::UserdataSynchronizer>(std::move(map), source, target);
     std::size_t statements = 0;
-    for (const auto& script : *scripts) statements += DB::split_script(script).size();
+    for (const auto& script : scripts) statements += DB::split_script(script).size();
     if (options.apply && statements > 0)
         apply(*synchronizer, statements, "statement(s)", DB::mariadb_quote_identifier(to.schema) + "." +
                                                             DB::mariadb_quote_identifier(to.table));

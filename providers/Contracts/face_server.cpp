@@ -34,19 +34,17 @@ std::shared_ptr<Server> Server::clone(bool new_uuid) const {
 
 OMBRIX_DEFINE_TYPE(Server, "OmbrixProvidersContractsServer");
 
-void Server::set_text(std::string& field, std::string_view value, std::string_view name) {
-    if (field == value) return;
-    field.assign(value);
-    notify(name);
+void Server::set_provider(std::string_view value) { set_and_notify(m_provider, value, ombrix_name_provider); }
+void Server::set_port(std::uint32_t value) {
+    set_and_notify(m_port, static_cast<std::uint16_t>(value), ombrix_name_port);
 }
-
-void Server::set_provider(std::string_view value) { set_text(m_provider, value, ombrix_name_provider); }
-void Server::set_port(std::uint32_t value) { set_and_notify(m_port, static_cast<std::uint16_t>(value), ombrix_name_port); }
 void Server::set_ssh_port(std::uint32_t value) {
     set_and_notify(m_ssh_port, static_cast<std::uint16_t>(value), ombrix_name_ssh_port);
 }
-void Server::set_ssh_auth_type(std::string_view value) { set_text(m_ssh_auth_type, value, ombrix_name_ssh_auth_type); }
-void Server::set_ssl_mode(std::string_view value) { set_text(m_ssl_mode, value, ombrix_name_ssl_mode); }
+void Server::set_ssh_auth_type(std::string_view value) {
+    set_and_notify(m_ssh_auth_type, value, ombrix_name_ssh_auth_type);
+}
+void Server::set_ssl_mode(std::string_view value) { set_and_notify(m_ssl_mode, value, ombrix_name_ssl_mode); }
 
 // ---------------------------------------------------------------- ServerGroup
 

@@ -70,7 +70,6 @@ public:
 
 private:
     Server() = default;
-    void set_text(std::string& field, std::string_view value, std::string_view name);
 
     std::string m_provider = "UNKNOWN";
     std::uint16_t m_port = 0;

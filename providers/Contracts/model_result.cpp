@@ -11,7 +11,9 @@ std::shared_ptr<InvalidResult> InvalidResult::create(std::string_view code, std:
     return result;
 }
 
-OMBRIX_DEFINE_TYPE(InvalidResult, "OmbrixProvidersContractsInvalidResult", [](auto& builder) { builder.factory([] { return Core::make_object<InvalidResult>(); }); });
+OMBRIX_DEFINE_TYPE(InvalidResult, "OmbrixProvidersContractsInvalidResult", [](auto& builder) {
+    builder.factory([] { return Core::make_object<InvalidResult>(); });
+});
 
 std::shared_ptr<ScalarResult> ScalarResult::create(std::int32_t rows) {
     auto result = Core::make_object<ScalarResult>();

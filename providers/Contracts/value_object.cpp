@@ -67,7 +67,9 @@ std::shared_ptr<ValueError> ValueError::create(std::int32_t code, std::string_vi
     return value;
 }
 
-OMBRIX_DEFINE_TYPE(ValueError, "OmbrixProvidersContractsValueError", [](auto& builder) { builder.factory([] { return ValueError::create(0, ""); }); });
+OMBRIX_DEFINE_TYPE(ValueError, "OmbrixProvidersContractsValueError", [](auto& builder) {
+    builder.factory([] { return ValueError::create(0, ""); });
+});
 
 Core::Value ValueError::to_value() const { return Core::Value::from_error(Core::Error{"SQL", m_code, m_message}); }
 

@@ -225,6 +225,19 @@ void SynchronizerBase::run_units(const std::vector<std::vector<std::string>>& un
     if (m_progress) m_progress->set_finished(elapsed());
 }
 
+Core::Status SynchronizerBase::handle() {
+    begin_run();
+    const bool go_on = option(kOptionContinue, "false") == "true";
+    auto scripts = generate();
+    if (!scripts) {
+        Core::log_uncaught(__FILE__, __LINE__, scripts.error());
+        return {};
+    }
+    if (scripts->empty()) return {};
+    run_units(units_of(*scripts), go_on);
+    return {};
+}
+
 void SynchronizerBase::begin_run() {
     std::lock_guard lock(m_mutex);
     m_start = std::chrono::steady_clock::now();
@@ -361,31 +374,24 @@ Core::Result<std::vector<std::string>> StructureSynchronizer::generate() {
     return scripts;
 }
 
-Core::Status StructureSynchronizer::handle() {
-    begin_run();
-    const bool go_on = option(kOptionContinue, "false") == "true";
-    auto scripts = generate();
-    if (!scripts) {
-        Core::log_uncaught(__FILE__, __LINE__, scripts.error());
-        return {};
-    }
-    if (scripts->empty()) return {};
+std::vector<std::vector<std::string>> StructureSynchronizer::units_of(const std::vector<std::string>& scripts) const {
     // The objects are named with their schema, but the server reads an unqualified routine called
     // in a view's definition (which is how it stores one of the view's own schema) in the current
     // database: each script runs with the target schema as that.
     const std::string use = get_server_target()->statement()->change_database(m_schema_target->get_name());
     std::vector<std::vector<std::string>> units;
-    for (const auto& script : *scripts) {
+    for (const auto& script : scripts) {
         auto statements = statements_of(trimmed(script));
         if (statements.empty()) continue;
         if (!use.empty()) statements.insert(statements.begin(), use);
         units.push_back(std::move(statements));
     }
-    run_units(units, go_on);
-    return {};
+    return units;
 }
 
-OMBRIX_DEFINE_TYPE(StructureSynchronizer, "OmbrixSolvaneTransformStructureSynchronizer", [](auto& builder) { builder.factory([] { return std::shared_ptr<Core::Object>(StructureSynchronizer::create({})); }); });
+OMBRIX_DEFINE_TYPE(StructureSynchronizer, "OmbrixSolvaneTransformStructureSynchronizer", [](auto& builder) {
+    builder.factory([] { return std::shared_ptr<Core::Object>(StructureSynchronizer::create({})); });
+});
 
 // ---------------------------------------------------------------- UserdataSynchronizer
 
@@ -608,23 +614,15 @@ Core::Result<std::vector<std::string>> UserdataSynchronizer::generate() {
     return scripts;
 }
 
-Core::Status UserdataSynchronizer::handle() {
-    begin_run();
-    const bool go_on = option(kOptionContinue, "false") == "true";
-    auto scripts = generate();
-    if (!scripts) {
-        Core::log_uncaught(__FILE__, __LINE__, scripts.error());
-        return {};
-    }
-    if (scripts->empty()) return {};
-    // Rows are the steps here: a failing row need not hold back the others.
+std::vector<std::vector<std::string>> UserdataSynchronizer::units_of(const std::vector<std::string>& scripts) const {
     std::vector<std::vector<std::string>> units;
-    for (const auto& script : *scripts)
+    for (const auto& script : scripts)
         for (auto& statement : statements_of(script)) units.push_back({std::move(statement)});
-    run_units(units, go_on);
-    return {};
+    return units;
 }
 
-OMBRIX_DEFINE_TYPE(UserdataSynchronizer, "OmbrixSolvaneTransformUserdataSynchronizer", [](auto& builder) { builder.factory([] { return std::shared_ptr<Core::Object>(UserdataSynchronizer::create({})); }); });
+OMBRIX_DEFINE_TYPE(UserdataSynchronizer, "OmbrixSolvaneTransformUserdataSynchronizer", [](auto& builder) {
+    builder.factory([] { return std::shared_ptr<Core::Object>(UserdataSynchronizer::create({})); });
+});
 
 }  // namespace Ombrix::Solvane::Transform

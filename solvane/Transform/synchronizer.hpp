@@ -67,6 +67,10 @@ public:
     void set_server_target(ConnectionPtr connection) override;
     std::shared_ptr<Contracts::ThreadProgress> get_progress() const override;
     void set_progress(std::shared_ptr<Contracts::ThreadProgress> progress) override;
+    /// Runs the scripts of `generate` on the target, cut into units by `units_of`, one progress
+    /// step per unit. A load error is logged as an uncaught error and nothing else happens; so
+    /// does nothing when there is nothing to change (the finished flag stays unset).
+    [[nodiscard]] Core::Status handle() override;
 
     const OptionMap& get_options() const { return m_options; }
 
@@ -77,6 +81,8 @@ protected:
     std::string option(std::string_view key, std::string_view fallback = {}) const;
     bool has_option(std::string_view key) const { return m_options.find(key) != m_options.end(); }
 
+    /// Cuts the scripts of `generate` into the units `handle` runs, each one progress step.
+    virtual std::vector<std::vector<std::string>> units_of(const std::vector<std::string>& scripts) const = 0;
     /// Records the start of a run: the elapsed times of the progress record count from here.
     void begin_run();
     /// Runs each unit (the statements of one script, or one statement) on the target; a unit is
@@ -124,11 +130,6 @@ public:
     /// view, routine or event a drop, a line end and its create script, an object only in the
     /// target its drop.
     [[nodiscard]] Core::Result<std::vector<std::string>> generate() override;
-    /// Runs the scripts of `generate` on the target, each cut into its statements and preceded by
-    /// a change of the connection's current database to the target schema (where it stays
-    /// afterwards), one progress step per script. A load error is logged as an uncaught error and nothing else happens; so
-    /// does nothing when there is nothing to change (the finished flag stays unset).
-    [[nodiscard]] Core::Status handle() override;
 
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<MetaModel::MetaSchema>, schema_source, nullptr);
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<MetaModel::MetaSchema>, schema_target, nullptr);
@@ -137,6 +138,10 @@ public:
 
 private:
     explicit StructureSynchronizer(OptionMap options) : SynchronizerBase(std::move(options)) {}
+
+    /// One unit per script: its statements, preceded by a change of the connection's current
+    /// database to the target schema (where it stays afterwards).
+    std::vector<std::vector<std::string>> units_of(const std::vector<std::string>& scripts) const override;
 
     [[nodiscard]] Core::Status load();
 
@@ -166,8 +171,6 @@ public:
     /// One script per differing table: its DELETE, then UPDATE, then INSERT statements, one per
     /// line, each ending with ";".
     [[nodiscard]] Core::Result<std::vector<std::string>> generate() override;
-    /// Runs the statements of `generate` on the target, one progress step per statement.
-    [[nodiscard]] Core::Status handle() override;
 
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<Providers::Contracts::DataSetModel>, dataset_source, nullptr);
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<Providers::Contracts::DataSetModel>, dataset_target, nullptr);
@@ -176,6 +179,9 @@ public:
 
 private:
     explicit UserdataSynchronizer(OptionMap options) : SynchronizerBase(std::move(options)) {}
+
+    /// One unit per statement: a failing row need not hold back the others.
+    std::vector<std::vector<std::string>> units_of(const std::vector<std::string>& scripts) const override;
 
     /// The patched data set, or null when the rows match.
     std::shared_ptr<Providers::Contracts::DataSetModel> compare() const;

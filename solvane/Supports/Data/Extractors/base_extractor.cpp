@@ -225,7 +225,9 @@ const std::vector<std::string>& RowReader::header() const {
 
 BaseExtractor::BaseExtractor(std::string_view file_ext) : m_file_ext(file_ext) {}
 
-OMBRIX_DEFINE_TYPE(BaseExtractor, "OmbrixSolvaneSupportsDataExtractorsBaseExtractor", [](auto& builder) { builder.abstract(); });
+OMBRIX_DEFINE_TYPE(BaseExtractor, "OmbrixSolvaneSupportsDataExtractorsBaseExtractor", [](auto& builder) {
+    builder.abstract();
+});
 
 void BaseExtractor::set_continue_on_error(bool value) {
     if (m_continue_on_error == value) return;
@@ -626,7 +628,9 @@ Core::Result<std::string> BaseExtractor::build_delete_data_sql(
 // ---------------------------------------------------------------------------------------------
 // ImportingExtractor
 
-OMBRIX_DEFINE_TYPE(ImportingExtractor, "OmbrixSolvaneSupportsDataExtractorsImportingExtractor", [](auto& builder) { builder.abstract(); });
+OMBRIX_DEFINE_TYPE(ImportingExtractor, "OmbrixSolvaneSupportsDataExtractorsImportingExtractor", [](auto& builder) {
+    builder.abstract();
+});
 
 std::string ImportingExtractor::row_failure_text(std::uint64_t index, std::string_view message) const {
     return Core::strprintf("create row failed:%d -> %s", static_cast<int>(index), std::string(message).c_str());
