@@ -25,6 +25,7 @@ using Providers::Contracts::TableModel;
 namespace {
 
 using ModelPtr = std::shared_ptr<TableModel>;
+using Contracts::Database::IConnection;
 
 std::string lit(std::string_view text) { return mariadb_escape_literal(text); }
 std::string ident(std::string_view name) { return mariadb_quote_identifier(name); }
@@ -55,11 +56,17 @@ constexpr const char* kFillMetaFunction = "Ombrix::Solvane::Supports::Database::
 /// catalogue was read for a whole schema. The row-to-model code reads through this so both paths
 /// share it.
 struct Rows {
-    const TableModel* model = nullptr;
+    ModelPtr model;
     std::vector<std::size_t> index;
 
     std::size_t size() const { return index.size(); }
     bool empty() const { return index.empty(); }
+    /// True when there is a row; otherwise warns as the failed check "some row" in `function`.
+    bool present(const char* function) const {
+        if (!empty()) return true;
+        shape_warning(function, "model.get_n_items() > 0");
+        return false;
+    }
     std::size_t columns() const { return model ? model->get_columns()->size() : 0; }
     std::string text(std::size_t column, std::size_t row) const {
         const auto value = model->get_value_at(column, index[row]);
@@ -72,7 +79,7 @@ struct Rows {
 };
 
 Rows all_rows(const ModelPtr& model) {
-    Rows rows{model.get(), {}};
+    Rows rows{model, {}};
     const std::size_t n = model ? model->get_n_items() : 0;
     rows.index.reserve(n);
     for (std::size_t i = 0; i < n; ++i) rows.index.push_back(i);
@@ -83,7 +90,7 @@ Rows all_rows(const ModelPtr& model) {
 /// result order.
 class Groups {
 public:
-    Groups(const ModelPtr& model, std::size_t key_column) : m_model(model.get()) {
+    Groups(const ModelPtr& model, std::size_t key_column) : m_model(model) {
         const std::size_t n = model ? model->get_n_items() : 0;
         for (std::size_t i = 0; i < n; ++i) {
             const auto value = model->get_value_at(key_column, i);
@@ -98,9 +105,25 @@ public:
     }
 
 private:
-    const TableModel* m_model;
+    ModelPtr m_model;
     std::unordered_map<std::string, Rows> m_groups;
 };
+
+/// Runs a catalogue query and gives all its rows.
+Core::Result<Rows> read_rows(IConnection& connection, const std::string& sql) {
+    auto model = connection.execute_as_model(sql, false);
+    OMBRIX_RETURN_IF_ERROR(model);
+    return all_rows(*model);
+}
+
+/// Runs a catalogue query and hands its rows to `apply`: the one path from a query to a model.
+template <class Apply>
+Core::Status apply_query(IConnection& connection, const std::string& sql, Apply&& apply) {
+    auto rows = read_rows(connection, sql);
+    OMBRIX_RETURN_IF_ERROR(rows);
+    std::forward<Apply>(apply)(*rows);
+    return {};
+}
 
 // ---- Query texts. Each catalogue has the query for one object and, where a recursive schema fill
 // reads it once for the schema, the same column list with the owning object's name appended last,
@@ -567,10 +590,7 @@ std::string program_body(std::string_view body) {
 
 /// Fills the event from row 0; false (after the warning) when there is none.
 bool apply_event(MetaEvent& event, const Rows& rows, const char* function) {
-    if (rows.empty()) {
-        shape_warning(function, "model.get_n_items() > 0");
-        return false;
-    }
+    if (!rows.present(function)) return false;
     event.set_definer(rows.text(0, 0));
     event.set_body(program_body(rows.text(1, 0)));
     event.set_kind(rows.text(2, 0));
@@ -592,10 +612,7 @@ bool apply_event(MetaEvent& event, const Rows& rows, const char* function) {
 
 /// Fills the routine from row 0 of its catalogue rows; false (after the warning) when there is none.
 bool apply_routine(MetaFunction& function, const Rows& routine, const char* caller) {
-    if (routine.empty()) {
-        shape_warning(caller, "model.get_n_items() > 0");
-        return false;
-    }
+    if (!routine.present(caller)) return false;
     function.set_is_function(routine.text(0, 0) == "FUNCTION");
     function.set_return_type(routine.text(2, 0));
     function.set_attribute("LANGUAGE", routine.text(3, 0));
@@ -616,10 +633,7 @@ bool apply_routine(MetaFunction& function, const Rows& routine, const char* call
 /// Appends "mode name type" per parameter row; false (after the warning) when there is none, so
 /// the routine is not marked filled.
 bool apply_parameters(MetaFunction& function, const Rows& parameters, const char* caller) {
-    if (parameters.empty()) {
-        shape_warning(caller, "model.get_n_items() > 0");
-        return false;
-    }
+    if (!parameters.present(caller)) return false;
     auto list = function.get_parameters();
     for (std::size_t i = 0; i < parameters.size(); ++i)
         list.push_back(parameters.text(0, i) + " " + parameters.text(1, i) + " " + parameters.text(3, i));
@@ -717,9 +731,9 @@ Core::Status MariaDBAdapter::fill_database(const std::shared_ptr<MetaDatabase>& 
             (with_comment ? ", SCHEMA_COMMENT" : "") +
             " FROM `information_schema`.`SCHEMATA` WHERE SCHEMA_NAME = '" + lit(database->get_name()) +
             "' ORDER BY SCHEMA_NAME ASC;";
-        auto model = get_connection()->execute_as_model(sql, false);
-        OMBRIX_RETURN_IF_ERROR(model);
-        const Rows rows = all_rows(*model);
+        auto read = read_rows(*get_connection(), sql);
+        OMBRIX_RETURN_IF_ERROR(read);
+        const Rows& rows = *read;
         if (!rows.empty()) {
             database->set_attribute("CHARACTER SET", rows.text(1, 0));
             database->set_attribute("COLLATE", rows.text(2, 0));
@@ -739,12 +753,11 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
     if (!schema->is_filled()) {
         const std::string& database = schema->get_database();
         const std::string& name = schema->get_name();
-        auto tables = get_connection()->execute_as_model(
+        auto tables = read_rows(*get_connection(),
             "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + lit(name) +
-                "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;",
-            false);
+                "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;");
         OMBRIX_RETURN_IF_ERROR(tables);
-        const Rows table_rows = all_rows(*tables);
+        const Rows& table_rows = *tables;
         for (std::size_t i = 0; i < table_rows.size(); ++i) {
             if (table_rows.text(1, i) == "VIEW") {
                 schema->get_views()->append(MetaView::with_names(database, name, table_rows.text(0, i)));
@@ -757,25 +770,23 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
             schema->get_tables()->append(table);
         }
 
-        auto routines = get_connection()->execute_as_model(
+        auto routines = read_rows(*get_connection(),
             "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER "
             "NOT LIKE '%mysql%' AND ROUTINE_SCHEMA = '" +
-                lit(name) + "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;",
-            false);
+                lit(name) + "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;");
         OMBRIX_RETURN_IF_ERROR(routines);
-        const Rows routine_rows = all_rows(*routines);
+        const Rows& routine_rows = *routines;
         for (std::size_t i = 0; i < routine_rows.size(); ++i) {
             auto function = MetaFunction::with_names(database, name, routine_rows.text(0, i));
             function->set_is_function(routine_rows.text(1, i) == "FUNCTION");
             (function->get_is_function() ? schema->get_functions() : schema->get_procedures())->append(function);
         }
 
-        auto events = get_connection()->execute_as_model(
+        auto events = read_rows(*get_connection(),
             "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE EVENT_SCHEMA = '" + lit(name) +
-                "' ORDER BY EVENT_NAME ASC;",
-            false);
+                "' ORDER BY EVENT_NAME ASC;");
         OMBRIX_RETURN_IF_ERROR(events);
-        const Rows event_rows = all_rows(*events);
+        const Rows& event_rows = *events;
         for (std::size_t i = 0; i < event_rows.size(); ++i)
             schema->get_events()->append(MetaEvent::with_names(database, name, event_rows.text(0, i)));
         schema->set_data(MetaObject::FILLED, Core::Value::from_int(1));
@@ -888,25 +899,20 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
     const std::string& name = table.get_name();
     auto connection = get_connection();
 
-    auto columns = connection->execute_as_model(columns_query(schema, name), false);
-    OMBRIX_RETURN_IF_ERROR(columns);
-    apply_columns(table, all_rows(*columns), *inspector());
+    const auto types = inspector();
+    OMBRIX_RETURN_IF_ERROR(apply_query(*connection, columns_query(schema, name),
+                                       [&](const Rows& rows) { apply_columns(table, rows, *types); }));
     OMBRIX_STEP_DONE("fill_schema_table_columns");
     if (!recursive) return {};
 
-    auto indexes = connection->execute_as_model(index_query(schema, name), false);
-    OMBRIX_RETURN_IF_ERROR(indexes);
-    apply_indexes(table, all_rows(*indexes));
+    OMBRIX_RETURN_IF_ERROR(
+        apply_query(*connection, index_query(schema, name), [&](const Rows& rows) { apply_indexes(table, rows); }));
     OMBRIX_STEP_DONE("fill_schema_table_index");
-
-    auto triggers = connection->execute_as_model(trigger_query(schema, name), false);
-    OMBRIX_RETURN_IF_ERROR(triggers);
-    apply_triggers(table, all_rows(*triggers));
+    OMBRIX_RETURN_IF_ERROR(
+        apply_query(*connection, trigger_query(schema, name), [&](const Rows& rows) { apply_triggers(table, rows); }));
     OMBRIX_STEP_DONE("fill_schema_table_trigger");
-
-    auto foreign_keys = connection->execute_as_model(foreign_query(schema, name), false);
-    OMBRIX_RETURN_IF_ERROR(foreign_keys);
-    apply_foreign_keys(table, all_rows(*foreign_keys));
+    OMBRIX_RETURN_IF_ERROR(apply_query(*connection, foreign_query(schema, name),
+                                       [&](const Rows& rows) { apply_foreign_keys(table, rows); }));
     OMBRIX_STEP_DONE("fill_schema_table_foreign");
 
     // The two operations below take the shared pointer; the table is always owned by one.
@@ -920,28 +926,26 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
 
 Core::Status MariaDBAdapter::fill_schema_table_check(const std::shared_ptr<MetaTable>& table) {
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
-    auto model = get_connection()->execute_as_model(check_query(table->get_schema(), table->get_name()), false);
-    OMBRIX_RETURN_IF_ERROR(model);
-    apply_checks(*table, all_rows(*model));
-    return {};
+    return apply_query(*get_connection(), check_query(table->get_schema(), table->get_name()),
+                       [&](const Rows& rows) { apply_checks(*table, rows); });
 }
 
 Core::Status MariaDBAdapter::fill_schema_table_options(const std::shared_ptr<MetaTable>& table) {
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
-    auto model = get_connection()->execute_as_model(options_query(table->get_schema(), table->get_name()), false);
-    OMBRIX_RETURN_IF_ERROR(model);
-    if (apply_options(*table, all_rows(*model))) return fill_partitioning(*table);
+    auto rows = read_rows(*get_connection(), options_query(table->get_schema(), table->get_name()));
+    OMBRIX_RETURN_IF_ERROR(rows);
+    if (apply_options(*table, *rows)) return fill_partitioning(*table);
     return {};
 }
 
 Core::Status MariaDBAdapter::fill_partitioning(MetaTable& table) {
-    auto model = get_connection()->execute_as_model(
-        "SHOW CREATE TABLE " + ident(table.get_schema()) + "." + ident(table.get_name()) + ";", false);
-    OMBRIX_RETURN_IF_ERROR(model);
-    const Rows rows = all_rows(*model);
-    if (rows.size() == 1 && rows.columns() > 1)
-        table.set_option(std::string(MariaDBBuilder::PARTITIONING), partitioning_of(rows.text(1, 0)));
-    return {};
+    return apply_query(*get_connection(),
+                       "SHOW CREATE TABLE " + ident(table.get_schema()) + "." + ident(table.get_name()) + ";",
+                       [&](const Rows& rows) {
+                           if (rows.size() == 1 && rows.columns() > 1)
+                               table.set_option(std::string(MariaDBBuilder::PARTITIONING),
+                                                partitioning_of(rows.text(1, 0)));
+                       });
 }
 
 // ---- Views, indexes, triggers, routines, events
@@ -949,12 +953,12 @@ Core::Status MariaDBAdapter::fill_partitioning(MetaTable& table) {
 Core::Status MariaDBAdapter::fill_meta_view(const std::shared_ptr<MetaView>& view) {
     OMBRIX_RETURN_VAL_IF_NULL(view, {});
     if (view->is_filled()) return {};
-    auto model = get_connection()->execute_as_model(view_query(view->get_schema(), view->get_name()), false);
-    OMBRIX_RETURN_IF_ERROR(model);
-    if (!apply_view(*view, all_rows(*model))) return {};
-    auto columns = get_connection()->execute_as_model(columns_query(view->get_schema(), view->get_name()), false);
-    OMBRIX_RETURN_IF_ERROR(columns);
-    apply_view_columns(*view, all_rows(*columns), *inspector());
+    auto rows = read_rows(*get_connection(), view_query(view->get_schema(), view->get_name()));
+    OMBRIX_RETURN_IF_ERROR(rows);
+    if (!apply_view(*view, *rows)) return {};
+    const auto types = inspector();
+    OMBRIX_RETURN_IF_ERROR(apply_query(*get_connection(), columns_query(view->get_schema(), view->get_name()),
+                                       [&](const Rows& columns) { apply_view_columns(*view, columns, *types); }));
     view->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }
@@ -962,18 +966,14 @@ Core::Status MariaDBAdapter::fill_meta_view(const std::shared_ptr<MetaView>& vie
 Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& index) {
     OMBRIX_RETURN_VAL_IF_NULL(index, {});
     if (index->is_filled()) return {};
-    auto model = get_connection()->execute_as_model(
+    auto read = read_rows(*get_connection(),
         "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION FROM "
         "`information_schema`.`STATISTICS` WHERE INDEX_SCHEMA = '" +
             lit(index->get_schema()) + "' AND TABLE_NAME = '" + lit(index->get_entity()) + "' AND INDEX_NAME = '" +
-            lit(index->get_name()) + "' ORDER BY SEQ_IN_INDEX ASC;",
-        false);
-    OMBRIX_RETURN_IF_ERROR(model);
-    const Rows rows = all_rows(*model);
-    if (rows.empty()) {
-        shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() > 0");
-        return {};
-    }
+            lit(index->get_name()) + "' ORDER BY SEQ_IN_INDEX ASC;");
+    OMBRIX_RETURN_IF_ERROR(read);
+    const Rows& rows = *read;
+    if (!rows.present(__PRETTY_FUNCTION__)) return {};
     if (rows.text(1, 0) == "0") index->set_kind("UNIQUE");
     index->set_method(rows.text(2, 0));
     index->set_comment(rows.text(3, 0));
@@ -985,17 +985,13 @@ Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& i
 Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger>& trigger) {
     OMBRIX_RETURN_VAL_IF_NULL(trigger, {});
     if (trigger->is_filled()) return {};
-    auto model = get_connection()->execute_as_model(
+    auto read = read_rows(*get_connection(),
         "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
         "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE TRIGGER_SCHEMA = '" +
-            lit(trigger->get_schema()) + "' AND TRIGGER_NAME = '" + lit(trigger->get_name()) + "';",
-        false);
-    OMBRIX_RETURN_IF_ERROR(model);
-    const Rows rows = all_rows(*model);
-    if (rows.empty()) {
-        shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() > 0");
-        return {};
-    }
+            lit(trigger->get_schema()) + "' AND TRIGGER_NAME = '" + lit(trigger->get_name()) + "';");
+    OMBRIX_RETURN_IF_ERROR(read);
+    const Rows& rows = *read;
+    if (!rows.present(__PRETTY_FUNCTION__)) return {};
     trigger->set_target(rows.text(0, 0));
     trigger->set_definer(rows.text(1, 0));
     trigger->set_timing(rows.text(2, 0));
@@ -1010,43 +1006,36 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
 Core::Status MariaDBAdapter::fill_meta_function(const std::shared_ptr<MetaFunction>& function) {
     OMBRIX_RETURN_VAL_IF_NULL(function, {});
     if (function->is_filled()) return {};
-    auto routine =
-        get_connection()->execute_as_model(routine_query(function->get_schema(), function->get_name()), false);
+    auto routine = read_rows(*get_connection(), routine_query(function->get_schema(), function->get_name()));
     OMBRIX_RETURN_IF_ERROR(routine);
-    if (!apply_routine(*function, all_rows(*routine), __PRETTY_FUNCTION__)) return {};
-    auto parameters =
-        get_connection()->execute_as_model(parameter_query(function->get_schema(), function->get_name()), false);
+    if (!apply_routine(*function, *routine, __PRETTY_FUNCTION__)) return {};
+    auto parameters = read_rows(*get_connection(), parameter_query(function->get_schema(), function->get_name()));
     OMBRIX_RETURN_IF_ERROR(parameters);
-    if (apply_parameters(*function, all_rows(*parameters), __PRETTY_FUNCTION__))
+    if (apply_parameters(*function, *parameters, __PRETTY_FUNCTION__))
         function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }
 
 Core::Status MariaDBAdapter::fill_meta_event(const std::shared_ptr<MetaEvent>& event) {
     OMBRIX_RETURN_VAL_IF_NULL(event, {});
-    auto model = get_connection()->execute_as_model(event_query(event->get_schema(), event->get_name()), false);
-    OMBRIX_RETURN_IF_ERROR(model);
-    apply_event(*event, all_rows(*model), __PRETTY_FUNCTION__);
-    return {};
+    return apply_query(*get_connection(), event_query(event->get_schema(), event->get_name()),
+                       [&](const Rows& rows) { apply_event(*event, rows, __PRETTY_FUNCTION__); });
 }
 
 // ---- Users and roles
 
 Core::Status MariaDBAdapter::fill_privileges(const std::string& sql, Core::StringMap& privileges) {
-    auto model = get_connection()->execute_as_model(sql, false);
-    OMBRIX_RETURN_IF_ERROR(model);
-    apply_grants(privileges, all_rows(*model));
-    return {};
+    return apply_query(*get_connection(), sql, [&](const Rows& rows) { apply_grants(privileges, rows); });
 }
 
 Core::Status MariaDBAdapter::fill_meta_user(const std::shared_ptr<MetaUser>& user) {
     OMBRIX_RETURN_VAL_IF_NULL(user, {});
     if (user->is_filled()) return {};
     const auto statements = statement();
-    auto detail = get_connection()->execute_as_model(
-        statements->show_user_detail(user->get_database(), user->get_schema(), user->get_name()), false);
+    auto detail =
+        read_rows(*get_connection(), statements->show_user_detail(user->get_database(), user->get_schema(), user->get_name()));
     OMBRIX_RETURN_IF_ERROR(detail);
-    const Rows rows = all_rows(*detail);
+    const Rows& rows = *detail;
     if (!rows.empty()) {
         user->set_password(rows.text(2, 0));
         static constexpr std::pair<const char*, std::size_t> kAttributes[] = {
@@ -1077,14 +1066,11 @@ Core::Status MariaDBAdapter::load_relation(const std::shared_ptr<MetaUser>& user
     const std::string account = name.substr(0, at);
     // A name without a host means any host, as in the account statements.
     const std::string host = at == std::string::npos ? std::string("%") : name.substr(at + 1);
-    auto model = get_connection()->execute_as_model(
-        std::string(kRelationSelect) + "USER = '" + lit(account) + "' AND HOST = '" + lit(host) + "';", false);
-    OMBRIX_RETURN_IF_ERROR(model);
-    const Rows rows = all_rows(*model);
-    if (rows.empty()) {
-        shape_warning(__PRETTY_FUNCTION__, "model.get_n_items() > 0");
-        return {};
-    }
+    auto read = read_rows(*get_connection(),
+                          std::string(kRelationSelect) + "USER = '" + lit(account) + "' AND HOST = '" + lit(host) + "';");
+    OMBRIX_RETURN_IF_ERROR(read);
+    const Rows& rows = *read;
+    if (!rows.present(__PRETTY_FUNCTION__)) return {};
     Core::StringMap relations = user->get_relations();
     apply_relations(relations, rows);
     user->set_relations(std::move(relations));
@@ -1102,11 +1088,11 @@ Core::Status MariaDBAdapter::fill_meta_role(const std::shared_ptr<MetaRole>& rol
         g_warning("%s: Row count: %u", G_STRLOC, static_cast<unsigned>(n));
 
     const std::string& name = role->get_name();
-    auto members = get_connection()->execute_as_model(
-        std::string(kRelationSelect) + "Role = '" + lit(name.substr(0, name.find('@'))) + "';", false);
+    auto members =
+        read_rows(*get_connection(), std::string(kRelationSelect) + "Role = '" + lit(name.substr(0, name.find('@'))) + "';");
     OMBRIX_RETURN_IF_ERROR(members);
     Core::StringMap relations = role->get_relations();
-    apply_relations(relations, all_rows(*members));
+    apply_relations(relations, *members);
     role->set_relations(std::move(relations));
 
     Core::StringMap privileges = role->get_privileges();
