@@ -1,21 +1,101 @@
 #include "providers/Contracts/model_row.hpp"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <utility>
 
 namespace Ombrix::Providers::Contracts {
 
-/// The cells of a row as the server sent them: one block holding the lengths (a null cell has the
-/// length kNull) followed by the bytes of every cell, back to back.
-struct RowModel::Packed {
-    static constexpr std::uint32_t kNull = 0xFFFFFFFFu;
+namespace {
+
+/// One freed list of live values per thread, kept for the next row of the same width: a walk
+/// through a result makes and drops one value at a time, and would otherwise allocate and free a
+/// list at every cell.
+struct SpareLive {
+    ValueObject** cells = nullptr;
+    std::uint32_t count = 0;
+    ~SpareLive() { delete[] cells; }
+};
+thread_local SpareLive spare_live;
+
+ValueObject** take_live(std::uint32_t count) {
+    if (spare_live.cells && spare_live.count == count) {
+        ValueObject** cells = std::exchange(spare_live.cells, nullptr);
+        std::fill_n(cells, count, nullptr);
+        return cells;
+    }
+    return new ValueObject*[count]();
+}
+
+void give_live(ValueObject** cells, std::uint32_t count) {
+    if (spare_live.cells) delete[] spare_live.cells;
+    spare_live.cells = cells;
+    spare_live.count = count;
+}
+
+}  // namespace
+
+/// The cells of a row as the server sent them, in one allocation: this header, then where each
+/// cell ends (an offset into the bytes; kNull marks a NULL cell), then every cell's bytes back to
+/// back. `live` lists the values made on demand that something still holds (allocated with the
+/// first, freed with the last).
+struct PackedCells {
+    static constexpr std::uint32_t kNull = 0x80000000u;
+    /// The most bytes a packed row holds; a longer row is made of values at once.
+    static constexpr std::size_t kMaxBytes = kNull - 1;
 
     std::shared_ptr<const ICellDecoder> decoder;
-    std::size_t count = 0;
-    std::unique_ptr<char[]> block;
+    RowModel* row = nullptr;
+    ValueObject** live = nullptr;
+    std::uint32_t count = 0;
+    std::uint32_t alive = 0;
+    std::size_t size = 0;  ///< bytes after the header
 
-    const std::uint32_t* lengths() const { return reinterpret_cast<const std::uint32_t*>(block.get()); }
-    const char* bytes() const { return block.get() + count * sizeof(std::uint32_t); }
+    std::uint32_t* ends() { return reinterpret_cast<std::uint32_t*>(this + 1); }
+    const std::uint32_t* ends() const { return reinterpret_cast<const std::uint32_t*>(this + 1); }
+    char* bytes() { return reinterpret_cast<char*>(ends() + count); }
+    const char* bytes() const { return reinterpret_cast<const char*>(ends() + count); }
+
+    static PackedCells* make(std::shared_ptr<const ICellDecoder> decoder, std::uint32_t count, std::size_t size) {
+        void* memory = ::operator new(sizeof(PackedCells) + size);
+        auto* packed = new (memory) PackedCells;
+        packed->decoder = std::move(decoder);
+        packed->count = count;
+        packed->size = size;
+        return packed;
+    }
+
+    /// The value of cell `index`, decoded afresh.
+    ValuePtr decode(std::uint32_t index) const {
+        const std::uint32_t end = ends()[index];
+        if (end & kNull) return ValueNull::create();
+        const std::uint32_t start = index == 0 ? 0 : ends()[index - 1] & ~kNull;
+        return decoder->decode(index, std::string_view(bytes() + start, end - start));
+    }
+
+    /// The value of cell `index` if one made on demand is still held.
+    ValuePtr held(std::uint32_t index) const {
+        if (!live || !live[index]) return nullptr;
+        return std::static_pointer_cast<ValueObject>(live[index]->weak_from_this().lock());
+    }
+
+    /// Forgets every value made on demand (they live on as values of their own).
+    void detach_all() noexcept {
+        if (!live) return;
+        for (std::uint32_t i = 0; i < count; ++i)
+            if (live[i]) live[i]->m_home = nullptr;
+        give_live(live, count);
+        live = nullptr;
+        alive = 0;
+    }
 };
+
+void RowModel::PackedDeleter::operator()(PackedCells* packed) const noexcept {
+    packed->detach_all();
+    packed->~PackedCells();
+    ::operator delete(packed);
+}
 
 RowModel::RowModel() = default;
 
@@ -36,46 +116,78 @@ std::shared_ptr<RowModel> RowModel::create(std::vector<ValuePtr> values) {
 std::shared_ptr<RowModel> RowModel::create_packed(std::shared_ptr<const ICellDecoder> decoder, std::size_t count,
                                                   const char* const* cells, const unsigned long* lengths) {
     OMBRIX_RETURN_VAL_IF_NULL(decoder, nullptr);
-    std::size_t total = count * sizeof(std::uint32_t);
+    std::size_t total = 0;
     for (std::size_t i = 0; i < count; ++i)
         if (cells[i]) total += lengths[i];
-    auto packed = std::make_unique<Packed>();
-    packed->decoder = std::move(decoder);
-    packed->count = count;
-    packed->block.reset(new char[total]);
-    auto* out_lengths = reinterpret_cast<std::uint32_t*>(packed->block.get());
-    char* out = packed->block.get() + count * sizeof(std::uint32_t);
+    if (total > PackedCells::kMaxBytes) {
+        std::vector<ValuePtr> values;
+        values.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            values.push_back(cells[i] ? decoder->decode(i, std::string_view(cells[i], lengths[i])) : ValueNull::create());
+        return create(std::move(values));
+    }
+    const std::size_t size = count * sizeof(std::uint32_t) + total;
+    auto row = Core::make_object<RowModel>();
+    row->m_packed.reset(PackedCells::make(std::move(decoder), static_cast<std::uint32_t>(count), size));
+    PackedCells& packed = *row->m_packed;
+    packed.row = row.get();
+    std::uint32_t* ends = packed.ends();
+    char* const bytes = packed.bytes();
+    std::uint32_t end = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (!cells[i]) {
-            out_lengths[i] = Packed::kNull;
+            ends[i] = end | PackedCells::kNull;
             continue;
         }
-        out_lengths[i] = static_cast<std::uint32_t>(lengths[i]);
-        std::memcpy(out, cells[i], lengths[i]);
-        out += lengths[i];
+        std::memcpy(bytes + end, cells[i], lengths[i]);
+        end += static_cast<std::uint32_t>(lengths[i]);
+        ends[i] = end;
     }
-    auto row = Core::make_object<RowModel>();
-    row->m_packed = std::move(packed);
     return row;
 }
 
 OMBRIX_DEFINE_TYPE(RowModel, "OmbrixProvidersContractsRowModel");
 
 void RowModel::unpack() const {
+    PackedCells& packed = *m_packed;
     std::vector<ValuePtr> values;
-    values.reserve(m_packed->count);
-    const char* bytes = m_packed->bytes();
-    const std::uint32_t* lengths = m_packed->lengths();
-    for (std::size_t i = 0; i < m_packed->count; ++i) {
-        if (lengths[i] == Packed::kNull) {
-            values.push_back(ValueNull::create());
-            continue;
-        }
-        values.push_back(m_packed->decoder->decode(i, std::string_view(bytes, lengths[i])));
-        bytes += lengths[i];
+    values.reserve(packed.count);
+    for (std::uint32_t i = 0; i < packed.count; ++i) {
+        ValuePtr value = packed.held(i);
+        values.push_back(value ? std::move(value) : packed.decode(i));
     }
     m_values = ValueList::create(std::move(values));
     m_packed.reset();
+}
+
+ValuePtr RowModel::get_value_at(std::size_t index) const {
+    if (!m_packed) return m_values->get(index);
+    PackedCells& packed = *m_packed;
+    if (index >= packed.count) return nullptr;
+    const auto cell = static_cast<std::uint32_t>(index);
+    if (ValuePtr value = packed.held(cell)) return value;
+    ValuePtr value = packed.decode(cell);
+    if (!packed.live) packed.live = take_live(packed.count);
+    // A value of the same cell that is still being destroyed leaves its slot to this one.
+    if (!packed.live[cell]) ++packed.alive;
+    packed.live[cell] = value.get();
+    value->m_home = &packed;
+    value->m_cell = cell;
+    return value;
+}
+
+void RowModel::keep(PackedCells* home) {
+    const RowModel* row = home->row;
+    row->unpack();
+}
+
+void RowModel::release(PackedCells* home, std::uint32_t cell, const ValueObject* value) noexcept {
+    if (home->live[cell] != value) return;
+    home->live[cell] = nullptr;
+    if (--home->alive == 0) {
+        give_live(home->live, home->count);
+        home->live = nullptr;
+    }
 }
 
 const std::shared_ptr<ValueList>& RowModel::get_values() const {
@@ -97,17 +209,10 @@ std::shared_ptr<RowModel> RowModel::clone() const {
     copy->m_version = m_version;
     if (m_packed) {
         // Still packed: the copy gets its own copy of the bytes, decoded when it is first read.
-        const std::size_t size = m_packed->count * sizeof(std::uint32_t) + [&] {
-            std::size_t bytes = 0;
-            for (std::size_t i = 0; i < m_packed->count; ++i)
-                if (m_packed->lengths()[i] != Packed::kNull) bytes += m_packed->lengths()[i];
-            return bytes;
-        }();
-        copy->m_packed = std::make_unique<Packed>();
-        copy->m_packed->decoder = m_packed->decoder;
-        copy->m_packed->count = m_packed->count;
-        copy->m_packed->block.reset(new char[size]);
-        std::memcpy(copy->m_packed->block.get(), m_packed->block.get(), size);
+        const PackedCells& packed = *m_packed;
+        copy->m_packed.reset(PackedCells::make(packed.decoder, packed.count, packed.size));
+        copy->m_packed->row = copy.get();
+        std::memcpy(copy->m_packed->ends(), packed.ends(), packed.size);
         return copy;
     }
     std::vector<ValuePtr> values;
@@ -115,6 +220,21 @@ std::shared_ptr<RowModel> RowModel::clone() const {
     for (const auto& value : *m_values) values.push_back(value ? value->clone() : nullptr);
     copy->m_values = ValueList::create(std::move(values));
     return copy;
+}
+
+// ---------------------------------------------------------------- the values' side
+
+ValueObject::~ValueObject() {
+    if (m_home) RowModel::release(m_home, m_cell, this);
+}
+
+void ValueObject::itsvalue_changed() {
+    if (m_home) RowModel::keep(m_home);
+    notify("itsvalue");
+}
+
+void ValueObject::extras_attached() {
+    if (m_home) RowModel::keep(m_home);
 }
 
 }  // namespace Ombrix::Providers::Contracts

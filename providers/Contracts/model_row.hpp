@@ -24,9 +24,19 @@ public:
 
 /// One row: a list of values, one per column, and a DataVersion edit state.
 ///
-/// A row read from a server may keep its cells packed as the server sent them until something
-/// asks for its values: a result of a million rows then costs little more than its bytes, and
-/// only the rows a caller touches become value objects (once, then they stay).
+/// What a row costs. A row read from a server keeps its cells packed as the server sent them: one
+/// block with a length per cell and the cells' bytes back to back, beside the row object (a
+/// million rows of ten cells cost little more than their bytes). Reading a cell (`get_value_at`)
+/// makes its value object on demand and does not keep it: the row only registers the value while
+/// something holds it, so reading the same cell again while the caller holds it gives the same
+/// object, and a value nobody holds any more is freed at once (a full walk of a large result
+/// holds one value at a time, not one per cell). A row becomes a list of value objects that it
+/// holds for good ("unpacked", the bytes are freed) when its list is asked for (`get_values`,
+/// whose list callers may change and observe), when a cell is replaced (`set_value_at`), or when
+/// a value it made is changed (its `itsvalue` set) or gets a listener or a data slot: such a
+/// value is then the row's own, and the model sees the change. A row made from values is
+/// unpacked from the start. Like the list models, a row and the values it made are used by one
+/// thread at a time.
 class OMBRIX_PROVIDERS_EXPORT RowModel : public Core::Object {
 
 public:
@@ -47,8 +57,8 @@ public:
     const std::shared_ptr<ValueList>& get_values() const;
 
     std::size_t get_n_items() const;
-    /// The value at `index`, or null outside 0 to count-1.
-    ValuePtr get_value_at(std::size_t index) const { return get_values()->get(index); }
+    /// The value at `index`, or null outside 0 to count-1 (made on demand from a packed row).
+    ValuePtr get_value_at(std::size_t index) const;
     /// Replaces the value at `position`; a null value or a position past the end writes a critical
     /// and changes nothing.
     void set_value_at(std::size_t position, ValuePtr value);
@@ -60,11 +70,18 @@ protected:
     RowModel();
 
 private:
-    struct Packed;
+    friend class ValueObject;
+    struct PackedDeleter {
+        void operator()(PackedCells* packed) const noexcept;
+    };
     void unpack() const;
+    /// A value made on demand was changed or got a listener: the row keeps it from now on.
+    static void keep(PackedCells* home);
+    /// A value made on demand is going away.
+    static void release(PackedCells* home, std::uint32_t cell, const ValueObject* value) noexcept;
 
     mutable std::shared_ptr<ValueList> m_values;
-    mutable std::unique_ptr<Packed> m_packed;
+    mutable std::unique_ptr<PackedCells, PackedDeleter> m_packed;
 };
 
 using RowList = Core::ListModel<RowModel>;

@@ -178,7 +178,7 @@ void ValueDateTime::set_itsvalue(Core::DateTime value) {
     m_value = std::move(value);
     m_zone = CivilZone::None;
     m_text.reset();
-    notify(ombrix_name_itsvalue);
+    itsvalue_changed();
 }
 
 void ValueDateTime::hold_civil(const Civil& civil, CivilZone zone, std::string_view text) {

@@ -15,6 +15,9 @@ namespace Ombrix::Providers::Contracts {
 
 class ValueObject;
 using ValuePtr = std::shared_ptr<ValueObject>;
+class RowModel;
+/// The packed cells of a row, where the values it made on demand are registered while they live.
+struct PackedCells;
 
 /// What every cell value offers, in the order of the contract.
 class OMBRIX_PROVIDERS_EXPORT IValue {
@@ -89,8 +92,23 @@ public:
     DataType get_data_type() const override { return DataType::UNKNOWN; }
     bool get_is_null() const override { return false; }
 
+    ~ValueObject() override;
+
 protected:
     ValueObject() = default;
+
+    /// Notifies `itsvalue`; a value its row made on demand is from then on kept by the row.
+    void itsvalue_changed();
+    /// A listener or a data slot makes a value made on demand one its row keeps.
+    void extras_attached() override;
+
+private:
+    friend class RowModel;
+    friend struct PackedCells;
+    /// Set while this value was made on demand by a packed row that does not hold it; `m_cell` is
+    /// its column there.
+    PackedCells* m_home = nullptr;
+    std::uint32_t m_cell = 0;
 };
 
 /// Shared base of the values whose content is one stored `T`: the `itsvalue` accessors.
@@ -103,7 +121,7 @@ public:
     const T& get_itsvalue() const noexcept { return m_value; }
     void set_itsvalue(T value) {
         m_value = std::move(value);
-        notify("itsvalue");
+        this->itsvalue_changed();
     }
 
 protected:

@@ -99,7 +99,7 @@ public:
     const std::u16string& get_itsvalue() const { return m_units; }
     void set_itsvalue(std::u16string units) {
         m_units = std::move(units);
-        notify("itsvalue");
+        itsvalue_changed();
     }
 
     /// A string value holding the UTF-8 text.

@@ -142,7 +142,10 @@ Object::Object() = default;
 Object::~Object() = default;
 
 Object::NotifySignal& Object::signal_notify() {
-    if (!m_extras) m_extras = std::make_unique<Extras>();
+    if (!m_extras) {
+        m_extras = std::make_unique<Extras>();
+        extras_attached();
+    }
     return m_extras->notify;
 }
 
@@ -178,6 +181,7 @@ void Object::set_data(std::string_view key, Value value) {
     if (!m_extras) {
         if (!value.is_valid()) return;
         m_extras = std::make_unique<Extras>();
+        extras_attached();
     }
     auto& data = m_extras->data;
     auto it = std::find_if(data.begin(), data.end(), [&](const auto& slot) { return slot.first == key; });

@@ -333,6 +333,9 @@ protected:
         return true;
     }
 
+    /// Called once, when the object first gets a listener or a data slot.
+    virtual void extras_attached() {}
+
 private:
     /// What most objects never use (listeners, data slots) lives behind one pointer, made on first
     /// use: result models hold millions of values, and each should stay small.

@@ -338,6 +338,56 @@ TEST(RowModel, PackedRowsReadLikeRowsOfValues) {
     EXPECT_EQ(table->get_item(0)->get_version(), DataVersion::DELETE);
 }
 
+TEST(RowModel, PackedCellsLiveOnlyWhileHeldUnlessChanged) {
+    auto decoder = std::make_shared<CountingDecoder>();
+    const char* cells[] = {"a", "b", "c", nullptr};
+    const unsigned long lengths[] = {1, 1, 1, 0};
+    auto row = RowModel::create_packed(decoder, 4, cells, lengths);
+
+    // Held: the same object; dropped: freed, and the next read decodes again.
+    auto held = row->get_value_at(0);
+    EXPECT_EQ(row->get_value_at(0), held);
+    EXPECT_EQ(decoder->calls, 1);
+    std::weak_ptr<ValueObject> gone = held;
+    held.reset();
+    EXPECT_TRUE(gone.expired());
+    for (int pass = 0; pass < 2; ++pass)
+        for (std::size_t c = 0; c < row->get_n_items(); ++c) EXPECT_NE(row->get_value_at(c), nullptr);
+    EXPECT_EQ(decoder->calls, 1 + 2 * 3);  // the NULL cell is never decoded
+
+    // A value changed through itself is the row's from then on: the model sees the change.
+    auto text = std::dynamic_pointer_cast<ValueString>(row->get_value_at(1));
+    ASSERT_NE(text, nullptr);
+    text->set_itsvalue("changed");
+    text.reset();
+    EXPECT_EQ(row->get_value_at(1)->to_string(), "changed");
+    EXPECT_EQ(row->get_value_at(1), row->get_value_at(1));
+
+    // A value with a listener is kept too, so a later change through the row's value reaches it.
+    auto listening = RowModel::create_packed(decoder, 4, cells, lengths);
+    int notified = 0;
+    auto listened = listening->get_value_at(2);
+    auto connection = listened->signal_notify().connect([&](std::string_view name) { notified += name == "itsvalue"; });
+    std::weak_ptr<ValueObject> listened_weak = listened;
+    listened.reset();
+    ASSERT_FALSE(listened_weak.expired());
+    std::dynamic_pointer_cast<ValueString>(listening->get_value_at(2))->set_itsvalue("x");
+    EXPECT_EQ(notified, 1);
+    EXPECT_EQ(listening->get_values()->get(2), listened_weak.lock());
+
+    // The list of a row takes over the values held at that moment.
+    auto other = RowModel::create_packed(decoder, 4, cells, lengths);
+    auto first = other->get_value_at(0);
+    EXPECT_EQ(other->get_values()->get(0), first);
+    EXPECT_TRUE(other->get_values()->get(3)->get_is_null());
+
+    // A value outlives its row and stays usable.
+    auto orphan = std::dynamic_pointer_cast<ValueString>(row->clone()->get_value_at(0));
+    ASSERT_NE(orphan, nullptr);
+    orphan->set_itsvalue("alone");
+    EXPECT_EQ(orphan->to_string(), "alone");
+}
+
 // ---------------------------------------------------------------- TableModel
 
 TEST(TableModel, RowChangesSignalExactPositionsAndCounts) {
