@@ -111,6 +111,22 @@ std::string time_text(int hour, int minute, int second) {
     return std::string(buffer, end);
 }
 
+/// "YYYY-MM-DD HH:MM:SS" of a civil time, written into `out` (19 characters); its length.
+std::size_t civil_text(const detail::CivilTime& civil, char* out) {
+    char* end = put_digits(out, civil.year, 4);
+    *end++ = '-';
+    end = put_digits(end, civil.month, 2);
+    *end++ = '-';
+    end = put_digits(end, civil.day, 2);
+    *end++ = ' ';
+    end = put_digits(end, civil.hour, 2);
+    *end++ = ':';
+    end = put_digits(end, civil.minute, 2);
+    *end++ = ':';
+    end = put_digits(end, static_cast<int>(civil.microseconds / 1000000u), 2);
+    return static_cast<std::size_t>(end - out);
+}
+
 std::string date_text(const Core::DateTime& dt) { return date_text(dt.year(), dt.month(), dt.day()); }
 
 std::string time_text(const Core::DateTime& dt) { return time_text(dt.hour(), dt.minute(), dt.second()); }
@@ -221,9 +237,10 @@ Core::Value ValueDateTime::to_value() const {
 }
 
 std::string ValueDateTime::default_text() const {
-    if (m_zone != CivilZone::None)
-        return date_text(m_civil.year, m_civil.month, m_civil.day) + ' ' +
-               time_text(m_civil.hour, m_civil.minute, static_cast<int>(m_civil.microseconds / 1000000u));
+    if (m_zone != CivilZone::None) {
+        char buffer[24];
+        return std::string(buffer, civil_text(m_civil, buffer));
+    }
     if (m_value.is_null()) return kNullText;
     return date_text(m_value) + ' ' + time_text(m_value);
 }

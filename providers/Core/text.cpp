@@ -79,6 +79,11 @@ std::uint64_t parse_uint64_dec(std::string_view text) {
 }
 
 double parse_double(std::string_view text) {
+    // A plain number (all a server sends) reads to the same nearest double without the copy.
+    double value = 0.0;
+    if (auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        ec == std::errc() && ptr == text.data() + text.size() && !text.empty())
+        return value;
     const std::string copy(text);
     return g_ascii_strtod(copy.c_str(), nullptr);
 }
