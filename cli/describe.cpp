@@ -240,7 +240,7 @@ std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const 
         auto triggers = connection->explorer()->load_objects(schema_name, schema_name, Providers::Contracts::DBObject::TRIGGER, "");
         if (!triggers) throw DatabaseFailure(describe_error(triggers.error()));
         for (const auto& row : *(*triggers)->get_rows())
-            if (row->get_values()->size() > 0 && row->get_value_at(0)->to_string() == name)
+            if (row->get_n_items() > 0 && row->get_value_at(0)->to_string() == name)
                 found = MM::MetaTrigger::with_names(schema_name, schema_name, name);
     }
     if (!found)

@@ -17,7 +17,7 @@ struct SpareLive {
     std::uint32_t count = 0;
     ~SpareLive() { delete[] cells; }
 };
-thread_local SpareLive spare_live;
+[[gnu::tls_model("initial-exec")]] thread_local SpareLive spare_live;
 
 ValueObject** take_live(std::uint32_t count) {
     if (spare_live.cells && spare_live.count == count) {
