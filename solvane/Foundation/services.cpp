@@ -7,12 +7,10 @@ namespace Ombrix::Solvane::Foundation {
 namespace {
 
 Container& process_container() {
-    // Never destroyed: services are resolved until the very end, static destructors included.
-    static Container* instance = [] {
-        auto* holder = new std::shared_ptr<Container>(Container::create());
-        return holder->get();
-    }();
-    return *instance;
+    // Never destroyed: services are resolved until the very end, static destructors included. The
+    // holder stays reachable from this static, so a leak checker sees it kept on purpose.
+    static const std::shared_ptr<Container>* const holder = new std::shared_ptr<Container>(Container::create());
+    return **holder;
 }
 
 }  // namespace
