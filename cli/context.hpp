@@ -43,6 +43,8 @@ struct Context {
     std::string profiles_file;  ///< --profiles; the user's config folder by default
     std::string log_dir;        ///< --log-dir
     bool verbose = false;       ///< --verbose
+    unsigned connect_timeout = 10;  ///< --connect-timeout, seconds to reach a server and log in
+    unsigned read_timeout = 0;      ///< --read-timeout, seconds to wait for a server's answer; 0 waits on
     int exit_code = 0;          ///< what a command that succeeded wants the process to return
 
     /// The profile file to use.

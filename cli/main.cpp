@@ -7,6 +7,7 @@
 
 #include "commands.hpp"
 #include "context.hpp"
+#include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Foundation/version.hpp"
 
 namespace {
@@ -29,6 +30,11 @@ int main(int argc, char** argv) {
     app.add_option("--profiles", context.profiles_file, "Profile file (default: the user's config folder)");
     app.add_option("--log-dir", context.log_dir, "Folder of the main log files");
     app.add_flag("--verbose", context.verbose, "Print the connection's log records");
+    app.add_option("--connect-timeout", context.connect_timeout,
+                   "Seconds to reach a server and log in before giving up (default 10)")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--read-timeout", context.read_timeout,
+                   "Seconds to wait for a server's answer before giving up (default: no limit)");
 
     add_profile_commands(app, context);
     add_demo_command(app, context);
@@ -42,7 +48,13 @@ int main(int argc, char** argv) {
     add_sync_commands(app, context);
     add_keygen_command(app, context);
     add_settings_command(app, context);
-    app.parse_complete_callback([&context] { start_logging(context); });
+    app.parse_complete_callback([&context] {
+        start_logging(context);
+        auto timeouts = Ombrix::Providers::Supports::MariaDBProvider::get_timeouts();
+        timeouts.connect = context.connect_timeout;
+        timeouts.read = context.read_timeout;
+        Ombrix::Providers::Supports::MariaDBProvider::set_timeouts(timeouts);
+    });
 
     // The libraries' developer diagnostics go to the GLib log: shown with --verbose only, except
     // criticals, which are programming errors worth seeing.

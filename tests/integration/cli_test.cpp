@@ -1,8 +1,12 @@
 // The command-line client run as a user runs it, against the sandbox server.
 #include <glib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -307,3 +311,38 @@ TEST_F(CliTest, SettingsShowsDefaultsAndSetsTypedValues) {
 }
 
 }  // namespace
+
+TEST_F(CliTest, TimeoutsEndWaitsForASilentOrSlowServer) {
+    // A port that takes connections (the kernel completes them) but never greets.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+    auto run = ombrix({"profile", "add", "silent", "--host", "127.0.0.1", "--port", port, "--user", "u",
+                       "--password-stdin"},
+                      "p\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const auto timed = [&](const std::vector<std::string>& args) {
+        const auto start = std::chrono::steady_clock::now();
+        auto result = ombrix(args);
+        return std::pair(std::move(result), std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    };
+    auto [silent, waited] = timed({"--connect-timeout", "2", "query", "--profile", "silent", "SELECT 1"});
+    ::close(listener);
+    EXPECT_NE(silent.status, 0);
+    EXPECT_NE(silent.err, "");
+    EXPECT_LT(waited, 15.0) << silent.err;
+
+    // A statement that outlasts --read-timeout ends with an error instead of waiting on.
+    auto [slow, slept] = timed({"--read-timeout", "1", "query", "SELECT SLEEP(20)"});
+    EXPECT_NE(slow.status, 0) << slow.out;
+    EXPECT_LT(slept, 15.0) << slow.err;
+    EXPECT_EQ(ombrix({"--connect-timeout", "0", "query", "SELECT 1"}).status != 0, true);
+}

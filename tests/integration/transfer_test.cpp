@@ -187,11 +187,14 @@ TEST_F(TransferTest, ATargetThatDiesMidCopyIsReportedAndACopyAgainCompletes) {
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string target = "other:" + source.name();
 
-    // Stop the server as soon as its first batch is committed.
+    // Stop the server as soon as its first batch is committed, and by a deadline in any case: a
+    // server that stops answering cannot hold the test (each probe has its own time limit too).
     std::thread watcher([&] {
-        const std::string client = "mariadb --no-defaults -h127.0.0.1 -P" + server.port + " -uroot -p" +
-                                   server.password + " -N -e \"SELECT COUNT(*) FROM `" + source.name() + "`.t\"";
-        for (int i = 0; i < 600; ++i) {
+        const std::string client = "timeout 5 mariadb --no-defaults --connect-timeout=2 -h127.0.0.1 -P" + server.port +
+                                   " -uroot -p" + server.password + " -N -e \"SELECT COUNT(*) FROM `" + source.name() +
+                                   "`.t\"";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline) {
             gchar* out = nullptr;
             g_spawn_command_line_sync(client.c_str(), &out, nullptr, nullptr, nullptr);
             const std::string count = out ? out : "";
@@ -201,7 +204,8 @@ TEST_F(TransferTest, ATargetThatDiesMidCopyIsReportedAndACopyAgainCompletes) {
         }
         server.kill_now();
     });
-    run = ombrix({"transfer", "--source", source.name(), "--target", target});
+    run = ombrix({"--connect-timeout", "5", "--read-timeout", "120", "transfer", "--source", source.name(), "--target",
+                  target});
     watcher.join();
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("table " + source.name() + ".t, batch "), std::string::npos) << run.err;

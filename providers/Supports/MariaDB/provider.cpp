@@ -5,6 +5,7 @@
 #include <mysql.h>
 
 #include <functional>
+#include <mutex>
 
 #include "providers/Contracts/value_scalar.hpp"
 #include "providers/Core/text.hpp"
@@ -30,6 +31,21 @@ std::unexpected<Core::Error> missing(const char* what) {
 const char* or_null(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
 }  // namespace
+
+namespace {
+std::mutex timeouts_mutex;
+MariaDBProvider::Timeouts session_timeouts;
+}  // namespace
+
+void MariaDBProvider::set_timeouts(const Timeouts& timeouts) {
+    const std::lock_guard lock(timeouts_mutex);
+    session_timeouts = timeouts;
+}
+
+MariaDBProvider::Timeouts MariaDBProvider::get_timeouts() {
+    const std::lock_guard lock(timeouts_mutex);
+    return session_timeouts;
+}
 
 std::shared_ptr<MariaDBProvider> MariaDBProvider::create() {
     static std::once_flag library_init;
@@ -74,7 +90,7 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
         return {};
     };
     const unsigned enabled = 1;
-    const unsigned timeout = 3600;
+    const Timeouts timeouts = get_timeouts();
     const unsigned long largest = 4294967295UL;
     const unsigned protocol = 0;
     // The plug-in folder is the client library's own on this platform: no MYSQL_PLUGIN_DIR is set.
@@ -82,9 +98,9 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
         [&] { return mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4"); },
         [&] { return mysql_options4(mysql, MYSQL_OPT_CONNECT_ATTR_ADD, "program_name", "ombrix"); },
         [&] { return mysql_options(mysql, MYSQL_OPT_LOCAL_INFILE, &enabled); },
-        [&] { return mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout); },
-        [&] { return mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &timeout); },
-        [&] { return mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &timeout); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeouts.connect); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &timeouts.read); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &timeouts.write); },
         [&] { return mysql_options(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &largest); },
         [&] { return mysql_options(mysql, MYSQL_OPT_NET_BUFFER_LENGTH, &largest); },
         [&] { return mysql_options(mysql, MYSQL_OPT_PROTOCOL, &protocol); },

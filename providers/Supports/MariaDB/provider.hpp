@@ -24,6 +24,16 @@ public:
 
     OMBRIX_OBJECT(MariaDBProvider, Core::Object);
 
+    /// The time limits, in seconds, of the sessions providers open from now on, in this process;
+    /// 0 waits without limit. Until a program sets others: 3600 seconds for each.
+    struct Timeouts {
+        unsigned connect = 3600;
+        unsigned read = 3600;
+        unsigned write = 3600;
+    };
+    static void set_timeouts(const Timeouts& timeouts);
+    static Timeouts get_timeouts();
+
     /// Connects with the profile's settings (TLS files and key passphrase when `ssl-using`), to its
     /// `initial` database or "mysql"; falls back to utf8 when the client cannot use utf8mb4. Any
     /// failure leaves the provider closed.
