@@ -111,7 +111,10 @@ void add_profile_commands(CLI::App& app, Context& context) {
     add->add_option("--ssl-cert", add_options->ssl_cert, "TLS client certificate file");
     add->add_option("--ssl-key", add_options->ssl_key, "TLS client key file");
     add->add_option("--ssl-password", add_options->ssl_password, "Passphrase of the TLS client key");
-    add->add_option("--ssl-mode", add_options->ssl_mode, "TLS mode text kept in the profile");
+    add->add_option("--ssl-mode", add_options->ssl_mode,
+                    "With --ssl: require (TLS, the default), verify-ca (the server's certificate chain "
+                    "against --ssl-ca) or verify-identity (also the host name)")
+        ->check(CLI::IsMember({"require", "verify-ca", "verify-identity"}));
     add->callback([&context, add_options] {
         auto setting = context.load_profiles();
         if (find_profile(*setting, add_options->name))

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <regex>
 #include <string>
@@ -16,6 +17,7 @@
 #include "tests/support/log_capture.hpp"
 #include "tests/support/provider.hpp"
 #include "tests/support/sandbox.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace {
 
@@ -467,6 +469,39 @@ TEST_F(MariaDBProvider, TlsSessionsUseTheProfilesFiles) {
     auto refused = Supports::MariaDBProvider::create()->open(broken, "");
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().domain, "MariaDB");
+}
+
+TEST_F(MariaDBProvider, SslModesVerifyTheChainAndTheHostName) {
+    const Sandbox& sandbox = Sandbox::get();
+    Ombrix::Testing::TempDir dir;
+    const std::string other_ca = dir.file("other-ca.pem");
+    ASSERT_EQ(std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Another-CA -keyout '" +
+                           dir.file("other-key.pem") + "' -out '" + other_ca + "' >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    auto secured = profile();
+    secured->set_ssl_using(true);
+    secured->set_ssl_ca_file(sandbox.ssl_ca);
+    const auto opens = [&](const std::string& mode, const std::string& host, const std::string& ca) {
+        auto server = secured->clone(false);
+        server->set_ssl_mode(mode);
+        server->set_host(host);
+        server->set_ssl_ca_file(ca);
+        LogCapture quiet;
+        auto provider = Supports::MariaDBProvider::create();
+        auto opened = provider->open(server, "");
+        return opened ? std::string("open") : opened.error().message;
+    };
+    // The sandbox's certificate names 127.0.0.1; 2130706433 is the same address by another name.
+    const std::string other_name = "2130706433";
+    EXPECT_EQ(opens("verify-ca", "127.0.0.1", sandbox.ssl_ca), "open");
+    EXPECT_EQ(opens("verify-identity", "127.0.0.1", sandbox.ssl_ca), "open");
+    EXPECT_EQ(opens("verify-ca", other_name, sandbox.ssl_ca), "open");
+    EXPECT_EQ(opens("require", other_name, sandbox.ssl_ca), "open");
+    EXPECT_NE(opens("verify-identity", other_name, sandbox.ssl_ca), "open");
+    EXPECT_NE(opens("verify-ca", "127.0.0.1", other_ca), "open");
+    EXPECT_NE(opens("verify-identity", "127.0.0.1", other_ca), "open");
+    EXPECT_EQ(opens("verify-identity", "127.0.0.1", ""), "ssl-mode verify-identity needs a CA file (ssl-ca)");
 }
 
 TEST_F(MariaDBProvider, UsersThatRequireTlsLogInOnlyOverTls) {

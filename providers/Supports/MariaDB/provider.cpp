@@ -117,6 +117,14 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
         // TLS was asked for: never fall back to a plain connection.
         const my_bool enforce = 1;
         if (auto status = check(mysql_options(mysql, MYSQL_OPT_SSL_ENFORCE, &enforce)); !status) return status;
+        // "verify-ca" and "verify-identity" check the server's chain against the profile's CA, and
+        // "verify-identity" also the host name against the server's certificate.
+        const std::string& mode = server->get_ssl_mode();
+        if ((mode == "verify-ca" || mode == "verify-identity") && server->get_ssl_ca_file().empty())
+            return Core::fail("MariaDB", -1, Core::strprintf(Core::tr("ssl-mode %s needs a CA file (ssl-ca)"), mode.c_str()));
+        const my_bool identity = mode == "verify-identity";
+        if (auto status = check(mysql_options(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &identity)); !status)
+            return status;
         // The key's passphrase goes to the TLS layer as a passphrase, not as a cipher list.
         if (!server->get_ssl_password().empty()) {
             if (auto status = check(mysql_options(mysql, MARIADB_OPT_TLS_PASSPHRASE, server->get_ssl_password().c_str()));
