@@ -30,6 +30,10 @@ Status write_private_file(const std::string& filename, std::string_view data) {
     int mode = 0600;
     GStatBuf info;
     if (g_stat(filename.c_str(), &info) == 0) mode = static_cast<int>(info.st_mode & 0600);
+    return replace_file(filename, data, mode);
+}
+
+Status replace_file(const std::string& filename, std::string_view data, int mode) {
     GError* error = nullptr;
     if (!g_file_set_contents_full(filename.c_str(), data.data(), static_cast<gssize>(data.size()),
                                   G_FILE_SET_CONTENTS_CONSISTENT, mode, &error))

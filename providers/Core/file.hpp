@@ -18,6 +18,10 @@ OMBRIX_PROVIDERS_EXPORT bool file_exists(const std::string& filename);
 /// Replaces a file holding secrets: written to a temporary file and renamed over the old one, so a
 /// reader sees the old or the new content whole, with mode 0600 (or the old file's stricter one).
 OMBRIX_PROVIDERS_EXPORT Status write_private_file(const std::string& filename, std::string_view data);
+/// Replaces a file the same way, with exactly `mode`: the new content is written to a temporary
+/// file of that mode in the same folder, synced and renamed over the old one (a crash midway
+/// leaves the old file whole; the file never exists with a looser mode).
+OMBRIX_PROVIDERS_EXPORT Status replace_file(const std::string& filename, std::string_view data, int mode);
 
 }  // namespace Ombrix::Core
 

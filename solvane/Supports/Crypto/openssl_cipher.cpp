@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "providers/Core/file.hpp"
 #include "providers/Core/text.hpp"
 
 namespace Ombrix::Solvane::Supports::Crypto {
@@ -58,22 +59,6 @@ int no_pass_phrase(char*, int, int, void*) { return 0; }
 
 File open_for_reading(std::string_view path) {
     return File(std::fopen(std::string(path).c_str(), "r"));
-}
-
-// Creates `path` afresh with `mode`, so the file never exists with looser permissions, not even
-// for a moment, whatever an earlier file of that name allowed. A symbolic link in its place is
-// replaced, not followed.
-File create_with_mode(std::string_view path, mode_t mode) {
-    const std::string name(path);
-    if (::unlink(name.c_str()) != 0 && errno != ENOENT) return nullptr;
-    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd < 0) return nullptr;
-    std::FILE* file = ::fdopen(fd, "w+");
-    if (!file) {
-        ::close(fd);
-        return nullptr;
-    }
-    return File(file);
 }
 
 // The PEM text one writer puts into a memory buffer, with a zero byte after it.
@@ -241,18 +226,16 @@ Core::Status OpenSSLAsymmetricCipher::save_key_file(std::string_view public_key,
 
     // Without a private key no file is touched.
     if (!has_private_key(m_key)) return rsa_error(-1, "Failed to write private key.");
-    File private_file = create_with_mode(private_key, S_IRUSR | S_IWUSR);
-    if (!private_file) return rsa_error(-1, "Failed to write private key.");
-    if (const int rc = PEM_write_PrivateKey(private_file.get(), m_key, nullptr, nullptr, 0, nullptr, nullptr); rc != 1)
-        return rsa_error(rc, "Failed to write private key.");
-    if (std::fflush(private_file.get()) != 0 || std::fclose(private_file.release()) != 0)
+    // Each file is written beside itself and renamed over the old one: a crash midway keeps the
+    // old key whole, and the private key never exists readable by others, not even for a moment.
+    const auto pem = save_key();
+    // The PEM texts without the terminating NUL that save_key adds.
+    const auto text = [](const std::vector<std::uint8_t>& bytes) {
+        return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.empty() ? 0 : bytes.size() - 1);
+    };
+    if (text(pem.private_key).empty() || !Core::replace_file(std::string(private_key), text(pem.private_key), 0600))
         return rsa_error(-1, "Failed to write private key.");
-
-    File public_file = create_with_mode(public_key, S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH);
-    if (!public_file) return rsa_error(-1, "Failed to write public key.");
-    if (const int rc = PEM_write_PUBKEY(public_file.get(), m_key); rc != 1)
-        return rsa_error(rc, "Failed to write public key.");
-    if (std::fflush(public_file.get()) != 0 || std::fclose(public_file.release()) != 0)
+    if (text(pem.public_key).empty() || !Core::replace_file(std::string(public_key), text(pem.public_key), 0644))
         return rsa_error(-1, "Failed to write public key.");
     return {};
 }
