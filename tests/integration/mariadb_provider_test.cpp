@@ -128,10 +128,13 @@ TEST_F(MariaDBProvider, ErrorsCarryTheServersNumbersAndMessages) {
     // The options as the session was opened with them, one line each, in a fixed order.
     const std::string& options = log.warnings().front();
     std::size_t at = 0;
-    for (const char* line : {"Connection options:\nDefault options file: ", "\nDefault options group: ",
-                             "\nCharset name: utf8mb4\nPlugin path: ", "\nDefault auth: ", "\nPublic key: ",
-                             "\nAuto reconnect: 1\nMax packet size: 4294967295\nNet buffer size: 4294967295\n"
-                             "Connect timeout: 3600\nRead timeout: 3600\nWrite timeout: 3600\n"}) {
+    const std::string sizes = "\nAuto reconnect: 1\nMax packet size: 4294967295\nNet buffer size: " +
+                              std::to_string(Supports::MariaDBProvider::kNetBufferLength) +
+                              "\nConnect timeout: 3600\nRead timeout: 3600\nWrite timeout: 3600\n";
+    for (const std::string& line : {std::string("Connection options:\nDefault options file: "),
+                                   std::string("\nDefault options group: "),
+                                   std::string("\nCharset name: utf8mb4\nPlugin path: "), std::string("\nDefault auth: "),
+                                   std::string("\nPublic key: "), sizes}) {
         const auto found = options.find(line, at);
         ASSERT_NE(found, std::string::npos) << "missing \"" << line << "\" in:\n" << options;
         at = found + std::string_view(line).size();

@@ -102,7 +102,7 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
         [&] { return mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &timeouts.read); },
         [&] { return mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &timeouts.write); },
         [&] { return mysql_options(mysql, MYSQL_OPT_MAX_ALLOWED_PACKET, &largest); },
-        [&] { return mysql_options(mysql, MYSQL_OPT_NET_BUFFER_LENGTH, &largest); },
+        [&] { return mysql_options(mysql, MYSQL_OPT_NET_BUFFER_LENGTH, &kNetBufferLength); },
         [&] { return mysql_options(mysql, MYSQL_OPT_PROTOCOL, &protocol); },
         [&] { return mysql_options(mysql, MYSQL_OPT_TLS_VERSION, "TLSv1,TLSv1.1,TLSv1.2,TLSv1.3"); },
     };
