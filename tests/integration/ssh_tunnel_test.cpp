@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,7 +80,15 @@ public:
         const gchar* argv[] = {"/usr/sbin/sshd", "-D", "-e", "-f", nullptr, nullptr};
         const std::string config_path = dir + "/sshd_config";
         argv[4] = config_path.c_str();
-        m_process = g_subprocess_newv(argv, G_SUBPROCESS_FLAGS_STDERR_SILENCE, nullptr);
+        // Its output goes nowhere (an inherited pipe would hold the test runner past the test),
+        // and it ends with the test process even when that one dies without cleaning up.
+        GSubprocessLauncher* launcher =
+            g_subprocess_launcher_new(static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDOUT_SILENCE |
+                                                                    G_SUBPROCESS_FLAGS_STDERR_SILENCE));
+        g_subprocess_launcher_set_child_setup(
+            launcher, [](gpointer) { ::prctl(PR_SET_PDEATHSIG, SIGTERM); }, nullptr, nullptr);
+        m_process = g_subprocess_launcher_spawnv(launcher, argv, nullptr);
+        g_object_unref(launcher);
         for (int i = 0; m_process && i < 200 && !accepts(m_port); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
