@@ -34,6 +34,11 @@ void give_live(ValueObject** cells, std::uint32_t count) {
     spare_live.count = count;
 }
 
+/// The value of one cell as the server sent it: NULL for a null pointer, else the decoder's.
+ValuePtr value_of(const ICellDecoder& decoder, std::size_t column, const char* bytes, std::size_t length) {
+    return bytes ? decoder.decode(column, std::string_view(bytes, length)) : ValueNull::create();
+}
+
 }  // namespace
 
 /// The cells of a row as the server sent them, in one allocation: this header, then where each
@@ -69,9 +74,8 @@ struct PackedCells {
     /// The value of cell `index`, decoded afresh.
     ValuePtr decode(std::uint32_t index) const {
         const std::uint32_t end = ends()[index];
-        if (end & kNull) return ValueNull::create();
         const std::uint32_t start = index == 0 ? 0 : ends()[index - 1] & ~kNull;
-        return decoder->decode(index, std::string_view(bytes() + start, end - start));
+        return value_of(*decoder, index, (end & kNull) ? nullptr : bytes() + start, end - start);
     }
 
     /// The value of cell `index` if one made on demand is still held.
@@ -123,7 +127,7 @@ std::shared_ptr<RowModel> RowModel::create_packed(std::shared_ptr<const ICellDec
         std::vector<ValuePtr> values;
         values.reserve(count);
         for (std::size_t i = 0; i < count; ++i)
-            values.push_back(cells[i] ? decoder->decode(i, std::string_view(cells[i], lengths[i])) : ValueNull::create());
+            values.push_back(value_of(*decoder, i, cells[i], cells[i] ? lengths[i] : 0));
         return create(std::move(values));
     }
     const std::size_t size = count * sizeof(std::uint32_t) + total;
@@ -176,10 +180,7 @@ ValuePtr RowModel::get_value_at(std::size_t index) const {
     return value;
 }
 
-void RowModel::keep(PackedCells* home) {
-    const RowModel* row = home->row;
-    row->unpack();
-}
+void RowModel::keep(PackedCells* home) { home->row->unpack(); }
 
 void RowModel::release(PackedCells* home, std::uint32_t cell, const ValueObject* value) noexcept {
     if (home->live[cell] != value) return;
