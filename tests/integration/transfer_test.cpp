@@ -5,10 +5,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 #include <chrono>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +15,7 @@
 #include "solvane/Transform/transfer.hpp"
 #include "tests/support/cli_run.hpp"
 #include "tests/support/sandbox.hpp"
+#include "tests/support/second_server.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
@@ -25,6 +23,7 @@ namespace {
 using Ombrix::Testing::CliRun;
 using Ombrix::Testing::Sandbox;
 using Ombrix::Testing::ScratchSchema;
+using Ombrix::Testing::SecondServer;
 using Ombrix::Testing::TempDir;
 
 
@@ -141,38 +140,6 @@ TEST_F(TransferTest, CopiesStructureAndRowsAndVerifiesThem) {
     Sandbox::get().exec("DROP DATABASE `" + target.name() + "_pages`");
 }
 
-/// A server of its own for a test that stops it: started in a temporary folder, removed after.
-struct SecondServer {
-    TempDir dir;
-    std::string port;
-    std::string password;
-
-    bool start() {
-        gchar* out = nullptr;
-        gint status = 0;
-        const std::string command = std::string(OMBRIX_SANDBOX_SCRIPT) + " start " + dir.file("server");
-        if (!g_spawn_command_line_sync(command.c_str(), &out, nullptr, &status, nullptr)) return false;
-        auto env = Ombrix::Core::parse_key_values(out ? out : "");
-        g_free(out);
-        port = env["OMBRIX_SANDBOX_PORT"];
-        password = env["OMBRIX_SANDBOX_PASSWORD"];
-        return status == 0 && !port.empty();
-    }
-    void kill_now() {
-        std::ifstream pid_file(dir.file("server/mysqld.pid"));
-        long pid = 0;
-        pid_file >> pid;
-        if (pid <= 0) return;
-        ::kill(static_cast<pid_t>(pid), SIGKILL);
-        for (int i = 0; i < 500 && ::kill(static_cast<pid_t>(pid), 0) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ~SecondServer() {
-        const std::string command = std::string(OMBRIX_SANDBOX_SCRIPT) + " stop " + dir.file("server");
-        g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, nullptr, nullptr);
-    }
-};
-
 /// The target server dies in the middle of a copy: the run ends (nothing waits forever) with a
 /// failure that names the table and the batch, and a second run with --drop makes a whole copy.
 TEST_F(TransferTest, ATargetThatDiesMidCopyIsReportedAndACopyAgainCompletes) {
@@ -182,16 +149,16 @@ TEST_F(TransferTest, ATargetThatDiesMidCopyIsReportedAndACopyAgainCompletes) {
                         "`.seq_1_to_400000");
     SecondServer server;
     ASSERT_TRUE(server.start());
-    auto run = ombrix({"profile", "add", "other", "--host", "127.0.0.1", "--port", server.port, "--user", "root",
-                       "--password", server.password});
+    auto run = ombrix({"profile", "add", "other", "--host", "127.0.0.1", "--port", server.port(), "--user", "root",
+                       "--password", server.password()});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string target = "other:" + source.name();
 
     // Stop the server as soon as its first batch is committed, and by a deadline in any case: a
     // server that stops answering cannot hold the test (each probe has its own time limit too).
     std::thread watcher([&] {
-        const std::string client = "timeout 5 mariadb --no-defaults --connect-timeout=2 -h127.0.0.1 -P" + server.port +
-                                   " -uroot -p" + server.password + " -N -e \"SELECT COUNT(*) FROM `" + source.name() +
+        const std::string client = "timeout 5 mariadb --no-defaults --connect-timeout=2 -h127.0.0.1 -P" + server.port() +
+                                   " -uroot -p" + server.password() + " -N -e \"SELECT COUNT(*) FROM `" + source.name() +
                                    "`.t\"";
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (std::chrono::steady_clock::now() < deadline) {
@@ -212,8 +179,8 @@ TEST_F(TransferTest, ATargetThatDiesMidCopyIsReportedAndACopyAgainCompletes) {
 
     ASSERT_TRUE(server.start());
     run = ombrix({"profile", "remove", "other"});
-    run = ombrix({"profile", "add", "other", "--host", "127.0.0.1", "--port", server.port, "--user", "root",
-                  "--password", server.password});
+    run = ombrix({"profile", "add", "other", "--host", "127.0.0.1", "--port", server.port(), "--user", "root",
+                  "--password", server.password()});
     run = ombrix({"transfer", "--source", source.name(), "--target", target, "--drop", "--verify"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("rows: 400000,"), std::string::npos) << run.err;
