@@ -133,6 +133,8 @@ const TypeInfo* TypeInfo::lookup(std::type_index type) {
 }
 
 struct Object::Extras {
+    // Held by every emission and by connect_notify/disconnect_notify.
+    std::recursive_mutex emitting;
     NotifySignal notify;
     std::vector<std::pair<std::string, Value>> data;
 };
@@ -149,7 +151,22 @@ Object::NotifySignal& Object::signal_notify() {
     return m_extras->notify;
 }
 
-void Object::emit_notify(std::string_view property_name) { m_extras->notify.emit(property_name); }
+sigc::connection Object::connect_notify(NotifySignal::slot_type handler) {
+    auto& signal = signal_notify();
+    std::lock_guard lock(m_extras->emitting);
+    return signal.connect(std::move(handler));
+}
+
+void Object::disconnect_notify(sigc::connection& connection) {
+    if (!m_extras) return;
+    std::lock_guard lock(m_extras->emitting);
+    connection.disconnect();
+}
+
+void Object::emit_notify(std::string_view property_name) {
+    std::lock_guard lock(m_extras->emitting);
+    m_extras->notify.emit(property_name);
+}
 
 const TypeInfo& Object::static_type() {
     static const TypeInfo& info = TypeInfo::define<Object, Object>("GObject").abstract().build();

@@ -294,8 +294,16 @@ public:
     /// Writes a property through its setter; false (with a warning) when it is unknown or not writable.
     bool set_property(std::string_view name, const Value& value);
 
-    /// Emitted with the property name after a property really changed.
+    /// Emitted with the property name after a property really changed. Handlers run on the thread
+    /// that changed the property.
     NotifySignal& signal_notify();
+    /// Connects and disconnects a `notify` handler under the lock that every emission of this object
+    /// holds. The signal itself is not thread-safe: for an object that notifies from a worker thread
+    /// (a connection's `status` and `version` during an asynchronous open), handlers connected or
+    /// disconnected while such work may run go through these two. A handler may use them on the
+    /// emitting thread too (the lock is recursive).
+    sigc::connection connect_notify(NotifySignal::slot_type handler);
+    void disconnect_notify(sigc::connection& connection);
     /// Emits `notify` for `property_name` (nothing to do while nobody listens).
     void notify(std::string_view property_name) {
         if (m_extras) emit_notify(property_name);

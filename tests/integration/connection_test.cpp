@@ -2,6 +2,10 @@
 // records, every execute form synchronously and on worker threads, transactions and errors.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 #include "providers/Contracts/face_reader.hpp"
 #include "providers/Contracts/value_object.hpp"
 #include "solvane/Foundation/logging.hpp"
@@ -248,6 +252,53 @@ TEST_F(ConnectionOnServer, EveryAsynchronousFormCompletesOnTheMainLoop) {
     EXPECT_FALSE(m_connection->execute_finish(closed).has_value());
     auto closed_count = wait_for([&](auto done) { m_connection->execute_no_query_async("SELECT 1", done); });
     EXPECT_FALSE(m_connection->execute_no_query_finish(closed_count).has_value());
+}
+
+// An asynchronous open notifies `status` and `version` on its worker thread, every completion
+// arrives on the main thread, and handlers connected and disconnected from a third thread all the
+// while are safe (this test is part of the ThreadSanitizer run).
+TEST_F(ConnectionOnServer, AsyncWorkNotifiesOnItsWorkerAndCompletesOnTheMainThread) {
+    const auto main_thread = std::this_thread::get_id();
+    std::mutex seen_mutex;
+    std::vector<std::string> seen;  // "name:main" or "name:worker"
+    auto recorder = m_connection->connect_notify([&](std::string_view name) {
+        const bool on_main = std::this_thread::get_id() == main_thread;
+        std::lock_guard lock(seen_mutex);
+        seen.push_back(std::string(name) + (on_main ? ":main" : ":worker"));
+    });
+    std::atomic<bool> stop{false};
+    std::atomic<int> churned{0};
+    std::thread churn([&] {
+        while (!stop) {
+            auto extra = m_connection->connect_notify([](std::string_view) {});
+            m_connection->disconnect_notify(extra);
+            ++churned;
+        }
+    });
+    std::vector<std::string> completions;
+    const auto on_thread = [&](const char* what, Core::AsyncReadyCallback done) {
+        return [&, what, done](Core::AsyncResultPtr result) {
+            completions.push_back(std::string(what) + (std::this_thread::get_id() == main_thread ? ":main" : ":worker"));
+            done(std::move(result));
+        };
+    };
+    for (int round = 0; round < 3; ++round) {
+        auto opened = wait_for([&](auto done) { m_connection->open_async(m_server, nullptr, on_thread("open", done)); });
+        OMBRIX_ASSERT_DONE(m_connection->open_finish(opened));
+        auto scalar = wait_for([&](auto done) { m_connection->execute_as_scalar_async("SELECT 1", on_thread("scalar", done)); });
+        OMBRIX_ASSERT_OK(one, m_connection->execute_as_scalar_finish(scalar));
+        EXPECT_EQ(one->to_string(), "1");
+        m_connection->close();
+    }
+    stop = true;
+    churn.join();
+    m_connection->disconnect_notify(recorder);
+    EXPECT_GT(churned.load(), 0);
+    EXPECT_EQ(completions, (std::vector<std::string>{"open:main", "scalar:main", "open:main", "scalar:main", "open:main",
+                                                      "scalar:main"}));
+    // The version only changes on the first open; a close is the caller's own, on the main thread.
+    EXPECT_EQ(seen, (std::vector<std::string>{"status:worker", "version:worker", "status:main", "status:worker",
+                                               "status:main", "status:worker", "status:main"}));
 }
 
 TEST_F(ConnectionOnServer, TransactionsCommitAndRollBack) {

@@ -27,7 +27,9 @@
 namespace Ombrix::Solvane::Contracts::Database {
 
 /// One open server: runs SQL synchronously or on worker threads and owns the dialect objects,
-/// each made on first request. Asynchronous pairs complete on the default main context.
+/// each made on first request. Asynchronous pairs complete on the default main context; the
+/// `status` and `version` notifications of an asynchronous open are emitted on its worker thread,
+/// so handlers connected or disconnected meanwhile use `Object::connect_notify`/`disconnect_notify`.
 class OMBRIX_SOLVANE_EXPORT IConnection {
 public:
     using ConnectionSignal = sigc::signal<void(IConnection&)>;

@@ -88,7 +88,11 @@ std::function<Core::AsyncResultPtr(const std::string&)> on_worker(std::shared_pt
 
 }  // namespace
 
-ConnectionImpl::ConnectionImpl() = default;
+ConnectionImpl::ConnectionImpl() {
+    // An asynchronous open notifies `status` and `version` on its worker thread: the listener
+    // storage exists from the start, so that thread never sees it being made.
+    signal_notify();
+}
 
 ConnectionImpl::~ConnectionImpl() {
     // The provider's connection goes through the tunnel: close it before the tunnel ends.
