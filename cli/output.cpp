@@ -33,8 +33,9 @@ void print_grid(std::ostream& out, const Providers::Contracts::TableModel& model
         std::vector<std::string> cells;
         cells.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
-            auto value = row->get_value_at(i);
-            cells.push_back(!value ? std::string() : value->get_is_null() ? std::string("NULL") : value->to_string());
+            std::string text;
+            const auto type = row->read_cell(i, text);
+            cells.push_back(!type ? std::string() : *type == Providers::Contracts::DataType::DBNULL ? "NULL" : text);
         }
         lines.push_back(std::move(cells));
     }

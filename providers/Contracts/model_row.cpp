@@ -41,6 +41,12 @@ ValuePtr value_of(const ICellDecoder& decoder, std::size_t column, const char* b
 
 }  // namespace
 
+DataType ICellDecoder::describe(std::size_t column, std::string_view bytes, std::string& text) const {
+    const ValuePtr value = decode(column, bytes);
+    text = value->to_string();
+    return value->get_data_type();
+}
+
 /// The cells of a row as the server sent them, in one allocation: this header, then where each
 /// cell ends (an offset into the bytes; kNull marks a NULL cell), then every cell's bytes back to
 /// back. `live` lists the values made on demand that something still holds (allocated with the
@@ -76,6 +82,18 @@ struct PackedCells {
         const std::uint32_t end = ends()[index];
         const std::uint32_t start = index == 0 ? 0 : ends()[index - 1] & ~kNull;
         return value_of(*decoder, index, (end & kNull) ? nullptr : bytes() + start, end - start);
+    }
+
+    /// The data type and text form of cell `index`, read from its bytes.
+    DataType describe(std::uint32_t index, std::string& text) const {
+        const std::uint32_t end = ends()[index];
+        if (end & kNull) {
+            static const ValuePtr null = ValueNull::create();
+            text = null->to_string();
+            return null->get_data_type();
+        }
+        const std::uint32_t start = index == 0 ? 0 : ends()[index - 1] & ~kNull;
+        return decoder->describe(index, std::string_view(bytes() + start, end - start), text);
     }
 
     /// The value of cell `index` if one made on demand is still held.
@@ -178,6 +196,17 @@ ValuePtr RowModel::get_value_at(std::size_t index) const {
     value->m_home = &packed;
     value->m_cell = cell;
     return value;
+}
+
+std::optional<DataType> RowModel::read_cell(std::size_t index, std::string& text) const {
+    if (m_packed && index < m_packed->count) {
+        const auto cell = static_cast<std::uint32_t>(index);
+        if (!m_packed->live || !m_packed->live[cell]) return m_packed->describe(cell, text);
+    }
+    const ValuePtr value = get_value_at(index);
+    if (!value) return std::nullopt;
+    text = value->to_string();
+    return value->get_data_type();
 }
 
 void RowModel::keep(PackedCells* home) { home->row->unpack(); }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +22,10 @@ public:
     virtual ~ICellDecoder() = default;
     /// The value of the cell `bytes` in column `column`; never null.
     virtual ValuePtr decode(std::size_t column, std::string_view bytes) const = 0;
+    /// The data type and text form (`get_data_type()`, `to_string()`) of the value `decode` makes
+    /// of the cell, the text written into `text`. This one makes the value; a decoder overrides it
+    /// to write the text of the kinds it can straight from the bytes.
+    virtual DataType describe(std::size_t column, std::string_view bytes, std::string& text) const;
 };
 
 /// One row: a list of values, one per column, and a DataVersion edit state.
@@ -59,6 +65,11 @@ public:
     std::size_t get_n_items() const;
     /// The value at `index`, or null outside 0 to count-1 (made on demand from a packed row).
     ValuePtr get_value_at(std::size_t index) const;
+    /// The data type and text form of the value at `index`, as its `get_data_type()` and
+    /// `to_string()` give them (DBNULL for NULL), with the text written into `text`: a caller that
+    /// reads many cells (a grid, a comparison) keeps one buffer. A packed cell is read from its
+    /// bytes, without making a value where the decoder can. Nullopt outside 0 to count-1.
+    std::optional<DataType> read_cell(std::size_t index, std::string& text) const;
     /// Replaces the value at `position`; a null value or a position past the end writes a critical
     /// and changes nothing.
     void set_value_at(std::size_t position, ValuePtr value);

@@ -28,12 +28,23 @@ OMBRIX_REGISTER_TYPE(ValueBinary);
 std::string ValueBinary::to_hexadecimal() const { return Core::hex_upper(m_value.data(), m_value.size()); }
 
 std::string ValueBinary::to_string() const {
-    if (m_value.empty()) return {};
-    const auto* data = reinterpret_cast<const char*>(m_value.data());
-    const auto* zero = static_cast<const char*>(std::memchr(data, 0, m_value.size()));
-    const std::size_t length = zero ? static_cast<std::size_t>(zero - data) : m_value.size();
-    if (g_utf8_validate(data, static_cast<gssize>(length), nullptr)) return std::string(data, length);
-    return to_hexadecimal();
+    std::string text;
+    write_text(m_value.data(), m_value.size(), text);
+    return text;
+}
+
+void ValueBinary::write_text(const std::uint8_t* bytes, std::size_t size, std::string& text) {
+    if (size == 0) {
+        text.clear();
+        return;
+    }
+    const auto* data = reinterpret_cast<const char*>(bytes);
+    const auto* zero = static_cast<const char*>(std::memchr(data, 0, size));
+    const std::size_t length = zero ? static_cast<std::size_t>(zero - data) : size;
+    if (g_utf8_validate(data, static_cast<gssize>(length), nullptr))
+        text.assign(data, length);
+    else
+        Core::hex_upper_into(bytes, size, text);
 }
 
 Core::Status ValueBinary::write(GOutputStream* stream) const {

@@ -31,6 +31,8 @@ public:
     /// "" when empty; the bytes up to the first zero byte when that is valid UTF-8; otherwise the
     /// whole buffer in hexadecimal.
     std::string to_string() const override;
+    /// The text `to_string` gives for the bytes `bytes`, written into `text`.
+    static void write_text(const std::uint8_t* bytes, std::size_t size, std::string& text);
     ValuePtr clone() const override { return create(m_value); }
     std::string_view get_name() const override { return "binary"; }
     DataType get_data_type() const override { return DataType::BINARY; }

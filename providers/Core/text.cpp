@@ -119,14 +119,19 @@ std::string utf16_to_utf8(const void* units, std::size_t count) {
 }
 
 std::string hex_upper(const void* data, std::size_t length) {
+    std::string hex;
+    hex_upper_into(data, length, hex);
+    return hex;
+}
+
+void hex_upper_into(const void* data, std::size_t length, std::string& hex) {
     static constexpr char digits[] = "0123456789ABCDEF";
     const auto* bytes = static_cast<const unsigned char*>(data);
-    std::string hex(length * 2, '0');
+    hex.resize(length * 2);
     for (std::size_t i = 0; i < length; ++i) {
         hex[2 * i] = digits[bytes[i] >> 4];
         hex[2 * i + 1] = digits[bytes[i] & 0x0F];
     }
-    return hex;
 }
 
 std::string random_uuid() { return take_string(g_uuid_string_random()); }

@@ -48,6 +48,8 @@ OMBRIX_PROVIDERS_EXPORT std::string utf16_to_utf8(const void* units, std::size_t
 
 /// Each byte as two upper-case hexadecimal digits, no separators ("" for no bytes).
 OMBRIX_PROVIDERS_EXPORT std::string hex_upper(const void* data, std::size_t length);
+/// The same, written into `hex` (its storage reused).
+OMBRIX_PROVIDERS_EXPORT void hex_upper_into(const void* data, std::size_t length, std::string& hex);
 
 /// A fresh random version-4 UUID text, lower case (36 characters).
 OMBRIX_PROVIDERS_EXPORT std::string random_uuid();

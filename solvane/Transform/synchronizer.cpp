@@ -128,13 +128,13 @@ std::vector<std::string> row_key_of(const MM::MetaTable& table) {
 /// The key of a row as one text; each part is length-prefixed so that no two keys read alike.
 std::string key_text(const RowModel& row, const std::vector<std::size_t>& key) {
     std::string text;
+    std::string part;
     for (const std::size_t position : key) {
-        const ValuePtr value = row.get_value_at(position);
-        if (!value || value->get_is_null()) {
+        const auto type = row.read_cell(position, part);
+        if (!type || *type == Providers::Contracts::DataType::DBNULL) {
             text += "N;";
             continue;
         }
-        const std::string part = value->to_string();
         text += std::to_string(part.size()) + ":" + part;
     }
     return text;

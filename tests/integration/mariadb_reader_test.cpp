@@ -109,7 +109,14 @@ void expect_both_paths(Supports::MariaDBProvider& provider, const std::string& s
             EXPECT_EQ(column->get_data_type(), columns[c].type);
             for (std::size_t r = 0; r < rows; ++r) {
                 SCOPED_TRACE("row " + std::to_string(r));
-                expect_cell(model->get_value_at(c, r), columns[c].cells[r]);
+                // The text read straight from the packed bytes is the value's own.
+                std::string text = "left over";
+                const auto type = model->get_rows()->get(r)->read_cell(c, text);
+                const auto value = model->get_value_at(c, r);
+                expect_cell(value, columns[c].cells[r]);
+                ASSERT_TRUE(type.has_value());
+                EXPECT_EQ(*type, value->get_data_type());
+                EXPECT_EQ(text, value->to_string());
             }
         }
     }

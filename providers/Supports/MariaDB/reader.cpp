@@ -422,10 +422,53 @@ class CellDecoder final : public Contracts::ICellDecoder {
 public:
     explicit CellDecoder(std::vector<DataType> types) : m_types(std::move(types)) {}
     ValuePtr decode(std::size_t column, std::string_view bytes) const override {
-        return MariaDBReader::decode_cell(column < m_types.size() ? m_types[column] : DataType::STRING, bytes);
+        return MariaDBReader::decode_cell(type_of(column), bytes);
+    }
+
+    /// Texts, numbers and dates whose values keep the server's text, integers and binary kinds are
+    /// written straight from the bytes; the other kinds make their value.
+    DataType describe(std::size_t column, std::string_view bytes, std::string& text) const override {
+        const DataType type = type_of(column);
+        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+        switch (type) {
+            case DataType::INT8: return write_number(static_cast<std::int8_t>(parse_signed(bytes)), type, text);
+            case DataType::INT16: return write_number(static_cast<std::int16_t>(parse_signed(bytes)), type, text);
+            case DataType::INT32: return write_number(static_cast<std::int32_t>(parse_signed(bytes)), type, text);
+            case DataType::INT64: return write_number(parse_signed(bytes), type, text);
+            case DataType::UINT8: return write_number(static_cast<std::uint8_t>(parse_unsigned(bytes)), type, text);
+            case DataType::UINT16: return write_number(static_cast<std::uint16_t>(parse_unsigned(bytes)), type, text);
+            case DataType::UINT32: return write_number(static_cast<std::uint32_t>(parse_unsigned(bytes)), type, text);
+            case DataType::UINT64: return write_number(parse_unsigned(bytes), type, text);
+            case DataType::DECIMAL:
+            case DataType::FLOAT:
+            case DataType::DOUBLE:
+            case DataType::ENUM:
+            case DataType::SET:
+            case DataType::JSON: text.assign(bytes); return type;
+            case DataType::BINARY:
+            case DataType::BLOB: Contracts::ValueBinary::write_text(data, bytes.size(), text); return type;
+            // Dates and times made from a server's text print that text again.
+            case DataType::DATE:
+            case DataType::TIME: text.assign(bytes); return type;
+            case DataType::DATETIME:
+            case DataType::TIMESTAMP: text.assign(bytes); return DataType::DATETIME;
+            case DataType::GEOMETRY:
+            case DataType::DBNULL: return ICellDecoder::describe(column, bytes, text);
+            default: text.assign(bytes); return DataType::STRING;
+        }
     }
 
 private:
+    DataType type_of(std::size_t column) const { return column < m_types.size() ? m_types[column] : DataType::STRING; }
+
+    template <class Number>
+    static DataType write_number(Number value, DataType type, std::string& text) {
+        char buffer[24];
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+        text.assign(buffer, written.ptr);
+        return type;
+    }
+
     std::vector<DataType> m_types;
 };
 
