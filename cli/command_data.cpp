@@ -13,6 +13,7 @@
 
 #include "commands.hpp"
 #include "describe.hpp"
+#include "interrupt.hpp"
 #include "output.hpp"
 #include "providers/Core/async.hpp"
 #include "providers/Core/glib.hpp"
@@ -230,9 +231,14 @@ void run_export(const Context& context, const ExportOptions& options) {
         file = std::move(*created);
     }
     // A failed export leaves no file behind that could pass for a complete one.
+    std::uint64_t rows = 0;
     auto fail = [&](const std::string& message, bool database) {
         (void)file->close();
         if (to_file) g_unlink(options.output.c_str());
+        if (interrupted())
+            throw Failure("export: interrupted after " + std::to_string(rows) + " row(s)" +
+                              (to_file ? "; the incomplete file was removed" : ""),
+                          kInterruptedExit);
         if (database) throw DatabaseFailure(message);
         throw Failure("export: " + message);
     };
@@ -250,7 +256,6 @@ void run_export(const Context& context, const ExportOptions& options) {
     if (!writer) fail(error ? message_of(*error) : std::string("the format cannot export"), false);
     std::vector<X::ColumnInfo> columns;
     std::vector<X::Cell> cells;
-    std::uint64_t rows = 0;
     bool writing_failed = false;
     auto streamed = provider->execute_streamed(
         statement,

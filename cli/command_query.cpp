@@ -6,6 +6,7 @@
 
 #include "command_data.hpp"
 #include "commands.hpp"
+#include "interrupt.hpp"
 #include "output.hpp"
 #include "providers/Contracts/value_object.hpp"
 #include "providers/Core/file.hpp"
@@ -82,8 +83,12 @@ void run_statements(const Connection& connection, const std::vector<ScriptStatem
         const auto& statement = statements[i];
         auto results = connection->execute(statement.text);
         const auto failure = results ? print_results(*results, printed) : std::optional<Core::Error>(results.error());
-        if (!failure) continue;
+        if (!failure && !interrupted()) continue;
         std::cout.flush();
+        if (interrupted())
+            throw Failure("query: interrupted: " + std::to_string(failure ? i : i + 1) + " of " +
+                              std::to_string(statements.size()) + " statement(s) completed",
+                          kInterruptedExit);
         if (!name_statement) throw DatabaseFailure(describe_error(*failure));
         throw Failure("statement " + std::to_string(i + 1) + " (line " + std::to_string(statement.line) +
                       ") failed: " + describe_error(*failure));

@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 
+#include "interrupt.hpp"
 #include "output.hpp"
 #include "providers/Core/file.hpp"
 #include "providers/Core/text.hpp"
@@ -121,6 +122,7 @@ Connection open_connection(const Context& context, const std::string& profile) {
         Solvane::Helpers::PasswordHelper::decrypt_password(server);
     note_connection_log(server->get_uuid());
     auto connection = Solvane::Supports::Database::MariaDBConnection::create();
+    cancel_on_interrupt(connection);
     if (auto opened = connection->open(server, nullptr); !opened) throw DatabaseFailure(describe_error(opened.error()));
     return connection;
 }

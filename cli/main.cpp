@@ -7,6 +7,7 @@
 
 #include "commands.hpp"
 #include "context.hpp"
+#include "interrupt.hpp"
 #include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Foundation/version.hpp"
 
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
                    "Seconds to reach a server and log in before giving up (default 10)")
         ->check(CLI::PositiveNumber);
     app.add_option("--read-timeout", context.read_timeout,
-                   "Seconds to wait for a server's answer before giving up (default: no limit)");
+                   "Seconds to wait for a server's answer, or for it to take what is sent, before giving up "
+                   "(default: no limit)");
 
     add_profile_commands(app, context);
     add_demo_command(app, context);
@@ -53,6 +55,9 @@ int main(int argc, char** argv) {
         auto timeouts = Ombrix::Providers::Supports::MariaDBProvider::get_timeouts();
         timeouts.connect = context.connect_timeout;
         timeouts.read = context.read_timeout;
+        // A server that stops taking what is sent (a large load) stalls as surely as one that
+        // stops answering: the same limit holds for both.
+        if (context.read_timeout > 0) timeouts.write = context.read_timeout;
         Ombrix::Providers::Supports::MariaDBProvider::set_timeouts(timeouts);
     });
 
@@ -63,6 +68,9 @@ int main(int argc, char** argv) {
     struct LoggingGuard {
         ~LoggingGuard() { stop_logging(); }
     } logging_guard;
+    install_interrupt_handling();
+    // After a Ctrl-C the command has stopped early, whatever it reports: the exit says so.
+    const auto exit_code = [](int code) { return interrupted() ? kInterruptedExit : code; };
     try {
         app.parse(argc, argv);
         if (app.get_subcommands().empty()) {
@@ -80,13 +88,13 @@ int main(int argc, char** argv) {
         return e.get_exit_code() ? e.get_exit_code() : 2;
     } catch (const DatabaseFailure& e) {
         if (*e.what()) std::cerr << e.what() << "\n";
-        return e.exit_code();
+        return exit_code(e.exit_code());
     } catch (const Failure& e) {
         std::cerr << "ombrix: " << e.what() << "\n";
-        return e.exit_code();
+        return exit_code(e.exit_code());
     } catch (const std::exception& e) {
         std::cerr << "ombrix: unexpected failure: " << e.what() << "\n";
-        return 1;
+        return exit_code(1);
     }
-    return context.exit_code;
+    return exit_code(context.exit_code);
 }

@@ -180,7 +180,11 @@ Core::Status Transfer::run(bool continue_on_error) {
     // with the checks on: a key added while they are off is stored with NO ACTION for RESTRICT.)
     (void)m_target->execute_no_query("SET @ombrix_fk_checks = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0");
     Core::Status copied = copy_rows(*database, continue_on_error);
-    (void)m_target->execute_no_query("SET FOREIGN_KEY_CHECKS = IFNULL(@ombrix_fk_checks, 1)");
+    // A target session that lost its server has nothing left to restore (and sending would only
+    // log in again, waiting on a server that may not answer).
+    if (auto target = std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
+        !target || target->is_connected())
+        (void)m_target->execute_no_query("SET FOREIGN_KEY_CHECKS = IFNULL(@ombrix_fk_checks, 1)");
     if (!copied) return copied;
     if (option("OPTION|RESULT|STRUCTURE", "true") == "false") return {};
     auto builder = std::dynamic_pointer_cast<DB::MariaDBBuilder>(m_target->builder());
@@ -299,7 +303,8 @@ Core::Status Transfer::run_script(const std::string& script, const char* what, b
             continue;
         }
         step(false, std::string(what) + "......" + ran.error().message + "\n" + text);
-        if (!continue_on_error) return Core::fail(ran.error());
+        if (!continue_on_error || Providers::Supports::MariaDBProvider::is_interrupted(ran.error()))
+            return Core::fail(ran.error());
     }
     return {};
 }
@@ -422,7 +427,9 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
                 std::lock_guard lock(m_reports_mutex);
                 m_reports.push_back(copy.report);
             }
-            if (!copied && !continue_on_error) return copied;
+            // A cancelled copy stops whatever continue-on-error says.
+            if (!copied && (!continue_on_error || Providers::Supports::MariaDBProvider::is_interrupted(copied.error())))
+                return copied;
         }
     }
     log("Call transfer_user_data...[done]");
@@ -508,7 +515,10 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
     (void)target->execute_affect("SET @ombrix_unique_checks = @@UNIQUE_CHECKS, UNIQUE_CHECKS = 0");
     struct Restore {
         MariaDBProvider& target;
-        ~Restore() { (void)target.execute_affect("SET UNIQUE_CHECKS = IFNULL(@ombrix_unique_checks, 1)"); }
+        ~Restore() {
+            if (target.is_connected())
+                (void)target.execute_affect("SET UNIQUE_CHECKS = IFNULL(@ombrix_unique_checks, 1)");
+        }
     } restore{*target};
 
     std::vector<std::string> target_names;

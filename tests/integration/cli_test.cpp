@@ -6,14 +6,19 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "tests/support/cli_run.hpp"
 #include "tests/support/sandbox.hpp"
+#include "tests/support/second_server.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
@@ -345,4 +350,134 @@ TEST_F(CliTest, TimeoutsEndWaitsForASilentOrSlowServer) {
     EXPECT_NE(slow.status, 0) << slow.out;
     EXPECT_LT(slept, 15.0) << slow.err;
     EXPECT_EQ(ombrix({"--connect-timeout", "0", "query", "SELECT 1"}).status != 0, true);
+}
+
+namespace {
+
+/// The number of sessions (other than the asking one) whose running statement contains `marker`.
+int running(const TempDir& home, const std::string& marker, const std::vector<std::string>& profile = {}) {
+    std::vector<std::string> args{"query"};
+    args.insert(args.end(), profile.begin(), profile.end());
+    args.insert(args.end(), {"--format", "csv",
+                             "SELECT COUNT(*) AS n FROM information_schema.PROCESSLIST WHERE INFO LIKE '%" + marker +
+                                 "%' AND ID <> CONNECTION_ID()"});
+    const auto run = Ombrix::Testing::run_cli(home, args);
+    return run.status == 0 && run.out.size() > 2 ? std::stoi(run.out.substr(2)) : -1;
+}
+
+/// Polls `ready` every 50 ms for up to 20 s.
+bool eventually(const std::function<bool()>& ready) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (ready()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+}  // namespace
+
+// Ctrl-C during a query, an export, an import and a transfer: the statement running on the server
+// is cancelled (none of them waits for it), the client says what it completed and exits with 130;
+// an export leaves no incomplete file, and every row an import reported is in the table.
+TEST_F(CliTest, CtrlCCancelsTheRunningStatementAndExitsWith130) {
+    ScratchSchema schema("cli_sigint");
+    const std::string db = "`" + schema.name() + "`";
+    // Rows that arrive slowly: a trigger sleeps a millisecond for each.
+    Sandbox::get().exec("CREATE TABLE " + db + ".slow (id INT PRIMARY KEY, v INT)");
+    Sandbox::get().exec("CREATE TRIGGER " + db + ".slowly BEFORE INSERT ON " + db +
+                        ".slow FOR EACH ROW SET NEW.v = NEW.v + SLEEP(0.001)");
+    Sandbox::get().exec("CREATE TABLE " + db + ".src (id INT PRIMARY KEY, v INT)");
+    Sandbox::get().exec("INSERT INTO " + db + ".src SELECT seq, seq FROM " + db + ".seq_1_to_20000");
+    ScratchSchema copy("cli_sigint_copy");
+    Sandbox::get().exec("CREATE TABLE `" + copy.name() + "`.src (id INT PRIMARY KEY, v INT)");
+    Sandbox::get().exec("CREATE TRIGGER `" + copy.name() + "`.slowly BEFORE INSERT ON `" + copy.name() +
+                        "`.src FOR EACH ROW SET NEW.v = NEW.v + SLEEP(0.001)");
+    std::string csv = "id,v\n";
+    for (int i = 1; i <= 20000; ++i) csv += std::to_string(i) + "," + std::to_string(i) + "\n";
+    Ombrix::Testing::write_text(home.file("rows.csv"), csv);
+    const auto rows_in = [&](const std::string& table) {
+        const auto run = ombrix({"query", "--format", "csv", "SELECT COUNT(*) AS n FROM " + table});
+        return run.status == 0 && run.out.size() > 2 ? std::stoll(run.out.substr(2)) : -1LL;
+    };
+    g_setenv("OMBRIX_BULK_BYTES", "4000", TRUE);
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::function<bool()> started;
+        std::string said;
+    };
+    const std::string exported = home.file("out.csv");
+    const std::vector<Case> cases{
+        {"query",
+         {"query", "SELECT 1 AS first; SELECT SLEEP(60) AS sigint_q; SELECT 2"},
+         [&] { return running(home, "sigint_q") == 1; },
+         "query: interrupted: 1 of 3 statement(s) completed"},
+        {"export",
+         {"export", "--sql", "SELECT a.seq AS sigint_e FROM seq_1_to_100000 a, seq_1_to_100000 b", "-o", exported},
+         [&] { return Ombrix::Testing::read_text(exported).size() > 100000; },
+         "export: interrupted after "},
+        {"import",
+         {"import", "--table", schema.name() + ".slow", "--file", home.file("rows.csv")},
+         [&] { return running(home, "INTO TABLE `" + schema.name()) == 1; },
+         "Query execution was interrupted"},
+        {"transfer",
+         {"transfer", "--source", schema.name(), "--target", copy.name(), "--tables", "src", "--data-only", "--batch",
+          "500"},
+         [&] { return running(home, copy.name()) >= 1; },
+         "interrupted"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Ombrix::Testing::CliProcess client(home, c.args);
+        ASSERT_TRUE(eventually(c.started));
+        const auto pressed = std::chrono::steady_clock::now();
+        client.signal(SIGINT);
+        const auto run = client.wait(30);
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count();
+        EXPECT_EQ(run.status, 130) << run.err;
+        EXPECT_LT(took, 15.0);
+        EXPECT_NE(run.err.find("ombrix: interrupted: cancelling the running statement"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+        if (std::string(c.name) == "query") {
+            EXPECT_EQ(run.out, "first\n1\n");
+        }
+        if (std::string(c.name) == "export") {
+            EXPECT_FALSE(std::filesystem::exists(exported));
+        }
+        if (std::string(c.name) == "import") {
+            const auto reported = run.out.find("Imported rows: ");
+            ASSERT_NE(reported, std::string::npos) << run.out;
+            EXPECT_GE(rows_in(db + ".slow"), std::stoll(run.out.substr(reported + 15))) << run.out;
+        }
+        // Nothing of the command runs on after it: the cancelled statements have ended.
+        EXPECT_TRUE(eventually([&] { return running(home, schema.name()) == 0 && running(home, "sigint_") == 0; }));
+    }
+    g_unsetenv("OMBRIX_BULK_BYTES");
+}
+
+// A second Ctrl-C ends the client at once, even while the cancelling waits for a server that no
+// longer answers (paused with SIGSTOP).
+TEST_F(CliTest, ASecondCtrlCQuitsAtOnceWhenTheServerNoLongerAnswers) {
+    Ombrix::Testing::SecondServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_EQ(ombrix({"profile", "add", "other", "--host", "127.0.0.1", "--port", server.port(), "--user", "root",
+                      "--password-stdin"},
+                     server.password() + "\n")
+                  .status,
+              0);
+    Ombrix::Testing::CliProcess client(home, {"--connect-timeout", "60", "query", "--profile", "other",
+                                              "SELECT SLEEP(120) AS sigint_paused"});
+    ASSERT_TRUE(eventually([&] { return running(home, "sigint_paused", {"--profile", "other"}) == 1; }));
+    server.pause();
+    client.signal(SIGINT);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto pressed = std::chrono::steady_clock::now();
+    client.signal(SIGINT);
+    const auto run = client.wait(10);
+    server.resume();
+    EXPECT_EQ(run.status, 130) << run.err;
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count(), 3.0);
+    EXPECT_NE(run.err.find("ombrix: interrupted\n"), std::string::npos) << run.err;
 }

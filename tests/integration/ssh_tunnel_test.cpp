@@ -13,8 +13,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <thread>
 
+#include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_connection.hpp"
 #include "tests/support/log_records.hpp"
 #include "tests/support/provider.hpp"
@@ -221,6 +223,54 @@ TEST_F(SshTunnelOnServer, ARefusedLoginFailsWithWhatTheClientSaid) {
     EXPECT_NE(opened.error().message.find("Permission denied"), std::string::npos) << opened.error().message;
     EXPECT_EQ(connection->get_status(), DBStatus::Failed);
     EXPECT_EQ(connection->get_tunnel(), nullptr);
+}
+
+TEST_F(SshTunnelOnServer, AKilledTunnelEndsTheRunningStatementWithAClearError) {
+    // Short limits for this process's sessions, back to the library's when the test ends.
+    using Providers::Supports::MariaDBProvider;
+    struct Limits {
+        MariaDBProvider::Timeouts saved = MariaDBProvider::get_timeouts();
+        Limits() { MariaDBProvider::set_timeouts({3, 3, 3}); }
+        ~Limits() { MariaDBProvider::set_timeouts(saved); }
+    } limits;
+    auto connection = MariaDBConnection::create();
+    connection->set_ssh_options(kTestHostKeys);
+    OMBRIX_ASSERT_DONE(connection->open(tunnelled_profile(m_sshd), nullptr));
+    const int pid = connection->get_tunnel()->get_pid();
+
+    // The tunnel's program is killed while a statement runs through it.
+    const std::string sleep = "SELECT SLEEP(30)";
+    Core::Result<Providers::Contracts::ValuePtr> slept = nullptr;
+    std::thread statement([&] { slept = connection->execute_as_scalar(sleep); });
+    auto watcher = MariaDBConnection::create();
+    OMBRIX_ASSERT_DONE(watcher->open(Sandbox::get().profile(), nullptr));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        auto seen = watcher->execute_as_scalar("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE INFO = '" +
+                                               sleep + "'");
+        if (seen && (*seen)->to_string() == "1") break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const auto killed = std::chrono::steady_clock::now();
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    statement.join();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count();
+    EXPECT_LT(seconds, 10.0);
+    ASSERT_FALSE(slept.has_value());
+    EXPECT_EQ(slept.error().code, 2013) << slept.error().message;
+    EXPECT_NE(slept.error().message.find("Lost connection to server"), std::string::npos) << slept.error().message;
+    EXPECT_NE(slept.error().message.find("the SSH tunnel has ended"), std::string::npos) << slept.error().message;
+
+    // What comes next fails at once, naming the tunnel, and the connection closes.
+    const auto again = std::chrono::steady_clock::now();
+    auto next = connection->execute_as_scalar("SELECT 1");
+    ASSERT_FALSE(next.has_value());
+    EXPECT_NE(next.error().message.find("the SSH tunnel has ended"), std::string::npos) << next.error().message;
+    connection->close();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - again).count(), 10.0);
+    EXPECT_FALSE(alive(pid));
+    std::cout << "[fault] tunnel killed: " << seconds << " s after the kill: " << slept.error().message << " / then "
+              << next.error().message << "\n";
 }
 
 TEST(SshTunnelPassword, PasswordTunnelRunsThroughSshpass) {

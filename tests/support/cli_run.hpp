@@ -19,4 +19,23 @@ struct CliRun {
 /// standard input; no profile means the sandbox server.
 CliRun run_cli(const TempDir& home, const std::vector<std::string>& args, const std::string& input = {});
 
+/// `ombrix ARGS` started as `run_cli` runs it, but left running: for tests that signal it.
+class CliProcess {
+public:
+    CliProcess(const TempDir& home, const std::vector<std::string>& args, const std::string& input = {});
+    ~CliProcess();
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    /// Sends `signal` to the client.
+    void signal(int signal) const;
+    /// Waits up to `seconds` for the client to end; a client still running is killed and its
+    /// status is -1.
+    CliRun wait(double seconds);
+
+private:
+    const TempDir& m_home;
+    int m_pid = -1;
+};
+
 }  // namespace Ombrix::Testing

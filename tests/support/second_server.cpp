@@ -11,10 +11,14 @@
 
 namespace Ombrix::Testing {
 
-bool SecondServer::start() {
+bool SecondServer::start() { return run_script("start"); }
+
+bool SecondServer::restart() { return run_script("restart"); }
+
+bool SecondServer::run_script(const char* what) {
     gchar* out = nullptr;
     gint status = 0;
-    const std::string command = std::string(OMBRIX_SANDBOX_SCRIPT) + " start " + dir();
+    const std::string command = std::string(OMBRIX_SANDBOX_SCRIPT) + " " + what + " " + dir();
     if (!g_spawn_command_line_sync(command.c_str(), &out, nullptr, &status, nullptr)) return false;
     auto env = Core::parse_key_values(out ? out : "");
     g_free(out);

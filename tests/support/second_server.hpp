@@ -15,8 +15,12 @@ public:
     SecondServer(const SecondServer&) = delete;
     SecondServer& operator=(const SecondServer&) = delete;
 
-    /// Starts (or starts again after a kill) the server; false when it did not come up.
+    /// Starts the server afresh (a start after a kill makes a new, empty one on another port);
+    /// false when it did not come up.
     bool start();
+    /// Starts a killed server again on its own data, port and password (what it had committed is
+    /// there); false when it did not come up.
+    bool restart();
     /// SIGKILL, and waits until the process is gone.
     void kill_now();
     /// SIGSTOP / SIGCONT: the server keeps its sockets open but answers nothing while paused.
@@ -31,6 +35,8 @@ public:
     std::string dir() const { return m_dir.file("server"); }
 
 private:
+    bool run_script(const char* command);
+
     TempDir m_dir;
     std::string m_port;
     std::string m_password;

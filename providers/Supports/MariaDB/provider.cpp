@@ -3,6 +3,7 @@
 #include <errmsg.h>
 #include <glib.h>
 #include <mysql.h>
+#include <mysqld_error.h>
 
 #include <functional>
 #include <mutex>
@@ -65,6 +66,8 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
     OMBRIX_RETURN_VAL_IF_NULL(server, missing("server"));
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(connection_string, missing("connection_string"));
     std::lock_guard lock(m_mutex);
+    m_cancelled = false;
+    m_thread_id = 0;
     m_mysql.reset(mysql_init(nullptr));
     if (!m_mysql.get()) return Core::fail("MariaDB", -1, Core::tr("Cannot create MYSQL object."));
     MYSQL* mysql = m_mysql.get();
@@ -169,8 +172,51 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
     auto names = execute_affect(charset == "utf8" ? "SET NAMES 'utf8'" : "SET NAMES 'utf8mb4'");
     OMBRIX_RETURN_IF_ERROR(names);
     m_charset = charset;
+    m_thread_id = mysql_thread_id(mysql);
+    {
+        std::lock_guard endpoint_lock(m_endpoint_mutex);
+        m_endpoint = server->clone(false);
+    }
     release.opened = true;
     return {};
+}
+
+Core::Status MariaDBProvider::cancel() {
+    m_cancelled = true;
+    std::shared_ptr<Contracts::Server> endpoint;
+    {
+        std::lock_guard lock(m_endpoint_mutex);
+        endpoint = m_endpoint;
+    }
+    const unsigned long id = m_thread_id;
+    if (!endpoint || id == 0) return {};
+    auto killer = create();
+    OMBRIX_RETURN_IF_ERROR(killer->open(endpoint, ""));
+    auto killed = killer->execute_affect("KILL QUERY " + std::to_string(id));
+    killer->close();
+    // 1094: the session has ended meanwhile, so nothing runs there any more.
+    if (!killed && killed.error().code != 1094) return Core::fail(std::move(killed.error()));
+    return {};
+}
+
+bool MariaDBProvider::is_connection_lost(const Core::Error& error) {
+    if (error.domain != "MariaDB") return false;
+    switch (error.code) {
+        case CR_CONNECTION_ERROR:
+        case CR_CONN_HOST_ERROR:
+        case CR_SERVER_GONE_ERROR:
+        case CR_SERVER_LOST:
+        case CR_SERVER_LOST_EXTENDED:
+        case ER_SERVER_SHUTDOWN:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool MariaDBProvider::is_interrupted(const Core::Error& error) {
+    // ER_QUERY_INTERRUPTED and ER_CONNECTION_KILLED.
+    return error.code == 1317 || error.code == 1927;
 }
 
 void MariaDBProvider::close() {
@@ -182,7 +228,15 @@ void MariaDBProvider::close() {
 
 bool MariaDBProvider::get_is_opened() const {
     std::lock_guard lock(m_mutex);
-    return m_mysql.get() && mysql_ping(m_mysql.get()) == 0;
+    // A session that has lost its connection is not open. A ping would log in again (sessions
+    // reconnect on their own), and a server that has stopped answering would make that wait out
+    // the connect time limit, twice.
+    return is_connected() && mysql_ping(m_mysql.get()) == 0;
+}
+
+bool MariaDBProvider::is_connected() const {
+    std::lock_guard lock(m_mutex);
+    return m_mysql.get() && mysql_get_socket(m_mysql.get()) != MARIADB_INVALID_SOCKET;
 }
 
 std::string MariaDBProvider::get_charset() const {
@@ -231,6 +285,7 @@ Core::Status MariaDBProvider::drain_results() {
 
 Core::Status MariaDBProvider::query(std::string_view statement) {
     if (auto open = require_open(); !open) return open;
+    if (m_cancelled) return Core::fail("MariaDB", 1317, Core::tr("Query execution was interrupted"));
     // Whatever an earlier call left pending is not this call's business.
     (void)drain_results();
     const int rc = mysql_real_query(m_mysql.get(), statement.data(), statement.size());

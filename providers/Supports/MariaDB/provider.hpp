@@ -1,6 +1,7 @@
 /// @file The MariaDB provider: one client connection that runs SQL and returns models and values.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -102,6 +103,9 @@ public:
     /// Whether the connection answers a ping.
     OMBRIX_PROPERTY_READONLY(bool, is_opened, false);
     bool get_is_opened() const override;
+    /// Whether the session still holds its connection, asked without a word to the server: after
+    /// a lost connection the next statement logs in again, and whatever the session had set is gone.
+    bool is_connected() const;
 
     /// The character set the connection uses ("utf8mb4", or "utf8" after the fallback); "" when closed.
     std::string get_charset() const;
@@ -109,6 +113,20 @@ public:
     unsigned long get_server_version() const;
     /// The server's version text ("10.11.6-MariaDB"); "" when closed.
     std::string get_server_info() const;
+
+    /// Cancels what this session is doing; callable from any thread while another runs a statement.
+    /// Statements sent from now on fail at once with the server's "interrupted" error (1317) until
+    /// the session is opened again, and the statement running now is stopped on the server by
+    /// KILL QUERY, sent through a session of its own opened with the same settings (and the current
+    /// connect time limit). Succeeds when nothing is running.
+    [[nodiscard]] Core::Status cancel();
+    /// Whether `error` says that a statement was interrupted (KILL QUERY, `cancel`) or that its
+    /// session was killed: work that continues past failed statements stops on these.
+    static bool is_interrupted(const Core::Error& error);
+    /// Whether `error` says that the session has lost its server (gone, unreachable, stalled past
+    /// a time limit, shutting down): the statements after it cannot succeed either, so work that
+    /// continues past failed statements stops on these too.
+    static bool is_connection_lost(const Core::Error& error);
 
 private:
     MariaDBProvider() = default;
@@ -133,6 +151,11 @@ private:
     /// The data of the local data load in progress; unset, the server's file requests are refused.
     const std::function<long(char*, std::size_t)>* m_infile_source = nullptr;
     std::string m_charset;
+    // What cancel() needs, readable without the operation mutex that a running statement holds.
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<unsigned long> m_thread_id{0};
+    mutable std::mutex m_endpoint_mutex;
+    std::shared_ptr<Contracts::Server> m_endpoint;
 };
 
 }  // namespace Ombrix::Providers::Supports

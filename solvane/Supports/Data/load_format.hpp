@@ -93,7 +93,8 @@ inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, con
         return static_cast<long>(n);
     };
     if (auto begun = target.execute_affect("START TRANSACTION"); !begun) {
-        (void)target.execute_affect("ROLLBACK");
+        if (!Providers::Supports::MariaDBProvider::is_connection_lost(begun.error()))
+            (void)target.execute_affect("ROLLBACK");
         return Core::fail(begun.error());
     }
     Core::Status outcome;
@@ -106,7 +107,10 @@ inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, con
                                  std::to_string(loaded->warnings) + " warning(s))");
     else if (auto committed = target.execute_affect("COMMIT"); !committed)
         outcome = Core::fail(committed.error());
-    if (!outcome) (void)target.execute_affect("ROLLBACK");
+    // A session that lost its server has lost its transaction with it: a ROLLBACK would only log
+    // in again first.
+    if (!outcome && !Providers::Supports::MariaDBProvider::is_connection_lost(outcome.error()))
+        (void)target.execute_affect("ROLLBACK");
     return outcome;
 }
 

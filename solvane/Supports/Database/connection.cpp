@@ -1,10 +1,13 @@
 #include "solvane/Supports/Database/connection.hpp"
 
+#include <chrono>
 #include <cinttypes>
+#include <thread>
 
 #include "providers/Contracts/face_reader.hpp"
 #include "providers/Contracts/value_object.hpp"
 #include "providers/Core/text.hpp"
+#include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Exceptions/sql_error.hpp"
 #include "solvane/Foundation/logging.hpp"
 #include "solvane/Supports/Database/cache.hpp"
@@ -64,25 +67,45 @@ std::string log_id_of(const std::shared_ptr<Providers::Contracts::Server>& serve
 
 const char* as_log_id(const std::string& uuid) { return uuid.empty() ? nullptr : uuid.c_str(); }
 
+// A tunnelled connection that loses its server may have lost it with the tunnel, which the client
+// library cannot tell (it only sees the tunnel's local end go quiet): when the tunnel's program has
+// ended, the error says so. The program is reaped moments after its sockets close, so a lost
+// connection waits briefly for that.
+template <class T>
+T note_tunnel_end(T outcome, const std::weak_ptr<SshTunnel>& weak_tunnel) {
+    const auto tunnel = weak_tunnel.lock();
+    if (outcome || !tunnel || !Providers::Supports::MariaDBProvider::is_connection_lost(outcome.error()))
+        return outcome;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    while (tunnel->is_running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (tunnel->is_running()) return outcome;
+    Core::Error error = outcome.error();
+    error.message = Core::strprintf(Core::tr("%s (the SSH tunnel has ended)"), error.message.c_str());
+    return Core::fail(std::move(error));
+}
+
 // The shape every synchronous call shares: refused without a provider, the SQL logged, the call
 // made, and on success `describe` logs what it gave.
 template <class Call, class Describe>
 auto run_logged(const std::shared_ptr<IProvider>& provider, const std::shared_ptr<Providers::Contracts::Server>& server,
-                std::string_view sql, Call call, Describe describe) -> decltype(call(*provider, std::string())) {
+                const std::weak_ptr<SshTunnel>& tunnel, std::string_view sql, Call call, Describe describe)
+    -> decltype(call(*provider, std::string())) {
     if (!provider) return no_provider();
     const std::string text(sql);
     const std::string log_id = log_id_of(server);
     LoggingService::info(as_log_id(log_id), "SQL: %s", text.c_str());
-    auto outcome = call(*provider, text);
+    auto outcome = note_tunnel_end(call(*provider, text), tunnel);
     if (outcome) describe(as_log_id(log_id), *outcome);
     return outcome;
 }
 
 // The worker side of an asynchronous call: `call` on the provider with the statement text.
 template <class Call>
-std::function<Core::AsyncResultPtr(const std::string&)> on_worker(std::shared_ptr<IProvider> provider, Call call) {
-    return [provider = std::move(provider), call](const std::string& text) {
-        return worker_outcome(std::invoke(call, *provider, text, true));
+std::function<Core::AsyncResultPtr(const std::string&)> on_worker(std::shared_ptr<IProvider> provider,
+                                                                  std::weak_ptr<SshTunnel> tunnel, Call call) {
+    return [provider = std::move(provider), tunnel = std::move(tunnel), call](const std::string& text) {
+        return worker_outcome(note_tunnel_end(std::invoke(call, *provider, text, true), tunnel));
     };
 }
 
@@ -333,7 +356,8 @@ void ConnectionImpl::close() {
 Core::Result<std::int64_t> ConnectionImpl::execute_no_query(std::string_view sql, bool flag) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
     return run_logged(
-        m_connection, get_server(), sql, [flag](IProvider& p, const std::string& text) { return p.execute_affect(text, flag); },
+        m_connection, get_server(), get_tunnel(), sql,
+        [flag](IProvider& p, const std::string& text) { return p.execute_affect(text, flag); },
         // The whole 64-bit count: a text like "affected rows: 3" for every count, however large.
         [](const char* log_id, std::int64_t count) { LoggingService::info(log_id, "affected rows: %" PRId64, count); });
 }
@@ -341,7 +365,8 @@ Core::Result<std::int64_t> ConnectionImpl::execute_no_query(std::string_view sql
 Core::Result<std::shared_ptr<TableModel>> ConnectionImpl::execute_as_model(std::string_view sql, bool flag) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
     return run_logged(
-        m_connection, get_server(), sql, [flag](IProvider& p, const std::string& text) { return p.execute_model(text, flag); },
+        m_connection, get_server(), get_tunnel(), sql,
+        [flag](IProvider& p, const std::string& text) { return p.execute_model(text, flag); },
         [](const char* log_id, const std::shared_ptr<TableModel>& model) {
             LoggingService::info(log_id, "affected rows: %d", model ? static_cast<int>(model->get_n_items()) : 0);
         });
@@ -350,21 +375,23 @@ Core::Result<std::shared_ptr<TableModel>> ConnectionImpl::execute_as_model(std::
 Core::Result<ValuePtr> ConnectionImpl::execute_as_scalar(std::string_view sql, bool flag) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
     return run_logged(
-        m_connection, get_server(), sql, [flag](IProvider& p, const std::string& text) { return p.execute_scalar(text, flag); },
+        m_connection, get_server(), get_tunnel(), sql,
+        [flag](IProvider& p, const std::string& text) { return p.execute_scalar(text, flag); },
         [](const char* log_id, const ValuePtr&) { LoggingService::info(log_id, "affected rows: 1"); });
 }
 
 Core::Result<std::shared_ptr<Providers::Contracts::IDataReader>> ConnectionImpl::execute_reader(std::string_view sql) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(sql, missing("sql"));
     return run_logged(
-        m_connection, get_server(), sql, [](IProvider& p, const std::string& text) { return p.execute_reader(text); },
+        m_connection, get_server(), get_tunnel(), sql,
+        [](IProvider& p, const std::string& text) { return p.execute_reader(text); },
         [](const char* log_id, const auto&) { LoggingService::info(log_id, "affected rows: %d", 0); });
 }
 
 Core::Result<ConnectionImpl::ObjectList> ConnectionImpl::execute(std::string_view statements, bool flag) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(statements, missing("statements"));
     return run_logged(
-        m_connection, get_server(), statements,
+        m_connection, get_server(), get_tunnel(), statements,
         [flag](IProvider& p, const std::string& text) { return p.execute_statements(text, flag); },
         [](const char* log_id, const ObjectList& results) {
             for (const auto& result : results) {
@@ -420,7 +447,7 @@ void refuse_async(const Core::Error& error, Core::AsyncReadyCallback callback) {
 
 void ConnectionImpl::execute_no_query_async(std::string_view sql, Core::AsyncReadyCallback callback) {
     OMBRIX_ASYNC_PRECONDITIONS(sql);
-    run_execute_async(sql, on_worker(m_connection, &IProvider::execute_affect), std::move(callback));
+    run_execute_async(sql, on_worker(m_connection, get_tunnel(), &IProvider::execute_affect), std::move(callback));
 }
 
 Core::Result<std::int64_t> ConnectionImpl::execute_no_query_finish(const Core::AsyncResultPtr& result) {
@@ -430,7 +457,7 @@ Core::Result<std::int64_t> ConnectionImpl::execute_no_query_finish(const Core::A
 
 void ConnectionImpl::execute_as_model_async(std::string_view sql, Core::AsyncReadyCallback callback) {
     OMBRIX_ASYNC_PRECONDITIONS(sql);
-    run_execute_async(sql, on_worker(m_connection, &IProvider::execute_model), std::move(callback));
+    run_execute_async(sql, on_worker(m_connection, get_tunnel(), &IProvider::execute_model), std::move(callback));
 }
 
 Core::Result<std::shared_ptr<TableModel>> ConnectionImpl::execute_as_model_finish(const Core::AsyncResultPtr& result) {
@@ -440,7 +467,7 @@ Core::Result<std::shared_ptr<TableModel>> ConnectionImpl::execute_as_model_finis
 
 void ConnectionImpl::execute_as_scalar_async(std::string_view sql, Core::AsyncReadyCallback callback) {
     OMBRIX_ASYNC_PRECONDITIONS(sql);
-    run_execute_async(sql, on_worker(m_connection, &IProvider::execute_scalar), std::move(callback));
+    run_execute_async(sql, on_worker(m_connection, get_tunnel(), &IProvider::execute_scalar), std::move(callback));
 }
 
 Core::Result<ValuePtr> ConnectionImpl::execute_as_scalar_finish(const Core::AsyncResultPtr& result) {
@@ -450,7 +477,8 @@ Core::Result<ValuePtr> ConnectionImpl::execute_as_scalar_finish(const Core::Asyn
 
 void ConnectionImpl::execute_async(std::string_view statements, Core::AsyncReadyCallback callback) {
     OMBRIX_ASYNC_PRECONDITIONS(statements);
-    run_execute_async(statements, on_worker(m_connection, &IProvider::execute_statements), std::move(callback));
+    run_execute_async(statements, on_worker(m_connection, get_tunnel(), &IProvider::execute_statements),
+                      std::move(callback));
 }
 
 Core::Result<ConnectionImpl::ObjectList> ConnectionImpl::execute_finish(const Core::AsyncResultPtr& result) {

@@ -812,10 +812,17 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         if (done) done(Core::AsyncResult::from(std::move(outcome)));
     }
 
+    /// Whether a failure ends the import: any failure without continue-on-error, and an
+    /// interrupted statement (a cancelled import) or a lost connection always.
+    bool stops_on(const Core::Error& error) const {
+        return !continue_on_error || Providers::Supports::MariaDBProvider::is_interrupted(error) ||
+               Providers::Supports::MariaDBProvider::is_connection_lost(error);
+    }
+
     /// Records a failed row; false when the import stops there.
     bool row_failed(const Core::Error& error) {
         owner->refuse(row.number, index, error.message);
-        if (!continue_on_error) {
+        if (stops_on(error)) {
             finish(Core::fail(error));
             return false;
         }
@@ -948,22 +955,25 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
     Core::Status send(Batch& batch, Providers::Supports::MariaDBProvider* provider) {
         if (batch.pending.empty()) return {};
         const Plan& plan = *batch.plan;
-        bool whole = false;
+        Core::Status whole;
         if (provider) {
             whole = Data::load_batch(*provider, plan.load, batch.data,
-                                     static_cast<std::int64_t>(batch.pending.size()), true)
-                        .has_value();
+                                     static_cast<std::int64_t>(batch.pending.size()), true);
         } else {
             batch.data += ';';
             auto outcome = connection->execute_no_query(batch.data);
-            whole = outcome.has_value();
-            if (whole) affected += *outcome - static_cast<std::int64_t>(batch.pending.size());
+            if (outcome)
+                affected += *outcome - static_cast<std::int64_t>(batch.pending.size());
+            else
+                whole = Core::fail(outcome.error());
         }
         if (whole) {
             succeeded += static_cast<std::int64_t>(batch.pending.size());
             affected += static_cast<std::int64_t>(batch.pending.size());
             return {};
         }
+        // Without a connection no row of the batch is at fault, and none can go in alone.
+        if (Providers::Supports::MariaDBProvider::is_connection_lost(whole.error())) return whole;
         for (const auto& one : batch.pending) {
             const std::string_view encoded = std::string_view(batch.data).substr(one.begin, one.end - one.begin);
             const std::string single =
@@ -975,7 +985,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
                 continue;
             }
             owner->refuse(one.number, one.position, alone.error().message);
-            if (!continue_on_error) return Core::fail(alone.error());
+            if (stops_on(alone.error())) return Core::fail(alone.error());
         }
         return {};
     }
@@ -1147,7 +1157,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
             auto outcome = connection->execute_no_query((*sql)[i]);
             if (!outcome) {
                 owner->refuse(row.number, position, outcome.error().message);
-                if (!continue_on_error) return Core::fail(outcome.error());
+                if (stops_on(outcome.error())) return Core::fail(outcome.error());
                 return {};
             }
             // A merge runs its INSERT only when the UPDATE changed nothing.
