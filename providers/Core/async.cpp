@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <memory>
+#include <system_error>
 #include <thread>
 
 namespace Ombrix::Core {
@@ -24,18 +26,28 @@ void post_to_main(std::function<void()> callback) {
 }
 
 void run_in_thread(std::function<AsyncResultPtr()> work, AsyncReadyCallback callback) {
-    std::thread([work = std::move(work), callback = std::move(callback)]() mutable {
-        AsyncResultPtr result;
-        try {
-            result = work();
-        } catch (const std::exception& e) {
-            result = AsyncResult::failure(Error{"default", -1, e.what()});
-        }
-        if (!result) result = AsyncResult::failure(Error{"default", -1, "asynchronous work gave no result"});
-        post_to_main([callback = std::move(callback), result = std::move(result)]() mutable {
-            if (callback) callback(std::move(result));
+    // Held outside the thread object: a thread that cannot start still completes the call.
+    auto ready = std::make_shared<AsyncReadyCallback>(std::move(callback));
+    const auto complete = [ready](AsyncResultPtr result) {
+        post_to_main([ready, result = std::move(result)]() mutable {
+            if (*ready) (*ready)(std::move(result));
         });
-    }).detach();
+    };
+    try {
+        std::thread([work = std::move(work), complete]() mutable {
+            AsyncResultPtr result;
+            try {
+                result = work();
+            } catch (const std::exception& e) {
+                result = AsyncResult::failure(Error{"default", -1, e.what()});
+            }
+            if (!result) result = AsyncResult::failure(Error{"default", -1, "asynchronous work gave no result"});
+            complete(std::move(result));
+        }).detach();
+    } catch (const std::system_error& e) {
+        // No thread could be started (a limit on threads or memory): the call fails with that.
+        complete(AsyncResult::failure(Error{"default", -1, std::string("cannot start a worker thread: ") + e.what()}));
+    }
 }
 
 void run_main_until(const std::function<bool()>& done) {
