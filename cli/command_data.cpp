@@ -160,11 +160,42 @@ std::string message_of(const Core::Error& error) {
     return error.domain == "MariaDB" ? describe_error(error) : error.message;
 }
 
+/// A backtick name at the start of `text` ("`a``b`" reads a`b) and where it ends; nullopt when
+/// `text` does not start with one that closes.
+std::optional<std::pair<std::string, std::size_t>> backtick_name(std::string_view text) {
+    if (text.empty() || text.front() != '`') return std::nullopt;
+    std::string name;
+    for (std::size_t at = 1; at < text.size(); ++at) {
+        if (text[at] != '`') {
+            name += text[at];
+        } else if (at + 1 < text.size() && text[at + 1] == '`') {
+            name += '`';
+            ++at;
+        } else {
+            return std::pair{name, at + 1};
+        }
+    }
+    return std::nullopt;
+}
+
+/// "SCHEMA.TABLE", split at the first period; either name may be given in backticks as SQL writes
+/// it, which is how a schema whose name holds a period is named (`my.db`.t).
 std::pair<std::string, std::string> split_table(const std::string& qualified) {
-    const auto dot = qualified.find('.');
-    if (dot == std::string::npos || dot == 0 || dot + 1 == qualified.size())
+    std::string schema;
+    std::size_t dot = qualified.find('.');
+    if (const auto quoted = backtick_name(qualified)) {
+        schema = quoted->first;
+        const bool dotted = quoted->second < qualified.size() && qualified[quoted->second] == '.';
+        dot = dotted ? quoted->second : std::string::npos;
+    } else if (dot != std::string::npos) {
+        schema = qualified.substr(0, dot);
+    }
+    if (dot == std::string::npos || schema.empty() || dot + 1 == qualified.size())
         throw Failure("give the table as SCHEMA.TABLE: " + qualified);
-    return {qualified.substr(0, dot), qualified.substr(dot + 1)};
+    std::string table = qualified.substr(dot + 1);
+    if (const auto quoted = backtick_name(table); quoted && quoted->second == table.size()) table = quoted->first;
+    if (table.empty()) throw Failure("give the table as SCHEMA.TABLE: " + qualified);
+    return {schema, table};
 }
 
 std::shared_ptr<Providers::Supports::MariaDBProvider> provider_of(const Connection& connection) {
@@ -438,7 +469,8 @@ void add_data_commands(CLI::App& app, Context& context) {
         auto* command = app.add_subcommand("export", "Write a table or a query's rows as csv, tsv, json, xml, html, md "
                                                      "or SQL statements, streaming from the server");
         command->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
-        command->add_option("--table", options->table, "SCHEMA.TABLE to export");
+        command->add_option("--table", options->table,
+                            "SCHEMA.TABLE to export (a name holding a period in backticks)");
         command->add_option("--sql", options->sql, "A query whose rows to export");
         command->add_option("--format", options->format, "csv (default), tsv, json, xml, html, md, sql-insert, sql-update")
             ->check(CLI::IsMember({"csv", "tsv", "json", "xml", "html", "md", "sql-insert", "sql-update"}));
@@ -452,7 +484,9 @@ void add_data_commands(CLI::App& app, Context& context) {
         auto options = std::make_shared<ImportOptions>();
         auto* command = app.add_subcommand("import", "Read csv, tsv, json or xml rows into a table");
         command->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
-        command->add_option("--table", options->table, "SCHEMA.TABLE to import into")->required();
+        command->add_option("--table", options->table,
+                            "SCHEMA.TABLE to import into (a name holding a period in backticks)")
+            ->required();
         command->add_option("--format", options->format, "csv (default), tsv, json or xml")
             ->check(CLI::IsMember({"csv", "tsv", "json", "xml"}));
         command->add_option("--file", options->file, "The file to read (- for standard input)")->required();

@@ -316,8 +316,8 @@ TEST_F(MariaDBAdapterOnServer, ATableFillSendsTheseTexts) {
             "' AND fk.TABLE_NAME='parent' ORDER BY refer.ORDINAL_POSITION ASC",
         "SELECT cons.CONSTRAINT_NAME, chks.CHECK_CLAUSE FROM information_schema.CHECK_CONSTRAINTS AS chks INNER JOIN "
         "information_schema.TABLE_CONSTRAINTS AS cons ON cons.CONSTRAINT_CATALOG=chks.CONSTRAINT_CATALOG AND "
-        "cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND "
-        "cons.TABLE_NAME=chks.TABLE_NAME WHERE cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA='" + s +
+        "BINARY cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND "
+        "BINARY cons.TABLE_NAME=chks.TABLE_NAME WHERE cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA='" + s +
             "' AND cons.TABLE_NAME='parent';",
         "SHOW TABLE STATUS FROM " + mariadb_quote_identifier(db()) + " LIKE 'parent';",
     };
@@ -335,15 +335,15 @@ TEST_F(MariaDBAdapterOnServer, ListingRoutineAndRoleFillsSendTheseTexts) {
         "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + s +
             "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;",
         "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER NOT "
-        "LIKE '%mysql%' AND ROUTINE_SCHEMA = '" + s +
+        "LIKE '%mysql%' AND BINARY ROUTINE_SCHEMA = '" + s +
             "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;",
-        "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE EVENT_SCHEMA = '" + s +
+        "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE BINARY EVENT_SCHEMA = '" + s +
             "' ORDER BY EVENT_NAME ASC;",
         "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
         "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION FROM `information_schema`.`ROUTINES` WHERE "
-        "ROUTINE_SCHEMA = '" + s + "' AND ROUTINE_NAME = 'f_add';",
+        "BINARY ROUTINE_SCHEMA = '" + s + "' AND ROUTINE_NAME = 'f_add';",
         "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER FROM `information_schema`.`PARAMETERS` "
-        "WHERE SPECIFIC_SCHEMA = '" + s + "' AND SPECIFIC_NAME = 'f_add' AND PARAMETER_NAME != '' ORDER BY "
+        "WHERE BINARY SPECIFIC_SCHEMA = '" + s + "' AND SPECIFIC_NAME = 'f_add' AND PARAMETER_NAME != '' ORDER BY "
         "ORDINAL_POSITION ASC;",
     };
     EXPECT_EQ(m_connection->statements(), expected);

@@ -128,6 +128,13 @@ Core::Status apply_query(IConnection& connection, const std::string& sql, Apply&
 // ---- Query texts. Each catalogue has the query for one object and, where a recursive schema fill
 // reads it once for the schema, the same column list with the owning object's name appended last,
 // so the row-to-model code reads the same column numbers in both.
+//
+// The catalogue compares names without regard to letter case, while the server keeps schemas,
+// tables and triggers apart that differ in case alone: those names are matched with BINARY
+// wherever the catalogue reads every schema's rows (routines, parameters, events, triggers, index
+// statistics by INDEX_SCHEMA, joins). Where it opens only the schema and table it is given
+// (TABLE_SCHEMA and TABLE_NAME of the tables, columns, statistics and views) the match is exact
+// already. Routine, event, index and column names are one name in any case, as on the server.
 
 constexpr std::string_view kColumnsSelect =
     "SELECT COLUMN_NAME, ORDINAL_POSITION, COLUMN_DEFAULT, IS_NULLABLE, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
@@ -196,8 +203,8 @@ std::string foreign_query(std::string_view schema) {
 constexpr std::string_view kCheckSelect = "SELECT cons.CONSTRAINT_NAME, chks.CHECK_CLAUSE";
 constexpr std::string_view kCheckFrom =
     " FROM information_schema.CHECK_CONSTRAINTS AS chks INNER JOIN information_schema.TABLE_CONSTRAINTS AS cons ON "
-    "cons.CONSTRAINT_CATALOG=chks.CONSTRAINT_CATALOG AND cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND "
-    "cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND cons.TABLE_NAME=chks.TABLE_NAME WHERE "
+    "cons.CONSTRAINT_CATALOG=chks.CONSTRAINT_CATALOG AND BINARY cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND "
+    "cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND BINARY cons.TABLE_NAME=chks.TABLE_NAME WHERE "
     "cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA='";
 constexpr std::size_t kCheckKey = 2;
 
@@ -245,11 +252,11 @@ constexpr std::string_view kEventSelect =
 constexpr std::size_t kEventKey = 13;
 
 std::string event_query(std::string_view schema, std::string_view name) {
-    return std::string(kEventSelect) + " FROM `information_schema`.`EVENTS` where EVENT_SCHEMA = '" + lit(schema) +
-           "' and EVENT_NAME = '" + lit(name) + "';";
+    return std::string(kEventSelect) + " FROM `information_schema`.`EVENTS` where BINARY EVENT_SCHEMA = '" +
+           lit(schema) + "' and EVENT_NAME = '" + lit(name) + "';";
 }
 std::string event_query(std::string_view schema) {
-    return std::string(kEventSelect) + ", EVENT_NAME FROM `information_schema`.`EVENTS` where EVENT_SCHEMA = '" +
+    return std::string(kEventSelect) + ", EVENT_NAME FROM `information_schema`.`EVENTS` where BINARY EVENT_SCHEMA = '" +
            lit(schema) + "';";
 }
 
@@ -259,25 +266,25 @@ constexpr std::string_view kRoutineSelect =
 constexpr std::size_t kRoutineKey = 12;
 
 std::string routine_query(std::string_view schema, std::string_view name) {
-    return std::string(kRoutineSelect) + " FROM `information_schema`.`ROUTINES` WHERE ROUTINE_SCHEMA = '" +
+    return std::string(kRoutineSelect) + " FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = '" +
            lit(schema) + "' AND ROUTINE_NAME = '" + lit(name) + "';";
 }
 std::string routine_query(std::string_view schema) {
     return std::string(kRoutineSelect) +
-           ", ROUTINE_NAME FROM `information_schema`.`ROUTINES` WHERE ROUTINE_SCHEMA = '" + lit(schema) + "';";
+           ", ROUTINE_NAME FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = '" + lit(schema) + "';";
 }
 
 constexpr std::string_view kParameterSelect = "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER";
 constexpr std::size_t kParameterKey = 4;
 
 std::string parameter_query(std::string_view schema, std::string_view name) {
-    return std::string(kParameterSelect) + " FROM `information_schema`.`PARAMETERS` WHERE SPECIFIC_SCHEMA = '" +
+    return std::string(kParameterSelect) + " FROM `information_schema`.`PARAMETERS` WHERE BINARY SPECIFIC_SCHEMA = '" +
            lit(schema) + "' AND SPECIFIC_NAME = '" + lit(name) +
            "' AND PARAMETER_NAME != '' ORDER BY ORDINAL_POSITION ASC;";
 }
 std::string parameter_query(std::string_view schema) {
     return std::string(kParameterSelect) +
-           ", SPECIFIC_NAME FROM `information_schema`.`PARAMETERS` WHERE SPECIFIC_SCHEMA = '" + lit(schema) +
+           ", SPECIFIC_NAME FROM `information_schema`.`PARAMETERS` WHERE BINARY SPECIFIC_SCHEMA = '" + lit(schema) +
            "' AND PARAMETER_NAME != '' ORDER BY SPECIFIC_NAME ASC, ORDINAL_POSITION ASC;";
 }
 
@@ -658,7 +665,8 @@ void apply_grants(Core::StringMap& privileges, const Rows& rows) {
         const std::string grant = rows.text(0, i);
         const auto match = grant_pattern().match(grant);
         if (!match) continue;
-        const std::string object = without(match->named("object"), "`");
+        // Keyed by the object's names, quoted where a period or backtick would make them ambiguous.
+        const std::string object = mariadb_privilege_key(mariadb_privilege_names(match->named("object")));
         std::string rights = match->named("rights");
         // Looked for after the object, so a database or table named so does not count.
         const auto end = static_cast<std::size_t>(std::max(match->position(0).second, 0));
@@ -772,7 +780,7 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
 
         auto routines = read_rows(*get_connection(),
             "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER "
-            "NOT LIKE '%mysql%' AND ROUTINE_SCHEMA = '" +
+            "NOT LIKE '%mysql%' AND BINARY ROUTINE_SCHEMA = '" +
                 lit(name) + "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;");
         OMBRIX_RETURN_IF_ERROR(routines);
         const Rows& routine_rows = *routines;
@@ -783,8 +791,8 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
         }
 
         auto events = read_rows(*get_connection(),
-            "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE EVENT_SCHEMA = '" + lit(name) +
-                "' ORDER BY EVENT_NAME ASC;");
+            "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE BINARY EVENT_SCHEMA = '" +
+                lit(name) + "' ORDER BY EVENT_NAME ASC;");
         OMBRIX_RETURN_IF_ERROR(events);
         const Rows& event_rows = *events;
         for (std::size_t i = 0; i < event_rows.size(); ++i)
@@ -968,9 +976,9 @@ Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& i
     if (index->is_filled()) return {};
     auto read = read_rows(*get_connection(),
         "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION FROM "
-        "`information_schema`.`STATISTICS` WHERE INDEX_SCHEMA = '" +
-            lit(index->get_schema()) + "' AND TABLE_NAME = '" + lit(index->get_entity()) + "' AND INDEX_NAME = '" +
-            lit(index->get_name()) + "' ORDER BY SEQ_IN_INDEX ASC;");
+        "`information_schema`.`STATISTICS` WHERE BINARY INDEX_SCHEMA = '" +
+            lit(index->get_schema()) + "' AND BINARY TABLE_NAME = '" + lit(index->get_entity()) +
+            "' AND INDEX_NAME = '" + lit(index->get_name()) + "' ORDER BY SEQ_IN_INDEX ASC;");
     OMBRIX_RETURN_IF_ERROR(read);
     const Rows& rows = *read;
     if (!rows.present(__PRETTY_FUNCTION__)) return {};
@@ -987,8 +995,9 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
     if (trigger->is_filled()) return {};
     auto read = read_rows(*get_connection(),
         "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
-        "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE TRIGGER_SCHEMA = '" +
-            lit(trigger->get_schema()) + "' AND TRIGGER_NAME = '" + lit(trigger->get_name()) + "';");
+        "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE "
+        "BINARY TRIGGER_SCHEMA = '" +
+            lit(trigger->get_schema()) + "' AND BINARY TRIGGER_NAME = '" + lit(trigger->get_name()) + "';");
     OMBRIX_RETURN_IF_ERROR(read);
     const Rows& rows = *read;
     if (!rows.present(__PRETTY_FUNCTION__)) return {};

@@ -313,12 +313,14 @@ std::string event_state(std::string_view state) {
     return std::string(state);
 }
 
-/// A privilege's object ("db.*", "db.table", "*.*") with each name quoted again.
+/// A privileges key ("db.*", "db.table", "`a.b`.table", "*.*") with each name quoted again.
 std::string grant_object(std::string_view object) {
-    const auto dot = object.find('.');
-    const auto part = [](std::string_view name) { return name == "*" ? std::string("*") : ident(name); };
-    if (dot == std::string_view::npos) return part(object);
-    return part(object.substr(0, dot)) + "." + part(object.substr(dot + 1));
+    std::string text;
+    for (const auto& name : mariadb_privilege_names(object)) {
+        if (!text.empty()) text += ".";
+        text += name == "*" ? std::string("*") : ident(name);
+    }
+    return text;
 }
 
 }  // namespace

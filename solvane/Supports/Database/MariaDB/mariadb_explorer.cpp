@@ -15,6 +15,11 @@ using Providers::Contracts::DBObject;
 using Providers::Contracts::TableModel;
 
 /// One catalogue list: its query (with one "%s" for the schema, or none) and its column titles.
+///
+/// The catalogue compares names without regard to letter case, while the server keeps schemas
+/// (and tables and triggers) apart that differ in case alone: a schema is matched with BINARY
+/// wherever the catalogue reads every schema's rows, so that "Shop" lists nothing of "shop". The
+/// tables' own catalogue opens only the schema it is given and needs no such help.
 struct Listing {
     std::string_view query;
     std::vector<const char*> titles;
@@ -22,7 +27,7 @@ struct Listing {
 
 constexpr std::string_view kRoutineColumns =
     "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.IS_DETERMINISTIC, r.SECURITY_TYPE, r.`DEFINER`, r.CREATED, "
-    "r.LAST_ALTERED, r.ROUTINE_COMMENT FROM information_schema.ROUTINES r WHERE ROUTINE_SCHEMA = '%s' AND ";
+    "r.LAST_ALTERED, r.ROUTINE_COMMENT FROM information_schema.ROUTINES r WHERE BINARY ROUTINE_SCHEMA = '%s' AND ";
 
 const std::vector<const char*> kRoutineTitles = {"Name",        "Type",          "Deterministic", "Security type",
                                                  "Definer",     "Create time",   "Modified time", "Comment"};
@@ -40,7 +45,7 @@ const Listing* find_listing(DBObject kind) {
     static const Listing event{
         "SELECT EVENT_NAME, EVENT_TYPE, STATUS, DEFINER, CREATED, LAST_ALTERED, IF(EVENT_TYPE = 'ONE TIME', "
         "EXECUTE_AT, LAST_EXECUTED) AS EXECUTED_TIME, ON_COMPLETION, EVENT_COMMENT FROM information_schema.EVENTS "
-        "WHERE EVENT_SCHEMA = '%s' ORDER BY EVENT_NAME ASC",
+        "WHERE BINARY EVENT_SCHEMA = '%s' ORDER BY EVENT_NAME ASC",
         {"Name", "Event type", "Status", "Definer", "Create time", "Modified time", "Executed time", "Completion",
          "Comment"}};
     static const Listing function{function_query, kRoutineTitles};
@@ -48,13 +53,13 @@ const Listing* find_listing(DBObject kind) {
     static const Listing routine{routine_query, kRoutineTitles};
     static const Listing package{
         "SELECT ROUTINE_NAME, SECURITY_TYPE, DEFINER, CREATED, LAST_ALTERED, ROUTINE_COMMENT FROM "
-        "information_schema.ROUTINES WHERE ROUTINE_SCHEMA = '%s' AND ROUTINE_TYPE = 'PACKAGE' ORDER BY ROUTINE_NAME "
-        "ASC;",
+        "information_schema.ROUTINES WHERE BINARY ROUTINE_SCHEMA = '%s' AND ROUTINE_TYPE = 'PACKAGE' ORDER BY "
+        "ROUTINE_NAME ASC;",
         {"Name", "Security type", "Definer", "Create time", "Modified time", "Comment"}};
     static const Listing index{
         "SELECT DISTINCT INDEX_NAME, TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT FROM "
-        "`information_schema`.`STATISTICS` WHERE INDEX_SCHEMA = '%s' AND INDEX_NAME <> 'PRIMARY' ORDER BY INDEX_NAME "
-        "ASC",
+        "`information_schema`.`STATISTICS` WHERE BINARY INDEX_SCHEMA = '%s' AND INDEX_NAME <> 'PRIMARY' ORDER BY "
+        "INDEX_NAME ASC",
         {"Name", "Table", "Unique", "Type", "Comment"}};
     static const Listing role{
         "SELECT User, default_role FROM mysql.user WHERE BINARY is_role IN ('Y', 'y') ORDER BY User ASC;",
@@ -81,12 +86,13 @@ const Listing* find_listing(DBObject kind) {
     static const Listing trigger{
         "SELECT TRIGGER_NAME, EVENT_MANIPULATION, CONCAT(EVENT_OBJECT_SCHEMA, '.', EVENT_OBJECT_TABLE) AS object, "
         "ACTION_ORDER, ACTION_TIMING, CREATED, DEFINER FROM `information_schema`.`TRIGGERS` WHERE "
-        "TRIGGER_SCHEMA='%s' ORDER BY TRIGGER_NAME ASC;",
+        "BINARY TRIGGER_SCHEMA='%s' ORDER BY TRIGGER_NAME ASC;",
         {"Name", "Event", "Object", "Order", "Time", "Created", "Definer"}};
     static const Listing view{
         "SELECT t.TABLE_NAME, v.CHECK_OPTION, v.IS_UPDATABLE, v.SECURITY_TYPE, v.DEFINER FROM "
-        "INFORMATION_SCHEMA.tables t left join information_schema.VIEWS v on t.TABLE_SCHEMA = v.TABLE_SCHEMA and "
-        "t.TABLE_NAME = v.TABLE_NAME WHERE t.table_type = 'VIEW' and t.TABLE_SCHEMA = '%s' ORDER BY t.TABLE_NAME ASC",
+        "INFORMATION_SCHEMA.tables t left join information_schema.VIEWS v on BINARY t.TABLE_SCHEMA = v.TABLE_SCHEMA "
+        "and BINARY t.TABLE_NAME = v.TABLE_NAME WHERE t.table_type = 'VIEW' and t.TABLE_SCHEMA = '%s' ORDER BY "
+        "t.TABLE_NAME ASC",
         {"Name", "Check option", "Updatable", "Security type", "Definer"}};
 
     switch (kind) {

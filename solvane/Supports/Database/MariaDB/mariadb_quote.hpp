@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Ombrix::Solvane::Supports::Database {
 
@@ -117,6 +118,52 @@ inline std::string mariadb_bare_identifier(std::string_view name) {
     }
     if (plain && !mariadb_is_reserved_word(name)) return std::string(name);
     return mariadb_quote_identifier(name);
+}
+
+/// The key of a user's or role's privileges map for a grant's object: its names joined by periods
+/// ("shop.*", "shop.orders", "*.*"), each as it is unless it holds a period or a backtick, then as
+/// a backtick name, so that `mariadb_privilege_names` reads every key back as the names it was
+/// made of (`a.b`.t is table "t" of schema "a.b").
+inline std::string mariadb_privilege_key(const std::vector<std::string>& names) {
+    std::string key;
+    for (const auto& name : names) {
+        if (!key.empty()) key += '.';
+        key += name.find_first_of(".`") == std::string::npos ? name : mariadb_quote_identifier(name);
+    }
+    return key;
+}
+
+/// The names of a grant's object as SHOW GRANTS writes it (`shop`.`orders`, `shop`.*, *.*) or as a
+/// privileges key holds it: a part in backticks is the name inside (doubled backticks read as
+/// one), any other part runs to the next period.
+inline std::vector<std::string> mariadb_privilege_names(std::string_view object) {
+    std::vector<std::string> names;
+    std::size_t at = 0;
+    while (at <= object.size()) {
+        std::string name;
+        if (at < object.size() && object[at] == '`') {
+            for (++at; at < object.size(); ++at) {
+                if (object[at] != '`') {
+                    name += object[at];
+                } else if (at + 1 < object.size() && object[at + 1] == '`') {
+                    name += '`';
+                    ++at;
+                } else {
+                    ++at;
+                    break;
+                }
+            }
+            // Anything between the closing backtick and the next period belongs to no name.
+            at = std::min(object.find('.', at), object.size());
+        } else {
+            const auto dot = std::min(object.find('.', at), object.size());
+            name = object.substr(at, dot - at);
+            at = dot;
+        }
+        names.push_back(std::move(name));
+        ++at;  // past the period
+    }
+    return names;
 }
 
 }  // namespace Ombrix::Solvane::Supports::Database

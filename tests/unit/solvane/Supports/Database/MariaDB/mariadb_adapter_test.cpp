@@ -109,26 +109,27 @@ TEST_F(MariaDBAdapterTexts, OrdinaryNamesGiveTheExactQueries) {
     auto index = MetaIndex::with_names("shop", "shop", "orders", "ix_customer");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_index(index); }),
               "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION FROM "
-              "`information_schema`.`STATISTICS` WHERE INDEX_SCHEMA = 'shop' AND TABLE_NAME = 'orders' AND "
+              "`information_schema`.`STATISTICS` WHERE BINARY INDEX_SCHEMA = 'shop' AND BINARY TABLE_NAME = 'orders' AND "
               "INDEX_NAME = 'ix_customer' ORDER BY SEQ_IN_INDEX ASC;");
 
     auto trigger = MetaTrigger::with_names("shop", "shop", "orders_bi");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_trigger(trigger); }),
               "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
-              "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE TRIGGER_SCHEMA = 'shop' AND TRIGGER_NAME = "
+              "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE BINARY "
+              "TRIGGER_SCHEMA = 'shop' AND BINARY TRIGGER_NAME = "
               "'orders_bi';");
 
     auto function = MetaFunction::with_names("shop", "shop", "total_of");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_function(function); }),
               "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
               "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION FROM `information_schema`.`ROUTINES` "
-              "WHERE ROUTINE_SCHEMA = 'shop' AND ROUTINE_NAME = 'total_of';");
+              "WHERE BINARY ROUTINE_SCHEMA = 'shop' AND ROUTINE_NAME = 'total_of';");
 
     auto event = MetaEvent::with_names("shop", "shop", "nightly");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_event(event); }),
               "SELECT DEFINER, EVENT_DEFINITION, EVENT_TYPE, EXECUTE_AT, INTERVAL_VALUE, INTERVAL_FIELD, STARTS, "
-              "ENDS, STATUS, ON_COMPLETION, EVENT_COMMENT, SQL_MODE, COLLATION_CONNECTION FROM `information_schema`.`EVENTS` where EVENT_SCHEMA = "
-              "'shop' and EVENT_NAME = 'nightly';");
+              "ENDS, STATUS, ON_COMPLETION, EVENT_COMMENT, SQL_MODE, COLLATION_CONNECTION FROM `information_schema`.`EVENTS` where BINARY "
+              "EVENT_SCHEMA = 'shop' and EVENT_NAME = 'nightly';");
 
     auto user = MetaUser::with_names("shop", "shop", "bob@%", "USER");
     EXPECT_EQ(first_text([&] { return m_adapter->load_relation(user); }),

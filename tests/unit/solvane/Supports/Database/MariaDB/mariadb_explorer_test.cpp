@@ -18,17 +18,19 @@ using Ombrix::Testing::ProviderConnection;
 // The catalogue texts, written out in full for the schema "shop".
 const std::string kEvents =
     "SELECT EVENT_NAME, EVENT_TYPE, STATUS, DEFINER, CREATED, LAST_ALTERED, IF(EVENT_TYPE = 'ONE TIME', EXECUTE_AT, "
-    "LAST_EXECUTED) AS EXECUTED_TIME, ON_COMPLETION, EVENT_COMMENT FROM information_schema.EVENTS WHERE EVENT_SCHEMA = "
-    "'shop' ORDER BY EVENT_NAME ASC";
+    "LAST_EXECUTED) AS EXECUTED_TIME, ON_COMPLETION, EVENT_COMMENT FROM information_schema.EVENTS WHERE BINARY "
+    "EVENT_SCHEMA = 'shop' ORDER BY EVENT_NAME ASC";
 const std::string kRoutinesOf =
     "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.IS_DETERMINISTIC, r.SECURITY_TYPE, r.`DEFINER`, r.CREATED, "
-    "r.LAST_ALTERED, r.ROUTINE_COMMENT FROM information_schema.ROUTINES r WHERE ROUTINE_SCHEMA = 'shop' AND ";
+    "r.LAST_ALTERED, r.ROUTINE_COMMENT FROM information_schema.ROUTINES r WHERE BINARY ROUTINE_SCHEMA = 'shop' AND ";
 const std::string kPackages =
     "SELECT ROUTINE_NAME, SECURITY_TYPE, DEFINER, CREATED, LAST_ALTERED, ROUTINE_COMMENT FROM "
-    "information_schema.ROUTINES WHERE ROUTINE_SCHEMA = 'shop' AND ROUTINE_TYPE = 'PACKAGE' ORDER BY ROUTINE_NAME ASC;";
+    "information_schema.ROUTINES WHERE BINARY ROUTINE_SCHEMA = 'shop' AND ROUTINE_TYPE = 'PACKAGE' ORDER BY "
+    "ROUTINE_NAME ASC;";
 const std::string kIndexes =
     "SELECT DISTINCT INDEX_NAME, TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT FROM "
-    "`information_schema`.`STATISTICS` WHERE INDEX_SCHEMA = 'shop' AND INDEX_NAME <> 'PRIMARY' ORDER BY INDEX_NAME ASC";
+    "`information_schema`.`STATISTICS` WHERE BINARY INDEX_SCHEMA = 'shop' AND INDEX_NAME <> 'PRIMARY' ORDER BY "
+    "INDEX_NAME ASC";
 const std::string kRoles =
     "SELECT User, default_role FROM mysql.user WHERE BINARY is_role IN ('Y', 'y') ORDER BY User ASC;";
 const std::string kUsers =
@@ -46,11 +48,12 @@ const std::string kTables =
     "ORDER BY t.TABLE_NAME ASC;";
 const std::string kTriggers =
     "SELECT TRIGGER_NAME, EVENT_MANIPULATION, CONCAT(EVENT_OBJECT_SCHEMA, '.', EVENT_OBJECT_TABLE) AS object, "
-    "ACTION_ORDER, ACTION_TIMING, CREATED, DEFINER FROM `information_schema`.`TRIGGERS` WHERE TRIGGER_SCHEMA='shop' "
-    "ORDER BY TRIGGER_NAME ASC;";
+    "ACTION_ORDER, ACTION_TIMING, CREATED, DEFINER FROM `information_schema`.`TRIGGERS` WHERE BINARY "
+    "TRIGGER_SCHEMA='shop' ORDER BY TRIGGER_NAME ASC;";
 const std::string kViews =
     "SELECT t.TABLE_NAME, v.CHECK_OPTION, v.IS_UPDATABLE, v.SECURITY_TYPE, v.DEFINER FROM INFORMATION_SCHEMA.tables t "
-    "left join information_schema.VIEWS v on t.TABLE_SCHEMA = v.TABLE_SCHEMA and t.TABLE_NAME = v.TABLE_NAME WHERE "
+    "left join information_schema.VIEWS v on BINARY t.TABLE_SCHEMA = v.TABLE_SCHEMA and BINARY t.TABLE_NAME = "
+    "v.TABLE_NAME WHERE "
     "t.table_type = 'VIEW' and t.TABLE_SCHEMA = 'shop' ORDER BY t.TABLE_NAME ASC";
 const std::string kSchemasWithoutComment =
     "SELECT SCHEMA_NAME, DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME FROM `information_schema`.`SCHEMATA` "
@@ -115,7 +118,7 @@ TEST_F(MariaDBExplorerTest, SchemaNamesStayInsideTheirLiteral) {
     EXPECT_EQ(sql_of(DBObject::TRIGGER, "it's \\ %s"),
               "SELECT TRIGGER_NAME, EVENT_MANIPULATION, CONCAT(EVENT_OBJECT_SCHEMA, '.', EVENT_OBJECT_TABLE) AS "
               "object, ACTION_ORDER, ACTION_TIMING, CREATED, DEFINER FROM `information_schema`.`TRIGGERS` WHERE "
-              "TRIGGER_SCHEMA='it''s \\\\ %s' ORDER BY TRIGGER_NAME ASC;");
+              "BINARY TRIGGER_SCHEMA='it''s \\\\ %s' ORDER BY TRIGGER_NAME ASC;");
     const std::string attack = "x' OR 1=1; DROP DATABASE shop; -- ";
     const std::string views = sql_of(DBObject::VIEW, attack);
     EXPECT_NE(views.find("t.TABLE_SCHEMA = 'x'' OR 1=1; DROP DATABASE shop; -- ' ORDER BY"), std::string::npos)

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 using namespace Ombrix::Solvane::Supports::Database;
@@ -26,6 +29,28 @@ TEST(MariaDBQuote, LikePatternsMatchTheTextLiterally) {
     EXPECT_EQ(mariadb_escape_like("a%b_c"), "a\\\\%b\\\\_c");
     EXPECT_EQ(mariadb_escape_like("a\\b"), "a\\\\\\\\b");
     EXPECT_EQ(mariadb_escape_like("o'k"), "o''k");
+}
+
+TEST(MariaDBQuote, PrivilegeKeysReadBackAsTheNamesTheyWereMadeOf) {
+    struct Case {
+        std::vector<std::string> names;
+        const char* key;
+    };
+    const Case cases[] = {
+        {{"shop", "*"}, "shop.*"},
+        {{"*", "*"}, "*.*"},
+        {{"it's", "grant option"}, "it's.grant option"},
+        {{"a.b", "c"}, "`a.b`.c"},
+        {{"x`y", "t.u`"}, "`x``y`.`t.u```"},
+        {{"`", "."}, "````.`.`"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(mariadb_privilege_key(c.names), c.key);
+        EXPECT_EQ(mariadb_privilege_names(c.key), c.names) << c.key;
+    }
+    // As SHOW GRANTS writes an object: every name quoted, the wildcard bare.
+    EXPECT_EQ(mariadb_privilege_names("`sh.op`.*"), (std::vector<std::string>{"sh.op", "*"}));
+    EXPECT_EQ(mariadb_privilege_names("`a``b`.`c`"), (std::vector<std::string>{"a`b", "c"}));
 }
 
 TEST(MariaDBQuote, BareNamesStayBareOnlyWhenTheGrammarReadsThemAsOne) {
