@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "providers/Supports/MariaDB/provider.hpp"  // OMBRIX_SANITIZED_BUILD
 
@@ -30,7 +31,9 @@ TEST(RunInThread, AThreadThatCannotStartCompletesTheCallWithAnError) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        // Too little address space left for a thread's stack: starting one fails.
+        // Threads that never end hold every stack the C library keeps for reuse, then too little
+        // address space is left for a new thread's stack: starting one fails.
+        for (int i = 0; i < 16; ++i) std::thread([] { ::pause(); }).detach();
         const rlimit limit{virtual_size() + (1u << 20), virtual_size() + (1u << 20)};
         if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
         Core::AsyncResultPtr result;
