@@ -2,6 +2,9 @@
 
 #include <glib.h>
 
+#include <optional>
+#include <type_traits>
+
 #include "providers/Core/file.hpp"
 #include "providers/Core/glib.hpp"
 #include "providers/Core/list_model.hpp"
@@ -26,6 +29,20 @@ std::string date_text(Date date) {
     char buffer[32];
     g_snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
     return buffer;
+}
+
+/// A JSON number as a whole number of type T: a fraction is cut off, and a number beyond T's range
+/// does not fit (converting it would be undefined).
+template <class T>
+std::optional<T> whole_number(const Node& node) {
+    if (!node.is_number_float()) return node.get<T>();
+    const double number = node.get<double>();
+    // 2^63 and 2^64 are exact doubles; every double in the ranges below truncates into T.
+    constexpr double kBelow = std::is_signed_v<T> ? -9223372036854775808.0 : -1.0;
+    constexpr double kAbove = std::is_signed_v<T> ? 9223372036854775808.0 : 18446744073709551616.0;
+    const bool above_floor = std::is_signed_v<T> ? number >= kBelow : number > kBelow;
+    if (!above_floor || !(number < kAbove)) return std::nullopt;
+    return static_cast<T>(number);
 }
 
 Date parse_date(const std::string& text) {
@@ -129,8 +146,10 @@ bool deserialize_value(Object& object, const PropertySpec& property, const Node&
         case ValueType::Int64:
         case ValueType::Enum:
             if (!node.is_number()) return false;
-            value = Value::from_int64(node.is_number_float() ? static_cast<std::int64_t>(node.get<double>())
-                                                            : node.get<std::int64_t>());
+            if (auto number = whole_number<std::int64_t>(node))
+                value = Value::from_int64(*number);
+            else
+                return false;
             break;
         case ValueType::UChar:
         case ValueType::UInt:
@@ -138,8 +157,10 @@ bool deserialize_value(Object& object, const PropertySpec& property, const Node&
         case ValueType::UInt64:
         case ValueType::Flags:
             if (!node.is_number()) return false;
-            value = Value::from_uint64(node.is_number_float() ? static_cast<std::uint64_t>(node.get<double>())
-                                                             : node.get<std::uint64_t>());
+            if (auto number = whole_number<std::uint64_t>(node))
+                value = Value::from_uint64(*number);
+            else
+                return false;
             break;
         case ValueType::Float:
         case ValueType::Double:
@@ -216,7 +237,9 @@ bool deserialize_value(Object& object, const PropertySpec& property, const Node&
 Result<Node> parse(std::string_view text) {
     try {
         return Node::parse(text.begin(), text.end());
-    } catch (const nlohmann::json::parse_error& e) {
+    } catch (const nlohmann::json::exception& e) {
+        // A syntax error, and also a number too large for a double ("1E400"), which the parser
+        // reports as out of range rather than as a parse error.
         return fail("JSON", e.id, e.what());
     }
 }

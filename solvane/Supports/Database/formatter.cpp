@@ -64,11 +64,13 @@ bool starts_dash_comment(std::string_view text, std::size_t pos) {
     return pos + 2 == text.size() || is_space(text[pos + 2]) || is_control(text[pos + 2]);
 }
 
-// A line comment ends before the line feed (and before the carriage return of a CR LF).
+// A line comment ends before the line feed and the carriage returns in front of it (a CR LF, or
+// the CR CR LF of a file converted twice), which belong to the line end the layout writes.
 std::size_t line_comment_end(std::string_view text, std::size_t start) {
-    const std::size_t feed = text.find('\n', start);
-    if (feed == std::string_view::npos) return text.size();
-    return feed > start + 1 && text[feed - 1] == '\r' ? feed - 1 : feed;
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) return text.size();
+    while (end > start + 1 && text[end - 1] == '\r') --end;
+    return end;
 }
 
 constexpr bool ends_code_run(char c) {
@@ -112,9 +114,10 @@ Token next_token(std::string_view text, std::size_t pos) {
 // Keyword rules
 
 // One element of a rule's pattern. Words match ASCII letters in either case; spaces are the single
-// spaces of the working copy (and the indentation that earlier rules wrote).
+// spaces of the working copy (and the indentation that earlier rules wrote); a word end matches,
+// without taking a byte, where no name byte follows.
 struct Element {
-    enum class Kind { Char, Word, Spaces, SomeSpaces } kind;
+    enum class Kind { Char, Word, Spaces, SomeSpaces, WordEnd } kind;
     char c = 0;
     std::string_view word;
 };
@@ -128,6 +131,7 @@ Element ch(char c) { return {Element::Kind::Char, c, {}}; }
 Element word(std::string_view w) { return {Element::Kind::Word, 0, w}; }
 Element spaces() { return {Element::Kind::Spaces, 0, {}}; }
 Element some_spaces() { return {Element::Kind::SomeSpaces, 0, {}}; }
+Element word_end() { return {Element::Kind::WordEnd, 0, {}}; }
 
 // " KEYWORD " becomes `before` KEYWORD `after`.
 Rule keyword(std::string_view kw, std::string before, std::string_view after = " ") {
@@ -150,7 +154,8 @@ const std::vector<Rule>& keyword_rules() {
         r.push_back(keyword("ELSE", brk(1)));
         r.push_back(keyword("END", brk(1)));
         r.push_back(keyword("FROM", brk()));
-        r.push_back({{ch(' '), word("GROUP"), some_spaces(), word("BY")}, brk() + "GROUP BY "});
+        // "group bytes" is no GROUP BY: the BY must end its word, or the rule would split a name.
+        r.push_back({{ch(' '), word("GROUP"), some_spaces(), word("BY"), word_end()}, brk() + "GROUP BY "});
         r.push_back(keyword("HAVING", brk()));
         r.push_back(keyword("IN", " "));
         r.push_back(keyword("JOIN", brk()));
@@ -160,7 +165,7 @@ const std::vector<Rule>& keyword_rules() {
                          brk() + std::string(qualifier) + " JOIN "});
         r.push_back(keyword("ON", brk(1)));
         r.push_back(keyword("OR", brk(2)));
-        r.push_back({{ch(' '), word("ORDER"), some_spaces(), word("BY")}, brk() + "ORDER BY "});
+        r.push_back({{ch(' '), word("ORDER"), some_spaces(), word("BY"), word_end()}, brk() + "ORDER BY "});
         r.push_back(keyword("OVER", brk(1)));
         r.push_back({{ch('('), spaces(), word("SELECT"), ch(' ')}, brk() + "(SELECT "});
         r.push_back({{ch(')'), spaces(), word("SELECT"), ch(' ')}, ")" + brk() + "SELECT "});
@@ -189,6 +194,9 @@ bool match_at(std::string_view s, std::size_t p, const std::vector<Element>& pat
             for (std::size_t i = 0; i < e.word.size(); ++i)
                 if (ascii_upper(s[p + i]) != e.word[i]) return false;
             p += e.word.size();
+            break;
+        case Element::Kind::WordEnd:
+            if (p < s.size() && is_name_char(s[p])) return false;
             break;
         case Element::Kind::Spaces:
         case Element::Kind::SomeSpaces: {
@@ -225,7 +233,15 @@ bool apply(std::string_view in, std::string& out, const Rule& rule) {
             changed = true;
         }
         out.append(in, copied, at - copied);
-        out += rule.replacement;
+        // A line break right after "--" would make a comment of it: "5--(SELECT 1)" subtracts, and
+        // stays on its line. (Other rules put their breaks where a blank stood, which no "--" in
+        // code ever precedes.)
+        std::string_view replacement = rule.replacement;
+        if (replacement.front() == kBreak && out.ends_with("--")) {
+            const std::size_t kept = replacement.find_first_not_of(' ', 1);
+            replacement.remove_prefix(kept == std::string_view::npos ? replacement.size() : kept);
+        }
+        out += replacement;
         copied = pos = end;
     }
     if (changed) out.append(in, copied);

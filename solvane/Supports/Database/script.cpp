@@ -627,8 +627,10 @@ std::string join_script(const std::vector<std::string>& statements) {
     for (const auto& statement : statements) {
         const std::string_view text = trim(statement);
         std::string body(text);
-        if (ends_in_line_comment(body)) body += '\n';
-        if (split_script(body).empty()) continue;  // blank, or comments only: no statement
+        // Read as it will stand, with a delimiter right after it: a trailing "--" is a comment only
+        // before a blank or at the end ("SELECT 1 --;" subtracts).
+        if (ends_in_line_comment(body + ";")) body += '\n';
+        if (split_script(body + ";").empty()) continue;  // blank, or comments only: no statement
         if (!needs_delimiter(body)) {
             std::string chunk = body + ";\n";
             if (reads_back(chunk, text)) {
@@ -637,12 +639,22 @@ std::string join_script(const std::vector<std::string>& statements) {
             }
         }
         std::string chosen;
+        bool good = false;
         for (const auto delimiter : kDelimiters) {
             std::string chunk = "DELIMITER ";
             chunk.append(delimiter).append("\n").append(body).append(delimiter).append("\nDELIMITER ;\n");
-            const bool good = reads_back(chunk, text);
+            good = reads_back(chunk, text);
             if (good || chosen.empty()) chosen = std::move(chunk);
             if (good) break;
+        }
+        // A text that ends inside a quote or a comment that nothing closes swallows every delimiter
+        // after it, as it swallowed the rest of the script it came from: it reads back only as the
+        // last statement, written without one.
+        for (std::size_t i = 0; !good && i < kDelimiters.size(); ++i) {
+            std::string chunk = "DELIMITER ";
+            chunk.append(kDelimiters[i]).append("\n").append(body).append("\n");
+            good = reads_back(chunk, text);
+            if (good) chosen = std::move(chunk);
         }
         script += chosen;
     }

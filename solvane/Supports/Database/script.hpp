@@ -38,7 +38,10 @@ OMBRIX_SOLVANE_EXPORT bool needs_delimiter(std::string_view statement);
 /// same statements: each ends with ";\n", and one that needs_delimiter is written as
 /// "DELIMITER ;;\n<text>;;\nDELIMITER ;\n". Surrounding white space is trimmed and blank texts are
 /// left out. A text ending in a line comment gets a line end before its delimiter; in the rare text
-/// that holds ";;" itself (or ends with ';'), another delimiter that reads back is chosen.
+/// that holds ";;" itself (or ends with ';'), another delimiter that reads back is chosen. A text
+/// that ends inside a quote or comment that nothing closes reads back only as the last statement
+/// and is written without a delimiter; a text that starts with the word DELIMITER cannot be written
+/// back at all (the client takes it for its command).
 OMBRIX_SOLVANE_EXPORT std::string join_script(const std::vector<std::string>& statements);
 
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -113,13 +113,15 @@ public:
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (i > 0) m_line += m_d.column;
             const std::string& name = columns[i].name;
-            if (m_d.time != QuoteTime::IFNEED || needs_quotes(name))
-                append_quoted(name);
-            else
+            if (m_d.time != QuoteTime::IFNEED || needs_quotes(name) || (i == 0 && hides_as_bom(name))) {
+                if (!append_quoted(name)) return unquotable(0, i);
+            } else {
                 m_line += name;
+            }
         }
         m_line += m_d.suffix;
         m_line += m_d.row;
+        m_at_start = false;
         return m_sink.write(m_line);
     }
 
@@ -139,13 +141,16 @@ public:
                 append_binary_text(m_hex, cell.text);
                 text = m_hex;
             }
-            if (m_d.time == QuoteTime::ALWAYS || needs_quotes(text) || (m_d.has_null && text == m_d.null_text))
-                append_quoted(text);
-            else
+            if (m_d.time == QuoteTime::ALWAYS || needs_quotes(text) || (m_d.has_null && text == m_d.null_text) ||
+                (i == 0 && hides_as_bom(text))) {
+                if (!append_quoted(text)) return unquotable(rows_written() + 1, i);
+            } else {
                 m_line += text;
+            }
         }
         m_line += m_d.suffix;
         m_line += m_d.row;
+        m_at_start = false;
         if (auto written = m_sink.write(m_line); !written) return written;
         report(m_line);
         return {};
@@ -154,6 +159,12 @@ public:
     Core::Status end() override { return {}; }
 
 private:
+    // A first cell of the text that starts with a byte-order mark would lose it to the reader, which
+    // skips a mark there: such a cell is quoted.
+    bool hides_as_bom(std::string_view text) const {
+        return m_at_start && m_d.prefix.empty() && text.starts_with(kUtf8Bom);
+    }
+
     bool needs_quotes(std::string_view text) const {
         const char* p = text.data();
         const char* end = p + text.size();
@@ -169,8 +180,40 @@ private:
         return false;
     }
 
-    // One pass, so an escape that itself holds a quote is never escaped again.
-    void append_quoted(std::string_view text) {
+    // A dialect whose escapes are not doubled quotes cannot carry every text: with "\"" as the
+    // escape of '"', a text that ends with '\' would end in "\"" and never close. Such a cell is
+    // refused rather than written to read back as something else (`row` 0 is the header).
+    static Core::Status unquotable(std::uint64_t row, std::size_t column) {
+        return Core::fail("default", -1,
+                          Core::strprintf(Core::tr("row %llu, column %d: the cell cannot be quoted with the quotes and "
+                                                   "escapes of QUOTATION_LIST so that it reads back"),
+                                          static_cast<unsigned long long>(row), static_cast<int>(column + 1)));
+    }
+
+    // Whether a quoted cell as written (both quotes included) reads as `text`, by the reader's rules.
+    bool reads_back(std::string_view quoted, std::string_view text) const {
+        std::string cell;
+        for (std::size_t p = m_d.quote_left.size(); p < quoted.size();) {
+            const std::string_view rest = quoted.substr(p);
+            if (rest.starts_with(m_d.escape_left)) {
+                cell += m_d.quote_left;
+                p += m_d.escape_left.size();
+            } else if (rest.starts_with(m_d.escape_right)) {
+                cell += m_d.quote_right;
+                p += m_d.escape_right.size();
+            } else if (rest.starts_with(m_d.quote_right)) {
+                return p + m_d.quote_right.size() == quoted.size() && cell == text;
+            } else {
+                cell += quoted[p++];
+            }
+        }
+        return false;
+    }
+
+    // One pass, so an escape that itself holds a quote is never escaped again. False (with the
+    // cell written anyway) when the written cell would not read back as `text`.
+    bool append_quoted(std::string_view text) {
+        const std::size_t start = m_line.size();
         m_line += m_d.quote_left;
         const char first_left = m_d.quote_left[0];
         const char first_right = m_d.quote_right[0];
@@ -194,11 +237,16 @@ private:
             }
         }
         m_line += m_d.quote_right;
+        // Doubled quotes, the default, always read back; other escapes are checked.
+        if (m_d.escape_left == m_d.quote_left + m_d.quote_left && m_d.escape_right == m_d.quote_right + m_d.quote_right)
+            return true;
+        return reads_back(std::string_view(m_line).substr(start), text);
     }
 
     Dialect m_d;
     ByteTable m_trigger{};
     bool m_same_quotes = true;
+    bool m_at_start = true;  // nothing written yet
     std::vector<bool> m_binary;
     std::string m_line;
     std::string m_hex;

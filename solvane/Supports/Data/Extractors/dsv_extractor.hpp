@@ -32,7 +32,9 @@ inline constexpr std::string_view kOptionEncoding = "ENCODING";
 ///
 /// A written text reads back as it was written: a cell holding a delimiter, a quote, a line end
 /// or, with NULL_VALUE set, the null text itself is quoted. NULL cells can only be told from
-/// texts when NULL_VALUE is set; then an unquoted cell equal to it reads as NULL.
+/// texts when NULL_VALUE is set; then an unquoted cell equal to it reads as NULL. Escapes other
+/// than doubled quotes cannot carry every text (with \" for '"', no quoted cell can end with a
+/// backslash): a cell that would read back as something else fails the export.
 ///
 /// Reading streams the text or the file in chunks, so memory stays bounded by the longest row.
 class OMBRIX_SOLVANE_EXPORT DsvExtractor final : public ImportingExtractor {

@@ -149,9 +149,12 @@ std::string ungroup_joins(std::string_view text) {
         if (word_starts_at(text, first, "SELECT") || word_starts_at(text, first, "WITH") ||
             word_starts_at(text, first, "VALUES"))
             continue;
-        // Only a group holding a join at its own level.
+        // Only a group holding a join at its own level, and no query of its own: one whose SELECT,
+        // FROM or UNION stands at its level ("((select 1) union select 2 from (a join b)) x") is a
+        // derived table, whatever joins its last FROM reads once its own group is gone.
         bool joins = false;
-        for (std::size_t i = p + 1; i < close && !joins;) {
+        bool query = false;
+        for (std::size_t i = p + 1; i < close && !query;) {
             const char c = text[i];
             if (c == '\'' || c == '"' || c == '`') {
                 i = sql_quoted_end(text, i, c);
@@ -161,18 +164,34 @@ std::string ungroup_joins(std::string_view text) {
                 i = match[i] + 1;
                 continue;
             }
-            if (word_starts_at(text, i, "JOIN") && (i == 0 || !is_word_byte(static_cast<unsigned char>(text[i - 1]))))
-                joins = true;
+            if (!is_word_byte(static_cast<unsigned char>(text[i - 1]))) {
+                if (word_starts_at(text, i, "JOIN"))
+                    joins = true;
+                else
+                    query = word_starts_at(text, i, "SELECT") || word_starts_at(text, i, "FROM") ||
+                            word_starts_at(text, i, "UNION") || word_starts_at(text, i, "EXCEPT") ||
+                            word_starts_at(text, i, "INTERSECT");
+            }
             ++i;
         }
-        if (!joins) continue;
+        if (!joins || query) continue;
         dropped[p] = true;
         dropped[close] = true;
     }
     std::string result;
     result.reserve(n);
-    for (std::size_t i = 0; i < n; ++i)
-        if (!dropped[i]) result += text[i];
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!dropped[i]) {
+            result += text[i];
+            continue;
+        }
+        // A parenthesis between two words keeps them apart: from(a join b)where reads from a join b where.
+        std::size_t next = i + 1;
+        while (next < n && dropped[next]) ++next;
+        if (!result.empty() && is_word_byte(static_cast<unsigned char>(result.back())) && next < n &&
+            is_word_byte(static_cast<unsigned char>(text[next])))
+            result += ' ';
+    }
     return result;
 }
 

@@ -391,7 +391,8 @@ TEST(ServerSetting, LoadGivesMissingMembersTheirConstructionDefaults) {
     const std::string path = dir.file("hand.json");
     ASSERT_TRUE(Core::write_file(path, R"({
   "servers": [ { "title": "bare", "host": "h", "unknown-member": 1 }, null, 5, "text",
-               { "title": "wide", "port": 70000, "databases": ["x"] } ],
+               { "title": "wide", "port": 70000, "databases": ["x"] },
+               { "title": "floats", "port": 3306.9, "ssh-port": 1e300 }, { "ssh-port": -2.5 } ],
   "groups": "not a list",
   "organizations": [ { "name": "o" }, [] ]
 })").has_value());
@@ -399,7 +400,7 @@ TEST(ServerSetting, LoadGivesMissingMembersTheirConstructionDefaults) {
     auto setting = ServerSetting::create();
     ASSERT_TRUE(setting->load(path).has_value());
     // Elements that are not objects never become empty slots in a list.
-    ASSERT_EQ(setting->get_servers()->size(), 2u);
+    ASSERT_EQ(setting->get_servers()->size(), 4u);
     const auto bare = setting->get_servers()->get(0);
     EXPECT_EQ(bare->get_title(), "bare");
     EXPECT_EQ(bare->get_host(), "h");
@@ -411,6 +412,10 @@ TEST(ServerSetting, LoadGivesMissingMembersTheirConstructionDefaults) {
     const auto wide = setting->get_servers()->get(1);
     EXPECT_EQ(wide->get_port(), 4464);
     EXPECT_EQ(wide->get_databases(), std::vector<std::string>{"x"});
+    // A fraction is cut off; a number no unsigned integer holds does not fit and is passed over.
+    EXPECT_EQ(setting->get_servers()->get(2)->get_port(), 3306);
+    EXPECT_EQ(setting->get_servers()->get(2)->get_ssh_port(), 22);
+    EXPECT_EQ(setting->get_servers()->get(3)->get_ssh_port(), 22);
     EXPECT_EQ(setting->get_groups()->size(), 0u);
     ASSERT_EQ(setting->get_organizations()->size(), 1u);
     EXPECT_EQ(setting->get_organizations()->get(0)->get_groups()->size(), 0u);
@@ -439,12 +444,15 @@ TEST(ServerSetting, LoadFailuresKeepTheListsAndReportTheirCause) {
     EXPECT_EQ(status.error().code, G_FILE_ERROR_NOENT);
     EXPECT_EQ(setting->get_filename(), missing);
 
-    const std::string broken = dir.file("broken.json");
-    ASSERT_TRUE(Core::write_file(broken, "{ \"servers\": [ ").has_value());
-    status = setting->load(broken);
-    ASSERT_FALSE(status.has_value());
-    EXPECT_EQ(status.error().domain, "JSON");
-    EXPECT_FALSE(status.error().message.empty());
+    // A syntax error, and a number no double holds (which the JSON library throws as out of range).
+    for (const char* text : {"{ \"servers\": [ ", "{ \"servers\": [ { \"port\": 5E806 } ] }"}) {
+        const std::string broken = dir.file("broken.json");
+        ASSERT_TRUE(Core::write_file(broken, text).has_value());
+        status = setting->load(broken);
+        ASSERT_FALSE(status.has_value()) << text;
+        EXPECT_EQ(status.error().domain, "JSON");
+        EXPECT_FALSE(status.error().message.empty());
+    }
 
     EXPECT_EQ(setting->get_servers(), servers);
     EXPECT_EQ(servers->size(), 1u);

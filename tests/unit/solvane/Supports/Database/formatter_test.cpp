@@ -48,14 +48,14 @@ public:
         add(" ELSE ", m + t + "ELSE ", caseless);
         add(" END ", m + t + "END ", caseless);
         add(" FROM ", m + "FROM ", caseless);
-        add(" GROUP\\s{1,}BY", m + "GROUP BY ", caseless);
+        add(" GROUP\\s{1,}BY(?![A-Za-z0-9_$@])", m + "GROUP BY ", caseless);
         add(" HAVING ", m + "HAVING ", caseless);
         add(" IN ", " IN ", caseless);
         add(" JOIN ", m + "JOIN ", caseless);
         for (std::string q : {"CROSS", "INNER", "LEFT", "RIGHT"}) add(" " + q + "~::~{1,}JOIN ", m + q + " JOIN ", caseless);
         add(" ON ", m + t + "ON ", caseless);
         add(" OR ", m + t + t + "OR ", caseless);
-        add(" ORDER\\s{1,}BY", m + "ORDER BY ", caseless);
+        add(" ORDER\\s{1,}BY(?![A-Za-z0-9_$@])", m + "ORDER BY ", caseless);
         add(" OVER ", m + t + "OVER ", caseless);
         add("\\(\\s{0,}SELECT ", m + "(SELECT ", caseless);
         add("\\)\\s{0,}SELECT ", ")" + m + "SELECT ", caseless);
@@ -195,6 +195,9 @@ TEST(Formatter, BeautifyLaysOutClausesConditionsAndJoins) {
     // The pattern ends at BY and the replacement adds a blank: two blanks before the column.
     EXPECT_EQ(beautify("select a from t group by a order by a desc limit 1"),
               "SELECT a\nFROM t\nGROUP BY  a\nORDER BY  a DESC limit 1");
+    // A BY that starts a longer name is no clause: the name stays whole.
+    EXPECT_EQ(beautify("select a from t group bytes order by\xC3\xA9"),
+              "SELECT a\nFROM t group bytes order by\xC3\xA9");
     // CASE takes the blank after "select", which then is no "select " to write in capitals.
     EXPECT_EQ(beautify("select case when a = 1 then b else c end as d from t"),
               "select\n    CASE\n    WHEN a = 1 THEN\n    b\n    ELSE c\n    END AS d\nFROM t");
@@ -256,11 +259,16 @@ TEST(Formatter, QuotedTextComesOutByteForByte) {
 TEST(Formatter, LineCommentsKeepTheirLineEnd) {
     EXPECT_EQ(minify("DELETE FROM t -- x\nWHERE id = 1"), "DELETE FROM t -- x\nWHERE id = 1");
     EXPECT_EQ(minify("select a # c\r\n  , b -- (d)\n\n (1)"), "select a # c\n, b -- (d)\n(1)");
+    // Every carriage return before the line feed is the line end's: a second pass changes nothing.
+    EXPECT_EQ(minify("a # c\r\r\n b"), "a # c\nb");
+    EXPECT_EQ(minify(minify("a # c\r\r\n b")), "a # c\nb");
     EXPECT_EQ(beautify("delete from t -- x\nlimit 1"), "delete\nFROM t -- x\nlimit 1");
     EXPECT_EQ(beautify("# note\nselect a -- don't\nfrom t where b = 'x  y'"),
               "# note\nSELECT a -- don't\nFROM t\nWHERE b = 'x  y'");
     // "--" without a blank after it is two minus signs; a block comment stays on its line, untouched.
     EXPECT_EQ(minify("select 1--1\n from t"), "select 1--1 from t");
+    // A sub-select's line break never goes right after such a "--", which would then be a comment.
+    EXPECT_NE(beautify("select 5--(select 1)").find("5--(SELECT 1)"), std::string::npos);
     EXPECT_EQ(beautify("select /* a  from\n b */ x from t"), "SELECT /* a  from\n b */ x\nFROM t");
 }
 

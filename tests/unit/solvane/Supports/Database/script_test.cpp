@@ -270,11 +270,19 @@ TEST(Script, JoinsWithDelimitersOnlyWhereTheClientNeedsThem) {
 
     // Texts the plain forms would break: a trailing line comment would swallow the delimiter, and a
     // body holding ";;" or ending with ';' needs another delimiter than ";;".
+    // A text ending in "--" has no comment there: a delimiter follows it directly.
     const std::vector<std::string> awkward = {"SELECT 1 -- note", "CREATE PROCEDURE p() BEGIN SELECT 1;; END",
-                                              "SELECT 2;", "SELECT 3 # last"};
+                                              "SELECT 2;", "SELECT 3 # last", "SELECT 4 --"};
     std::vector<std::string> again;
     for (const auto& statement : split_script(join_script(awkward))) again.push_back(statement.text);
     EXPECT_EQ(again, awkward) << join_script(awkward);
+
+    // A last text ending in a quote that nothing closes (it ran to the end of its script) would
+    // swallow any delimiter: it is written without one.
+    const std::vector<std::string> unclosed = {"SELECT 1", "SELECT $;'$$ SELECT 2$$\nDELIMITER ;\nSELECT 3"};
+    again.clear();
+    for (const auto& statement : split_script(join_script(unclosed))) again.push_back(statement.text);
+    EXPECT_EQ(again, unclosed) << join_script(unclosed);
 }
 
 }  // namespace

@@ -540,6 +540,14 @@ TEST(MariaDBSqlText, JoinGroupsAtTheHeadOfFromAreLeftOut) {
                              "select 'from (a join b)' from `t`", "select 1 from (`a`)"})
         EXPECT_EQ(ungroup_joins(kept), kept);
     EXPECT_EQ(ungroup_joins("select 1 from (select 1 from (`a` join `b`)) `d`"), "select 1 from (select 1 from `a` join `b`) `d`");
+    // A group glued to the words around it leaves them apart, not fused into other names.
+    EXPECT_EQ(ungroup_joins("select 1 from(a join b)where x"), "select 1 from a join b where x");
+    EXPECT_EQ(ungroup_joins("select 1 from((a join b)join c)"), "select 1 from a join b join c");
+    // A derived table that starts with a parenthesised query keeps its parentheses, also once the
+    // join group of its own FROM is gone (read again, the text stays as it is).
+    const std::string derived = "select 1 from ((select 1) union select 2 from a join b) x";
+    EXPECT_EQ(ungroup_joins("select 1 from ((select 1) union select 2 from (a join b)) x"), derived);
+    EXPECT_EQ(ungroup_joins(derived), derived);
 }
 
 TEST_F(MariaDBBuilderTest, RetargetMovesQualifiedNamesOnly) {
