@@ -102,6 +102,7 @@ public:
         m_trigger[byte_of('\r')] = 2;
         m_trigger[byte_of('\n')] = 2;
         m_same_quotes = m_d.quote_left == m_d.quote_right;
+        m_suffix_row = m_d.suffix + m_d.row;
     }
 
     Core::Status begin(const std::vector<ColumnInfo>& columns) override {
@@ -113,7 +114,8 @@ public:
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (i > 0) m_line += m_d.column;
             const std::string& name = columns[i].name;
-            if (m_d.time != QuoteTime::IFNEED || needs_quotes(name) || (i == 0 && hides_as_bom(name))) {
+            if (m_d.time != QuoteTime::IFNEED || needs_quotes(name) || (i == 0 && hides_as_bom(name)) ||
+                ends_early(name, i + 1 < columns.size() ? m_d.column : m_suffix_row)) {
                 if (!append_quoted(name)) return unquotable(0, i);
             } else {
                 m_line += name;
@@ -141,8 +143,9 @@ public:
                 append_binary_text(m_hex, cell.text);
                 text = m_hex;
             }
+            const std::string& after = i + 1 < m_binary.size() ? m_d.column : m_suffix_row;
             if (m_d.time == QuoteTime::ALWAYS || needs_quotes(text) || (m_d.has_null && text == m_d.null_text) ||
-                (i == 0 && hides_as_bom(text))) {
+                (i == 0 && hides_as_bom(text)) || ends_early(text, after)) {
                 if (!append_quoted(text)) return unquotable(rows_written() + 1, i);
             } else {
                 m_line += text;
@@ -163,6 +166,21 @@ private:
     // skips a mark there: such a cell is quoted.
     bool hides_as_bom(std::string_view text) const {
         return m_at_start && m_d.prefix.empty() && text.starts_with(kUtf8Bom);
+    }
+
+    // Whether the reader, meeting `text` and then `after` (what the writer puts next), would find a
+    // delimiter of several bytes that starts inside the text: "a|" before "||" reads as "a" and a
+    // cell starting with '|'. Delimiters that fit inside the text already make it quoted.
+    bool ends_early(std::string_view text, std::string_view after) const {
+        for (const std::string* delimiter : {&m_d.column, &m_suffix_row, &m_d.row}) {
+            const std::size_t size = delimiter->size();
+            if (size < 2 || text.empty()) continue;
+            const std::size_t kept = std::min(text.size(), size - 1);
+            std::string joined(text.substr(text.size() - kept));
+            joined.append(after.substr(0, size - 1));
+            if (joined.find(*delimiter) < kept) return true;
+        }
+        return false;
     }
 
     bool needs_quotes(std::string_view text) const {
@@ -247,6 +265,7 @@ private:
     ByteTable m_trigger{};
     bool m_same_quotes = true;
     bool m_at_start = true;  // nothing written yet
+    std::string m_suffix_row;
     std::vector<bool> m_binary;
     std::string m_line;
     std::string m_hex;

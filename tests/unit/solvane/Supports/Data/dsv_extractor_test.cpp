@@ -203,14 +203,14 @@ TEST(DsvExtractor, LoadNamesColumnsFromHeaderOrByPosition) {
     EXPECT_EQ(model->get_value_at(1, 1)->to_string(), "y");
 }
 
-// Every awkward cell survives export -> load -> export, byte for byte, in both dialects.
+// Every awkward cell survives export -> load -> export, byte for byte, in each dialect.
 TEST(DsvExtractor, HostileCellsRoundTrip) {
     // The first text, and the first column's name, start with a byte-order mark, which the reader
     // skips at the start of a text unless it is quoted.
     const std::vector<std::string> texts = {
         "\xEF\xBB\xBF" "bom",
         "\"dq\"", "'sq'", "a,b", "a\tb", "crlf\r\nx", "lone\rcr", "lf\n", "back\\slash\\", "\t", "\xF0\x9F\x98\x80",
-        "", "\\N", " lead", "\"", "\"\"\"",
+        "", "\\N", " lead", "\"", "\"\"\"", "ends|",
     };
     std::vector<std::vector<ValuePtr>> rows;
     for (const auto& text : texts)
@@ -224,7 +224,9 @@ TEST(DsvExtractor, HostileCellsRoundTrip) {
     for (const Options& options : {Options{{"NULL_VALUE", ""}},
                                    Options{{"NULL_VALUE", "\\N"}, {"DELIMITER_COLUMN", "\t"}},
                                    Options{{"NULL_VALUE", "NULL"}, {"QUOTATION_TIME", "always"}},
-                                   Options{{"NULL_VALUE", ""}, {"HAS_HEADER", "false"}}}) {
+                                   Options{{"NULL_VALUE", ""}, {"HAS_HEADER", "false"}},
+                                   // "ends|" before "||" would end at its own '|'.
+                                   Options{{"NULL_VALUE", "NULL"}, {"DELIMITER_COLUMN", "||"}}}) {
         auto dsv = extractor(options);
         const std::string first = export_text(*dsv, model);
         auto loaded = dsv->load_from_text(first, 0);
