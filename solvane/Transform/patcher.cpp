@@ -83,15 +83,34 @@ void neutralise(Core::Json::Node& node, const std::string& old_name, const std::
 // Whether `second` equals `first`, its names read as the first's unless `strict`.
 // Members of a table (keys, indexes, triggers) are read under their tables' names: a foreign key
 // carries no schema name of its own, yet names the schema it refers to.
+// Both sides are neutralised, each name of either side read as one placeholder: rewriting only the
+// second side's names into the first's also rewrites what merely looks like the first's name on
+// the second side ("mariadb.sys@localhost" when the first schema is "sys"), and the two would
+// differ where they are the same.
 bool same(const MetaObject& first, const MetaObject& second, bool strict, const MetaObject& first_owner,
           const MetaObject& second_owner) {
+    if (strict) return comparable_text(first) == comparable_text(second);
+    Core::Json::Node left = Core::Json::serialize(first);
     Core::Json::Node right = Core::Json::serialize(second);
+    strip_versions(left);
     strip_versions(right);
-    if (!strict) {
-        neutralise(right, second_owner.get_database(), first_owner.get_database());
-        neutralise(right, second_owner.get_schema(), first_owner.get_schema());
+    static const std::string kDatabase = "\x01" "database\x01";
+    static const std::string kSchema = "\x01" "schema\x01";
+    const std::pair<std::string, const std::string*> names[] = {
+        {first_owner.get_database(), &kDatabase},
+        {second_owner.get_database(), &kDatabase},
+        {first_owner.get_schema(), &kSchema},
+        {second_owner.get_schema(), &kSchema},
+    };
+    const bool same_names = first_owner.get_database() == second_owner.get_database() &&
+                            first_owner.get_schema() == second_owner.get_schema();
+    if (!same_names) {
+        for (const auto& [name, placeholder] : names) {
+            neutralise(left, name, *placeholder);
+            neutralise(right, name, *placeholder);
+        }
     }
-    return comparable_text(first) == dump(right);
+    return dump(left) == dump(right);
 }
 
 bool same(const MetaObject& first, const MetaObject& second, bool strict) {

@@ -120,6 +120,22 @@ TEST(Patcher, NamesAreReadAsTheSourcesOnlyWhereTheyStandWhole) {
     other->set_definition("select `store`.`t`.`a` AS `a` from `store`.`t` where store.t.a > 'stores'");
     EXPECT_EQ(patcher->diff_meta_view(view, other, false), kChange);
 
+    // A text that merely holds the first side's name where both sides hold it alike (a definer
+    // "mariadb.sys@localhost" in schemas "sys" and "sys_copy") is the same on both sides.
+    for (const bool swapped : {false, true}) {
+        auto sys = MetaView::with_names("sys", "sys", "v");
+        sys->set_attribute("DEFINER", "mariadb.sys@localhost");
+        sys->set_definition("select `sys`.`f`(1) AS `a`");
+        auto copy = MetaView::with_names("sys_copy", "sys_copy", "v");
+        copy->set_attribute("DEFINER", "mariadb.sys@localhost");
+        copy->set_definition("select `sys_copy`.`f`(1) AS `a`");
+        EXPECT_EQ(swapped ? patcher->diff_meta_view(copy, sys, false) : patcher->diff_meta_view(sys, copy, false), kSame);
+        copy->set_attribute("DEFINER", "mariadb.sys_copy@localhost");
+        EXPECT_EQ(patcher->diff_meta_view(sys, copy, false), kSame);
+        copy->set_attribute("DEFINER", "other@localhost");
+        EXPECT_EQ(patcher->diff_meta_view(sys, copy, false), kChange);
+    }
+
     // Names are read in the values only: a database called like a property leaves the property be.
     for (const char* name : {"events", "tables", "views", "comment", "columns", "options"}) {
         EXPECT_EQ(patcher->diff_meta_schema(Testing::sample_schema("shop", "shop"), Testing::sample_schema(name, name),
