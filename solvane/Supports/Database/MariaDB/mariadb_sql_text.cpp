@@ -63,6 +63,16 @@ void scan_names(std::string_view text, const std::function<void(const Name&)>& f
             }
             found(Name{i, j, std::move(value)});
             i = j;
+        } else if (c == '@') {
+            // A variable is no name of the schema: @sys.x, @`a`, @'a', @@session.sql_mode.
+            std::size_t j = i + 1;
+            if (j < n && text[j] == '@') ++j;
+            if (j < n && (text[j] == '`' || text[j] == '\'' || text[j] == '"')) {
+                j = sql_quoted_end(text, j, text[j]);
+            } else {
+                while (j < n && (is_word_byte(static_cast<unsigned char>(text[j])) || text[j] == '.')) ++j;
+            }
+            i = j;
         } else if (c == '#' || (c == '-' && i + 1 < n && text[i + 1] == '-' && (i + 2 == n || is_blank(text[i + 2])))) {
             while (i < n && text[i] != '\n') ++i;
         } else if (c == '/' && i + 1 < n && text[i + 1] == '*') {
@@ -217,7 +227,8 @@ std::string requalify(std::string_view text, std::string_view from, std::string_
         while (before > 0 && is_blank(text[before - 1])) --before;
         if (before > 0 && text[before - 1] == '.') return;
         result.append(text, copied, name.begin - copied);
-        result += mariadb_quote_identifier(to);
+        // A bare name stays bare where the new one may be: the text reads as it was written.
+        result += text[name.begin] == '`' ? mariadb_quote_identifier(to) : mariadb_bare_identifier(to);
         copied = name.end;
     });
     result.append(text, copied, std::string_view::npos);

@@ -554,7 +554,11 @@ TEST_F(MariaDBBuilderTest, RetargetMovesQualifiedNamesOnly) {
     using Ombrix::Solvane::Supports::Database::requalify;
     EXPECT_EQ(requalify("select `old`.`t`.`a` AS `a` from `old`.`t` where x = 'old.t'", "old", "new"),
               "select `new`.`t`.`a` AS `a` from `new`.`t` where x = 'old.t'");
-    EXPECT_EQ(requalify("select old.t.old from old . t /* old.t */", "old", "new"), "select `new`.t.old from `new` . t /* old.t */");
+    // A bare name stays bare unless the new one needs quotes; variables are no names of a schema.
+    EXPECT_EQ(requalify("select old.t.old from old . t /* old.t */", "old", "new"), "select new.t.old from new . t /* old.t */");
+    EXPECT_EQ(requalify("select old.t", "old", "select"), "select `select`.t");
+    EXPECT_EQ(requalify("set @old.x = old.f(@@old.y, @`old`.z, @'old'.w)", "old", "new"),
+              "set @old.x = new.f(@@old.y, @`old`.z, @'old'.w)");
     EXPECT_EQ(requalify("select `old` from old_t", "old", "new"), "select `old` from old_t");
 }
 
