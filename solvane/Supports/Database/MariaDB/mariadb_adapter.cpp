@@ -3,7 +3,10 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -595,6 +598,160 @@ std::string program_body(std::string_view body) {
     return inner ? trim(*inner) : text;
 }
 
+// ---- Bodies as they were written
+//
+// The catalogue's text of a stored program's body (ROUTINE_DEFINITION, ACTION_STATEMENT,
+// EVENT_DEFINITION) is a second copy the server keeps, with the escapes of its string literals
+// resolved and their character-set introducers dropped: 'a\\b' reads 'a\b', which no longer parses
+// as it was written, and a script built from it breaks or stores other data. The text as written
+// comes from mysql.proc for routines and from SHOW CREATE for triggers and events; only a body with
+// a quote or a backslash can differ, so only such bodies are read again. An account that may not
+// read the source keeps the catalogue's text.
+
+bool may_differ_from_source(std::string_view body) { return body.find_first_of("'\"\\") != std::string_view::npos; }
+
+/// Where the body starts in the CREATE text of a trigger (after FOR EACH ROW and any FOLLOWS or
+/// PRECEDES clause) or of an event (after DO): the words are looked for outside quotes and comments.
+std::optional<std::size_t> body_start(std::string_view text, bool trigger) {
+    static constexpr std::array<std::string_view, 3> kTrigger = {"FOR", "EACH", "ROW"};
+    static constexpr std::array<std::string_view, 1> kEvent = {"DO"};
+    const std::span<const std::string_view> words = trigger ? std::span<const std::string_view>(kTrigger)
+                                                            : std::span<const std::string_view>(kEvent);
+    std::size_t pos = 0;
+    // Moves past white space and comments; false at an unclosed comment.
+    const auto skip_blank = [&] {
+        while (pos < text.size()) {
+            const char c = text[pos];
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+                ++pos;
+            } else if (text.substr(pos, 2) == "/*") {
+                const std::size_t end = text.find("*/", pos + 2);
+                if (end == std::string_view::npos) return false;
+                pos = end + 2;
+            } else if (c == '#' || (text.substr(pos, 2) == "--" &&
+                                    (pos + 2 == text.size() || static_cast<unsigned char>(text[pos + 2]) <= ' '))) {
+                const std::size_t end = text.find('\n', pos);
+                pos = end == std::string_view::npos ? text.size() : end + 1;
+            } else {
+                break;
+            }
+        }
+        return true;
+    };
+    // Moves past the token at `pos`, giving its text when it is a word.
+    const auto next_token = [&](std::string_view& word) {
+        word = {};
+        const char c = text[pos];
+        if (c == '\'' || c == '"' || c == '`') {
+            for (++pos; pos < text.size(); ++pos) {
+                if (c != '`' && text[pos] == '\\') {
+                    ++pos;
+                } else if (text[pos] == c) {
+                    if (pos + 1 < text.size() && text[pos + 1] == c) ++pos;
+                    else break;
+                }
+            }
+            if (pos >= text.size()) return false;
+            ++pos;
+        } else if (is_word_char(c)) {
+            const std::size_t begin = pos;
+            while (pos < text.size() && is_word_char(text[pos])) ++pos;
+            word = text.substr(begin, pos - begin);
+        } else {
+            ++pos;
+        }
+        return true;
+    };
+    std::size_t matched = 0;
+    std::string_view word;
+    while (matched < words.size()) {
+        if (!skip_blank() || pos >= text.size() || !next_token(word)) return std::nullopt;
+        const std::string upper = Core::ascii_upper(word);
+        matched = upper == words[matched] ? matched + 1 : upper == words[0] ? 1 : 0;
+    }
+    if (!skip_blank()) return std::nullopt;
+    if (trigger && pos < text.size()) {
+        const std::size_t clause = pos;
+        if (!next_token(word)) return std::nullopt;
+        const std::string upper = Core::ascii_upper(word);
+        if (upper == "FOLLOWS" || upper == "PRECEDES") {
+            if (!skip_blank() || pos >= text.size() || !next_token(word) || !skip_blank()) return std::nullopt;
+        } else {
+            pos = clause;
+        }
+    }
+    if (pos >= text.size()) return std::nullopt;
+    return pos;
+}
+
+/// The body of a trigger or an event as written, from its SHOW CREATE text (column `column`);
+/// nothing when it cannot be read or found.
+std::optional<std::string> created_body(IConnection& connection, const std::string& sql, std::size_t column,
+                                        bool trigger) {
+    auto read = read_rows(connection, sql);
+    if (!read) {
+        g_debug("%s: %s", sql.c_str(), read.error().message.c_str());
+        return std::nullopt;
+    }
+    if (read->size() != 1 || read->columns() <= column || read->is_null(column, 0)) return std::nullopt;
+    const std::string text = read->text(column, 0);
+    const auto start = body_start(text, trigger);
+    if (!start) return std::nullopt;
+    return text.substr(*start);
+}
+
+/// The bodies of a schema's routines as written, by "TYPE name" (of one routine when `name` is
+/// given). mysql.proc keeps them in the character set of the session that created them; only
+/// bodies from UTF-8 sessions are taken as they are. Empty when the account may not read the table.
+std::unordered_map<std::string, std::string> routine_sources(IConnection& connection, std::string_view schema,
+                                                             std::string_view name = {}) {
+    std::string sql = "SELECT type, name, CONVERT(body USING utf8mb4), character_set_client FROM `mysql`.`proc` "
+                      "WHERE BINARY db = '" + lit(schema) + "'";
+    if (!name.empty()) sql += " AND name = '" + lit(name) + "'";
+    sql += ";";
+    std::unordered_map<std::string, std::string> sources;
+    auto read = read_rows(connection, sql);
+    if (!read) {
+        g_debug("%s: %s", sql.c_str(), read.error().message.c_str());
+        return sources;
+    }
+    for (std::size_t i = 0; i < read->size(); ++i)
+        if (!read->is_null(2, i) && read->text(3, i).starts_with("utf8"))
+            sources[read->text(0, i) + " " + read->text(1, i)] = read->text(2, i);
+    return sources;
+}
+
+/// `whole`: the body as the catalogue gives it (a table's triggers); otherwise as `program_body`
+/// gives it (a trigger filled on its own).
+void restore_trigger_source(IConnection& connection, MetaTrigger& trigger, std::string_view schema, bool whole) {
+    if (!may_differ_from_source(trigger.get_body())) return;
+    if (auto body = created_body(connection,
+                                 "SHOW CREATE TRIGGER " + ident(schema) + "." + ident(trigger.get_name()) + ";", 2, true))
+        trigger.set_body(whole ? *body : program_body(*body));
+}
+
+void restore_event_source(IConnection& connection, MetaEvent& event) {
+    if (!may_differ_from_source(event.get_body())) return;
+    if (auto body = created_body(
+            connection, "SHOW CREATE EVENT " + ident(event.get_schema()) + "." + ident(event.get_name()) + ";", 3, false))
+        event.set_body(program_body(*body));
+}
+
+/// Puts the written bodies in place of the catalogue's for the routines whose body may differ,
+/// reading mysql.proc once.
+void restore_routine_sources(IConnection& connection, std::string_view schema,
+                             const std::vector<std::shared_ptr<MetaFunction>>& functions, std::string_view name = {}) {
+    if (std::none_of(functions.begin(), functions.end(),
+                     [](const auto& function) { return may_differ_from_source(function->get_body()); }))
+        return;
+    const auto sources = routine_sources(connection, schema, name);
+    for (const auto& function : functions) {
+        if (!may_differ_from_source(function->get_body())) continue;
+        const auto found = sources.find((function->get_is_function() ? "FUNCTION " : "PROCEDURE ") + function->get_name());
+        if (found != sources.end()) function->set_body(program_body(found->second));
+    }
+}
+
 /// Fills the event from row 0; false (after the warning) when there is none.
 bool apply_event(MetaEvent& event, const Rows& rows, const char* function) {
     if (!rows.present(function)) return false;
@@ -841,6 +998,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
             apply_indexes(*table, indexes.of(table_name));
             OMBRIX_STEP_DONE("fill_schema_table_index");
             apply_triggers(*table, triggers.of(table_name));
+            for (const auto& trigger : *table->get_triggers()) restore_trigger_source(*connection, *trigger, name, true);
             OMBRIX_STEP_DONE("fill_schema_table_trigger");
             apply_foreign_keys(*table, foreign_keys.of(table_name));
             OMBRIX_STEP_DONE("fill_schema_table_foreign");
@@ -871,7 +1029,8 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         OMBRIX_RETURN_IF_ERROR(model);
         const Groups events(*model, kEventKey);
         for (const auto& event : *schema.get_events())
-            apply_event(*event, events.of(event->get_name()), kFillMetaEvent);
+            if (apply_event(*event, events.of(event->get_name()), kFillMetaEvent))
+                restore_event_source(*connection, *event);
     }
 
     std::vector<std::shared_ptr<MetaFunction>> functions;
@@ -884,10 +1043,14 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         OMBRIX_RETURN_IF_ERROR(parameters);
         const Groups routine_groups(*routines, kRoutineKey);
         const Groups parameter_groups(*parameters, kParameterKey);
-        for (const auto& function : functions)
-            if (apply_routine(*function, routine_groups.of(function->get_name()), kFillMetaFunction) &&
-                apply_parameters(*function, parameter_groups.of(function->get_name()), kFillMetaFunction))
+        std::vector<std::shared_ptr<MetaFunction>> read;
+        for (const auto& function : functions) {
+            if (!apply_routine(*function, routine_groups.of(function->get_name()), kFillMetaFunction)) continue;
+            read.push_back(function);
+            if (apply_parameters(*function, parameter_groups.of(function->get_name()), kFillMetaFunction))
                 function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+        }
+        restore_routine_sources(*connection, name, read);
     }
     return {};
 }
@@ -918,6 +1081,7 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
     OMBRIX_STEP_DONE("fill_schema_table_index");
     OMBRIX_RETURN_IF_ERROR(
         apply_query(*connection, trigger_query(schema, name), [&](const Rows& rows) { apply_triggers(table, rows); }));
+    for (const auto& trigger : *table.get_triggers()) restore_trigger_source(*connection, *trigger, schema, true);
     OMBRIX_STEP_DONE("fill_schema_table_trigger");
     OMBRIX_RETURN_IF_ERROR(apply_query(*connection, foreign_query(schema, name),
                                        [&](const Rows& rows) { apply_foreign_keys(table, rows); }));
@@ -1008,6 +1172,7 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
     trigger->set_for_each(trim(rows.text(4, 0)));
     trigger->set_body(program_body(rows.text(5, 0)));
     set_session(*trigger, rows.text(6, 0), rows.text(7, 0));
+    restore_trigger_source(*get_connection(), *trigger, trigger->get_schema(), false);
     trigger->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }
@@ -1018,6 +1183,7 @@ Core::Status MariaDBAdapter::fill_meta_function(const std::shared_ptr<MetaFuncti
     auto routine = read_rows(*get_connection(), routine_query(function->get_schema(), function->get_name()));
     OMBRIX_RETURN_IF_ERROR(routine);
     if (!apply_routine(*function, *routine, __PRETTY_FUNCTION__)) return {};
+    restore_routine_sources(*get_connection(), function->get_schema(), {function}, function->get_name());
     auto parameters = read_rows(*get_connection(), parameter_query(function->get_schema(), function->get_name()));
     OMBRIX_RETURN_IF_ERROR(parameters);
     if (apply_parameters(*function, *parameters, __PRETTY_FUNCTION__))
@@ -1028,7 +1194,10 @@ Core::Status MariaDBAdapter::fill_meta_function(const std::shared_ptr<MetaFuncti
 Core::Status MariaDBAdapter::fill_meta_event(const std::shared_ptr<MetaEvent>& event) {
     OMBRIX_RETURN_VAL_IF_NULL(event, {});
     return apply_query(*get_connection(), event_query(event->get_schema(), event->get_name()),
-                       [&](const Rows& rows) { apply_event(*event, rows, __PRETTY_FUNCTION__); });
+                       [&](const Rows& rows) {
+                           if (apply_event(*event, rows, __PRETTY_FUNCTION__))
+                               restore_event_source(*get_connection(), *event);
+                       });
 }
 
 // ---- Users and roles
