@@ -50,7 +50,7 @@ constexpr bool is_name_char(char c) {
 // ---------------------------------------------------------------------------------------------
 // Lexer
 
-enum class TokenKind { Code, Space, Literal, Quoted, LineComment, BlockComment, Control };
+enum class TokenKind { Code, Space, Literal, Quoted, LineComment, BlockComment, Control, Command };
 
 struct Token {
     TokenKind kind;
@@ -73,12 +73,30 @@ std::size_t line_comment_end(std::string_view text, std::size_t start) {
     return end;
 }
 
+// A script's DELIMITER command: the word at the start of a line, then its argument up to the line
+// end. The client reads it by lines, so it keeps a line of its own, as a line comment does; the end
+// of that line, or npos when `pos` holds no such command.
+std::size_t delimiter_command_end(std::string_view text, std::size_t pos) {
+    static constexpr std::string_view kWord = "DELIMITER";
+    if (text.size() - pos <= kWord.size()) return std::string_view::npos;
+    for (std::size_t i = 0; i < kWord.size(); ++i)
+        if (ascii_upper(text[pos + i]) != kWord[i]) return std::string_view::npos;
+    const char after = text[pos + kWord.size()];
+    if (after != ' ' && after != '\t') return std::string_view::npos;
+    return line_comment_end(text, pos);
+}
+
 constexpr bool ends_code_run(char c) {
     return is_space(c) || is_control(c) || c == '\'' || c == '"' || c == '`' || c == '#' || c == '-' || c == '/';
 }
 
-Token next_token(std::string_view text, std::size_t pos) {
+// The next token; `line_start`: only blanks since the last line end, where a DELIMITER command may
+// stand.
+Token next_token(std::string_view text, std::size_t pos, bool line_start) {
     const char c = text[pos];
+    if (line_start && (c == 'D' || c == 'd'))
+        if (const std::size_t end = delimiter_command_end(text, pos); end != std::string_view::npos)
+            return {TokenKind::Command, end};
     if (is_space(c)) {
         std::size_t end = pos + 1;
         while (end < text.size() && is_space(text[end])) ++end;
@@ -297,17 +315,27 @@ Working lex_for_layout(std::string_view text) {
     Working w;
     w.code.reserve(text.size() / 2 + 16);
     TokenKind previous = TokenKind::Space;
+    bool line_start = true;
     for (std::size_t pos = 0; pos < text.size();) {
-        const Token t = next_token(text, pos);
+        const Token t = next_token(text, pos, line_start);
+        line_start = t.kind == TokenKind::Space &&
+                     (line_start || text.substr(pos, t.end - pos).find('\n') != std::string_view::npos);
         switch (t.kind) {
         case TokenKind::Code:
             w.code.append(text, pos, t.end - pos);
             break;
         case TokenKind::Space:
-            // The line end that closes a line comment must survive, or the next line would
-            // become part of the comment.
-            if (previous == TokenKind::LineComment) w.code += kCommentEnd;
+            // The line end that closes a line comment or a command must survive, or the next
+            // line would become part of it.
+            if (previous == TokenKind::LineComment || previous == TokenKind::Command) w.code += kCommentEnd;
             w.code += ' ';
+            break;
+        case TokenKind::Command:
+            // A line of its own: a line end before it too.
+            if (!w.code.empty() && w.code.back() == ' ') w.code.pop_back();
+            if (!w.code.empty() && w.code.back() != kCommentEnd) w.code += kCommentEnd;
+            w.code += kToken;
+            w.tokens.push_back(text.substr(pos, t.end - pos));
             break;
         case TokenKind::Literal:
             w.code += kLiteral;
@@ -492,12 +520,18 @@ std::string Formatter::minify(std::string_view statements) const {
     std::string out;
     out.reserve(statements.size());
     TokenKind previous = TokenKind::Space;
+    bool line_start = true;
     for (std::size_t pos = 0; pos < statements.size();) {
-        const Token t = next_token(statements, pos);
+        const Token t = next_token(statements, pos, line_start);
+        line_start = t.kind == TokenKind::Space &&
+                     (line_start || statements.substr(pos, t.end - pos).find('\n') != std::string_view::npos);
         if (t.kind == TokenKind::Space) {
             const char next = t.end < statements.size() ? statements[t.end] : '\0';
-            if (previous == TokenKind::LineComment)
-                out += '\n';  // without it the next line would join the comment
+            if (previous == TokenKind::LineComment || previous == TokenKind::Command)
+                out += '\n';  // without it the next line would join the comment or command
+            else if (t.end < statements.size() && delimiter_command_end(statements, t.end) != std::string_view::npos &&
+                     statements.substr(pos, t.end - pos).find('\n') != std::string_view::npos)
+                out += '\n';  // a command keeps its line
             else if (next != '(' && next != ')')
                 out += ' ';
         } else {

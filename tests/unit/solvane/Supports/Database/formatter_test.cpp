@@ -1,4 +1,5 @@
 #include "solvane/Supports/Database/formatter.hpp"
+#include "solvane/Supports/Database/script.hpp"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ namespace {
 using Ombrix::Core::Regex;
 using Ombrix::Solvane::Contracts::Database::IFormattable;
 using Ombrix::Solvane::Supports::Database::Formatter;
+using Ombrix::Solvane::Supports::Database::split_script;
 using Ombrix::Solvane::Supports::Database::kFormatterLineBreak;
 using Ombrix::Solvane::Supports::Database::kFormatterLineBreakValue;
 using Ombrix::Solvane::Supports::Database::kFormatterLineStart;
@@ -270,6 +272,25 @@ TEST(Formatter, LineCommentsKeepTheirLineEnd) {
     // A sub-select's line break never goes right after such a "--", which would then be a comment.
     EXPECT_NE(beautify("select 5--(select 1)").find("5--(SELECT 1)"), std::string::npos);
     EXPECT_EQ(beautify("select /* a  from\n b */ x from t"), "SELECT /* a  from\n b */ x\nFROM t");
+}
+
+// A script's DELIMITER command is read by lines: it keeps a line of its own in both layouts, and
+// the formatted script splits into the statements it held.
+TEST(Formatter, DelimiterCommandsKeepTheirLines) {
+    const std::string script = "select 1;\nDELIMITER ;;\ncreate procedure p() begin select 1 from t where a = 'x  y' "
+                               "and b = 2; end;;\n  delimiter ;\nselect a, b from t;\n";
+    EXPECT_EQ(minify(script), "select 1;\nDELIMITER ;;\ncreate procedure p() begin select 1 from t where a = 'x  y' "
+                              "and b = 2; end;;\ndelimiter ;\nselect a, b from t; ");
+    EXPECT_EQ(beautify("DELIMITER $$\nselect 1$$"), "DELIMITER $$\nSELECT 1$$");
+    EXPECT_EQ(beautify("select 1 from t where a = 'q' and b = 1;\ndelimiter //\nselect 2//"),
+              "SELECT 1\nFROM t\nWHERE a = 'q'\n        AND b = 1;\ndelimiter //\nSELECT 2//");
+    for (const std::string& text : {minify(script), beautify(script)}) {
+        const auto statements = split_script(text);
+        ASSERT_EQ(statements.size(), 3u) << text;
+        EXPECT_TRUE(statements[1].text.ends_with("end")) << statements[1].text;
+    }
+    // Only at the start of a line: elsewhere it is a word like any other.
+    EXPECT_EQ(minify("select delimiter ;\n from t"), "select delimiter ; from t");
 }
 
 // Removing the blank in front of SELECT must not fuse it with the word before it.
