@@ -180,34 +180,6 @@ void prepare(const Side& from, const Side& to) {
             if (old_table->get_name() == table->get_name()) align_column_positions(*old_table, *table);
 }
 
-/// What the patch destroys: objects to drop, and columns dropped from tables that stay.
-std::vector<std::string> destructive_changes(const MM::MetaSchema& patched) {
-    std::vector<std::string> changes;
-    const auto name = [&](const MM::MetaObject& object) {
-        return DB::mariadb_quote_identifier(patched.get_name()) + "." + DB::mariadb_quote_identifier(object.get_name());
-    };
-    for (const auto& table : *patched.get_tables()) {
-        if (table->get_version() == DataVersion::DELETE) {
-            changes.push_back("drops table " + name(*table));
-            continue;
-        }
-        if (table->get_version() != DataVersion::UPDATE) continue;
-        for (const auto& column : *table->get_columns())
-            if (column->get_version() == DataVersion::DELETE)
-                changes.push_back("drops column " + DB::mariadb_quote_identifier(column->get_name()) + " of " +
-                                  name(*table));
-    }
-    for (const auto& view : *patched.get_views())
-        if (view->get_version() == DataVersion::DELETE) changes.push_back("drops view " + name(*view));
-    for (const auto& routine : *patched.get_functions())
-        if (routine->get_version() == DataVersion::DELETE)
-            changes.push_back(std::string("drops ") + (routine->get_is_function() ? "function " : "procedure ") +
-                              name(*routine));
-    for (const auto& event : *patched.get_events())
-        if (event->get_version() == DataVersion::DELETE) changes.push_back("drops event " + name(*event));
-    return changes;
-}
-
 /// The first line of a statement, for messages.
 std::string headline(const std::string& statement) {
     const auto end = statement.find('\n');

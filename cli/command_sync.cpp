@@ -32,6 +32,7 @@ struct SyncOptions {
     std::string target;
     bool apply = false;
     bool go_on = false;
+    bool allow_drop = false;
 };
 
 /// A library error as the one line the user reads: the server's errors as the server says them.
@@ -142,7 +143,18 @@ void run_structure(const Context& context, const SyncOptions& options) {
     select_all(map, target, target_schema);
 
     auto [synchronizer, scripts] = generate<T::StructureSynchronizer>(std::move(map), source, target);
-    if (options.apply && !scripts.empty()) apply(*synchronizer, scripts.size(), "script(s)", target_schema);
+    if (scripts.empty()) return;
+    // What the scripts would destroy is said, and applied only when asked for, as with ombrix diff.
+    auto patched = synchronizer->preview();
+    if (!patched) fail_with(patched.error());
+    std::vector<std::string> destructive;
+    if (const auto schema = std::dynamic_pointer_cast<Solvane::MetaModel::MetaSchema>(*patched))
+        destructive = destructive_changes(*schema);
+    for (const auto& change : destructive) std::cerr << "ombrix: destructive: the script " << change << "\n";
+    if (!options.apply) return;
+    if (!destructive.empty() && !options.allow_drop)
+        throw Failure("refusing to apply scripts that drop what the target holds (--allow-drop to apply them)");
+    apply(*synchronizer, scripts.size(), "script(s)", target_schema);
 }
 
 /// "[PROFILE:]SCHEMA.TABLE" as its three parts.
@@ -204,6 +216,8 @@ void add_sync_commands(CLI::App& app, Context& context) {
     structure->add_option("--source", structure_options->source, "[PROFILE:]SCHEMA whose structure is wanted")->required();
     structure->add_option("--target", structure_options->target, "[PROFILE:]SCHEMA to change")->required();
     add_common_options(*structure, *structure_options);
+    structure->add_flag("--allow-drop", structure_options->allow_drop,
+                        "Let --apply drop tables, columns, views, routines and events of the target");
     structure->callback([&context, structure_options] { run_structure(context, *structure_options); });
 
     auto data_options = std::make_shared<SyncOptions>();

@@ -21,6 +21,7 @@
 #include "solvane/Model/trigger.hpp"
 #include "solvane/Model/user.hpp"
 #include "solvane/Model/view.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 
 namespace Ombrix::Cli {
@@ -270,6 +271,35 @@ std::shared_ptr<MM::MetaSchema> read_schema(const Connection& connection, const 
     auto schema = MM::MetaSchema::with_names(name, name);
     check_database(connection->adapter()->fill_meta_schema(schema, recursive));
     return schema;
+}
+
+std::vector<std::string> destructive_changes(const MM::MetaSchema& patched) {
+    using Providers::Contracts::DataVersion;
+    namespace DB = Solvane::Supports::Database;
+    std::vector<std::string> changes;
+    const auto name = [&](const MM::MetaObject& object) {
+        return DB::mariadb_quote_identifier(patched.get_name()) + "." + DB::mariadb_quote_identifier(object.get_name());
+    };
+    for (const auto& table : *patched.get_tables()) {
+        if (table->get_version() == DataVersion::DELETE) {
+            changes.push_back("drops table " + name(*table));
+            continue;
+        }
+        if (table->get_version() != DataVersion::UPDATE) continue;
+        for (const auto& column : *table->get_columns())
+            if (column->get_version() == DataVersion::DELETE)
+                changes.push_back("drops column " + DB::mariadb_quote_identifier(column->get_name()) + " of " +
+                                  name(*table));
+    }
+    for (const auto& view : *patched.get_views())
+        if (view->get_version() == DataVersion::DELETE) changes.push_back("drops view " + name(*view));
+    for (const auto& routine : *patched.get_functions())
+        if (routine->get_version() == DataVersion::DELETE)
+            changes.push_back(std::string("drops ") + (routine->get_is_function() ? "function " : "procedure ") +
+                              name(*routine));
+    for (const auto& event : *patched.get_events())
+        if (event->get_version() == DataVersion::DELETE) changes.push_back("drops event " + name(*event));
+    return changes;
 }
 
 }  // namespace Ombrix::Cli

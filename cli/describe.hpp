@@ -4,6 +4,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "context.hpp"
 #include "solvane/Model/object.hpp"
@@ -38,5 +39,9 @@ SchemaRead read_full_schema(const Connection& connection, const std::string& nam
 /// Failure; a database error a DatabaseFailure.
 std::shared_ptr<Solvane::MetaModel::MetaObject> read_object(const Connection& connection,
                                                            const std::string& schema_name, const std::string& name);
+
+/// What a patched schema destroys, one line each ("drops table `s`.`t`", "drops column `c` of
+/// `s`.`t`"): objects to drop, and columns dropped from tables that stay.
+std::vector<std::string> destructive_changes(const Solvane::MetaModel::MetaSchema& patched);
 
 }  // namespace Ombrix::Cli

@@ -197,7 +197,16 @@ TEST_F(SynchronizerCli, StructureRoundTripLeavesNothingToDiff) {
                         "CREATE VIEW v AS SELECT t.id FROM t; CREATE VIEW gone AS SELECT 1 AS one;"
                         "CREATE FUNCTION f(n INT) RETURNS INT DETERMINISTIC RETURN n");
 
+    // What the target alone holds goes only when the user says so.
     auto run = ombrix({"sync", "structure", "--source", source.name(), "--target", target.name(), "--apply"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ombrix: destructive: the script drops table " + tgt + ".`only_tgt`\n"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("refusing to apply scripts that drop what the target holds (--allow-drop to apply them)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("applied"), std::string::npos) << run.err;
+    run = ombrix({"sync", "structure", "--source", source.name(), "--target", target.name(), "--apply", "--allow-drop"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("DROP TABLE IF EXISTS " + tgt + ".`only_tgt`;\n"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("ombrix: applied 12 script(s) to " + target.name() + "\n"), std::string::npos) << run.err;
