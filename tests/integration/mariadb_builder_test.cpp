@@ -92,6 +92,9 @@ const char* const kPrograms[] = {
     "SET NAMES utf8mb4",
     "CREATE PROCEDURE p_io(IN a INT, OUT b INT, INOUT c INT) MODIFIES SQL DATA BEGIN SET b = a; SET c = c + a; END",
     "CREATE PROCEDURE p_none() BEGIN END",
+    // Character sets of a return value and a parameter, which the schema's default would replace.
+    "CREATE FUNCTION f_latin(s VARCHAR(5) CHARSET latin1) RETURNS VARCHAR(5) CHARSET latin1 COLLATE latin1_bin "
+    "RETURN s",
     // The catalogue's copies of these bodies have their escapes resolved and introducers dropped;
     // the texts as written must come back.
     "CREATE PROCEDURE p_text() SELECT 'a\\\\b', 'q\\'x', \"dq\\\"x\", _latin1'\\x' AS y, 'FOR EACH ROW' AS z",
@@ -276,7 +279,10 @@ TEST_F(MariaDBBuilderOnServer, RoutinesViewsAndEventsRoundTrip) {
     auto schema = read_schema(source());
     std::vector<std::shared_ptr<MetaFunction>> routines = schema->get_functions()->items();
     for (const auto& procedure : *schema->get_procedures()) routines.push_back(procedure);
-    ASSERT_EQ(routines.size(), 7u);
+    ASSERT_EQ(routines.size(), 8u);
+    const auto latin = named(schema->get_functions(), "f_latin");
+    EXPECT_EQ(latin->get_return_type(), "varchar(5) CHARSET latin1 COLLATE latin1_bin");
+    EXPECT_EQ(latin->get_parameters(), std::vector<std::string>{"IN s varchar(5) CHARSET latin1 COLLATE latin1_swedish_ci"});
     round_trip<MetaFunction>(routines, [](MetaSchema& copy, const std::string& name) {
         auto found = named(copy.get_functions(), name);
         return found ? found : named(copy.get_procedures(), name);

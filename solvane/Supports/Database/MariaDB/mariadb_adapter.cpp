@@ -265,8 +265,9 @@ std::string event_query(std::string_view schema) {
 
 constexpr std::string_view kRoutineSelect =
     "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
-    "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION";
-constexpr std::size_t kRoutineKey = 12;
+    "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION, "
+    "CHARACTER_SET_NAME, COLLATION_NAME";
+constexpr std::size_t kRoutineKey = 14;
 
 std::string routine_query(std::string_view schema, std::string_view name) {
     return std::string(kRoutineSelect) + " FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = '" +
@@ -277,8 +278,9 @@ std::string routine_query(std::string_view schema) {
            ", ROUTINE_NAME FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = '" + lit(schema) + "';";
 }
 
-constexpr std::string_view kParameterSelect = "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER";
-constexpr std::size_t kParameterKey = 4;
+constexpr std::string_view kParameterSelect =
+    "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER, CHARACTER_SET_NAME, COLLATION_NAME";
+constexpr std::size_t kParameterKey = 6;
 
 std::string parameter_query(std::string_view schema, std::string_view name) {
     return std::string(kParameterSelect) + " FROM `information_schema`.`PARAMETERS` WHERE BINARY SPECIFIC_SCHEMA = '" +
@@ -774,11 +776,26 @@ bool apply_event(MetaEvent& event, const Rows& rows, const char* function) {
     return true;
 }
 
+/// A routine's return or parameter type with its character set and collation, as SHOW CREATE writes
+/// it ("text CHARSET utf8mb3 COLLATE utf8mb3_general_ci"): without them a rebuilt routine takes the
+/// default of the schema it is built in, which may be another.
+std::string typed_with_charset(const Rows& rows, std::size_t row, std::size_t type, std::size_t charset) {
+    std::string text = rows.text(type, row);
+    if (text.empty() || rows.columns() <= charset + 1 || rows.is_null(charset, row)) return text;
+    const std::string name = rows.text(charset, row);
+    const std::string upper = Core::ascii_upper(text);
+    if (name.empty() || name == "binary" || contains(upper, " CHARSET ") || contains(upper, " CHARACTER SET "))
+        return text;
+    text += " CHARSET " + name;
+    if (!rows.is_null(charset + 1, row)) text += " COLLATE " + rows.text(charset + 1, row);
+    return text;
+}
+
 /// Fills the routine from row 0 of its catalogue rows; false (after the warning) when there is none.
 bool apply_routine(MetaFunction& function, const Rows& routine, const char* caller) {
     if (!routine.present(caller)) return false;
     function.set_is_function(routine.text(0, 0) == "FUNCTION");
-    function.set_return_type(routine.text(2, 0));
+    function.set_return_type(typed_with_charset(routine, 0, 2, 12));
     function.set_attribute("LANGUAGE", routine.text(3, 0));
     function.set_attribute("DETERMINISTIC", routine.text(4, 0));
     function.set_attribute("DATA_ACCESS", routine.text(5, 0));
@@ -800,7 +817,7 @@ bool apply_parameters(MetaFunction& function, const Rows& parameters, const char
     if (!parameters.present(caller)) return false;
     auto list = function.get_parameters();
     for (std::size_t i = 0; i < parameters.size(); ++i)
-        list.push_back(parameters.text(0, i) + " " + parameters.text(1, i) + " " + parameters.text(3, i));
+        list.push_back(parameters.text(0, i) + " " + parameters.text(1, i) + " " + typed_with_charset(parameters, i, 3, 4));
     function.set_parameters(std::move(list));
     return true;
 }

@@ -122,7 +122,7 @@ TEST_F(MariaDBAdapterTexts, OrdinaryNamesGiveTheExactQueries) {
     auto function = MetaFunction::with_names("shop", "shop", "total_of");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_function(function); }),
               "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
-              "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION FROM `information_schema`.`ROUTINES` "
+              "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION, CHARACTER_SET_NAME, COLLATION_NAME FROM `information_schema`.`ROUTINES` "
               "WHERE BINARY ROUTINE_SCHEMA = 'shop' AND ROUTINE_NAME = 'total_of';");
 
     auto event = MetaEvent::with_names("shop", "shop", "nightly");
