@@ -493,11 +493,12 @@ TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
     auto at_once = whole->get_schemas()->get(0);
     // Database, three listings, six table catalogues, views, events, routines, parameters: the count
     // does not depend on the number of tables or views. Programs whose catalogue text holds a quote
-    // are read again as written: the trigger kinds_bi and the event e_daily each by its CREATE
-    // text, the routines (f_block) at once from mysql.proc.
+    // are read again as written: the trigger kinds_bi by its CREATE text, the events (e_daily) at
+    // once from mysql.event, the routines (f_block) at once from mysql.proc.
     const Names sources = {
         "SHOW CREATE TRIGGER " + mariadb_quote_identifier(db()) + ".`kinds_bi`;",
-        "SHOW CREATE EVENT " + mariadb_quote_identifier(db()) + ".`e_daily`;",
+        "SELECT 'EVENT', name, CONVERT(body USING utf8mb4), character_set_client FROM `mysql`.`event` WHERE BINARY "
+        "db = '" + mariadb_escape_literal(db()) + "';",
         "SELECT type, name, CONVERT(body USING utf8mb4), character_set_client FROM `mysql`.`proc` WHERE BINARY db = '" +
             mariadb_escape_literal(db()) + "';",
     };

@@ -102,6 +102,8 @@ const char* const kPrograms[] = {
     "REPLACE(NEW.note, '\\\\', '/')",
     "CREATE EVENT e_text ON SCHEDULE EVERY 1 DAY STARTS '2030-01-01 00:00:00' DISABLE COMMENT 'do it' DO UPDATE kinds "
     "SET note = 'a\\\\b'",
+    "CREATE EVENT e_hex ON SCHEDULE EVERY 1 DAY STARTS '2030-01-01 00:00:00' DISABLE DO UPDATE kinds SET note = "
+    "_latin1 0x41",
     "CREATE ALGORITHM=MERGE SQL SECURITY INVOKER VIEW `priced` AS SELECT id, price FROM kinds WHERE price > 0 WITH "
     "CASCADED CHECK OPTION",
     "CREATE VIEW `v on v` AS SELECT id, f_add(id, 1) AS n, IF(price > 1, 'x, y', 'z') AS k FROM priced",
@@ -293,6 +295,8 @@ TEST_F(MariaDBBuilderOnServer, RoutinesViewsAndEventsRoundTrip) {
         views.push_back(named(schema->get_views(), name));
     round_trip<MetaView>(views, [](MetaSchema& copy, const std::string& name) { return named(copy.get_views(), name); });
     EXPECT_EQ((*named(schema->get_views(), "v on v")->get_columns())[2]->get_name(), "k");
+    // An introducer before a number, which the catalogue's copy drops even without a quote in sight.
+    EXPECT_EQ(named(schema->get_events(), "e_hex")->get_body(), "UPDATE kinds SET note = _latin1 0x41");
     round_trip<MetaEvent>(schema->get_events()->items(),
                           [](MetaSchema& copy, const std::string& name) { return named(copy.get_events(), name); });
 }

@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -606,19 +606,25 @@ std::string program_body(std::string_view body) {
 // EVENT_DEFINITION) is a second copy the server keeps, with the escapes of its string literals
 // resolved and their character-set introducers dropped: 'a\\b' reads 'a\b', which no longer parses
 // as it was written, and a script built from it breaks or stores other data. The text as written
-// comes from mysql.proc for routines and from SHOW CREATE for triggers and events; only a body with
-// a quote or a backslash can differ, so only such bodies are read again. An account that may not
-// read the source keeps the catalogue's text.
+// comes from mysql.proc and mysql.event for routines and events (one query per schema) and from
+// SHOW CREATE TRIGGER for triggers; only a body with a literal that escapes or introducers touch
+// (a quoted text, a backslash, a hex or bit number) can differ, so only such bodies are read again.
+// An account that may not read the source keeps the catalogue's text.
 
-bool may_differ_from_source(std::string_view body) { return body.find_first_of("'\"\\") != std::string_view::npos; }
+bool may_differ_from_source(std::string_view body) {
+    if (body.find_first_of("'\"\\") != std::string_view::npos) return true;
+    for (std::size_t at = body.find('0'); at != std::string_view::npos; at = body.find('0', at + 1)) {
+        const char next = at + 1 < body.size() ? body[at + 1] : '\0';
+        if ((next == 'x' || next == 'X' || next == 'b' || next == 'B') && (at == 0 || !is_word_char(body[at - 1])))
+            return true;
+    }
+    return false;
+}
 
-/// Where the body starts in the CREATE text of a trigger (after FOR EACH ROW and any FOLLOWS or
-/// PRECEDES clause) or of an event (after DO): the words are looked for outside quotes and comments.
-std::optional<std::size_t> body_start(std::string_view text, bool trigger) {
-    static constexpr std::array<std::string_view, 3> kTrigger = {"FOR", "EACH", "ROW"};
-    static constexpr std::array<std::string_view, 1> kEvent = {"DO"};
-    const std::span<const std::string_view> words = trigger ? std::span<const std::string_view>(kTrigger)
-                                                            : std::span<const std::string_view>(kEvent);
+/// Where the body starts in the CREATE text of a trigger: after FOR EACH ROW and any FOLLOWS or
+/// PRECEDES clause, the words looked for outside quotes and comments.
+std::optional<std::size_t> trigger_body_start(std::string_view text) {
+    static constexpr std::array<std::string_view, 3> words = {"FOR", "EACH", "ROW"};
     std::size_t pos = 0;
     // Moves past white space and comments; false at an unclosed comment.
     const auto skip_blank = [&] {
@@ -671,25 +677,34 @@ std::optional<std::size_t> body_start(std::string_view text, bool trigger) {
         const std::string upper = Core::ascii_upper(word);
         matched = upper == words[matched] ? matched + 1 : upper == words[0] ? 1 : 0;
     }
-    if (!skip_blank()) return std::nullopt;
-    if (trigger && pos < text.size()) {
-        const std::size_t clause = pos;
-        if (!next_token(word)) return std::nullopt;
+    // The body starts after the white space; a comment there is the body's own.
+    const auto skip_spaces = [&] {
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t' || text[pos] == '\n' || text[pos] == '\r'))
+            ++pos;
+    };
+    skip_spaces();
+    const std::size_t body = pos;
+    if (skip_blank() && pos < text.size() && next_token(word)) {
         const std::string upper = Core::ascii_upper(word);
         if (upper == "FOLLOWS" || upper == "PRECEDES") {
-            if (!skip_blank() || pos >= text.size() || !next_token(word) || !skip_blank()) return std::nullopt;
+            if (!skip_blank() || pos >= text.size() || !next_token(word)) return std::nullopt;
+            skip_spaces();
         } else {
-            pos = clause;
+            pos = body;
         }
+    } else {
+        pos = body;
     }
     if (pos >= text.size()) return std::nullopt;
     return pos;
 }
 
-/// The body of a trigger or an event as written, from its SHOW CREATE text (column `column`);
-/// nothing when it cannot be read or found.
-std::optional<std::string> created_body(IConnection& connection, const std::string& sql, std::size_t column,
-                                        bool trigger) {
+/// The body of a trigger as written, from its SHOW CREATE text; nothing when it cannot be read or
+/// found.
+std::optional<std::string> created_trigger_body(IConnection& connection, std::string_view schema,
+                                                const std::string& name) {
+    const std::string sql = "SHOW CREATE TRIGGER " + ident(schema) + "." + ident(name) + ";";
+    constexpr std::size_t column = 2;  // SQL Original Statement
     auto read = read_rows(connection, sql);
     if (!read) {
         g_debug("%s: %s", sql.c_str(), read.error().message.c_str());
@@ -697,18 +712,20 @@ std::optional<std::string> created_body(IConnection& connection, const std::stri
     }
     if (read->size() != 1 || read->columns() <= column || read->is_null(column, 0)) return std::nullopt;
     const std::string text = read->text(column, 0);
-    const auto start = body_start(text, trigger);
+    const auto start = trigger_body_start(text);
     if (!start) return std::nullopt;
     return text.substr(*start);
 }
 
-/// The bodies of a schema's routines as written, by "TYPE name" (of one routine when `name` is
-/// given). mysql.proc keeps them in the character set of the session that created them; only
-/// bodies from UTF-8 sessions are taken as they are. Empty when the account may not read the table.
-std::unordered_map<std::string, std::string> routine_sources(IConnection& connection, std::string_view schema,
-                                                             std::string_view name = {}) {
-    std::string sql = "SELECT type, name, CONVERT(body USING utf8mb4), character_set_client FROM `mysql`.`proc` "
-                      "WHERE BINARY db = '" + lit(schema) + "'";
+/// The bodies as written of a schema's routines (mysql.proc, keyed "TYPE name") or events
+/// (mysql.event, keyed "EVENT name"); of one of them when `name` is given. Those tables keep a body
+/// in the character set of the session that created it: only bodies from UTF-8 sessions are taken.
+/// Empty when the account may not read the table.
+std::unordered_map<std::string, std::string> program_sources(IConnection& connection, bool routines,
+                                                             std::string_view schema, std::string_view name) {
+    std::string sql = std::string("SELECT ") + (routines ? "type" : "'EVENT'") +
+                      ", name, CONVERT(body USING utf8mb4), character_set_client FROM `mysql`.`" +
+                      (routines ? "proc" : "event") + "` WHERE BINARY db = '" + lit(schema) + "'";
     if (!name.empty()) sql += " AND name = '" + lit(name) + "'";
     sql += ";";
     std::unordered_map<std::string, std::string> sources;
@@ -727,30 +744,28 @@ std::unordered_map<std::string, std::string> routine_sources(IConnection& connec
 /// gives it (a trigger filled on its own).
 void restore_trigger_source(IConnection& connection, MetaTrigger& trigger, std::string_view schema, bool whole) {
     if (!may_differ_from_source(trigger.get_body())) return;
-    if (auto body = created_body(connection,
-                                 "SHOW CREATE TRIGGER " + ident(schema) + "." + ident(trigger.get_name()) + ";", 2, true))
+    if (auto body = created_trigger_body(connection, schema, trigger.get_name()))
         trigger.set_body(whole ? *body : program_body(*body));
 }
 
-void restore_event_source(IConnection& connection, MetaEvent& event) {
-    if (!may_differ_from_source(event.get_body())) return;
-    if (auto body = created_body(
-            connection, "SHOW CREATE EVENT " + ident(event.get_schema()) + "." + ident(event.get_name()) + ";", 3, false))
-        event.set_body(program_body(*body));
-}
-
-/// Puts the written bodies in place of the catalogue's for the routines whose body may differ,
-/// reading mysql.proc once.
-void restore_routine_sources(IConnection& connection, std::string_view schema,
-                             const std::vector<std::shared_ptr<MetaFunction>>& functions, std::string_view name = {}) {
-    if (std::none_of(functions.begin(), functions.end(),
-                     [](const auto& function) { return may_differ_from_source(function->get_body()); }))
+/// Puts the written bodies in place of the catalogue's for the routines or events whose body may
+/// differ, reading their table once; `name` narrows the read to one of them.
+template <class Program>
+void restore_sources(IConnection& connection, std::string_view schema,
+                     const std::vector<std::shared_ptr<Program>>& programs, std::string_view name = {}) {
+    constexpr bool routines = std::is_same_v<Program, MetaFunction>;
+    const auto key = [](const Program& program) {
+        if constexpr (routines) return (program.get_is_function() ? "FUNCTION " : "PROCEDURE ") + program.get_name();
+        else return "EVENT " + program.get_name();
+    };
+    if (std::none_of(programs.begin(), programs.end(),
+                     [](const auto& program) { return may_differ_from_source(program->get_body()); }))
         return;
-    const auto sources = routine_sources(connection, schema, name);
-    for (const auto& function : functions) {
-        if (!may_differ_from_source(function->get_body())) continue;
-        const auto found = sources.find((function->get_is_function() ? "FUNCTION " : "PROCEDURE ") + function->get_name());
-        if (found != sources.end()) function->set_body(program_body(found->second));
+    const auto sources = program_sources(connection, routines, schema, name);
+    for (const auto& program : programs) {
+        if (!may_differ_from_source(program->get_body())) continue;
+        const auto found = sources.find(key(*program));
+        if (found != sources.end()) program->set_body(program_body(found->second));
     }
 }
 
@@ -1045,9 +1060,10 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         auto model = connection->execute_as_model(event_query(name), false);
         OMBRIX_RETURN_IF_ERROR(model);
         const Groups events(*model, kEventKey);
+        std::vector<std::shared_ptr<MetaEvent>> read;
         for (const auto& event : *schema.get_events())
-            if (apply_event(*event, events.of(event->get_name()), kFillMetaEvent))
-                restore_event_source(*connection, *event);
+            if (apply_event(*event, events.of(event->get_name()), kFillMetaEvent)) read.push_back(event);
+        restore_sources(*connection, name, read);
     }
 
     std::vector<std::shared_ptr<MetaFunction>> functions;
@@ -1067,7 +1083,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
             if (apply_parameters(*function, parameter_groups.of(function->get_name()), kFillMetaFunction))
                 function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
         }
-        restore_routine_sources(*connection, name, read);
+        restore_sources(*connection, name, read);
     }
     return {};
 }
@@ -1200,7 +1216,7 @@ Core::Status MariaDBAdapter::fill_meta_function(const std::shared_ptr<MetaFuncti
     auto routine = read_rows(*get_connection(), routine_query(function->get_schema(), function->get_name()));
     OMBRIX_RETURN_IF_ERROR(routine);
     if (!apply_routine(*function, *routine, __PRETTY_FUNCTION__)) return {};
-    restore_routine_sources(*get_connection(), function->get_schema(), {function}, function->get_name());
+    restore_sources<MetaFunction>(*get_connection(), function->get_schema(), {function}, function->get_name());
     auto parameters = read_rows(*get_connection(), parameter_query(function->get_schema(), function->get_name()));
     OMBRIX_RETURN_IF_ERROR(parameters);
     if (apply_parameters(*function, *parameters, __PRETTY_FUNCTION__))
@@ -1213,7 +1229,8 @@ Core::Status MariaDBAdapter::fill_meta_event(const std::shared_ptr<MetaEvent>& e
     return apply_query(*get_connection(), event_query(event->get_schema(), event->get_name()),
                        [&](const Rows& rows) {
                            if (apply_event(*event, rows, __PRETTY_FUNCTION__))
-                               restore_event_source(*get_connection(), *event);
+                               restore_sources<MetaEvent>(*get_connection(), event->get_schema(), {event},
+                                                          event->get_name());
                        });
 }
 
