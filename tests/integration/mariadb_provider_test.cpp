@@ -537,6 +537,40 @@ TEST_F(MariaDBProvider, UsersThatRequireTlsLogInOnlyOverTls) {
     EXPECT_EQ(scalar(*tls, "SELECT CURRENT_USER()"), user + "@127.0.0.1");
 }
 
+// Without an initial database a session starts in "mysql"; an account with rights on its own
+// schemas only logs in with no database instead of being turned away. One it names itself it gets.
+TEST_F(MariaDBProvider, AnAccountWithoutRightsOnMysqlLogsInWithNoDatabase) {
+    const std::string user = "ombrix_own_" + std::to_string(getpid());
+    struct DropUser {
+        std::string user;
+        ~DropUser() { Sandbox::get().exec("DROP USER IF EXISTS '" + user + "'@'%'"); }
+    } drop{user};
+    Sandbox::get().exec("CREATE USER '" + user + "'@'%' IDENTIFIED BY 'Own-1';GRANT ALL PRIVILEGES ON `" +
+                        m_schema->name() + "`.* TO '" + user + "'@'%'");
+    ASSERT_FALSE(HasFatalFailure());
+    auto own = profile();
+    own->set_username(user);
+    own->set_password("Own-1");
+    own->set_initial("");
+    auto provider = Supports::MariaDBProvider::create();
+    OMBRIX_ASSERT_DONE(provider->open(own, ""));
+    EXPECT_EQ(scalar(*provider, "SELECT CURRENT_USER()"), user + "@%");
+    EXPECT_EQ(scalar(*provider, "SELECT DATABASE() IS NULL"), "1");
+    provider->close();
+
+    auto root = Sandbox::get().profile();
+    root->set_initial("");
+    auto rooted = Supports::MariaDBProvider::create();
+    OMBRIX_ASSERT_DONE(rooted->open(root, ""));
+    EXPECT_EQ(scalar(*rooted, "SELECT DATABASE()"), "mysql");
+
+    own->set_initial("mysql");
+    LogCapture log;
+    auto refused = Supports::MariaDBProvider::create()->open(own, "");
+    ASSERT_FALSE(refused);
+    expect_error(refused.error(), 1044, "Access denied");
+}
+
 TEST_F(MariaDBProvider, TwoProvidersRunAtTheSameTimeOnTwoThreads) {
     OMBRIX_ASSERT_DONE(m_provider->execute_affect("CREATE TABLE t (worker INT, n INT, PRIMARY KEY (worker, n))",
                                                        false));

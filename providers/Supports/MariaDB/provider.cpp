@@ -143,11 +143,19 @@ Core::Status MariaDBProvider::open(const std::shared_ptr<Contracts::Server>& ser
         if (auto status = check(mysql_options(mysql, MYSQL_OPT_SSL_ENFORCE, &plain)); !status) return status;
     }
 
-    const std::string database = server->get_initial().empty() ? "mysql" : server->get_initial();
+    std::string database = server->get_initial().empty() ? "mysql" : server->get_initial();
     mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     auto connect = [&] {
+        if (mysql_real_connect(mysql, server->get_host().c_str(), server->get_username().c_str(),
+                               server->get_password().c_str(), database.empty() ? nullptr : database.c_str(),
+                               server->get_port(), nullptr, flags) != nullptr)
+            return true;
+        // An account with rights on its own schemas only may not use "mysql": without an initial
+        // database of its own choosing it logs in with none (1044: access denied to the database).
+        if (mysql_errno(mysql) != 1044 || !server->get_initial().empty() || database.empty()) return false;
+        database.clear();
         return mysql_real_connect(mysql, server->get_host().c_str(), server->get_username().c_str(),
-                                  server->get_password().c_str(), database.c_str(), server->get_port(), nullptr,
+                                  server->get_password().c_str(), nullptr, server->get_port(), nullptr,
                                   flags) != nullptr;
     };
     std::string charset = "utf8mb4";
