@@ -2,6 +2,7 @@
 #include "describe.hpp"
 
 #include <algorithm>
+#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "solvane/Model/trigger.hpp"
 #include "solvane/Model/user.hpp"
 #include "solvane/Model/view.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 
@@ -223,6 +225,21 @@ std::shared_ptr<MM::MetaObject> find_in(const List& list, const std::string& nam
 
 }  // namespace
 
+namespace {
+
+/// A routine whose body the account may not read is written with an empty one: the user hears of it.
+void warn_if_hidden(const MM::MetaFunction& routine) {
+    if (!routine.has_data(Solvane::Supports::Database::MariaDBAdapter::BODY_HIDDEN)) return;
+    namespace DB = Solvane::Supports::Database;
+    std::cerr << "ombrix: warning: the body of " << (routine.get_is_function() ? "function " : "procedure ")
+              << DB::mariadb_quote_identifier(routine.get_schema()) << "."
+              << DB::mariadb_quote_identifier(routine.get_name())
+              << " is hidden from this account (it takes the routine's definer or SELECT on mysql.proc); it reads "
+                 "as empty\n";
+}
+
+}  // namespace
+
 std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const std::string& schema_name,
                                             const std::string& name) {
     auto schema = read_schema(connection, schema_name, false);
@@ -247,9 +264,10 @@ std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const 
     if (!found)
         throw Failure("no table, view, routine, event or trigger named '" + name + "' in '" + schema_name + "'");
     // Procedures are routines too, but the kind dispatch only fills functions.
-    if (auto routine = std::dynamic_pointer_cast<MM::MetaFunction>(found))
+    if (auto routine = std::dynamic_pointer_cast<MM::MetaFunction>(found)) {
         check_database(adapter->fill_meta_function(routine));
-    else
+        warn_if_hidden(*routine);
+    } else
         check_database(adapter->fill_meta_object(found, true));
     return found;
 }
@@ -264,6 +282,8 @@ SchemaRead read_full_schema(const Connection& connection, const std::string& nam
     auto schema = database->get_schemas()->get(0);
     // A schema's recursive read leaves its procedures to be read one by one.
     for (const auto& procedure : *schema->get_procedures()) check_database(adapter->fill_meta_function(procedure));
+    for (const auto* list : {&schema->get_functions(), &schema->get_procedures()})
+        for (const auto& routine : **list) warn_if_hidden(*routine);
     return {database, schema};
 }
 

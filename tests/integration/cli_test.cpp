@@ -277,6 +277,42 @@ TEST_F(CliTest, DdlRebuildsASchemaAndDiffTellsWhatDiffers) {
     EXPECT_EQ(run.status, 1);
 }
 
+// The usual application account: rights on its own schema only, a profile without a database.
+// It logs in, and the script it gets says which routine bodies it could not read.
+TEST_F(CliTest, AnAccountWithRightsOnItsSchemaOnlyWorksAndHearsOfHiddenBodies) {
+    const auto& sandbox = Sandbox::get();
+    ScratchSchema own("cli_own");
+    const std::string user = "ombrix_app_" + std::to_string(getpid());
+    struct DropUser {
+        std::string user;
+        ~DropUser() { Sandbox::get().exec("DROP USER IF EXISTS '" + user + "'@'%'"); }
+    } drop{user};
+    sandbox.exec("CREATE USER '" + user + "'@'%' IDENTIFIED BY 'App-1';GRANT ALL PRIVILEGES ON `" + own.name() +
+                 "`.* TO '" + user + "'@'%';USE `" + own.name() +
+                 "`;CREATE TABLE t (a INT);CREATE PROCEDURE p() SELECT 'secret' AS s");
+    ASSERT_FALSE(HasFatalFailure());
+    auto run = ombrix({"profile", "add", "app", "--host", sandbox.host, "--port", std::to_string(sandbox.port),
+                       "--user", user, "--password-stdin"},
+                      "App-1\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = ombrix({"query", "--profile", "app", "--format", "csv", "--no-header", "SELECT DATABASE() IS NULL"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "1\n");
+    run = ombrix({"ddl", "--profile", "app", own.name()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("CREATE TABLE IF NOT EXISTS `" + own.name() + "`.`t`"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("secret"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("ombrix: warning: the body of procedure `" + own.name() +
+                           "`.`p` is hidden from this account"),
+              std::string::npos)
+        << run.err;
+    // Its definer reads it whole, and hears nothing.
+    run = ombrix({"ddl", own.name() + ".p"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("SELECT 'secret' AS s"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, "");
+}
+
 TEST_F(CliTest, SettingsShowsDefaultsAndSetsTypedValues) {
     // No server involved: the file sits beside the profile file, and is not written by `show`.
     const std::string file = home.file("settings.json");

@@ -818,6 +818,7 @@ bool apply_routine(MetaFunction& function, const Rows& routine, const char* call
     function.set_attribute("DEFINER", routine.text(7, 0));
     function.set_attribute("COMMENT", routine.text(8, 0));
     function.set_body(program_body(routine.text(9, 0)));
+    if (routine.is_null(9, 0)) function.set_data(MariaDBAdapter::BODY_HIDDEN, Core::Value::from_int(1));
     // The catalogue has no word for an aggregate function, whose body is the only one that may fetch
     // its group's next row.
     if (function.get_is_function() && contains(Core::ascii_upper(function.get_body()), "FETCH GROUP NEXT ROW"))

@@ -36,6 +36,9 @@ public:
                                                                           "REAL"};
     static constexpr std::array<std::string_view, 4> TYPE_LIST_DATETIME = {"DATE", "TIME", "DATETIME", "TIMESTAMP"};
     static constexpr std::array<std::string_view, 4> TYPE_LIST_VARCHAR = {"CHAR", "VARCHAR", "BINARY", "VARBINARY"};
+    /// The data slot set on a routine whose body the account may not read (the catalogue gives none
+    /// unless it is the definer or may read mysql.proc): its body reads as empty.
+    static constexpr std::string_view BODY_HIDDEN = "BODY_HIDDEN";
 
     /// An adapter reading through `connection`, which owns it and must outlive it; a null
     /// `connection` writes the critical "connection != NULL" and gives null.
