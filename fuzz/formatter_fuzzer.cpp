@@ -2,7 +2,8 @@
 // the white space between tokens and the case of the keywords it writes in capitals, so the input,
 // its beautified form, its minified form and the minified beautified form all read as the same
 // token sequence, with quoted texts, comments and control bytes byte for byte the same; the minified
-// form is one line except after a line comment, and minifying it again changes nothing.
+// form is one line except after a line comment and around a DELIMITER command (which keeps its own
+// line, as written), and minifying it again changes nothing.
 //
 // The tokens are read here the way the server reads them: white space separates; '...', "..." and
 // `...` (with the project's shared quoting rule), # and "-- " comments to the line end, /* */
@@ -112,6 +113,19 @@ void check_same_tokens(const std::vector<Token>& expected, std::string_view outp
                                std::string(input) + "\n----- output -----\n" + std::string(output));
 }
 
+// Whether the line that starts at `start` is a DELIMITER command (the word at the start of a line,
+// after blanks only, then a blank).
+bool is_command_line(std::string_view text, std::size_t start) {
+    std::size_t word = start;
+    while (word < text.size() && text[word] != '\n' && is_space(text[word])) ++word;
+    static constexpr std::string_view kWord = "DELIMITER";
+    if (text.size() - word <= kWord.size()) return false;
+    for (std::size_t i = 0; i < kWord.size(); ++i)
+        if (upper(text[word + i]) != kWord[i]) return false;
+    const char after = text[word + kWord.size()];
+    return after == ' ' || after == '\t';
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -131,13 +145,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string minified = formatter->minify(input);
     check_same_tokens(expected, minified, "minify keeps the token sequence", input);
     const auto minified_tokens = tokens_of(minified);
+    // For each token, the start of its line when that line is a DELIMITER command, else npos.
+    std::vector<std::size_t> command_lines(minified_tokens.size(), std::string_view::npos);
+    {
+        std::size_t line = 0;
+        bool command = is_command_line(minified, 0);
+        for (std::size_t i = 0; i < minified_tokens.size(); ++i) {
+            const std::string_view space = minified_tokens[i].space_before;
+            if (const auto feed = space.rfind('\n'); feed != std::string_view::npos) {
+                line = static_cast<std::size_t>(space.data() - minified.data()) + feed + 1;
+                command = is_command_line(minified, line);
+            }
+            if (command) command_lines[i] = line;
+        }
+    }
+    const auto command_line = [&](std::size_t i) { return command_lines[i]; };
     for (std::size_t i = 0; i < minified_tokens.size(); ++i) {
         const std::string_view space = minified_tokens[i].space_before;
         // A line comment keeps its line end (and the carriage returns that end its own text).
         const bool line_end =
             !space.empty() && space.back() == '\n' && space.find_first_not_of('\r') == space.size() - 1;
         const bool after_line_comment = i > 0 && minified_tokens[i - 1].kind == Kind::LineComment;
-        OMBRIX_FUZZ_CHECK(space.empty() || space == " " || (line_end && after_line_comment),
+        // A DELIMITER command stands on a line of its own as it was written.
+        const std::size_t line = command_line(i);
+        const std::size_t previous_line = i > 0 ? command_line(i - 1) : std::string_view::npos;
+        if (line != std::string_view::npos && line == previous_line) continue;
+        const bool around_command =
+            (line != std::string_view::npos || previous_line != std::string_view::npos) && space.find('\n') != std::string_view::npos;
+        OMBRIX_FUZZ_CHECK(space.empty() || space == " " || (line_end && after_line_comment) || around_command,
                           "minify leaves other white space than one blank between tokens:\n" + minified);
     }
     OMBRIX_FUZZ_CHECK(formatter->minify(minified) == minified, "minify of a minified text changes it:\n" + minified);
