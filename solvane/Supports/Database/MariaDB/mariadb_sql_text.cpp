@@ -196,10 +196,15 @@ std::string ungroup_joins(std::string_view text) {
             continue;
         }
         // A parenthesis between two words keeps them apart: from(a join b)where reads from a join b where.
+        // So does one after a variable's @, which would take the next word or quote into the variable.
         std::size_t next = i + 1;
         while (next < n && dropped[next]) ++next;
-        if (!result.empty() && is_word_byte(static_cast<unsigned char>(result.back())) && next < n &&
-            is_word_byte(static_cast<unsigned char>(text[next])))
+        if (result.empty() || next >= n) continue;
+        const auto after = static_cast<unsigned char>(text[next]);
+        const bool word_after = is_word_byte(after);
+        if ((is_word_byte(static_cast<unsigned char>(result.back())) && word_after) ||
+            (result.back() == '@' && (word_after || after == '`' || after == '\'' || after == '"' || after == '@' ||
+                                      after == '.')))
             result += ' ';
     }
     return result;

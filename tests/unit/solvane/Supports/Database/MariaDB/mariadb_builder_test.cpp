@@ -543,6 +543,8 @@ TEST(MariaDBSqlText, JoinGroupsAtTheHeadOfFromAreLeftOut) {
     // A group glued to the words around it leaves them apart, not fused into other names.
     EXPECT_EQ(ungroup_joins("select 1 from(a join b)where x"), "select 1 from a join b where x");
     EXPECT_EQ(ungroup_joins("select 1 from((a join b)join c)"), "select 1 from a join b join c");
+    // Nor does a dropped parenthesis glue a word to an @ before it, making a variable of it.
+    EXPECT_EQ(ungroup_joins("select 1 from(a join b@)where x"), "select 1 from a join b@ where x");
     // A derived table that starts with a parenthesised query keeps its parentheses, also once the
     // join group of its own FROM is gone (read again, the text stays as it is).
     const std::string derived = "select 1 from ((select 1) union select 2 from a join b) x";
