@@ -8,7 +8,8 @@
 // The tokens are read here the way the server reads them: white space separates; '...', "..." and
 // `...` (with the project's shared quoting rule), # and "-- " comments to the line end, /* */
 // comments; names, keywords and numbers as runs of name bytes (compared without regard to ASCII
-// case); the operators whose bytes must stay together (<=, <>, :=, ...); any other byte alone.
+// case); the operators whose bytes must stay together (<=, <>, :=, ...); any other byte alone. A
+// DELIMITER command, which the client reads by lines before the server sees anything, is its line.
 #include <array>
 #include <string>
 #include <vector>
@@ -23,7 +24,7 @@ using Solvane::Supports::Database::sql_quoted_end;
 
 namespace {
 
-enum class Kind { Word, Operator, Quoted, LineComment, BlockComment, Control };
+enum class Kind { Word, Operator, Quoted, LineComment, BlockComment, Control, Command };
 
 struct Token {
     Kind kind;
@@ -42,20 +43,35 @@ constexpr char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c
 constexpr std::array<std::string_view, 12> kOperators = {
     "<=>", "->>", "<=", ">=", "<>", "!=", ":=", "||", "&&", "<<", ">>", "->"};
 
+bool is_command_line(std::string_view text, std::size_t start);
+
+// The end of a line-ending token: before the line feed and the carriage returns in front of it.
+std::size_t line_token_end(std::string_view text, std::size_t pos) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    while (end > pos + 1 && text[end - 1] == '\r') --end;
+    return end;
+}
+
 std::vector<Token> tokens_of(std::string_view text) {
     std::vector<Token> tokens;
     std::size_t pos = 0;
     std::size_t space_start = 0;
+    bool line_start = true;  // only white space since the last line feed outside a token
     while (pos < text.size()) {
         const char c = text[pos];
         if (is_space(c)) {
+            if (c == '\n') line_start = true;
             ++pos;
             continue;
         }
         const std::string_view space = text.substr(space_start, pos - space_start);
         std::size_t end = pos + 1;
         Kind kind = Kind::Operator;
-        if (c == '\'' || c == '"' || c == '`') {
+        if (line_start && is_command_line(text, pos)) {
+            kind = Kind::Command;
+            end = line_token_end(text, pos);
+        } else if (c == '\'' || c == '"' || c == '`') {
             kind = Kind::Quoted;
             end = sql_quoted_end(text, pos, c);
         } else if (c == '#' || (c == '-' && pos + 1 < text.size() && text[pos + 1] == '-' &&
@@ -63,9 +79,7 @@ std::vector<Token> tokens_of(std::string_view text) {
             kind = Kind::LineComment;
             // To the line end; carriage returns before it are white space, whichever line end the
             // layout writes after the comment.
-            end = text.find('\n', pos);
-            if (end == std::string_view::npos) end = text.size();
-            while (end > pos + 1 && text[end - 1] == '\r') --end;
+            end = line_token_end(text, pos);
         } else if (c == '/' && pos + 1 < text.size() && text[pos + 1] == '*') {
             kind = Kind::BlockComment;
             end = text.find("*/", pos + 2);
@@ -85,6 +99,7 @@ std::vector<Token> tokens_of(std::string_view text) {
         }
         tokens.push_back({kind, text.substr(pos, end - pos), space});
         pos = space_start = end;
+        line_start = false;
     }
     return tokens;
 }
