@@ -129,16 +129,15 @@ void check_same_tokens(const std::vector<Token>& expected, std::string_view outp
 }
 
 // Whether the line that starts at `start` is a DELIMITER command (the word at the start of a line,
-// after blanks only, then a blank).
+// after blanks only, then white space or the end of the text).
 bool is_command_line(std::string_view text, std::size_t start) {
     std::size_t word = start;
     while (word < text.size() && text[word] != '\n' && is_space(text[word])) ++word;
     static constexpr std::string_view kWord = "DELIMITER";
-    if (text.size() - word <= kWord.size()) return false;
+    if (text.size() - word < kWord.size()) return false;
     for (std::size_t i = 0; i < kWord.size(); ++i)
         if (upper(text[word + i]) != kWord[i]) return false;
-    const char after = text[word + kWord.size()];
-    return after == ' ' || after == '\t';
+    return text.size() - word == kWord.size() || is_space(text[word + kWord.size()]);
 }
 
 }  // namespace

@@ -73,16 +73,21 @@ std::size_t line_comment_end(std::string_view text, std::size_t start) {
     return end;
 }
 
+// Whether the word DELIMITER, then white space or the end of the text, stands at `pos`: a command
+// when it starts a line, as the script splitter reads it.
+bool is_delimiter_word(std::string_view text, std::size_t pos) {
+    static constexpr std::string_view kWord = "DELIMITER";
+    if (text.size() - pos < kWord.size()) return false;
+    for (std::size_t i = 0; i < kWord.size(); ++i)
+        if (ascii_upper(text[pos + i]) != kWord[i]) return false;
+    return text.size() - pos == kWord.size() || is_space(text[pos + kWord.size()]);
+}
+
 // A script's DELIMITER command: the word at the start of a line, then its argument up to the line
 // end. The client reads it by lines, so it keeps a line of its own, as a line comment does; the end
 // of that line, or npos when `pos` holds no such command.
 std::size_t delimiter_command_end(std::string_view text, std::size_t pos) {
-    static constexpr std::string_view kWord = "DELIMITER";
-    if (text.size() - pos <= kWord.size()) return std::string_view::npos;
-    for (std::size_t i = 0; i < kWord.size(); ++i)
-        if (ascii_upper(text[pos + i]) != kWord[i]) return std::string_view::npos;
-    const char after = text[pos + kWord.size()];
-    if (after != ' ' && after != '\t') return std::string_view::npos;
+    if (!is_delimiter_word(text, pos)) return std::string_view::npos;
     return line_comment_end(text, pos);
 }
 
@@ -468,7 +473,23 @@ std::string layout(std::string_view text) {
     // Lines start at the marks; marks in a row make one line start, and the blank that stood for
     // a comment's line end goes with it.
     LineWriter writer(w.tokens, text.size() + text.size() / 4 + 64);
-    const std::string_view code = w.code;
+    std::string& marked = w.code;
+    // A line the rules start (after THEN or UNION) must not begin with the word DELIMITER, which the
+    // client would take for a command: such a break stays a blank.
+    for (std::size_t i = 0; i < marked.size(); ++i) {
+        if (marked[i] != kBreak) continue;
+        std::size_t next = i + 1;
+        while (next < marked.size() && (marked[next] == ' ' || marked[next] == kBreak)) ++next;
+        static constexpr std::string_view kWord = "DELIMITER";
+        if (marked.size() - next < kWord.size()) continue;
+        bool word = true;
+        for (std::size_t k = 0; word && k < kWord.size(); ++k) word = ascii_upper(marked[next + k]) == kWord[k];
+        const std::size_t after = next + kWord.size();
+        if (word && (after == marked.size() || marked[after] == ' ' || marked[after] == kBreak ||
+                     marked[after] == kCommentEnd))
+            marked[i] = ' ';
+    }
+    const std::string_view code = marked;
     std::size_t start = 0;
     for (std::size_t i = 0; i < code.size(); ++i) {
         const char c = code[i];

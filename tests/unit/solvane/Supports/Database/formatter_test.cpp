@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -289,8 +290,18 @@ TEST(Formatter, DelimiterCommandsKeepTheirLines) {
         ASSERT_EQ(statements.size(), 3u) << text;
         EXPECT_TRUE(statements[1].text.ends_with("end")) << statements[1].text;
     }
-    // Only at the start of a line: elsewhere it is a word like any other.
+    // Only at the start of a line: elsewhere it is a word like any other, and the layout never
+    // starts a line with it (after THEN or UNION) for the client to take as a command.
     EXPECT_EQ(minify("select delimiter ;\n from t"), "select delimiter ; from t");
+    for (const std::string text : {"select case when a then delimiter from x end", "select 1 union delimiter ;"}) {
+        const std::string laid_out = beautify(text);
+        std::istringstream lines(laid_out);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_FALSE(line.substr(line.find_first_not_of(' ')).starts_with("delimiter")) << laid_out;
+        EXPECT_NE(laid_out.find("delimiter"), std::string::npos) << laid_out;
+    }
+    // Any white space after the word makes the command, as the splitter reads it.
+    EXPECT_EQ(beautify("-- c\n  delimiter\v\vx\nselect 1"), "-- c\ndelimiter\v\vx\nSELECT 1");
 }
 
 // Removing the blank in front of SELECT must not fuse it with the word before it.
