@@ -357,6 +357,19 @@ Working lex_for_layout(std::string_view text) {
     return w;
 }
 
+// Whether, in the working copy, blanks and then the word DELIMITER stand at `pos` with a blank, a
+// line mark or the end after it: a line that began there would read as a DELIMITER command, so
+// the layout starts none there.
+bool delimiter_word_ahead(std::string_view code, std::size_t pos) {
+    static constexpr std::string_view kWord = "DELIMITER";
+    while (pos < code.size() && (code[pos] == ' ' || code[pos] == kBreak)) ++pos;
+    if (code.size() - pos < kWord.size()) return false;
+    for (std::size_t k = 0; k < kWord.size(); ++k)
+        if (ascii_upper(code[pos + k]) != kWord[k]) return false;
+    const std::size_t after = pos + kWord.size();
+    return after == code.size() || code[after] == ' ' || code[after] == kBreak || code[after] == kCommentEnd;
+}
+
 // Turns the marked working copy into indented lines. A line that holds a '...' literal is cut
 // around it: the literal and whatever follows it up to the next line start join the line before
 // them without indentation, so a literal never gets a line break in front of it.
@@ -441,7 +454,7 @@ private:
                 m_out.append(code, run, i - run);
                 m_out += m_tokens[m_next_token++];
                 run = i + 1;
-            } else if (c == ',' && break_commas) {
+            } else if (c == ',' && break_commas && !delimiter_word_ahead(code, i + 1)) {
                 m_out.append(code, run, i - run);
                 m_out += ",\n";
                 m_out += kUnit;
@@ -474,21 +487,10 @@ std::string layout(std::string_view text) {
     // a comment's line end goes with it.
     LineWriter writer(w.tokens, text.size() + text.size() / 4 + 64);
     std::string& marked = w.code;
-    // A line the rules start (after THEN or UNION) must not begin with the word DELIMITER, which the
-    // client would take for a command: such a break stays a blank.
-    for (std::size_t i = 0; i < marked.size(); ++i) {
-        if (marked[i] != kBreak) continue;
-        std::size_t next = i + 1;
-        while (next < marked.size() && (marked[next] == ' ' || marked[next] == kBreak)) ++next;
-        static constexpr std::string_view kWord = "DELIMITER";
-        if (marked.size() - next < kWord.size()) continue;
-        bool word = true;
-        for (std::size_t k = 0; word && k < kWord.size(); ++k) word = ascii_upper(marked[next + k]) == kWord[k];
-        const std::size_t after = next + kWord.size();
-        if (word && (after == marked.size() || marked[after] == ' ' || marked[after] == kBreak ||
-                     marked[after] == kCommentEnd))
-            marked[i] = ' ';
-    }
+    // A line the rules start (after THEN or UNION, say) must not begin with the word DELIMITER,
+    // which the client would take for a command: such a break stays a blank.
+    for (std::size_t i = 0; i < marked.size(); ++i)
+        if (marked[i] == kBreak && delimiter_word_ahead(marked, i + 1)) marked[i] = ' ';
     const std::string_view code = marked;
     std::size_t start = 0;
     for (std::size_t i = 0; i < code.size(); ++i) {
