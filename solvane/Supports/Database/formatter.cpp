@@ -73,14 +73,21 @@ std::size_t line_comment_end(std::string_view text, std::size_t start) {
     return end;
 }
 
+constexpr std::string_view kDelimiterWord = "DELIMITER";
+
+// Whether the letters of DELIMITER, in any case, stand at `pos`.
+bool delimiter_letters_at(std::string_view text, std::size_t pos) {
+    if (text.size() - pos < kDelimiterWord.size()) return false;
+    for (std::size_t i = 0; i < kDelimiterWord.size(); ++i)
+        if (ascii_upper(text[pos + i]) != kDelimiterWord[i]) return false;
+    return true;
+}
+
 // Whether the word DELIMITER, then white space or the end of the text, stands at `pos`: a command
 // when it starts a line, as the script splitter reads it.
 bool is_delimiter_word(std::string_view text, std::size_t pos) {
-    static constexpr std::string_view kWord = "DELIMITER";
-    if (text.size() - pos < kWord.size()) return false;
-    for (std::size_t i = 0; i < kWord.size(); ++i)
-        if (ascii_upper(text[pos + i]) != kWord[i]) return false;
-    return text.size() - pos == kWord.size() || is_space(text[pos + kWord.size()]);
+    const std::size_t after = pos + kDelimiterWord.size();
+    return delimiter_letters_at(text, pos) && (after == text.size() || is_space(text[after]));
 }
 
 // A script's DELIMITER command: the word at the start of a line, then its argument up to the line
@@ -361,12 +368,9 @@ Working lex_for_layout(std::string_view text) {
 // line mark or the end after it: a line that began there would read as a DELIMITER command, so
 // the layout starts none there.
 bool delimiter_word_ahead(std::string_view code, std::size_t pos) {
-    static constexpr std::string_view kWord = "DELIMITER";
     while (pos < code.size() && (code[pos] == ' ' || code[pos] == kBreak)) ++pos;
-    if (code.size() - pos < kWord.size()) return false;
-    for (std::size_t k = 0; k < kWord.size(); ++k)
-        if (ascii_upper(code[pos + k]) != kWord[k]) return false;
-    const std::size_t after = pos + kWord.size();
+    if (!delimiter_letters_at(code, pos)) return false;
+    const std::size_t after = pos + kDelimiterWord.size();
     return after == code.size() || code[after] == ' ' || code[after] == kBreak || code[after] == kCommentEnd;
 }
 
@@ -552,12 +556,14 @@ std::string Formatter::minify(std::string_view statements) const {
             const char next = t.end < statements.size() ? statements[t.end] : '\0';
             if (previous == TokenKind::LineComment || previous == TokenKind::Command)
                 out += '\n';  // without it the next line would join the comment or command
-            else if (t.end < statements.size() && delimiter_command_end(statements, t.end) != std::string_view::npos &&
-                     statements.substr(pos, t.end - pos).find('\n') != std::string_view::npos)
-                out += '\n';  // a command keeps its line
             else if (next != '(' && next != ')')
                 out += ' ';
         } else {
+            // A command keeps its line: the blank written before it becomes the line end it had.
+            if (t.kind == TokenKind::Command && !out.empty() && out.back() != '\n') {
+                if (out.back() == ' ') out.pop_back();
+                out += '\n';
+            }
             out.append(statements, pos, t.end - pos);
         }
         previous = t.kind;

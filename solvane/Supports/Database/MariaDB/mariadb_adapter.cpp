@@ -19,6 +19,7 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_statement.hpp"
+#include "solvane/Supports/Database/sql_lexing.hpp"
 
 namespace Ombrix::Solvane::Supports::Database {
 
@@ -651,16 +652,7 @@ std::optional<std::size_t> trigger_body_start(std::string_view text) {
         word = {};
         const char c = text[pos];
         if (c == '\'' || c == '"' || c == '`') {
-            for (++pos; pos < text.size(); ++pos) {
-                if (c != '`' && text[pos] == '\\') {
-                    ++pos;
-                } else if (text[pos] == c) {
-                    if (pos + 1 < text.size() && text[pos + 1] == c) ++pos;
-                    else break;
-                }
-            }
-            if (pos >= text.size()) return false;
-            ++pos;
+            pos = sql_quoted_end(text, pos, c);
         } else if (is_word_char(c)) {
             const std::size_t begin = pos;
             while (pos < text.size() && is_word_char(text[pos])) ++pos;
