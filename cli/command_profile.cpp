@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <iterator>
+#include <memory>
+#include <vector>
 
 #include "commands.hpp"
 #include "providers/Core/json.hpp"
@@ -73,6 +76,43 @@ std::string read_secret_from_stdin() {
 void save(const Providers::Contracts::ServerSetting& setting) {
     if (auto saved = setting.save(); !saved)
         throw Failure("cannot write the profile file " + setting.get_filename() + ": " + saved.error().message);
+}
+
+/// Encrypts the profile's passwords for this user on this machine, or fails: a password that
+/// stayed in clear, or that does not decrypt back to itself, would be stored marked protected and
+/// could never be read again.
+void protect_passwords(const std::shared_ptr<Server>& shared) {
+    Server& server = *shared;
+    using Solvane::Helpers::PasswordHelper;
+    struct Field {
+        const std::string& (Server::*get)() const;
+        void (Server::*set)(std::string_view);
+        bool in_use;
+    };
+    const Field fields[] = {{&Server::get_password, &Server::set_password, true},
+                            {&Server::get_ssh_password, &Server::set_ssh_password, server.get_ssh_using()},
+                            {&Server::get_ssl_password, &Server::set_ssl_password, server.get_ssl_using()}};
+    std::vector<std::string> clear;
+    for (const auto& field : fields) clear.push_back(field.in_use ? (server.*field.get)() : std::string());
+
+    PasswordHelper::encrypt_password(shared);
+    std::vector<std::string> sealed;
+    bool changed = true;
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        sealed.push_back(fields[i].in_use ? (server.*fields[i].get)() : std::string());
+        if (!clear[i].empty() && sealed[i] == clear[i]) changed = false;
+    }
+    // What was encrypted must decrypt back to what was given; the encrypted texts are kept.
+    PasswordHelper::decrypt_password(shared);
+    bool restored = true;
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        if (!fields[i].in_use) continue;
+        if ((server.*fields[i].get)() != clear[i]) restored = false;
+        (server.*fields[i].set)(sealed[i]);
+    }
+    if (!changed || !restored)
+        throw Failure("--protect: the passwords could not be encrypted for this user on this machine (the log says "
+                      "why); the profile was not stored");
 }
 
 }  // namespace
@@ -156,7 +196,7 @@ void add_profile_commands(CLI::App& app, Context& context) {
             if (!add_options->ssl_mode.empty()) server->set_ssl_mode(add_options->ssl_mode);
         }
         if (add_options->protect) {
-            Solvane::Helpers::PasswordHelper::encrypt_password(server);
+            protect_passwords(server);
             server->set_options(kProtectedOption);
         }
         setting->append(server, "", "");

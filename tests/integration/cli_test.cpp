@@ -178,8 +178,23 @@ namespace {
 
 TEST_F(CliTest, AProfileRunsQueriesAndLeavesNoTemporaryLogBehind) {
     const auto& sandbox = Sandbox::get();
+    // A password that cannot be encrypted (here: no cipher the crypto library may use) is no
+    // profile: not stored in clear marked protected, not stored at all.
+    const std::string crypto_conf = home.file("openssl.cnf");
+    Ombrix::Testing::write_text(crypto_conf, "openssl_conf = init\n[init]\nalg_section = evp\n[evp]\n"
+                                             "default_properties = ombrix_unavailable=yes\n");
+    g_setenv("OPENSSL_CONF", crypto_conf.c_str(), TRUE);
+    auto run = ombrix({"profile", "add", "mine", "--host", sandbox.host, "--user", sandbox.user, "--password-stdin",
+                       "--protect"},
+                      sandbox.password + "\n");
+    g_unsetenv("OPENSSL_CONF");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("could not be encrypted"), std::string::npos) << run.err;
+    EXPECT_EQ(ombrix({"profile", "list"}).out, "");
+    EXPECT_EQ(Ombrix::Testing::read_text(home.file("profiles.json")).find(sandbox.password), std::string::npos);
+
     // The password from standard input; one on the command line works but is warned about.
-    auto run = ombrix({"profile", "add", "mine", "--host", sandbox.host, "--port", std::to_string(sandbox.port),
+    run = ombrix({"profile", "add", "mine", "--host", sandbox.host, "--port", std::to_string(sandbox.port),
                        "--user", sandbox.user, "--password-stdin", "--protect"},
                       sandbox.password + "\n");
     ASSERT_EQ(run.status, 0) << run.err;
