@@ -45,6 +45,8 @@ std::string trimmed_text(std::string_view text) { return std::string(Core::trim(
 using Core::split;
 
 constexpr std::size_t kBatchBytes = 8U << 20;  // one local data load, one transaction
+/// The data slot of a column FIELDS kept: the name of the source column it is filled from.
+constexpr std::string_view kSourceColumn = "SOURCE COLUMN";
 
 std::string qname(std::string_view name) { return DB::mariadb_quote_identifier(name); }
 
@@ -55,6 +57,38 @@ std::string joined(const std::vector<std::string>& items, bool quote) {
         out += quote ? qname(item) : item;
     }
     return out;
+}
+
+/// One item of FIELDS ("a=x; b = y; c"): the source column and the name it takes in the target,
+/// blanks around either left out; a name alone keeps its name.
+struct FieldPair {
+    std::string source;
+    std::string target;
+    bool renamed = false;  // written with '='
+};
+
+std::vector<FieldPair> field_pairs(std::string_view fields) {
+    std::vector<FieldPair> pairs;
+    for (const auto& item : split(fields, ';')) {
+        if (trimmed_text(item).empty()) continue;
+        const auto equal = item.find('=');
+        FieldPair pair;
+        pair.source = trimmed_text(std::string_view(item).substr(0, equal));
+        pair.renamed = equal != std::string::npos;
+        pair.target = pair.renamed ? trimmed_text(std::string_view(item).substr(equal + 1)) : std::string();
+        pairs.push_back(std::move(pair));
+    }
+    return pairs;
+}
+
+/// The row filters of RECORDS ("c1; c2;"), each one record set; blank items (a trailing ';')
+/// are none, and no filter at all is the whole table.
+std::vector<std::string> record_sets(std::string_view records) {
+    std::vector<std::string> sets;
+    for (const auto& item : split(records, ';'))
+        if (auto filter = trimmed_text(item); !filter.empty()) sets.push_back(std::move(filter));
+    if (sets.empty()) sets.emplace_back();
+    return sets;
 }
 
 /// A page size: 1000 for a value that is missing, unreadable or not positive; at most the 32-bit
@@ -117,14 +151,7 @@ void Transfer::log(const std::string& text) { LoggingService::info(nullptr, "%s"
 
 std::string Transfer::collect_columns_customize(std::string_view fields, bool source_side) {
     std::vector<std::string> sides;
-    for (const auto& item : split(fields, ';')) {
-        if (trimmed_text(item).empty()) continue;
-        const auto equal = item.find('=');
-        if (source_side)
-            sides.push_back(item.substr(0, equal));
-        else
-            sides.push_back(equal == std::string::npos ? std::string() : item.substr(equal + 1));
-    }
+    for (const auto& pair : field_pairs(fields)) sides.push_back(source_side ? pair.source : pair.target);
     return joined(sides, false);
 }
 
@@ -220,20 +247,23 @@ void Transfer::trim(MM::MetaDatabase& database) {
             DB::retarget_schema(*schema, name, target);
             schema->set_name(target);
         }
+        // The columns FIELDS names stay, under their new names; each remembers the source column
+        // its rows come from, which is all the copy of the rows goes by.
         auto apply_fields = [](const std::shared_ptr<MM::MetaColumnList>& columns, const std::string& fields) {
             if (!columns || fields == "ALL") return;
+            const auto pairs = field_pairs(fields);
             // A column stays when a pair names it whole: looking for "name=" anywhere in the text
             // would keep a column "d" for a pair "id=…".
-            std::vector<std::string> sources;
-            for (const auto& pair : split(fields, ';')) sources.push_back(trimmed_text(pair.substr(0, pair.find('='))));
+            const auto pair_of = [&](const std::string& name) {
+                return std::find_if(pairs.begin(), pairs.end(), [&](const FieldPair& pair) { return pair.source == name; });
+            };
             for (std::size_t c = columns->size(); c-- > 0;)
-                if (std::find(sources.begin(), sources.end(), columns->get(c)->get_name()) == sources.end())
-                    columns->remove_at(c);
-            for (const auto& pair : split(fields, ';')) {
-                const auto equal = pair.find('=');
-                if (equal == std::string::npos) continue;
-                for (const auto& column : *columns)
-                    if (column->get_name() == pair.substr(0, equal)) column->set_name(pair.substr(equal + 1));
+                if (pair_of(columns->get(c)->get_name()) == pairs.end()) columns->remove_at(c);
+            // Each column is renamed once, by its own name: "a=b; b=a" swaps the two.
+            for (const auto& column : *columns) {
+                const auto pair = pair_of(column->get_name());
+                column->set_data(kSourceColumn, Core::Value::from_string(column->get_name()));
+                if (pair->renamed && !pair->target.empty()) column->set_name(pair->target);
             }
         };
         const auto& tables = schema->get_tables();
@@ -370,42 +400,25 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
             copy.target_table = table->get_name();
             const std::string key = "table|" + copy.table + "|";
             const bool custom = option(key + "MODE") == "true";
-            const std::string fields = option(table->has_data("FROM VIEW") ? "view|" + copy.table + "|FIELDS"
-                                                                            : key + "FIELDS",
-                                              "ALL");
-            // The trimmed table holds the target names; FIELDS gives back the source's.
+            // The trimmed table holds the target names; a column FIELDS kept names its source.
             const auto columns = table->get_columns();
             for (std::size_t i = 0; columns && i < columns->size(); ++i) {
                 const auto column = columns->get(i);
                 if (column->is_generated()) continue;
+                const Core::Value* source_column = column->get_data(kSourceColumn);
+                if (source_column) copy.whole = false;
                 copy.target_columns.push_back(column->get_name());
+                copy.source_columns.push_back(source_column ? source_column->get_string() : column->get_name());
                 copy.types.push_back(column->get_data_type());
-                if (column->get_is_primary_key()) copy.key.push_back(column->get_name());
+                // Keys are ordered by their source names.
+                if (column->get_is_primary_key()) copy.key.push_back(copy.source_columns.back());
             }
-            copy.source_columns = copy.target_columns;
-            if (custom && fields != "ALL") {
-                // Target names back to the source names they came from.
-                for (const auto& pair : split(fields, ';')) {
-                    const auto equal = pair.find('=');
-                    if (equal == std::string::npos) continue;
-                    for (std::size_t i = 0; i < copy.target_columns.size(); ++i)
-                        if (copy.target_columns[i] == pair.substr(equal + 1)) copy.source_columns[i] = pair.substr(0, equal);
-                }
-                copy.whole = false;
-            }
-            // Keys are ordered by their source names.
-            for (auto& name : copy.key)
-                for (std::size_t i = 0; i < copy.target_columns.size(); ++i)
-                    if (copy.target_columns[i] == name) name = copy.source_columns[i];
             if (table->has_data("FROM VIEW")) copy.whole = false;
+            copy.records = {""};
             if (custom) {
                 copy.batch = batch_of(option(key + "BATCH", "1000"));
-                const std::string records = option(key + "RECORDS");
-                if (!trimmed_text(records).empty()) copy.whole = false;
-                copy.records = records.find(';') != std::string::npos ? split(records, ';')
-                                                                       : std::vector<std::string>{records};
-            } else {
-                copy.records = {""};
+                copy.records = record_sets(option(key + "RECORDS"));
+                if (!copy.records.front().empty()) copy.whole = false;
             }
             copy.report.source = copy.schema + "." + copy.table;
             copy.report.target = copy.target_schema + "." + copy.target_table;

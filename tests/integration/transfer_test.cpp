@@ -115,9 +115,9 @@ TEST_F(TransferTest, CopiesStructureAndRowsAndVerifiesThem) {
         {"schema|" + source.name() + "|NAME", target.name() + "_pages"},
         {"table|it's `a`|MODE", "true"},
         {"table|it's `a`|NAME", "picked"},
-        {"table|it's `a`|FIELDS", "id=ident;select=label"},
+        {"table|it's `a`|FIELDS", " id = ident ;select= label "},
         {"table|it's `a`|BATCH", "2"},
-        {"table|it's `a`|RECORDS", "id >= 1; id = 3"},
+        {"table|it's `a`|RECORDS", "id >= 1; id = 3;"},
     };
     auto transfer = Ombrix::Solvane::Transform::Transfer::create(options);
     auto from = connect();
@@ -135,6 +135,24 @@ TEST_F(TransferTest, CopiesStructureAndRowsAndVerifiesThem) {
     const auto reports = transfer->get_reports();
     ASSERT_EQ(reports.size(), 1U);
     EXPECT_EQ(reports[0].rows, 3);
+
+    // A view's rows into a table of its name, one column renamed, the view's name kept (MODE not
+    // "true"): the rows are read from the view's own column.
+    transfer = Ombrix::Solvane::Transform::Transfer::create({
+        {"OPTION|SOURCE|DATABASE", source.name()},
+        {"schema|" + source.name() + "|MODE", "true"},
+        {"schema|" + source.name() + "|NAME", target.name() + "_pages"},
+        {"table|v1|MODE", "false"},
+        {"table|v1|VIEW2TABLE", "true"},
+        {"view|v1|FIELDS", "id = ident"},
+    });
+    transfer->set_server_source(from);
+    transfer->set_server_target(to);
+    progress = Ombrix::Solvane::Contracts::ThreadProgress::create();
+    transfer->set_progress(progress);
+    ASSERT_TRUE(transfer->handle());
+    EXPECT_EQ(progress->snapshot().failure, 0);
+    EXPECT_EQ(rows("SELECT ident FROM `" + target.name() + "_pages`.v1 ORDER BY ident"), "1\n2\n3\n");
     from->close();
     to->close();
     Sandbox::get().exec("DROP DATABASE `" + target.name() + "_pages`");
