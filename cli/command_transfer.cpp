@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "commands.hpp"
 #include "output.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Transform/transfer.hpp"
 
 namespace Ombrix::Cli {
@@ -70,17 +72,26 @@ void run_transfer(const Context& context, const TransferOptions& options) {
         }
     } closer{source, target};
 
-    // Which tables and views: the listed ones, else every one the schema holds.
+    // Which tables and views: the listed ones, else every one the schema holds, tables that keep
+    // their rows' history included.
     std::vector<std::string> names = split_list(options.tables, ',');
     if (names.empty()) {
         int column = 0;
         auto statement = source->statement();
+        const std::string versioned =
+            "SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
+            Solvane::Supports::Database::mariadb_quote_literal(source_schema) +
+            " AND TABLE_TYPE = 'SYSTEM VERSIONED' ORDER BY TABLE_NAME";
+        std::set<std::string> seen;
         for (const auto& sql : {statement->show_tables(source_schema, source_schema, column),
-                                statement->show_views(source_schema, source_schema, column)}) {
+                                statement->show_views(source_schema, source_schema, column), versioned}) {
+            if (sql == versioned) column = 0;
             auto listed = source->execute_as_model(sql);
             if (!listed) throw DatabaseFailure(describe_error(listed.error()));
             for (std::size_t r = 0; r < (*listed)->get_n_items(); ++r)
-                names.push_back((*listed)->get_value_at(static_cast<std::size_t>(column), r)->to_string());
+                if (auto name = (*listed)->get_value_at(static_cast<std::size_t>(column), r)->to_string();
+                    seen.insert(name).second)
+                    names.push_back(name);
         }
     }
     T::Transfer::Options o;
@@ -168,6 +179,7 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     }
     worker.join();
     print_finished();
+    for (const auto& warning : transfer->get_warnings()) std::cerr << "ombrix: warning: " << warning << "\n";
 
     // The failures the run reported, as the progress record queued them.
     std::string message;

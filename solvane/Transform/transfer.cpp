@@ -25,6 +25,7 @@
 #include "solvane/Model/view.hpp"
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
 #include "solvane/Supports/Data/load_format.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
@@ -116,6 +117,11 @@ struct Transfer::Copy {
     std::int32_t batch = 1000;
     std::vector<std::string> records;  // row filters, one record set each
     bool whole = true;                 // every column, every row: the checksums of both sides compare
+    bool narrowed = false;             // FIELDS picked (or renamed) the columns
+    bool counter = false;              // the table has an AUTO_INCREMENT column whose counter follows the source's
+    bool versioned = false;            // the source keeps its rows' history (system versioning)
+    std::pair<std::string, std::string> period{"row_start", "row_end"};  // its period columns
+    bool history = false;              // the history rows are copied too, with their periods
     TableReport report;
 };
 
@@ -156,7 +162,16 @@ std::string Transfer::collect_columns_customize(std::string_view fields, bool so
 }
 
 Core::Result<std::shared_ptr<MM::MetaDatabase>> Transfer::load_meta_data(bool continue_on_error) {
-    auto database = MM::MetaDatabase::with_name(option("OPTION|SOURCE|DATABASE"));
+    const std::string name = option("OPTION|SOURCE|DATABASE");
+    // A schema that is not there would read as an empty one, and the copy of nothing succeed.
+    auto found = m_source->execute_as_scalar(
+        "SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = " + DB::mariadb_quote_literal(name));
+    OMBRIX_RETURN_IF_ERROR(found);
+    if (!*found || (*found)->to_string() == "0") {
+        step(false, "Load meta data......\nno schema named '" + name + "' on the source");
+        return Core::fail("default", -1, "no schema named '" + name + "' on the source");
+    }
+    auto database = MM::MetaDatabase::with_name(name);
     auto adapter = m_source->adapter();
     Core::Status filled = adapter->fill_meta_database(database, true);
     // A schema's recursive read leaves its procedures to be read one by one.
@@ -181,6 +196,7 @@ Core::Status Transfer::handle() {
     {
         std::lock_guard lock(m_reports_mutex);
         m_reports.clear();
+        m_warnings.clear();
     }
     const bool continue_on_error = option("OPTION|RESULT|CONTINUE") == "true";
     log(std::string("Process continue: ") + (continue_on_error ? "true" : "false"));
@@ -198,22 +214,28 @@ Core::Status Transfer::run(bool continue_on_error) {
     OMBRIX_RETURN_IF_ERROR(loaded);
     auto database = *loaded;
     trim(*database);
-    if (option("OPTION|RESULT|STRUCTURE", "true") != "false")
+    const bool structure = option("OPTION|RESULT|STRUCTURE", "true") != "false";
+    if (structure) {
+        if (auto hidden = leave_out_hidden_routines(*database, continue_on_error); !hidden) return hidden;
         if (auto built = copy_structure(*database, continue_on_error); !built) return built;
-    if (option("OPTION|RESULT|DATA", "true") == "false") return {};
-    // The rows, then what would act on rows as they arrive: triggers and events. Rows go in
-    // before the rows they reference may exist (and cycles have no order at all): the target
-    // session checks no foreign key while they do, however the copy ends. (The structure is built
-    // with the checks on: a key added while they are off is stored with NO ACTION for RESTRICT.)
-    (void)m_target->execute_no_query("SET @ombrix_fk_checks = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0");
-    Core::Status copied = copy_rows(*database, continue_on_error);
-    // A target session that lost its server has nothing left to restore (and sending would only
-    // log in again, waiting on a server that may not answer).
-    if (auto target = std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
-        !target || target->is_connected())
-        (void)m_target->execute_no_query("SET FOREIGN_KEY_CHECKS = IFNULL(@ombrix_fk_checks, 1)");
-    if (!copied) return copied;
-    if (option("OPTION|RESULT|STRUCTURE", "true") == "false") return {};
+    }
+    if (option("OPTION|RESULT|DATA", "true") != "false") {
+        // The rows, then what would act on rows as they arrive: triggers and events. Rows go in
+        // before the rows they reference may exist (and cycles have no order at all): the target
+        // session checks no foreign key while they do, however the copy ends. (The structure is
+        // built with the checks on: a key added while they are off is stored with NO ACTION for
+        // RESTRICT.)
+        (void)m_target->execute_no_query("SET @ombrix_fk_checks = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0");
+        Core::Status copied = copy_rows(*database, continue_on_error);
+        // A target session that lost its server has nothing left to restore (and sending would
+        // only log in again, waiting on a server that may not answer).
+        if (auto target = std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
+            !target || target->is_connected())
+            (void)m_target->execute_no_query("SET FOREIGN_KEY_CHECKS = IFNULL(@ombrix_fk_checks, 1)");
+        if (!copied) return copied;
+    }
+    // A copy of the structure alone has its triggers and events too, after the tables.
+    if (!structure) return {};
     auto builder = std::dynamic_pointer_cast<DB::MariaDBBuilder>(m_target->builder());
     if (!builder) return Core::fail("default", -1, "the target has no MariaDB builder");
     for (const auto& schema : *database->get_schemas()) {
@@ -226,6 +248,39 @@ Core::Status Transfer::run(bool continue_on_error) {
             return ran;
     }
     return {};
+}
+
+Core::Status Transfer::leave_out_hidden_routines(MM::MetaDatabase& database, bool continue_on_error) {
+    // A routine whose body the source account may not read would be created empty: it is named,
+    // and either the run stops before anything is written or, going on after failures, it is left
+    // out as a failed step.
+    std::vector<std::string> names;
+    for (const auto& schema : *database.get_schemas())
+        for (const auto* list : {&schema->get_functions(), &schema->get_procedures()}) {
+            std::vector<std::size_t> hidden;
+            for (std::size_t i = 0; i < (*list)->size(); ++i) {
+                const auto routine = (*list)->get(i);
+                if (!routine->has_data(DB::MariaDBAdapter::BODY_HIDDEN)) continue;
+                const std::string name = std::string(routine->get_is_function() ? "function " : "procedure ") +
+                                         qname(option("OPTION|SOURCE|DATABASE")) + "." + qname(routine->get_name());
+                warn("the body of " + name +
+                     " is hidden from the source account (it takes the routine's definer or SELECT on mysql.proc): "
+                     "it is not copied");
+                names.push_back(name);
+                hidden.push_back(i);
+                if (continue_on_error)
+                    step(false, "create routine......the body of " + name + " is hidden from the source account");
+            }
+            if (continue_on_error)
+                for (auto it = hidden.rbegin(); it != hidden.rend(); ++it) (*list)->remove_at(*it);
+        }
+    if (names.empty() || continue_on_error) return {};
+    std::string all;
+    for (const auto& name : names) all += (all.empty() ? "" : ", ") + name;
+    step(false, "create routine......hidden bodies: " + all);
+    return Core::fail("default", -1,
+                      "routine bodies are hidden from the source account (" + all +
+                          "); nothing was copied (going on after failures copies the rest without them)");
 }
 
 void Transfer::trim(MM::MetaDatabase& database) {
@@ -406,12 +461,13 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
                 const auto column = columns->get(i);
                 if (column->is_generated()) continue;
                 const Core::Value* source_column = column->get_data(kSourceColumn);
-                if (source_column) copy.whole = false;
+                if (source_column) copy.whole = false, copy.narrowed = true;
                 copy.target_columns.push_back(column->get_name());
                 copy.source_columns.push_back(source_column ? source_column->get_string() : column->get_name());
                 copy.types.push_back(column->get_data_type());
                 // Keys are ordered by their source names.
                 if (column->get_is_primary_key()) copy.key.push_back(copy.source_columns.back());
+                if (column->get_auto_increment()) copy.counter = true;
             }
             if (table->has_data("FROM VIEW")) copy.whole = false;
             copy.records = {""};
@@ -420,6 +476,15 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
                 copy.records = record_sets(option(key + "RECORDS"));
                 if (!copy.records.front().empty()) copy.whole = false;
             }
+            if (table->has_data("FROM VIEW")) copy.counter = false;
+            copy.versioned = !table->has_data("FROM VIEW") &&
+                             table->get_options().contains(std::string(DB::MariaDBBuilder::SYSTEM_VERSIONING));
+            if (copy.versioned)
+                for (const auto& column : *columns) {
+                    const std::string expression = Core::ascii_upper(trimmed_text(column->get_expression()));
+                    if (expression == "ROW START") copy.period.first = column->get_name();
+                    if (expression == "ROW END") copy.period.second = column->get_name();
+                }
             copy.report.source = copy.schema + "." + copy.table;
             copy.report.target = copy.target_schema + "." + copy.target_table;
             log("Transfer table: " + copy.database + "." + copy.schema + "." + copy.table);
@@ -451,9 +516,63 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
 
 Core::Status Transfer::copy_table(Copy& copy) {
     auto statement = m_target->statement();
-    auto emptied = m_target->execute_no_query(statement->empty_table(copy.database, copy.target_schema, copy.target_table));
-    OMBRIX_RETURN_IF_ERROR(emptied);
+    const std::string target_name = qname(copy.target_schema) + "." + qname(copy.target_table);
+    auto target_type = m_target->execute_as_scalar(
+        "SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
+        DB::mariadb_quote_literal(copy.target_schema) + " AND TABLE_NAME = " + DB::mariadb_quote_literal(copy.target_table));
+    OMBRIX_RETURN_IF_ERROR(target_type);
+    const bool target_versioned = *target_type && (*target_type)->to_string() == "SYSTEM VERSIONED";
+    if (target_versioned) {
+        // A table that keeps its rows' history refuses TRUNCATE: its rows go, then their history.
+        for (const std::string& sql : {"DELETE FROM " + target_name, "DELETE HISTORY FROM " + target_name})
+            if (auto emptied = m_target->execute_no_query(sql); !emptied) return Core::fail(emptied.error());
+    } else {
+        auto emptied =
+            m_target->execute_no_query(statement->empty_table(copy.database, copy.target_schema, copy.target_table));
+        OMBRIX_RETURN_IF_ERROR(emptied);
+    }
     step(true, "truncate table: " + copy.database + "." + copy.target_schema + "." + copy.target_table + "......[done]");
+
+    // The history of a versioned table goes along where the target takes rows with the periods
+    // they had (system_versioning_insert_history, MariaDB 10.11 and later); else its current rows
+    // only, and the user is told.
+    copy.history = false;
+    if (copy.versioned) {
+        std::string why;
+        if (!target_versioned)
+            why = "the target table keeps no history";
+        else if (copy.narrowed)
+            why = "FIELDS picks its columns";
+        else if (auto secure = m_target->execute_as_scalar("SELECT @@secure_timestamp");
+                 !secure || !*secure || (*secure)->to_string() != "NO")
+            why = "the target server's secure_timestamp does not let a session set row periods";
+        else if (auto allowed = m_target->execute_no_query("SET @@session.system_versioning_insert_history = 1");
+                 !allowed)
+            why = "the target server does not take history rows (" + allowed.error().message + ")";
+        else
+            copy.history = true;
+        if (!copy.history)
+            warn("the history of " + copy.report.source + " was not copied (" + why + "); only its current rows were");
+    }
+    if (copy.history) {
+        copy.source_columns.push_back(copy.period.first);
+        copy.source_columns.push_back(copy.period.second);
+        copy.target_columns.push_back(copy.period.first);
+        copy.target_columns.push_back(copy.period.second);
+        copy.types.push_back(DataType::TIMESTAMP);
+        copy.types.push_back(DataType::TIMESTAMP);
+        // A row and its past versions share the key; the end of their periods tells them apart.
+        if (!copy.key.empty()) copy.key.push_back(copy.period.second);
+    }
+    struct Restore {
+        Contracts::Database::IConnection& target;
+        bool history;
+        ~Restore() {
+            auto provider = std::dynamic_pointer_cast<MariaDBProvider>(target.get_provider());
+            if (history && (!provider || provider->is_connected()))
+                (void)target.execute_no_query("SET @@session.system_versioning_insert_history = 0");
+        }
+    } restore{*m_target, copy.history};
     log("Recordsets: " + std::to_string(copy.records.size()) + " -> " + [&] {
         std::string all;
         for (const auto& r : copy.records) all += (all.empty() ? "" : ";") + r;
@@ -462,25 +581,70 @@ Core::Status Transfer::copy_table(Copy& copy) {
     const bool bulk = option("OPTION|RESULT|BULK") == "true" &&
                       std::dynamic_pointer_cast<MariaDBProvider>(m_source->get_provider()) &&
                       std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
-    return bulk ? copy_table_bulk(copy) : copy_table_pages(copy);
+    Core::Status copied = bulk ? copy_table_bulk(copy) : copy_table_pages(copy);
+    if (copied && copy.counter) carry_counter(copy);
+    return copied;
+}
+
+void Transfer::carry_counter(const Copy& copy) {
+    // The copy hands out the ids the source would hand out next: its AUTO_INCREMENT counter goes
+    // along (the server keeps it above the highest id the rows hold).
+    auto counter = m_source->execute_as_scalar(
+        "SELECT AUTO_INCREMENT FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
+        DB::mariadb_quote_literal(copy.schema) + " AND TABLE_NAME = " + DB::mariadb_quote_literal(copy.table));
+    std::string value = counter && *counter ? (*counter)->to_string() : std::string();
+    if (!value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const std::string sql = "ALTER TABLE " + qname(copy.target_schema) + "." + qname(copy.target_table) +
+                                " AUTO_INCREMENT = " + value;
+        if (auto altered = m_target->execute_no_query(sql); !altered) {
+            step(false, "auto-increment counter of " + copy.report.target + "......" + altered.error().message + "\n" + sql);
+            return;
+        }
+        log("transfer counter: " + sql);
+    } else if (!counter) {
+        step(false, "auto-increment counter of " + copy.report.source + "......" + counter.error().message);
+    }
+}
+
+void Transfer::warn(const std::string& text) {
+    LoggingService::warning(nullptr, "%s", text.c_str());
+    std::lock_guard lock(m_reports_mutex);
+    m_warnings.push_back(text);
+}
+
+std::vector<std::string> Transfer::get_warnings() const {
+    std::lock_guard lock(m_reports_mutex);
+    return m_warnings;
 }
 
 Core::Status Transfer::copy_table_pages(Copy& copy) {
     auto statement = m_source->statement();
-    const std::string columns = joined(copy.source_columns, true);
+    // A table whose every column is generated has rows all the same: they are counted, and as
+    // many rows of defaults are inserted.
+    const std::string columns = copy.source_columns.empty() ? "1" : joined(copy.source_columns, true);
     // Pages follow the primary key (every column when there is none), so none is read twice or
     // left out.
     const std::string order = joined(copy.key.empty() ? copy.source_columns : copy.key, true);
+    // Every version of a versioned table's rows, when its history is copied.
+    const auto from = [&](std::string select, const std::string& filter) {
+        select += " FROM " + qname(copy.schema) + "." + qname(copy.table) + " FOR SYSTEM_TIME ALL";
+        if (!filter.empty()) select += " WHERE " + filter;
+        return select;
+    };
     for (const auto& record_set : copy.records) {
         const std::string filter = trimmed_text(record_set);
-        const std::string count_sql = statement->show_effected(copy.database, copy.schema, copy.table, filter);
+        const std::string count_sql = copy.history ? from("SELECT COUNT(*)", filter) + ";"
+                                                   : statement->show_effected(copy.database, copy.schema, copy.table, filter);
         auto counted = m_source->execute_as_scalar(count_sql);
         OMBRIX_RETURN_IF_ERROR(counted);
         const std::int64_t count = std::strtoll((*counted)->to_string().c_str(), nullptr, 10);
         log("Handle recordset: " + filter + " -> " + std::to_string(count) + "\n" + count_sql);
         for (std::int64_t offset = 0; offset == 0 || offset < count; offset += copy.batch) {
             const std::string sql =
-                statement->show_content(copy.database, copy.schema, copy.table, columns, filter, order, offset, copy.batch);
+                copy.history ? from("SELECT " + columns, filter) + " ORDER BY " + order + " LIMIT " +
+                                   std::to_string(copy.batch) + " OFFSET " + std::to_string(offset) + ";"
+                             : statement->show_content(copy.database, copy.schema, copy.table, columns, filter, order,
+                                                       offset, copy.batch);
             auto page = m_source->execute_as_model(sql);
             OMBRIX_RETURN_IF_ERROR(page);
             log("Transfer recordset: " + std::to_string((*page)->get_n_items()) + " ==>\n" + sql);
@@ -538,8 +702,11 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
     for (const auto& name : copy.target_columns) target_names.push_back(qname(name));
     for (const auto& record_set : copy.records) {
         const std::string filter = trimmed_text(record_set);
-        std::string sql = "SELECT " + joined(copy.source_columns, true) + " FROM " + qname(copy.schema) + "." +
-                          qname(copy.table);
+        // A table whose every column is generated gets a line without fields per row, which the
+        // load takes as a row of defaults.
+        std::string sql = "SELECT " + (copy.source_columns.empty() ? std::string("1") : joined(copy.source_columns, true)) +
+                          " FROM " + qname(copy.schema) + "." + qname(copy.table);
+        if (copy.history) sql += " FOR SYSTEM_TIME ALL";
         if (!filter.empty()) sql += " WHERE " + filter;
         if (!copy.key.empty()) sql += " ORDER BY " + joined(copy.key, true);
 
@@ -581,6 +748,8 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
                         hex.push_back(bytes);
                         types.push_back(bytes ? DataType::BINARY : DataType::STRING);
                     }
+                    hex.resize(copy.source_columns.size());
+                    types.resize(copy.source_columns.size());
                     std::lock_guard lock(mutex);
                     load = Supports::Data::local_load_statement(copy.target_schema, copy.target_table, target_names, types);
                     return {};
@@ -669,6 +838,7 @@ void Transfer::verify(Copy& copy, TableReport& report) {
         std::string parts;
         for (const auto& column : columns)
             parts += (parts.empty() ? "" : ", ") + std::string("IFNULL(HEX(CONCAT(") + qname(column) + ")), 'N')";
+        if (parts.empty()) parts = "''";  // a table of generated columns only: its rows count
         std::string sql = "SELECT COUNT(*), IFNULL(SUM(CRC32(CONCAT_WS('|', " + parts + "))), 0) FROM " + name;
         if (!filter.empty()) sql += " WHERE " + filter;
         auto model = connection.execute_as_model(sql);

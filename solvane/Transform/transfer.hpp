@@ -29,7 +29,14 @@ namespace Ombrix::Solvane::Transform {
 ///   writing; absent, page by page with one INSERT per row.
 /// - "OPTION|RESULT|VERIFY" = "true": after the copy, row counts and checksums of both sides
 ///   compared per table (see `get_reports`).
-/// - "OPTION|RESULT|STRUCTURE" / "OPTION|RESULT|DATA" = "false": leave that phase out.
+/// - "OPTION|RESULT|STRUCTURE" / "OPTION|RESULT|DATA" = "false": leave that phase out (triggers and
+///   events come with the structure, after the rows when there are rows).
+/// FIELDS is "src=dst; src2; ..." (blanks around names ignored); RECORDS is a list of conditions
+/// split on ';' (blank items ignored), one record set each. A source schema that does not exist
+/// fails the run. A table's AUTO_INCREMENT counter follows its rows; a versioned table's history
+/// rows go along where the target takes them (else a warning says they did not). A routine whose
+/// body the source account cannot read is never created empty: the run fails before writing
+/// anything, or, with CONTINUE, leaves it out as a failed step; either way a warning names it.
 /// `handle` runs on a worker thread; the host polls the progress record.
 class OMBRIX_SOLVANE_EXPORT Transfer final : public Core::Object, public ITransform {
 
@@ -75,6 +82,9 @@ public:
     void set_table_progress(TableProgress callback) { m_table_progress = std::move(callback); }
     /// The tables copied so far, in order (safe from any thread).
     std::vector<TableReport> get_reports() const;
+    /// What the user should hear of that is no failure of the run, or not only one: a routine
+    /// whose body the source account may not read, a table whose history stayed behind.
+    std::vector<std::string> get_warnings() const;
 
 private:
     explicit Transfer(Options options) : m_options(std::move(options)) {}
@@ -84,7 +94,9 @@ private:
     std::int64_t elapsed() const;
     void step(bool success, const std::string& text);
     void log(const std::string& text);
+    void warn(const std::string& text);
     Core::Status run(bool continue_on_error);
+    Core::Status leave_out_hidden_routines(MetaModel::MetaDatabase& database, bool continue_on_error);
     void trim(MetaModel::MetaDatabase& database);
     Core::Status run_script(const std::string& script, const char* what, bool continue_on_error);
     Core::Status copy_structure(MetaModel::MetaDatabase& database, bool continue_on_error);
@@ -92,6 +104,7 @@ private:
     Core::Status copy_table(Copy& copy);
     Core::Status copy_table_pages(Copy& copy);
     Core::Status copy_table_bulk(Copy& copy);
+    void carry_counter(const Copy& copy);
     void verify(Copy& copy, TableReport& report);
     Core::Status transfer_data_model(const Providers::Contracts::TableModel& model, Copy& copy);
 
@@ -103,6 +116,7 @@ private:
     std::int64_t m_start = 0;  // monotonic microseconds at the start of the run
     mutable std::mutex m_reports_mutex;
     std::vector<TableReport> m_reports;
+    std::vector<std::string> m_warnings;
 };
 
 }  // namespace Ombrix::Solvane::Transform

@@ -158,6 +158,66 @@ TEST_F(TransferTest, CopiesStructureAndRowsAndVerifiesThem) {
     Sandbox::get().exec("DROP DATABASE `" + target.name() + "_pages`");
 }
 
+/// Tables a plain copy gets wrong: one that keeps its rows' history, one whose every column is
+/// generated, one whose AUTO_INCREMENT counter runs ahead of its rows; a copy of the structure
+/// alone, which has the trigger and the event too; and a source schema that is not there.
+TEST_F(TransferTest, CopiesHistoryGeneratedColumnsCountersTriggersAndEvents) {
+    ScratchSchema source("transfer_edge");
+    ScratchSchema target("transfer_edge_dst");
+    auto run = ombrix({"query", "-f", "-"}, "USE `" + source.name() + "`;\n" + R"(
+CREATE TABLE v (id INT PRIMARY KEY, x INT) WITH SYSTEM VERSIONING;
+INSERT INTO v VALUES (1, 1), (2, 2);
+UPDATE v SET x = 3 WHERE id = 2;
+CREATE TABLE g (a INT AS (1) VIRTUAL, b INT AS (2) PERSISTENT);
+INSERT INTO g () VALUES (), (), ();
+CREATE TABLE c (id INT PRIMARY KEY AUTO_INCREMENT, s VARCHAR(10));
+INSERT INTO c (s) VALUES ('a'), ('b');
+ALTER TABLE c AUTO_INCREMENT = 50;
+CREATE TRIGGER tr BEFORE INSERT ON c FOR EACH ROW SET NEW.s = UPPER(NEW.s);
+CREATE EVENT ev ON SCHEDULE EVERY 1 DAY STARTS '2030-01-01 00:00:00' DISABLE DO DELETE FROM c;
+)");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto count = [&](const std::string& catalogue, const std::string& column) {
+        return rows("SELECT COUNT(*) FROM information_schema." + catalogue + " WHERE " + column + " = '" +
+                    target.name() + "'");
+    };
+
+    run = ombrix({"transfer", "--source", source.name(), "--target", target.name(), "--structure-only"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(count("TRIGGERS", "TRIGGER_SCHEMA"), "1\n");
+    EXPECT_EQ(count("EVENTS", "EVENT_SCHEMA"), "1\n");
+
+    for (const bool pages : {false, true}) {
+        SCOPED_TRACE(pages ? "page by page" : "bulk");
+        std::vector<std::string> args{"transfer", "--source", source.name(), "--target", target.name(), "--drop", "--verify"};
+        if (pages) args.push_back("--page-by-page");
+        run = ombrix(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        // v: two rows and a past version of one; g: three rows of defaults; c: two rows.
+        EXPECT_NE(run.err.find("Tables: 3, rows: 8,"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("DIFFERENT"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
+        auto of = [&](const std::string& sql, const std::string& schema) {
+            std::string text = sql;
+            text.replace(text.find("%s"), 2, schema);
+            return rows(text);
+        };
+        for (const char* sql : {"SELECT id, x, row_start, row_end FROM `%s`.v FOR SYSTEM_TIME ALL ORDER BY id, row_end",
+                                      "SELECT a, b FROM `%s`.g",
+                                      "SELECT AUTO_INCREMENT FROM information_schema.TABLES WHERE TABLE_SCHEMA = '%s' AND "
+                                      "TABLE_NAME = 'c'"})
+            EXPECT_EQ(of(sql, source.name()), of(sql, target.name())) << sql;
+        EXPECT_EQ(count("TRIGGERS", "TRIGGER_SCHEMA"), "1\n");
+        EXPECT_EQ(count("EVENTS", "EVENT_SCHEMA"), "1\n");
+        run = ombrix({"diff", source.name(), target.name()});
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+    }
+
+    run = ombrix({"transfer", "--source", source.name() + "_none", "--target", target.name()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no schema named '" + source.name() + "_none'"), std::string::npos) << run.err;
+}
+
 /// The target server dies in the middle of a copy: the run ends (nothing waits forever) with a
 /// failure that names the table and the batch, and a second run with --drop makes a whole copy.
 TEST_F(TransferTest, ATargetThatDiesMidCopyIsReportedAndACopyAgainCompletes) {
