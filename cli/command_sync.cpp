@@ -16,6 +16,7 @@
 #include "solvane/Model/schema.hpp"
 #include "solvane/Model/table.hpp"
 #include "solvane/Model/view.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/script.hpp"
 #include "solvane/Transform/synchronizer.hpp"
@@ -114,6 +115,18 @@ void apply(T::SynchronizerBase& synchronizer, std::size_t total, const std::stri
     std::cerr << "ombrix: applied " << state.success << " " << what << " to " << target << "\n";
 }
 
+/// Names each routine of `schema` whose body the `side` account may not read (it reads as empty).
+void warn_hidden_bodies(const std::shared_ptr<Solvane::MetaModel::MetaSchema>& schema, const char* side) {
+    if (!schema) return;
+    for (const auto* list : {&schema->get_functions(), &schema->get_procedures()})
+        for (const auto& routine : **list)
+            if (routine->has_data(DB::MariaDBAdapter::BODY_HIDDEN))
+                std::cerr << "ombrix: warning: the body of " << (routine->get_is_function() ? "function " : "procedure ")
+                          << DB::mariadb_quote_identifier(schema->get_name()) << "."
+                          << DB::mariadb_quote_identifier(routine->get_name()) << " is hidden from the " << side
+                          << " account (it takes the routine's definer or SELECT on mysql.proc); it reads as empty\n";
+}
+
 /// Selects every table, view, routine and event of `schema` for the structure script.
 void select_all(T::OptionMap& options, const Connection& connection, const std::string& name) {
     const auto schema = read_schema(connection, name, false);
@@ -143,7 +156,18 @@ void run_structure(const Context& context, const SyncOptions& options) {
     select_all(map, target, target_schema);
 
     auto [synchronizer, scripts] = generate<T::StructureSynchronizer>(std::move(map), source, target);
-    if (scripts.empty()) return;
+    // Routine bodies an account may not read: compared as empty, and never written as such.
+    warn_hidden_bodies(synchronizer->get_schema_source(), "source");
+    warn_hidden_bodies(synchronizer->get_schema_target(), "target");
+    const auto left_out = synchronizer->get_left_out();
+    for (const auto& routine : left_out)
+        std::cerr << "ombrix: warning: " << routine << " is left out of the scripts: they would create it empty\n";
+    const auto fail_if_left_out = [&] {
+        if (!left_out.empty())
+            throw Failure(std::to_string(left_out.size()) +
+                          " routine(s) left out: their bodies are hidden from the source account");
+    };
+    if (scripts.empty()) return fail_if_left_out();
     // What the scripts would destroy is said, and applied only when asked for, as with ombrix diff.
     auto patched = synchronizer->preview();
     if (!patched) fail_with(patched.error());
@@ -151,10 +175,11 @@ void run_structure(const Context& context, const SyncOptions& options) {
     if (const auto schema = std::dynamic_pointer_cast<Solvane::MetaModel::MetaSchema>(*patched))
         destructive = destructive_changes(*schema);
     for (const auto& change : destructive) std::cerr << "ombrix: destructive: the script " << change << "\n";
-    if (!options.apply) return;
+    if (!options.apply) return fail_if_left_out();
     if (!destructive.empty() && !options.allow_drop)
         throw Failure("refusing to apply scripts that drop what the target holds (--allow-drop to apply them)");
     apply(*synchronizer, scripts.size(), "script(s)", target_schema);
+    fail_if_left_out();
 }
 
 /// "[PROFILE:]SCHEMA.TABLE" as its three parts.

@@ -17,7 +17,9 @@
 #include "solvane/Model/table.hpp"
 #include "solvane/Model/view.hpp"
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
 #include "solvane/Supports/Database/script.hpp"
 
@@ -365,8 +367,27 @@ Core::Result<std::vector<std::string>> StructureSynchronizer::generate() {
     }
     // Routines come before views: the server refuses a view that calls a routine it does not
     // know, while a routine's body is only checked when it runs.
-    for (const auto& function : *patched->get_functions())
-        if (function) replace(*function, [&] { return builder->build_function(function); });
+    // A routine whose body the source account may not read would be written with an empty one:
+    // it is left out of the scripts (the target's stays as it is) and named.
+    m_left_out.clear();
+    const auto hidden_in_source = [&](const MM::MetaFunction& function) {
+        for (const auto& routine : *m_schema_source->get_functions())
+            if (routine->get_name() == function.get_name() && routine->get_is_function() == function.get_is_function())
+                return routine->has_data(DB::MariaDBAdapter::BODY_HIDDEN);
+        return false;
+    };
+    for (const auto& function : *patched->get_functions()) {
+        if (!function) continue;
+        const auto version = function->get_version();
+        if ((version == DataVersion::INSERT || version == DataVersion::UPDATE) && hidden_in_source(*function)) {
+            if (has_option(selection_key("function", function->get_name())))
+                m_left_out.push_back(std::string(function->get_is_function() ? "function " : "procedure ") +
+                                     DB::mariadb_quote_identifier(from) + "." +
+                                     DB::mariadb_quote_identifier(function->get_name()));
+            continue;
+        }
+        replace(*function, [&] { return builder->build_function(function); });
+    }
     for (const auto& view : in_dependence_order(*patched->get_views()))
         replace(*view, [&] { return builder->build_view(view); });
     for (const auto& event : *patched->get_events())

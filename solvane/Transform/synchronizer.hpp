@@ -128,8 +128,12 @@ public:
     /// tables (referenced ones first), then routines, views (each after the views it reads) and
     /// events. A new object gets its create script, a changed table its ALTER script, a changed
     /// view, routine or event a drop, a line end and its create script, an object only in the
-    /// target its drop.
+    /// target its drop. A routine whose body the source account may not read gets no script: see
+    /// `get_left_out`.
     [[nodiscard]] Core::Result<std::vector<std::string>> generate() override;
+    /// The routines ("procedure `s`.`p`") the last `generate` left out because their bodies are
+    /// hidden from the source account: creating or replacing them would write empty bodies.
+    const std::vector<std::string>& get_left_out() const { return m_left_out; }
 
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<MetaModel::MetaSchema>, schema_source, nullptr);
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<MetaModel::MetaSchema>, schema_target, nullptr);
@@ -147,6 +151,7 @@ private:
 
     std::shared_ptr<MetaModel::MetaSchema> m_schema_source;
     std::shared_ptr<MetaModel::MetaSchema> m_schema_target;
+    std::vector<std::string> m_left_out;
 };
 
 /// Brings the rows of one target table in line with a source table, matched by the target's

@@ -297,13 +297,15 @@ TEST_F(CliTest, DdlRebuildsASchemaAndDiffTellsWhatDiffers) {
 TEST_F(CliTest, AnAccountWithRightsOnItsSchemaOnlyWorksAndHearsOfHiddenBodies) {
     const auto& sandbox = Sandbox::get();
     ScratchSchema own("cli_own");
+    ScratchSchema copy("cli_own_copy");
     const std::string user = "ombrix_app_" + std::to_string(getpid());
     struct DropUser {
         std::string user;
         ~DropUser() { Sandbox::get().exec("DROP USER IF EXISTS '" + user + "'@'%'"); }
     } drop{user};
     sandbox.exec("CREATE USER '" + user + "'@'%' IDENTIFIED BY 'App-1';GRANT ALL PRIVILEGES ON `" + own.name() +
-                 "`.* TO '" + user + "'@'%';USE `" + own.name() +
+                 "`.* TO '" + user + "'@'%';GRANT ALL PRIVILEGES ON `" + copy.name() + "`.* TO '" + user +
+                 "'@'%';USE `" + own.name() +
                  "`;CREATE TABLE t (a INT);CREATE PROCEDURE p() SELECT 'secret' AS s");
     ASSERT_FALSE(HasFatalFailure());
     auto run = ombrix({"profile", "add", "app", "--host", sandbox.host, "--port", std::to_string(sandbox.port),
@@ -326,6 +328,31 @@ TEST_F(CliTest, AnAccountWithRightsOnItsSchemaOnlyWorksAndHearsOfHiddenBodies) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("SELECT 'secret' AS s"), std::string::npos) << run.out;
     EXPECT_EQ(run.err, "");
+
+    // A copy by the account creates no empty routine: it names it and writes nothing, or, going
+    // on after failures, copies the rest and fails; a structure sync leaves it out and fails.
+    const std::string hidden = "warning: the body of procedure `" + own.name() + "`.`p` is hidden";
+    const auto objects = [&] {
+        return ombrix({"query", "--format", "tsv", "--no-header",
+                       "SELECT (SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + copy.name() +
+                           "'), (SELECT COUNT(*) FROM information_schema.ROUTINES WHERE ROUTINE_SCHEMA = '" +
+                           copy.name() + "')"})
+            .out;
+    };
+    run = ombrix({"transfer", "--source", "app:" + own.name(), "--target", "app:" + copy.name()});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find(hidden), std::string::npos) << run.err;
+    EXPECT_EQ(objects(), "0\t0\n");
+    run = ombrix({"transfer", "--source", "app:" + own.name(), "--target", "app:" + copy.name(), "--continue"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find(hidden), std::string::npos) << run.err;
+    EXPECT_EQ(objects(), "1\t0\n");
+    run = ombrix({"sync", "structure", "--source", "app:" + own.name(), "--target", "app:" + copy.name(), "--apply"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find(hidden), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("procedure `" + own.name() + "`.`p` is left out of the scripts"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(objects(), "1\t0\n");
 }
 
 TEST_F(CliTest, SettingsShowsDefaultsAndSetsTypedValues) {
