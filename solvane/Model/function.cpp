@@ -14,6 +14,14 @@ std::shared_ptr<MetaFunction> MetaFunction::with_names(std::string_view database
     return object;
 }
 
+std::string MetaFunction::routine_type() const {
+    const auto& attributes = get_attributes();
+    if (const auto package = attributes.find(std::string(PACKAGE)); package != attributes.end()) return package->second;
+    return m_is_function ? "FUNCTION" : "PROCEDURE";
+}
+
+bool MetaFunction::is_package() const { return get_attributes().contains(std::string(PACKAGE)); }
+
 OMBRIX_DEFINE_TYPE(MetaFunction, "OmbrixSolvaneMetaModelMetaFunction");
 
 }  // namespace Ombrix::Solvane::MetaModel

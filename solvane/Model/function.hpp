@@ -27,6 +27,14 @@ public:
     OMBRIX_PROPERTY(std::string, body, "");
     OMBRIX_PROPERTY(Core::StringList, parameters, Core::StringList{});
 
+    /// The attribute that marks a package ("PACKAGE") or a package body ("PACKAGE BODY"); either is
+    /// kept with the procedures.
+    static constexpr std::string_view PACKAGE = "PACKAGE";
+    /// The routine's kind as the server names it: FUNCTION, PROCEDURE, PACKAGE or PACKAGE BODY.
+    std::string routine_type() const;
+    /// Whether this is a package or a package body.
+    bool is_package() const;
+
 private:
     MetaFunction() = default;
 };

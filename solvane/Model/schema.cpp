@@ -17,7 +17,8 @@ MetaSchema::MetaSchema()
       m_procedures(MetaFunctionList::create()),
       m_tables(MetaTableList::create()),
       m_miews(MaterializedList::create()),
-      m_views(MetaViewList::create()) {}
+      m_views(MetaViewList::create()),
+      m_sequences(MetaTableList::create()) {}
 
 std::shared_ptr<MetaSchema> MetaSchema::with_names(std::string_view database, std::string_view schema) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, nullptr);
@@ -38,6 +39,7 @@ std::shared_ptr<MetaObject> MetaSchema::clone() const {
     copy->set_functions(clone_list(m_functions));
     copy->set_procedures(clone_list(m_procedures));
     copy->set_miews(clone_list(m_miews));
+    copy->set_sequences(clone_list(m_sequences));
     return copy;
 }
 
@@ -46,6 +48,7 @@ void MetaSchema::reset() {
     m_functions->clear();
     m_tables->clear();
     m_views->clear();
+    m_sequences->clear();
     MetaObject::reset();
 }
 
@@ -66,6 +69,9 @@ void MetaSchema::set_miews(std::shared_ptr<MaterializedList> value) {
 }
 void MetaSchema::set_views(std::shared_ptr<MetaViewList> value) {
     set_and_notify(m_views, or_empty(std::move(value)), ombrix_name_views);
+}
+void MetaSchema::set_sequences(std::shared_ptr<MetaTableList> value) {
+    set_and_notify(m_sequences, or_empty(std::move(value)), ombrix_name_sequences);
 }
 
 }  // namespace Ombrix::Solvane::MetaModel

@@ -12,7 +12,7 @@
 
 namespace Ombrix::Solvane::MetaModel {
 
-/// One schema and its objects, in six lists.
+/// One schema and its objects, in seven lists.
 class OMBRIX_SOLVANE_EXPORT MetaSchema final : public MetaObject {
 public:
     /// `name` and `schema` = `schema`, `database` = `database`.
@@ -36,6 +36,8 @@ public:
     /// The materialized views (the property is "miews").
     OMBRIX_PROPERTY_SETTER(std::shared_ptr<MaterializedList>, miews, nullptr);
     OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaViewList>, views, nullptr);
+    /// The sequences, each a table whose option SEQUENCE is "YES" (see MariaDBBuilder::build_sequence).
+    OMBRIX_PROPERTY_SETTER(std::shared_ptr<MetaTableList>, sequences, nullptr);
 
 private:
     MetaSchema();

@@ -3,6 +3,8 @@
 
 #include <glib.h>
 
+#include <algorithm>
+
 namespace Ombrix::Solvane::MetaModel {
 
 namespace {
@@ -107,6 +109,46 @@ std::shared_ptr<MetaColumn> MetaTable::get_column(std::string_view name) const {
     for (const auto& column : *m_columns)
         if (column && column->get_name() == name) return column;
     return nullptr;
+}
+
+namespace {
+
+/// The column a key part names: "name", "name(10)" or "name DESC" (a prefix still identifies the
+/// row by the whole value); null for anything else (an expression, a period).
+std::shared_ptr<MetaColumn> key_column(const MetaTable& table, std::string part) {
+    if (auto column = table.get_column(part)) return column;
+    if (part.size() > 5 && part.compare(part.size() - 5, 5, " DESC") == 0) part.resize(part.size() - 5);
+    if (!part.empty() && part.back() == ')') {
+        if (const auto open = part.rfind('('); open != std::string::npos) part.resize(open);
+    }
+    return table.get_column(part);
+}
+
+}  // namespace
+
+std::vector<std::string> MetaTable::row_key() const {
+    std::vector<std::shared_ptr<MetaColumn>> primary;
+    for (const auto& column : *m_columns)
+        if (column && column->get_is_primary_key()) primary.push_back(column);
+    std::stable_sort(primary.begin(), primary.end(),
+                     [](const auto& a, const auto& b) { return a->get_primary_ordinal() < b->get_primary_ordinal(); });
+    std::vector<std::string> names;
+    for (const auto& column : primary) names.push_back(column->get_name());
+    if (!names.empty()) return names;
+    for (const auto& index : *m_indexes) {
+        if (!index || index->get_kind() != "UNIQUE" || index->get_columns().empty()) continue;
+        names.clear();
+        for (const auto& part : index->get_columns()) {
+            const auto column = key_column(*this, part);
+            if (!column || !column->get_not_null()) {
+                names.clear();
+                break;
+            }
+            names.push_back(column->get_name());
+        }
+        if (!names.empty()) return names;
+    }
+    return {};
 }
 
 std::shared_ptr<MetaColumn> MetaTable::new_column(std::string_view name, DataType data_type) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "solvane/Model/Constraints/check.hpp"
 #include "solvane/Model/Constraints/constraint.hpp"
@@ -47,6 +48,10 @@ public:
 
     /// The first column named exactly `name` (case-sensitive), or null.
     std::shared_ptr<MetaColumn> get_column(std::string_view name) const;
+    /// The names of the columns that identify a row: the primary key's in key order, else those of
+    /// the first unique key whose columns are all NOT NULL (a prefix of a column counts as the
+    /// column); empty when there is neither.
+    std::vector<std::string> row_key() const;
     /// A new column `name` of `data_type` (no native type), appended to `columns`.
     std::shared_ptr<MetaColumn> new_column(std::string_view name, DataType data_type);
     /// Removes every constraint of the class `kind` selects: FOREIGN, UNIQUE, CHECK or EXCLUDE; any

@@ -553,6 +553,8 @@ Core::Result<MappedRow> map_row(const MetaModel::MetaTable& table, const std::ve
                                 const std::vector<std::optional<std::string>>& values, bool exact) {
     MappedRow mapped;
     const auto& columns = table.get_columns();
+    // Rows are found by the row key: the primary key, else a unique key of NOT NULL columns.
+    const auto row_key = table.row_key();
     for (std::size_t i = 0; columns && i < columns->size(); ++i) {
         const auto column = columns->get(i);
         if (!column || column->is_generated()) continue;
@@ -569,7 +571,7 @@ Core::Result<MappedRow> map_row(const MetaModel::MetaTable& table, const std::ve
                               Core::strprintf(Core::tr("column %s: %s"), column->get_name().c_str(),
                                               literal.error().message.c_str()));
         std::string name = Database::mariadb_quote_identifier(column->get_name());
-        if (column->get_is_primary_key()) {
+        if (std::find(row_key.begin(), row_key.end(), column->get_name()) != row_key.end()) {
             mapped.key_names.push_back(name);
             mapped.key_literals.push_back(*literal);
         }
