@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <type_traits>
 #include <vector>
 
 #include "providers/Core/json.hpp"
@@ -126,6 +127,22 @@ std::shared_ptr<T> find_named(const std::vector<std::shared_ptr<T>>& items, cons
     return nullptr;
 }
 
+// What tells two members of a schema apart: the name, and for routines their kind too (a function,
+// a procedure, a package and a package body may share one name).
+template <class T>
+std::string identity_of(const T& item) {
+    if constexpr (std::is_same_v<T, MetaFunction>) return item.routine_type() + " " + item.get_name();
+    else return item.get_name();
+}
+
+template <class T>
+std::shared_ptr<T> find_same(const std::vector<std::shared_ptr<T>>& items, const T& like) {
+    const std::string identity = identity_of(like);
+    for (const auto& item : items)
+        if (item && identity_of(*item) == identity) return item;
+    return nullptr;
+}
+
 template <class T>
 std::vector<std::shared_ptr<T>> items_of(const std::shared_ptr<Core::ListModel<T>>& list) {
     return list ? list->items() : std::vector<std::shared_ptr<T>>{};
@@ -189,7 +206,7 @@ void diff_schema_part(
     const auto target_items = items_of(target);
     for (const auto& item : source_items) {
         if (!item) continue;
-        auto other = find_named(target_items, item->get_name());
+        auto other = find_same(target_items, *item);
         if (!other) {
             item->set_version(DataVersion::INSERT);
             patched->append(item);
@@ -198,10 +215,36 @@ void diff_schema_part(
         }
     }
     for (const auto& item : target_items) {
-        if (!item || find_named(source_items, item->get_name())) continue;
+        if (!item || find_same(source_items, *item)) continue;
         item->set_version(DataVersion::DELETE);
         patched->append(item);
     }
+}
+
+// The server keeps a table's indexes in the order they were added: an index added back before
+// others would stand after them. Every index that follows an added or changed one in `target`'s
+// order is added again after it (dropped and added), and the patched list takes that order, the
+// dropped indexes first.
+void keep_index_order(MetaTable& patched, const MetaTable& target) {
+    const auto indexes = items_of(patched.get_indexes());
+    std::vector<std::shared_ptr<MetaIndex>> ordered;
+    for (const auto& index : indexes)
+        if (index && index->get_version() == DataVersion::DELETE) ordered.push_back(index);
+    bool moved = false;
+    for (const auto& wanted : items_of(target.get_indexes())) {
+        if (!wanted) continue;
+        const auto found = std::find_if(indexes.begin(), indexes.end(), [&](const auto& index) {
+            return index && index->get_version() != DataVersion::DELETE && index->get_name() == wanted->get_name();
+        });
+        if (found == indexes.end()) continue;
+        if ((*found)->get_version() != DataVersion::IDENTICAL) moved = true;
+        else if (moved) (*found)->set_version(DataVersion::UPDATE);
+        ordered.push_back(*found);
+    }
+    for (const auto& index : indexes)
+        if (index && std::find(ordered.begin(), ordered.end(), index) == ordered.end()) ordered.push_back(index);
+    patched.get_indexes()->clear();
+    patched.get_indexes()->append_all(std::move(ordered));
 }
 
 // The primary key's columns in key order, joined by ",".
@@ -360,6 +403,13 @@ DataVersion Patcher::diff_meta_schema(const std::shared_ptr<MetaSchema>& source,
             return item;
         },
         schema->get_tables());
+    diff_schema_part<MetaTable>(
+        source->get_sequences(), target->get_sequences(),
+        [&](const std::shared_ptr<MetaTable>& item, const std::shared_ptr<MetaTable>& other) {
+            item->set_version(same(*item, *other, strict) ? DataVersion::IDENTICAL : DataVersion::UPDATE);
+            return item;
+        },
+        schema->get_sequences());
     diff_schema_part<MetaView>(
         source->get_views(), target->get_views(),
         [&](const std::shared_ptr<MetaView>& item, const std::shared_ptr<MetaView>& other) {
@@ -389,6 +439,7 @@ DataVersion Patcher::diff_meta_table(const std::shared_ptr<MetaTable>& source, c
                              [&](std::shared_ptr<MetaColumn> item) { table->get_columns()->append(std::move(item)); });
     diff_members<MetaIndex>(items_of(source->get_indexes()), items_of(target->get_indexes()), *source, *target, strict, false,
                             [&](std::shared_ptr<MetaIndex> item) { table->get_indexes()->append(std::move(item)); });
+    keep_index_order(*table, *target);
     diff_constraints<MetaForeignKey>(*source, *target, strict, *table);
     diff_members<MetaTrigger>(
         items_of(source->get_triggers()), items_of(target->get_triggers()), *source, *target, strict, false,
@@ -407,6 +458,10 @@ DataVersion Patcher::diff_meta_table(const std::shared_ptr<MetaTable>& source, c
     }
     for (const auto& [key, value] : after)
         if (!before.contains(key)) table->set_option(key, value);
+    // Options that a table can lose are given back empty, which the builder writes as their removal
+    // (DROP SYSTEM VERSIONING, REMOVE PARTITIONING, the default row format).
+    for (const char* key : {"SYSTEM_VERSIONING", "PARTITION BY", "ROW_FORMAT"})
+        if (before.contains(key) && !before.at(key).empty() && !after.contains(key)) table->set_option(key, "");
     if (source->get_comment() != target->get_comment()) table->set_option("COMMENT", target->get_comment());
 
     if (patched) *patched = std::move(table);

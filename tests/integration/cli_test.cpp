@@ -153,8 +153,9 @@ TEST_F(CliTest, ExploreDescribeAndSaveReadTheSchema) {
 
     run = ombrix({"describe", name + ".touch"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out.rfind("procedure " + name + ".touch(IN a int", 0), 0u) << run.out;
-    EXPECT_NE(run.out.find("OUT b int"), std::string::npos) << run.out;
+    // The parameters as they were written.
+    EXPECT_EQ(run.out.rfind("procedure " + name + ".touch(IN a INT", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("OUT b INT"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("SET b = a;"), std::string::npos) << run.out;
 
     run = ombrix({"describe", name + ".missing"});

@@ -217,7 +217,8 @@ TEST_F(MariaDBAdapterOnServer, TableKeysTriggersChecksAndOptions) {
     auto unique = find_named(kinds->get_indexes(), "uq_price_at");
     ASSERT_NE(unique, nullptr);
     EXPECT_EQ(unique->get_kind(), "UNIQUE");
-    EXPECT_EQ(unique->get_method(), "BTREE");
+    // The catalogue names a method for every index; the table gave none.
+    EXPECT_EQ(unique->get_method(), "");
     EXPECT_EQ(unique->get_columns(), (Names{"price", "at"}));
     auto words = find_named(kinds->get_indexes(), "ft_note");
     ASSERT_NE(words, nullptr);
@@ -256,7 +257,8 @@ TEST_F(MariaDBAdapterOnServer, TableKeysTriggersChecksAndOptions) {
     EXPECT_FALSE(checks[0]->get_enforced());
 
     EXPECT_EQ(kinds->get_options().at("ENGINE"), "InnoDB");
-    EXPECT_EQ(kinds->get_options().at("ROW_FORMAT"), "Dynamic");
+    // The row format the table was created with, as it was given.
+    EXPECT_EQ(kinds->get_options().at("ROW_FORMAT"), "DYNAMIC");
     EXPECT_EQ(kinds->get_options().at("COLLATE"), "utf8mb4_general_ci");
     EXPECT_EQ(kinds->get_options().at("CHARACTER SET"), "utf8mb4");
     EXPECT_TRUE(kinds->get_options().contains("AVG_ROW_LENGTH"));
@@ -283,7 +285,8 @@ TEST_F(MariaDBAdapterOnServer, TableKeysTriggersChecksAndOptions) {
     EXPECT_EQ(odd->get_comment(), "");
     EXPECT_EQ(odd->get_options().at("ENGINE"), "InnoDB");
 
-    // Columns only, marked: a later recursive fill adds nothing.
+    // Columns (and the indexes, which alone tell the primary key) only, marked: a later recursive
+    // fill adds nothing.
     auto shallow = table("kinds");
     ASSERT_TRUE(m_adapter->fill_meta_table(shallow, false).has_value());
     EXPECT_TRUE(shallow->is_filled());
@@ -291,7 +294,7 @@ TEST_F(MariaDBAdapterOnServer, TableKeysTriggersChecksAndOptions) {
     const std::size_t sent = m_connection->statements().size();
     ASSERT_TRUE(m_adapter->fill_meta_table(shallow, true).has_value());
     EXPECT_EQ(m_connection->statements().size(), sent);
-    EXPECT_TRUE(shallow->get_indexes()->empty());
+    EXPECT_FALSE(shallow->get_indexes()->empty());
     EXPECT_TRUE(shallow->get_constraints()->empty());
 }
 
@@ -320,6 +323,7 @@ TEST_F(MariaDBAdapterOnServer, ATableFillSendsTheseTexts) {
         "BINARY cons.TABLE_NAME=chks.TABLE_NAME WHERE cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA='" + s +
             "' AND cons.TABLE_NAME='parent';",
         "SHOW TABLE STATUS FROM " + mariadb_quote_identifier(db()) + " LIKE 'parent';",
+        "SHOW CREATE TABLE " + mariadb_quote_identifier(db()) + ".`parent`;",
     };
     EXPECT_EQ(m_connection->statements(), expected);
 }
@@ -333,18 +337,24 @@ TEST_F(MariaDBAdapterOnServer, ListingRoutineAndRoleFillsSendTheseTexts) {
     ASSERT_TRUE(m_adapter->fill_meta_function(add).has_value());
     const Names expected = {
         "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + s +
-            "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;",
+            "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED', 'SEQUENCE')) ORDER BY "
+            "TABLE_NAME ASC;",
         "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER NOT "
         "LIKE '%mysql%' AND BINARY ROUTINE_SCHEMA = '" + s +
-            "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;",
+            "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE', 'PACKAGE', 'PACKAGE BODY') ORDER BY ROUTINE_NAME ASC, "
+            "ROUTINE_TYPE ASC;",
         "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE BINARY EVENT_SCHEMA = '" + s +
             "' ORDER BY EVENT_NAME ASC;",
         "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
         "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION, CHARACTER_SET_NAME, COLLATION_NAME FROM `information_schema`.`ROUTINES` WHERE "
-        "BINARY ROUTINE_SCHEMA = '" + s + "' AND ROUTINE_NAME = 'f_add';",
-        "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER, CHARACTER_SET_NAME, COLLATION_NAME FROM `information_schema`.`PARAMETERS` "
-        "WHERE BINARY SPECIFIC_SCHEMA = '" + s + "' AND SPECIFIC_NAME = 'f_add' AND PARAMETER_NAME != '' ORDER BY "
-        "ORDINAL_POSITION ASC;",
+        "BINARY ROUTINE_SCHEMA = '" + s + "' AND ROUTINE_NAME = 'f_add' AND ROUTINE_TYPE = 'FUNCTION';",
+        "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER, CHARACTER_SET_NAME, COLLATION_NAME, "
+        "ROUTINE_TYPE FROM `information_schema`.`PARAMETERS` WHERE BINARY SPECIFIC_SCHEMA = '" + s +
+            "' AND SPECIFIC_NAME = 'f_add' AND ROUTINE_TYPE = 'FUNCTION' AND PARAMETER_NAME != '' ORDER BY "
+            "ORDINAL_POSITION ASC;",
+        // The parameters as written.
+        "SELECT type, name, CONVERT(body USING utf8mb4), character_set_client, CONVERT(param_list USING utf8mb4) "
+        "FROM `mysql`.`proc` WHERE BINARY db = '" + s + "' AND name = 'f_add';",
     };
     EXPECT_EQ(m_connection->statements(), expected);
 
@@ -415,7 +425,8 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     EXPECT_TRUE(add->is_filled() && add->get_is_function());
     EXPECT_EQ(add->get_return_type(), "int(11)");
     EXPECT_EQ(add->get_body(), "RETURN a + b");
-    EXPECT_EQ(add->get_parameters(), (Names{"IN a int(11)", "IN b int(11)"}));
+    // The parameters as written (the server shows them so).
+    EXPECT_EQ(add->get_parameters(), (Names{"a INT", "b INT"}));
     EXPECT_EQ(add->get_attributes().at("DETERMINISTIC"), "YES");
     EXPECT_EQ(add->get_attributes().at("COMMENT"), "adds");
     EXPECT_EQ(add->get_attributes().at("LANGUAGE"), "SQL");
@@ -437,7 +448,7 @@ TEST_F(MariaDBAdapterOnServer, ViewsRoutinesEventsAndTriggers) {
     auto procedure = find_named(schema->get_procedures(), "p_io");
     ASSERT_TRUE(m_adapter->fill_meta_function(procedure).has_value());
     EXPECT_FALSE(procedure->get_is_function());
-    EXPECT_EQ(procedure->get_parameters(), (Names{"IN a int(11)", "OUT b int(11)", "INOUT c int(11)"}));
+    EXPECT_EQ(procedure->get_parameters(), (Names{"IN a INT", "OUT b INT", "INOUT c INT"}));
     EXPECT_EQ(procedure->get_body(), "SET b = a; SET c = c + a;");
 
     auto once = find_named(schema->get_events(), "e_once");
@@ -492,21 +503,28 @@ TEST_F(MariaDBAdapterOnServer, SchemaReadAtOnceEqualsObjectByObject) {
     EXPECT_EQ(whole->get_attributes().at("CHARACTER SET"), "utf8mb4");
     auto at_once = whole->get_schemas()->get(0);
     // Database, three listings, six table catalogues, views, events, routines, parameters: the count
-    // does not depend on the number of tables or views. Programs whose catalogue text holds a quote
-    // are read again as written: the trigger kinds_bi by its CREATE text, the events (e_daily) at
-    // once from mysql.event, the routines (f_block) at once from mysql.proc.
+    // does not depend on the number of views; each table's CREATE text is read for what only it
+    // tells (index methods given, periods, checks on columns). Programs whose catalogue text holds a
+    // quote are read again as written: the trigger kinds_bi by its CREATE text, the events (e_daily)
+    // at once from mysql.event; the routines at once from mysql.proc, for their parameters as written.
     const Names sources = {
         "SHOW CREATE TRIGGER " + mariadb_quote_identifier(db()) + ".`kinds_bi`;",
-        "SELECT 'EVENT', name, CONVERT(body USING utf8mb4), character_set_client FROM `mysql`.`event` WHERE BINARY "
-        "db = '" + mariadb_escape_literal(db()) + "';",
-        "SELECT type, name, CONVERT(body USING utf8mb4), character_set_client FROM `mysql`.`proc` WHERE BINARY db = '" +
-            mariadb_escape_literal(db()) + "';",
+        "SELECT 'EVENT', name, CONVERT(body USING utf8mb4), character_set_client, '' FROM `mysql`.`event` WHERE "
+        "BINARY db = '" + mariadb_escape_literal(db()) + "';",
+        "SELECT type, name, CONVERT(body USING utf8mb4), character_set_client, CONVERT(param_list USING utf8mb4) FROM "
+        "`mysql`.`proc` WHERE BINARY db = '" + mariadb_escape_literal(db()) + "';",
     };
     Names catalogue;
     Names reread;
-    for (const auto& sql : m_connection->statements())
-        (std::find(sources.begin(), sources.end(), sql) != sources.end() ? reread : catalogue).push_back(sql);
+    std::size_t create_texts = 0;
+    for (const auto& sql : m_connection->statements()) {
+        if (sql.starts_with("SHOW CREATE TABLE "))
+            ++create_texts;
+        else
+            (std::find(sources.begin(), sources.end(), sql) != sources.end() ? reread : catalogue).push_back(sql);
+    }
     EXPECT_EQ(catalogue.size(), 1u + 3u + 6u + 1u + 1u + 2u);
+    EXPECT_EQ(create_texts, whole->get_schemas()->get(0)->get_tables()->size());
     EXPECT_EQ(reread, sources);
 
     auto by_object = MetaSchema::with_names(db(), db());

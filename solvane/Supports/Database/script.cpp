@@ -169,7 +169,7 @@ bool contains(const std::array<std::string_view, N>& words, std::string_view wor
     return std::find(words.begin(), words.end(), word) != words.end();
 }
 
-enum class Program : std::uint8_t { None, Trigger, Function, Procedure, Event, Anonymous };
+enum class Program : std::uint8_t { None, Trigger, Function, Procedure, Event, Anonymous, Package };
 enum class Block : std::uint8_t { Begin, If, CaseStatement, CaseExpression, Loop, While, Repeat, For };
 // Where a DECLARE ... HANDLER FOR head has been read to.
 enum class Handler : std::uint8_t { None, For, Condition, Sqlstate, NotFound, AfterCondition };
@@ -256,6 +256,8 @@ private:
                 start(Program::Procedure);
             } else if (word == "EVENT") {
                 start(Program::Event);
+            } else if (word == "PACKAGE") {
+                start(Program::Package);
             } else {
                 m_phase = Phase::Plain;
             }
@@ -385,7 +387,10 @@ private:
             return;
         }
 
-        if (word == "BEGIN") {
+        if ((word == "AS" || word == "IS") && m_program == Program::Package && m_blocks.empty()) {
+            // A package (or its body) is one block from its AS to its END, its routines inside.
+            open(Block::Begin, true);
+        } else if (word == "BEGIN") {
             open(Block::Begin, true);
         } else if (word == "CASE") {
             open(at_start ? Block::CaseStatement : Block::CaseExpression, false);

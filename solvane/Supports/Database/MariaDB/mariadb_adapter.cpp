@@ -94,11 +94,19 @@ Rows all_rows(const ModelPtr& model) {
 /// result order.
 class Groups {
 public:
-    Groups(const ModelPtr& model, std::size_t key_column) : m_model(model) {
+    /// With a `kind_column`, the key is that column's text, a blank and the name ("PROCEDURE p"):
+    /// a function and a procedure may share a name.
+    Groups(const ModelPtr& model, std::size_t key_column, std::optional<std::size_t> kind_column = std::nullopt)
+        : m_model(model) {
         const std::size_t n = model ? model->get_n_items() : 0;
         for (std::size_t i = 0; i < n; ++i) {
             const auto value = model->get_value_at(key_column, i);
-            auto& rows = m_groups[value ? value->to_string() : std::string()];
+            std::string key = value ? value->to_string() : std::string();
+            if (kind_column) {
+                const auto kind = model->get_value_at(*kind_column, i);
+                key = (kind ? kind->to_string() : std::string()) + " " + key;
+            }
+            auto& rows = m_groups[key];
             rows.model = m_model;
             rows.index.push_back(i);
         }
@@ -270,9 +278,14 @@ constexpr std::string_view kRoutineSelect =
     "CHARACTER_SET_NAME, COLLATION_NAME";
 constexpr std::size_t kRoutineKey = 14;
 
-std::string routine_query(std::string_view schema, std::string_view name) {
-    return std::string(kRoutineSelect) + " FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = '" +
-           lit(schema) + "' AND ROUTINE_NAME = '" + lit(name) + "';";
+/// One routine's row; of the kind `type` when one is given (a function and a procedure may share
+/// a name).
+std::string routine_query(std::string_view schema, std::string_view name, std::string_view type) {
+    std::string sql = std::string(kRoutineSelect) +
+                      " FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = '" + lit(schema) +
+                      "' AND ROUTINE_NAME = '" + lit(name) + "'";
+    if (!type.empty()) sql += " AND ROUTINE_TYPE = '" + lit(type) + "'";
+    return sql + ";";
 }
 std::string routine_query(std::string_view schema) {
     return std::string(kRoutineSelect) +
@@ -280,12 +293,14 @@ std::string routine_query(std::string_view schema) {
 }
 
 constexpr std::string_view kParameterSelect =
-    "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER, CHARACTER_SET_NAME, COLLATION_NAME";
-constexpr std::size_t kParameterKey = 6;
+    "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER, CHARACTER_SET_NAME, COLLATION_NAME, "
+    "ROUTINE_TYPE";
+constexpr std::size_t kParameterKind = 6;
+constexpr std::size_t kParameterKey = 7;
 
-std::string parameter_query(std::string_view schema, std::string_view name) {
+std::string parameter_query(std::string_view schema, std::string_view name, std::string_view type) {
     return std::string(kParameterSelect) + " FROM `information_schema`.`PARAMETERS` WHERE BINARY SPECIFIC_SCHEMA = '" +
-           lit(schema) + "' AND SPECIFIC_NAME = '" + lit(name) +
+           lit(schema) + "' AND SPECIFIC_NAME = '" + lit(name) + "' AND ROUTINE_TYPE = '" + lit(type) +
            "' AND PARAMETER_NAME != '' ORDER BY ORDINAL_POSITION ASC;";
 }
 std::string parameter_query(std::string_view schema) {
@@ -341,7 +356,36 @@ void set_session(MetaObject& program, const std::string& mode, const std::string
     if (!collation.empty()) program.set_attribute("COLLATION_CONNECTION", collation);
 }
 
-void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database::IInspectable& inspector) {
+/// Sizes the column's numbers cannot tell from the defaults, marked with the attribute SIZED: a
+/// FLOAT or DOUBLE declared with a precision and a scale of 0 (FLOAT(7,0) rounds to integers, FLOAT
+/// does not), a text or binary string of length 0 (no length at all is another column), and the
+/// two-digit YEAR(2).
+void mark_declared_size(MetaColumn& column, std::string_view raw_type, std::string_view full_type) {
+    static constexpr std::array<std::string_view, 3> approximate = {"FLOAT", "DOUBLE", "REAL"};
+    static constexpr std::array<std::string_view, 4> strings = {"CHAR", "VARCHAR", "BINARY", "VARBINARY"};
+    const bool sized = full_type.find('(') != std::string_view::npos;
+    if (raw_type == "YEAR") {
+        if (display_width(full_type) == 2) {
+            column.set_length(2);
+            column.set_attribute("SIZED", "YES");
+        }
+    } else if (in_list(kIntegerTypes, raw_type)) {
+        // A display width other than the type's own (tinyint(1), int(10)) is part of the column.
+        static constexpr std::array<std::pair<std::string_view, std::array<std::uint64_t, 2>>, 5> widths = {{
+            {"TINYINT", {4, 3}}, {"SMALLINT", {6, 5}}, {"MEDIUMINT", {9, 8}}, {"INT", {11, 10}}, {"BIGINT", {20, 20}}}};
+        const std::uint64_t width = display_width(full_type);
+        const bool is_unsigned = column.get_is_unsigned();
+        for (const auto& [type, defaults] : widths)
+            if (type == raw_type && width != 0 && width != defaults[is_unsigned ? 1 : 0]) column.set_length(width);
+    } else if (in_list(approximate, raw_type)) {
+        if (sized && column.get_scale() == 0) column.set_attribute("SIZED", "YES");
+    } else if (in_list(strings, raw_type) && sized && column.get_length() == 0) {
+        column.set_attribute("SIZED", "YES");
+    }
+}
+
+void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database::IInspectable& inspector,
+                   bool table_keys = true) {
     std::uint8_t primary_ordinal = 1;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::string raw_type = Core::ascii_upper(rows.text(4, i));
@@ -373,8 +417,12 @@ void apply_columns(MetaTable& table, const Rows& rows, const Contracts::Database
         if (contains(Core::ascii_upper(type_words), "COMPRESSED")) column->set_attribute("COMPRESSED", "YES");
         // Zero filling pads to the display width, which only the full type names: int(6) zerofill.
         if (column->get_is_fill_zero() && in_list(kIntegerTypes, raw_type)) column->set_length(display_width(full_type));
+        mark_declared_size(*column, raw_type, full_type);
 
-        if (contains(rows.text(12, i), "PRI")) {
+        // The catalogue marks PRI on the first NOT NULL unique key of a table that has no primary key
+        // too: only a view's columns (which have no index to read) take the mark from here; a
+        // table's key is its PRIMARY index alone.
+        if (!table_keys && contains(rows.text(12, i), "PRI")) {
             column->set_is_primary_key(true);
             column->set_primary_ordinal(primary_ordinal++);
         }
@@ -439,7 +487,7 @@ bool apply_view(MetaView& view, const Rows& rows) {
 void apply_view_columns(MetaView& view, const Rows& rows, const Contracts::Database::IInspectable& inspector) {
     if (rows.empty()) return;
     auto scratch = MetaTable::with_names(view.get_database(), view.get_schema(), view.get_name());
-    apply_columns(*scratch, rows, inspector);
+    apply_columns(*scratch, rows, inspector, false);
     view.get_columns()->clear();
     view.get_columns()->append_all(scratch->get_columns()->take_items());
 }
@@ -454,6 +502,7 @@ void apply_indexes(MetaTable& table, const Rows& rows) {
             // The column listing numbers key columns in table order; the key's own order is here,
             // and a key declared as (b, a) must be rebuilt as (b, a).
             if (auto column = table.get_column(rows.text(4, i))) {
+                column->set_is_primary_key(true);
                 column->set_primary_ordinal(static_cast<std::uint8_t>(Core::parse_uint64_dec(rows.text(3, i))));
                 // A key on a prefix of the column: without its length a text column cannot be a key.
                 if (!rows.is_null(7, i)) column->set_primary_length(Core::parse_uint64_dec(rows.text(7, i)));
@@ -540,8 +589,8 @@ void apply_checks(MetaTable& table, const Rows& rows) {
 }
 
 /// The options a table was created with, from the catalogue's CREATE_OPTIONS text
-/// ("max_rows=100 avg_row_length=50 `PAGE_COMPRESSED`='1'"): upper-case keys, bare values. The row
-/// format has a column of its own, and "partitioned" is no option.
+/// ("max_rows=100 avg_row_length=50 `PAGE_COMPRESSED`='1'"): upper-case keys, bare values;
+/// "partitioned" is no option.
 std::vector<std::pair<std::string, std::string>> create_options_of(std::string_view text) {
     std::vector<std::pair<std::string, std::string>> options;
     std::size_t at = 0;
@@ -560,7 +609,7 @@ std::vector<std::pair<std::string, std::string>> create_options_of(std::string_v
         std::string key = Core::ascii_upper(without(std::string(item.substr(0, equals)), "`"));
         std::string value(item.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') value = value.substr(1, value.size() - 2);
-        if (key.empty() || key == "ROW_FORMAT") continue;
+        if (key.empty()) continue;
         options.emplace_back(std::move(key), std::move(value));
     }
     return options;
@@ -571,7 +620,8 @@ std::vector<std::pair<std::string, std::string>> create_options_of(std::string_v
 bool apply_options(MetaTable& table, const Rows& rows) {
     if (rows.size() != 1) return false;
     table.set_option("ENGINE", rows.text(1, 0));
-    table.set_option("ROW_FORMAT", rows.text(3, 0));
+    // The row format is an option where it was given (CREATE_OPTIONS names it then); the catalogue's
+    // own column always names one, and a copy given that would no longer follow the server's default.
     // The catalogue's average row length is a statistic of the rows stored now; what the table was
     // created with is among its create options (0, the default, when none was given).
     table.set_option("AVG_ROW_LENGTH", "0");
@@ -590,6 +640,132 @@ std::string partitioning_of(std::string_view create) {
     const std::size_t at = create.find("\n PARTITION BY ", columns_end == std::string_view::npos ? 0 : columns_end);
     if (at == std::string_view::npos) return {};
     return trim(create.substr(at + 1));
+}
+
+/// The backtick name that starts at `at` in `text`, unquoted; `at` moves past it. Nothing when no
+/// name starts there.
+std::optional<std::string> backtick_name(std::string_view text, std::size_t& at) {
+    if (at >= text.size() || text[at] != '`') return std::nullopt;
+    const std::size_t end = sql_quoted_end(text, at, '`');
+    std::string name;
+    for (std::size_t i = at + 1; i + 1 < end; ++i) {
+        name += text[i];
+        if (text[i] == '`') ++i;
+    }
+    at = end;
+    return name;
+}
+
+/// The end of the parenthesised list that opens at `at` (one past its closing parenthesis), quotes
+/// and nested parentheses taken into account.
+std::size_t list_end(std::string_view text, std::size_t at) {
+    int depth = 0;
+    while (at < text.size()) {
+        const char c = text[at];
+        if (c == '\'' || c == '"' || c == '`') {
+            at = sql_quoted_end(text, at, c);
+            continue;
+        }
+        ++at;
+        if (c == '(') ++depth;
+        if (c == ')' && --depth == 0) break;
+    }
+    return at;
+}
+
+/// What only a table's CREATE text tells, from the lines of its SHOW CREATE TABLE: the index method
+/// where one was given (the catalogue always names one), the application-time period and the keys
+/// that are unique WITHOUT OVERLAPS of it, and the partitioning.
+void apply_create_text(MetaTable& table, std::string_view create, bool partitioned) {
+    if (partitioned) table.set_option(std::string(MariaDBBuilder::PARTITIONING), partitioning_of(create));
+    // Indexes read from the catalogue keep their method only where the text gives it.
+    std::unordered_map<std::string, std::string> methods;
+    std::vector<std::string> table_checks;
+    std::string period;
+    std::size_t line_start = create.find('\n');
+    while (line_start != std::string_view::npos) {
+        std::size_t at = line_start + 1;
+        line_start = create.find('\n', at);
+        const std::string_view line = create.substr(at, (line_start == std::string_view::npos ? create.size() : line_start) - at);
+        std::size_t pos = line.find_first_not_of(' ');
+        if (pos == std::string_view::npos || pos != 2) continue;
+        const std::string_view rest = line.substr(pos);
+        if (rest.starts_with("PERIOD FOR `")) {
+            std::size_t name_at = pos + 11;
+            const auto name = backtick_name(line, name_at);
+            if (!name || Core::ascii_upper(*name) == "SYSTEM_TIME") continue;
+            std::string text(line.substr(pos + 11));
+            if (!text.empty() && text.back() == ',') text.pop_back();
+            table.set_attribute(std::string(MariaDBBuilder::APPLICATION_PERIOD), text);
+            period = *name;
+            continue;
+        }
+        if (rest.starts_with("CONSTRAINT `")) {
+            std::size_t name_at = pos + 11;
+            if (auto name = backtick_name(line, name_at); name && line.substr(name_at).starts_with(" CHECK ("))
+                table_checks.push_back(*name);
+            continue;
+        }
+        std::string name;
+        std::size_t parts_at = 0;
+        if (rest.starts_with("PRIMARY KEY (")) {
+            name = "PRIMARY";
+            parts_at = pos + 12;
+        } else {
+            const std::size_t key = rest.starts_with("KEY `") ? 0 : rest.find(" KEY `");
+            if (key == std::string_view::npos || key > 10) continue;
+            std::size_t name_at = pos + (key == 0 ? 4 : key + 5);
+            const auto found = backtick_name(line, name_at);
+            if (!found || name_at >= line.size() || line[name_at] != ' ') continue;
+            name = *found;
+            parts_at = name_at + 1;
+        }
+        if (parts_at >= line.size() || line[parts_at] != '(') continue;
+        const std::size_t parts_end = list_end(line, parts_at);
+        const std::string_view parts = line.substr(parts_at, parts_end - parts_at);
+        const std::string_view tail = line.substr(parts_end);
+        if (tail.starts_with(" USING ")) {
+            std::size_t end = 7;
+            while (end < tail.size() && tail[end] != ' ' && tail[end] != ',') ++end;
+            methods[name] = std::string(tail.substr(7, end - 7));
+        }
+        if (name == "PRIMARY" || !contains(parts, " WITHOUT OVERLAPS")) continue;
+        // The catalogue lists the period's end and start columns in place of the period.
+        for (const auto& index : *table.get_indexes()) {
+            if (index->get_name() != name) continue;
+            auto columns = index->get_columns();
+            if (columns.size() >= 2 && !period.empty()) {
+                columns.resize(columns.size() - 2);
+                columns.push_back(ident(period) + " WITHOUT OVERLAPS");
+                index->set_columns(std::move(columns));
+            }
+        }
+    }
+    if (const auto primary = methods.find("PRIMARY"); primary != methods.end())
+        table.set_attribute(std::string(MariaDBBuilder::PRIMARY_KEY_METHOD), primary->second);
+    for (const auto& index : *table.get_indexes()) {
+        const std::string method = Core::ascii_upper(index->get_method());
+        if (method != "BTREE" && method != "HASH" && method != "RTREE") continue;
+        const auto given = methods.find(index->get_name());
+        index->set_method(given == methods.end() ? std::string() : given->second);
+    }
+    // The period's own check (start before end) is part of the period, and a check written on a
+    // column (named after it, never listed as a CONSTRAINT of the table) is part of the column:
+    // it is added and dropped with the column's definition, not as a constraint.
+    const auto& constraints = table.get_constraints();
+    for (std::size_t i = constraints->size(); i-- > 0;) {
+        auto check = std::dynamic_pointer_cast<MetaCheck>(constraints->get(i));
+        if (!check) continue;
+        const std::string& name = check->get_name();
+        if (!period.empty() && name == period) {
+            constraints->remove_at(i);
+        } else if (std::find(table_checks.begin(), table_checks.end(), name) == table_checks.end()) {
+            if (auto column = table.get_column(name)) {
+                column->set_attribute("CHECK", check->get_check());
+                constraints->remove_at(i);
+            }
+        }
+    }
 }
 
 /// A stored program's body as the model keeps it: without the BEGIN ... END that wraps it whole,
@@ -709,18 +885,25 @@ std::optional<std::string> created_trigger_body(IConnection& connection, std::st
     return text.substr(*start);
 }
 
-/// The bodies as written of a schema's routines (mysql.proc, keyed "TYPE name") or events
-/// (mysql.event, keyed "EVENT name"); of one of them when `name` is given. Those tables keep a body
-/// in the character set of the session that created it: only bodies from UTF-8 sessions are taken.
-/// Empty when the account may not read the table.
-std::unordered_map<std::string, std::string> program_sources(IConnection& connection, bool routines,
-                                                             std::string_view schema, std::string_view name) {
+/// A stored program as it was written: its body and, for a routine, its parameter list.
+struct ProgramSource {
+    std::string body;
+    std::string parameters;
+};
+
+/// The bodies as written of a schema's routines (mysql.proc, keyed "TYPE name", with their parameter
+/// lists as written) or events (mysql.event, keyed "EVENT name"); of one of them when `name` is
+/// given. Those tables keep a text in the character set of the session that created it: only texts
+/// from UTF-8 sessions are taken. Empty when the account may not read the table.
+std::unordered_map<std::string, ProgramSource> program_sources(IConnection& connection, bool routines,
+                                                               std::string_view schema, std::string_view name) {
     std::string sql = std::string("SELECT ") + (routines ? "type" : "'EVENT'") +
-                      ", name, CONVERT(body USING utf8mb4), character_set_client FROM `mysql`.`" +
+                      ", name, CONVERT(body USING utf8mb4), character_set_client, " +
+                      (routines ? "CONVERT(param_list USING utf8mb4)" : "''") + " FROM `mysql`.`" +
                       (routines ? "proc" : "event") + "` WHERE BINARY db = '" + lit(schema) + "'";
     if (!name.empty()) sql += " AND name = '" + lit(name) + "'";
     sql += ";";
-    std::unordered_map<std::string, std::string> sources;
+    std::unordered_map<std::string, ProgramSource> sources;
     auto read = read_rows(connection, sql);
     if (!read) {
         g_debug("%s: %s", sql.c_str(), read.error().message.c_str());
@@ -728,8 +911,32 @@ std::unordered_map<std::string, std::string> program_sources(IConnection& connec
     }
     for (std::size_t i = 0; i < read->size(); ++i)
         if (!read->is_null(2, i) && read->text(3, i).starts_with("utf8"))
-            sources[read->text(0, i) + " " + read->text(1, i)] = read->text(2, i);
+            sources[read->text(0, i) + " " + read->text(1, i)] = {read->text(2, i), read->text(4, i)};
     return sources;
+}
+
+/// A routine's parameter list as written, one text per parameter: cut at the commas outside quotes
+/// and parentheses (DECIMAL(10,2), ENUM('a,b')), each trimmed.
+Core::StringList split_parameters(std::string_view list) {
+    Core::StringList parameters;
+    std::size_t start = 0;
+    int depth = 0;
+    for (std::size_t at = 0; at <= list.size();) {
+        if (at == list.size() || (list[at] == ',' && depth == 0)) {
+            if (const std::string item = trim(list.substr(start, at - start)); !item.empty()) parameters.push_back(item);
+            start = ++at;
+            continue;
+        }
+        const char c = list[at];
+        if (c == '\'' || c == '"' || c == '`') {
+            at = sql_quoted_end(list, at, c);
+            continue;
+        }
+        if (c == '(') ++depth;
+        if (c == ')' && depth > 0) --depth;
+        ++at;
+    }
+    return parameters;
 }
 
 /// `whole`: the body as the catalogue gives it (a table's triggers); otherwise as `program_body`
@@ -741,23 +948,28 @@ void restore_trigger_source(IConnection& connection, MetaTrigger& trigger, std::
 }
 
 /// Puts the written bodies in place of the catalogue's for the routines or events whose body may
-/// differ, reading their table once; `name` narrows the read to one of them.
+/// differ, reading their table once; `name` narrows the read to one of them. A routine's parameters
+/// are taken as written too (the server shows them so; the catalogue names their types its own
+/// way), so routines are always read: call it after their parameters are filled.
 template <class Program>
 void restore_sources(IConnection& connection, std::string_view schema,
                      const std::vector<std::shared_ptr<Program>>& programs, std::string_view name = {}) {
     constexpr bool routines = std::is_same_v<Program, MetaFunction>;
     const auto key = [](const Program& program) {
-        if constexpr (routines) return (program.get_is_function() ? "FUNCTION " : "PROCEDURE ") + program.get_name();
+        if constexpr (routines) return program.routine_type() + " " + program.get_name();
         else return "EVENT " + program.get_name();
     };
-    if (std::none_of(programs.begin(), programs.end(),
-                     [](const auto& program) { return may_differ_from_source(program->get_body()); }))
+    if (programs.empty()) return;
+    if (!routines && std::none_of(programs.begin(), programs.end(),
+                                  [](const auto& program) { return may_differ_from_source(program->get_body()); }))
         return;
     const auto sources = program_sources(connection, routines, schema, name);
     for (const auto& program : programs) {
-        if (!may_differ_from_source(program->get_body())) continue;
         const auto found = sources.find(key(*program));
-        if (found != sources.end()) program->set_body(program_body(found->second));
+        if (found == sources.end()) continue;
+        if (may_differ_from_source(program->get_body())) program->set_body(program_body(found->second.body));
+        if constexpr (routines)
+            if (!program->is_package()) program->set_parameters(split_parameters(found->second.parameters));
     }
 }
 
@@ -802,6 +1014,7 @@ std::string typed_with_charset(const Rows& rows, std::size_t row, std::size_t ty
 bool apply_routine(MetaFunction& function, const Rows& routine, const char* caller) {
     if (!routine.present(caller)) return false;
     function.set_is_function(routine.text(0, 0) == "FUNCTION");
+    if (routine.text(0, 0).starts_with("PACKAGE")) function.set_attribute(std::string(MetaFunction::PACKAGE), routine.text(0, 0));
     function.set_return_type(typed_with_charset(routine, 0, 2, 12));
     function.set_attribute("LANGUAGE", routine.text(3, 0));
     function.set_attribute("DETERMINISTIC", routine.text(4, 0));
@@ -825,7 +1038,8 @@ bool apply_parameters(MetaFunction& function, const Rows& parameters, const char
     if (!parameters.present(caller)) return false;
     auto list = function.get_parameters();
     for (std::size_t i = 0; i < parameters.size(); ++i)
-        list.push_back(parameters.text(0, i) + " " + parameters.text(1, i) + " " + typed_with_charset(parameters, i, 3, 4));
+        list.push_back(parameters.text(0, i) + " " + mariadb_bare_identifier(parameters.text(1, i)) + " " +
+                       typed_with_charset(parameters, i, 3, 4));
     function.set_parameters(std::move(list));
     return true;
 }
@@ -945,12 +1159,19 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
         const std::string& name = schema->get_name();
         auto tables = read_rows(*get_connection(),
             "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + lit(name) +
-                "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;");
+                "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED', 'SEQUENCE')) ORDER BY "
+                "TABLE_NAME ASC;");
         OMBRIX_RETURN_IF_ERROR(tables);
         const Rows& table_rows = *tables;
         for (std::size_t i = 0; i < table_rows.size(); ++i) {
             if (table_rows.text(1, i) == "VIEW") {
                 schema->get_views()->append(MetaView::with_names(database, name, table_rows.text(0, i)));
+                continue;
+            }
+            if (table_rows.text(1, i) == "SEQUENCE") {
+                auto sequence = MetaTable::with_names(database, name, table_rows.text(0, i));
+                sequence->set_option(std::string(MariaDBBuilder::SEQUENCE), "YES");
+                schema->get_sequences()->append(sequence);
                 continue;
             }
             auto table = MetaTable::with_names(database, name, table_rows.text(0, i));
@@ -963,12 +1184,16 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
         auto routines = read_rows(*get_connection(),
             "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER "
             "NOT LIKE '%mysql%' AND BINARY ROUTINE_SCHEMA = '" +
-                lit(name) + "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE') ORDER BY ROUTINE_NAME ASC;");
+                lit(name) + "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE', 'PACKAGE', 'PACKAGE BODY') ORDER BY "
+                "ROUTINE_NAME ASC, ROUTINE_TYPE ASC;");
         OMBRIX_RETURN_IF_ERROR(routines);
         const Rows& routine_rows = *routines;
         for (std::size_t i = 0; i < routine_rows.size(); ++i) {
             auto function = MetaFunction::with_names(database, name, routine_rows.text(0, i));
             function->set_is_function(routine_rows.text(1, i) == "FUNCTION");
+            // A package and its body are kept with the procedures, the body after its package.
+            if (routine_rows.text(1, i).starts_with("PACKAGE"))
+                function->set_attribute(std::string(MetaFunction::PACKAGE), routine_rows.text(1, i));
             (function->get_is_function() ? schema->get_functions() : schema->get_procedures())->append(function);
         }
 
@@ -1029,12 +1254,16 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
             OMBRIX_STEP_DONE("fill_schema_table_foreign");
             apply_checks(*table, checks.of(table_name));
             OMBRIX_STEP_DONE("fill_schema_table_check");
-            if (apply_options(*table, options.of(table_name)))
-                if (auto read = fill_partitioning(*table); !read) return read;
+            if (auto read = fill_create_text(*table, apply_options(*table, options.of(table_name))); !read)
+                return read;
             OMBRIX_STEP_DONE("fill_schema_table_options");
             table->set_data(MetaObject::FILLED, Core::Value::from_int(1));
         }
     }
+
+    for (const auto& sequence : *schema.get_sequences())
+        if (!sequence->is_filled())
+            if (auto filled = fill_sequence(*sequence); !filled) return filled;
 
     // Views: their catalogue once for the schema; their columns come with the tables'.
     if (views_pending) {
@@ -1067,13 +1296,15 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         OMBRIX_RETURN_IF_ERROR(routines);
         auto parameters = connection->execute_as_model(parameter_query(name), false);
         OMBRIX_RETURN_IF_ERROR(parameters);
-        const Groups routine_groups(*routines, kRoutineKey);
-        const Groups parameter_groups(*parameters, kParameterKey);
+        const Groups routine_groups(*routines, kRoutineKey, 0);
+        const Groups parameter_groups(*parameters, kParameterKey, kParameterKind);
         std::vector<std::shared_ptr<MetaFunction>> read;
         for (const auto& function : functions) {
-            if (!apply_routine(*function, routine_groups.of(function->get_name()), kFillMetaFunction)) continue;
+            const std::string key = function->routine_type() + " " + function->get_name();
+            if (!apply_routine(*function, routine_groups.of(key), kFillMetaFunction)) continue;
             read.push_back(function);
-            if (apply_parameters(*function, parameter_groups.of(function->get_name()), kFillMetaFunction))
+            if (function->is_package() ||
+                apply_parameters(*function, parameter_groups.of(key), kFillMetaFunction))
                 function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
         }
         restore_sources(*connection, name, read);
@@ -1100,11 +1331,12 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
     OMBRIX_RETURN_IF_ERROR(apply_query(*connection, columns_query(schema, name),
                                        [&](const Rows& rows) { apply_columns(table, rows, *types); }));
     OMBRIX_STEP_DONE("fill_schema_table_columns");
-    if (!recursive) return {};
-
+    // The primary key is known from the indexes alone, so they are read even for the columns only.
     OMBRIX_RETURN_IF_ERROR(
         apply_query(*connection, index_query(schema, name), [&](const Rows& rows) { apply_indexes(table, rows); }));
     OMBRIX_STEP_DONE("fill_schema_table_index");
+    if (!recursive) return {};
+
     OMBRIX_RETURN_IF_ERROR(
         apply_query(*connection, trigger_query(schema, name), [&](const Rows& rows) { apply_triggers(table, rows); }));
     for (const auto& trigger : *table.get_triggers()) restore_trigger_source(*connection, *trigger, schema, true);
@@ -1122,6 +1354,26 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
     return {};
 }
 
+Core::Status MariaDBAdapter::fill_sequence(MetaTable& sequence) {
+    const std::string name = ident(sequence.get_schema()) + "." + ident(sequence.get_name());
+    // Its definition as the server writes it after the name ("start with 1 minvalue 1 ... ENGINE=InnoDB").
+    auto created = read_rows(*get_connection(), "SHOW CREATE SEQUENCE " + name + ";");
+    OMBRIX_RETURN_IF_ERROR(created);
+    if (created->size() != 1 || created->columns() < 2) return {};
+    const std::string text = created->text(1, 0);
+    std::size_t at = text.find('`');
+    if (at == std::string::npos || !backtick_name(text, at)) return {};
+    sequence.set_option(std::string(MariaDBBuilder::SEQUENCE), "YES");
+    sequence.set_attribute(std::string(MariaDBBuilder::SEQUENCE_DEFINITION), trim(std::string_view(text).substr(at)));
+    // Where it stands: the next value it hands out once its cache is spent.
+    auto position = read_rows(*get_connection(), "SELECT next_not_cached_value FROM " + name + ";");
+    OMBRIX_RETURN_IF_ERROR(position);
+    if (position->size() == 1 && !position->is_null(0, 0))
+        sequence.set_data(std::string(MariaDBBuilder::SEQUENCE_NEXT), Core::Value::from_string(position->text(0, 0)));
+    sequence.set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    return {};
+}
+
 Core::Status MariaDBAdapter::fill_schema_table_check(const std::shared_ptr<MetaTable>& table) {
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
     return apply_query(*get_connection(), check_query(table->get_schema(), table->get_name()),
@@ -1132,17 +1384,15 @@ Core::Status MariaDBAdapter::fill_schema_table_options(const std::shared_ptr<Met
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
     auto rows = read_rows(*get_connection(), options_query(table->get_schema(), table->get_name()));
     OMBRIX_RETURN_IF_ERROR(rows);
-    if (apply_options(*table, *rows)) return fill_partitioning(*table);
-    return {};
+    return fill_create_text(*table, apply_options(*table, *rows));
 }
 
-Core::Status MariaDBAdapter::fill_partitioning(MetaTable& table) {
+Core::Status MariaDBAdapter::fill_create_text(MetaTable& table, bool partitioned) {
     return apply_query(*get_connection(),
                        "SHOW CREATE TABLE " + ident(table.get_schema()) + "." + ident(table.get_name()) + ";",
                        [&](const Rows& rows) {
                            if (rows.size() == 1 && rows.columns() > 1)
-                               table.set_option(std::string(MariaDBBuilder::PARTITIONING),
-                                                partitioning_of(rows.text(1, 0)));
+                               apply_create_text(table, rows.text(1, 0), partitioned);
                        });
 }
 
@@ -1206,14 +1456,27 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
 Core::Status MariaDBAdapter::fill_meta_function(const std::shared_ptr<MetaFunction>& function) {
     OMBRIX_RETURN_VAL_IF_NULL(function, {});
     if (function->is_filled()) return {};
-    auto routine = read_rows(*get_connection(), routine_query(function->get_schema(), function->get_name()));
+    // The routine of the function's kind: a function and a procedure may share a name.
+    // A model that names no kind of its own (a procedure is what a new one says) takes the routine of
+    // that name there is.
+    auto routine = read_rows(*get_connection(),
+                             routine_query(function->get_schema(), function->get_name(), function->routine_type()));
     OMBRIX_RETURN_IF_ERROR(routine);
+    if (routine->empty()) {
+        routine = read_rows(*get_connection(), routine_query(function->get_schema(), function->get_name(), {}));
+        OMBRIX_RETURN_IF_ERROR(routine);
+    }
     if (!apply_routine(*function, *routine, __PRETTY_FUNCTION__)) return {};
+    const std::string type = function->routine_type();
+    bool filled = function->is_package();
+    if (!filled) {
+        auto parameters =
+            read_rows(*get_connection(), parameter_query(function->get_schema(), function->get_name(), type));
+        OMBRIX_RETURN_IF_ERROR(parameters);
+        filled = apply_parameters(*function, *parameters, __PRETTY_FUNCTION__);
+    }
     restore_sources<MetaFunction>(*get_connection(), function->get_schema(), {function}, function->get_name());
-    auto parameters = read_rows(*get_connection(), parameter_query(function->get_schema(), function->get_name()));
-    OMBRIX_RETURN_IF_ERROR(parameters);
-    if (apply_parameters(*function, *parameters, __PRETTY_FUNCTION__))
-        function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
+    if (filled) function->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }
 

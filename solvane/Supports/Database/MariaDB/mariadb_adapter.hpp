@@ -106,8 +106,11 @@ protected:
 private:
     /// Columns (always) and, with `recursive`, the other parts of one table from its own queries.
     [[nodiscard]] Core::Status fill_table_alone(MetaModel::MetaTable& table, bool recursive);
-    /// The partitioning of a partitioned table (option PARTITION BY), from its CREATE TABLE text.
-    [[nodiscard]] Core::Status fill_partitioning(MetaModel::MetaTable& table);
+    /// What only a table's CREATE TABLE text tells: explicit index methods, the application-time
+    /// period and its WITHOUT OVERLAPS keys, and (when `partitioned`) the partitioning.
+    [[nodiscard]] Core::Status fill_create_text(MetaModel::MetaTable& table, bool partitioned);
+    /// A sequence's definition and position, from SHOW CREATE SEQUENCE and the sequence itself.
+    [[nodiscard]] Core::Status fill_sequence(MetaModel::MetaTable& sequence);
     /// The recursive step of a schema fill, reading each catalogue once for the whole schema.
     [[nodiscard]] Core::Status fill_schema_members(MetaModel::MetaSchema& schema);
     /// Runs a SHOW GRANTS text and merges each grant into `privileges` (object → rights).

@@ -76,6 +76,10 @@ std::string account(std::string_view text) {
     return ident(text.substr(0, at)) + "@" + ident(text.substr(at + 1));
 }
 
+/// A role's name as the server knows it: a role has no host, and a name given in account form
+/// ("r@", "r@h") is the part before its '@', as the adapter reads it.
+std::string role_name(const std::string& name) { return name.substr(0, name.find('@')); }
+
 std::string attribute(const MetaObject& object, const std::string& key) {
     const auto& attributes = object.get_attributes();
     const auto found = attributes.find(key);
@@ -149,14 +153,18 @@ std::string size_suffix(const MetaColumn& column, std::string_view type) {
     const std::string upper = Core::ascii_upper(type);
     const auto length = static_cast<unsigned long long>(column.get_length());
     const unsigned scale = column.get_scale();
+    // Sizes the numbers alone cannot tell from a default (FLOAT(7,0), CHAR(0), YEAR(2)) are marked.
+    const bool sized = attribute(column, "SIZED") == "YES";
     if (in_list(kEnumerations, upper)) return "(" + column.get_enum_values() + ") ";
     if (in_list(kExactNumerics, upper)) return Core::strprintf("(%llu, %u) ", length, scale);
-    // A missing scale reads as 0, and FLOAT(12, 0) would round every value to an integer.
+    // A missing scale reads as 0, and FLOAT(12, 0) would round every value to an integer: a scale of
+    // 0 is written only where it was declared.
     if (in_list(kApproximateNumerics, upper))
-        return scale > 0 ? Core::strprintf("(%llu, %u) ", length, scale) : std::string(" ");
+        return scale > 0 || (sized && length > 0) ? Core::strprintf("(%llu, %u) ", length, scale) : std::string(" ");
+    if (upper == "YEAR" && sized && length == 2) return "(2) ";
     if (in_list(kSizedByName, upper)) return " ";
     if (in_list(kFractionalTemporals, upper)) return scale > 0 ? Core::strprintf("(%u) ", scale) : std::string(" ");
-    if (length != 0) return Core::strprintf("(%llu) ", length);
+    if (length != 0 || (sized && in_list(kStringTypes, upper))) return Core::strprintf("(%llu) ", length);
     return in_list(kStringTypes, upper) ? "(32) " : " ";
 }
 
@@ -363,6 +371,26 @@ std::string MariaDBBuilder::build_table(const std::shared_ptr<MetaTable>& table)
 
 // ---- dispatch
 
+bool MariaDBBuilder::is_sequence(const MetaTable& table) {
+    const auto& options = table.get_options();
+    const auto found = options.find(std::string(SEQUENCE));
+    return found != options.end() && found->second == "YES";
+}
+
+std::string MariaDBBuilder::build_sequence(const std::shared_ptr<MetaTable>& sequence) {
+    OMBRIX_RETURN_VAL_IF_NULL(sequence, {});
+    const std::string name = qualified(sequence->get_schema(), sequence->get_name());
+    std::string text = "CREATE SEQUENCE IF NOT EXISTS " + name + " " + attribute(*sequence, std::string(SEQUENCE_DEFINITION)) + ";";
+    if (const Core::Value* next = sequence->get_data(std::string(SEQUENCE_NEXT))) {
+        // A sequence that has handed out values goes on where its source stands.
+        const std::string definition = Core::ascii_lower(attribute(*sequence, std::string(SEQUENCE_DEFINITION)));
+        const std::string position = next->get_string();
+        if (!position.empty() && definition.find("start with " + position + " ") == std::string::npos)
+            text += "\nALTER SEQUENCE " + name + " RESTART WITH " + position + ";";
+    }
+    return text;
+}
+
 std::string MariaDBBuilder::build_create(const MetaObjectPtr& meta_object, bool native) {
     OMBRIX_RETURN_VAL_IF_NULL(meta_object, {});
     switch (meta_object->character()) {
@@ -373,7 +401,10 @@ std::string MariaDBBuilder::build_create(const MetaObjectPtr& meta_object, bool 
     case DBObject::INDEX: return build_index(std::dynamic_pointer_cast<MetaIndex>(meta_object));
     case DBObject::ROLE: return build_role(std::dynamic_pointer_cast<MetaRole>(meta_object));
     case DBObject::SCHEMA: return build_schema(std::dynamic_pointer_cast<MetaSchema>(meta_object), native);
-    case DBObject::TABLE: return build_table(std::dynamic_pointer_cast<MetaTable>(meta_object), native);
+    case DBObject::TABLE: {
+        auto table = std::dynamic_pointer_cast<MetaTable>(meta_object);
+        return is_sequence(*table) ? build_sequence(table) : build_table(table, native);
+    }
     case DBObject::TRIGGER: return build_trigger(std::dynamic_pointer_cast<MetaTrigger>(meta_object));
     case DBObject::USER: return build_user(std::dynamic_pointer_cast<MetaUser>(meta_object));
     case DBObject::VIEW: return build_view(std::dynamic_pointer_cast<MetaView>(meta_object));
@@ -390,27 +421,43 @@ std::string MariaDBBuilder::build_delete(const MetaObjectPtr& meta_object) {
     case DBObject::DATABASE: return "DROP DATABASE IF EXISTS " + ident(name) + ";";
     case DBObject::EVENT: return "DROP EVENT IF EXISTS " + qualified(schema, name) + ";";
     case DBObject::FUNCTION: return "DROP FUNCTION IF EXISTS " + qualified(schema, name) + ";";
-    case DBObject::PROCEDURE: return "DROP PROCEDURE IF EXISTS " + qualified(schema, name) + ";";
+    case DBObject::PROCEDURE: {
+        const auto& routine = static_cast<const MetaFunction&>(object);
+        return "DROP " + routine.routine_type() + " IF EXISTS " + qualified(schema, name) + ";";
+    }
     case DBObject::INDEX: {
         const auto& index = static_cast<const MetaIndex&>(object);
         return "DROP INDEX " + ident(name) + " ON " + qualified(schema, index.get_entity()) + ";";
     }
     case DBObject::ROLE: return "DROP ROLE IF EXISTS " + bare(name) + ";";
     case DBObject::SCHEMA: {
+        // What uses an object goes before it: views, then tables children first (the reverse of the
+        // order they are created in; a key that closes a cycle is dropped with its table first),
+        // then routines (a package's body before the package) and events.
         const auto& owner = static_cast<const MetaSchema&>(object);
         std::string text;
-        for (const auto& table : *owner.get_tables())
-            text += "DROP TABLE IF EXISTS " + qualified(table->get_schema(), table->get_name()) + ";";
         for (const auto& view : *owner.get_views())
             text += "DROP VIEW IF EXISTS " + qualified(view->get_schema(), view->get_name()) + ";";
-        for (const auto& function : *owner.get_functions())
-            text += std::string("DROP ") + (function->get_is_function() ? "FUNCTION" : "PROCEDURE") + " IF EXISTS " +
-                    qualified(function->get_schema(), function->get_name()) + ";";
+        const TableOrder order = order_tables(owner.get_tables()->items());
+        for (const auto& table : order.tables)
+            for (const auto& key : constraints_of<MetaForeignKey>(*table))
+                if (order.deferred.contains(key.get()))
+                    text += "ALTER TABLE " + qualified(table->get_schema(), table->get_name()) + " DROP FOREIGN KEY " +
+                            bare(key->get_name()) + ";";
+        for (auto table = order.tables.rbegin(); table != order.tables.rend(); ++table)
+            text += "DROP TABLE IF EXISTS " + qualified((*table)->get_schema(), (*table)->get_name()) + ";";
+        std::vector<std::shared_ptr<MetaFunction>> routines = owner.get_functions()->items();
+        for (const auto& procedure : *owner.get_procedures()) routines.push_back(procedure);
+        for (auto routine = routines.rbegin(); routine != routines.rend(); ++routine)
+            text += "DROP " + (*routine)->routine_type() + " IF EXISTS " +
+                    qualified((*routine)->get_schema(), (*routine)->get_name()) + ";";
         for (const auto& event : *owner.get_events())
             text += "DROP EVENT IF EXISTS " + qualified(event->get_schema(), event->get_name()) + ";";
         return text;
     }
-    case DBObject::TABLE: return "DROP TABLE IF EXISTS " + qualified(schema, name) + ";";
+    case DBObject::TABLE:
+        return std::string(is_sequence(static_cast<const MetaTable&>(object)) ? "DROP SEQUENCE" : "DROP TABLE") +
+               " IF EXISTS " + qualified(schema, name) + ";";
     case DBObject::TRIGGER: return "DROP TRIGGER IF EXISTS " + qualified(schema, name) + ";";
     case DBObject::USER: {
         const auto at = name.rfind('@');
@@ -435,6 +482,13 @@ std::string MariaDBBuilder::build_patch(const MetaObjectPtr& meta_object, bool n
         return {};
     case DBObject::TABLE: {
         auto table = std::dynamic_pointer_cast<MetaTable>(meta_object);
+        if (is_sequence(*table) && version == DataVersion::UPDATE) {
+            // The definition as ALTER SEQUENCE takes it: without the table options at its end.
+            std::string definition = attribute(*table, std::string(SEQUENCE_DEFINITION));
+            if (const auto engine = definition.find(" ENGINE="); engine != std::string::npos) definition.resize(engine);
+            return "ALTER SEQUENCE " + qualified(table->get_schema(), table->get_name()) + " " + definition + ";";
+        }
+        if (is_sequence(*table) && version == DataVersion::INSERT) return build_sequence(table);
         if (version == DataVersion::INSERT) return build_table(table, native);
         if (version == DataVersion::UPDATE) return patch_table(table);
         if (version == DataVersion::DELETE) return build_delete(meta_object);
@@ -447,8 +501,12 @@ std::string MariaDBBuilder::build_patch(const MetaObjectPtr& meta_object, bool n
         if (version == DataVersion::DELETE) return build_delete(meta_object);
         return {};
     }
-    case DBObject::ROLE: return build_role(std::dynamic_pointer_cast<MetaRole>(meta_object));
-    case DBObject::USER: return build_user(std::dynamic_pointer_cast<MetaUser>(meta_object));
+    case DBObject::ROLE:
+        if (version == DataVersion::DELETE) return build_delete(meta_object);
+        return build_role(std::dynamic_pointer_cast<MetaRole>(meta_object));
+    case DBObject::USER:
+        if (version == DataVersion::DELETE) return build_delete(meta_object);
+        return build_user(std::dynamic_pointer_cast<MetaUser>(meta_object));
     default: return {};
     }
 }
@@ -499,7 +557,9 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
     }
     // A key over several columns is one PRIMARY KEY clause; on each column it would be refused
     // ("Multiple primary key defined"). A key on a column's prefix needs the clause too.
-    const bool key_on_column = !key_known && keys.size() == 1 && keys.front()->get_primary_length() == 0;
+    const std::string key_method = attribute(table, std::string(PRIMARY_KEY_METHOD));
+    const bool key_on_column =
+        !key_known && keys.size() == 1 && keys.front()->get_primary_length() == 0 && key_method.empty();
     const auto inspector = native ? nullptr : get_conn()->inspector();
 
     for (const auto& column : *table.get_columns()) {
@@ -545,6 +605,7 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
         if (attribute(*column, "INVISIBLE") == "YES") line += "INVISIBLE ";
         if (!column->get_comment().empty()) line += "COMMENT '" + lit(column->get_comment()) + "' ";
         if (!column->get_collation().empty() && !collation_first) line += collation_clause(column->get_collation());
+        if (const std::string check = attribute(*column, "CHECK"); !check.empty()) line += "CHECK (" + check + ") ";
         if (patch) line += column->get_after().empty() ? "FIRST " : "AFTER " + ident(column->get_after()) + " ";
         drop_last(line, 1, 1);
         text += line + ",\n";
@@ -557,8 +618,11 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
             if (key->get_primary_length() > 0)
                 names += Core::strprintf("(%llu)", static_cast<unsigned long long>(key->get_primary_length()));
         }
-        text += std::string(patch ? "    ADD " : "    ") + "PRIMARY KEY (" + names + "),\n";
+        text += std::string(patch ? "    ADD " : "    ") + "PRIMARY KEY (" + names + ")" +
+                (key_method.empty() ? "" : " USING " + key_method) + ",\n";
     }
+    if (const std::string period = attribute(table, std::string(APPLICATION_PERIOD)); !patch && !period.empty())
+        text += "    PERIOD FOR " + period + ",\n";
     if (!patch) {
         std::shared_ptr<MetaColumn> start;
         std::shared_ptr<MetaColumn> end;
@@ -579,12 +643,6 @@ std::string MariaDBBuilder::build_table_indexes(const std::shared_ptr<MetaTable>
     for (const auto& index : *table->get_indexes())
         if (is_replaced(index->get_version())) text += "    DROP INDEX " + ident(index->get_name()) + ",\n";
 
-    const auto& options = table->get_options();
-    const auto engine_option = options.find("ENGINE");
-    const std::string engine = engine_option == options.end() ? std::string("InnoDB") : engine_option->second;
-    static constexpr std::array<std::string_view, 4> kBtreeEngines = {"InnoDB", "MyISAM", "MEMORY", "NDB"};
-    static constexpr std::array<std::string_view, 2> kHashEngines = {"MEMORY", "NDB"};
-
     for (const auto& index : *table->get_indexes()) {
         if (!is_defined(index->get_version())) continue;
         std::string line = "    ";
@@ -595,10 +653,8 @@ std::string MariaDBBuilder::build_table_indexes(const std::shared_ptr<MetaTable>
         else if (method == "FULLTEXT" || method == "SPATIAL")
             line += method + " ";  // the catalogue names these kinds as the index's type
         line += "INDEX " + ident(index->get_name()) + " ";
-        // A unique key kept as a hash on any engine is the server's long unique key: USING HASH says so.
-        if ((index->get_method() == "BTREE" && in_list(kBtreeEngines, engine)) ||
-            (index->get_method() == "HASH" && (in_list(kHashEngines, engine) || index->get_kind() == "UNIQUE")))
-            line += "USING " + index->get_method() + " ";
+        // The method stands where the table gave one: a model read from a server keeps no other.
+        if (method == "BTREE" || method == "HASH" || method == "RTREE") line += "USING " + method + " ";
         line += "(" + key_parts(index->get_columns(), table.get()) + ") ";
         if (attribute(*index, "IGNORED") == "YES") line += "IGNORED ";
         if (index->get_key_block_size() != 0)
@@ -648,8 +704,8 @@ std::string MariaDBBuilder::build_table_checks(const std::shared_ptr<MetaTable>&
 }
 
 std::string MariaDBBuilder::option_format(std::string_view key, std::string_view value) {
-    static constexpr std::array<std::string_view, 4> kQuoted = {"COMPRESSION", "DATA DIRECTORY", "INDEX DIRECTORY",
-                                                                "ENCRYPTION"};
+    static constexpr std::array<std::string_view, 5> kQuoted = {"COMPRESSION", "DATA DIRECTORY", "INDEX DIRECTORY",
+                                                                "ENCRYPTION", "CONNECTION"};
     if (in_list(kQuoted, key)) return "'" + lit(value) + "'";
     return std::string(value);
 }
@@ -659,12 +715,18 @@ std::string MariaDBBuilder::build_table_options(const std::shared_ptr<MetaTable>
     const auto& options = table->get_options();
     std::string text = patch ? "    " : "";
     for (const auto& [key, value] : options) {
-        if (key == "COMMENT" || key == SYSTEM_VERSIONING || key == PARTITIONING || value.empty()) continue;
+        if (key == "COMMENT" || key == SYSTEM_VERSIONING || key == PARTITIONING) continue;
+        // In a patch an option given back empty was removed: the row format goes back to the default.
+        if (value.empty()) {
+            if (patch && key == "ROW_FORMAT") text += "ROW_FORMAT = DEFAULT, ";
+            continue;
+        }
         text += key + " = " + option_format(key, value) + (patch ? ", " : " ");
     }
     const auto versioning = options.find(std::string(SYSTEM_VERSIONING));
     const bool versioned = versioning != options.end() && Core::ascii_upper(versioning->second) == "YES";
     if (patch && versioned) text += "ADD SYSTEM VERSIONING, ";
+    if (patch && versioning != options.end() && versioning->second.empty()) text += "DROP SYSTEM VERSIONING, ";
     if (!patch) {
         if (!table->get_comment().empty())
             text += "COMMENT = '" + lit(table->get_comment()) + "'";
@@ -746,15 +808,19 @@ std::string MariaDBBuilder::patch_table(const std::shared_ptr<MetaTable>& table)
     const std::string options = build_table_options(table, true);
     // Partitioning follows the other changes, without a comma.
     const auto partitioning = table->get_options().find(std::string(PARTITIONING));
-    const std::string partitions =
-        partitioning == table->get_options().end() ? std::string() : partitioning->second;
+    // A partitioning given back empty was removed.
+    const std::string partitions = partitioning == table->get_options().end() ? std::string()
+                                   : partitioning->second.empty()             ? std::string("REMOVE PARTITIONING")
+                                                                              : partitioning->second;
     // A table whose only change is a trigger gets no ALTER TABLE: one without clauses is refused.
     if (!clauses.empty() || options.size() > 4 || !partitions.empty()) {
         text += "ALTER TABLE " + qualified(table->get_schema(), table->get_name()) + "\n" + clauses;
         if (options.size() > 4)
             text += "    " + options;
+        else if (!clauses.empty())
+            drop_last(text, 2, 2);  // the last clause's ",\n"
         else
-            drop_last(text, 2, 2);
+            drop_last(text, 1, 0);  // the line end after the name
         if (!partitions.empty()) text += "\n" + partitions;
         text += ";\n";
     }
@@ -787,7 +853,8 @@ std::string MariaDBBuilder::alter_database(const std::shared_ptr<MetaDatabase>& 
     for (const char* key : {"CHARACTER SET", "COLLATE"}) {
         const bool had = has_attribute(*database_old, key);
         const bool has = has_attribute(*database_new, key);
-        if (had != has || attribute(*database_old, key) != attribute(*database_new, key))
+        // An attribute the new model lacks is left as it is: there is no value to give it.
+        if (has && (had != has || attribute(*database_old, key) != attribute(*database_new, key)))
             text += std::string("  ") + key + " = '" + lit(attribute(*database_new, key)) + "'\n";
     }
     if (database_old->get_comment() != database_new->get_comment())
@@ -808,16 +875,75 @@ std::string MariaDBBuilder::build_schema(const std::shared_ptr<MetaSchema>& sche
         text += script + "\n";
     }
     text += deferred_keys_text(order.tables, order.deferred);
-    for (const auto& view : order_views(schema->get_views()->items())) text += build_view(view) + "\n";
+    // Functions before views: a view that calls a stored function is refused while it is missing.
     for (const auto& function : *schema->get_functions()) text += build_function(function) + "\n";
+    for (const auto& view : order_views(schema->get_views()->items())) text += build_view(view) + "\n";
     text += "\n";
+    return text;
+}
+
+namespace {
+
+// The SQL mode structure is created in: no strict or zero-date checks, as the server may have
+// accepted it under a lax mode. And the mode rows and changes to tables holding rows are written
+// in: the session's own, strict checks and all (a lax mode would let a value be cut or a NULL made
+// '' without a word), where a 0 stays a 0 in an AUTO_INCREMENT column.
+constexpr std::string_view kStructureMode = "'NO_AUTO_VALUE_ON_ZERO'";
+constexpr std::string_view kRowsMode = "CONCAT_WS(',', NULLIF(@OLD_SQL_MODE, ''), 'NO_AUTO_VALUE_ON_ZERO')";
+
+}  // namespace
+
+std::string MariaDBBuilder::session_prologue(bool rows) {
+    std::string text =
+        "SET @OLD_CHARACTER_SET_CLIENT = @@CHARACTER_SET_CLIENT, @OLD_CHARACTER_SET_RESULTS = "
+        "@@CHARACTER_SET_RESULTS, @OLD_COLLATION_CONNECTION = @@COLLATION_CONNECTION;\n"
+        "SET NAMES utf8mb4;\n"
+        "SET @OLD_SQL_MODE = @@SQL_MODE;\n"
+        "SET SQL_MODE = " + std::string(rows ? kRowsMode : kStructureMode) + ";\n";
+    if (rows)
+        text += "SET @OLD_FOREIGN_KEY_CHECKS = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0;\n"
+                "SET @OLD_UNIQUE_CHECKS = @@UNIQUE_CHECKS, UNIQUE_CHECKS = 0;\n"
+                "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';\n";
+    return text;
+}
+
+std::string MariaDBBuilder::session_mode_for(std::string_view statement, std::string& current) {
+    std::size_t at = 0;
+    while (at < statement.size() && (statement[at] == ' ' || statement[at] == '\n' || statement[at] == '\t')) ++at;
+    // The first two words: CREATE TABLE wants the lax mode, what changes rows the session's own;
+    // anything else (a stored program, which sets its own mode, a view, a session setting) runs in
+    // whichever the session is in.
+    std::string head = Core::ascii_upper(statement.substr(at, 40));
+    for (char& c : head)
+        if (c == '\n' || c == '\t' || c == '\r') c = ' ';
+    const auto starts = [&](std::string_view word) { return head.starts_with(word); };
+    const bool creates = starts("CREATE TABLE ") || starts("CREATE SEQUENCE ") || starts("CREATE OR REPLACE TABLE ");
+    const bool changes_rows = starts("ALTER TABLE ") || starts("INSERT ") || starts("UPDATE ") ||
+                              starts("DELETE ") || starts("REPLACE ") || starts("LOAD ");
+    if (!creates && !changes_rows) return {};
+    const std::string wanted(creates ? kStructureMode : kRowsMode);
+    if (current.empty()) current = kStructureMode;  // as the structure prologue leaves it
+    if (wanted == current) return {};
+    current = wanted;
+    return "SET SQL_MODE = " + wanted + ";";
+}
+
+std::string MariaDBBuilder::session_epilogue(bool rows) {
+    std::string text;
+    if (rows)
+        text += "SET TIME_ZONE = @OLD_TIME_ZONE;\n"
+                "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;\n"
+                "SET FOREIGN_KEY_CHECKS = @OLD_FOREIGN_KEY_CHECKS;\n";
+    text += "SET SQL_MODE = @OLD_SQL_MODE;\n"
+            "SET CHARACTER_SET_CLIENT = @OLD_CHARACTER_SET_CLIENT, CHARACTER_SET_RESULTS = @OLD_CHARACTER_SET_RESULTS, "
+            "COLLATION_CONNECTION = @OLD_COLLATION_CONNECTION;\n";
     return text;
 }
 
 std::string MariaDBBuilder::build_schema_script(const std::shared_ptr<MetaSchema>& schema,
                                                 const std::shared_ptr<MetaDatabase>& database, bool native) {
     OMBRIX_RETURN_VAL_IF_NULL(schema, {});
-    std::string text;
+    std::string text = session_prologue(false) + "\n";
     if (database) {
         std::string head = "CREATE DATABASE IF NOT EXISTS " + ident(schema->get_name()) + "\n";
         if (const auto charset = attribute(*database, "CHARACTER SET"); !charset.empty())
@@ -832,6 +958,8 @@ std::string MariaDBBuilder::build_schema_script(const std::shared_ptr<MetaSchema
     }
     // A view's unqualified names are read in the current database when it is created.
     text += "USE " + ident(schema->get_name()) + ";\n\n";
+    // Sequences before the tables whose defaults take their next values.
+    for (const auto& sequence : *schema->get_sequences()) text += build_sequence(sequence) + "\n\n";
 
     const TableOrder order = order_tables(schema->get_tables()->items());
     const auto deferred = [&](const MetaForeignKey& key) { return order.deferred.contains(&key); };
@@ -848,7 +976,7 @@ std::string MariaDBBuilder::build_schema_script(const std::shared_ptr<MetaSchema
         text += triggers;
     }
     for (const auto& event : *schema->get_events()) text += build_event(event) + "\n";
-    return text;
+    return text + "\n" + session_epilogue(false);
 }
 
 std::string MariaDBBuilder::deferred_keys_text(const std::vector<std::shared_ptr<MetaTable>>& tables,
@@ -880,6 +1008,8 @@ std::string MariaDBBuilder::build_schema_patch(const std::shared_ptr<MetaSchema>
     for (const auto& event : with_version(patched->get_events(), {V::DELETE})) add(build_delete(event));
     // New tables in reference order, then the changes, then the drops, the tables that refer to
     // others before those they refer to.
+    for (const auto& sequence : with_version(patched->get_sequences(), {V::INSERT, V::UPDATE}))
+        add(build_patch(sequence, native));
     const TableOrder created = order_tables(with_version(patched->get_tables(), {V::INSERT}));
     const auto deferred = [&](const MetaForeignKey& key) { return created.deferred.contains(&key); };
     for (const auto& table : created.tables) {
@@ -891,6 +1021,7 @@ std::string MariaDBBuilder::build_schema_patch(const std::shared_ptr<MetaSchema>
     auto dropped = order_tables(with_version(patched->get_tables(), {V::DELETE})).tables;
     std::reverse(dropped.begin(), dropped.end());
     for (const auto& table : dropped) add(build_delete(table));
+    for (const auto& sequence : with_version(patched->get_sequences(), {V::DELETE})) add(build_delete(sequence));
     // Programs before views, which may call them; views in dependence order.
     for (const auto& function : with_version(patched->get_functions(), {V::INSERT, V::UPDATE}))
         add(build_patch(function, native));
@@ -953,6 +1084,15 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
     std::string text = "CREATE ";
     if (const auto definer = attribute(*function, "DEFINER"); !definer.empty())
         text += "DEFINER = " + account(definer) + " ";
+    if (function->is_package()) {
+        // A package or its body: the characteristics, then its text from AS (or IS) to its END,
+        // in the SQL mode it was created in (ORACLE).
+        text += function->routine_type() + " " + bare_qualified(function->get_schema(), function->get_name()) + " ";
+        if (const auto comment = attribute(*function, "COMMENT"); !comment.empty()) text += "COMMENT '" + lit(comment) + "' ";
+        if (attribute(*function, "SQL SECURITY") == "INVOKER") text += "SQL SECURITY INVOKER ";
+        text += trim(function->get_body()) + ";";
+        return in_its_session(*function, std::move(text));
+    }
     if (function->get_is_function() && attribute(*function, "AGGREGATE") == "YES") text += "AGGREGATE ";
     text += std::string(function->get_is_function() ? "FUNCTION" : "PROCEDURE") + " " +
             bare_qualified(function->get_schema(), function->get_name());
@@ -1079,7 +1219,8 @@ std::string MariaDBBuilder::build_user(const std::shared_ptr<MetaUser>& user) {
     const std::string& name = user->get_name();
     const auto at = name.rfind('@');
     const std::string user_part = name.substr(0, at);
-    const std::string host_part = at == std::string::npos ? std::string() : name.substr(at + 1);
+    // A name without a host means any host, as its grants and the server's account statements read it.
+    const std::string host_part = at == std::string::npos ? std::string("%") : name.substr(at + 1);
     std::string text = "CREATE USER " + ident(user_part) + "@" + ident(host_part) + " ";
 
     const std::string plugin = attribute(*user, "PLUGIN");
@@ -1152,7 +1293,8 @@ std::string MariaDBBuilder::build_user(const std::shared_ptr<MetaUser>& user) {
 
 std::string MariaDBBuilder::build_role(const std::shared_ptr<MetaRole>& role) {
     OMBRIX_RETURN_VAL_IF_NULL(role, {});
-    std::string text = "CREATE ROLE " + account(role->get_name()) + " ";
+    // A role has no host: never written as an account.
+    std::string text = "CREATE ROLE " + ident(role_name(role->get_name())) + " ";
     if (has_attribute(*role, "WITH ADMIN")) text += "WITH ADMIN " + account(attribute(*role, "WITH ADMIN")) + " ";
     drop_last(text, 1, 0);
     text += ";";
@@ -1173,7 +1315,7 @@ std::string MariaDBBuilder::build_grants(const MetaObjectPtr& meta_object) {
     } else if (auto role = std::dynamic_pointer_cast<MetaRole>(meta_object)) {
         privileges = &role->get_privileges();
         relations = &role->get_relations();
-        grantee = ident(role->get_name());
+        grantee = ident(role_name(role->get_name()));
     } else {
         return {};
     }

@@ -92,6 +92,22 @@ public:
     std::string build_schema_script(const std::shared_ptr<MetaModel::MetaSchema>& schema,
                                     const std::shared_ptr<MetaModel::MetaDatabase>& database, bool native);
 
+    /// The statements that begin a script of structure (and, with `rows`, of rows too): they keep
+    /// the session's settings aside and set what the script's statements depend on, whatever the
+    /// session had: utf8mb4 texts; for structure an SQL mode without strict or zero-date checks (a
+    /// server keeps structures it accepted under a lax mode); for rows the session's own mode with
+    /// NO_AUTO_VALUE_ON_ZERO, no foreign-key or unique checks and temporal values in UTC.
+    /// `session_epilogue` puts the settings back.
+    static std::string session_prologue(bool rows);
+    static std::string session_epilogue(bool rows);
+    /// After a structure prologue, the statement that sets the SQL mode `statement` runs in when it
+    /// differs from `current` (then `current` becomes it), else "". A new table or sequence is
+    /// created in the lax mode; a change to a table that may hold rows, and a row, in the session's
+    /// own mode, strict checks and all: a lax mode would let it change stored values without a word
+    /// (NULLs made '' by NOT NULL, texts cut by a shorter type). Other statements (stored programs,
+    /// which set their own mode; views; settings) leave the mode as it is.
+    static std::string session_mode_for(std::string_view statement, std::string& current);
+
     /// The statements that turn a schema into another's structure, from the patched schema a
     /// comparison gave (its members marked INSERT, UPDATE or DELETE, all named after the schema to
     /// change), in an order that runs: views, routines and events to drop; new tables in reference
@@ -126,6 +142,22 @@ public:
     /// The table option that holds a partitioned table's partitioning clause as SQL
     /// ("PARTITION BY RANGE (`a`) (PARTITION `p0` ...)"); written after the other options.
     static constexpr std::string_view PARTITIONING = "PARTITION BY";
+    /// The table option that marks a sequence ("YES"); its attribute SEQUENCE_DEFINITION holds what
+    /// follows the name in its CREATE SEQUENCE text, and its data slot SEQUENCE_NEXT the value it
+    /// hands out next.
+    static constexpr std::string_view SEQUENCE = "SEQUENCE";
+    static constexpr std::string_view SEQUENCE_DEFINITION = "SEQUENCE_DEFINITION";
+    static constexpr std::string_view SEQUENCE_NEXT = "SEQUENCE_NEXT";
+    static bool is_sequence(const MetaModel::MetaTable& table);
+    /// CREATE SEQUENCE, then (where the model knows where the sequence stands and it has moved) the
+    /// ALTER SEQUENCE ... RESTART that puts the new one there too.
+    std::string build_sequence(const std::shared_ptr<MetaModel::MetaTable>& sequence);
+
+    /// The table attribute that holds an application-time period as written after PERIOD FOR
+    /// ("`p` (`a`, `b`)").
+    static constexpr std::string_view APPLICATION_PERIOD = "APPLICATION_PERIOD";
+    /// The table attribute that holds the primary key's index method where the table gave one.
+    static constexpr std::string_view PRIMARY_KEY_METHOD = "PRIMARY_KEY_METHOD";
 
 protected:
     explicit MariaDBBuilder(IConnection* connection) : SqlBuilder(connection) {}

@@ -253,6 +253,8 @@ void retarget_table(MetaTable& table, std::string_view from, const std::string& 
         retarget_names(*column, from, to);
         column->set_expression(requalify(column->get_expression(), from, to));
         column->set_default_value(requalify(column->get_default_value(), from, to));
+        if (const auto check = column->get_attributes().find("CHECK"); check != column->get_attributes().end())
+            column->set_attribute("CHECK", requalify(check->second, from, to));
     }
     for (const auto& index : *table.get_indexes()) retarget_names(*index, from, to);
     for (const auto& constraint : *table.get_constraints()) {
@@ -292,6 +294,7 @@ void retarget_schema(MetaObject& object, std::string_view from, std::string_view
         retarget_names(*schema, from, target);
         if (schema->get_name() == from) schema->set_name(target);
         for (const auto& table : *schema->get_tables()) retarget_table(*table, from, target);
+        for (const auto& sequence : *schema->get_sequences()) retarget_table(*sequence, from, target);
         for (const auto& view : *schema->get_views()) retarget_view(*view, from, target);
         for (const auto& view : *schema->get_miews()) retarget_view(*view, from, target);
         for (const auto& function : *schema->get_functions()) retarget_schema(*function, from, to);

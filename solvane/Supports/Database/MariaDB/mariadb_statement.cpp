@@ -93,8 +93,9 @@ std::string MariaDBStatement::show_tables(std::string_view database, std::string
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
+    // A table that keeps its rows' history is a table all the same (its type names no TABLE).
     return "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = '" +
-           lit(database) + "' AND table_type LIKE '%TABLE%' ORDER BY table_name;";
+           lit(database) + "' AND (table_type LIKE '%TABLE%' OR table_type = 'SYSTEM VERSIONED') ORDER BY table_name;";
 }
 
 std::string MariaDBStatement::show_views(std::string_view database, std::string_view user_schema, int& column) {

@@ -90,7 +90,7 @@ TEST_F(MariaDBAdapterTexts, OrdinaryNamesGiveTheExactQueries) {
     auto schema = MetaSchema::with_names("shop", "shop");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_schema(schema, true); }),
               "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = 'shop' AND "
-              "(TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED')) ORDER BY TABLE_NAME ASC;");
+              "(TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED', 'SEQUENCE')) ORDER BY TABLE_NAME ASC;");
     EXPECT_FALSE(schema->is_filled());
 
     auto table = MetaTable::with_names("shop", "shop", "orders");
@@ -123,7 +123,7 @@ TEST_F(MariaDBAdapterTexts, OrdinaryNamesGiveTheExactQueries) {
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_function(function); }),
               "SELECT ROUTINE_TYPE, DATA_TYPE, DTD_IDENTIFIER, ROUTINE_BODY, IS_DETERMINISTIC, SQL_DATA_ACCESS, "
               "SECURITY_TYPE, DEFINER, ROUTINE_COMMENT, ROUTINE_DEFINITION, SQL_MODE, COLLATION_CONNECTION, CHARACTER_SET_NAME, COLLATION_NAME FROM `information_schema`.`ROUTINES` "
-              "WHERE BINARY ROUTINE_SCHEMA = 'shop' AND ROUTINE_NAME = 'total_of';");
+              "WHERE BINARY ROUTINE_SCHEMA = 'shop' AND ROUTINE_NAME = 'total_of' AND ROUTINE_TYPE = 'PROCEDURE';");
 
     auto event = MetaEvent::with_names("shop", "shop", "nightly");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_event(event); }),

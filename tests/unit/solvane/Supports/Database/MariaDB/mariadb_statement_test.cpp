@@ -79,7 +79,7 @@ TEST_F(MariaDBStatementTest, ListsCatalogueObjectsWithTheirNameColumn) {
     EXPECT_EQ(m_column, 0);
     EXPECT_EQ(s().show_tables("shop", "shop", column()),
               "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = 'shop' AND "
-              "table_type LIKE '%TABLE%' ORDER BY table_name;");
+              "(table_type LIKE '%TABLE%' OR table_type = 'SYSTEM VERSIONED') ORDER BY table_name;");
     EXPECT_EQ(m_column, 0);
     EXPECT_EQ(s().show_views("shop", "shop", column()),
               "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = 'shop' AND "
@@ -294,7 +294,7 @@ TEST_F(MariaDBStatementTest, PacksStringsSoABackslashCannotEscapeTheClosingQuote
 TEST_F(MariaDBStatementTest, EscapesNamesForTheirQuotes) {
     EXPECT_EQ(s().show_tables(kHostileSchema, "", column()),
               "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = "
-              "'s''`\\\\' AND table_type LIKE '%TABLE%' ORDER BY table_name;");
+              "'s''`\\\\' AND (table_type LIKE '%TABLE%' OR table_type = 'SYSTEM VERSIONED') ORDER BY table_name;");
     EXPECT_EQ(s().show_table_schemas(kHostileSchema, column()), "SELECT 's''`\\\\' as name;");
     EXPECT_EQ(s().show_triggers(kHostileSchema, "", column()),
               "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = 's''`\\\\';");
