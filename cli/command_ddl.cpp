@@ -190,8 +190,15 @@ void apply_script(const Side& from, const std::vector<DB::ScriptStatement>& stat
     const bool progress = isatty(STDERR_FILENO) != 0;
     if (auto used = from.connection->execute_no_query("USE " + DB::mariadb_quote_identifier(from.schema), false); !used)
         throw DatabaseFailure(describe_error(used.error()), 2);
+    // The session settings a script of structure sets (a lax SQL mode among them), as `ddl` writes them.
+    for (const auto& setting : DB::split_script(DB::MariaDBBuilder::session_prologue(false)))
+        if (auto set = from.connection->execute_no_query(setting.text, false); !set)
+            throw DatabaseFailure(describe_error(set.error()), 2);
+    std::string mode;
     for (std::size_t i = 0; i < statements.size(); ++i) {
         if (progress) std::cerr << "\rombrix: applying " << (i + 1) << "/" << statements.size() << std::flush;
+        if (const auto set = DB::MariaDBBuilder::session_mode_for(statements[i].text, mode); !set.empty())
+            (void)from.connection->execute_no_query(set, false);
         auto ran = from.connection->execute_no_query(statements[i].text, false);
         if (ran) continue;
         if (progress) std::cerr << "\n";
@@ -204,6 +211,8 @@ void apply_script(const Side& from, const std::vector<DB::ScriptStatement>& stat
         throw Failure("the schema is partly changed", 2);
     }
     if (progress) std::cerr << "\n";
+    for (const auto& setting : DB::split_script(DB::MariaDBBuilder::session_epilogue(false)))
+        (void)from.connection->execute_no_query(setting.text, false);
     std::cerr << "ombrix: applied " << statements.size() << " statement(s) to " << from.schema << "\n";
 }
 

@@ -131,6 +131,8 @@ void warn_hidden_bodies(const std::shared_ptr<Solvane::MetaModel::MetaSchema>& s
 void select_all(T::OptionMap& options, const Connection& connection, const std::string& name) {
     const auto schema = read_schema(connection, name, false);
     for (const auto& table : *schema->get_tables()) options[T::selection_key("table", table->get_name())] = "true";
+    for (const auto& sequence : *schema->get_sequences())
+        options[T::selection_key("sequence", sequence->get_name())] = "true";
     for (const auto& view : *schema->get_views()) options[T::selection_key("view", view->get_name())] = "true";
     for (const auto* list : {&schema->get_functions(), &schema->get_procedures()})
         for (const auto& routine : **list) options[T::selection_key("function", routine->get_name())] = "true";

@@ -78,14 +78,9 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     if (names.empty()) {
         int column = 0;
         auto statement = source->statement();
-        const std::string versioned =
-            "SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
-            Solvane::Supports::Database::mariadb_quote_literal(source_schema) +
-            " AND TABLE_TYPE = 'SYSTEM VERSIONED' ORDER BY TABLE_NAME";
         std::set<std::string> seen;
         for (const auto& sql : {statement->show_tables(source_schema, source_schema, column),
-                                statement->show_views(source_schema, source_schema, column), versioned}) {
-            if (sql == versioned) column = 0;
+                                statement->show_views(source_schema, source_schema, column)}) {
             auto listed = source->execute_as_model(sql);
             if (!listed) throw DatabaseFailure(describe_error(listed.error()));
             for (std::size_t r = 0; r < (*listed)->get_n_items(); ++r)

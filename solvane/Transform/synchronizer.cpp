@@ -88,45 +88,6 @@ bool is_invisible(const MM::MetaColumn& column) {
     return it != attributes.end() && it->second == "YES";
 }
 
-/// The column a key part names: "name", "name(10)" or "name DESC" (a prefix still identifies the
-/// row by the whole value).
-std::shared_ptr<MM::MetaColumn> key_column(const MM::MetaTable& table, std::string part) {
-    if (auto column = table.get_column(part)) return column;
-    if (part.size() > 5 && part.compare(part.size() - 5, 5, " DESC") == 0) part.resize(part.size() - 5);
-    if (!part.empty() && part.back() == ')') {
-        if (const auto open = part.rfind('('); open != std::string::npos) part.resize(open);
-    }
-    return table.get_column(part);
-}
-
-/// The names of the columns that identify a row of `table`: its primary key, else the first unique
-/// key whose columns are all NOT NULL; empty when there is none.
-std::vector<std::string> row_key_of(const MM::MetaTable& table) {
-    std::vector<std::shared_ptr<MM::MetaColumn>> primary;
-    for (const auto& column : *table.get_columns())
-        if (column->get_is_primary_key()) primary.push_back(column);
-    std::stable_sort(primary.begin(), primary.end(),
-                     [](const auto& a, const auto& b) { return a->get_primary_ordinal() < b->get_primary_ordinal(); });
-    std::vector<std::string> names;
-    for (const auto& column : primary) names.push_back(column->get_name());
-    if (!names.empty()) return names;
-
-    for (const auto& index : *table.get_indexes()) {
-        if (index->get_kind() != "UNIQUE" || index->get_columns().empty()) continue;
-        names.clear();
-        for (const auto& part : index->get_columns()) {
-            const auto column = key_column(table, part);
-            if (!column || !column->get_not_null()) {
-                names.clear();
-                break;
-            }
-            names.push_back(column->get_name());
-        }
-        if (!names.empty()) return names;
-    }
-    return {};
-}
-
 /// The key of a row as one text; each part is length-prefixed so that no two keys read alike.
 std::string key_text(const RowModel& row, const std::vector<std::size_t>& key) {
     std::string text;
@@ -211,9 +172,19 @@ void SynchronizerBase::step(bool success, std::string_view text) {
 
 void SynchronizerBase::run_units(const std::vector<std::vector<std::string>>& units, bool go_on) {
     const auto target = get_server_target();
+    // The session settings a script sets (an SQL mode that takes what the server accepted under a
+    // lax one), put back afterwards.
+    const auto settle = [&](const std::string& script) {
+        for (const auto& statement : Supports::Database::split_script(script))
+            (void)target->execute_no_query(statement.text, false);
+    };
+    settle(Supports::Database::MariaDBBuilder::session_prologue(false));
+    std::string mode;
     for (const auto& unit : units) {
         std::optional<Core::Error> failed;
         for (const auto& statement : unit) {
+            if (const auto set = Supports::Database::MariaDBBuilder::session_mode_for(statement, mode); !set.empty())
+                (void)target->execute_no_query(set, false);
             auto ran = target->execute_no_query(statement, false);
             if (!ran) {
                 failed = std::move(ran.error());
@@ -223,6 +194,7 @@ void SynchronizerBase::run_units(const std::vector<std::vector<std::string>>& un
         step(!failed, failed ? std::string_view(failed->message) : std::string_view());
         if (failed && !go_on) break;
     }
+    settle(Supports::Database::MariaDBBuilder::session_epilogue(false));
     std::lock_guard lock(m_mutex);
     if (m_progress) m_progress->set_finished(elapsed());
 }
@@ -345,6 +317,12 @@ Core::Result<std::vector<std::string>> StructureSynchronizer::generate() {
         }
     };
 
+    // Sequences before the tables whose defaults take their next values (and dropped with them).
+    for (const auto& sequence : *patched->get_sequences()) {
+        if (!sequence || !has_option(selection_key("sequence", sequence->get_name()))) continue;
+        aim(*sequence);
+        if (sequence->get_version() != DataVersion::IDENTICAL) add(builder->build_patch(sequence));
+    }
     // A table is created after the tables its foreign keys reference.
     if (const auto sql = std::dynamic_pointer_cast<DB::SqlBuilder>(builder); sql && patched->get_tables()->size() > 1)
         sql->order_with_dependence(patched, static_cast<int>(patched->get_tables()->size()) - 2);
@@ -470,7 +448,7 @@ Core::Status UserdataSynchronizer::initialize() {
     }
     // Without a key a row of the target cannot be told apart, and a statement would change rows
     // it was not meant for.
-    const auto key = row_key_of(**target_meta);
+    const auto key = (*target_meta)->row_key();
     for (const auto& name : key) {
         const auto it = std::find(columns.begin(), columns.end(), name);
         if (it == columns.end()) {

@@ -224,14 +224,23 @@ Core::Status Transfer::run(bool continue_on_error) {
         // before the rows they reference may exist (and cycles have no order at all): the target
         // session checks no foreign key while they do, however the copy ends. (The structure is
         // built with the checks on: a key added while they are off is stored with NO ACTION for
-        // RESTRICT.)
-        (void)m_target->execute_no_query("SET @ombrix_fk_checks = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0");
+        // RESTRICT.) The target takes the rows in the settings a script of rows sets: no strict
+        // or zero-date checks (a server keeps rows it accepted under a lax mode), no unique checks,
+        // and temporal values in UTC, which the source session gives them in too.
+        const auto settle = [](Contracts::Database::IConnection& connection, const std::string& script) {
+            for (const auto& statement : DB::split_script(script)) (void)connection.execute_no_query(statement.text);
+        };
+        settle(*m_target, DB::MariaDBBuilder::session_prologue(true));
+        settle(*m_source, "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';");
         Core::Status copied = copy_rows(*database, continue_on_error);
-        // A target session that lost its server has nothing left to restore (and sending would
-        // only log in again, waiting on a server that may not answer).
-        if (auto target = std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
-            !target || target->is_connected())
-            (void)m_target->execute_no_query("SET FOREIGN_KEY_CHECKS = IFNULL(@ombrix_fk_checks, 1)");
+        // A session that lost its server has nothing left to restore (and sending would only log in
+        // again, waiting on a server that may not answer).
+        const auto connected = [](Contracts::Database::IConnection& connection) {
+            auto provider = std::dynamic_pointer_cast<MariaDBProvider>(connection.get_provider());
+            return !provider || provider->is_connected();
+        };
+        if (connected(*m_target)) settle(*m_target, DB::MariaDBBuilder::session_epilogue(true));
+        if (connected(*m_source)) settle(*m_source, "SET TIME_ZONE = @OLD_TIME_ZONE;");
         if (!copied) return copied;
     }
     // A copy of the structure alone has its triggers and events too, after the tables.
@@ -457,6 +466,8 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
             const bool custom = option(key + "MODE") == "true";
             // The trimmed table holds the target names; a column FIELDS kept names its source.
             const auto columns = table->get_columns();
+            // Pages follow the row key: the primary key, else a unique key of NOT NULL columns.
+            const auto row_key = table->row_key();
             for (std::size_t i = 0; columns && i < columns->size(); ++i) {
                 const auto column = columns->get(i);
                 if (column->is_generated()) continue;
@@ -466,7 +477,8 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
                 copy.source_columns.push_back(source_column ? source_column->get_string() : column->get_name());
                 copy.types.push_back(column->get_data_type());
                 // Keys are ordered by their source names.
-                if (column->get_is_primary_key()) copy.key.push_back(copy.source_columns.back());
+                if (std::find(row_key.begin(), row_key.end(), column->get_name()) != row_key.end())
+                    copy.key.push_back(copy.source_columns.back());
                 if (column->get_auto_increment()) copy.counter = true;
             }
             if (table->has_data("FROM VIEW")) copy.whole = false;
