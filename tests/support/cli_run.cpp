@@ -81,8 +81,12 @@ CliRun CliProcess::wait(double seconds) {
 }
 
 CliRun run_cli(const TempDir& home, const std::vector<std::string>& args, const std::string& input) {
+    return run_program(home, client_argv(home, args), input);
+}
+
+CliRun run_program(const TempDir& home, const std::vector<std::string>& argv, const std::string& input) {
     // Through the shell, so that the input comes from a file like a user's redirection.
-    std::string command = shell_words(client_argv(home, args));
+    std::string command = shell_words(argv);
     const std::string in = home.file("stdin");
     write_text(in, input);
     gchar* quoted_in = g_shell_quote(in.c_str());
@@ -94,7 +98,7 @@ CliRun run_cli(const TempDir& home, const std::vector<std::string>& args, const 
     gint wait_status = 0;
     GError* error = nullptr;
     CliRun run;
-    if (!g_spawn_sync(nullptr, const_cast<gchar**>(shell), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &out, &err,
+    if (!g_spawn_sync(nullptr, const_cast<gchar**>(shell), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out, &err,
                       &wait_status, &error)) {
         ADD_FAILURE() << error->message;
         g_error_free(error);

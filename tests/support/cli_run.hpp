@@ -19,6 +19,10 @@ struct CliRun {
 /// standard input; no profile means the sandbox server.
 CliRun run_cli(const TempDir& home, const std::vector<std::string>& args, const std::string& input = {});
 
+/// Any program (found on the search path) run as `run_cli` runs the client: `input` on its standard
+/// input, its output and status gathered.
+CliRun run_program(const TempDir& home, const std::vector<std::string>& argv, const std::string& input = {});
+
 /// `ombrix ARGS` started as `run_cli` runs it, but left running: for tests that signal it.
 class CliProcess {
 public:

@@ -429,7 +429,7 @@ std::string MariaDBBuilder::build_delete(const MetaObjectPtr& meta_object) {
         const auto& index = static_cast<const MetaIndex&>(object);
         return "DROP INDEX " + ident(name) + " ON " + qualified(schema, index.get_entity()) + ";";
     }
-    case DBObject::ROLE: return "DROP ROLE IF EXISTS " + bare(name) + ";";
+    case DBObject::ROLE: return "DROP ROLE IF EXISTS " + bare(role_name(name)) + ";";
     case DBObject::SCHEMA: {
         // What uses an object goes before it: views, then tables children first (the reverse of the
         // order they are created in; a key that closes a cycle is dropped with its table first),
