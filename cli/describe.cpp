@@ -244,10 +244,11 @@ std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const 
                                             const std::string& name) {
     auto schema = read_schema(connection, schema_name, false);
     auto adapter = connection->adapter();
-    if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(find_in(schema->get_tables(), name))) {
-        check_database(adapter->fill_meta_table(table, true));
-        return table;
-    }
+    for (const auto* list : {&schema->get_tables(), &schema->get_sequences()})
+        if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(find_in(*list, name))) {
+            check_database(adapter->fill_meta_table(table, true));
+            return table;
+        }
     std::shared_ptr<MM::MetaObject> found = find_in(schema->get_views(), name);
     if (!found) found = find_in(schema->get_functions(), name);
     if (!found) found = find_in(schema->get_procedures(), name);
@@ -262,7 +263,8 @@ std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const 
                 found = MM::MetaTrigger::with_names(schema_name, schema_name, name);
     }
     if (!found)
-        throw Failure("no table, view, routine, event or trigger named '" + name + "' in '" + schema_name + "'");
+        throw Failure("no table, sequence, view, routine, event or trigger named '" + name + "' in '" + schema_name +
+                      "'");
     // Procedures are routines too, but the kind dispatch only fills functions.
     if (auto routine = std::dynamic_pointer_cast<MM::MetaFunction>(found)) {
         check_database(adapter->fill_meta_function(routine));

@@ -433,6 +433,20 @@ DataVersion Patcher::diff_meta_table(const std::shared_ptr<MetaTable>& source, c
     // A changed column holds only its new key membership: the key the table had is kept aside, so
     // that a change of the primary key can be told and written.
     table->set_attribute(std::string(MetaTable::PREVIOUS_PRIMARY_KEY), primary_key_of(*source));
+    // Table attributes the builder writes as clauses of their own: the new value (empty when it
+    // went) beside the one the table had.
+    for (const char* key : {"APPLICATION_PERIOD", "PRIMARY_KEY_METHOD"}) {
+        const auto had = source->get_attributes().find(key);
+        const auto has = target->get_attributes().find(key);
+        const std::string before = had == source->get_attributes().end() ? std::string() : had->second;
+        const std::string after = has == target->get_attributes().end() ? std::string() : has->second;
+        if (before == after) {
+            if (!after.empty()) table->set_attribute(key, after);
+            continue;
+        }
+        table->set_attribute(key, after);
+        table->set_attribute(std::string("PREVIOUS ") + key, before);
+    }
     // Columns obey `strict` like every other member: compared as they stand, columns that carry
     // their database or schema name would all look changed between differently named schemas.
     diff_members<MetaColumn>(items_of(source->get_columns()), items_of(target->get_columns()), *source, *target, strict, true,

@@ -87,8 +87,10 @@ const std::vector<Case>& fidelity_cases() {
          "CREATE FUNCTION same(a INT) RETURNS INT DETERMINISTIC RETURN a + 1;\n"
          "CREATE PROCEDURE same(IN b VARCHAR(5), OUT c INT) SET c = LENGTH(b);",
          false},
-        {"reserved parameter names",
-         "CREATE PROCEDURE pr(IN `order` INT, OUT `select` INT) SET `select` = `order`;",
+        {"reserved parameter names and anchored types",
+         "CREATE PROCEDURE pr(IN `order` INT, OUT `select` INT) SET `select` = `order`;\n"
+         "CREATE TABLE tp (a INT, b VARCHAR(5));\n"
+         "CREATE PROCEDURE ptype(IN x TYPE OF tp.a, IN r ROW TYPE OF tp) SELECT x, r.b;",
          false},
         {"a view of a function",
          "CREATE FUNCTION zf() RETURNS INT DETERMINISTIC RETURN 7;\n"

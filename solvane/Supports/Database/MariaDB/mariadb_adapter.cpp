@@ -1317,6 +1317,8 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
 Core::Status MariaDBAdapter::fill_meta_table(const std::shared_ptr<MetaTable>& table, bool recursive) {
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
     if (table->is_filled()) return {};
+    // A sequence is a table of the server's own making: its definition is what it holds.
+    if (MariaDBBuilder::is_sequence(*table)) return fill_sequence(*table);
     if (auto filled = fill_table_alone(*table, recursive); !filled) return filled;
     table->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};

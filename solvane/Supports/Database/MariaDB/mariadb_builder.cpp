@@ -623,6 +623,14 @@ std::string MariaDBBuilder::columns_text(const MetaTable& table, bool native, bo
     }
     if (const std::string period = attribute(table, std::string(APPLICATION_PERIOD)); !patch && !period.empty())
         text += "    PERIOD FOR " + period + ",\n";
+    // A patch from a comparison knows the period the table had: a changed one is dropped and added.
+    if (patch && has_attribute(table, "PREVIOUS " + std::string(APPLICATION_PERIOD))) {
+        const std::string before = attribute(table, "PREVIOUS " + std::string(APPLICATION_PERIOD));
+        const std::string after = attribute(table, std::string(APPLICATION_PERIOD));
+        // The period's name is its text up to the blank before its columns.
+        if (!before.empty()) text += "    DROP PERIOD FOR " + before.substr(0, before.find(" (")) + ",\n";
+        if (!after.empty()) text += "    ADD PERIOD FOR " + after + ",\n";
+    }
     if (!patch) {
         std::shared_ptr<MetaColumn> start;
         std::shared_ptr<MetaColumn> end;
