@@ -249,7 +249,7 @@ Core::Status Transfer::run(bool continue_on_error) {
     if (!builder) return Core::fail("default", -1, "the target has no MariaDB builder");
     for (const auto& schema : *database->get_schemas()) {
         std::string script;
-        for (const auto& table : *schema->get_tables()) script += builder->build_table_triggers(table) + "\n";
+        for (const auto& table : *schema->get_tables()) script += builder->build_table_triggers(table, true) + "\n";
         for (const auto& event : *schema->get_events()) script += builder->build_event(event) + "\n";
         if (script.empty()) continue;
         if (auto ran = run_script("USE " + qname(schema->get_name()) + ";\n" + script, "create trigger", continue_on_error);

@@ -96,6 +96,20 @@ const std::vector<Case>& fidelity_cases() {
          "CREATE FUNCTION zf() RETURNS INT DETERMINISTIC RETURN 7;\n"
          "CREATE VIEW av AS SELECT zf() AS v;",
          false},
+        {"keys, partitions and programs",
+         "CREATE TABLE p (id INT PRIMARY KEY, t TEXT, g POINT NOT NULL, c VARCHAR(2000), h INT INVISIBLE DEFAULT 3, "
+         "z BLOB COMPRESSED, FULLTEXT KEY ft (t), SPATIAL KEY sp (g), UNIQUE KEY lc (c), KEY d (id DESC, t(10)), "
+         "KEY ig (h) IGNORED) ENGINE=InnoDB COMMENT='parent';\n"
+         "CREATE TABLE ch (id INT, p INT, CONSTRAINT fk FOREIGN KEY (p) REFERENCES p (id) ON DELETE CASCADE ON "
+         "UPDATE SET NULL) ENGINE=InnoDB;\n"
+         "CREATE TABLE pt (id INT NOT NULL, d DATE NOT NULL, PRIMARY KEY (id, d)) PARTITION BY RANGE (YEAR(d)) "
+         "(PARTITION p0 VALUES LESS THAN (2000), PARTITION p1 VALUES LESS THAN MAXVALUE);\n"
+         "CREATE TRIGGER ch_bi BEFORE INSERT ON ch FOR EACH ROW SET NEW.id = IFNULL(NEW.id, 0);\n"
+         "CREATE EVENT ev ON SCHEDULE EVERY 1 DAY STARTS '2030-01-01 00:00:00' DISABLE DO DELETE FROM ch;\n"
+         "INSERT INTO p (id, t, g, c) VALUES (1, 'x', POINT(1, 2), 'c');\n"
+         "INSERT INTO ch VALUES (1, 1);\n"
+         "INSERT INTO pt VALUES (1, '1999-01-01'), (2, '2020-01-01');",
+         true},
         {"packages",
          "SET SESSION sql_mode = ORACLE;\n"
          "DELIMITER //\n"
@@ -190,8 +204,11 @@ protected:
         return out;
     }
 
+    /// `trigger_heads`: a trigger's text is compared whole; otherwise from its body on, for the
+    /// paths that patch a schema through statements that name every object with its schema (the
+    /// server keeps a trigger's head as it was written).
     void expect_same(const std::string& path, const std::string& source, const std::string& copy, bool counters,
-                     bool with_rows) {
+                     bool with_rows, bool trigger_heads = true) {
         SCOPED_TRACE(path);
         const auto expected = texts(source, counters);
         const auto got = texts(copy, counters);
@@ -199,6 +216,15 @@ protected:
             const auto found = got.find(key);
             if (found == got.end()) {
                 ADD_FAILURE() << key << " is missing from the copy";
+                continue;
+            }
+            if (!trigger_heads && key.starts_with("TRIGGER ")) {
+                const auto body = [](const std::string& t) {
+                    std::string rest = t.substr(t.rfind("FOR EACH ROW") + 12);
+                    while (rest.starts_with(" ") || rest.starts_with("\\n")) rest.erase(0, rest[0] == ' ' ? 1 : 2);
+                    return rest;
+                };
+                EXPECT_EQ(body(found->second), body(text)) << key;
                 continue;
             }
             EXPECT_EQ(found->second, text) << key;
@@ -249,7 +275,7 @@ TEST_P(Fidelity, EveryPathGivesBackTheSameStructure) {
         ASSERT_EQ(client("CREATE DATABASE IF NOT EXISTS `" + copy.name() + "`").status, 0);
         const auto applied = ombrix({"diff", copy.name(), source.name(), "--apply"});
         EXPECT_EQ(applied.status, 1) << applied.out << applied.err;
-        expect_same("diff --apply", source.name(), copy.name(), false, false);
+        expect_same("diff --apply", source.name(), copy.name(), false, false, false);
     }
     {
         ScratchSchema copy("fid_sy");
@@ -257,7 +283,7 @@ TEST_P(Fidelity, EveryPathGivesBackTheSameStructure) {
         const auto applied =
             ombrix({"sync", "structure", "--source", source.name(), "--target", copy.name(), "--apply"});
         EXPECT_EQ(applied.status, 0) << applied.out << applied.err;
-        expect_same("sync structure", source.name(), copy.name(), false, false);
+        expect_same("sync structure", source.name(), copy.name(), false, false, false);
     }
 }
 

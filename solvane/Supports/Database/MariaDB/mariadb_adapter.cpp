@@ -867,10 +867,35 @@ std::optional<std::size_t> trigger_body_start(std::string_view text) {
     return pos;
 }
 
-/// The body of a trigger as written, from its SHOW CREATE text; nothing when it cannot be read or
-/// found.
-std::optional<std::string> created_trigger_body(IConnection& connection, std::string_view schema,
-                                                const std::string& name) {
+/// A trigger as written: its head (what follows TRIGGER up to the body: name, timing, event,
+/// table, order) and its body.
+struct TriggerSource {
+    std::string head;
+    std::string body;
+};
+
+/// Where the head starts in the CREATE text the server keeps ("CREATE DEFINER=`u`@`h` TRIGGER ...").
+std::optional<std::size_t> trigger_head_start(std::string_view text) {
+    static constexpr std::string_view lead = "CREATE DEFINER=";
+    if (!text.starts_with(lead)) return std::nullopt;
+    std::size_t at = lead.size();
+    // The account: `user`@`host`, as the server writes it.
+    for (int part = 0; part < 2; ++part) {
+        if (at >= text.size() || text[at] != '`') return std::nullopt;
+        at = sql_quoted_end(text, at, '`');
+        if (part == 0) {
+            if (at >= text.size() || text[at] != '@') return std::nullopt;
+            ++at;
+        }
+    }
+    static constexpr std::string_view word = " TRIGGER ";
+    if (text.substr(at, word.size()) != word) return std::nullopt;
+    return at + word.size();
+}
+
+/// A trigger as written, from its SHOW CREATE text; nothing when it cannot be read or found.
+std::optional<TriggerSource> created_trigger(IConnection& connection, std::string_view schema,
+                                             const std::string& name) {
     const std::string sql = "SHOW CREATE TRIGGER " + ident(schema) + "." + ident(name) + ";";
     constexpr std::size_t column = 2;  // SQL Original Statement
     auto read = read_rows(connection, sql);
@@ -882,7 +907,10 @@ std::optional<std::string> created_trigger_body(IConnection& connection, std::st
     const std::string text = read->text(column, 0);
     const auto start = trigger_body_start(text);
     if (!start) return std::nullopt;
-    return text.substr(*start);
+    TriggerSource source{{}, text.substr(*start)};
+    if (const auto head = trigger_head_start(text); head && *head <= *start)
+        source.head = text.substr(*head, *start - *head);
+    return source;
 }
 
 /// A stored program as it was written: its body and, for a routine, its parameter list.
@@ -939,12 +967,16 @@ Core::StringList split_parameters(std::string_view list) {
     return parameters;
 }
 
-/// `whole`: the body as the catalogue gives it (a table's triggers); otherwise as `program_body`
-/// gives it (a trigger filled on its own).
+/// The trigger's head as written (the server shows it so; kept in the data slot WRITTEN_HEAD for
+/// the builder) and, where the catalogue's copy may differ, its body as written. `whole`: the body
+/// as the catalogue gives it (a table's triggers); otherwise as `program_body` gives it (a trigger
+/// filled on its own).
 void restore_trigger_source(IConnection& connection, MetaTrigger& trigger, std::string_view schema, bool whole) {
-    if (!may_differ_from_source(trigger.get_body())) return;
-    if (auto body = created_trigger_body(connection, schema, trigger.get_name()))
-        trigger.set_body(whole ? *body : program_body(*body));
+    const auto source = created_trigger(connection, schema, trigger.get_name());
+    if (!source) return;
+    if (!source->head.empty())
+        trigger.set_data(std::string(MariaDBBuilder::WRITTEN_HEAD), Core::Value::from_string(source->head));
+    if (may_differ_from_source(trigger.get_body())) trigger.set_body(whole ? source->body : program_body(source->body));
 }
 
 /// Puts the written bodies in place of the catalogue's for the routines or events whose body may

@@ -10,6 +10,7 @@
 
 #include "providers/Core/regex.hpp"
 #include "providers/Core/text.hpp"
+#include "solvane/Supports/Database/sql_lexing.hpp"
 #include "solvane/Model/Constraints/check.hpp"
 #include "solvane/Model/Constraints/foreign.hpp"
 #include "solvane/Model/database.hpp"
@@ -208,6 +209,65 @@ std::string key_parts(const Core::StringList& parts, const MetaTable* table) {
         text += key_part(part, table);
     }
     return text;
+}
+
+/// Whether a trigger's head as written ("tr BEFORE INSERT ON `s`.t FOR EACH ROW FOLLOWS x ") still
+/// names this trigger, its timing and event, and this table (a name qualified by this schema or
+/// not at all): a renamed table or a changed model is written in the builder's own layout.
+bool head_names(std::string_view head, const MetaTrigger& trigger, const MetaTable& table) {
+    std::vector<std::string> tokens;
+    for (std::size_t at = 0; at < head.size();) {
+        const char c = head[at];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            ++at;
+        } else if (c == '`') {
+            const std::size_t end = sql_quoted_end(head, at, '`');
+            std::string name;
+            for (std::size_t i = at + 1; i + 1 < end; ++i) {
+                name += head[i];
+                if (head[i] == '`') ++i;
+            }
+            tokens.push_back("`" + name);  // a quoted name keeps its letter case
+            at = end;
+        } else if (c == '.') {
+            tokens.emplace_back(".");
+            ++at;
+        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                   c == '$' || static_cast<unsigned char>(c) >= 0x80) {
+            std::size_t end = at;
+            while (end < head.size() && ((head[end] >= 'a' && head[end] <= 'z') || (head[end] >= 'A' && head[end] <= 'Z') ||
+                                         (head[end] >= '0' && head[end] <= '9') || head[end] == '_' || head[end] == '$' ||
+                                         static_cast<unsigned char>(head[end]) >= 0x80))
+                ++end;
+            tokens.emplace_back(head.substr(at, end - at));
+            at = end;
+        } else {
+            return false;  // a comment or anything else: not read here
+        }
+    }
+    std::size_t i = 0;
+    const auto name_is = [&](const std::string& wanted) {
+        // [schema .] name, the schema being the table's own.
+        if (i + 2 < tokens.size() && tokens[i + 1] == ".") {
+            const std::string& qualifier = tokens[i];
+            if ((qualifier.front() == '`' ? qualifier.substr(1) : qualifier) != table.get_schema()) return false;
+            i += 2;
+        }
+        if (i >= tokens.size()) return false;
+        const std::string& name = tokens[i++];
+        return (name.front() == '`' ? name.substr(1) : name) == wanted;
+    };
+    const auto word_is = [&](std::string_view wanted) {
+        return i < tokens.size() && Core::ascii_upper(tokens[i++]) == wanted;
+    };
+    if (!name_is(trigger.get_name())) return false;
+    if (!word_is(Core::ascii_upper(trigger.get_timing())) || !word_is(Core::ascii_upper(trigger.get_event())))
+        return false;
+    if (!word_is("ON") || !name_is(table.get_name())) return false;
+    if (!word_is("FOR") || !word_is("EACH") || !word_is("ROW")) return false;
+    if (i == tokens.size()) return true;
+    const std::string order = Core::ascii_upper(tokens[i++]);
+    return (order == "FOLLOWS" || order == "PRECEDES") && i + 1 == tokens.size();
 }
 
 // ---- stored-program bodies
@@ -756,6 +816,11 @@ std::string MariaDBBuilder::build_table_options(const std::shared_ptr<MetaTable>
 
 std::string MariaDBBuilder::build_table_triggers(const std::shared_ptr<MetaTable>& table) {
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
+    return build_table_triggers(table, false);
+}
+
+std::string MariaDBBuilder::build_table_triggers(const std::shared_ptr<MetaTable>& table, bool in_schema) {
+    OMBRIX_RETURN_VAL_IF_NULL(table, {});
     std::string text;
     const std::string& schema = table->get_schema();
     for (const auto& trigger : *table->get_triggers())
@@ -765,9 +830,14 @@ std::string MariaDBBuilder::build_table_triggers(const std::shared_ptr<MetaTable
         if (!is_defined(trigger->get_version())) continue;
         std::string statement = "CREATE ";
         if (!trigger->get_definer().empty()) statement += "DEFINER = " + account(trigger->get_definer()) + " ";
-        statement += "TRIGGER " + qualified(schema, trigger->get_name()) + "\n";
-        statement += trigger->get_timing() + " " + trigger->get_event() + "\n";
-        statement += "ON " + qualified(schema, table->get_name()) + " FOR EACH ROW\n";
+        const Core::Value* head = in_schema ? trigger->get_data(std::string(WRITTEN_HEAD)) : nullptr;
+        if (head && head_names(head->get_string(), *trigger, *table)) {
+            statement += "TRIGGER " + head->get_string();
+        } else {
+            statement += "TRIGGER " + qualified(schema, trigger->get_name()) + "\n";
+            statement += trigger->get_timing() + " " + trigger->get_event() + "\n";
+            statement += "ON " + qualified(schema, table->get_name()) + " FOR EACH ROW\n";
+        }
         const std::string body = trim(trigger->get_body());
         statement += body + (ends_with(body, ";") ? "" : ";");
         text += in_its_session(*trigger, std::move(statement)) + "\n\n";
@@ -979,7 +1049,7 @@ std::string MariaDBBuilder::build_schema_script(const std::shared_ptr<MetaSchema
     for (const auto& procedure : *schema->get_procedures()) text += build_function(procedure) + "\n\n";
     for (const auto& view : order_views(schema->get_views()->items())) text += build_view(view) + "\n\n";
     for (const auto& table : order.tables) {
-        std::string triggers = build_table_triggers(table);
+        std::string triggers = build_table_triggers(table, true);
         drop_last(triggers, 1, 0);
         text += triggers;
     }

@@ -128,6 +128,10 @@ public:
     std::string build_table_checks(const std::shared_ptr<MetaModel::MetaTable>& table, bool patch);
     std::string build_table_options(const std::shared_ptr<MetaModel::MetaTable>& table, bool patch);
     std::string build_table_triggers(const std::shared_ptr<MetaModel::MetaTable>& table);
+    /// With `in_schema`, for a script that runs with the table's schema as its current database: a
+    /// trigger read from a server is written with its head as written (WRITTEN_HEAD) while that
+    /// still names it, its timing, event and table, so the server shows it as the source did.
+    std::string build_table_triggers(const std::shared_ptr<MetaModel::MetaTable>& table, bool in_schema);
 
     /// A column's declared type as the table definition writes it: the raw type with its size,
     /// then UNSIGNED and ZEROFILL when set ("DECIMAL(10, 2) UNSIGNED", "INT(6) UNSIGNED ZEROFILL").
@@ -152,6 +156,10 @@ public:
     /// CREATE SEQUENCE, then (where the model knows where the sequence stands and it has moved) the
     /// ALTER SEQUENCE ... RESTART that puts the new one there too.
     std::string build_sequence(const std::shared_ptr<MetaModel::MetaTable>& sequence);
+
+    /// The data slot of a trigger read from a server: its head as written (what follows TRIGGER up
+    /// to the body), which the builder writes back while it still names the trigger and its table.
+    static constexpr std::string_view WRITTEN_HEAD = "WRITTEN_HEAD";
 
     /// The table attribute that holds an application-time period as written after PERIOD FOR
     /// ("`p` (`a`, `b`)").

@@ -269,6 +269,8 @@ void retarget_table(MetaTable& table, std::string_view from, const std::string& 
     for (const auto& trigger : *table.get_triggers()) {
         retarget_names(*trigger, from, to);
         trigger->set_body(requalify(trigger->get_body(), from, to));
+        if (const Core::Value* head = trigger->get_data("WRITTEN_HEAD"))
+            trigger->set_data("WRITTEN_HEAD", Core::Value::from_string(requalify(head->get_string(), from, to)));
     }
 }
 
