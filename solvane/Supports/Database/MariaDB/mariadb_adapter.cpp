@@ -678,6 +678,25 @@ std::size_t list_end(std::string_view text, std::size_t at) {
 /// that are unique WITHOUT OVERLAPS of it, and the partitioning.
 void apply_create_text(MetaTable& table, std::string_view create, bool partitioned) {
     if (partitioned) table.set_option(std::string(MariaDBBuilder::PARTITIONING), partitioning_of(create));
+    // The catalogue's create options name some an engine keeps of its own accord (an Aria table is
+    // transactional=1 unless told otherwise): an option stays where the table's text gives it.
+    if (const std::size_t columns_end = create.rfind("\n) "); columns_end != std::string_view::npos) {
+        std::string_view tail = create.substr(columns_end + 3);
+        tail = tail.substr(0, tail.find("\n PARTITION BY "));
+        const std::string upper_tail = " " + Core::ascii_upper(without(std::string(tail), "`"));
+        static constexpr std::array<std::string_view, 6> kept = {"ENGINE", "COLLATE", "CHARACTER SET", "AVG_ROW_LENGTH",
+                                                                 MariaDBBuilder::SYSTEM_VERSIONING,
+                                                                 MariaDBBuilder::PARTITIONING};
+        Core::StringMap options = table.get_options();
+        for (auto it = options.begin(); it != options.end();) {
+            if (in_list(kept, it->first) || contains(upper_tail, " " + it->first + "=")) {
+                ++it;
+            } else {
+                it = options.erase(it);
+            }
+        }
+        table.set_options(std::move(options));
+    }
     // Indexes read from the catalogue keep their method only where the text gives it.
     std::unordered_map<std::string, std::string> methods;
     std::vector<std::string> table_checks;
@@ -768,14 +787,7 @@ void apply_create_text(MetaTable& table, std::string_view create, bool partition
     }
 }
 
-/// A stored program's body as the model keeps it: without the BEGIN ... END that wraps it whole,
-/// and without surrounding white space, so that the builder writes it back in one layout and a
-/// body read again is the same text.
-std::string program_body(std::string_view body) {
-    const std::string text = trim(body);
-    const auto inner = MariaDBAdapter::strip_begin_end(text);
-    return inner ? trim(*inner) : text;
-}
+std::string program_body(std::string_view body) { return MariaDBAdapter::program_body(body); }
 
 // ---- Bodies as they were written
 //
@@ -943,30 +955,6 @@ std::unordered_map<std::string, ProgramSource> program_sources(IConnection& conn
     return sources;
 }
 
-/// A routine's parameter list as written, one text per parameter: cut at the commas outside quotes
-/// and parentheses (DECIMAL(10,2), ENUM('a,b')), each trimmed.
-Core::StringList split_parameters(std::string_view list) {
-    Core::StringList parameters;
-    std::size_t start = 0;
-    int depth = 0;
-    for (std::size_t at = 0; at <= list.size();) {
-        if (at == list.size() || (list[at] == ',' && depth == 0)) {
-            if (const std::string item = trim(list.substr(start, at - start)); !item.empty()) parameters.push_back(item);
-            start = ++at;
-            continue;
-        }
-        const char c = list[at];
-        if (c == '\'' || c == '"' || c == '`') {
-            at = sql_quoted_end(list, at, c);
-            continue;
-        }
-        if (c == '(') ++depth;
-        if (c == ')' && depth > 0) --depth;
-        ++at;
-    }
-    return parameters;
-}
-
 /// The trigger's head as written (the server shows it so; kept in the data slot WRITTEN_HEAD for
 /// the builder) and, where the catalogue's copy may differ, its body as written. `whole`: the body
 /// as the catalogue gives it (a table's triggers); otherwise as `program_body` gives it (a trigger
@@ -1000,8 +988,14 @@ void restore_sources(IConnection& connection, std::string_view schema,
         const auto found = sources.find(key(*program));
         if (found == sources.end()) continue;
         if (may_differ_from_source(program->get_body())) program->set_body(program_body(found->second.body));
-        if constexpr (routines)
-            if (!program->is_package()) program->set_parameters(split_parameters(found->second.parameters));
+        if constexpr (routines) {
+            if (!program->is_package()) {
+                program->set_parameters(MariaDBAdapter::split_parameters(found->second.parameters));
+                program->set_data(std::string(MariaDBAdapter::WRITTEN_PARAMETERS),
+                                  Core::Value::from_string(found->second.parameters));
+            }
+            program->set_data(std::string(MariaDBAdapter::WRITTEN_BODY), Core::Value::from_string(found->second.body));
+        }
     }
 }
 
@@ -1139,6 +1133,34 @@ std::optional<std::string> MariaDBAdapter::strip_begin_end(std::string_view body
     const std::size_t end_at = body.size() - 3;
     if (!keyword_at(end_at, "END") || is_word_char(body[end_at - 1]) || end_at < 5) return std::nullopt;
     return std::string(body.substr(5, end_at - 5));
+}
+
+std::string MariaDBAdapter::program_body(std::string_view body) {
+    const std::string text = trim(body);
+    const auto inner = strip_begin_end(text);
+    return inner ? trim(*inner) : text;
+}
+
+Core::StringList MariaDBAdapter::split_parameters(std::string_view list) {
+    Core::StringList parameters;
+    std::size_t start = 0;
+    int depth = 0;
+    for (std::size_t at = 0; at <= list.size();) {
+        if (at == list.size() || (list[at] == ',' && depth == 0)) {
+            if (const std::string item = trim(list.substr(start, at - start)); !item.empty()) parameters.push_back(item);
+            start = ++at;
+            continue;
+        }
+        const char c = list[at];
+        if (c == '\'' || c == '"' || c == '`') {
+            at = sql_quoted_end(list, at, c);
+            continue;
+        }
+        if (c == '(') ++depth;
+        if (c == ')' && depth > 0) --depth;
+        ++at;
+    }
+    return parameters;
 }
 
 std::string MariaDBAdapter::enum_values_of(std::string_view column_type) {

@@ -92,6 +92,16 @@ public:
     /// The text inside a body that is one BEGIN ... END block (keywords in any case, each a whole
     /// word), without trimming; nothing when the body is not such a block.
     static std::optional<std::string> strip_begin_end(std::string_view body);
+    /// A stored program's body as the model keeps it: without the BEGIN ... END that wraps it whole,
+    /// and without surrounding white space.
+    static std::string program_body(std::string_view body);
+    /// A routine's parameter list as written, one text per parameter: cut at the commas outside
+    /// quotes and parentheses, each trimmed.
+    static Core::StringList split_parameters(std::string_view list);
+    /// The data slots of a routine read from a server: its parameter list and its body as written,
+    /// which the server shows so; the builder writes them back while the model still says the same.
+    static constexpr std::string_view WRITTEN_PARAMETERS = "WRITTEN_PARAMETERS";
+    static constexpr std::string_view WRITTEN_BODY = "WRITTEN_BODY";
     /// The values part of an ENUM or SET column type ("enum('a','b')" gives "'a','b'"); "" for
     /// any other type.
     static std::string enum_values_of(std::string_view column_type);

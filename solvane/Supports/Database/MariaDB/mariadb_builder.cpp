@@ -1,4 +1,5 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
 
 #include <algorithm>
 #include <array>
@@ -1175,7 +1176,13 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
     text += std::string(function->get_is_function() ? "FUNCTION" : "PROCEDURE") + " " +
             bare_qualified(function->get_schema(), function->get_name());
     const auto& parameters = function->get_parameters();
-    if (!parameters.empty()) {
+    // A routine read from a server keeps its parameter list and body as written (the server shows
+    // them so), written back while the model still says the same.
+    const Core::Value* written_parameters = function->get_data(std::string(MariaDBAdapter::WRITTEN_PARAMETERS));
+    const Core::Value* written_body = function->get_data(std::string(MariaDBAdapter::WRITTEN_BODY));
+    if (written_parameters && MariaDBAdapter::split_parameters(written_parameters->get_string()) == parameters) {
+        text += "(" + written_parameters->get_string() + ") ";
+    } else if (!parameters.empty()) {
         text += "(";
         for (const auto& parameter : parameters) text += parameter + ", ";
         drop_last(text, 2, 0);
@@ -1199,7 +1206,10 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
     drop_last(text, 1, 0);
     text += "\n";
     const std::string& body = function->get_body();
-    if (needs_block(body))
+    if (written_body && MariaDBAdapter::program_body(written_body->get_string()) == body &&
+        !trim(written_body->get_string()).empty())
+        text += trim(written_body->get_string()) + ";";
+    else if (needs_block(body))
         text += "BEGIN\n  " + terminated(body) + "\nEND;";
     else
         text += body + ";";

@@ -309,6 +309,9 @@ void retarget_schema(MetaObject& object, std::string_view from, std::string_view
     } else if (auto* function = dynamic_cast<MetaFunction*>(&object)) {
         retarget_names(*function, from, target);
         function->set_body(requalify(function->get_body(), from, to));
+        for (const char* slot : {"WRITTEN_PARAMETERS", "WRITTEN_BODY"})
+            if (const Core::Value* written = function->get_data(slot))
+                function->set_data(slot, Core::Value::from_string(requalify(written->get_string(), from, to)));
     } else if (auto* event = dynamic_cast<MetaEvent*>(&object)) {
         retarget_names(*event, from, target);
         event->set_body(requalify(event->get_body(), from, to));
