@@ -3,6 +3,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -84,31 +85,35 @@ void save(const Providers::Contracts::ServerSetting& setting) {
 void protect_passwords(const std::shared_ptr<Server>& shared) {
     Server& server = *shared;
     using Solvane::Helpers::PasswordHelper;
+    // The three secrets a profile may hold, each with whether it is in use.
     struct Field {
-        const std::string& (Server::*get)() const;
-        void (Server::*set)(std::string_view);
+        std::function<std::string()> get;
+        std::function<void(const std::string&)> set;
         bool in_use;
     };
-    const Field fields[] = {{&Server::get_password, &Server::set_password, true},
-                            {&Server::get_ssh_password, &Server::set_ssh_password, server.get_ssh_using()},
-                            {&Server::get_ssl_password, &Server::set_ssl_password, server.get_ssl_using()}};
+    const std::vector<Field> fields = {
+        {[&] { return server.get_password(); }, [&](const std::string& v) { server.set_password(v); }, true},
+        {[&] { return server.get_ssh_password(); }, [&](const std::string& v) { server.set_ssh_password(v); },
+         server.get_ssh_using()},
+        {[&] { return server.get_ssl_password(); }, [&](const std::string& v) { server.set_ssl_password(v); },
+         server.get_ssl_using()}};
     std::vector<std::string> clear;
-    for (const auto& field : fields) clear.push_back(field.in_use ? (server.*field.get)() : std::string());
+    for (const auto& field : fields) clear.push_back(field.in_use ? field.get() : std::string());
 
     PasswordHelper::encrypt_password(shared);
     std::vector<std::string> sealed;
     bool changed = true;
-    for (std::size_t i = 0; i < std::size(fields); ++i) {
-        sealed.push_back(fields[i].in_use ? (server.*fields[i].get)() : std::string());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        sealed.push_back(fields[i].in_use ? fields[i].get() : std::string());
         if (!clear[i].empty() && sealed[i] == clear[i]) changed = false;
     }
     // What was encrypted must decrypt back to what was given; the encrypted texts are kept.
     PasswordHelper::decrypt_password(shared);
     bool restored = true;
-    for (std::size_t i = 0; i < std::size(fields); ++i) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
         if (!fields[i].in_use) continue;
-        if ((server.*fields[i].get)() != clear[i]) restored = false;
-        (server.*fields[i].set)(sealed[i]);
+        if (fields[i].get() != clear[i]) restored = false;
+        fields[i].set(sealed[i]);
     }
     if (!changed || !restored)
         throw Failure("--protect: the passwords could not be encrypted for this user on this machine (the log says "
