@@ -224,13 +224,16 @@ Core::Status Transfer::run(bool continue_on_error) {
         // before the rows they reference may exist (and cycles have no order at all): the target
         // session checks no foreign key while they do, however the copy ends. (The structure is
         // built with the checks on: a key added while they are off is stored with NO ACTION for
-        // RESTRICT.) The target takes the rows in the settings a script of rows sets: no strict
-        // or zero-date checks (a server keeps rows it accepted under a lax mode), no unique checks,
-        // and temporal values in UTC, which the source session gives them in too.
+        // RESTRICT.) The target takes the rows in the settings a script of rows sets: the session's
+        // own SQL mode with NO_AUTO_VALUE_ON_ZERO (a 0 stays a 0 in an AUTO_INCREMENT column), and
+        // temporal values in UTC, which the source session gives them in too.
         const auto settle = [](Contracts::Database::IConnection& connection, const std::string& script) {
             for (const auto& statement : DB::split_script(script)) (void)connection.execute_no_query(statement.text);
         };
         settle(*m_target, DB::MariaDBBuilder::session_prologue(true));
+        // Unique keys stay checked: a target's table may have a key its source lacks (--data-only),
+        // and rows loaded unchecked would break it without a word.
+        settle(*m_target, "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;");
         settle(*m_source, "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';");
         Core::Status copied = copy_rows(*database, continue_on_error);
         // A session that lost its server has nothing left to restore (and sending would only log in
