@@ -219,6 +219,26 @@ Core::Status Transfer::run(bool continue_on_error) {
         if (auto hidden = leave_out_hidden_routines(*database, continue_on_error); !hidden) return hidden;
         if (auto built = copy_structure(*database, continue_on_error); !built) return built;
     }
+    if (structure && option("OPTION|RESULT|DATA", "true") == "false") {
+        // A copy of the structure alone hands out the ids its source would hand out next too.
+        for (const auto& schema : *database->get_schemas())
+            for (const auto& table : *schema->get_tables()) {
+                const auto columns = table->get_columns();
+                if (table->has_data("FROM VIEW") || !columns ||
+                    std::none_of(columns->begin(), columns->end(),
+                                 [](const auto& column) { return column->get_auto_increment(); }))
+                    continue;
+                const Core::Value* from = table->get_data("SOURCE NAME");
+                Copy copy;
+                copy.schema = option("OPTION|SOURCE|DATABASE");
+                copy.table = from ? from->get_string() : table->get_name();
+                copy.target_schema = schema->get_name();
+                copy.target_table = table->get_name();
+                copy.report.source = copy.schema + "." + copy.table;
+                copy.report.target = copy.target_schema + "." + copy.target_table;
+                carry_counter(copy);
+            }
+    }
     if (option("OPTION|RESULT|DATA", "true") != "false") {
         // The rows, then what would act on rows as they arrive: triggers and events. Rows go in
         // before the rows they reference may exist (and cycles have no order at all): the target

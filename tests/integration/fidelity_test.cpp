@@ -1,6 +1,6 @@
 // Structures as the server holds them come back identical through every path that writes them:
-// `ddl --as` run by the standard client and by `ombrix query -f`, `transfer`, `diff --apply` and
-// `sync structure --apply`. Each case is made by the standard client, in whatever sql_mode it
+// `ddl --as` run by the standard client and by `ombrix query -f`, `transfer` (with rows and
+// without), `diff --apply` and `sync structure --apply`. Each case is made by the standard client, in whatever sql_mode it
 // needs; the copies are compared by the server's own SHOW CREATE texts, and `ombrix diff` of the
 // pair must find nothing.
 #include <gtest/gtest.h>
@@ -269,6 +269,12 @@ TEST_P(Fidelity, EveryPathGivesBackTheSameStructure) {
         const auto copied = ombrix({"transfer", "--source", source.name(), "--target", copy.name(), "--verify"});
         EXPECT_EQ(copied.status, 0) << copied.out << copied.err;
         expect_same("transfer", source.name(), copy.name(), true, c.rows);
+    }
+    {
+        ScratchSchema copy("fid_ts");
+        const auto copied = ombrix({"transfer", "--source", source.name(), "--target", copy.name(), "--structure-only"});
+        EXPECT_EQ(copied.status, 0) << copied.out << copied.err;
+        expect_same("transfer --structure-only", source.name(), copy.name(), true, false);
     }
     {
         ScratchSchema copy("fid_df");
