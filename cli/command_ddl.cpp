@@ -191,9 +191,8 @@ void apply_script(const Side& from, const std::vector<DB::ScriptStatement>& stat
     if (auto used = from.connection->execute_no_query("USE " + DB::mariadb_quote_identifier(from.schema), false); !used)
         throw DatabaseFailure(describe_error(used.error()), 2);
     // The session settings a script of structure sets (a lax SQL mode among them), as `ddl` writes them.
-    for (const auto& setting : DB::split_script(DB::MariaDBBuilder::session_prologue(false)))
-        if (auto set = from.connection->execute_no_query(setting.text, false); !set)
-            throw DatabaseFailure(describe_error(set.error()), 2);
+    if (auto set = DB::run_statements(*from.connection, DB::MariaDBBuilder::session_prologue(false)); !set)
+        throw DatabaseFailure(describe_error(set.error()), 2);
     std::string mode;
     for (std::size_t i = 0; i < statements.size(); ++i) {
         if (progress) std::cerr << "\rombrix: applying " << (i + 1) << "/" << statements.size() << std::flush;
@@ -211,8 +210,7 @@ void apply_script(const Side& from, const std::vector<DB::ScriptStatement>& stat
         throw Failure("the schema is partly changed", 2);
     }
     if (progress) std::cerr << "\n";
-    for (const auto& setting : DB::split_script(DB::MariaDBBuilder::session_epilogue(false)))
-        (void)from.connection->execute_no_query(setting.text, false);
+    (void)DB::run_statements(*from.connection, DB::MariaDBBuilder::session_epilogue(false));
     std::cerr << "ombrix: applied " << statements.size() << " statement(s) to " << from.schema << "\n";
 }
 

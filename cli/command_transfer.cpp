@@ -7,13 +7,11 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
-#include <set>
 #include <sstream>
 #include <thread>
 
 #include "commands.hpp"
 #include "output.hpp"
-#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Transform/transfer.hpp"
 
 namespace Ombrix::Cli {
@@ -78,15 +76,12 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     if (names.empty()) {
         int column = 0;
         auto statement = source->statement();
-        std::set<std::string> seen;
         for (const auto& sql : {statement->show_tables(source_schema, source_schema, column),
                                 statement->show_views(source_schema, source_schema, column)}) {
             auto listed = source->execute_as_model(sql);
             if (!listed) throw DatabaseFailure(describe_error(listed.error()));
             for (std::size_t r = 0; r < (*listed)->get_n_items(); ++r)
-                if (auto name = (*listed)->get_value_at(static_cast<std::size_t>(column), r)->to_string();
-                    seen.insert(name).second)
-                    names.push_back(name);
+                names.push_back((*listed)->get_value_at(static_cast<std::size_t>(column), r)->to_string());
         }
     }
     T::Transfer::Options o;

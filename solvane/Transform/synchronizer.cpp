@@ -174,11 +174,7 @@ void SynchronizerBase::run_units(const std::vector<std::vector<std::string>>& un
     const auto target = get_server_target();
     // The session settings a script sets (an SQL mode that takes what the server accepted under a
     // lax one), put back afterwards.
-    const auto settle = [&](const std::string& script) {
-        for (const auto& statement : Supports::Database::split_script(script))
-            (void)target->execute_no_query(statement.text, false);
-    };
-    settle(Supports::Database::MariaDBBuilder::session_prologue(false));
+    (void)Supports::Database::run_statements(*target, Supports::Database::MariaDBBuilder::session_prologue(false));
     std::string mode;
     for (const auto& unit : units) {
         std::optional<Core::Error> failed;
@@ -194,7 +190,7 @@ void SynchronizerBase::run_units(const std::vector<std::vector<std::string>>& un
         step(!failed, failed ? std::string_view(failed->message) : std::string_view());
         if (failed && !go_on) break;
     }
-    settle(Supports::Database::MariaDBBuilder::session_epilogue(false));
+    (void)Supports::Database::run_statements(*target, Supports::Database::MariaDBBuilder::session_epilogue(false));
     std::lock_guard lock(m_mutex);
     if (m_progress) m_progress->set_finished(elapsed());
 }
@@ -350,7 +346,7 @@ Core::Result<std::vector<std::string>> StructureSynchronizer::generate() {
     m_left_out.clear();
     const auto hidden_in_source = [&](const MM::MetaFunction& function) {
         for (const auto& routine : *m_schema_source->get_functions())
-            if (routine->get_name() == function.get_name() && routine->get_is_function() == function.get_is_function())
+            if (routine->get_name() == function.get_name() && routine->routine_type() == function.routine_type())
                 return routine->has_data(DB::MariaDBAdapter::BODY_HIDDEN);
         return false;
     };

@@ -51,6 +51,13 @@ constexpr std::string_view kSourceColumn = "SOURCE COLUMN";
 
 std::string qname(std::string_view name) { return DB::mariadb_quote_identifier(name); }
 
+/// Whether a session still has its server: one that lost it has nothing left to restore (and
+/// sending would only log in again, waiting on a server that may not answer).
+bool still_connected(Contracts::Database::IConnection& connection) {
+    auto provider = std::dynamic_pointer_cast<MariaDBProvider>(connection.get_provider());
+    return !provider || provider->is_connected();
+}
+
 std::string joined(const std::vector<std::string>& items, bool quote) {
     std::string out;
     for (const auto& item : items) {
@@ -228,15 +235,7 @@ Core::Status Transfer::run(bool continue_on_error) {
                     std::none_of(columns->begin(), columns->end(),
                                  [](const auto& column) { return column->get_auto_increment(); }))
                     continue;
-                const Core::Value* from = table->get_data("SOURCE NAME");
-                Copy copy;
-                copy.schema = option("OPTION|SOURCE|DATABASE");
-                copy.table = from ? from->get_string() : table->get_name();
-                copy.target_schema = schema->get_name();
-                copy.target_table = table->get_name();
-                copy.report.source = copy.schema + "." + copy.table;
-                copy.report.target = copy.target_schema + "." + copy.target_table;
-                carry_counter(copy);
+                carry_counter(copy_of(*database, *schema, *table));
             }
     }
     if (option("OPTION|RESULT|DATA", "true") != "false") {
@@ -247,23 +246,15 @@ Core::Status Transfer::run(bool continue_on_error) {
         // RESTRICT.) The target takes the rows in the settings a script of rows sets: the session's
         // own SQL mode with NO_AUTO_VALUE_ON_ZERO (a 0 stays a 0 in an AUTO_INCREMENT column), and
         // temporal values in UTC, which the source session gives them in too.
-        const auto settle = [](Contracts::Database::IConnection& connection, const std::string& script) {
-            for (const auto& statement : DB::split_script(script)) (void)connection.execute_no_query(statement.text);
-        };
-        settle(*m_target, DB::MariaDBBuilder::session_prologue(true));
-        // Unique keys stay checked: a target's table may have a key its source lacks (--data-only),
-        // and rows loaded unchecked would break it without a word.
-        settle(*m_target, "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;");
-        settle(*m_source, "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';");
+        (void)DB::run_statements(*m_target, DB::MariaDBBuilder::session_prologue(true));
+        // Unique keys stay checked between loads: a target's table may have a key its source lacks
+        // (--data-only). (A bulk load turns them off for itself.)
+        (void)DB::run_statements(*m_target, "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;");
+        (void)DB::run_statements(*m_source, "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';");
         Core::Status copied = copy_rows(*database, continue_on_error);
-        // A session that lost its server has nothing left to restore (and sending would only log in
-        // again, waiting on a server that may not answer).
-        const auto connected = [](Contracts::Database::IConnection& connection) {
-            auto provider = std::dynamic_pointer_cast<MariaDBProvider>(connection.get_provider());
-            return !provider || provider->is_connected();
-        };
-        if (connected(*m_target)) settle(*m_target, DB::MariaDBBuilder::session_epilogue(true));
-        if (connected(*m_source)) settle(*m_source, "SET TIME_ZONE = @OLD_TIME_ZONE;");
+        if (still_connected(*m_target))
+            (void)DB::run_statements(*m_target, DB::MariaDBBuilder::session_epilogue(true));
+        if (still_connected(*m_source)) (void)DB::run_statements(*m_source, "SET TIME_ZONE = @OLD_TIME_ZONE;");
         if (!copied) return copied;
     }
     // A copy of the structure alone has its triggers and events too, after the tables.
@@ -474,17 +465,26 @@ Core::Status Transfer::copy_structure(MM::MetaDatabase& database, bool continue_
     return {};
 }
 
+Transfer::Copy Transfer::copy_of(const MM::MetaDatabase& database, const MM::MetaSchema& schema,
+                                 const MM::MetaTable& table) const {
+    // The trimmed model holds the target's names; a table keeps the name it had in the source.
+    const Core::Value* from = table.get_data("SOURCE NAME");
+    Copy copy;
+    copy.database = database.get_name();
+    copy.schema = option("OPTION|SOURCE|DATABASE");
+    copy.table = from ? from->get_string() : table.get_name();
+    copy.target_schema = schema.get_name();
+    copy.target_table = table.get_name();
+    copy.report.source = copy.schema + "." + copy.table;
+    copy.report.target = copy.target_schema + "." + copy.target_table;
+    return copy;
+}
+
 Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_on_error) {
     log("Call transfer_user_data...");
     for (const auto& schema : *source.get_schemas()) {
         for (const auto& table : *schema->get_tables()) {
-            const Core::Value* from = table->get_data("SOURCE NAME");
-            Copy copy;
-            copy.database = source.get_name();
-            copy.schema = option("OPTION|SOURCE|DATABASE");
-            copy.table = from ? from->get_string() : table->get_name();
-            copy.target_schema = schema->get_name();
-            copy.target_table = table->get_name();
+            Copy copy = copy_of(source, *schema, *table);
             const std::string key = "table|" + copy.table + "|";
             const bool custom = option(key + "MODE") == "true";
             // The trimmed table holds the target names; a column FIELDS kept names its source.
@@ -520,8 +520,6 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
                     if (expression == "ROW START") copy.period.first = column->get_name();
                     if (expression == "ROW END") copy.period.second = column->get_name();
                 }
-            copy.report.source = copy.schema + "." + copy.table;
-            copy.report.target = copy.target_schema + "." + copy.target_table;
             log("Transfer table: " + copy.database + "." + copy.schema + "." + copy.table);
             const std::int64_t started = g_get_monotonic_time();
             Core::Status copied = copy_table(copy);
@@ -603,8 +601,7 @@ Core::Status Transfer::copy_table(Copy& copy) {
         Contracts::Database::IConnection& target;
         bool history;
         ~Restore() {
-            auto provider = std::dynamic_pointer_cast<MariaDBProvider>(target.get_provider());
-            if (history && (!provider || provider->is_connected()))
+            if (history && still_connected(target))
                 (void)target.execute_no_query("SET @@session.system_versioning_insert_history = 0");
         }
     } restore{*m_target, copy.history};

@@ -101,6 +101,9 @@ private:
     Core::Status run_script(const std::string& script, const char* what, bool continue_on_error);
     Core::Status copy_structure(MetaModel::MetaDatabase& database, bool continue_on_error);
     Core::Status copy_rows(const MetaModel::MetaDatabase& source, bool continue_on_error);
+    /// A table's copy named: source and target schema and table, and its report's names.
+    Copy copy_of(const MetaModel::MetaDatabase& database, const MetaModel::MetaSchema& schema,
+                 const MetaModel::MetaTable& table) const;
     Core::Status copy_table(Copy& copy);
     Core::Status copy_table_pages(Copy& copy);
     Core::Status copy_table_bulk(Copy& copy);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "solvane/Contracts/Database/connection.hpp"
 #include "solvane/Supports/Database/sql_lexing.hpp"
 
 namespace Ombrix::Solvane::Supports::Database {
@@ -664,6 +665,12 @@ std::string join_script(const std::vector<std::string>& statements) {
         script += chosen;
     }
     return script;
+}
+
+Core::Status run_statements(Contracts::Database::IConnection& connection, std::string_view script) {
+    for (const auto& statement : split_script(script))
+        if (auto ran = connection.execute_no_query(statement.text, false); !ran) return Core::fail(ran.error());
+    return {};
 }
 
 }  // namespace Ombrix::Solvane::Supports::Database

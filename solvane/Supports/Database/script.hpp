@@ -6,7 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "providers/Core/error.hpp"
 #include "solvane/solvane_export.h"
+
+namespace Ombrix::Solvane::Contracts::Database {
+class IConnection;
+}
 
 namespace Ombrix::Solvane::Supports::Database {
 
@@ -43,5 +48,10 @@ OMBRIX_SOLVANE_EXPORT bool needs_delimiter(std::string_view statement);
 /// and is written without a delimiter; a text that starts with the word DELIMITER cannot be written
 /// back at all (the client takes it for its command).
 OMBRIX_SOLVANE_EXPORT std::string join_script(const std::vector<std::string>& statements);
+
+/// Runs the statements of `script` on `connection` in order, up to the first that fails, whose
+/// error is returned (session settings, such as a script's prologue and epilogue).
+[[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Status run_statements(Contracts::Database::IConnection& connection,
+                                                                std::string_view script);
 
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -673,30 +673,33 @@ std::size_t list_end(std::string_view text, std::size_t at) {
     return at;
 }
 
+/// Options the model keeps whatever the CREATE text says: they are written in other words there
+/// (DEFAULT CHARSET), or are the model's own.
+constexpr std::array<std::string_view, 6> kOptionsAlwaysShown = {
+    "ENGINE", "COLLATE", "CHARACTER SET", "AVG_ROW_LENGTH", MariaDBBuilder::SYSTEM_VERSIONING,
+    MariaDBBuilder::PARTITIONING};
+
+/// The table's options kept where its CREATE text gives them: the catalogue's create options name
+/// some an engine keeps of its own accord (an Aria table is transactional=1 unless told otherwise).
+void keep_options_shown(MetaTable& table, std::string_view create) {
+    const std::size_t columns_end = create.rfind("\n) ");
+    if (columns_end == std::string_view::npos) return;
+    std::string_view tail = create.substr(columns_end + 3);
+    tail = tail.substr(0, tail.find("\n PARTITION BY "));
+    const std::string upper_tail = " " + Core::ascii_upper(without(std::string(tail), "`"));
+    Core::StringMap options = table.get_options();
+    std::erase_if(options, [&](const auto& option) {
+        return !in_list(kOptionsAlwaysShown, option.first) && !contains(upper_tail, " " + option.first + "=");
+    });
+    table.set_options(std::move(options));
+}
+
 /// What only a table's CREATE text tells, from the lines of its SHOW CREATE TABLE: the index method
 /// where one was given (the catalogue always names one), the application-time period and the keys
 /// that are unique WITHOUT OVERLAPS of it, and the partitioning.
 void apply_create_text(MetaTable& table, std::string_view create, bool partitioned) {
     if (partitioned) table.set_option(std::string(MariaDBBuilder::PARTITIONING), partitioning_of(create));
-    // The catalogue's create options name some an engine keeps of its own accord (an Aria table is
-    // transactional=1 unless told otherwise): an option stays where the table's text gives it.
-    if (const std::size_t columns_end = create.rfind("\n) "); columns_end != std::string_view::npos) {
-        std::string_view tail = create.substr(columns_end + 3);
-        tail = tail.substr(0, tail.find("\n PARTITION BY "));
-        const std::string upper_tail = " " + Core::ascii_upper(without(std::string(tail), "`"));
-        static constexpr std::array<std::string_view, 6> kept = {"ENGINE", "COLLATE", "CHARACTER SET", "AVG_ROW_LENGTH",
-                                                                 MariaDBBuilder::SYSTEM_VERSIONING,
-                                                                 MariaDBBuilder::PARTITIONING};
-        Core::StringMap options = table.get_options();
-        for (auto it = options.begin(); it != options.end();) {
-            if (in_list(kept, it->first) || contains(upper_tail, " " + it->first + "=")) {
-                ++it;
-            } else {
-                it = options.erase(it);
-            }
-        }
-        table.set_options(std::move(options));
-    }
+    keep_options_shown(table, create);
     // Indexes read from the catalogue keep their method only where the text gives it.
     std::unordered_map<std::string, std::string> methods;
     std::vector<std::string> table_checks;

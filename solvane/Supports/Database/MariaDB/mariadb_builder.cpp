@@ -11,7 +11,6 @@
 
 #include "providers/Core/regex.hpp"
 #include "providers/Core/text.hpp"
-#include "solvane/Supports/Database/sql_lexing.hpp"
 #include "solvane/Model/Constraints/check.hpp"
 #include "solvane/Model/Constraints/foreign.hpp"
 #include "solvane/Model/database.hpp"
@@ -216,59 +215,24 @@ std::string key_parts(const Core::StringList& parts, const MetaTable* table) {
 /// names this trigger, its timing and event, and this table (a name qualified by this schema or
 /// not at all): a renamed table or a changed model is written in the builder's own layout.
 bool head_names(std::string_view head, const MetaTrigger& trigger, const MetaTable& table) {
-    std::vector<std::string> tokens;
-    for (std::size_t at = 0; at < head.size();) {
-        const char c = head[at];
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            ++at;
-        } else if (c == '`') {
-            const std::size_t end = sql_quoted_end(head, at, '`');
-            std::string name;
-            for (std::size_t i = at + 1; i + 1 < end; ++i) {
-                name += head[i];
-                if (head[i] == '`') ++i;
-            }
-            tokens.push_back("`" + name);  // a quoted name keeps its letter case
-            at = end;
-        } else if (c == '.') {
-            tokens.emplace_back(".");
-            ++at;
-        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                   c == '$' || static_cast<unsigned char>(c) >= 0x80) {
-            std::size_t end = at;
-            while (end < head.size() && ((head[end] >= 'a' && head[end] <= 'z') || (head[end] >= 'A' && head[end] <= 'Z') ||
-                                         (head[end] >= '0' && head[end] <= '9') || head[end] == '_' || head[end] == '$' ||
-                                         static_cast<unsigned char>(head[end]) >= 0x80))
-                ++end;
-            tokens.emplace_back(head.substr(at, end - at));
-            at = end;
-        } else {
-            return false;  // a comment or anything else: not read here
-        }
-    }
+    const std::vector<std::string> words = sql_identifiers(head);
     std::size_t i = 0;
+    // [schema .] name: the words are the names without their quotes and periods.
     const auto name_is = [&](const std::string& wanted) {
-        // [schema .] name, the schema being the table's own.
-        if (i + 2 < tokens.size() && tokens[i + 1] == ".") {
-            const std::string& qualifier = tokens[i];
-            if ((qualifier.front() == '`' ? qualifier.substr(1) : qualifier) != table.get_schema()) return false;
-            i += 2;
-        }
-        if (i >= tokens.size()) return false;
-        const std::string& name = tokens[i++];
-        return (name.front() == '`' ? name.substr(1) : name) == wanted;
+        if (i + 1 < words.size() && words[i] == table.get_schema() && words[i + 1] == wanted) i += 2;
+        else if (i < words.size() && words[i] == wanted) i += 1;
+        else return false;
+        return true;
     };
     const auto word_is = [&](std::string_view wanted) {
-        return i < tokens.size() && Core::ascii_upper(tokens[i++]) == wanted;
+        return i < words.size() && Core::ascii_upper(words[i++]) == Core::ascii_upper(wanted);
     };
-    if (!name_is(trigger.get_name())) return false;
-    if (!word_is(Core::ascii_upper(trigger.get_timing())) || !word_is(Core::ascii_upper(trigger.get_event())))
+    if (!name_is(trigger.get_name()) || !word_is(trigger.get_timing()) || !word_is(trigger.get_event()) ||
+        !word_is("ON") || !name_is(table.get_name()) || !word_is("FOR") || !word_is("EACH") || !word_is("ROW"))
         return false;
-    if (!word_is("ON") || !name_is(table.get_name())) return false;
-    if (!word_is("FOR") || !word_is("EACH") || !word_is("ROW")) return false;
-    if (i == tokens.size()) return true;
-    const std::string order = Core::ascii_upper(tokens[i++]);
-    return (order == "FOLLOWS" || order == "PRECEDES") && i + 1 == tokens.size();
+    if (i == words.size()) return true;
+    const std::string order = Core::ascii_upper(words[i++]);
+    return (order == "FOLLOWS" || order == "PRECEDES") && i + 1 == words.size();
 }
 
 // ---- stored-program bodies
