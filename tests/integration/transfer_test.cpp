@@ -213,6 +213,17 @@ CREATE EVENT ev ON SCHEDULE EVERY 1 DAY STARTS '2030-01-01 00:00:00' DISABLE DO 
         EXPECT_EQ(run.status, 0) << run.out << run.err;
     }
 
+    // History the target cannot keep (its table keeps none): the current rows go, the history is
+    // named, and the run fails, since the copy is not whole.
+    Sandbox::get().exec("DROP TABLE `" + target.name() + "`.v; CREATE TABLE `" + target.name() +
+                        "`.v (id INT PRIMARY KEY, x INT)");
+    run = ombrix({"transfer", "--source", source.name(), "--target", target.name(), "--data-only", "--tables", "v"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("the history of " + source.name() + ".v was not copied (the target table keeps no history)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(rows("SELECT id, x FROM `" + target.name() + "`.v ORDER BY id"), "1\t1\n2\t3\n");
+
     run = ombrix({"transfer", "--source", source.name() + "_none", "--target", target.name()});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("no schema named '" + source.name() + "_none'"), std::string::npos) << run.err;
