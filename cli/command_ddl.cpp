@@ -244,7 +244,8 @@ void run_diff(Context& context, const DiffOptions& options) {
     }
     std::vector<std::string> texts;
     for (const auto& statement : statements) texts.push_back(statement.text);
-    std::cout << DB::join_script(texts) << std::flush;
+    // With the session settings --apply runs it in, which its literals and lax CREATEs rely on.
+    std::cout << DB::MariaDBBuilder::script_in_session(texts) << std::flush;
     context.exit_code = 1;
 
     const auto destructive = destructive_changes(*patched);

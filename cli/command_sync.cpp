@@ -6,6 +6,7 @@
 #include <chrono>
 #include <iostream>
 #include <thread>
+#include <type_traits>
 
 #include "commands.hpp"
 #include "describe.hpp"
@@ -17,6 +18,7 @@
 #include "solvane/Model/table.hpp"
 #include "solvane/Model/view.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/script.hpp"
 #include "solvane/Transform/synchronizer.hpp"
@@ -50,7 +52,16 @@ void require_schema(const Connection& connection, const std::string& schema) {
     if (!*found || (*found)->to_string() == "0") throw Failure("no schema named '" + schema + "'");
 }
 
-void print_scripts(const std::vector<std::string>& scripts) {
+/// Prints the scripts: rows as they are (their literals read alike in every SQL mode), structure
+/// with the session settings the synchronizer runs it in.
+void print_scripts(const std::vector<std::string>& scripts, bool structure) {
+    if (structure && !scripts.empty()) {
+        std::vector<std::string> statements;
+        for (const auto& script : scripts)
+            for (auto& statement : DB::split_script(script)) statements.push_back(std::move(statement.text));
+        std::cout << DB::MariaDBBuilder::script_in_session(statements) << std::flush;
+        return;
+    }
     for (const auto& script : scripts) {
         std::cout << script;
         if (script.empty() || script.back() != '\n') std::cout << '\n';
@@ -69,7 +80,7 @@ std::pair<std::shared_ptr<S>, std::vector<std::string>> generate(T::OptionMap ma
     if (auto initialized = synchronizer->initialize(); !initialized) fail_with(initialized.error());
     auto scripts = synchronizer->generate();
     if (!scripts) fail_with(scripts.error());
-    print_scripts(*scripts);
+    print_scripts(*scripts, std::is_same_v<S, T::StructureSynchronizer>);
     return {std::move(synchronizer), std::move(*scripts)};
 }
 

@@ -267,7 +267,15 @@ TEST_F(CliTest, DdlRebuildsASchemaAndDiffTellsWhatDiffers) {
     Sandbox::get().exec("ALTER TABLE `" + b.name() + "`.t ADD COLUMN added INT NULL AFTER id");
     run = ombrix({"diff", a.name(), b.name()});
     EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_EQ(run.out, "ALTER TABLE " + db + ".`t`\n    ADD COLUMN `added` INT NULL DEFAULT NULL AFTER `id`;\n");
+    // Between the session settings --apply runs it with.
+    EXPECT_NE(run.out.find(";\nALTER TABLE " + db + ".`t`\n    ADD COLUMN `added` INT NULL DEFAULT NULL AFTER `id`;\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_TRUE(run.out.starts_with("SET @OLD_CHARACTER_SET_CLIENT = ")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("SET SQL_MODE = @OLD_SQL_MODE;\nSET CHARACTER_SET_CLIENT = @OLD_CHARACTER_SET_CLIENT, "
+                                  "CHARACTER_SET_RESULTS = @OLD_CHARACTER_SET_RESULTS, COLLATION_CONNECTION = "
+                                  "@OLD_COLLATION_CONNECTION;\n"))
+        << run.out;
     // The other way round it is a drop: flagged, and refused by --apply without --allow-drop.
     run = ombrix({"diff", b.name(), a.name(), "--apply"});
     EXPECT_EQ(run.status, 2);

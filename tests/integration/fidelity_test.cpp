@@ -129,17 +129,7 @@ protected:
 
     /// The standard client, as a user runs it: its own defaults, the script on its input.
     CliRun client(const std::string& script, const std::string& database = {}) {
-        const Sandbox& sandbox = Sandbox::get();
-        std::vector<std::string> argv = {"mariadb",
-                                         "--no-defaults",
-                                         "--host=" + sandbox.host,
-                                         "--port=" + std::to_string(sandbox.port),
-                                         "--user=" + sandbox.user,
-                                         "--password=" + sandbox.password,
-                                         "--batch",
-                                         "--skip-column-names"};
-        if (!database.empty()) argv.push_back("--database=" + database);
-        return Ombrix::Testing::run_program(home, argv, script);
+        return Ombrix::Testing::run_client(home, script, database);
     }
 
     std::vector<std::vector<std::string>> rows(const std::string& sql, const std::string& database = {}) {

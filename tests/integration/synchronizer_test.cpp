@@ -246,7 +246,7 @@ TEST_F(SynchronizerCli, DataSyncMatchesRowsByKeyAndRefusesKeylessTables) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "DELETE FROM " + tgt + ".`k` WHERE `a`=3 AND `b`='z';\n"
                        "UPDATE " + tgt + ".`k` SET `v`='changed', `bin`=NULL WHERE `a`=1 AND `b`='y';\n"
-                       "INSERT INTO " + tgt + ".`k`(`a`, `b`, `v`, `bin`) VALUES(2, 'x', 'it''s \\\\ new', X'FF01');\n");
+                       "INSERT INTO " + tgt + ".`k`(`a`, `b`, `v`, `bin`) VALUES(2, 'x', _utf8mb4 X'69742773205C206E6577', X'FF01');\n");
     auto with_apply = args;
     with_apply.push_back("--apply");
     run = ombrix(with_apply);

@@ -1,4 +1,5 @@
 #include "tests/support/cli_run.hpp"
+#include "tests/support/sandbox.hpp"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -82,6 +83,20 @@ CliRun CliProcess::wait(double seconds) {
 
 CliRun run_cli(const TempDir& home, const std::vector<std::string>& args, const std::string& input) {
     return run_program(home, client_argv(home, args), input);
+}
+
+CliRun run_client(const TempDir& home, const std::string& script, const std::string& database) {
+    const Sandbox& sandbox = Sandbox::get();
+    std::vector<std::string> argv = {"mariadb",
+                                     "--no-defaults",
+                                     "--host=" + sandbox.host,
+                                     "--port=" + std::to_string(sandbox.port),
+                                     "--user=" + sandbox.user,
+                                     "--password=" + sandbox.password,
+                                     "--batch",
+                                     "--skip-column-names"};
+    if (!database.empty()) argv.push_back("--database=" + database);
+    return run_program(home, argv, script);
 }
 
 CliRun run_program(const TempDir& home, const std::vector<std::string>& argv, const std::string& input) {

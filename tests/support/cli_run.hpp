@@ -23,6 +23,10 @@ CliRun run_cli(const TempDir& home, const std::vector<std::string>& args, const 
 /// input, its output and status gathered.
 CliRun run_program(const TempDir& home, const std::vector<std::string>& argv, const std::string& input = {});
 
+/// The standard command-line client of the sandbox server as a user runs it: its own defaults
+/// (batch output, no column names), `script` on its standard input, in `database` when given.
+CliRun run_client(const TempDir& home, const std::string& script, const std::string& database = {});
+
 /// `ombrix ARGS` started as `run_cli` runs it, but left running: for tests that signal it.
 class CliProcess {
 public:

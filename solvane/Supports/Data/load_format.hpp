@@ -59,12 +59,13 @@ inline void append_hex_digits(std::string& out, std::string_view bytes) {
 }
 
 /// The LOAD DATA LOCAL INFILE statement for `columns` (quoted names) of `schema`.`table`, their
-/// types deciding which go through UNHEX(): the file itself is served from memory.
+/// types deciding which go through UNHEX(): the file itself is served from memory. The tab, backslash
+/// and line feed are written in hexadecimal, which reads the same under every sql_mode.
 inline std::string local_load_statement(std::string_view schema, std::string_view table,
                                         const std::vector<std::string>& columns, const std::vector<DataType>& types) {
     std::string sql = "LOAD DATA LOCAL INFILE 'ombrix-import' INTO TABLE " + Database::mariadb_quote_identifier(schema) +
                       "." + Database::mariadb_quote_identifier(table) +
-                      " CHARACTER SET utf8mb4 FIELDS TERMINATED BY '\\t' ESCAPED BY '\\\\' LINES TERMINATED BY '\\n' (";
+                      " CHARACTER SET utf8mb4 FIELDS TERMINATED BY X'09' ESCAPED BY X'5C' LINES TERMINATED BY X'0A' (";
     std::string sets;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i) sql += ", ";

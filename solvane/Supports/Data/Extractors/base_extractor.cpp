@@ -98,16 +98,25 @@ bool is_temporal_kind(DataType type) {
            type == DataType::TIMESTAMP || type == DataType::TIMESPAN;
 }
 
+/// `text` as a string literal that reads back the same whatever the session's sql_mode: in quotes
+/// with each quote doubled, or, when it holds a backslash (an escape unless the mode holds
+/// NO_BACKSLASH_ESCAPES) or a NUL byte (which the command-line client refuses in a script), as
+/// _utf8mb4 X'…', which the server converts to the column's character set.
 void append_quoted(std::string& out, std::string_view text) {
-    out += '\'';
-    for (const char c : text) {
-        if (c == '\'')
-            out += "''";
-        else if (c == '\\')
-            out += "\\\\";
-        else
-            out += c;
+    if (text.find_first_of(std::string_view("\\\0", 2)) != std::string_view::npos) {
+        out += "_utf8mb4 X'";
+        append_hex_digits(out, text);
+        out += '\'';
+        return;
     }
+    out += '\'';
+    std::size_t start = 0;
+    for (std::size_t at = text.find('\''); at != std::string_view::npos; at = text.find('\'', start)) {
+        out.append(text, start, at + 1 - start);
+        out += '\'';
+        start = at + 1;
+    }
+    out.append(text, start, std::string_view::npos);
     out += '\'';
 }
 

@@ -25,6 +25,7 @@
 #include "solvane/Model/view.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
+#include "solvane/Supports/Database/script.hpp"
 
 namespace Ombrix::Solvane::Supports::Database {
 
@@ -36,6 +37,20 @@ namespace {
 
 std::string ident(std::string_view name) { return mariadb_quote_identifier(name); }
 std::string lit(std::string_view text) { return mariadb_escape_literal(text); }
+
+/// `text` escaped for a literal of a stored program's statement, which runs in the program's own
+/// SQL mode (`in_its_session`): under NO_BACKSLASH_ESCAPES a backslash is an ordinary character.
+std::string lit_in(const MetaObject& object, std::string_view text) {
+    const auto mode = object.get_attributes().find("SQL_MODE");
+    if (mode == object.get_attributes().end() || mode->second.find("NO_BACKSLASH_ESCAPES") == std::string::npos)
+        return lit(text);
+    std::string out;
+    for (const char c : text) {
+        out += c;
+        if (c == '\'') out += c;
+    }
+    return out;
+}
 
 /// `schema`.`name`, or `name` alone when no schema is known.
 std::string qualified(std::string_view schema, std::string_view name) {
@@ -930,9 +945,11 @@ namespace {
 // The SQL mode structure is created in: no strict or zero-date checks, as the server may have
 // accepted it under a lax mode. And the mode rows and changes to tables holding rows are written
 // in: the session's own, strict checks and all (a lax mode would let a value be cut or a NULL made
-// '' without a word), where a 0 stays a 0 in an AUTO_INCREMENT column.
+// '' without a word), where a 0 stays a 0 in an AUTO_INCREMENT column, and a backslash in a
+// literal is an escape, as every literal written here expects (NO_BACKSLASH_ESCAPES taken out).
 constexpr std::string_view kStructureMode = "'NO_AUTO_VALUE_ON_ZERO'";
-constexpr std::string_view kRowsMode = "CONCAT_WS(',', NULLIF(@OLD_SQL_MODE, ''), 'NO_AUTO_VALUE_ON_ZERO')";
+constexpr std::string_view kRowsMode =
+    "TRIM(BOTH ',' FROM REPLACE(CONCAT(',', @OLD_SQL_MODE, ',NO_AUTO_VALUE_ON_ZERO,'), ',NO_BACKSLASH_ESCAPES,', ','))";
 
 }  // namespace
 
@@ -969,6 +986,20 @@ std::string MariaDBBuilder::session_mode_for(std::string_view statement, std::st
     if (wanted == current) return {};
     current = wanted;
     return "SET SQL_MODE = " + wanted + ";";
+}
+
+std::string MariaDBBuilder::script_in_session(const std::vector<std::string>& statements) {
+    std::vector<std::string> texts;
+    texts.reserve(statements.size() + 4);
+    std::string mode;
+    for (const auto& statement : statements) {
+        if (auto set = session_mode_for(statement, mode); !set.empty()) {
+            set.pop_back();  // its ';', which the joined script writes
+            texts.push_back(std::move(set));
+        }
+        texts.push_back(statement);
+    }
+    return session_prologue(false) + join_script(texts) + session_epilogue(false);
 }
 
 std::string MariaDBBuilder::session_epilogue(bool rows) {
@@ -1131,7 +1162,7 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
         // A package or its body: the characteristics, then its text from AS (or IS) to its END,
         // in the SQL mode it was created in (ORACLE).
         text += function->routine_type() + " " + bare_qualified(function->get_schema(), function->get_name()) + " ";
-        if (const auto comment = attribute(*function, "COMMENT"); !comment.empty()) text += "COMMENT '" + lit(comment) + "' ";
+        if (const auto comment = attribute(*function, "COMMENT"); !comment.empty()) text += "COMMENT '" + lit_in(*function, comment) + "' ";
         if (attribute(*function, "SQL SECURITY") == "INVOKER") text += "SQL SECURITY INVOKER ";
         text += trim(function->get_body()) + ";";
         return in_its_session(*function, std::move(text));
@@ -1163,7 +1194,7 @@ std::string MariaDBBuilder::build_function(const std::shared_ptr<MetaFunction>& 
         else if (key == "DATA_ACCESS")
             text += value + " ";
         else if (key == "COMMENT")
-            text += key + " '" + lit(value) + "' ";
+            text += key + " '" + lit_in(*function, value) + "' ";
         else
             text += key + " " + value + " ";
     }
@@ -1245,7 +1276,7 @@ std::string MariaDBBuilder::event_text(const MetaEvent& event, bool create) {
     text += "\tON SCHEDULE " + event.get_schedule() + " ";
     text += "ON COMPLETION " + event.get_completion() + " ";
     text += event_state(event.get_state()) + "\n";
-    if (!event.get_comment().empty()) text += "\tCOMMENT '" + lit(event.get_comment()) + "'\n";
+    if (!event.get_comment().empty()) text += "\tCOMMENT '" + lit_in(event, event.get_comment()) + "'\n";
     const std::string& body = event.get_body();
     if (needs_block(body))
         text += "\tDO BEGIN\n\t\t" + terminated(body) + "\n\tEND;";

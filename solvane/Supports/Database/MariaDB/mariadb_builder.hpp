@@ -107,6 +107,10 @@ public:
     /// (NULLs made '' by NOT NULL, texts cut by a shorter type). Other statements (stored programs,
     /// which set their own mode; views; settings) leave the mode as it is.
     static std::string session_mode_for(std::string_view statement, std::string& current);
+    /// `statements` as a script that runs them as our own sessions do (`diff --apply`, the
+    /// synchronizer): the structure prologue, each statement after the SQL mode it is written for,
+    /// and the epilogue; the literals written here read right only so.
+    static std::string script_in_session(const std::vector<std::string>& statements);
 
     /// The statements that turn a schema into another's structure, from the patched schema a
     /// comparison gave (its members marked INSERT, UPDATE or DELETE, all named after the schema to

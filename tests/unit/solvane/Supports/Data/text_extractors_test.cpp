@@ -148,16 +148,16 @@ TEST(SqlInsertExtractor, WritesOneStatementPerRowLikeTheUpdateExtractor) {
     const Case cases[] = {
         {SqlInsertExtractor::create(), "t",
          "INSERT INTO `t`(`id`,`name`,`we``ird\"col`) VALUES(1, 'O''Brien', NULL);\n"
-         "INSERT INTO `t`(`id`,`name`,`we``ird\"col`) VALUES(2, 'a\\\\b', X'01FF');\n"},
+         "INSERT INTO `t`(`id`,`name`,`we``ird\"col`) VALUES(2, _utf8mb4 X'615C62', X'01FF');\n"},
         {SqlInsertExtractor::create(), "my`t",
          "INSERT INTO `my``t`(`id`,`name`,`we``ird\"col`) VALUES(1, 'O''Brien', NULL);\n"
-         "INSERT INTO `my``t`(`id`,`name`,`we``ird\"col`) VALUES(2, 'a\\\\b', X'01FF');\n"},
+         "INSERT INTO `my``t`(`id`,`name`,`we``ird\"col`) VALUES(2, _utf8mb4 X'615C62', X'01FF');\n"},
         {SqlUpdateExtractor::create(), "t",
          "UPDATE `t` SET `id` = 1, `name` = 'O''Brien', `we``ird\"col` = NULL WHERE `id` = 1;\n"
-         "UPDATE `t` SET `id` = 2, `name` = 'a\\\\b', `we``ird\"col` = X'01FF' WHERE `id` = 2;\n"},
+         "UPDATE `t` SET `id` = 2, `name` = _utf8mb4 X'615C62', `we``ird\"col` = X'01FF' WHERE `id` = 2;\n"},
         {SqlUpdateExtractor::create(), "t; DROP TABLE x; --",
          "UPDATE `t; DROP TABLE x; --` SET `id` = 1, `name` = 'O''Brien', `we``ird\"col` = NULL WHERE `id` = 1;\n"
-         "UPDATE `t; DROP TABLE x; --` SET `id` = 2, `name` = 'a\\\\b', `we``ird\"col` = X'01FF' WHERE `id` = 2;\n"},
+         "UPDATE `t; DROP TABLE x; --` SET `id` = 2, `name` = _utf8mb4 X'615C62', `we``ird\"col` = X'01FF' WHERE `id` = 2;\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
