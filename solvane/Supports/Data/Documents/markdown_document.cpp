@@ -6,14 +6,12 @@
 #include "providers/Core/text.hpp"
 #include "solvane/Model/database.hpp"
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
-#include "solvane/Supports/Data/Extractors/html_extractor.hpp"
 #include "solvane/Supports/Data/Extractors/markdown_extractor.hpp"
 #include "solvane/Supports/Data/Documents/dictionary.hpp"
 
 namespace Ombrix::Solvane::Supports::Data::Documents {
 
 using Extractors::FileSink;
-using Extractors::HtmlExtractor;
 using Extractors::MarkdownExtractor;
 using MetaModel::MetaColumnList;
 using detail::append_filled;
@@ -27,13 +25,19 @@ std::string escaped(std::string_view text) {
     return out;
 }
 
-// For the raw HTML anchor of a heading: escaped for HTML first, so that a quote in a name cannot
-// end the attribute.
+// For the raw HTML anchor of a heading: the cell's escapes, which make "<", ">" and "&" entities,
+// and the quotes as entities too, so that a quote in a name cannot end the attribute.
 std::string escaped_for_anchor(std::string_view text) {
-    std::string html;
-    html.reserve(text.size());
-    HtmlExtractor::append_escaped(html, text);
-    return escaped(html);
+    std::string out;
+    for (const char c : escaped(text)) {
+        if (c == '\'')
+            out += "&#39;";
+        else if (c == '"')
+            out += "&quot;";
+        else
+            out += c;
+    }
+    return out;
 }
 
 // One line of the index: number, link to the section, kind and comment.

@@ -75,10 +75,16 @@ void MarkdownExtractor::append_escaped(std::string& out, std::string_view text) 
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c != '|' && c != '\n' && c != '\r') continue;
+        if (c != '|' && c != '\n' && c != '\r' && c != '<' && c != '>' && c != '&') continue;
         out.append(text, start, i - start);
         if (c == '|') {
             out += "\\|";
+        } else if (c == '<') {
+            out += "&lt;";  // Markdown passes HTML through: a cell must not become markup
+        } else if (c == '>') {
+            out += "&gt;";
+        } else if (c == '&') {
+            out += "&amp;";
         } else {
             out += "<br>";
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;  // "\r\n" is one break

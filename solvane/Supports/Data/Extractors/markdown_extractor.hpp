@@ -23,7 +23,8 @@ public:
                                              std::optional<Core::Error>& error) override;
 
     /// Appends `text` fit for one table cell: "|" becomes "\|" and every line break ("\r\n",
-    /// "\n" or "\r") becomes "<br>", since either would otherwise end the cell or the row.
+    /// "\n" or "\r") becomes "<br>", since either would otherwise end the cell or the row; "<",
+    /// ">" and "&" become "&lt;", "&gt;" and "&amp;", since a renderer would take them as HTML.
     static void append_escaped(std::string& out, std::string_view text);
 
 private:

@@ -101,7 +101,8 @@ TEST(MarkdownExtractor, WritesHeaderSeparatorAndEscapedRows) {
     auto exported = extractor->export_to_text(model, buffer, progress.callback());
     ASSERT_TRUE(exported.has_value()) << exported.error().message;
     EXPECT_EQ(*exported, 2);
-    const std::string second = "| 2 | <script>alert('x')</script> & \"q\" a\\|b<br>c<br>d<br>e |  |";
+    const std::string second =
+        "| 2 | &lt;script&gt;alert('x')&lt;/script&gt; &amp; \"q\" a\\|b<br>c<br>d<br>e |  |";
     EXPECT_EQ(buffer,
               "| id | name | c\\|d |\n"
               "|----|------|------|\n"
