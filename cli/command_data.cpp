@@ -213,6 +213,7 @@ struct ExportOptions {
     std::string format = "csv";
     std::string output;
     std::string table_name;
+    std::string key;
     FormatOptions format_options;
 };
 
@@ -221,6 +222,11 @@ void run_export(const Context& context, const ExportOptions& options) {
     const bool statements = options.format == "sql-insert" || options.format == "sql-update";
     if (statements && options.table.empty() && options.table_name.empty())
         throw Failure("export: give --table-name for the statements of a query's rows");
+    const bool updates = options.format == "sql-update";
+    if (!options.key.empty() && !updates) throw Failure("export: --key applies to sql-update only");
+    if (updates && options.table.empty() && options.key.empty())
+        throw Failure("export: give --key COLUMN[,COLUMN] for the UPDATEs of a query's rows: the columns that find "
+                      "each row");
     // JSON, XML and HTML name their encoding (UTF-8) inside; only delimited text is converted, a
     // whole line at a time.
     if (options.format_options.encoding && options.format != "csv" && options.format != "tsv")
@@ -232,6 +238,7 @@ void run_export(const Context& context, const ExportOptions& options) {
         if (name.empty()) name = table;
     }
     auto extractor = make_extractor(options.format, options.format_options, name);
+    if (!options.key.empty()) extractor->get_options()[std::string(X::kOptionKey)] = options.key;
 
     auto connection = open_connection(context, options.profile);
     auto provider = provider_of(connection);
@@ -242,6 +249,17 @@ void run_export(const Context& context, const ExportOptions& options) {
         if (statements) {
             auto object = std::dynamic_pointer_cast<MM::MetaTable>(read_object(connection, schema, table));
             if (!object) throw Failure("export: " + options.table + " is not a table");
+            // UPDATEs find their rows by the primary key, else a unique key of NOT NULL columns.
+            if (updates && options.key.empty()) {
+                const auto key = object->row_key();
+                if (key.empty())
+                    throw Failure("export: " + options.table +
+                                  " has no primary key and no unique key of NOT NULL columns to find its rows by; "
+                                  "name one with --key COLUMN[,COLUMN]");
+                std::string names;
+                for (const auto& name : key) names += (names.empty() ? "" : ",") + name;
+                extractor->get_options()[std::string(X::kOptionKey)] = names;
+            }
             list.clear();
             for (const auto& column : *object->get_columns()) {
                 if (column->is_generated()) continue;
@@ -477,6 +495,9 @@ void add_data_commands(CLI::App& app, Context& context) {
         command->add_option("-o,--output", options->output, "Output file (default: standard output)");
         command->add_option("--table-name", options->table_name, "Table name written by sql-insert/sql-update "
                                                                  "(default: the exported table's)");
+        command->add_option("--key", options->key,
+                            "Columns sql-update finds each row by, comma-separated (default with --table: its "
+                            "primary key, else a unique key of NOT NULL columns)");
         add_format_options(*command, options->format_options);
         command->callback([&context, options] { run_export(context, *options); });
     }

@@ -1,5 +1,6 @@
 #include "solvane/Supports/Data/Extractors/sql_extractor.hpp"
 
+#include <algorithm>
 #include <vector>
 
 #include "providers/Core/error.hpp"
@@ -69,17 +70,31 @@ private:
 
 class UpdateWriter final : public RowWriter {
 public:
-    UpdateWriter(TextSink& sink, std::string table) : RowWriter(sink, {}, 0), m_table(std::move(table)) {}
+    UpdateWriter(TextSink& sink, std::string table, std::vector<std::string> key)
+        : RowWriter(sink, {}, 0), m_table(std::move(table)), m_key_names(std::move(key)) {}
 
     Core::Status begin(const std::vector<ColumnInfo>& columns) override {
         if (columns.empty())
             return Core::fail("default", -1, Core::tr("no column to update by in the SQL export"));
+        m_key.clear();
+        for (const auto& name : m_key_names) {
+            const auto found = std::find_if(columns.begin(), columns.end(),
+                                            [&](const ColumnInfo& column) { return column.name == name; });
+            if (found == columns.end())
+                return Core::fail("default", -1,
+                                  Core::strprintf(Core::tr("the key column %s is not among the exported columns"),
+                                                  name.c_str()));
+            m_key.push_back(static_cast<std::size_t>(found - columns.begin()));
+        }
+        if (m_key.empty()) m_key.push_back(0);
         m_types.clear();
         m_names.clear();
+        m_labels.clear();
         m_types.reserve(columns.size());
         m_names.reserve(columns.size());
         for (const auto& column : columns) {
             m_types.push_back(column.type);
+            m_labels.push_back(column.name);
             std::string name;
             // Backticks, as the INSERT writes them: double quotes name a column only under
             // ANSI_QUOTES, and would otherwise make every statement a syntax error.
@@ -100,8 +115,17 @@ public:
             BaseExtractor::append_sql_literal(m_line, m_types[i], cells[i]);
         }
         m_line += " WHERE ";
-        m_line += m_names[0];
-        BaseExtractor::append_sql_literal(m_line, m_types[0], cells[0]);
+        for (std::size_t k = 0; k < m_key.size(); ++k) {
+            const std::size_t i = m_key[k];
+            if (cells[i].null)
+                return Core::fail("default", -1,
+                                  Core::strprintf(Core::tr("row %llu: the key column %s is NULL, so no row can be found by it"),
+                                                  static_cast<unsigned long long>(m_index + 1),
+                                                  m_labels[i].c_str()));
+            if (k > 0) m_line += " AND ";
+            m_line += m_names[i];
+            BaseExtractor::append_sql_literal(m_line, m_types[i], cells[i]);
+        }
         m_line += ";\n";
         if (auto status = m_sink.write(m_line); !status) return status;
         ++m_index;  // counted, but statements report no progress
@@ -112,8 +136,11 @@ public:
 
 private:
     std::string m_table;
+    std::vector<std::string> m_key_names;  // as option KEY gives them
+    std::vector<std::size_t> m_key;        // the key's columns
     std::vector<DataType> m_types;
-    std::vector<std::string> m_names;  // per column: "`name` = "
+    std::vector<std::string> m_names;   // per column: "`name` = "
+    std::vector<std::string> m_labels;  // per column: its name, for messages
     std::string m_line;                // reused for every row
 };
 
@@ -132,7 +159,11 @@ std::unique_ptr<RowWriter> SqlUpdateExtractor::create_writer(TextSink& sink, con
                                                              std::optional<Core::Error>& error) {
     auto table = table_name_or_error(option(kOptionTableName), error);
     if (!table) return nullptr;
-    return std::make_unique<UpdateWriter>(sink, std::move(*table));
+    std::vector<std::string> key;
+    if (const auto given = option(kOptionKey); !given.empty())
+        for (auto& name : Core::split(given, ','))
+            if (!name.empty()) key.push_back(std::move(name));
+    return std::make_unique<UpdateWriter>(sink, std::move(*table), std::move(key));
 }
 
 OMBRIX_DEFINE_TYPE(SqlUpdateExtractor, "OmbrixSolvaneSupportsDataExtractorsSqlUpdateExtractor");
