@@ -49,6 +49,10 @@ void add_format_options(CLI::App& command, FormatOptions& options) {
                        "Text written for NULL and read back as NULL (csv, tsv, xml); without it an empty "
                        "cell is NULL on import");
     command.add_option("--encoding", options.encoding, "Character set of the csv/tsv file (default UTF-8)");
+    command.add_option("--xml-storage", options.xml_storage,
+                       "Where xml puts a row's cells: element (default) or attribute (a NULL is an attribute "
+                       "left out)")
+        ->check(CLI::IsMember({"element", "attribute"}));
 }
 
 std::shared_ptr<X::BaseExtractor> make_extractor(const std::string& format, const FormatOptions& options,
@@ -67,6 +71,7 @@ std::shared_ptr<X::BaseExtractor> make_extractor(const std::string& format, cons
         extractor = X::JsonExtractor::create("json");
     } else if (format == "xml") {
         extractor = X::XmlExtractor::create("xml");
+        extractor->get_options()[std::string(X::kOptionStorage)] = options.xml_storage;
     } else if (format == "html") {
         extractor = X::HtmlExtractor::create("html");
     } else if (format == "md") {

@@ -18,9 +18,11 @@ struct FormatOptions {
     bool header = true;
     std::optional<std::string> null_text;
     std::optional<std::string> encoding;
+    std::string xml_storage = "element";
 };
 
-/// Adds --delimiter, --quote, --header/--no-header, --null-text and --encoding to `command`.
+/// Adds --delimiter, --quote, --header/--no-header, --null-text, --encoding and --xml-storage to
+/// `command`.
 void add_format_options(CLI::App& command, FormatOptions& options);
 
 /// The extractor of `format` (csv, tsv, json, xml, html, md, sql-insert, sql-update) with its options

@@ -59,6 +59,13 @@ protected:
         return Ombrix::Testing::run_cli(home, args, input);
     }
 
+    /// What the standard client prints for `sql`: rows as tab-separated lines.
+    std::string client(const std::string& sql) {
+        const auto run = Ombrix::Testing::run_client(home, sql);
+        EXPECT_EQ(run.status, 0) << sql << "\n" << run.err;
+        return run.out;
+    }
+
     /// CHECKSUM TABLE of each table, by the table's name.
     std::map<std::string, std::string> checksums(const std::string& tables) {
         auto run = ombrix({"query", "--format", "tsv", "--no-header", "CHECKSUM TABLE " + tables});
@@ -245,6 +252,26 @@ TEST_F(DataExchange, RowByRowImportRunsEachActionOnTheMainContext) {
     dsv->set_continue_on_error(false);
     count = import(dsv, "id,name\n1,z\n", "update", "nokey");
     EXPECT_FALSE(count);
+    // An action the importer does not know is an error before any row.
+    count = import(dsv, "id,name\n5,x\n", "upsert");
+    ASSERT_FALSE(count);
+    EXPECT_EQ(count.error().message, "unknown import action 'upsert'");
+
+    // Under NO_BACKSLASH_ESCAPES in the session, a backslash is stored as it is, in bulk and not.
+    ASSERT_TRUE(connection->execute_no_query("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"));
+    count = import(dsv, "id,name\n10,a\\b\n", "append");
+    ASSERT_TRUE(count) << count.error().message;
+    dsv->get_options()["BULK"] = "true";
+    count = import(dsv, "id,name\n11,c\\\\d\n", "append");
+    ASSERT_TRUE(count) << count.error().message;
+    dsv->get_options().erase("BULK");
+    count = import(dsv, "id,name\n11,e\\f\n", "update");
+    ASSERT_TRUE(count) << count.error().message;
+    auto stored = connection->execute_as_scalar("SELECT GROUP_CONCAT(HEX(name) ORDER BY id) FROM `" + schema.name() +
+                                                "`.t WHERE id >= 10");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)->to_string(), "615C62,655C66");
+    ASSERT_TRUE(connection->execute_no_query("DELETE FROM `" + schema.name() + "`.t WHERE id >= 10"));
 
     auto rows = connection->execute_as_model("SELECT CONCAT(id, '=', IFNULL(name, 'NULL')) FROM `" + schema.name() +
                                              "`.t ORDER BY id");
@@ -259,4 +286,207 @@ TEST_F(DataExchange, RowByRowImportRunsEachActionOnTheMainContext) {
     connection->close();
 }
 
+/// A row goes into the table once, whatever the engine: a batch a table cannot roll back is not
+/// sent again; and what the command counts is what the table holds.
+TEST_F(DataExchange, ImportStoresEachRowOnceOnEveryEngine) {
+    ScratchSchema schema("exchange_once");
+    const std::string db = "`" + schema.name() + "`";
+    int n = 0;
+    for (const std::string engine : {"InnoDB", "MyISAM", "Aria", "MEMORY"}) {
+        for (const bool row_by_row : {false, true}) {
+            SCOPED_TRACE(engine + (row_by_row ? " row by row" : " in bulk"));
+            const std::string table = db + ".t" + std::to_string(n++);
+            Sandbox::get().exec("CREATE TABLE " + table + " (id INT, s VARCHAR(3)) ENGINE=" + engine);
+            std::vector<std::string> args{"import", "--table", schema.name() + ".t" + std::to_string(n - 1),
+                                          "--file", "-"};
+            if (row_by_row) args.push_back("--row-by-row");
+            const auto run = ombrix(args, "id,s\n1,a\n2,toolong\n3,c\n");
+            EXPECT_NE(run.status, 0);
+            EXPECT_EQ(run.out, "Imported rows: 2, refused rows: 1\n");
+            EXPECT_NE(run.err.find("line 3 refused: Data too long for column 's'"), std::string::npos) << run.err;
+            EXPECT_EQ(client("SELECT id, s FROM " + table + " ORDER BY id"), "1\ta\n3\tc\n");
+        }
+    }
+    // A record that feeds no column is refused, not stored as a row of defaults.
+    Sandbox::get().exec("CREATE TABLE " + db + ".d (id INT DEFAULT 7)");
+    const auto run = ombrix({"import", "--table", schema.name() + ".d", "--format", "json", "--file", "-"},
+                            R"({"RECORDS": [{}, {"id": 1}]})");
+    EXPECT_EQ(run.out, "Imported rows: 1, refused rows: 1\n");
+    EXPECT_NE(run.err.find("record 1 refused: the row holds no column of the table"), std::string::npos) << run.err;
+    EXPECT_EQ(client("SELECT id FROM " + db + ".d"), "1\n");
+}
+
+/// XML carries names that are no XML names, and NULLs, in both storages: an all-NULL first
+/// record, a text equal to the NULL text; where a form cannot carry it, the export says so.
+TEST_F(DataExchange, XmlCarriesEveryNameAndEveryNull) {
+    ScratchSchema schema("exchange_xml");
+    const std::string db = "`" + schema.name() + "`";
+    Sandbox::get().exec("CREATE TABLE " + db + ".src (`0b2` INT NULL, `_x0041_` VARCHAR(10) NULL, `a b` VARCHAR(10) "
+                        "NULL, `\xC3\xBC` TEXT NULL, `NULL` VARCHAR(10) NULL DEFAULT 'd', `x:y` DATE NULL)");
+    Sandbox::get().exec("INSERT INTO " + db + ".src VALUES (NULL, NULL, NULL, NULL, NULL, NULL), "
+                        "(1, 'NULL', '', 'x', '', '2024-01-02'), (2, 'a\\\\b', NULL, '', 'NULL', NULL)");
+    struct Case {
+        std::vector<std::string> options;
+        std::string refusal;  // what the export says when it cannot carry the rows
+    };
+    const Case cases[] = {
+        {{}, ""},
+        {{"--xml-storage", "attribute"}, ""},
+        {{"--null-text", "NULL"}, ""},
+        {{"--null-text", ""}, ""},
+        {{"--xml-storage", "attribute", "--null-text", "\\N"}, ""},
+        {{"--xml-storage", "attribute", "--null-text", "NULL"}, "row 2, column _x0041_: the text equals the NULL text"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string copy = "copy" + std::to_string(n++);
+        std::string trace;
+        for (const auto& option : c.options) trace += option + " ";
+        SCOPED_TRACE(trace);
+        Sandbox::get().exec("CREATE TABLE " + db + "." + copy + " LIKE " + db + ".src");
+        const std::string file = home.file(copy + ".xml");
+        std::vector<std::string> args{"export", "--table", schema.name() + ".src", "--format", "xml", "-o", file};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        auto run = ombrix(args);
+        if (!c.refusal.empty()) {
+            EXPECT_NE(run.status, 0);
+            EXPECT_NE(run.err.find(c.refusal), std::string::npos) << run.err;
+            EXPECT_FALSE(g_file_test(file.c_str(), G_FILE_TEST_EXISTS));
+            continue;
+        }
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::vector<std::string> import{"import", "--table", schema.name() + "." + copy, "--format", "xml",
+                                        "--file", file};
+        import.insert(import.end(), c.options.begin(), c.options.end());
+        run = ombrix(import);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "Imported rows: 3, refused rows: 0\n");
+        const auto sums = checksums(db + ".src, " + db + "." + copy);
+        EXPECT_EQ(sums.at("src"), sums.at(copy));
+    }
+}
+
+/// sql-update finds rows by the table's key, never by a first column that may repeat or be NULL.
+TEST_F(DataExchange, SqlUpdateFindsRowsByTheirKey) {
+    ScratchSchema schema("exchange_upd");
+    const std::string db = "`" + schema.name() + "`";
+    Sandbox::get().exec("CREATE TABLE " + db + ".k (grp INT NULL, id INT NOT NULL, v VARCHAR(10) NULL, UNIQUE (id))");
+    Sandbox::get().exec("INSERT INTO " + db + ".k VALUES (1, 1, 'a'), (1, 2, 'b'), (NULL, 3, 'c')");
+    Sandbox::get().exec("CREATE TABLE " + db + ".copy LIKE " + db + ".k");
+    Sandbox::get().exec("INSERT INTO " + db + ".copy VALUES (1, 1, 'x'), (1, 2, 'y'), (NULL, 3, 'z')");
+    auto run = ombrix({"export", "--table", schema.name() + ".k", "--format", "sql-update", "--table-name", "copy"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("WHERE `id` = 3;"), std::string::npos) << run.out;
+    ASSERT_EQ(ombrix({"query", "-f", "-"}, "USE " + db + ";\n" + run.out).status, 0);
+    const auto sums = checksums(db + ".k, " + db + ".copy");
+    EXPECT_EQ(sums.at("k"), sums.at("copy"));
+
+    // A query's rows take the key given; a NULL in it, or no key at all, is an error, not a file.
+    run = ombrix({"export", "--sql", "SELECT grp, v FROM " + db + ".k", "--format", "sql-update", "--table-name",
+                  "copy", "--key", "grp"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("row 3: the key column grp is NULL"), std::string::npos) << run.err;
+    run = ombrix({"export", "--sql", "SELECT id, v FROM " + db + ".k", "--format", "sql-update", "--table-name",
+                  "copy", "--key", "id"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("UPDATE `copy` SET `id` = 1, `v` = 'a' WHERE `id` = 1;"), std::string::npos) << run.out;
+    run = ombrix({"export", "--sql", "SELECT id FROM " + db + ".k", "--format", "sql-update", "--table-name", "copy"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("give --key"), std::string::npos) << run.err;
+    Sandbox::get().exec("CREATE TABLE " + db + ".loose (a INT NULL, UNIQUE (a))");
+    const std::string file = home.file("loose.sql");
+    run = ombrix({"export", "--table", schema.name() + ".loose", "--format", "sql-update", "-o", file});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("has no primary key and no unique key of NOT NULL columns"), std::string::npos) << run.err;
+    EXPECT_FALSE(g_file_test(file.c_str(), G_FILE_TEST_EXISTS));
+}
+
 }  // namespace
+
+namespace {
+
+/// Adds to the server's global sql_mode for the test's life (its new sessions take it), then puts
+/// back the mode it had (`saved`). Tests that use it run alone (see tests/CMakeLists.txt).
+class GlobalSqlMode {
+public:
+    GlobalSqlMode(std::string saved, const std::string& added) : m_saved(std::move(saved)) {
+        Sandbox::get().exec("SET GLOBAL sql_mode = '" + m_saved + "," + added + "'");
+    }
+    ~GlobalSqlMode() { Sandbox::get().exec("SET GLOBAL sql_mode = '" + m_saved + "'"); }
+
+private:
+    std::string m_saved;
+};
+
+}  // namespace
+
+/// With NO_BACKSLASH_ESCAPES in the server's mode, every session starts with it: the statements and
+/// scripts ombrix writes still store a backslash as one, in rows, comments, defaults and routines.
+TEST_F(DataExchange, ServerSqlModeNoBackslashEscapesChangesNothingStored) {
+    ScratchSchema source("nbe_src");
+    ScratchSchema target("nbe_dst");
+    const std::string src = "`" + source.name() + "`";
+    const std::string dst = "`" + target.name() + "`";
+    std::string saved = client("SELECT @@GLOBAL.sql_mode");
+    ASSERT_FALSE(saved.empty());
+    saved.pop_back();
+    GlobalSqlMode mode(saved, "NO_BACKSLASH_ESCAPES");
+    // Written by the standard client, in a session of that mode: 'a\b' is three characters.
+    ASSERT_EQ(Ombrix::Testing::run_client(
+                  home,
+                  "CREATE TABLE c (id INT PRIMARY KEY, s VARCHAR(20) DEFAULT 'd\\e' COMMENT 'col\\c') COMMENT 't\\x';\n"
+                  "INSERT INTO c VALUES (1, 'a\\b'), (2, 'q''\\\\'), (3, NULL), (4, '\\N');\n"
+                  "CREATE PROCEDURE p() COMMENT 'p\\q' SELECT 'in\\body';\n",
+                  source.name())
+                  .status,
+              0);
+    const auto show = [&](const std::string& db) {
+        std::string text = client("SHOW CREATE TABLE " + db + ".c; SELECT id, HEX(s) FROM " + db + ".c ORDER BY id; "
+                                  "SELECT ROUTINE_COMMENT, ROUTINE_DEFINITION FROM information_schema.ROUTINES "
+                                  "WHERE ROUTINE_SCHEMA = '" + db.substr(1, db.size() - 2) + "'");
+        return text;
+    };
+    const std::string expected = show(src);
+    EXPECT_NE(expected.find("615C62"), std::string::npos) << expected;
+
+    // A copy between servers, and the comparison of the two.
+    auto run = ombrix({"transfer", "--source", source.name(), "--target", target.name(), "--verify"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(show(dst), expected);
+    EXPECT_EQ(ombrix({"diff", source.name(), target.name()}).status, 0);
+
+    // A printed diff script, run by the standard client, and one run by --apply.
+    client("ALTER TABLE " + dst + ".c COMMENT 'other', MODIFY s VARCHAR(20) DEFAULT 'x'");
+    run = ombrix({"diff", target.name(), source.name()});
+    ASSERT_EQ(run.status, 1) << run.err;
+    ASSERT_EQ(Ombrix::Testing::run_client(home, run.out, target.name()).status, 0);
+    EXPECT_EQ(show(dst), expected);
+    client("ALTER TABLE " + dst + ".c COMMENT 'other'");
+    EXPECT_EQ(ombrix({"diff", target.name(), source.name(), "--apply"}).status, 1);
+    EXPECT_EQ(show(dst), expected);
+
+    // Rows: changed ones put back by sync data; then each exchange format through a fresh copy.
+    client("UPDATE " + dst + ".c SET s = 'changed' WHERE id = 1; DELETE FROM " + dst + ".c WHERE id = 2");
+    run = ombrix({"sync", "data", "--source", source.name() + ".c", "--target", target.name() + ".c", "--apply"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(show(dst), expected);
+    const std::vector<std::vector<std::string>> formats = {
+        {"csv", "--null-text", "\\N"}, {"csv", "--null-text", "\\N", "--row-by-row"}, {"json"}, {"xml"}, {"sql-insert"}};
+    for (const auto& format : formats) {
+        SCOPED_TRACE(format.size() > 3 ? "csv row by row" : format[0]);
+        client("TRUNCATE TABLE " + dst + ".c");
+        const std::string file = home.file("c." + format[0]);
+        std::vector<std::string> out{"export", "--table", source.name() + ".c", "--format", format[0], "-o", file};
+        for (std::size_t i = 1; i < format.size() && format[i] != "--row-by-row"; ++i) out.push_back(format[i]);
+        ASSERT_EQ(ombrix(out).status, 0);
+        if (format[0] == "sql-insert") {
+            ASSERT_EQ(Ombrix::Testing::run_client(home, Ombrix::Testing::read_text(file), target.name()).status, 0);
+        } else {
+            std::vector<std::string> in{"import", "--table", target.name() + ".c", "--format", format[0], "--file", file};
+            in.insert(in.end(), format.begin() + 1, format.end());
+            run = ombrix(in);
+            ASSERT_EQ(run.status, 0) << run.err;
+        }
+        EXPECT_EQ(show(dst), expected);
+    }
+}

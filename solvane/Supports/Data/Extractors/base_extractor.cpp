@@ -547,6 +547,23 @@ std::string row_defect(const SourceRow& row, const std::vector<std::string>& nam
     return {};
 }
 
+/// Whether the table's engine undoes a failed statement (InnoDB does; MyISAM, Aria and MEMORY do
+/// not), as the server says; no when it cannot tell.
+bool table_rolls_back(Contracts::Database::IConnection& connection, const MetaModel::MetaTable& table) {
+    std::string sql =
+        "SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
+        "ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = ";
+    append_quoted(sql, table.get_schema());
+    sql += " AND t.TABLE_NAME = ";
+    append_quoted(sql, table.get_name());
+    auto answer = connection.execute_as_scalar(sql);
+    return answer && *answer && (*answer)->to_string() == "YES";
+}
+
+Core::Error no_column_error() {
+    return Core::Error{"default", -1, Core::tr("the row holds no column of the table")};
+}
+
 /// The target columns an imported row feeds, with their literals, and the key columns among them.
 struct MappedRow {
     Contracts::Database::StringArray names;
@@ -559,7 +576,7 @@ struct MappedRow {
 /// "SOURCE"; the first header equal to it gives the value. Columns without a source, or whose
 /// source is not among the headers, are left out.
 Core::Result<MappedRow> map_row(const MetaModel::MetaTable& table, const std::vector<std::string>& headers,
-                                const std::vector<std::optional<std::string>>& values, bool exact) {
+                                const std::vector<std::optional<std::string>>& values, bool exact, bool complete) {
     MappedRow mapped;
     const auto& columns = table.get_columns();
     // Rows are found by the row key: the primary key, else a unique key of NOT NULL columns.
@@ -570,9 +587,9 @@ Core::Result<MappedRow> map_row(const MetaModel::MetaTable& table, const std::ve
         const std::string_view source = source_of(*column);
         if (source.empty()) continue;
         const auto found = std::find(headers.begin(), headers.end(), source);
-        if (found == headers.end()) continue;
+        if (found == headers.end() && !complete) continue;
         const auto index = static_cast<std::size_t>(found - headers.begin());
-        std::optional<std::string_view> value;
+        std::optional<std::string_view> value;  // NULL when a complete row does not name it
         if (index < values.size() && values[index]) value = *values[index];
         auto literal = BaseExtractor::format_column_text(column->get_data_type(), value, exact);
         if (!literal)
@@ -587,6 +604,7 @@ Core::Result<MappedRow> map_row(const MetaModel::MetaTable& table, const std::ve
         mapped.names.push_back(std::move(name));
         mapped.literals.push_back(std::move(*literal));
     }
+    if (mapped.names.empty()) return Core::fail(no_column_error());
     return mapped;
 }
 
@@ -601,10 +619,10 @@ Core::Error no_key_error() {
 Core::Result<std::string> BaseExtractor::build_insert_data_sql(
     const std::shared_ptr<Contracts::Database::IConnection>& connection,
     const std::shared_ptr<MetaModel::MetaTable>& table, const std::vector<std::string>& headers,
-    const std::vector<std::optional<std::string>>& values) const {
+    const std::vector<std::optional<std::string>>& values, bool complete) const {
     OMBRIX_RETURN_VAL_IF_NULL(connection, Core::fail("default", -1, "no connection"));
     OMBRIX_RETURN_VAL_IF_NULL(table, Core::fail("default", -1, "no table"));
-    auto mapped = map_row(*table, headers, values, exact_cells());
+    auto mapped = map_row(*table, headers, values, exact_cells(), complete);
     OMBRIX_RETURN_IF_ERROR(mapped);
     return connection->statement()->build_sql_insert(table->get_schema(), table->get_name(), mapped->names,
                                                      mapped->literals);
@@ -613,10 +631,10 @@ Core::Result<std::string> BaseExtractor::build_insert_data_sql(
 Core::Result<std::string> BaseExtractor::build_update_data_sql(
     const std::shared_ptr<Contracts::Database::IConnection>& connection,
     const std::shared_ptr<MetaModel::MetaTable>& table, const std::vector<std::string>& headers,
-    const std::vector<std::optional<std::string>>& values) const {
+    const std::vector<std::optional<std::string>>& values, bool complete) const {
     OMBRIX_RETURN_VAL_IF_NULL(connection, Core::fail("default", -1, "no connection"));
     OMBRIX_RETURN_VAL_IF_NULL(table, Core::fail("default", -1, "no table"));
-    auto mapped = map_row(*table, headers, values, exact_cells());
+    auto mapped = map_row(*table, headers, values, exact_cells(), complete);
     OMBRIX_RETURN_IF_ERROR(mapped);
     if (mapped->key_names.empty()) return Core::fail(no_key_error());
     return connection->statement()->build_sql_update(table->get_schema(), table->get_name(), mapped->names,
@@ -626,10 +644,10 @@ Core::Result<std::string> BaseExtractor::build_update_data_sql(
 Core::Result<std::string> BaseExtractor::build_delete_data_sql(
     const std::shared_ptr<Contracts::Database::IConnection>& connection,
     const std::shared_ptr<MetaModel::MetaTable>& table, const std::vector<std::string>& headers,
-    const std::vector<std::optional<std::string>>& values) const {
+    const std::vector<std::optional<std::string>>& values, bool complete) const {
     OMBRIX_RETURN_VAL_IF_NULL(connection, Core::fail("default", -1, "no connection"));
     OMBRIX_RETURN_VAL_IF_NULL(table, Core::fail("default", -1, "no table"));
-    auto mapped = map_row(*table, headers, values, exact_cells());
+    auto mapped = map_row(*table, headers, values, exact_cells(), complete);
     OMBRIX_RETURN_IF_ERROR(mapped);
     if (mapped->key_names.empty()) return Core::fail(no_key_error());
     return connection->statement()->build_sql_delete(table->get_schema(), table->get_name(), mapped->key_names,
@@ -662,7 +680,8 @@ void ImportingExtractor::refuse(std::uint64_t number, std::uint64_t index, std::
 namespace {
 
 /// Builds a model of text cells from a reader. Columns come from the source's header, else from
-/// the first row's own names (later rows are matched to them by name), else "C0", "C1", ...
+/// the rows' own names (a name first seen in a later row adds a column, NULL in the rows before),
+/// else "C0", "C1", ...
 Core::Result<std::shared_ptr<TableModel>> load_model(RowReader& reader, std::int64_t max_rows) {
     std::shared_ptr<TableModel> model;
     std::vector<std::string> names;
@@ -685,7 +704,9 @@ Core::Result<std::shared_ptr<TableModel>> load_model(RowReader& reader, std::int
         // A record that made no row (not an object, say) names no columns and holds no cells.
         if (!row.defect.empty() && row.names.empty() && row.values.empty()) continue;
         if (!model) {
-            if (!row.names.empty()) {
+            // Rows that name their cells make the columns as names come, even from a first row
+            // that names none (an XML record of NULLs).
+            if (reader.names_rows() || !row.names.empty()) {
                 by_name = true;
                 make_model(row.names);
             } else {
@@ -696,7 +717,7 @@ Core::Result<std::shared_ptr<TableModel>> load_model(RowReader& reader, std::int
         }
         std::vector<ValuePtr> values;
         values.reserve(names.size());
-        if (by_name && !row.names.empty()) {
+        if (by_name && (reader.names_rows() || !row.names.empty())) {
             // A name the earlier records lacked (an attribute left out for NULL) adds a column,
             // NULL in the rows before.
             for (const auto& name : row.names) {
@@ -761,6 +782,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
     std::string action;
     bool continue_on_error = true;
     unsigned long long batch_bytes = 1ULL << 20;
+    bool rolls_back = true;  // the target table undoes a failed statement
     ImportCount count_kind = ImportCount::ROWS_WITHOUT_ERROR;
     std::uint64_t index = 0;  // rows read, 0-based position of the current one
     std::int64_t succeeded = 0;
@@ -802,18 +824,21 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
             OMBRIX_RETURN_IF_ERROR(sql);
             return std::vector<std::string>{std::move(*sql)};
         };
+        const bool complete = row.complete;
         if (action == "append" || action == "replace")
-            return one(owner->build_insert_data_sql(connection, table, names, row.values));
-        if (action == "update") return one(owner->build_update_data_sql(connection, table, names, row.values));
-        if (action == "delete") return one(owner->build_delete_data_sql(connection, table, names, row.values));
+            return one(owner->build_insert_data_sql(connection, table, names, row.values, complete));
+        if (action == "update")
+            return one(owner->build_update_data_sql(connection, table, names, row.values, complete));
+        if (action == "delete")
+            return one(owner->build_delete_data_sql(connection, table, names, row.values, complete));
         if (action == "merge") {
-            auto update = owner->build_update_data_sql(connection, table, names, row.values);
+            auto update = owner->build_update_data_sql(connection, table, names, row.values, complete);
             OMBRIX_RETURN_IF_ERROR(update);
-            auto insert = owner->build_insert_data_sql(connection, table, names, row.values);
+            auto insert = owner->build_insert_data_sql(connection, table, names, row.values, complete);
             OMBRIX_RETURN_IF_ERROR(insert);
             return std::vector<std::string>{std::move(*update), std::move(*insert)};
         }
-        return std::vector<std::string>{};
+        return Core::fail("default", -1, Core::strprintf(Core::tr("unknown import action '%s'"), action.c_str()));
     }
 
     void finish(Core::Result<std::int64_t> outcome) {
@@ -854,6 +879,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
     // Row by row, on the main context -------------------------------------------------------
     void step() {
         row.names.clear();
+        row.complete = false;
         // Readers set every cell of the row themselves (reusing the strings of the last one).
         row.defect.clear();
         auto more = reader->next(row);
@@ -868,11 +894,6 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         auto sql = statements();
         if (!sql) {
             if (!row_failed(sql.error())) return;
-            after_row();
-            return schedule();
-        }
-        if (sql->empty()) {
-            row_done(0);
             after_row();
             return schedule();
         }
@@ -910,7 +931,8 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
     /// Where the cells of rows with the same source names go: one entry per table column fed.
     struct Plan {
         std::vector<std::string> headers;
-        std::vector<std::size_t> source;  // index of the feeding cell
+        bool complete = false;            // columns not among the headers take NULL
+        std::vector<std::size_t> source;  // index of the feeding cell (none: NULL)
         std::vector<DataType> types;
         std::vector<std::string> names;   // the table columns, quoted, in the table's order
         std::vector<std::string> labels;  // the same, as messages name them
@@ -918,8 +940,9 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         std::string load;                 // LOAD DATA LOCAL INFILE … (`a`, @c1) SET `b` = UNHEX(@c1)
     };
 
-    void plan_for(Plan& plan, const std::vector<std::string>& names_of_row) const {
+    void plan_for(Plan& plan, const std::vector<std::string>& names_of_row, bool complete) const {
         plan.headers = names_of_row;
+        plan.complete = complete;
         plan.source.clear();
         plan.types.clear();
         plan.names.clear();
@@ -931,8 +954,9 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
             const std::string_view source = source_of(*column);
             if (source.empty()) continue;
             const auto found = std::find(plan.headers.begin(), plan.headers.end(), source);
-            if (found == plan.headers.end()) continue;
-            plan.source.push_back(static_cast<std::size_t>(found - plan.headers.begin()));
+            if (found == plan.headers.end() && !complete) continue;
+            plan.source.push_back(found == plan.headers.end() ? std::string::npos
+                                                              : static_cast<std::size_t>(found - plan.headers.begin()));
             plan.types.push_back(column->get_data_type());
             plan.names.push_back(Database::mariadb_quote_identifier(column->get_name()));
             plan.labels.push_back(column->get_name());
@@ -966,6 +990,9 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
     Core::Status send(Batch& batch, Providers::Supports::MariaDBProvider* provider) {
         if (batch.pending.empty()) return {};
         const Plan& plan = *batch.plan;
+        // A table that cannot roll back keeps whatever part of a failed batch it stored, and the
+        // server may have cut values to store it: each row goes alone, stored whole or refused.
+        if (!rolls_back) return send_rows(batch, provider);
         Core::Status whole;
         if (provider) {
             whole = Data::load_batch(*provider, plan.load, batch.data,
@@ -985,6 +1012,12 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         }
         // Without a connection no row of the batch is at fault, and none can go in alone.
         if (Providers::Supports::MariaDBProvider::is_connection_lost(whole.error())) return whole;
+        return send_rows(batch, provider);
+    }
+
+    /// Sends the rows of a batch one INSERT each, refusing those the server does not take.
+    Core::Status send_rows(Batch& batch, Providers::Supports::MariaDBProvider* provider) {
+        const Plan& plan = *batch.plan;
         for (const auto& one : batch.pending) {
             const std::string_view encoded = std::string_view(batch.data).substr(one.begin, one.end - one.begin);
             const std::string single =
@@ -1012,8 +1045,10 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         }
         const bool exact = owner->exact_cells();
         const bool inserting = action == "append" || action == "replace";
+        rolls_back = table_rolls_back(*connection, *table);
         auto provider_holder = std::dynamic_pointer_cast<Providers::Supports::MariaDBProvider>(connection->get_provider());
-        Providers::Supports::MariaDBProvider* provider = inserting ? provider_holder.get() : nullptr;
+        // Rows that go one by one go as INSERTs from the start.
+        Providers::Supports::MariaDBProvider* provider = inserting && rolls_back ? provider_holder.get() : nullptr;
         if (provider) limit = std::max<std::size_t>(limit, 16U << 20);
 
         // The hand-over between the reading thread and this one: at most two batches wait.
@@ -1054,6 +1089,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
                     if (cancelled) break;
                 }
                 row.names.clear();
+                row.complete = false;
                 row.defect.clear();
                 auto more = reader->next(row);
                 if (!more) {
@@ -1083,11 +1119,19 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
                     continue;
                 }
                 const auto& names_of_row = headers();
-                if (!plan || names_of_row != plan->headers) {
+                if (!plan || names_of_row != plan->headers || row.complete != plan->complete) {
                     if (!hand_over()) break;
                     plan = std::make_shared<Plan>();
-                    plan_for(*plan, names_of_row);
+                    plan_for(*plan, names_of_row, row.complete);
                     batch.plan = plan;
+                }
+                if (plan->names.empty()) {
+                    owner->refuse(row.number, position, no_column_error().message);
+                    if (!continue_on_error) {
+                        if (hand_over()) fail(no_column_error());
+                        break;
+                    }
+                    continue;
                 }
                 const std::size_t mark = batch.data.size();
                 std::optional<Core::Error> refused;
@@ -1188,13 +1232,18 @@ void ImportingExtractor::start_import(std::shared_ptr<const std::string> text,
                                       const ProgressCallback& progress, Core::AsyncReadyCallback callback) {
     OMBRIX_RETURN_IF_NULL(connection);
     OMBRIX_RETURN_IF_NULL(table);
-    auto reader = open_reader(std::move(text));
-    if (!reader) {
-        Core::post_to_main([callback = std::move(callback), error = reader.error()] {
+    auto fail_at_once = [&callback](Core::Error error) {
+        Core::post_to_main([callback = std::move(callback), error = std::move(error)] {
             if (callback) callback(Core::AsyncResult::failure(error));
         });
-        return;
-    }
+    };
+    // An action the importer does not know would run nothing for every row.
+    const std::string action = option(kOptionAction);
+    if (action != "append" && action != "replace" && action != "update" && action != "merge" && action != "delete")
+        return fail_at_once(Core::Error{
+            "default", -1, Core::strprintf(Core::tr("unknown import action '%s'"), action.c_str())});
+    auto reader = open_reader(std::move(text));
+    if (!reader) return fail_at_once(reader.error());
     auto run = std::make_shared<ImportRun>();
     run->owner = std::static_pointer_cast<ImportingExtractor>(shared_from_this());
     run->reader = std::move(*reader);
@@ -1202,7 +1251,7 @@ void ImportingExtractor::start_import(std::shared_ptr<const std::string> text,
     run->table = table;
     run->progress = import_reports_progress() || option(kOptionBulk) == "true" ? progress : ProgressCallback{};
     run->callback = std::move(callback);
-    run->action = option(kOptionAction);
+    run->action = action;
     run->continue_on_error = get_continue_on_error();
     run->names_given = has_option(kOptionColumns);
     if (option(kOptionStrictNames) == "true") run->fed_names = fed_names_of(*table);

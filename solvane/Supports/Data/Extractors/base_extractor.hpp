@@ -137,7 +137,10 @@ struct SourceRow {
     std::uint64_t number = 0;
     /// Set when the source could not make a proper row of this line (too few cells): the row is
     /// dropped when loading and refused, with this message, when importing.
-    std::string defect;
+    std::string defect;    /// Set when the row names every cell it has and a name it lacks is NULL (an XML record whose
+    /// cells are attributes: NULL is an attribute left out); otherwise a column whose source the row
+    /// does not name is left out of its statement.
+    bool complete = false;
 };
 
 /// Reads the rows of one source in order.
@@ -148,6 +151,9 @@ public:
     virtual const std::vector<std::string>& header() const;
     /// The number of rows when the source knows it up front (a parsed document), else 0.
     virtual std::uint64_t total() const { return 0; }
+    /// Whether every row names its own cells (JSON members, XML elements or attributes), even a row
+    /// that names none.
+    virtual bool names_rows() const { return false; }
     /// Fills `row` with the next row: true, or false at the end of the source.
     [[nodiscard]] virtual Core::Result<bool> next(SourceRow& row) = 0;
 };
@@ -168,7 +174,9 @@ inline constexpr std::string_view kOptionAction = "ACTION";
 inline constexpr std::string_view kOptionColumns = "COLUMNS";
 inline constexpr std::string_view kOptionNullValue = "NULL_VALUE";
 /// "true" sends an import's rows as multi-row statements sized to the server's packet limit, one
-/// transaction per statement, retrying a failed batch row by row (off by default).
+/// transaction per statement, retrying a failed batch row by row (off by default). Into a table
+/// that cannot roll back (MyISAM, Aria, MEMORY) each row goes alone, as a failed batch may have
+/// stored some of its rows.
 inline constexpr std::string_view kOptionBulk = "BULK";
 /// "true" refuses a row whose own names (JSON members, XML children or attributes) include one that
 /// feeds no column of the table, or one that stands twice (off by default: unmapped names are
@@ -232,19 +240,20 @@ protected:
     virtual bool exact_cells() const { return true; }
 
     /// The statement texts for one row and option "ACTION" (see the .cpp), or why the row is
-    /// refused.
+    /// refused (a cell its column cannot take, no column of the table, no key to find it by).
+    /// With `complete`, a column whose source is not among `headers` takes NULL.
     [[nodiscard]] Core::Result<std::string> build_insert_data_sql(
         const std::shared_ptr<Contracts::Database::IConnection>& connection,
         const std::shared_ptr<MetaModel::MetaTable>& table, const std::vector<std::string>& headers,
-        const std::vector<std::optional<std::string>>& values) const;
+        const std::vector<std::optional<std::string>>& values, bool complete = false) const;
     [[nodiscard]] Core::Result<std::string> build_update_data_sql(
         const std::shared_ptr<Contracts::Database::IConnection>& connection,
         const std::shared_ptr<MetaModel::MetaTable>& table, const std::vector<std::string>& headers,
-        const std::vector<std::optional<std::string>>& values) const;
+        const std::vector<std::optional<std::string>>& values, bool complete = false) const;
     [[nodiscard]] Core::Result<std::string> build_delete_data_sql(
         const std::shared_ptr<Contracts::Database::IConnection>& connection,
         const std::shared_ptr<MetaModel::MetaTable>& table, const std::vector<std::string>& headers,
-        const std::vector<std::optional<std::string>>& values) const;
+        const std::vector<std::optional<std::string>>& values, bool complete = false) const;
 
     /// The option's value, or `fallback` when it is not set.
     std::string option(std::string_view key, std::string_view fallback = {}) const;

@@ -228,6 +228,7 @@ public:
     explicit JsonReader(Json document) : m_document(std::move(document)), m_records(&m_document["RECORDS"]) {}
 
     std::uint64_t total() const override { return m_records->size(); }
+    bool names_rows() const override { return true; }
 
     Core::Result<bool> next(SourceRow& row) override {
         if (m_next >= m_records->size()) return false;

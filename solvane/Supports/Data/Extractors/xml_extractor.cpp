@@ -5,6 +5,8 @@
 #include <libxml/xmlreader.h>
 #include <libxml/xmlwriter.h>
 
+#include <glib.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -118,6 +120,85 @@ bool append_escaped(std::string& out, std::string_view text, bool attribute) {
 Core::Error xml_error(std::string message) { return Core::Error{"XML", -1, std::move(message)}; }
 
 // ---------------------------------------------------------------------------------------------
+// Names
+
+/// Whether `c` may start an XML name (without a namespace colon).
+bool is_name_start(gunichar c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || (c >= 0xC0 && c <= 0xD6) ||
+           (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
+           (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
+           (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+           (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+/// Whether `c` may stand in an XML name after its first character.
+bool is_name_char(gunichar c) {
+    return is_name_start(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
+           (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+/// The code point of an escape `_xHHHH_` or `_xHHHHHHHH_` at `name[at]` and the escape's length,
+/// or a length of 0 when none starts there (or it names no character a name can hold).
+std::pair<gunichar, std::size_t> escape_at(std::string_view name, std::size_t at) {
+    if (name.compare(at, 2, "_x") != 0) return {0, 0};
+    for (const std::size_t digits : {4U, 8U}) {
+        const std::size_t end = at + 2 + digits;
+        if (end >= name.size() || name[end] != '_') continue;
+        gunichar code = 0;
+        bool hex = true;
+        for (std::size_t i = at + 2; i < end && hex; ++i) {
+            const int value = g_ascii_xdigit_value(name[i]);
+            hex = value >= 0;
+            code = code * 16 + static_cast<gunichar>(value);
+        }
+        if (hex && code != 0 && g_unichar_validate(code)) return {code, digits + 3};
+    }
+    return {0, 0};
+}
+
+}  // namespace
+
+std::optional<std::string> XmlExtractor::encode_name(std::string_view name, bool attribute) {
+    if (name.empty() || !g_utf8_validate(name.data(), static_cast<gssize>(name.size()), nullptr)) return std::nullopt;
+    // As an attribute, "xmlns" would declare a namespace rather than carry a cell.
+    if (attribute && name == "xmlns") return std::string("_x0078_mlns");
+    std::string out;
+    const char* p = name.data();
+    const char* end = p + name.size();
+    for (bool first = true; p < end; first = false) {
+        const gunichar c = g_utf8_get_char(p);
+        const char* next = g_utf8_next_char(p);
+        const auto at = static_cast<std::size_t>(p - name.data());
+        if (c == '_' && escape_at(name, at).second != 0) {
+            out += "_x005F_";  // a "_x" that would read as an escape
+        } else if (first ? is_name_start(c) : is_name_char(c)) {
+            out.append(p, next);
+        } else {
+            out += Core::strprintf(c > 0xFFFF ? "_x%08X_" : "_x%04X_", static_cast<unsigned>(c));
+        }
+        p = next;
+    }
+    return out;
+}
+
+std::string XmlExtractor::decode_name(std::string_view name) {
+    std::string out;
+    for (std::size_t at = 0; at < name.size();) {
+        const auto [code, length] = escape_at(name, at);
+        if (length == 0) {
+            out += name[at++];
+            continue;
+        }
+        char bytes[8];
+        out.append(bytes, static_cast<std::size_t>(g_unichar_to_utf8(code, bytes)));
+        at += length;
+    }
+    return out;
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
 // Writing
 
 /// Where libxml2's output buffer sends its bytes: the sink, until the first failure. The
@@ -158,18 +239,22 @@ public:
 
     Core::Status begin(const std::vector<ColumnInfo>& columns) override {
         m_names.clear();
+        m_labels.clear();
         m_binary.clear();
-        std::set<std::string_view> seen;
+        std::set<std::string> seen;
         for (const auto& column : columns) {
-            const bool valid = !column.name.empty() && column.name.find('\0') == std::string::npos &&
-                               xmlValidateNCName(xml(column.name.c_str()), 0) == 0;
-            if (!valid)
+            // A name that is no XML name is written encoded (_xHHHH_), and read back decoded.
+            std::optional<std::string> name;
+            if (column.name.find('\0') == std::string::npos) name = XmlExtractor::encode_name(column.name, m_attributes);
+            if (!name)
                 return Core::fail(xml_error(
-                    Core::strprintf(Core::tr("column name \"%s\" is not a valid XML name."), column.name.c_str())));
-            if (m_attributes && (column.name == "xmlns" || !seen.insert(column.name).second))
+                    Core::strprintf(Core::tr("column name \"%s\" cannot be written as an XML name."), column.name.c_str())));
+            if (m_attributes && !seen.insert(*name).second)
                 return Core::fail(xml_error(Core::strprintf(
-                    Core::tr("column name \"%s\" cannot be an attribute name here."), column.name.c_str())));
-            m_names.push_back(column.name);
+                    Core::tr("column name \"%s\" stands twice: the attributes of a record need different names."),
+                    column.name.c_str())));
+            m_names.push_back(std::move(*name));
+            m_labels.push_back(column.name);
             m_binary.push_back(is_binary_kind(column.type));
         }
         if (m_null_value) {
@@ -221,12 +306,20 @@ public:
             const std::size_t start = m_text.size();
             if (cell.null) {
                 m_text += m_null_text;
+            } else if (m_null_value && is_null_text(cell, m_binary[i])) {
+                // A text equal to the NULL text stands in a CDATA section, which is read as text;
+                // an attribute has no such form.
+                if (m_attributes || m_null_value->find('\r') != std::string::npos)
+                    return Core::fail(xml_error(Core::strprintf(
+                        Core::tr("row %llu, column %s: the text equals the NULL text and would read back as NULL."),
+                        static_cast<unsigned long long>(m_index + 1), m_labels[i].c_str())));
+                append_cdata(m_text, *m_null_value);
             } else if (m_binary[i]) {
                 append_binary_text(m_text, cell.text);
             } else if (!append_escaped(m_text, cell.text, m_attributes)) {
                 return Core::fail(xml_error(
                     Core::strprintf(Core::tr("row %llu, column %s: the text holds a character that XML cannot carry."),
-                                    static_cast<unsigned long long>(m_index + 1), m_names[i].c_str())));
+                                    static_cast<unsigned long long>(m_index + 1), m_labels[i].c_str())));
             }
             if (m_attributes) {
                 m_text += '"';
@@ -253,6 +346,26 @@ public:
     }
 
 private:
+    /// Whether the cell as written would read as the NULL text.
+    bool is_null_text(const Cell& cell, bool binary) {
+        if (!binary) return cell.text == *m_null_value;
+        m_scratch.clear();
+        append_binary_text(m_scratch, cell.text);
+        return m_scratch == *m_null_value;
+    }
+
+    /// `text` as CDATA sections, split where it holds the section's end "]]>".
+    static void append_cdata(std::string& out, std::string_view text) {
+        out += "<![CDATA[";
+        for (std::size_t at = text.find("]]>"); at != std::string_view::npos; at = text.find("]]>")) {
+            out.append(text.substr(0, at + 2));
+            out += "]]><![CDATA[";
+            text.remove_prefix(at + 2);
+        }
+        out.append(text);
+        out += "]]>";
+    }
+
     /// Hands markup to the writer, in pieces libxml2's int lengths can hold.
     Core::Status raw(std::string_view text) {
         constexpr std::size_t kPiece = std::size_t{1} << 30;
@@ -275,9 +388,11 @@ private:
     bool m_attributes;
     std::optional<std::string> m_null_value;
     std::string m_null_text;  // the NULL text, escaped
-    std::vector<std::string> m_names;
+    std::vector<std::string> m_names;   // as written
+    std::vector<std::string> m_labels;  // as the columns are named, for messages
     std::vector<bool> m_binary;
-    std::string m_text;  // reused for every row
+    std::string m_text;     // reused for every row
+    std::string m_scratch;  // a binary cell's text
     Output m_output;     // declared before the writer, which flushes into it when freed
     std::unique_ptr<xmlTextWriter, TextWriterFree> m_writer;
 };
@@ -385,8 +500,11 @@ Core::Result<std::uint64_t> check_document(const Source& source) {
 
 class XmlReader final : public RowReader {
 public:
-    XmlReader(Source source, std::optional<std::string> null_value, std::uint64_t total)
-        : m_source(std::move(source)), m_null_value(std::move(null_value)), m_total(total) {}
+    XmlReader(Source source, std::optional<std::string> null_value, bool attribute_storage, std::uint64_t total)
+        : m_source(std::move(source)),
+          m_null_value(std::move(null_value)),
+          m_attribute_storage(attribute_storage),
+          m_total(total) {}
 
     Core::Status open() {
         m_reader = open_source(m_source, m_errors, m_input);
@@ -395,6 +513,7 @@ public:
     }
 
     std::uint64_t total() const override { return m_total; }
+    bool names_rows() const override { return true; }
 
     Core::Result<bool> next(SourceRow& row) override {
         xmlTextReaderPtr r = m_reader.get();
@@ -446,12 +565,15 @@ private:
     }
 
     /// Reads the RECORD element the reader is on: its child elements, or its attributes when it
-    /// has no child element.
+    /// has no child element. Names are read decoded. A record of attributes names every cell that
+    /// is not NULL, so the names it lacks are NULL; so are all of an empty record's when the
+    /// storage is "attribute".
     Core::Status read_record(SourceRow& row) {
         xmlTextReaderPtr r = m_reader.get();
         row.names.clear();
         row.values.clear();
         row.defect.clear();
+        m_literal.clear();
         row.number = ++m_number;
         m_attribute_names.clear();
         m_attribute_values.clear();
@@ -459,7 +581,7 @@ private:
             while (xmlTextReaderMoveToNextAttribute(r) == 1) {
                 if (xmlTextReaderIsNamespaceDecl(r) == 1) continue;
                 const xmlChar* value = xmlTextReaderConstValue(r);
-                m_attribute_names.emplace_back(chars(xmlTextReaderConstName(r)));
+                m_attribute_names.push_back(XmlExtractor::decode_name(chars(xmlTextReaderConstName(r))));
                 m_attribute_values.emplace_back(value ? chars(value) : "");
             }
             xmlTextReaderMoveToElement(r);
@@ -475,7 +597,8 @@ private:
                 const int at = xmlTextReaderDepth(r);
                 if (at == depth + 1) {
                     if (type == XML_READER_TYPE_ELEMENT) {
-                        row.names.emplace_back(chars(xmlTextReaderConstName(r)));
+                        row.names.push_back(XmlExtractor::decode_name(chars(xmlTextReaderConstName(r))));
+                        m_literal.push_back(false);
                         nil = is_nil();
                         if (xmlTextReaderIsEmptyElement(r) == 1) {
                             row.values.emplace_back(nil ? std::nullopt : std::optional<std::string>(std::string()));
@@ -493,6 +616,8 @@ private:
                         (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
                          type == XML_READER_TYPE_WHITESPACE || type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE)) {
                         if (const xmlChar* value = xmlTextReaderConstValue(r)) row.values.back()->append(chars(value));
+                        // Text in a CDATA section is never the NULL text.
+                        if (type == XML_READER_TYPE_CDATA) m_literal.back() = true;
                     }
                 } else if (type == XML_READER_TYPE_END_ELEMENT) {
                     break;  // the end of the RECORD
@@ -500,18 +625,21 @@ private:
             }
         }
         if (row.names.empty()) {
+            row.complete = m_attribute_storage || !m_attribute_names.empty();
             row.names.swap(m_attribute_names);
             row.values.assign(std::make_move_iterator(m_attribute_values.begin()),
                               std::make_move_iterator(m_attribute_values.end()));
+            m_literal.assign(row.values.size(), false);
         }
         if (m_null_value)
-            for (auto& value : row.values)
-                if (value && *value == *m_null_value) value.reset();
+            for (std::size_t i = 0; i < row.values.size(); ++i)
+                if (row.values[i] && !m_literal[i] && *row.values[i] == *m_null_value) row.values[i].reset();
         return {};
     }
 
     Source m_source;
     std::optional<std::string> m_null_value;
+    bool m_attribute_storage = false;
     std::uint64_t m_total = 0;
     ParseErrors m_errors;  // these two outlive the reader, which refers to them
     MemoryInput m_input;
@@ -521,6 +649,7 @@ private:
     std::uint64_t m_number = 0;
     std::vector<std::string> m_attribute_names;
     std::vector<std::string> m_attribute_values;
+    std::vector<bool> m_literal;  // per cell of the record: its text came from CDATA
 };
 
 }  // namespace
@@ -559,7 +688,8 @@ Core::Result<std::unique_ptr<RowReader>> XmlExtractor::open_reader(std::shared_p
     OMBRIX_RETURN_IF_ERROR(total);
     std::optional<std::string> null_value;
     if (has_option(kOptionNullValue)) null_value = option(kOptionNullValue);
-    auto reader = std::make_unique<XmlReader>(std::move(source), std::move(null_value), *total);
+    auto reader = std::make_unique<XmlReader>(std::move(source), std::move(null_value),
+                                              option(kOptionStorage) == "attribute", *total);
     OMBRIX_RETURN_IF_ERROR(reader->open());
     return std::unique_ptr<RowReader>(std::move(reader));
 }

@@ -90,11 +90,8 @@ TEST(XmlExtractorExport, RefusesWhatXmlCannotCarry) {
         std::string storage;
         std::string named;  // a text the message holds
     } cases[] = {
-        {"1a", "", "", "1a"},
-        {"a b", "", "", "a b"},
-        {"p:a", "", "", "p:a"},
         {"", "", "", "\"\""},
-        {"xmlns", "", "attribute", "xmlns"},
+        {"a\xFF", "", "", "a\xFF"},
         {"c", "a\x01", "", "row 1, column c"},
         {"c", "a\xFF", "attribute", "row 1, column c"},
         {"c", "\xEF\xBF\xBF", "", "row 1, column c"},
@@ -110,6 +107,40 @@ TEST(XmlExtractorExport, RefusesWhatXmlCannotCarry) {
     auto twice =
         export_text(make_model({{"a", DataType::STRING}, {"a", DataType::STRING}}, {}), {{"STORAGE", "attribute"}});
     EXPECT_FALSE(twice.has_value());
+    // An attribute has no form for a text equal to the NULL text.
+    auto null_text = export_text(kSmall(), {{"STORAGE", "attribute"}, {"NULL_VALUE", "x"}});
+    ASSERT_FALSE(null_text.has_value());
+    EXPECT_NE(null_text.error().message.find("row 1, column name"), std::string::npos) << null_text.error().message;
+}
+
+TEST(XmlExtractorNames, NamesThatAreNoXmlNamesAreEncodedAndDecoded) {
+    const struct {
+        std::string name;
+        std::string element;
+        std::string attribute;
+    } cases[] = {
+        {"id", "id", "id"},
+        {"0b2", "_x0030_b2", "_x0030_b2"},
+        {"a b", "a_x0020_b", "a_x0020_b"},
+        {"\xC3\xBC", "\xC3\xBC", "\xC3\xBC"},                // ü is a name character
+        {"_x0041_", "_x005F_x0041_", "_x005F_x0041_"},  // would read as "A"
+        {"coord_x", "coord_x", "coord_x"},              // no escape follows
+        {"p:a", "p_x003A_a", "p_x003A_a"},
+        {"-1.5", "_x002D_1.5", "_x002D_1.5"},
+        {"a\xC3\x97" "b", "a_x00D7_b", "a_x00D7_b"},  // U+00D7 is not one
+        {"xmlns", "xmlns", "_x0078_mlns"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(XmlExtractor::encode_name(c.name, false), c.element) << c.name;
+        EXPECT_EQ(XmlExtractor::encode_name(c.name, true), c.attribute) << c.name;
+        EXPECT_EQ(XmlExtractor::decode_name(c.element), c.name);
+        EXPECT_EQ(XmlExtractor::decode_name(c.attribute), c.name);
+    }
+    // Escapes of no character, or cut short, stay as they are.
+    for (const std::string plain : {"_x0000_", "_xD800_", "_x12_", "_x00410", "_xZZZZ_"})
+        EXPECT_EQ(XmlExtractor::decode_name(plain), plain);
+    EXPECT_EQ(XmlExtractor::decode_name("_x0001F600_"), "\xF0\x9F\x98\x80");
+    EXPECT_FALSE(XmlExtractor::encode_name("", false));
 }
 
 TEST(XmlExtractorRead, AnyLayoutOfRecords) {
@@ -194,30 +225,49 @@ TEST(XmlExtractorRead, NeverLoadsExternalEntities) {
 
 TEST(XmlExtractorRoundTrip, HostileCellsSurviveExportLoadExport) {
     Ombrix::Testing::TempDir dir;
-    const std::vector<Column> columns = {{"s", DataType::STRING},
-                                         {"e", DataType::STRING},
-                                         {"b", DataType::BLOB},
-                                         {"u", DataType::UINT64},
-                                         {"d", DataType::DECIMAL}};
+    // Names that are no XML names, and one that looks like an escape.
+    const std::vector<Column> columns = {{"0b2", DataType::STRING},
+                                         {"_x0041_", DataType::STRING},
+                                         {"a b", DataType::BLOB},
+                                         {"\xC3\xBC", DataType::UINT64},
+                                         {"xmlns", DataType::DECIMAL},
+                                         {"NULL", DataType::STRING}};
     const std::string bytes("\0\xFF", 2);
+    // A first row of NULLs (an empty RECORD as attributes), and texts equal to the NULL texts.
     const std::vector<std::vector<ValuePtr>> rows = {
+        {ValueNull::create(), ValueNull::create(), ValueNull::create(), ValueNull::create(), ValueNull::create(),
+         ValueNull::create()},
         {ValueString::create("q\"'<>&]]>\r\n\r\t\\ \xF0\x9F\x98\x80  "), ValueString::create(""),
          ValueBinary::create(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
          ValueUInt64::create(std::numeric_limits<std::uint64_t>::max()),
-         ValueString::create("12345678901234567890123456789012345.123456789012345678901234567890")},
+         ValueString::create("12345678901234567890123456789012345.123456789012345678901234567890"),
+         ValueString::create("NULL")},
         {ValueString::create("\n"), ValueNull::create(), ValueNull::create(), ValueUInt64::create(0),
-         ValueString::create(" ")},
+         ValueString::create(" "), ValueString::create("a]]>b")},
     };
-    for (const std::string storage : {"", "attribute"}) {
-        auto out = extractor({{"STORAGE", storage}});
+    const OptionMap option_sets[] = {
+        {},
+        {{"STORAGE", "element"}, {"NULL_VALUE", "NULL"}},
+        {{"NULL_VALUE", ""}},
+        {{"NULL_VALUE", "a]]>b"}},
+        {{"STORAGE", "attribute"}},
+        {{"STORAGE", "attribute"}, {"NULL_VALUE", "\\N"}},
+    };
+    for (const auto& options : option_sets) {
+        const std::string storage = options.contains("STORAGE") ? options.at("STORAGE") : "";
+        SCOPED_TRACE(storage + " " + (options.contains("NULL_VALUE") ? options.at("NULL_VALUE") : "(no NULL text)"));
+        auto out = extractor(options);
         const auto model = make_model(columns, rows);
         ASSERT_TRUE(out->export_to_file(model, dir.file("a.xml"), nullptr).has_value());
         out->get_options()["FILENAME"] = dir.file("a.xml");
         auto loaded = out->load_from_file(0);
         ASSERT_TRUE(loaded.has_value() && *loaded) << (loaded ? "" : loaded.error().message);
-        ASSERT_EQ((*loaded)->get_n_items(), 2U);
+        ASSERT_EQ((*loaded)->get_n_items(), rows.size());
+        ASSERT_EQ((*loaded)->get_columns()->size(), columns.size());
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            EXPECT_EQ((*loaded)->get_columns()->get(c)->get_name(), columns[c].name);
         std::vector<std::vector<ValuePtr>> again;
-        for (std::size_t r = 0; r < 2; ++r) {
+        for (std::size_t r = 0; r < rows.size(); ++r) {
             again.emplace_back();
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 const auto value = (*loaded)->get_value_at(c, r);
@@ -234,8 +284,7 @@ TEST(XmlExtractorRoundTrip, HostileCellsSurviveExportLoadExport) {
                 }
             }
         }
-        EXPECT_EQ(export_text(make_model(columns, again), {{"STORAGE", storage}}),
-                  Ombrix::Testing::read_text(dir.file("a.xml")));
+        EXPECT_EQ(export_text(make_model(columns, again), options), Ombrix::Testing::read_text(dir.file("a.xml")));
     }
     EXPECT_FALSE(extractor()->export_to_file(kSmall(), dir.file("missing/a.xml"), nullptr).has_value());
 }
