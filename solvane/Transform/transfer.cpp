@@ -251,10 +251,12 @@ Core::Status Transfer::run(bool continue_on_error) {
         // (--data-only). (A bulk load turns them off for itself.)
         (void)DB::run_statements(*m_target, "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;");
         (void)DB::run_statements(*m_source, "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';");
-        Core::Status copied = copy_rows(*database, continue_on_error);
+        Core::Status copied = open_snapshot(*database);
+        if (copied) copied = copy_rows(*database, continue_on_error);
         if (still_connected(*m_target))
             (void)DB::run_statements(*m_target, DB::MariaDBBuilder::session_epilogue(true));
-        if (still_connected(*m_source)) (void)DB::run_statements(*m_source, "SET TIME_ZONE = @OLD_TIME_ZONE;");
+        if (still_connected(*m_source))
+            (void)DB::run_statements(*m_source, "COMMIT;\nSET TIME_ZONE = @OLD_TIME_ZONE;");
         if (!copied) return copied;
     }
     // A copy of the structure alone has its triggers and events too, after the tables.
@@ -478,6 +480,33 @@ Transfer::Copy Transfer::copy_of(const MM::MetaDatabase& database, const MM::Met
     copy.report.source = copy.schema + "." + copy.table;
     copy.report.target = copy.target_schema + "." + copy.target_table;
     return copy;
+}
+
+Core::Status Transfer::open_snapshot(const MM::MetaDatabase& source) {
+    std::string tables;
+    for (const auto& schema : *source.get_schemas())
+        for (const auto& table : *schema->get_tables()) {
+            if (table->has_data("FROM VIEW")) continue;
+            const Copy copy = copy_of(source, *schema, *table);  // the names it is read by
+            tables += std::string(tables.empty() ? "" : ", ") + "(" + DB::mariadb_quote_literal(copy.schema) + ", " +
+                      DB::mariadb_quote_literal(copy.table) + ")";
+        }
+    if (!tables.empty()) {
+        auto loose = m_source->execute_as_model(
+            "SELECT t.TABLE_SCHEMA, t.TABLE_NAME, t.ENGINE FROM information_schema.TABLES t JOIN "
+            "information_schema.ENGINES e ON e.ENGINE = t.ENGINE WHERE e.TRANSACTIONS <> 'YES' AND "
+            "(t.TABLE_SCHEMA, t.TABLE_NAME) IN (" + tables + ") ORDER BY 1, 2");
+        OMBRIX_RETURN_IF_ERROR(loose);
+        for (std::size_t r = 0; r < (*loose)->get_n_items(); ++r)
+            warn("table " + qname((*loose)->get_value_at(0, r)->to_string()) + "." +
+                 qname((*loose)->get_value_at(1, r)->to_string()) + " (" + (*loose)->get_value_at(2, r)->to_string() +
+                 ") has no transactions: its rows are read as they stand when it is copied, not at the moment "
+                 "the other tables are");
+    }
+    // The next transaction only: the session's own level stays as it was.
+    return DB::run_statements(*m_source,
+                              "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ;\n"
+                              "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY;");
 }
 
 Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_on_error) {

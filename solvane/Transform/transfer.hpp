@@ -101,6 +101,10 @@ private:
     Core::Status run_script(const std::string& script, const char* what, bool continue_on_error);
     Core::Status copy_structure(MetaModel::MetaDatabase& database, bool continue_on_error);
     Core::Status copy_rows(const MetaModel::MetaDatabase& source, bool continue_on_error);
+    /// Starts the reading session's transaction that every table's rows are read in: one
+    /// consistent snapshot (REPEATABLE READ), so that the copy holds one moment of the source
+    /// while it is being written. Tables whose engine has no transactions are named in a warning.
+    Core::Status open_snapshot(const MetaModel::MetaDatabase& source);
     /// A table's copy named: source and target schema and table, and its report's names.
     Copy copy_of(const MetaModel::MetaDatabase& database, const MetaModel::MetaSchema& schema,
                  const MetaModel::MetaTable& table) const;
