@@ -34,6 +34,7 @@ struct TransferOptions {
     bool verify = false;
     long long batch = 0;
     bool page_by_page = false;
+    std::string on_duplicate;
 };
 
 std::vector<std::string> split_list(const std::string& text, char separator) {
@@ -89,6 +90,7 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     o["OPTION|RESULT|CONTINUE"] = options.continue_on_error ? "true" : "false";
     o["OPTION|RESULT|DROP_OBJECT"] = options.drop ? "true" : "false";
     if (!options.page_by_page) o["OPTION|RESULT|BULK"] = "true";
+    if (!options.on_duplicate.empty()) o["OPTION|RESULT|ON_DUPLICATE"] = options.on_duplicate;
     if (options.verify) o["OPTION|RESULT|VERIFY"] = "true";
     if (options.structure_only) o["OPTION|RESULT|DATA"] = "false";
     if (options.data_only) o["OPTION|RESULT|STRUCTURE"] = "false";
@@ -188,6 +190,8 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr, "Tables: %zu, rows: %lld, seconds: %.1f, failures: %lld\n", reports.size(),
                  static_cast<long long>(rows), seconds, static_cast<long long>(state.failure));
+    if (!outcome && outcome.error().domain == Solvane::Transform::Transfer::FILLED_TARGET)
+        throw Failure("transfer: " + outcome.error().message + ": --on-duplicate skip|replace");
     if (!outcome) throw Failure("transfer: " + outcome.error().message);
     if (failures > 0 || state.failure > 0) throw Failure("transfer: " + std::to_string(state.failure) + " step(s) failed");
     if (differences > 0) throw Failure("transfer: " + std::to_string(differences) + " table(s) differ after the copy");
@@ -211,6 +215,10 @@ void add_transfer_command(CLI::App& app, Context& context) {
     command->add_flag("--verify", options->verify, "Compare row counts and checksums of both sides afterwards");
     command->add_option("--batch", options->batch, "Rows per page of the page-by-page copy (default 1000)");
     command->add_flag("--page-by-page", options->page_by_page, "Read pages and insert row by row (slow)");
+    command->add_option("--on-duplicate", options->on_duplicate,
+                        "Copy into tables that already hold rows: skip the rows whose key is there, or replace "
+                        "those rows (without it such tables stop the copy before it writes)")
+        ->check(CLI::IsMember({"skip", "replace"}));
     command->callback([&context, options] { run_transfer(context, *options); });
 }
 

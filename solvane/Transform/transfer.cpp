@@ -251,7 +251,9 @@ Core::Status Transfer::run(bool continue_on_error) {
         // (--data-only). (A bulk load turns them off for itself.)
         (void)DB::run_statements(*m_target, "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;");
         (void)DB::run_statements(*m_source, "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';");
-        Core::Status copied = open_snapshot(*database);
+        // Rows the target holds are neither emptied out nor mixed with the copy's unless asked.
+        Core::Status copied = refuse_filled_targets(*database);
+        if (copied) copied = open_snapshot(*database);
         if (copied) copied = copy_rows(*database, continue_on_error);
         if (still_connected(*m_target))
             (void)DB::run_statements(*m_target, DB::MariaDBBuilder::session_epilogue(true));
@@ -482,6 +484,29 @@ Transfer::Copy Transfer::copy_of(const MM::MetaDatabase& database, const MM::Met
     return copy;
 }
 
+std::string Transfer::duplicates_keyword() const {
+    const std::string given = option("OPTION|RESULT|ON_DUPLICATE");
+    return given == "skip" ? "IGNORE" : given == "replace" ? "REPLACE" : "";
+}
+
+Core::Status Transfer::refuse_filled_targets(const MM::MetaDatabase& source) {
+    if (!duplicates_keyword().empty()) return {};
+    std::string filled;
+    for (const auto& schema : *source.get_schemas())
+        for (const auto& table : *schema->get_tables()) {
+            const Copy copy = copy_of(source, *schema, *table);
+            const std::string name = qname(copy.target_schema) + "." + qname(copy.target_table);
+            auto any = m_target->execute_as_scalar("SELECT COUNT(*) FROM (SELECT 1 FROM " + name + " LIMIT 1) t", false);
+            // A table the target lacks fails where its rows are copied, as before.
+            if (any && *any && (*any)->to_string() != "0") filled += (filled.empty() ? "" : ", ") + name;
+        }
+    if (filled.empty()) return {};
+    return Core::fail(std::string(FILLED_TARGET), -1,
+                      "the target already holds rows in " + filled +
+                          ": nothing was copied (say whether a row whose key is there already is skipped or "
+                          "replaces the row there)");
+}
+
 Core::Status Transfer::open_snapshot(const MM::MetaDatabase& source) {
     std::string tables;
     for (const auto& schema : *source.get_schemas())
@@ -584,7 +609,9 @@ Core::Status Transfer::copy_table(Copy& copy) {
         DB::mariadb_quote_literal(copy.target_schema) + " AND TABLE_NAME = " + DB::mariadb_quote_literal(copy.target_table));
     OMBRIX_RETURN_IF_ERROR(target_type);
     const bool target_versioned = *target_type && (*target_type)->to_string() == "SYSTEM VERSIONED";
-    if (target_versioned) {
+    if (!duplicates_keyword().empty()) {
+        // The rows there stay: the copy's rows join them.
+    } else if (target_versioned) {
         // A table that keeps its rows' history refuses TRUNCATE: its rows go, then their history.
         for (const std::string& sql : {"DELETE FROM " + target_name, "DELETE HISTORY FROM " + target_name})
             if (auto emptied = m_target->execute_no_query(sql); !emptied) return Core::fail(emptied.error());
@@ -737,7 +764,9 @@ Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableMode
         for (std::size_t c = 0; c < k; ++c)
             values.push_back(Supports::Data::Extractors::BaseExtractor::format_column_value(
                 model.get_columns()->get(c)->get_data_type(), model.get_value_at(c, r)));
-        const std::string sql = statement->build_sql_insert(copy.target_schema, copy.target_table, names, values);
+        std::string sql = statement->build_sql_insert(copy.target_schema, copy.target_table, names, values);
+        if (const auto keyword = duplicates_keyword(); !keyword.empty() && sql.starts_with("INSERT "))
+            sql = (keyword == "REPLACE" ? "REPLACE " : "INSERT IGNORE ") + sql.substr(7);
         auto inserted = m_target->execute_no_query(sql);
         if (inserted) {
             log("Insert SQL: " + sql);
@@ -817,7 +846,8 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
                     hex.resize(copy.source_columns.size());
                     types.resize(copy.source_columns.size());
                     std::lock_guard lock(mutex);
-                    load = Supports::Data::local_load_statement(copy.target_schema, copy.target_table, target_names, types);
+                    load = Supports::Data::local_load_statement(copy.target_schema, copy.target_table, target_names,
+                                                                types, duplicates_keyword());
                     return {};
                 },
                 [&](MariaDBReader& r) -> Core::Status {
@@ -860,7 +890,8 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
                 changed.notify_all();
             }
             ++number;
-            if (auto stored = Supports::Data::load_batch(*target, statement, batch.data, batch.rows, false); !stored) {
+            const std::int64_t expected = duplicates_keyword().empty() ? batch.rows : -1;
+            if (auto stored = Supports::Data::load_batch(*target, statement, batch.data, expected, false); !stored) {
                 const Core::Error& error = stored.error();
                 write_error = Core::Error{error.domain, error.code,
                                           "table " + copy.report.target + ", batch " + std::to_string(number) +

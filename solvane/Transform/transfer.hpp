@@ -31,6 +31,10 @@ namespace Ombrix::Solvane::Transform {
 ///   compared per table (see `get_reports`).
 /// - "OPTION|RESULT|STRUCTURE" / "OPTION|RESULT|DATA" = "false": leave that phase out (triggers and
 ///   events come with the structure, after the rows when there are rows).
+/// - "OPTION|RESULT|ON_DUPLICATE" = "skip" | "replace": rows go into target tables that already hold
+///   rows, a row whose key is there skipped or replacing it; without it such tables fail the run
+///   (error domain FILLED_TARGET) before any row is written.
+/// Every table's rows are read in one transaction of the source session, a consistent snapshot.
 /// FIELDS is "src=dst; src2; ..." (blanks around names ignored); RECORDS is a list of conditions
 /// split on ';' (blank items ignored), one record set each. A source schema that does not exist
 /// fails the run. A table's AUTO_INCREMENT counter follows its rows; a versioned table's history
@@ -42,6 +46,8 @@ class OMBRIX_SOLVANE_EXPORT Transfer final : public Core::Object, public ITransf
 
 public:
     using Options = std::map<std::string, std::string, std::less<>>;
+    /// The error domain of a run refused because target tables already hold rows.
+    static constexpr std::string_view FILLED_TARGET = "ombrix-transfer-filled-target";
 
     /// What happened to one table.
     struct TableReport {
@@ -105,6 +111,12 @@ private:
     /// consistent snapshot (REPEATABLE READ), so that the copy holds one moment of the source
     /// while it is being written. Tables whose engine has no transactions are named in a warning.
     Core::Status open_snapshot(const MetaModel::MetaDatabase& source);
+    /// Fails, naming them, when target tables hold rows and option ON_DUPLICATE does not say what
+    /// becomes of them ("skip": rows whose key is there are left out; "replace": they replace the
+    /// rows there); the copy then writes nothing.
+    Core::Status refuse_filled_targets(const MetaModel::MetaDatabase& source);
+    /// "IGNORE", "REPLACE" or "" as option ON_DUPLICATE says.
+    std::string duplicates_keyword() const;
     /// A table's copy named: source and target schema and table, and its report's names.
     Copy copy_of(const MetaModel::MetaDatabase& database, const MetaModel::MetaSchema& schema,
                  const MetaModel::MetaTable& table) const;

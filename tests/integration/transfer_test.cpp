@@ -276,4 +276,42 @@ TEST_F(TransferTest, ATargetThatDiesMidCopyIsReportedAndACopyAgainCompletes) {
     EXPECT_NE(run.err.find("verify " + source.name() + ".t: equal"), std::string::npos) << run.err;
 }
 
+
+
+/// Rows a target table holds already are neither emptied out nor mixed with the copy's unless the
+/// run says what becomes of those whose key is there: skipped, or replaced.
+TEST_F(TransferTest, RowsTheTargetHoldsStopTheCopyUnlessDuplicatesAreSkippedOrReplaced) {
+    ScratchSchema source("xfer_dup_src");
+    ScratchSchema target("xfer_dup_dst");
+    const std::string src = "`" + source.name() + "`";
+    const std::string dst = "`" + target.name() + "`";
+    Sandbox::get().exec("CREATE TABLE " + src + ".t (id INT PRIMARY KEY, v VARCHAR(5))");
+    Sandbox::get().exec("INSERT INTO " + src + ".t VALUES (1, 'a'), (2, 'b'), (3, 'c')");
+    Sandbox::get().exec("CREATE TABLE " + dst + ".t LIKE " + src + ".t");
+    const auto reset = [&] {
+        Sandbox::get().exec("DELETE FROM " + dst + ".t");
+        Sandbox::get().exec("INSERT INTO " + dst + ".t VALUES (1, 'x'), (9, 'z')");
+    };
+    const std::vector<std::string> copy{"transfer", "--source", source.name(), "--target", target.name(), "--data-only"};
+    reset();
+    auto run = ombrix(copy);
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("the target already holds rows in " + dst + ".`t`: nothing was copied"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(rows("SELECT id, v FROM " + dst + ".t ORDER BY id"), "1\tx\n9\tz\n");
+    for (const bool pages : {false, true}) {
+        SCOPED_TRACE(pages ? "page by page" : "in bulk");
+        for (const auto& [choice, expected] : {std::pair<std::string, std::string>{"skip", "1\tx\n2\tb\n3\tc\n9\tz\n"},
+                                               {"replace", "1\ta\n2\tb\n3\tc\n9\tz\n"}}) {
+            reset();
+            auto args = copy;
+            args.insert(args.end(), {"--on-duplicate", choice});
+            if (pages) args.push_back("--page-by-page");
+            run = ombrix(args);
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(rows("SELECT id, v FROM " + dst + ".t ORDER BY id"), expected) << choice;
+        }
+    }
+}
+
 }  // namespace

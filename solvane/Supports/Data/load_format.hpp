@@ -61,9 +61,14 @@ inline void append_hex_digits(std::string& out, std::string_view bytes) {
 /// The LOAD DATA LOCAL INFILE statement for `columns` (quoted names) of `schema`.`table`, their
 /// types deciding which go through UNHEX(): the file itself is served from memory. The tab, backslash
 /// and line feed are written in hexadecimal, which reads the same under every sql_mode.
+/// `duplicates` is "", "IGNORE" (a row whose key the table holds is skipped) or "REPLACE" (it
+/// replaces the row there).
 inline std::string local_load_statement(std::string_view schema, std::string_view table,
-                                        const std::vector<std::string>& columns, const std::vector<DataType>& types) {
-    std::string sql = "LOAD DATA LOCAL INFILE 'ombrix-import' INTO TABLE " + Database::mariadb_quote_identifier(schema) +
+                                        const std::vector<std::string>& columns, const std::vector<DataType>& types,
+                                        std::string_view duplicates = {}) {
+    std::string sql = "LOAD DATA LOCAL INFILE 'ombrix-import' " +
+                      (duplicates.empty() ? std::string() : std::string(duplicates) + " ") + "INTO TABLE " +
+                      Database::mariadb_quote_identifier(schema) +
                       "." + Database::mariadb_quote_identifier(table) +
                       " CHARACTER SET utf8mb4 FIELDS TERMINATED BY X'09' ESCAPED BY X'5C' LINES TERMINATED BY X'0A' (";
     std::string sets;
@@ -83,7 +88,8 @@ inline std::string local_load_statement(std::string_view schema, std::string_vie
 /// Stores `data` (`rows` lines of the load format) with `statement` in a transaction of its own:
 /// committed only when the server stored every row (and, with `warnings_refuse`, raised no warning:
 /// to a load a skipped duplicate or a truncated value is only a warning); otherwise rolled back,
-/// and the error says why.
+/// and the error says why. A `rows` below 0 takes whatever the load stored (a load that skips or
+/// replaces rows whose key the table holds).
 inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, const std::string& statement,
                                std::string_view data, std::int64_t rows, bool warnings_refuse) {
     std::size_t offset = 0;
@@ -102,7 +108,7 @@ inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, con
     auto loaded = target.execute_local_data(statement, feed);
     if (!loaded)
         outcome = Core::fail(loaded.error());
-    else if (loaded->rows != rows || (warnings_refuse && loaded->warnings != 0))
+    else if ((rows >= 0 && loaded->rows != rows) || (warnings_refuse && loaded->warnings != 0))
         outcome = Core::fail("default", -1,
                              std::to_string(rows - loaded->rows) + " row(s) not stored (" +
                                  std::to_string(loaded->warnings) + " warning(s))");
