@@ -9,6 +9,7 @@
 #include "providers/Contracts/model_column.hpp"
 #include "providers/Contracts/model_row.hpp"
 #include "providers/Contracts/model_table.hpp"
+#include "providers/Contracts/value_binary.hpp"
 #include "providers/Core/text.hpp"
 #include "solvane/Model/column.hpp"
 #include "solvane/Model/event.hpp"
@@ -97,6 +98,12 @@ std::string key_text(const RowModel& row, const std::vector<std::size_t>& key) {
         if (!type || *type == Providers::Contracts::DataType::DBNULL) {
             text += "N;";
             continue;
+        }
+        // The text of bytes ends at their first NUL: a key of bytes counts every one of them.
+        if (Supports::Data::Extractors::is_binary_kind(*type)) {
+            const auto value = row.get_value_at(position);
+            if (const auto* bytes = dynamic_cast<const Providers::Contracts::ValueBinary*>(value.get()))
+                part = bytes->to_hexadecimal();
         }
         text += std::to_string(part.size()) + ":" + part;
     }

@@ -256,6 +256,22 @@ TEST_F(SynchronizerCli, DataSyncMatchesRowsByKeyAndRefusesKeylessTables) {
     EXPECT_EQ(sums[0], sums[1]);
     EXPECT_EQ(ombrix(args).out, "");
 
+    // Keys of bytes: BIT, and binary keys that differ only after a NUL byte, are rows of their own.
+    for (const std::string type : {"BIT(32)", "VARBINARY(4)"}) {
+        SCOPED_TRACE(type);
+        for (const auto& schema : {src, tgt})
+            Sandbox::get().exec("DROP TABLE IF EXISTS " + schema + ".b; CREATE TABLE " + schema + ".b (k " + type +
+                                " PRIMARY KEY, v INT)");
+        Sandbox::get().exec("INSERT INTO " + src + ".b VALUES (0, 1), (1, 2), (0x866E4D82, 3), (0x00000102, 4)");
+        Sandbox::get().exec("INSERT INTO " + tgt + ".b VALUES (1, 5), (0x00000103, 6)");
+        const std::vector<std::string> bits{"sync", "data", "--source", source.name() + ".b", "--target",
+                                            target.name() + ".b", "--apply"};
+        run = ombrix(bits);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(checksums({src + ".b", tgt + ".b"})[0], checksums({src + ".b", tgt + ".b"})[1]);
+        EXPECT_EQ(ombrix({"sync", "data", "--source", source.name() + ".b", "--target", target.name() + ".b"}).out, "");
+    }
+
     run = ombrix({"sync", "data", "--source", source.name() + ".nokey", "--target", target.name() + ".nokey"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ombrix: table " + tgt + ".`nokey` has neither a primary key nor a unique key of NOT NULL "

@@ -344,6 +344,13 @@ std::string BaseExtractor::format_column_value(DataType data_type, const ValuePt
     std::string scratch;
     const Cell cell = cell_of(data_value, scratch);
     const bool binary = data_value && dynamic_cast<const ValueBinary*>(data_value.get()) != nullptr;
+    // The bytes of a BIT column as the number they are: compared with a column of BIT, a string of
+    // bytes is read as a decimal number and fails, or finds another row.
+    if (binary && !cell.null && data_type == DataType::BOOLEAN && cell.text.size() <= 8) {
+        std::uint64_t number = 0;
+        for (const char byte : cell.text) number = (number << 8) | static_cast<unsigned char>(byte);
+        return std::to_string(number);
+    }
     std::string out;
     append_sql_literal(out, binary ? DataType::BINARY : data_type, cell);
     return out;

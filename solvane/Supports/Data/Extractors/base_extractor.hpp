@@ -221,7 +221,8 @@ public:
                                                           const ProgressCallback& progress);
 
     /// The SQL literal of a cell value: NULL for the null value; numbers bare; binary kinds as
-    /// X'…'; everything else quoted with ' and \ escaped.
+    /// X'…', but the bytes of a BIT column (BOOLEAN) as the unsigned number they are; everything
+    /// else as a literal that reads alike under every sql_mode (see the .cpp).
     static std::string format_column_value(DataType data_type, const ValuePtr& data_value);
     /// The same literal for a cell of a column of `data_type`, appended to `out`.
     static void append_sql_literal(std::string& out, DataType data_type, const Cell& cell);
