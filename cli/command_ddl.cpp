@@ -40,14 +40,6 @@ std::shared_ptr<DB::MariaDBBuilder> builder_of(const Connection& connection) {
     return builder;
 }
 
-/// `text` cut into its statements and written back so that this client and the standard
-/// command-line client both run it (bodies holding ';' under their own delimiter).
-std::string runnable(const std::string& text) {
-    std::vector<std::string> statements;
-    for (auto& statement : DB::split_script(text)) statements.push_back(std::move(statement.text));
-    return DB::join_script(statements);
-}
-
 // ---------------------------------------------------------------- ddl
 
 struct DdlOptions {
@@ -86,7 +78,7 @@ void run_ddl(const Context& context, const DdlOptions& options) {
         text = builder->build_schema_script(read.schema, read.database, true);
     }
     connection->close();
-    std::cout << runnable(text);
+    std::cout << DB::runnable_script(text);
 }
 
 // ---------------------------------------------------------------- diff

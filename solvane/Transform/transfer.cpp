@@ -30,6 +30,7 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
 #include "solvane/Supports/Database/script.hpp"
+#include "solvane/Supports/Database/snapshot.hpp"
 
 namespace Ombrix::Solvane::Transform {
 
@@ -508,30 +509,21 @@ Core::Status Transfer::refuse_filled_targets(const MM::MetaDatabase& source) {
 }
 
 Core::Status Transfer::open_snapshot(const MM::MetaDatabase& source) {
-    std::string tables;
+    std::vector<std::pair<std::string, std::string>> tables;
     for (const auto& schema : *source.get_schemas())
         for (const auto& table : *schema->get_tables()) {
             if (table->has_data("FROM VIEW")) continue;
             const Copy copy = copy_of(source, *schema, *table);  // the names it is read by
-            tables += std::string(tables.empty() ? "" : ", ") + "(" + DB::mariadb_quote_literal(copy.schema) + ", " +
-                      DB::mariadb_quote_literal(copy.table) + ")";
+            tables.emplace_back(copy.schema, copy.table);
         }
-    if (!tables.empty()) {
-        auto loose = m_source->execute_as_model(
-            "SELECT t.TABLE_SCHEMA, t.TABLE_NAME, t.ENGINE FROM information_schema.TABLES t JOIN "
-            "information_schema.ENGINES e ON e.ENGINE = t.ENGINE WHERE e.TRANSACTIONS <> 'YES' AND "
-            "(t.TABLE_SCHEMA, t.TABLE_NAME) IN (" + tables + ") ORDER BY 1, 2");
-        OMBRIX_RETURN_IF_ERROR(loose);
-        for (std::size_t r = 0; r < (*loose)->get_n_items(); ++r)
-            warn("table " + qname((*loose)->get_value_at(0, r)->to_string()) + "." +
-                 qname((*loose)->get_value_at(1, r)->to_string()) + " (" + (*loose)->get_value_at(2, r)->to_string() +
-                 ") has no transactions: its rows are read as they stand when it is copied, not at the moment "
-                 "the other tables are");
-    }
-    // The next transaction only: the session's own level stays as it was.
-    return DB::run_statements(*m_source,
-                              "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ;\n"
-                              "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY;");
+    auto snapshot = DB::open_snapshot(*m_source, tables);
+    OMBRIX_RETURN_IF_ERROR(snapshot);
+    for (const auto& table : snapshot->loose_tables)
+        warn("table " + table +
+             " has no transactions: its rows are read as they stand when it is copied, not at the moment the "
+             "other tables are");
+    log("snapshot at gtid_binlog_pos '" + snapshot->gtid_position + "'");
+    return {};
 }
 
 Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_on_error) {

@@ -673,4 +673,10 @@ Core::Status run_statements(Contracts::Database::IConnection& connection, std::s
     return {};
 }
 
+std::string runnable_script(std::string_view script) {
+    std::vector<std::string> statements;
+    for (auto& statement : split_script(script)) statements.push_back(std::move(statement.text));
+    return join_script(statements);
+}
+
 }  // namespace Ombrix::Solvane::Supports::Database

@@ -49,6 +49,10 @@ OMBRIX_SOLVANE_EXPORT bool needs_delimiter(std::string_view statement);
 /// back at all (the client takes it for its command).
 OMBRIX_SOLVANE_EXPORT std::string join_script(const std::vector<std::string>& statements);
 
+/// `script` cut into its statements and joined again (`join_script`), so that this system and the
+/// standard command-line client both run it: bodies holding ';' under a delimiter of their own.
+OMBRIX_SOLVANE_EXPORT std::string runnable_script(std::string_view script);
+
 /// Runs the statements of `script` on `connection` in order, up to the first that fails, whose
 /// error is returned (session settings, such as a script's prologue and epilogue).
 [[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Status run_statements(Contracts::Database::IConnection& connection,

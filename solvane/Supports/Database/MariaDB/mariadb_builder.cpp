@@ -960,11 +960,20 @@ std::string MariaDBBuilder::session_prologue(bool rows) {
         "SET NAMES utf8mb4;\n"
         "SET @OLD_SQL_MODE = @@SQL_MODE;\n"
         "SET SQL_MODE = " + std::string(rows ? kRowsMode : kStructureMode) + ";\n";
-    if (rows)
-        text += "SET @OLD_FOREIGN_KEY_CHECKS = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0;\n"
-                "SET @OLD_UNIQUE_CHECKS = @@UNIQUE_CHECKS, UNIQUE_CHECKS = 0;\n"
-                "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';\n";
+    if (rows) text += rows_prologue();
     return text;
+}
+
+std::string MariaDBBuilder::rows_prologue() {
+    return "SET @OLD_FOREIGN_KEY_CHECKS = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0;\n"
+           "SET @OLD_UNIQUE_CHECKS = @@UNIQUE_CHECKS, UNIQUE_CHECKS = 0;\n"
+           "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';\n";
+}
+
+std::string MariaDBBuilder::rows_epilogue() {
+    return "SET TIME_ZONE = @OLD_TIME_ZONE;\n"
+           "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;\n"
+           "SET FOREIGN_KEY_CHECKS = @OLD_FOREIGN_KEY_CHECKS;\n";
 }
 
 std::string MariaDBBuilder::session_mode_for(std::string_view statement, std::string& current) {
@@ -1004,10 +1013,7 @@ std::string MariaDBBuilder::script_in_session(const std::vector<std::string>& st
 
 std::string MariaDBBuilder::session_epilogue(bool rows) {
     std::string text;
-    if (rows)
-        text += "SET TIME_ZONE = @OLD_TIME_ZONE;\n"
-                "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;\n"
-                "SET FOREIGN_KEY_CHECKS = @OLD_FOREIGN_KEY_CHECKS;\n";
+    if (rows) text += rows_epilogue();
     text += "SET SQL_MODE = @OLD_SQL_MODE;\n"
             "SET CHARACTER_SET_CLIENT = @OLD_CHARACTER_SET_CLIENT, CHARACTER_SET_RESULTS = @OLD_CHARACTER_SET_RESULTS, "
             "COLLATION_CONNECTION = @OLD_COLLATION_CONNECTION;\n";
@@ -1016,6 +1022,14 @@ std::string MariaDBBuilder::session_epilogue(bool rows) {
 
 std::string MariaDBBuilder::build_schema_script(const std::shared_ptr<MetaSchema>& schema,
                                                 const std::shared_ptr<MetaDatabase>& database, bool native) {
+    OMBRIX_RETURN_VAL_IF_NULL(schema, {});
+    const auto parts = build_schema_parts(schema, database, native);
+    return parts.structure + parts.programs + "\n" + session_epilogue(false);
+}
+
+MariaDBBuilder::SchemaParts MariaDBBuilder::build_schema_parts(const std::shared_ptr<MetaSchema>& schema,
+                                                               const std::shared_ptr<MetaDatabase>& database,
+                                                               bool native) {
     OMBRIX_RETURN_VAL_IF_NULL(schema, {});
     std::string text = session_prologue(false) + "\n";
     if (database) {
@@ -1044,13 +1058,14 @@ std::string MariaDBBuilder::build_schema_script(const std::shared_ptr<MetaSchema
     for (const auto& function : *schema->get_functions()) text += build_function(function) + "\n\n";
     for (const auto& procedure : *schema->get_procedures()) text += build_function(procedure) + "\n\n";
     for (const auto& view : order_views(schema->get_views()->items())) text += build_view(view) + "\n\n";
+    std::string programs;
     for (const auto& table : order.tables) {
         std::string triggers = build_table_triggers(table, true);
         drop_last(triggers, 1, 0);
-        text += triggers;
+        programs += triggers;
     }
-    for (const auto& event : *schema->get_events()) text += build_event(event) + "\n";
-    return text + "\n" + session_epilogue(false);
+    for (const auto& event : *schema->get_events()) programs += build_event(event) + "\n";
+    return {std::move(text), std::move(programs)};
 }
 
 std::string MariaDBBuilder::deferred_keys_text(const std::vector<std::shared_ptr<MetaTable>>& tables,

@@ -100,6 +100,10 @@ public:
     /// `session_epilogue` puts the settings back.
     static std::string session_prologue(bool rows);
     static std::string session_epilogue(bool rows);
+    /// The settings rows are written in, after a structure prologue (no foreign-key or unique
+    /// checks, temporal values in UTC), and the statements that put them back.
+    static std::string rows_prologue();
+    static std::string rows_epilogue();
     /// After a structure prologue, the statement that sets the SQL mode `statement` runs in when it
     /// differs from `current` (then `current` becomes it), else "". A new table or sequence is
     /// created in the lax mode; a change to a table that may hold rows, and a row, in the session's
@@ -111,6 +115,17 @@ public:
     /// synchronizer): the structure prologue, each statement after the SQL mode it is written for,
     /// and the epilogue; the literals written here read right only so.
     static std::string script_in_session(const std::vector<std::string>& statements);
+
+    /// A schema's script cut where a dump puts the rows.
+    struct SchemaParts {
+        /// The structure prologue, the database, sequences, tables, routines and views.
+        std::string structure;
+        /// What acts on rows as they come (triggers, events), without the epilogue.
+        std::string programs;
+    };
+    /// `build_schema_script` in its two parts: the script is structure, programs and the epilogue.
+    SchemaParts build_schema_parts(const std::shared_ptr<MetaModel::MetaSchema>& schema,
+                                   const std::shared_ptr<MetaModel::MetaDatabase>& database, bool native);
 
     /// The statements that turn a schema into another's structure, from the patched schema a
     /// comparison gave (its members marked INSERT, UPDATE or DELETE, all named after the schema to

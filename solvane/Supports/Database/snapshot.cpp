@@ -1,0 +1,38 @@
+#include "solvane/Supports/Database/snapshot.hpp"
+
+#include "providers/Contracts/model_table.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/script.hpp"
+
+namespace Ombrix::Solvane::Supports::Database {
+
+Core::Result<Snapshot> open_snapshot(Contracts::Database::IConnection& connection,
+                                     const std::vector<std::pair<std::string, std::string>>& tables) {
+    Snapshot snapshot;
+    std::string list;
+    for (const auto& [schema, table] : tables)
+        list += std::string(list.empty() ? "" : ", ") + "(" + mariadb_quote_literal(schema) + ", " +
+                mariadb_quote_literal(table) + ")";
+    if (!list.empty()) {
+        auto loose = connection.execute_as_model(
+            "SELECT t.TABLE_SCHEMA, t.TABLE_NAME, t.ENGINE FROM information_schema.TABLES t JOIN "
+            "information_schema.ENGINES e ON e.ENGINE = t.ENGINE WHERE e.TRANSACTIONS <> 'YES' AND "
+            "(t.TABLE_SCHEMA, t.TABLE_NAME) IN (" + list + ") ORDER BY 1, 2");
+        OMBRIX_RETURN_IF_ERROR(loose);
+        for (std::size_t r = 0; r < (*loose)->get_n_items(); ++r)
+            snapshot.loose_tables.push_back(mariadb_quote_identifier((*loose)->get_value_at(0, r)->to_string()) + "." +
+                                            mariadb_quote_identifier((*loose)->get_value_at(1, r)->to_string()) + " (" +
+                                            (*loose)->get_value_at(2, r)->to_string() + ")");
+    }
+    // The next transaction only: the session's own level stays as it was.
+    OMBRIX_RETURN_IF_ERROR(run_statements(connection,
+                                          "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ;\n"
+                                          "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY;"));
+    // Where a replica seeded from the copy would go on (the position with the snapshot's binary
+    // log position where the server keeps one).
+    if (auto position = connection.execute_as_scalar("SELECT @@GLOBAL.gtid_binlog_pos", false); position && *position)
+        snapshot.gtid_position = (*position)->to_string();
+    return snapshot;
+}
+
+}  // namespace Ombrix::Solvane::Supports::Database

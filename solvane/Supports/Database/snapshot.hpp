@@ -1,0 +1,29 @@
+/// @file One moment of a server for a copy: the reading session's consistent snapshot.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "providers/Core/error.hpp"
+#include "solvane/Contracts/Database/connection.hpp"
+#include "solvane/solvane_export.h"
+
+namespace Ombrix::Solvane::Supports::Database {
+
+/// What a snapshot covers.
+struct Snapshot {
+    /// The tables asked for whose engine has no transactions (MyISAM, Aria, ...), as
+    /// "`schema`.`table` (ENGINE)": read as they stand when their turn comes, not at the moment.
+    std::vector<std::string> loose_tables;
+    /// The server's @@gtid_binlog_pos when the snapshot was taken ("" when it has none).
+    std::string gtid_position;
+};
+
+/// Starts on `connection` the transaction every row of a copy is read in: REPEATABLE READ (for that
+/// transaction only), START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY. `tables` (schema and
+/// table names) are looked up for engines without transactions. End it with COMMIT.
+[[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<Snapshot> open_snapshot(
+    Contracts::Database::IConnection& connection, const std::vector<std::pair<std::string, std::string>>& tables);
+
+}  // namespace Ombrix::Solvane::Supports::Database
