@@ -16,6 +16,7 @@ void add_schema_commands(CLI::App& app, Context& context);
 void add_ddl_commands(CLI::App& app, Context& context);
 void add_data_commands(CLI::App& app, Context& context);
 void add_transfer_command(CLI::App& app, Context& context);
+void add_dump_commands(CLI::App& app, Context& context);
 void add_sync_commands(CLI::App& app, Context& context);
 void add_keygen_command(CLI::App& app, Context& context);
 void add_settings_command(CLI::App& app, Context& context);

@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
     add_ddl_commands(app, context);
     add_data_commands(app, context);
     add_transfer_command(app, context);
+    add_dump_commands(app, context);
     add_sync_commands(app, context);
     add_keygen_command(app, context);
     add_settings_command(app, context);

@@ -314,4 +314,30 @@ TEST_F(TransferTest, RowsTheTargetHoldsStopTheCopyUnlessDuplicatesAreSkippedOrRe
     }
 }
 
+/// A dump of some tables and some rows, of the structure alone, and of a schema that is not there.
+TEST_F(TransferTest, DumpWritesWhatItIsAskedForAndNothingWhenItFails) {
+    ScratchSchema source("dump_src");
+    ScratchSchema copy("dump_dst");
+    const std::string src = "`" + source.name() + "`";
+    Sandbox::get().exec("CREATE TABLE " + src + ".t1 (id INT PRIMARY KEY, s VARCHAR(5)); CREATE TABLE " + src +
+                        ".t2 (id INT); INSERT INTO " + src + ".t1 VALUES (1, 'a'), (2, 'b'), (3, NULL)");
+    const std::string file = home.file("some.sql");
+    auto run = ombrix({"dump", source.name(), "--as", copy.name(), "--tables", "t1", "--where", "t1:id > 1", "-o", file});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(ombrix({"restore", file}).status, 0);
+    EXPECT_EQ(rows("SELECT id, IFNULL(s, 'NULL') FROM `" + copy.name() + "`.t1 ORDER BY id"), "2\tb\n3\tNULL\n");
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + copy.name() + "'"), "1\n");
+
+    run = ombrix({"dump", source.name(), "--no-data"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("CREATE TABLE IF NOT EXISTS " + src + ".`t2`"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("INSERT"), std::string::npos);
+
+    const std::string missing = home.file("missing.sql");
+    run = ombrix({"dump", source.name() + "_none", "-o", missing});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no schema named '" + source.name() + "_none'"), std::string::npos) << run.err;
+    EXPECT_FALSE(g_file_test(missing.c_str(), G_FILE_TEST_EXISTS));
+}
+
 }  // namespace

@@ -1,0 +1,29 @@
+/// @file Compressed files: gzip and zstd streams written through a text sink, and files read back
+/// whatever their compression.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "providers/Core/error.hpp"
+#include "solvane/Supports/Data/Extractors/base_extractor.hpp"
+#include "solvane/solvane_export.h"
+
+namespace Ombrix::Solvane::Supports::Data {
+
+enum class Compression { NONE, GZIP, ZSTD };
+
+/// "gzip" or "zstd" (or "" for none) as a compression; nothing for another name.
+OMBRIX_SOLVANE_EXPORT std::optional<Compression> compression_named(std::string_view name);
+
+/// A sink that compresses what it is given into `inner` (which it closes when closed); `inner`
+/// itself for NONE.
+OMBRIX_SOLVANE_EXPORT std::unique_ptr<Extractors::TextSink> compressing_sink(std::unique_ptr<Extractors::TextSink> inner,
+                                                                            Compression compression);
+
+/// The whole text of `filename`, uncompressed when it is a gzip or zstd file (told by its first
+/// bytes, whatever its name); "-" reads standard input.
+[[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<std::string> read_uncompressed(const std::string& filename);
+
+}  // namespace Ombrix::Solvane::Supports::Data
