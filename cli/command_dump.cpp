@@ -11,6 +11,7 @@
 #include "interrupt.hpp"
 #include "output.hpp"
 #include "providers/Contracts/value_object.hpp"
+#include "providers/Core/text.hpp"
 #include "solvane/Supports/Data/compress.hpp"
 #include "solvane/Supports/Database/script.hpp"
 #include "solvane/Transform/dump.hpp"
@@ -40,11 +41,8 @@ void run_dump(const Context& context, const DumpCommandOptions& options) {
     Solvane::Transform::DumpOptions dump;
     dump.schemas = options.schemas;
     if (!options.as.empty()) dump.rename[options.schemas.front()] = options.as;
-    for (std::size_t at = 0; at < options.tables.size();) {
-        const auto comma = std::min(options.tables.find(',', at), options.tables.size());
-        if (comma > at) dump.tables.push_back(options.tables.substr(at, comma - at));
-        at = comma + 1;
-    }
+    for (auto& table : Core::split(options.tables, ','))
+        if (!table.empty()) dump.tables.push_back(std::move(table));
     for (const auto& where : options.wheres) {
         const auto colon = where.find(':');
         if (colon == std::string::npos || colon == 0) throw Failure("dump: --where takes TABLE:CONDITION");

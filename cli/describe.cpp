@@ -275,18 +275,12 @@ std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const 
 }
 
 SchemaRead read_full_schema(const Connection& connection, const std::string& name) {
-    auto database = MM::MetaDatabase::with_name(name);
-    auto adapter = connection->adapter();
-    check_database(adapter->fill_meta_database(database, true));
-    // The database catalogue has a row for every schema there is.
-    if (!database->get_attributes().contains("CHARACTER SET") || database->get_schemas()->empty())
-        throw Failure("no schema named '" + name + "'");
-    auto schema = database->get_schemas()->get(0);
-    // A schema's recursive read leaves its procedures to be read one by one.
-    for (const auto& procedure : *schema->get_procedures()) check_database(adapter->fill_meta_function(procedure));
-    for (const auto* list : {&schema->get_functions(), &schema->get_procedures()})
+    auto read = Solvane::Supports::Database::read_whole_schema(*connection, name);
+    if (!read && read.error().domain == "default") throw Failure(read.error().message);  // no such schema
+    if (!read) throw DatabaseFailure(describe_error(read.error()));
+    for (const auto* list : {&read->schema->get_functions(), &read->schema->get_procedures()})
         for (const auto& routine : **list) warn_if_hidden(*routine);
-    return {database, schema};
+    return std::move(*read);
 }
 
 std::shared_ptr<MM::MetaSchema> read_schema(const Connection& connection, const std::string& name, bool recursive) {

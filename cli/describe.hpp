@@ -10,6 +10,7 @@
 #include "solvane/Model/object.hpp"
 #include "solvane/Model/database.hpp"
 #include "solvane/Model/schema.hpp"
+#include "solvane/Supports/Database/adapter.hpp"
 
 namespace Ombrix::Cli {
 
@@ -24,10 +25,7 @@ std::shared_ptr<Solvane::MetaModel::MetaSchema> read_schema(const Connection& co
                                                             bool recursive);
 
 /// A schema read in full, procedures included, with the options of its database.
-struct SchemaRead {
-    std::shared_ptr<Solvane::MetaModel::MetaDatabase> database;
-    std::shared_ptr<Solvane::MetaModel::MetaSchema> schema;
-};
+using SchemaRead = Solvane::Supports::Database::WholeSchema;
 
 /// The schema `name` with every member filled, procedures too (a recursive schema read leaves
 /// them), and its database's character set, collation and comment. A schema that does not exist

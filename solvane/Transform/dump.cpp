@@ -11,6 +11,7 @@
 #include "solvane/Model/schema.hpp"
 #include "solvane/Model/table.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
+#include "solvane/Supports/Database/adapter.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
@@ -31,21 +32,11 @@ namespace {
 std::string backticked(std::string_view name) { return DB::mariadb_quote_identifier(name); }
 
 /// A schema as the dump reads it: its whole model, the objects not asked for left out.
-struct SchemaRead {
-    std::shared_ptr<MM::MetaDatabase> database;
-    std::shared_ptr<MM::MetaSchema> schema;
-};
-
-Core::Result<SchemaRead> read_schema(Contracts::Database::IConnection& connection, const std::string& name,
+Core::Result<DB::WholeSchema> read_schema(Contracts::Database::IConnection& connection, const std::string& name,
                                      const DumpOptions& options) {
-    auto database = MM::MetaDatabase::with_name(name);
-    auto adapter = connection.adapter();
-    OMBRIX_RETURN_IF_ERROR(adapter->fill_meta_database(database, true));
-    // The database catalogue has a row for every schema there is.
-    if (!database->get_attributes().contains("CHARACTER SET") || database->get_schemas()->empty())
-        return Core::fail("default", -1, "no schema named '" + name + "'");
-    auto schema = database->get_schemas()->get(0);
-    for (const auto& procedure : *schema->get_procedures()) OMBRIX_RETURN_IF_ERROR(adapter->fill_meta_function(procedure));
+    auto read = DB::read_whole_schema(connection, name);
+    OMBRIX_RETURN_IF_ERROR(read);
+    const auto& schema = read->schema;
     // A routine whose body the account cannot read would be written empty.
     for (const auto* list : {&schema->get_functions(), &schema->get_procedures()})
         for (const auto& routine : **list)
@@ -72,7 +63,7 @@ Core::Result<SchemaRead> read_schema(Contracts::Database::IConnection& connectio
         schema->get_procedures()->clear();
         schema->get_events()->clear();
     }
-    return SchemaRead{database, schema};
+    return std::move(*read);
 }
 
 /// Writes the rows of one table as multi-row INSERTs; the number of rows.
@@ -160,7 +151,7 @@ Core::Result<DumpReport> dump_schemas(const std::shared_ptr<Contracts::Database:
     if (!builder) return Core::fail("default", -1, "the source has no MariaDB builder");
 
     // The structure as it stands before the rows are read.
-    std::vector<SchemaRead> reads;
+    std::vector<DB::WholeSchema> reads;
     std::vector<std::pair<std::string, std::string>> tables;
     for (const auto& name : options.schemas) {
         auto read = read_schema(*source, name, options);

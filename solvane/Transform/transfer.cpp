@@ -751,13 +751,14 @@ Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableMode
     std::vector<std::string> names;
     for (std::size_t i = 0; i < k; ++i) names.push_back(qname(copy.target_columns[i]));
     auto statement = m_target->statement();
+    const std::string keyword = duplicates_keyword();
     for (std::size_t r = 0; r < model.get_n_items(); ++r) {
         std::vector<std::string> values;
         for (std::size_t c = 0; c < k; ++c)
             values.push_back(Supports::Data::Extractors::BaseExtractor::format_column_value(
                 model.get_columns()->get(c)->get_data_type(), model.get_value_at(c, r)));
         std::string sql = statement->build_sql_insert(copy.target_schema, copy.target_table, names, values);
-        if (const auto keyword = duplicates_keyword(); !keyword.empty() && sql.starts_with("INSERT "))
+        if (!keyword.empty() && sql.starts_with("INSERT "))
             sql = (keyword == "REPLACE" ? "REPLACE " : "INSERT IGNORE ") + sql.substr(7);
         auto inserted = m_target->execute_no_query(sql);
         if (inserted) {

@@ -312,13 +312,13 @@ Lines server_snapshot(Client& client) {
 
 // ---------------------------------------------------------------- what the test builds
 
-struct TableSpec {
+struct TableShape {
     std::string name;
     Texts columns;       // the first is the primary key (INT), the second a VARCHAR, the rest INT or VARCHAR
     Texts text_columns;  // which of them are VARCHAR
 };
 
-struct SchemaSpec {
+struct SchemaShape {
     std::string name;
     std::shared_ptr<MM::MetaSchema> model;
     std::vector<std::shared_ptr<MM::MetaIndex>> loose_indexes;  // made by CREATE INDEX of their own
@@ -409,13 +409,13 @@ std::shared_ptr<MM::MetaColumn> column_of(const std::string& name, bool text) {
 }
 
 /// A table model: the first column the primary key, the text columns VARCHAR(100), the others INT.
-std::shared_ptr<MM::MetaTable> table_model(const std::string& schema, const TableSpec& spec) {
-    auto table = MM::MetaTable::with_names(schema, schema, spec.name);
-    for (const auto& name : spec.columns) {
+std::shared_ptr<MM::MetaTable> table_model(const std::string& schema, const TableShape& shape) {
+    auto table = MM::MetaTable::with_names(schema, schema, shape.name);
+    for (const auto& name : shape.columns) {
         const bool text =
-            std::find(spec.text_columns.begin(), spec.text_columns.end(), name) != spec.text_columns.end();
+            std::find(shape.text_columns.begin(), shape.text_columns.end(), name) != shape.text_columns.end();
         auto column = column_of(name, text);
-        if (name == spec.columns.front()) {
+        if (name == shape.columns.front()) {
             column->set_not_null(true);
             column->set_is_primary_key(true);
             column->set_primary_ordinal(1);
@@ -434,13 +434,13 @@ const Texts kCells = {"quote ' and \" and ` and \\ and %_",
                       "NULL",
                       ""};
 
-std::string insert_rows(const std::string& schema, const TableSpec& spec, int rows) {
-    std::string sql = "INSERT INTO " + q(schema) + "." + q(spec.name) + " VALUES ";
+std::string insert_rows(const std::string& schema, const TableShape& shape, int rows) {
+    std::string sql = "INSERT INTO " + q(schema) + "." + q(shape.name) + " VALUES ";
     for (int r = 0; r < rows; ++r) {
         sql += r ? ", (" : "(";
-        for (std::size_t c = 0; c < spec.columns.size(); ++c) {
-            const bool text = std::find(spec.text_columns.begin(), spec.text_columns.end(), spec.columns[c]) !=
-                              spec.text_columns.end();
+        for (std::size_t c = 0; c < shape.columns.size(); ++c) {
+            const bool text = std::find(shape.text_columns.begin(), shape.text_columns.end(), shape.columns[c]) !=
+                              shape.text_columns.end();
             if (c > 0) sql += ", ";
             if (c == 0)
                 sql += std::to_string(r + 1);
@@ -573,43 +573,43 @@ TEST_F(NamesRoundTrip, EveryNameComesBackByteForByte) {
     auto builder = std::dynamic_pointer_cast<DB::MariaDBBuilder>(m_connection->builder());
     ASSERT_NE(builder, nullptr);
 
-    std::vector<SchemaSpec> schemas(3);
-    std::vector<std::pair<std::string, TableSpec>> filled_tables;
+    std::vector<SchemaShape> schemas(3);
+    std::vector<std::pair<std::string, TableShape>> filled_tables;
     int table_number = 0;
-    for (auto& spec : schemas) {
-        spec.name = take(Kind::Schema);
-        spec.model = MM::MetaSchema::with_names(spec.name, spec.name);
-        const std::string& s = spec.name;
+    for (auto& shape : schemas) {
+        shape.name = take(Kind::Schema);
+        shape.model = MM::MetaSchema::with_names(shape.name, shape.name);
+        const std::string& s = shape.name;
         for (int t = 0; t < 9; ++t, ++table_number) {
-            TableSpec table_spec{take(Kind::Table), {take(Kind::Column), take(Kind::Column), take(Kind::Column)}, {}};
-            table_spec.text_columns = {table_spec.columns[1]};
-            auto table = table_model(s, table_spec);
-            auto index = MM::MetaIndex::with_names(s, s, table_spec.name, take(Kind::Index));
-            index->set_columns({table_spec.columns[1]});
+            TableShape table_shape{take(Kind::Table), {take(Kind::Column), take(Kind::Column), take(Kind::Column)}, {}};
+            table_shape.text_columns = {table_shape.columns[1]};
+            auto table = table_model(s, table_shape);
+            auto index = MM::MetaIndex::with_names(s, s, table_shape.name, take(Kind::Index));
+            index->set_columns({table_shape.columns[1]});
             table->get_indexes()->append(index);
             if (table_number % 3 == 0) {
-                auto unique = MM::MetaIndex::with_names(s, s, table_spec.name, take(Kind::Index));
+                auto unique = MM::MetaIndex::with_names(s, s, table_shape.name, take(Kind::Index));
                 unique->set_kind("UNIQUE");
-                unique->set_columns({table_spec.columns[2], table_spec.columns[0]});
+                unique->set_columns({table_shape.columns[2], table_shape.columns[0]});
                 table->get_indexes()->append(unique);
             }
             auto trigger = MM::MetaTrigger::with_body(
-                take(Kind::Trigger), "SET NEW." + q(table_spec.columns[2]) + " = NEW." + q(table_spec.columns[2]));
+                take(Kind::Trigger), "SET NEW." + q(table_shape.columns[2]) + " = NEW." + q(table_shape.columns[2]));
             // A check on every table, named like its trigger (a table's checks and columns share
             // names): a copy of the schema holds checks of the same names.
             table->get_constraints()->append(
-                MM::MetaCheck::with_name(trigger->get_name(), q(table_spec.columns[0]) + " > 0"));
+                MM::MetaCheck::with_name(trigger->get_name(), q(table_shape.columns[0]) + " > 0"));
             trigger->set_timing("BEFORE");
             trigger->set_event(t % 2 ? "UPDATE" : "INSERT");
             table->get_triggers()->append(trigger);
-            spec.model->get_tables()->append(table);
-            filled_tables.emplace_back(s, table_spec);
+            shape.model->get_tables()->append(table);
+            filled_tables.emplace_back(s, table_shape);
 
-            const std::string from = q(s) + "." + q(table_spec.name);
+            const std::string from = q(s) + "." + q(table_shape.name);
             auto view = MM::MetaView::with_names(s, s, take(Kind::View));
-            view->set_definition("SELECT " + q(table_spec.columns[0]) + ", " + q(table_spec.columns[1]) + " FROM " +
+            view->set_definition("SELECT " + q(table_shape.columns[0]) + ", " + q(table_shape.columns[1]) + " FROM " +
                                  from);
-            spec.model->get_views()->append(view);
+            shape.model->get_views()->append(view);
         }
         for (int r = 0; r < 10; ++r) {
             const auto& table = filled_tables[filled_tables.size() - 9 + static_cast<std::size_t>(r % 9)].second;
@@ -621,12 +621,12 @@ TEST_F(NamesRoundTrip, EveryNameComesBackByteForByte) {
                 routine->set_parameters({"x INT"});
                 routine->set_attribute("DATA_ACCESS", "READS SQL DATA");
                 routine->set_body("RETURN x + (SELECT COUNT(*) FROM " + from + ")");
-                spec.model->get_functions()->append(routine);
+                shape.model->get_functions()->append(routine);
             } else {
                 routine->set_parameters({"IN x INT"});
                 routine->set_body("SELECT " + q(table.columns[1]) + " FROM " + from + " WHERE " + q(table.columns[0]) +
                                   " = x");
-                spec.model->get_procedures()->append(routine);
+                shape.model->get_procedures()->append(routine);
             }
         }
         for (int e = 0; e < 7; ++e) {
@@ -636,35 +636,35 @@ TEST_F(NamesRoundTrip, EveryNameComesBackByteForByte) {
             event->set_completion("NOT PRESERVE");
             event->set_state("DISABLED");
             event->set_body("DELETE FROM " + q(s) + "." + q(table.name) + " WHERE FALSE");
-            spec.model->get_events()->append(event);
+            shape.model->get_events()->append(event);
         }
     }
     // Four more indexes, each made by a statement of its own (its key parts written quoted).
     for (std::size_t i = 0; i < 4; ++i) {
-        const auto& [owner, table_spec] = filled_tables[i * 7 + 1];
-        auto index = MM::MetaIndex::with_names(owner, owner, table_spec.name, take(Kind::Index));
-        index->set_columns({q(table_spec.columns[2]), q(table_spec.columns[1])});
-        auto& spec =
-            *std::find_if(schemas.begin(), schemas.end(), [&](const SchemaSpec& s) { return s.name == owner; });
-        spec.loose_indexes.push_back(index);
-        spec.loose_columns.push_back({table_spec.columns[2], table_spec.columns[1]});
+        const auto& [owner, table_shape] = filled_tables[i * 7 + 1];
+        auto index = MM::MetaIndex::with_names(owner, owner, table_shape.name, take(Kind::Index));
+        index->set_columns({q(table_shape.columns[2]), q(table_shape.columns[1])});
+        auto& shape =
+            *std::find_if(schemas.begin(), schemas.end(), [&](const SchemaShape& s) { return s.name == owner; });
+        shape.loose_indexes.push_back(index);
+        shape.loose_columns.push_back({table_shape.columns[2], table_shape.columns[1]});
     }
     // Two exchange tables with hostile column names.
-    SchemaSpec& exchange_schema = schemas[2];
-    TableSpec exchange{take(Kind::Table), {}, {}};
+    SchemaShape& exchange_schema = schemas[2];
+    TableShape exchange{take(Kind::Table), {}, {}};
     for (int c = 0; c < 14; ++c) exchange.columns.push_back(take(Kind::Column));
     exchange.text_columns.assign(exchange.columns.begin() + 1, exchange.columns.begin() + 11);
-    TableSpec sibling{take(Kind::Table), {}, {}};
+    TableShape sibling{take(Kind::Table), {}, {}};
     for (int c = 0; c < 6; ++c) sibling.columns.push_back(take(Kind::Column));
     sibling.text_columns.assign(sibling.columns.begin() + 1, sibling.columns.end());
-    for (const auto* spec : {&exchange, &sibling})
-        exchange_schema.model->get_tables()->append(table_model(exchange_schema.name, *spec));
+    for (const auto* shape : {&exchange, &sibling})
+        exchange_schema.model->get_tables()->append(table_model(exchange_schema.name, *shape));
 
     // ---- the builder creates everything; rows go in
-    for (auto& spec : schemas) {
-        SCOPED_TRACE("schema " + shown(spec.name));
-        ASSERT_NO_FATAL_FAILURE(run_script(builder->build_schema_script(spec.model, nullptr, true), "schema script"));
-        for (const auto& index : spec.loose_indexes)
+    for (auto& shape : schemas) {
+        SCOPED_TRACE("schema " + shown(shape.name));
+        ASSERT_NO_FATAL_FAILURE(run_script(builder->build_schema_script(shape.model, nullptr, true), "schema script"));
+        for (const auto& index : shape.loose_indexes)
             ASSERT_NO_FATAL_FAILURE(
                 run_script(builder->build_create(index, true), "index " + shown(index->get_name())));
     }
@@ -735,7 +735,7 @@ TEST_F(NamesRoundTrip, EveryNameComesBackByteForByte) {
     // ---- the explorer lists what each of the five schemas holds, and nothing of another's
     struct Listed {
         std::string name;
-        const SchemaSpec* spec;  // what it holds: its own, or its source's
+        const SchemaShape* shape;  // what it holds: its own, or its source's
     };
     const std::vector<Listed> all = {{schemas[0].name, &schemas[0]},
                                      {schemas[1].name, &schemas[1]},
@@ -748,20 +748,20 @@ TEST_F(NamesRoundTrip, EveryNameComesBackByteForByte) {
     const Lines listed_users = listed("", DBObject::USER);
     for (const auto& user : users)
         EXPECT_EQ(listed_users.count(user->get_name()), 1U) << "user listed: " << shown(user->get_name());
-    for (const auto& [name, spec] : all) {
+    for (const auto& [name, shape] : all) {
         SCOPED_TRACE("explorer, schema " + shown(name));
         Lines tables, views, functions, procedures, triggers, events, indexes;
-        for (const auto& table : *spec->model->get_tables()) {
+        for (const auto& table : *shape->model->get_tables()) {
             tables.insert(table->get_name());
             for (const auto& trigger : *table->get_triggers()) triggers.insert(trigger->get_name());
             for (const auto& index : *table->get_indexes())
                 indexes.insert(line({index->get_name(), table->get_name()}));
         }
-        for (const auto& index : spec->loose_indexes) indexes.insert(line({index->get_name(), index->get_entity()}));
-        for (const auto& view : *spec->model->get_views()) views.insert(view->get_name());
-        for (const auto& function : *spec->model->get_functions()) functions.insert(function->get_name());
-        for (const auto& procedure : *spec->model->get_procedures()) procedures.insert(procedure->get_name());
-        for (const auto& event : *spec->model->get_events()) events.insert(event->get_name());
+        for (const auto& index : shape->loose_indexes) indexes.insert(line({index->get_name(), index->get_entity()}));
+        for (const auto& view : *shape->model->get_views()) views.insert(view->get_name());
+        for (const auto& function : *shape->model->get_functions()) functions.insert(function->get_name());
+        for (const auto& procedure : *shape->model->get_procedures()) procedures.insert(procedure->get_name());
+        for (const auto& event : *shape->model->get_events()) events.insert(event->get_name());
         expect_same(listed(name, DBObject::TABLE), tables, "tables");
         expect_same(listed(name, DBObject::VIEW), views, "views");
         expect_same(listed(name, DBObject::INDEX, true), indexes, "indexes");
@@ -774,23 +774,23 @@ TEST_F(NamesRoundTrip, EveryNameComesBackByteForByte) {
     // ---- the adapter reads them: the whole schema at once, and object by object; a copy reads
     // as its source, the SQL its objects carry included
     std::map<std::string, std::shared_ptr<MM::MetaSchema>> read;
-    for (const auto& [name, spec] : all) {
+    for (const auto& [name, shape] : all) {
         SCOPED_TRACE("adapter, schema " + shown(name));
         // What was built, with the loose indexes on their tables and their key parts as names.
-        Lines expected = inventory(*spec->model);
-        for (std::size_t i = 0; i < spec->loose_indexes.size(); ++i) {
-            const auto& index = spec->loose_indexes[i];
-            const auto& columns = spec->loose_columns[i];
+        Lines expected = inventory(*shape->model);
+        for (std::size_t i = 0; i < shape->loose_indexes.size(); ++i) {
+            const auto& index = shape->loose_indexes[i];
+            const auto& columns = shape->loose_columns[i];
             expected.insert(line({"index", index->get_entity(), index->get_name(), line({columns[0], columns[1]})}));
         }
         // View columns are the server's to tell; each view shows the two columns it selects, and
         // the server drops a column alias's leading blanks: the view's column is named without them.
-        for (const auto& view : *spec->model->get_views())
+        for (const auto& view : *shape->model->get_views())
             for (auto it = expected.begin(); it != expected.end();)
                 it = it->starts_with(line({"view column", view->get_name(), ""})) ? expected.erase(it) : std::next(it);
         for (std::size_t t = 0; t < filled_tables.size(); ++t) {
-            if (filled_tables[t].first != spec->name) continue;
-            const auto& view = spec->model->get_views()->get(t % 9);
+            if (filled_tables[t].first != shape->name) continue;
+            const auto& view = shape->model->get_views()->get(t % 9);
             for (std::size_t c = 0; c < 2; ++c) {
                 const std::string& column = filled_tables[t].second.columns[c];
                 expected.insert(line({"view column", view->get_name(), column.substr(column.find_first_not_of(' '))}));
@@ -799,7 +799,7 @@ TEST_F(NamesRoundTrip, EveryNameComesBackByteForByte) {
         auto schema = read_schema(name);
         expect_same(inventory(*schema), expected, "schema-wide read");
         read[name] = schema;
-        if (name != spec->name) expect_same(inventory(*schema, true), inventory(*read[spec->name], true), "copy");
+        if (name != shape->name) expect_same(inventory(*schema, true), inventory(*read[shape->name], true), "copy");
 
         auto alone = MM::MetaSchema::with_names(name, name);
         for (const auto& table_name : names_of(schema->get_tables())) {
@@ -874,7 +874,7 @@ TEST_F(NamesRoundTrip, EveryNameComesBackByteForByte) {
                           Case{"sql-insert", {}}, Case{"xml", {}}, Case{"xml", {"--xml-storage", "attribute"}}}) {
         // Names no XML name can hold travel encoded (_xHHHH_).
         const bool attribute = c.options.size() == 2 && c.options[1] == "attribute";
-        const TableSpec& source = attribute ? sibling : exchange;
+        const TableShape& source = attribute ? sibling : exchange;
         SCOPED_TRACE(c.format + " of " + shown(source.name));
         const std::string copy = take(Kind::Table);
         const std::string cli_table = q(exchange_schema.name) + "." + q(source.name);

@@ -1,5 +1,9 @@
 #include "solvane/Supports/Database/adapter.hpp"
 
+#include "solvane/Model/database.hpp"
+#include "solvane/Model/function.hpp"
+#include "solvane/Model/schema.hpp"
+
 #include "providers/Core/error.hpp"
 
 namespace Ombrix::Solvane::Supports::Database {
@@ -79,5 +83,17 @@ Core::Status Adapter::fill_data_set(const std::shared_ptr<Providers::Contracts::
 }
 
 OMBRIX_DEFINE_TYPE(Adapter, "OmbrixSolvaneSupportsDatabaseAdapter");
+
+Core::Result<WholeSchema> read_whole_schema(Contracts::Database::IConnection& connection, const std::string& name) {
+    auto database = MetaModel::MetaDatabase::with_name(name);
+    auto adapter = connection.adapter();
+    OMBRIX_RETURN_IF_ERROR(adapter->fill_meta_database(database, true));
+    // The database catalogue has a row for every schema there is.
+    if (!database->get_attributes().contains("CHARACTER SET") || database->get_schemas()->empty())
+        return Core::fail("default", -1, "no schema named '" + name + "'");
+    auto schema = database->get_schemas()->get(0);
+    for (const auto& procedure : *schema->get_procedures()) OMBRIX_RETURN_IF_ERROR(adapter->fill_meta_function(procedure));
+    return WholeSchema{database, schema};
+}
 
 }  // namespace Ombrix::Solvane::Supports::Database

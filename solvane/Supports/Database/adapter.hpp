@@ -10,6 +10,19 @@
 
 namespace Ombrix::Solvane::Supports::Database {
 
+/// A schema read whole: its database (character set, collation, comment) and the schema with
+/// every member filled, procedures included.
+struct WholeSchema {
+    std::shared_ptr<MetaModel::MetaDatabase> database;
+    std::shared_ptr<MetaModel::MetaSchema> schema;
+};
+
+/// Reads schema `name` whole through `connection`'s adapter (a recursive schema read leaves the
+/// procedures, which are read one by one). A schema that does not exist fails with "no schema
+/// named 'NAME'" (domain "default"); the adapter's failures as they come.
+[[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<WholeSchema> read_whole_schema(
+    Contracts::Database::IConnection& connection, const std::string& name);
+
 /// Implements every adapter operation as a check of its object (a null one writes the critical
 /// "<argument> != NULL") that fills nothing, plus the one loop all dialects share: filling each
 /// table of a data set. The adapter keeps a raw pointer to its connection: the connection owns it.

@@ -6,24 +6,35 @@
 
 namespace Ombrix::Solvane::Supports::Database {
 
-Core::Result<Snapshot> open_snapshot(Contracts::Database::IConnection& connection,
-                                     const std::vector<std::pair<std::string, std::string>>& tables) {
-    Snapshot snapshot;
+Core::Result<std::vector<TableEngine>> table_engines(Contracts::Database::IConnection& connection,
+                                                    const std::vector<std::pair<std::string, std::string>>& tables) {
+    std::vector<TableEngine> engines;
     std::string list;
     for (const auto& [schema, table] : tables)
         list += std::string(list.empty() ? "" : ", ") + "(" + mariadb_quote_literal(schema) + ", " +
                 mariadb_quote_literal(table) + ")";
-    if (!list.empty()) {
-        auto loose = connection.execute_as_model(
-            "SELECT t.TABLE_SCHEMA, t.TABLE_NAME, t.ENGINE FROM information_schema.TABLES t JOIN "
-            "information_schema.ENGINES e ON e.ENGINE = t.ENGINE WHERE e.TRANSACTIONS <> 'YES' AND "
-            "(t.TABLE_SCHEMA, t.TABLE_NAME) IN (" + list + ") ORDER BY 1, 2");
-        OMBRIX_RETURN_IF_ERROR(loose);
-        for (std::size_t r = 0; r < (*loose)->get_n_items(); ++r)
-            snapshot.loose_tables.push_back(mariadb_quote_identifier((*loose)->get_value_at(0, r)->to_string()) + "." +
-                                            mariadb_quote_identifier((*loose)->get_value_at(1, r)->to_string()) + " (" +
-                                            (*loose)->get_value_at(2, r)->to_string() + ")");
-    }
+    if (list.empty()) return engines;
+    auto found = connection.execute_as_model(
+        "SELECT t.TABLE_SCHEMA, t.TABLE_NAME, t.ENGINE, e.TRANSACTIONS FROM information_schema.TABLES t JOIN "
+        "information_schema.ENGINES e ON e.ENGINE = t.ENGINE WHERE (t.TABLE_SCHEMA, t.TABLE_NAME) IN (" + list +
+        ") ORDER BY 1, 2");
+    OMBRIX_RETURN_IF_ERROR(found);
+    for (std::size_t r = 0; r < (*found)->get_n_items(); ++r)
+        engines.push_back(TableEngine{(*found)->get_value_at(0, r)->to_string(), (*found)->get_value_at(1, r)->to_string(),
+                                      (*found)->get_value_at(2, r)->to_string(),
+                                      (*found)->get_value_at(3, r)->to_string() == "YES"});
+    return engines;
+}
+
+Core::Result<Snapshot> open_snapshot(Contracts::Database::IConnection& connection,
+                                     const std::vector<std::pair<std::string, std::string>>& tables) {
+    Snapshot snapshot;
+    auto engines = table_engines(connection, tables);
+    OMBRIX_RETURN_IF_ERROR(engines);
+    for (const auto& found : *engines)
+        if (!found.transactional)
+            snapshot.loose_tables.push_back(mariadb_quote_identifier(found.schema) + "." +
+                                            mariadb_quote_identifier(found.table) + " (" + found.engine + ")");
     // The next transaction only: the session's own level stays as it was.
     OMBRIX_RETURN_IF_ERROR(run_statements(connection,
                                           "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ;\n"

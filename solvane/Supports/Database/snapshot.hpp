@@ -20,6 +20,19 @@ struct Snapshot {
     std::string gtid_position;
 };
 
+/// A table's engine, and whether that engine has transactions (undoes a failed statement).
+struct TableEngine {
+    std::string schema;
+    std::string table;
+    std::string engine;
+    bool transactional = false;
+};
+
+/// The engines of those of `tables` (schema and table names) the server's catalogue lists, in
+/// schema and table order.
+[[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<std::vector<TableEngine>> table_engines(
+    Contracts::Database::IConnection& connection, const std::vector<std::pair<std::string, std::string>>& tables);
+
 /// Starts on `connection` the transaction every row of a copy is read in: REPEATABLE READ (for that
 /// transaction only), START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY. `tables` (schema and
 /// table names) are looked up for engines without transactions. End it with COMMIT.

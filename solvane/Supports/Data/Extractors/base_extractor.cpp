@@ -22,6 +22,7 @@
 #include "solvane/Model/column.hpp"
 #include "solvane/Supports/Data/load_format.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/snapshot.hpp"
 
 namespace Ombrix::Solvane::Supports::Data::Extractors {
 
@@ -557,14 +558,8 @@ std::string row_defect(const SourceRow& row, const std::vector<std::string>& nam
 /// Whether the table's engine undoes a failed statement (InnoDB does; MyISAM, Aria and MEMORY do
 /// not), as the server says; no when it cannot tell.
 bool table_rolls_back(Contracts::Database::IConnection& connection, const MetaModel::MetaTable& table) {
-    std::string sql =
-        "SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e "
-        "ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = ";
-    append_quoted(sql, table.get_schema());
-    sql += " AND t.TABLE_NAME = ";
-    append_quoted(sql, table.get_name());
-    auto answer = connection.execute_as_scalar(sql);
-    return answer && *answer && (*answer)->to_string() == "YES";
+    auto engines = Database::table_engines(connection, {{table.get_schema(), table.get_name()}});
+    return engines && engines->size() == 1 && engines->front().transactional;
 }
 
 Core::Error no_column_error() {
@@ -710,10 +705,11 @@ Core::Result<std::shared_ptr<TableModel>> load_model(RowReader& reader, std::int
         if (!*more) break;
         // A record that made no row (not an object, say) names no columns and holds no cells.
         if (!row.defect.empty() && row.names.empty() && row.values.empty()) continue;
+        // Rows that name their cells make the columns as names come, even from a first row that
+        // names none (an XML record of NULLs).
+        const bool named = reader.names_rows() || !row.names.empty();
         if (!model) {
-            // Rows that name their cells make the columns as names come, even from a first row
-            // that names none (an XML record of NULLs).
-            if (reader.names_rows() || !row.names.empty()) {
+            if (named) {
                 by_name = true;
                 make_model(row.names);
             } else {
@@ -724,7 +720,7 @@ Core::Result<std::shared_ptr<TableModel>> load_model(RowReader& reader, std::int
         }
         std::vector<ValuePtr> values;
         values.reserve(names.size());
-        if (by_name && (reader.names_rows() || !row.names.empty())) {
+        if (by_name && named) {
             // A name the earlier records lacked (an attribute left out for NULL) adds a column,
             // NULL in the rows before.
             for (const auto& name : row.names) {

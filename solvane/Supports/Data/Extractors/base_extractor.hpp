@@ -137,7 +137,8 @@ struct SourceRow {
     std::uint64_t number = 0;
     /// Set when the source could not make a proper row of this line (too few cells): the row is
     /// dropped when loading and refused, with this message, when importing.
-    std::string defect;    /// Set when the row names every cell it has and a name it lacks is NULL (an XML record whose
+    std::string defect;
+    /// Set when the row names every cell it has and a name it lacks is NULL (an XML record whose
     /// cells are attributes: NULL is an attribute left out); otherwise a column whose source the row
     /// does not name is left out of its statement.
     bool complete = false;
