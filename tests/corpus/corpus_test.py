@@ -144,9 +144,9 @@ def output_of(code, out, err):
 def run_corpus(args, server, ombrix, name, short, relpath, prepare):
     report = Report(name)
     path = os.path.join(args.corpora, "root", relpath)
-    src, ddl, xfer, alt = ("corpus_%s_%s" % (short, s) for s in ("src", "ddl", "xfer", "alt"))
+    src, ddl, xfer, dmp, alt = ("corpus_%s_%s" % (short, s) for s in ("src", "ddl", "xfer", "dmp", "alt"))
     seed = args.seed ^ zlib.crc32(name.encode())
-    for schema in (src, ddl, xfer, alt):
+    for schema in (src, ddl, xfer, dmp, alt):
         server.drop_schema(schema)
     started = time.time()
 
@@ -193,6 +193,18 @@ def run_corpus(args, server, ombrix, name, short, relpath, prepare):
     else:
         report.fail("transfer", "schema %s exists after the transfer" % xfer)
 
+    # dump: the whole schema written for another name, loaded by the mariadb client as it is.
+    code, out, err = ombrix.run("dump", src, "--as", dmp)
+    if report.check("dump", "ombrix dump %s --as %s" % (src, dmp), code == 0, output_of(code, b"", err)):
+        try:
+            server.run_script(out, default_settings=True)
+            report.ok("dump", "the dump loads through the mariadb client")
+        except cs.SqlError as e:
+            report.fail("dump", "the dump loads through the mariadb client", str(e))
+        compare_texts(report, "dump", cs.show_create(server, src, rename_to=dmp), cs.show_create(server, dmp), src, dmp)
+        present = set(cs.read_catalogue(server, dmp))
+        compare_rows(report, "dump", server, src, dmp, tables, [t for t in sorted(tables) if t in present])
+
     # diff --apply: a second load, the same rows, random ALTERs, then back to the source.
     try:
         server.run_script(prepare(path, alt), default_settings=True)
@@ -234,7 +246,7 @@ def run_corpus(args, server, ombrix, name, short, relpath, prepare):
         report.check("diff", "rows of %s kept (%d)" % (table, len(kept[table])), kept[table] == now[table], detail)
 
     if not args.keep:
-        for schema in (src, ddl, xfer, alt):
+        for schema in (src, ddl, xfer, dmp, alt):
             server.drop_schema(schema)
     print("time  [%s] %.1f s" % (name, time.time() - started), flush=True)
     return report

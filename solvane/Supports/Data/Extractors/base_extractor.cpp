@@ -99,12 +99,13 @@ bool is_temporal_kind(DataType type) {
            type == DataType::TIMESTAMP || type == DataType::TIMESPAN;
 }
 
-/// `text` as a string literal that reads back the same whatever the session's sql_mode: in quotes
-/// with each quote doubled, or, when it holds a backslash (an escape unless the mode holds
-/// NO_BACKSLASH_ESCAPES) or a NUL byte (which the command-line client refuses in a script), as
+/// `text` as a string literal that reads back the same whatever the session's sql_mode and
+/// whoever reads the script: in quotes with each quote doubled, or, when it holds a backslash (an
+/// escape unless the mode holds NO_BACKSLASH_ESCAPES), a NUL byte (which the command-line client
+/// refuses in a script) or a carriage return (which it drops before a line feed), as
 /// _utf8mb4 X'…', which the server converts to the column's character set.
 void append_quoted(std::string& out, std::string_view text) {
-    if (text.find_first_of(std::string_view("\\\0", 2)) != std::string_view::npos) {
+    if (text.find_first_of(std::string_view("\\\0\r", 3)) != std::string_view::npos) {
         out += "_utf8mb4 X'";
         append_hex_digits(out, text);
         out += '\'';

@@ -31,6 +31,8 @@ TEST(BaseExtractor, LiteralsOfCellValuesAreSafeForEveryKind) {
         // A backslash or a NUL reads alike under every sql_mode only in hexadecimal.
         {DataType::ENUM, PC::ValueString::create("a\\'); DROP"), "_utf8mb4 X'615C27293B2044524F50'"},
         {DataType::STRING, PC::ValueString::create(std::string("a\0b", 3)), "_utf8mb4 X'610062'"},
+        // The command-line client drops a carriage return before a line feed, even in quotes.
+        {DataType::STRING, PC::ValueString::create("a\r\nb"), "_utf8mb4 X'610D0A62'"},
         {DataType::DECIMAL, PC::ValueString::create("12.50"), "'12.50'"},
         {DataType::INT32, PC::ValueInt32::create(-7), "-7"},
         {DataType::UINT64, PC::ValueUInt64::create(18446744073709551615ULL), "18446744073709551615"},
