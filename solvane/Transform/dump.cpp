@@ -73,10 +73,10 @@ Core::Result<std::int64_t> dump_rows(MariaDBProvider& provider, const MM::MetaTa
     std::vector<std::string> names;
     for (const auto& column : *table.get_columns())
         if (!column->is_generated()) names.push_back(backticked(column->get_name()));
-    if (names.empty()) return 0;  // a table of generated columns: its rows cannot be written as such
     std::string list;
     for (const auto& name : names) list += (list.empty() ? "" : ", ") + name;
-    std::string sql = "SELECT " + list + " FROM " + backticked(source_schema) + "." + backticked(table.get_name());
+    // A table whose every column is generated gets a row of defaults per row: "()".
+    std::string sql = "SELECT " + (list.empty() ? std::string("1") : list) + " FROM " + backticked(source_schema) + "." + backticked(table.get_name());
     if (const auto found = options.where.find(table.get_name()); found != options.where.end())
         sql += " WHERE " + found->second;
     if (const auto key = table.row_key(); !key.empty()) {
@@ -103,7 +103,7 @@ Core::Result<std::int64_t> dump_rows(MariaDBProvider& provider, const MM::MetaTa
     auto streamed = provider.execute_streamed(
         sql,
         [&](MariaDBReader& reader) -> Core::Status {
-            for (std::uint16_t i = 0; i < static_cast<std::uint16_t>(reader.get_field_count()); ++i) {
+            for (std::uint16_t i = 0; i < static_cast<std::uint16_t>(names.size()); ++i) {
                 DataType type = reader.get_data_type(i);
                 // Bytes travel as X'…', whatever type they come as (BIT among them).
                 if (X::is_binary_kind(type) || (type == DataType::STRING && reader.get_is_binary(i)))
@@ -159,6 +159,21 @@ Core::Result<DumpReport> dump_schemas(const std::shared_ptr<Contracts::Database:
         for (const auto& table : *read->schema->get_tables()) tables.emplace_back(name, table->get_name());
         reads.push_back(std::move(*read));
     }
+    // A name asked for that names nothing would leave out in silence what the user meant.
+    const auto dumped = [&](const std::string& wanted) {
+        return std::any_of(reads.begin(), reads.end(), [&](const DB::WholeSchema& read) {
+            const auto named = [&](const auto& list) {
+                return std::any_of(list->begin(), list->end(), [&](const auto& object) { return object->get_name() == wanted; });
+            };
+            return named(read.schema->get_tables()) || named(read.schema->get_views()) ||
+                   named(read.schema->get_sequences());
+        });
+    };
+    for (const auto& wanted : options.tables)
+        if (!dumped(wanted)) return Core::fail("default", -1, "no table, view or sequence named '" + wanted + "'");
+    for (const auto& [wanted, condition] : options.where)
+        if (std::none_of(tables.begin(), tables.end(), [&](const auto& table) { return table.second == wanted; }))
+            return Core::fail("default", -1, "--where names no table of the dump: '" + wanted + "'");
 
     DumpReport report;
     OMBRIX_RETURN_IF_ERROR(DB::run_statements(*source, "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';"));
