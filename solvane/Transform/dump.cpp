@@ -171,9 +171,11 @@ Core::Result<DumpReport> dump_schemas(const std::shared_ptr<Contracts::Database:
     };
     for (const auto& wanted : options.tables)
         if (!dumped(wanted)) return Core::fail("default", -1, "no table, view or sequence named '" + wanted + "'");
-    for (const auto& [wanted, condition] : options.where)
+    for (const auto& where : options.where) {
+        const auto& wanted = where.first;
         if (std::none_of(tables.begin(), tables.end(), [&](const auto& table) { return table.second == wanted; }))
             return Core::fail("default", -1, "--where names no table of the dump: '" + wanted + "'");
+    }
 
     DumpReport report;
     OMBRIX_RETURN_IF_ERROR(DB::run_statements(*source, "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';"));
