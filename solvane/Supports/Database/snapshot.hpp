@@ -39,4 +39,20 @@ struct TableEngine {
 [[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<Snapshot> open_snapshot(
     Contracts::Database::IConnection& connection, const std::vector<std::pair<std::string, std::string>>& tables);
 
+/// Opens one snapshot that every connection of `readers` reads in: `coordinator` (one of them, or
+/// another) holds FLUSH TABLES WITH READ LOCK while each reader opens its transaction as
+/// open_snapshot does, reads @@gtid_binlog_pos under the lock, then lets go, so that no commit falls
+/// between two readers' moments. A coordinator without the RELOAD privilege gets the server's error
+/// (1227) and no reader has begun. End each reader's transaction with COMMIT.
+[[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<Snapshot> open_shared_snapshot(
+    Contracts::Database::IConnection& coordinator, const std::vector<Contracts::Database::IConnection*>& readers,
+    const std::vector<std::pair<std::string, std::string>>& tables);
+
+/// Holds a read lock (LOCK TABLES … READ) on `connection` over those of `tables` whose engine has no
+/// transactions, so that nobody changes them until the connection says UNLOCK TABLES or closes; the
+/// names locked, as open_snapshot names loose tables. Take it before the snapshot opens: the locked
+/// tables then stand as they were at the snapshot's moment for as long as the lock is held.
+[[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<std::vector<std::string>> lock_loose_tables(
+    Contracts::Database::IConnection& connection, const std::vector<std::pair<std::string, std::string>>& tables);
+
 }  // namespace Ombrix::Solvane::Supports::Database
