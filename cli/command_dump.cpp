@@ -1,7 +1,10 @@
 // ombrix dump and ombrix restore: schemas as one SQL script (plain, gzip or zstd) read in one
 // consistent snapshot, and scripts loaded back statement by statement.
+#include <glib.h>
 #include <glib/gstdio.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <iostream>
@@ -15,6 +18,7 @@
 #include "solvane/Supports/Data/compress.hpp"
 #include "solvane/Supports/Database/script.hpp"
 #include "solvane/Transform/dump.hpp"
+#include "solvane/Transform/restore.hpp"
 
 namespace Ombrix::Cli {
 
@@ -32,7 +36,45 @@ struct DumpCommandOptions {
     std::string tables;
     std::vector<std::string> wheres;
     bool no_data = false;
+    int parallel = 0;
+    bool lock_tables = false;
+    std::int64_t rows_per_file = 0;
 };
+
+/// Readers or writers working at once when the user does not say: the smaller of 4 and the cores.
+int default_parallel() { return std::max(1, std::min(4, static_cast<int>(g_get_num_processors()))); }
+
+/// Opens more sessions of `profile` for a command that works with several.
+auto connector(const Context& context, const std::string& profile) {
+    return [&context, profile]() -> Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>> {
+        try {
+            return std::shared_ptr<Solvane::Contracts::Database::IConnection>(open_connection(context, profile));
+        } catch (const Failure& failure) {
+            return Core::fail("default", -1, failure.what());
+        }
+    };
+}
+
+/// Whether `path` names a directory: it ends in '/' or is one.
+bool names_directory(const std::string& path) {
+    return !path.empty() && (path.back() == '/' || g_file_test(path.c_str(), G_FILE_TEST_IS_DIR));
+}
+
+/// What a dump says when it ends: its failure, or its warnings and counts.
+void report_dump(const Core::Result<Solvane::Transform::DumpReport>& dumped, const std::string& removed) {
+    if (!dumped) {
+        if (interrupted()) throw Failure("dump: interrupted; " + removed + " was removed", kInterruptedExit);
+        const Core::Error& error = dumped.error();
+        if (error.domain == "MariaDB") throw DatabaseFailure("dump: " + describe_error(error));
+        throw Failure("dump: " + error.message);
+    }
+    for (const auto& warning : dumped->warnings) std::cerr << "ombrix: warning: " << warning << "\n";
+    for (const auto& omission : dumped->omissions) std::cerr << "ombrix: warning: " << omission << "\n";
+    std::cerr << "Tables: " << dumped->tables << ", rows: " << dumped->rows << "\n";
+    if (!dumped->omissions.empty())
+        throw Failure("dump: the dump is not the whole source (" + std::to_string(dumped->omissions.size()) +
+                      " omission(s) named above)");
+}
 
 void run_dump(const Context& context, const DumpCommandOptions& options) {
     const auto compression = D::compression_named(options.compress);
@@ -49,6 +91,25 @@ void run_dump(const Context& context, const DumpCommandOptions& options) {
         dump.where[where.substr(0, colon)] = where.substr(colon + 1);
     }
     dump.data = !options.no_data;
+    dump.lock_tables = options.lock_tables;
+    if (options.rows_per_file > 0) dump.range_rows = options.rows_per_file;
+    dump.connect = connector(context, options.profile);
+    const bool to_directory = names_directory(options.output) || options.parallel > 0;
+    if (to_directory) {
+        if (options.output.empty() || options.output == "-")
+            throw Failure("dump: --parallel writes a directory of files: name it with -o DIR/");
+        dump.parallel = options.parallel > 0 ? options.parallel : default_parallel();
+        auto connection = open_connection(context, options.profile);
+        const bool terminal = isatty(STDERR_FILENO) != 0;
+        auto dumped = Solvane::Transform::dump_to_directory(
+            connection, dump, options.output, *compression, [&](const std::string& table, std::int64_t rows) {
+                if (terminal) std::fprintf(stderr, "\r%s: %lld rows\033[K", table.c_str(), static_cast<long long>(rows));
+            });
+        connection->close();
+        if (terminal) std::fputs("\r\033[K", stderr);
+        report_dump(dumped, options.output + " (the files written were removed)");
+        return;
+    }
 
     const bool to_file = !options.output.empty() && options.output != "-";
     if (!to_file && *compression != D::Compression::NONE && isatty(STDOUT_FILENO))
@@ -74,57 +135,54 @@ void run_dump(const Context& context, const DumpCommandOptions& options) {
     // A failed dump leaves no file that could pass for a whole one.
     if (!dumped || !closed) {
         if (to_file) g_unlink(options.output.c_str());
-        if (interrupted()) throw Failure("dump: interrupted; the incomplete file was removed", kInterruptedExit);
-        const Core::Error& error = !dumped ? dumped.error() : closed.error();
-        if (error.domain == "MariaDB") throw DatabaseFailure("dump: " + describe_error(error));
-        throw Failure("dump: " + error.message);
+        if (dumped) dumped = Core::fail(closed.error());
     }
-    for (const auto& warning : dumped->warnings) std::cerr << "ombrix: warning: " << warning << "\n";
-    for (const auto& omission : dumped->omissions) std::cerr << "ombrix: warning: " << omission << "\n";
-    std::cerr << "Tables: " << dumped->tables << ", rows: " << dumped->rows << "\n";
-    if (!dumped->omissions.empty())
-        throw Failure("dump: the dump is not the whole source (" + std::to_string(dumped->omissions.size()) +
-                      " omission(s) named above)");
+    report_dump(dumped, "the incomplete file");
 }
 
-struct RestoreOptions {
+struct RestoreCommandOptions {
     std::string profile;
     std::string file;
+    std::string target;
+    int parallel = 0;
+    bool resume = false;
 };
 
-void run_restore(const Context& context, const RestoreOptions& options) {
-    auto text = D::read_uncompressed(options.file);
-    if (!text) throw Failure("restore: cannot read " + options.file + ": " + text.error().message);
-    const auto statements = Solvane::Supports::Database::split_script(*text);
-    text->clear();
-    auto connection = open_connection(context, options.profile);
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    for (std::size_t i = 0; i < statements.size(); ++i) {
-        if (terminal && (i % 64 == 0 || i + 1 == statements.size()))
-            std::fprintf(stderr, "\rrestore: statement %zu of %zu\033[K", i + 1, statements.size());
-        auto results = connection->execute(statements[i].text);
-        std::optional<Core::Error> failure;
-        if (!results) {
-            failure = results.error();
-        } else {
-            for (const auto& result : *results)
-                if (auto error = std::dynamic_pointer_cast<Providers::Contracts::ValueError>(result))
-                    failure = Core::Error{"MariaDB", error->get_code(), error->get_message()};
-        }
-        if (interrupted()) {
-            if (terminal) std::fputs("\n", stderr);
-            throw Failure("restore: interrupted after " + std::to_string(i) + " of " + std::to_string(statements.size()) +
-                              " statement(s)",
-                          kInterruptedExit);
-        }
-        if (!failure) continue;
-        if (terminal) std::fputs("\n", stderr);
-        throw Failure("restore: " + options.file + ", statement " + std::to_string(i + 1) + " (line " +
-                      std::to_string(statements[i].line) + ") failed: " + describe_error(*failure));
+void run_restore(const Context& context, const RestoreCommandOptions& options) {
+    Solvane::Transform::RestoreOptions restore;
+    restore.path = options.file;
+    std::string profile = options.profile;
+    if (!options.target.empty()) {
+        auto [target_profile, schema] = split_profile(options.target);
+        if (schema.empty()) throw Failure("restore: --target takes [PROFILE:]SCHEMA");
+        if (!target_profile.empty() && !profile.empty() && target_profile != profile)
+            throw Failure("restore: --profile and --target name two servers");
+        if (!target_profile.empty()) profile = target_profile;
+        restore.target_schema = schema;
     }
+    restore.parallel = options.parallel > 0 ? options.parallel : default_parallel();
+    restore.resume = options.resume;
+    restore.connect = connector(context, profile);
+    auto connection = open_connection(context, profile);
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    auto restored = Solvane::Transform::restore_dump(
+        connection, restore, [&](const std::string& file, std::size_t statement, std::size_t statements) {
+            if (terminal && (statement % 64 == 1 || statement == statements))
+                std::fprintf(stderr, "\rrestore: %s: statement %zu of %zu\033[K", file.c_str(), statement, statements);
+        });
     if (terminal) std::fputs("\r\033[K", stderr);
     connection->close();
-    std::cerr << "Statements: " << statements.size() << "\n";
+    if (!restored) {
+        const Core::Error& error = restored.error();
+        if (interrupted())
+            throw Failure("restore: interrupted (" + error.message + "); --resume goes on from there", kInterruptedExit);
+        if (error.domain == "MariaDB") throw DatabaseFailure("restore: " + error.message);
+        throw Failure("restore: " + error.message);
+    }
+    for (const auto& note : restored->notes) std::cerr << "ombrix: " << note << "\n";
+    std::cerr << "Statements: " << restored->statements;
+    if (restored->skipped > 0) std::cerr << ", already loaded: " << restored->skipped;
+    std::cerr << "\n";
 }
 
 }  // namespace
@@ -137,21 +195,44 @@ void add_dump_commands(CLI::App& app, Context& context) {
                     "and events");
         command->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
         command->add_option("SCHEMA", options->schemas, "The schemas to dump")->required();
-        command->add_option("-o,--output", options->output, "The file to write (default: standard output)");
+        command->add_option("-o,--output", options->output,
+                            "The file to write (default: standard output), or a directory (ending in '/', or one "
+                            "already) for a file per table");
         command->add_option("--as", options->as, "Write the dump of one schema for a schema of this name");
         command->add_option("--compress", options->compress, "gzip or zstd")
             ->check(CLI::IsMember({"gzip", "zstd"}));
         command->add_option("--tables", options->tables, "Tables, views and sequences to dump, comma-separated");
         command->add_option("--where", options->wheres, "TABLE:CONDITION: dump only the rows that match (repeatable)");
         command->add_flag("--no-data", options->no_data, "The structure alone");
+        command->add_option("--parallel", options->parallel,
+                            "Readers at once, on one snapshot (default: the smaller of 4 and the cores); writes a "
+                            "directory")
+            ->check(CLI::Range(1, 64));
+        command->add_option("--rows-per-file", options->rows_per_file,
+                            "In a directory, split a table with a single integer key into key ranges of about this "
+                            "many rows, a file each (default 250000)")
+            ->check(CLI::PositiveNumber);
+        command->add_flag("--lock-tables", options->lock_tables,
+                          "Hold tables without transactions read-locked for the whole dump, so that they too are "
+                          "read at the snapshot's moment");
         command->callback([&context, options] { run_dump(context, *options); });
     }
     {
-        auto options = std::make_shared<RestoreOptions>();
+        auto options = std::make_shared<RestoreCommandOptions>();
         auto* command = app.add_subcommand(
-            "restore", "Load a dump or an SQL script (plain, gzip or zstd), statement by statement");
+            "restore", "Load a dump (a file, plain, gzip or zstd, or a directory) or an SQL script, statement by "
+                       "statement");
         command->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
-        command->add_option("FILE", options->file, "The dump or script (- for standard input)")->required();
+        command->add_option("FILE", options->file, "The dump, its directory, or a script (- for standard input)")
+            ->required();
+        command->add_option("--target", options->target,
+                            "[PROFILE:]SCHEMA: load a dump of one schema under this name (a script: its default "
+                            "schema)");
+        command->add_option("--parallel", options->parallel,
+                            "Sessions loading a directory's rows at once (default: the smaller of 4 and the cores)")
+            ->check(CLI::Range(1, 64));
+        command->add_flag("--resume", options->resume,
+                          "Finish a load that stopped, from its journal, without loading twice what it committed");
         command->callback([&context, options] { run_restore(context, *options); });
     }
 }

@@ -1,0 +1,588 @@
+#include "solvane/Transform/restore.hpp"
+
+#include <glib.h>
+#include <glib/gstdio.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "providers/Contracts/model_table.hpp"
+#include "providers/Contracts/value_object.hpp"
+#include "providers/Core/text.hpp"
+#include "solvane/Supports/Data/compress.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
+#include "solvane/Supports/Database/script.hpp"
+#include "solvane/Transform/dump.hpp"
+
+namespace Ombrix::Solvane::Transform {
+
+namespace DB = Supports::Database;
+using Contracts::Database::IConnection;
+
+namespace {
+
+// ---- Reading the heads of statements ----
+
+/// A small reader of SQL words: skips blanks and comments (not the executable /*! … */ kind),
+/// reads bare words and backtick names.
+struct Words {
+    std::string_view text;
+    std::size_t at = 0;
+
+    void skip() {
+        for (;;) {
+            while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+            if (text.compare(at, 2, "/*") == 0 && text.compare(at, 3, "/*!") != 0) {
+                const auto end = text.find("*/", at + 2);
+                at = end == std::string_view::npos ? text.size() : end + 2;
+            } else if (text.compare(at, 2, "--") == 0 || text.compare(at, 1, "#") == 0) {
+                const auto end = text.find('\n', at);
+                at = end == std::string_view::npos ? text.size() : end + 1;
+            } else {
+                return;
+            }
+        }
+    }
+    /// The next bare word in upper case ("" when a name or anything else comes).
+    std::string word() {
+        skip();
+        // An executable comment reads as what it holds.
+        if (text.compare(at, 3, "/*!") == 0) {
+            at += 3;
+            while (at < text.size() && (std::isdigit(static_cast<unsigned char>(text[at])) || text[at] == 'M')) ++at;
+            skip();
+        }
+        const auto begin = at;
+        while (at < text.size() && (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '_')) ++at;
+        return Core::ascii_upper(text.substr(begin, at - begin));
+    }
+    bool next_is(std::string_view expected) {
+        const auto saved = at;
+        if (word() == expected) return true;
+        at = saved;
+        return false;
+    }
+    /// The next name, where it begins and ends; nothing when no name comes.
+    std::optional<std::pair<std::size_t, std::size_t>> name() {
+        skip();
+        const auto begin = at;
+        if (at < text.size() && text[at] == '`') {
+            for (++at; at < text.size(); ++at) {
+                if (text[at] != '`') continue;
+                if (at + 1 < text.size() && text[at + 1] == '`') {
+                    ++at;
+                    continue;
+                }
+                ++at;
+                return std::make_pair(begin, at);
+            }
+            return std::nullopt;
+        }
+        while (at < text.size() && (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '_' ||
+                                    text[at] == '$' || static_cast<unsigned char>(text[at]) >= 0x80))
+            ++at;
+        if (at == begin) return std::nullopt;
+        return std::make_pair(begin, at);
+    }
+};
+
+std::string name_value(std::string_view written) {
+    if (written.empty() || written.front() != '`') return std::string(written);
+    std::string value;
+    for (std::size_t i = 1; i + 1 < written.size(); ++i) {
+        value += written[i];
+        if (written[i] == '`') ++i;
+    }
+    return value;
+}
+
+/// Where the statement names a schema itself (CREATE DATABASE x, USE x, …): the name's place.
+std::optional<std::pair<std::size_t, std::size_t>> schema_name_place(std::string_view statement) {
+    Words words{statement};
+    const auto first = words.word();
+    if (first == "USE") return words.name();
+    if (first != "CREATE" && first != "ALTER" && first != "DROP") return std::nullopt;
+    const auto second = words.word();
+    if (second != "DATABASE" && second != "SCHEMA") return std::nullopt;
+    if (first == "CREATE" && words.next_is("IF") && !(words.next_is("NOT") && words.next_is("EXISTS"))) return std::nullopt;
+    if (first == "DROP" && words.next_is("IF") && !words.next_is("EXISTS")) return std::nullopt;
+    return words.name();
+}
+
+/// Statements that set up the session rather than change the server: run again on a resume.
+bool is_session_statement(std::string_view statement) {
+    Words words{statement};
+    const auto first = words.word();
+    if (first == "SET") {
+        const auto saved = words.at;
+        const auto second = words.word();
+        words.at = saved;
+        return second != "AUTOCOMMIT" && second != "GLOBAL";
+    }
+    return first == "USE" || first == "LOCK" || first == "UNLOCK";
+}
+
+/// Statements that run transactions of their own: a journal of single statements cannot follow them.
+bool is_transaction_statement(std::string_view statement) {
+    Words words{statement};
+    const auto first = words.word();
+    if (first == "SET") return words.word() == "AUTOCOMMIT";
+    return first == "BEGIN" || first == "START" || first == "COMMIT" || first == "ROLLBACK" || first == "SAVEPOINT" ||
+           first == "XA";
+}
+
+/// The table a plain INSERT [IGNORE] INTO writes, as written: what a resume counts to tell whether
+/// the statement committed. Nothing for other statements, and for INSERTs whose count says nothing
+/// (ON DUPLICATE KEY UPDATE changes rows rather than adding them).
+std::optional<std::string> counted_insert_table(std::string_view statement) {
+    Words words{statement};
+    if (words.word() != "INSERT") return std::nullopt;
+    (void)words.next_is("IGNORE");
+    if (!words.next_is("INTO")) return std::nullopt;
+    auto first = words.name();
+    if (!first) return std::nullopt;
+    std::string table(statement.substr(first->first, first->second - first->first));
+    words.skip();
+    if (words.at < statement.size() && statement[words.at] == '.') {
+        ++words.at;
+        auto second = words.name();
+        if (!second) return std::nullopt;
+        table += "." + std::string(statement.substr(second->first, second->second - second->first));
+    }
+    if (Core::ascii_upper(statement).find("ON DUPLICATE KEY UPDATE") != std::string::npos) return std::nullopt;
+    return table;
+}
+
+// ---- The journal ----
+
+std::string field(const std::string& text) {
+    gchar* escaped = g_strescape(text.c_str(), nullptr);
+    std::string value = escaped;
+    g_free(escaped);
+    return value;
+}
+
+std::string unfield(const std::string& text) {
+    gchar* value = g_strcompress(text.c_str());
+    std::string result = value;
+    g_free(value);
+    return result;
+}
+
+/// What a load has committed, file by file: "done" after each statement, "begin" with the count of
+/// rows the table held before each counted INSERT, "finished" when a file is whole.
+class Journal {
+public:
+    struct FileState {
+        std::size_t done = 0;
+        std::optional<std::size_t> begun;
+        std::int64_t begun_count = 0;
+        bool finished = false;
+        /// Whether the journal names the file at all.
+        bool seen = false;
+    };
+
+    Core::Status open(const std::string& path, const std::string& key, bool resume, std::vector<std::string>& notes) {
+        m_path = path;
+        gchar* contents = nullptr;
+        gsize length = 0;
+        const bool exists = g_file_get_contents(path.c_str(), &contents, &length, nullptr);
+        std::string text = exists ? std::string(contents, length) : std::string();
+        g_free(contents);
+        if (exists && !resume)
+            return Core::fail("default", -1,
+                              "an earlier load of this dump stopped before its end (its journal is " + path +
+                                  "): --resume finishes it; remove the journal to load the dump from the start");
+        if (!exists && resume) notes.push_back("no journal of an earlier load (" + path + "): loading from the start");
+        if (exists) {
+            const auto lines = Core::split(text, '\n');
+            if (lines.empty() || lines.front() != "ombrix-restore-journal 1\t" + field(key))
+                return Core::fail("default", -1,
+                                  "the journal " + path +
+                                      " is of a load of another dump or into another schema: it cannot be resumed here");
+            for (std::size_t i = 1; i < lines.size(); ++i) {
+                const auto parts = Core::split(lines[i], '\t');
+                // A line cut by the fault that stopped the load says nothing.
+                if (parts.size() < 2 || i + 1 == lines.size()) continue;
+                auto& state = m_files[unfield(parts[1])];
+                state.seen = true;
+                if (parts[0] == "done" && parts.size() == 3) {
+                    state.done = std::max<std::size_t>(state.done, std::strtoull(parts[2].c_str(), nullptr, 10) + 1);
+                } else if (parts[0] == "begin" && parts.size() == 4) {
+                    state.begun = std::strtoull(parts[2].c_str(), nullptr, 10);
+                    state.begun_count = std::strtoll(parts[3].c_str(), nullptr, 10);
+                } else if (parts[0] == "finished") {
+                    state.finished = true;
+                }
+            }
+        }
+        m_file = std::fopen(path.c_str(), exists ? "a" : "w");
+        if (!m_file) return Core::fail("default", -1, "cannot write the journal " + path + ": " + g_strerror(errno));
+        if (!exists) return append("ombrix-restore-journal 1\t" + field(key));
+        return {};
+    }
+
+    ~Journal() {
+        if (m_file) std::fclose(m_file);
+    }
+
+    FileState state(const std::string& file) const {
+        const auto found = m_files.find(file);
+        return found == m_files.end() ? FileState{} : found->second;
+    }
+    Core::Status begin(const std::string& file, std::size_t index, std::int64_t count) {
+        return append("begin\t" + field(file) + "\t" + std::to_string(index) + "\t" + std::to_string(count));
+    }
+    Core::Status done(const std::string& file, std::size_t index) {
+        return append("done\t" + field(file) + "\t" + std::to_string(index));
+    }
+    Core::Status finished(const std::string& file) { return append("finished\t" + field(file)); }
+
+    /// The load is whole: nothing is left to resume.
+    void remove() {
+        if (!m_file) return;
+        std::fclose(m_file);
+        m_file = nullptr;
+        g_unlink(m_path.c_str());
+    }
+
+private:
+    Core::Status append(const std::string& line) {
+        std::lock_guard guard(m_lock);
+        // Flushed at once: a load killed after a statement commits still finds it written.
+        if (std::fputs((line + "\n").c_str(), m_file) < 0 || std::fflush(m_file) != 0)
+            return Core::fail("default", -1, "cannot write the journal " + m_path + ": " + g_strerror(errno));
+        return {};
+    }
+
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+    std::mutex m_lock;
+    std::map<std::string, FileState> m_files;
+};
+
+/// A digest of the first megabyte and the size of `path`: what tells one dump file from another.
+std::string file_identity(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return path;
+    std::string head(1U << 20, '\0');
+    head.resize(std::fread(head.data(), 1, head.size(), file));
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fclose(file);
+    gchar* digest = g_compute_checksum_for_data(G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(head.data()), head.size());
+    std::string identity = std::string(digest) + " " + std::to_string(size);
+    g_free(digest);
+    return identity;
+}
+
+// ---- Loading ----
+
+/// One file to load: its path, the name the journal and messages give it, and the rows it holds.
+struct Unit {
+    std::string path;
+    std::string name;
+    const DumpFile* scope = nullptr;
+    /// The text, where it was read already (standard input can be read once only).
+    std::string* text = nullptr;
+};
+
+struct Loader {
+    const RestoreOptions& options;
+    Journal* journal = nullptr;
+    std::string from;  // the schema renamed ("" for none)
+    std::string to;
+    std::string prefix;  // run before a plain script
+    std::string key;     // the journal's key
+    const std::function<void(const std::string&, std::size_t, std::size_t)>& progress;
+    std::mutex lock;
+    std::int64_t statements = 0;
+    std::int64_t skipped = 0;
+
+    Core::Result<std::int64_t> count(IConnection& connection, const std::string& table, const Unit& unit) {
+        std::string sql = "SELECT COUNT(*) FROM " + table;
+        if (unit.scope && !unit.scope->range.empty()) sql += " WHERE " + unit.scope->range;
+        auto counted = connection.execute_as_scalar(sql, false);
+        OMBRIX_RETURN_IF_ERROR(counted);
+        if (!*counted) return Core::fail("default", -1, "no count of " + table);
+        return std::strtoll((*counted)->to_string().c_str(), nullptr, 10);
+    }
+
+    /// Whether the table a statement wrote has transactions (so that a statement is all or nothing).
+    Core::Result<bool> transactional(IConnection& connection, const std::string& table) {
+        Words words{table};
+        auto first = words.name();
+        std::string schema_sql = "DATABASE()";
+        std::string name = first ? name_value(table.substr(first->first, first->second - first->first)) : table;
+        words.skip();
+        if (words.at < table.size() && table[words.at] == '.') {
+            ++words.at;
+            if (auto second = words.name()) {
+                schema_sql = DB::mariadb_quote_literal(name);
+                name = name_value(table.substr(second->first, second->second - second->first));
+            }
+        }
+        auto found = connection.execute_as_scalar(
+            "SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN information_schema.ENGINES e ON e.ENGINE = "
+            "t.ENGINE WHERE t.TABLE_SCHEMA = " + schema_sql + " AND t.TABLE_NAME = " + DB::mariadb_quote_literal(name),
+            false);
+        OMBRIX_RETURN_IF_ERROR(found);
+        return *found && (*found)->to_string() == "YES";
+    }
+
+    Core::Status run(IConnection& connection, const std::string& sql) {
+        auto results = connection.execute(sql, false);
+        OMBRIX_RETURN_IF_ERROR(results);
+        for (const auto& result : *results)
+            if (auto error = std::dynamic_pointer_cast<Providers::Contracts::ValueError>(result))
+                return Core::fail("MariaDB", error->get_code(), error->get_message());
+        return {};
+    }
+
+    Core::Status load(IConnection& connection, const Unit& unit) {
+        std::vector<DB::ScriptStatement> script;
+        if (unit.text) {
+            script = DB::split_script(*unit.text);
+            unit.text->clear();
+        } else {
+            auto text = Supports::Data::read_uncompressed(unit.path);
+            if (!text) return Core::fail("default", -1, "cannot read " + unit.path + ": " + text.error().message);
+            script = DB::split_script(*text);
+        }
+        const auto state = journal ? journal->state(unit.name) : Journal::FileState{};
+        if (state.finished) {
+            std::lock_guard guard(lock);
+            skipped += static_cast<std::int64_t>(script.size());
+            return {};
+        }
+        // A script that runs its own transactions commits where it says, not statement by statement.
+        const bool journaled =
+            journal && std::none_of(script.begin(), script.end(),
+                                    [](const DB::ScriptStatement& s) { return is_transaction_statement(s.text); });
+        if (journal && !journaled && state.done > 0)
+            return Core::fail("default", -1,
+                              unit.name + " runs transactions of its own and stopped in the middle: it cannot be "
+                                          "resumed; load the dump again from the start");
+        // A session of an earlier load that lost its client may still be running its last statement;
+        // the count that tells whether it committed waits for it to end. The lock is the session's
+        // and goes with it.
+        std::string lock_name;
+        if (journaled) {
+            gchar* digest = g_compute_checksum_for_string(G_CHECKSUM_SHA256, (key + "\n" + unit.name).c_str(), -1);
+            lock_name = DB::mariadb_quote_literal(std::string("ombrix-restore-") + std::string(digest).substr(0, 40));
+            g_free(digest);
+            auto locked = connection.execute_as_scalar("SELECT GET_LOCK(" + lock_name + ", 3600)", false);
+            OMBRIX_RETURN_IF_ERROR(locked);
+            if (!*locked || (*locked)->to_string() != "1")
+                return Core::fail("default", -1, "another load of " + unit.name + " is still running");
+        }
+        struct Release {
+            Loader& loader;
+            IConnection& connection;
+            const std::string& name;
+            ~Release() {
+                if (!name.empty()) (void)loader.run(connection, "DO RELEASE_LOCK(" + name + ")");
+            }
+        } release{*this, connection, lock_name};
+        if (!prefix.empty()) OMBRIX_RETURN_IF_ERROR(run(connection, prefix));
+        // The rows each table held, as far as this file knows, before its next INSERT.
+        std::map<std::string, std::int64_t> held;
+        for (std::size_t i = 0; i < script.size(); ++i) {
+            if (progress) {
+                std::lock_guard guard(lock);
+                progress(unit.name, i + 1, script.size());
+            }
+            const std::string statement = from.empty() ? std::move(script[i].text) : rename_schema_in(script[i].text, from, to);
+            const bool session = is_session_statement(statement);
+            const auto inserted = journaled ? counted_insert_table(statement) : std::nullopt;
+            const auto failed = [&](const Core::Error& error) {
+                return Core::fail(error.domain, error.code,
+                                  unit.name + ", statement " + std::to_string(i + 1) + " (line " +
+                                      std::to_string(script[i].line) + ") failed: " + error.domain + " error " +
+                                      std::to_string(error.code) + ": " + error.message);
+            };
+            if (i < state.done && !session) {
+                std::lock_guard guard(lock);
+                ++skipped;
+                continue;
+            }
+            const bool uncertain = state.seen && i == state.done && !session;
+            if (uncertain && state.begun == i && inserted) {
+                // The earlier load began this INSERT and did not hear back: the count tells.
+                auto now = count(connection, *inserted, unit);
+                if (!now) return failed(now.error());
+                if (*now != state.begun_count) {
+                    auto whole = transactional(connection, *inserted);
+                    if (!whole) return failed(whole.error());
+                    if (!*whole)
+                        return Core::fail("default", -1,
+                                          unit.name + ", statement " + std::to_string(i + 1) + ": the earlier load may "
+                                          "have stored part of it in " + *inserted + ", which has no transactions; "
+                                          "load the dump again from the start");
+                    held[*inserted] = *now;
+                    OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
+                    std::lock_guard guard(lock);
+                    ++skipped;
+                    continue;
+                }
+            } else if (uncertain && journaled && !inserted && Words{statement}.word() == "INSERT") {
+                return Core::fail("default", -1,
+                                  unit.name + ", statement " + std::to_string(i + 1) +
+                                      ": the earlier load may have committed it, and nothing tells whether it did; "
+                                      "load the dump again from the start");
+            }
+            if (inserted) {
+                if (!held.contains(*inserted)) {
+                    auto before = count(connection, *inserted, unit);
+                    if (!before) return failed(before.error());
+                    held[*inserted] = *before;
+                }
+                OMBRIX_RETURN_IF_ERROR(journal->begin(unit.name, i, held[*inserted]));
+                auto added = connection.execute_no_query(statement, false);
+                if (!added) return failed(added.error());
+                held[*inserted] += *added;
+            } else {
+                auto ran = run(connection, statement);
+                // What a statement the earlier load may have run leaves behind is no failure.
+                static constexpr int kExists[] = {1007, 1050, 1304, 1359, 1537, 1061, 1826};
+                if (!ran && !(uncertain && ran.error().domain == "MariaDB" &&
+                              std::find(std::begin(kExists), std::end(kExists), ran.error().code) != std::end(kExists)))
+                    return failed(ran.error());
+            }
+            if (journaled) OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
+            std::lock_guard guard(lock);
+            ++statements;
+        }
+        if (journal) OMBRIX_RETURN_IF_ERROR(journal->finished(unit.name));
+        return {};
+    }
+};
+
+}  // namespace
+
+std::string restore_journal_path(const std::string& path) {
+    if (g_file_test(path.c_str(), G_FILE_TEST_IS_DIR)) return path + G_DIR_SEPARATOR_S + "ombrix-restore.journal";
+    return path + ".ombrix-journal";
+}
+
+std::string rename_schema_in(std::string_view statement, const std::string& from, const std::string& to) {
+    if (from == to || (statement.find(from) == std::string_view::npos &&
+                       statement.find(DB::mariadb_quote_identifier(from)) == std::string_view::npos))
+        return std::string(statement);
+    std::string text(statement);
+    if (const auto place = schema_name_place(text);
+        place && name_value(std::string_view(text).substr(place->first, place->second - place->first)) == from)
+        text.replace(place->first, place->second - place->first, DB::mariadb_quote_identifier(to));
+    return DB::requalify(text, from, to);
+}
+
+Core::Result<RestoreReport> restore_dump(const std::shared_ptr<IConnection>& target, const RestoreOptions& options,
+                                         const std::function<void(const std::string&, std::size_t, std::size_t)>& progress) {
+    OMBRIX_RETURN_VAL_IF_NULL(target, Core::fail("default", -1, "no target connection"));
+    RestoreReport report;
+    const bool directory = options.path != "-" && g_file_test(options.path.c_str(), G_FILE_TEST_IS_DIR);
+    if (options.resume && options.path == "-")
+        return Core::fail("default", -1, "a load from standard input cannot be resumed: it has no journal");
+
+    std::optional<DumpManifest> manifest;
+    std::vector<std::string> schemas;
+    std::string whole_text;
+    std::vector<Unit> structure, rows, programs;
+    if (directory) {
+        auto read = read_dump_manifest(options.path);
+        OMBRIX_RETURN_IF_ERROR(read);
+        manifest = std::move(*read);
+        schemas = manifest->schemas;
+        for (const auto& file : manifest->files) {
+            Unit unit{options.path + G_DIR_SEPARATOR_S + file.name, file.name, &file};
+            (file.kind == DumpFile::Kind::STRUCTURE ? structure : file.kind == DumpFile::Kind::ROWS ? rows : programs)
+                .push_back(unit);
+        }
+    } else {
+        auto text = Supports::Data::read_uncompressed(options.path);
+        if (!text) return Core::fail("default", -1, "cannot read " + options.path + ": " + text.error().message);
+        whole_text = std::move(*text);
+        // The header of a dump of ours names its schemas.
+        schemas = dump_header_schemas(whole_text);
+        structure.push_back(Unit{options.path, options.path, nullptr, &whole_text});
+    }
+
+    Loader loader{options, nullptr, {}, {}, {}, {}, progress};
+    if (!options.target_schema.empty()) {
+        if (schemas.size() > 1)
+            return Core::fail("default", -1,
+                              "the dump holds " + std::to_string(schemas.size()) +
+                                  " schemas, which keep their names: a target schema renames a dump of one");
+        if (schemas.size() == 1) {
+            loader.from = schemas.front();
+            loader.to = options.target_schema;
+        } else {
+            // A script of someone else's: its unqualified names go to the target schema.
+            loader.prefix = "USE " + DB::mariadb_quote_identifier(options.target_schema);
+        }
+    }
+
+    Journal journal;
+    if (options.path != "-") {
+        std::string identity;
+        if (manifest) {
+            gchar* digest = g_compute_checksum_for_string(G_CHECKSUM_SHA256, manifest->text.c_str(), -1);
+            identity = digest;
+            g_free(digest);
+        } else {
+            identity = file_identity(options.path);
+        }
+        const std::string key =
+            identity + " into " + (options.target_schema.empty() ? "(its own schemas)" : options.target_schema);
+        OMBRIX_RETURN_IF_ERROR(journal.open(restore_journal_path(options.path), key, options.resume, report.notes));
+        loader.journal = &journal;
+        loader.key = key;
+    }
+
+    for (const auto& unit : structure) OMBRIX_RETURN_IF_ERROR(loader.load(*target, unit));
+    if (!rows.empty()) {
+        std::vector<std::shared_ptr<IConnection>> sessions;
+        const int wanted = std::min<int>(std::max(1, options.parallel), static_cast<int>(rows.size()));
+        for (int i = 1; i < wanted && options.connect; ++i) {
+            auto session = options.connect();
+            OMBRIX_RETURN_IF_ERROR(session);
+            sessions.push_back(std::move(*session));
+        }
+        std::mutex lock;
+        std::size_t next = 0;
+        std::optional<Core::Error> failure;
+        const auto work = [&](IConnection& connection) {
+            for (;;) {
+                std::size_t index = 0;
+                {
+                    std::lock_guard guard(lock);
+                    if (failure || next == rows.size()) return;
+                    index = next++;
+                }
+                auto loaded = loader.load(connection, rows[index]);
+                std::lock_guard guard(lock);
+                if (!loaded && !failure) failure = loaded.error();
+            }
+        };
+        std::vector<std::thread> threads;
+        for (const auto& session : sessions) threads.emplace_back([&, session] { work(*session); });
+        work(*target);
+        for (auto& thread : threads) thread.join();
+        for (const auto& session : sessions) session->close();
+        if (failure) return Core::fail(*failure);
+    }
+    for (const auto& unit : programs) OMBRIX_RETURN_IF_ERROR(loader.load(*target, unit));
+    journal.remove();
+    report.files = static_cast<std::int64_t>(structure.size() + rows.size() + programs.size());
+    report.statements = loader.statements;
+    report.skipped = loader.skipped;
+    return report;
+}
+
+}  // namespace Ombrix::Solvane::Transform
