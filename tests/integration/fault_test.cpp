@@ -278,4 +278,58 @@ TEST_F(FaultTest, ACommandWhoseServerDiesOrStallsEndsWithAClearErrorAndKeepsWhat
     }
 }
 
+/// A restore whose server is killed or stalls under it goes on with --resume: the rows equal the
+/// dump's, none twice, in a keyed table and in one without a key.
+TEST_F(FaultTest, ARestoreStoppedByItsServerResumesWithoutLoadingTwice) {
+    ScratchSchema source("fault_dump");
+    const std::string src = "`" + source.name() + "`";
+    Sandbox::get().exec("CREATE TABLE " + src + ".t (id INT PRIMARY KEY, s VARCHAR(100)); INSERT INTO " + src +
+                        ".t SELECT seq, REPEAT('x', 90) FROM " + src + ".seq_1_to_300000; CREATE TABLE " + src +
+                        ".k (n INT, s VARCHAR(100)); INSERT INTO " + src + ".k SELECT seq MOD 7, REPEAT('y', 90) FROM " +
+                        src + ".seq_1_to_150000");
+    const std::string directory = m_home.file("dump") + "/";
+    auto run = ombrix({"dump", source.name(), "-o", directory, "--parallel", "2", "--rows-per-file", "60000"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string sums = "SELECT (SELECT CONCAT(COUNT(*), ' ', SUM(CRC32(CONCAT(id, s)))) FROM %s.t), "
+                             "(SELECT CONCAT(COUNT(*), ' ', SUM(CRC32(CONCAT(n, s)))) FROM %s.k)";
+    const auto of = [&](const std::string& schema) {
+        std::string sql = sums;
+        for (auto at = sql.find("%s"); at != std::string::npos; at = sql.find("%s")) sql.replace(at, 2, schema);
+        return sql;
+    };
+    const auto expected = Ombrix::Testing::run_client(m_home, of(src));
+    ASSERT_EQ(expected.status, 0) << expected.err;
+
+    for (const Fault fault : {Fault::Kill, Fault::Pause}) {
+        SCOPED_TRACE(fault == Fault::Kill ? "killed" : "paused");
+        probe("DROP DATABASE IF EXISTS restored");
+        g_unlink((directory + "ombrix-restore.journal").c_str());
+        const std::vector<std::string> args{"--connect-timeout", std::to_string(kConnectTimeout), "--read-timeout",
+                                            std::to_string(kReadTimeout), "restore", "--profile", "victim", directory,
+                                            "--target", "restored", "--parallel", "2"};
+        bool injected = false;
+        for (int attempt = 0; attempt < 3 && !injected; ++attempt) {
+            wait_until_idle();
+            probe("DROP DATABASE IF EXISTS restored");
+            g_unlink((directory + "ombrix-restore.journal").c_str());
+            Injector injector(m_server, fault, has_rows("restored.t"));
+            run = ombrix(args);
+            injector.finish();
+            injected = injector.injected();
+            if (!injected) std::cout << "[fault] restore ended before its fault, again: " << run.err;
+        }
+        ASSERT_TRUE(injected) << run.err;
+        EXPECT_EQ(run.status, 1) << run.err;
+        run_again();
+        if (HasFatalFailure()) return;
+        auto resumed = args;
+        resumed.push_back("--resume");
+        run = ombrix(resumed);
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::cout << "[fault] resumed: " << run.err;
+        EXPECT_NE(run.err.find("already loaded: "), std::string::npos) << run.err;
+        EXPECT_EQ(probe(of("restored")), expected.out);
+    }
+}
+
 }  // namespace

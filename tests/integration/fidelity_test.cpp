@@ -260,21 +260,26 @@ TEST_P(Fidelity, EveryPathGivesBackTheSameStructure) {
         EXPECT_EQ(copied.status, 0) << copied.out << copied.err;
         expect_same("transfer", source.name(), copy.name(), true, c.rows);
     }
-    // A dump for the copy's name, loaded by the standard client as it is, and compressed, by restore.
-    for (const bool compressed : {false, true}) {
-        ScratchSchema copy(compressed ? "fid_dz" : "fid_dp");
-        const std::string file = home.file(copy.name() + ".sql");
-        std::vector<std::string> args{"dump", source.name(), "--as", copy.name(), "-o", file};
-        if (compressed) args.insert(args.end(), {"--compress", "zstd"});
+    // A dump for the copy's name, loaded by the standard client as it is; compressed, by restore; and a
+    // directory of files read by two readers, loaded under the copy's name by two sessions.
+    for (const std::string kind : {"plain", "zstd", "directory"}) {
+        ScratchSchema copy(kind == "plain" ? "fid_dp" : kind == "zstd" ? "fid_dz" : "fid_dd");
+        const std::string file = home.file(copy.name() + (kind == "directory" ? "/" : ".sql"));
+        std::vector<std::string> args{"dump", source.name(), "-o", file};
+        if (kind == "directory")
+            args.insert(args.end(), {"--parallel", "2", "--compress", "gzip"});
+        else
+            args.insert(args.end(), {"--as", copy.name()});
+        if (kind == "zstd") args.insert(args.end(), {"--compress", "zstd"});
         const auto dumped = ombrix(args);
         // A versioned table's history is named as left out (and the dump fails); the rest is there.
         const bool whole = dumped.status == 0;
         EXPECT_TRUE(whole || dumped.err.find("is not in the dump") != std::string::npos) << dumped.err;
-        const auto loaded =
-            compressed ? ombrix({"restore", file}) : client(Ombrix::Testing::read_text(file));
+        const auto loaded = kind == "plain"       ? client(Ombrix::Testing::read_text(file))
+                            : kind == "zstd"      ? ombrix({"restore", file})
+                                                  : ombrix({"restore", file, "--target", copy.name(), "--parallel", "2"});
         EXPECT_EQ(loaded.status, 0) << loaded.err;
-        expect_same(compressed ? "dump --compress zstd, restore" : "dump, loaded by the standard client",
-                    source.name(), copy.name(), true, c.rows && whole);
+        expect_same("dump (" + kind + "), loaded", source.name(), copy.name(), true, c.rows && whole);
     }
     {
         ScratchSchema copy("fid_ts");

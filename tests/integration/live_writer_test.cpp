@@ -93,6 +93,7 @@ TEST(LiveWriter, TransferAndDumpCopyOneMomentOfEveryTable) {
     ScratchSchema source("live_src");
     ScratchSchema target("live_dst");
     ScratchSchema restored("live_dump");
+    ScratchSchema parallel("live_par");
     const std::string db = "`" + source.name() + "`";
     const Sandbox& sandbox = Sandbox::get();
     sandbox.exec("CREATE TABLE " + db + ".accounts (id INT PRIMARY KEY, balance BIGINT NOT NULL)");
@@ -117,6 +118,10 @@ TEST(LiveWriter, TransferAndDumpCopyOneMomentOfEveryTable) {
     const std::string file = home.file("live.sql.gz");
     const auto dumped = Ombrix::Testing::run_cli(
         home, {"dump", source.name(), "--as", restored.name(), "--compress", "gzip", "-o", file});
+    // Two readers, each table in key ranges of its own file: one moment for all of them.
+    const std::string directory = home.file("live") + "/";
+    const auto split = Ombrix::Testing::run_cli(
+        home, {"dump", source.name(), "--parallel", "2", "--rows-per-file", "300", "-o", directory});
     const long during = writer.moves() - before;
     writer.stop();
     ASSERT_EQ(writer.failure(), "");
@@ -124,6 +129,11 @@ TEST(LiveWriter, TransferAndDumpCopyOneMomentOfEveryTable) {
     const auto loaded = Ombrix::Testing::run_cli(home, {"restore", file});
     ASSERT_EQ(loaded.status, 0) << loaded.err;
     EXPECT_EQ(disagreeing(home, restored.name()), "0\n");
+    ASSERT_EQ(split.status, 0) << split.err;
+    const auto reloaded =
+        Ombrix::Testing::run_cli(home, {"restore", directory, "--target", parallel.name(), "--parallel", "2"});
+    ASSERT_EQ(reloaded.status, 0) << reloaded.err;
+    EXPECT_EQ(disagreeing(home, parallel.name()), "0\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("warning: table " + db + ".`notes` (MyISAM) has no transactions"), std::string::npos)
         << run.err;

@@ -3,6 +3,7 @@
 // columns, row filters and pages of two rows. Afterwards the structures must compare equal and the
 // rows must be the same.
 #include <glib.h>
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -353,6 +354,69 @@ TEST_F(TransferTest, DumpWritesWhatItIsAskedForAndNothingWhenItFails) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("no schema named '" + source.name() + "_none'"), std::string::npos) << run.err;
     EXPECT_FALSE(g_file_test(missing.c_str(), G_FILE_TEST_EXISTS));
+}
+
+/// A directory of files read by two readers on one snapshot, loaded under another name by two
+/// sessions; a load that fails says where and goes on only with --resume, without loading twice.
+TEST_F(TransferTest, DirectoryDumpsLoadUnderAnotherNameAndLoadsResume) {
+    ScratchSchema source("dir src.\xC3\xBC");
+    ScratchSchema copy("dir dst.\xC3\xBC");
+    const std::string src = "`" + source.name() + "`";
+    const std::string dst = "`" + copy.name() + "`";
+    Sandbox::get().exec("CREATE TABLE " + src + ".t (id INT PRIMARY KEY, s VARCHAR(20)); INSERT INTO " + src +
+                        ".t SELECT seq, CONCAT('r', seq) FROM " + src + ".seq_1_to_3000; CREATE TABLE " + src +
+                        ".log (n INT); CREATE VIEW " + src + ".v AS SELECT " + src + ".t.id FROM " + src +
+                        ".t WHERE " + src + ".t.id < 3; CREATE TRIGGER " + src + ".tr AFTER INSERT ON " + src +
+                        ".t FOR EACH ROW INSERT INTO " + src + ".log VALUES (NEW.id)");
+    const std::string directory = home.file("d") + "/";
+    auto run = ombrix({"dump", source.name(), "-o", directory, "--parallel", "2", "--rows-per-file", "1000"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto manifest = Ombrix::Testing::read_text(directory + "ombrix-dump.manifest");
+    EXPECT_NE(manifest.find("\t`id` >= "), std::string::npos) << manifest;
+    run = ombrix({"restore", directory, "--target", copy.name(), "--parallel", "2"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string rows_of = "SELECT COUNT(*), SUM(CRC32(CONCAT(id, s))) FROM ";
+    EXPECT_EQ(rows(rows_of + dst + ".t"), rows(rows_of + src + ".t"));
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM " + dst + ".log"), "0\n");
+    EXPECT_EQ(rows("SELECT id FROM " + dst + ".v"), "1\n2\n");
+    // The view and the trigger read and write the copy, not the source.
+    Sandbox::get().exec("INSERT INTO " + dst + ".t VALUES (0, 'new')");
+    EXPECT_EQ(rows("SELECT n FROM " + dst + ".log"), "0\n");
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM " + src + ".log"), "0\n");
+    EXPECT_EQ(rows("SELECT id FROM " + dst + ".v"), "0\n1\n2\n");
+    // A directory without its manifest is no dump, and one dump of two schemas keeps their names.
+    g_unlink((directory + "ombrix-dump.manifest").c_str());
+    run = ombrix({"restore", directory});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("holds no whole dump"), std::string::npos) << run.err;
+    run = ombrix({"dump", source.name(), copy.name(), "--no-data", "-o", home.file("two.sql")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = ombrix({"restore", home.file("two.sql"), "--target", "x"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("the dump holds 2 schemas, which keep their names"), std::string::npos) << run.err;
+
+    // A script's third statement fails: the load names it, keeps its journal, and goes on only when
+    // told to, without storing the second again.
+    const std::string script = home.file("script.sql");
+    ASSERT_TRUE(g_file_set_contents(script.c_str(),
+                                    "CREATE TABLE k (id INT);\nINSERT INTO k VALUES (1), (2);\n\nINSERT INTO nosuch "
+                                    "VALUES (1);\n",
+                                    -1, nullptr));
+    run = ombrix({"restore", script, "--target", copy.name()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(script + ", statement 3 (line 4) failed: MariaDB error 1146"), std::string::npos) << run.err;
+    run = ombrix({"restore", script, "--target", copy.name()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("--resume finishes it"), std::string::npos) << run.err;
+    run = ombrix({"restore", script, "--target", source.name(), "--resume"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("of a load of another dump or into another schema"), std::string::npos) << run.err;
+    Sandbox::get().exec("CREATE TABLE " + dst + ".nosuch (id INT)");
+    run = ombrix({"restore", script, "--target", copy.name(), "--resume"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM " + dst + ".k"), "2\n");
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM " + dst + ".nosuch"), "1\n");
+    EXPECT_FALSE(g_file_test((script + ".ombrix-journal").c_str(), G_FILE_TEST_EXISTS));
 }
 
 }  // namespace
