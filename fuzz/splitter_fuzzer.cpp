@@ -58,6 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)needs_delimiter(text);
     }
 
+    // Fed in pieces, as a file read a chunk at a time, the script splits the same.
+    if (!script.empty()) {
+        const std::size_t size = static_cast<unsigned char>(script.front()) % 16 + 1;
+        ScriptSplitter splitter;
+        std::vector<ScriptStatement> pieces;
+        for (std::size_t at = 0; at < script.size(); at += size)
+            for (auto& statement : splitter.feed(script.substr(at, size))) pieces.push_back(std::move(statement));
+        for (auto& statement : splitter.finish()) pieces.push_back(std::move(statement));
+        OMBRIX_FUZZ_CHECK(pieces == statements, "pieces of " + std::to_string(size) + " bytes split otherwise");
+    }
+
     // A text that starts with the word DELIMITER cannot be written back: on a line of its own the
     // client takes it for its command (the server would refuse it anyway).
     for (const auto& text : texts) {

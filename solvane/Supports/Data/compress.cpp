@@ -3,7 +3,11 @@
 #include <zlib.h>
 #include <zstd.h>
 
+#include <glib.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 
@@ -99,71 +103,125 @@ private:
     char m_out[kChunk];
 };
 
-Core::Result<std::string> gunzip(const std::string& data) {
-    z_stream stream{};
-    // 15 window bits plus 32: a gzip (or zlib) header, told by the stream.
-    if (inflateInit2(&stream, 15 + 32) != Z_OK) return Core::fail(compression_error("gzip", "cannot start"));
-    std::string text;
-    std::size_t fed = 0;
-    const auto feed = [&] {
-        const std::size_t piece = std::min<std::size_t>(data.size() - fed, 1U << 30);
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + fed));
-        stream.avail_in = static_cast<uInt>(piece);
-        fed += piece;
-    };
-    feed();
-    char out[kChunk];
-    std::optional<Core::Error> failed;
-    while (true) {
-        stream.next_out = reinterpret_cast<Bytef*>(out);
-        stream.avail_out = sizeof out;
-        const int result = inflate(&stream, Z_NO_FLUSH);
-        text.append(out, sizeof out - stream.avail_out);
-        const bool more = stream.avail_in > 0 || fed < data.size();
-        if (result == Z_STREAM_END) {
-            if (!more) break;
-            inflateReset(&stream);  // gzip files joined read as one text
-        } else if (result != Z_OK && result != Z_BUF_ERROR) {
-            failed = compression_error("gzip", stream.msg ? stream.msg : "the data is damaged");
-            break;
-        } else if (!more && stream.avail_out != 0) {
-            failed = compression_error("gzip", "the data is cut short");
-            break;
-        }
-        if (stream.avail_in == 0 && fed < data.size()) feed();
+/// Bytes of a file (or of standard input) as they lie.
+class FileBytes {
+public:
+    explicit FileBytes(std::FILE* file, bool owned) : m_file(file), m_owned(owned) {}
+    ~FileBytes() {
+        if (m_owned && m_file) std::fclose(m_file);
     }
-    inflateEnd(&stream);
-    if (failed) return Core::fail(std::move(*failed));
-    return text;
-}
+    /// Up to `size` bytes into `into`; 0 at the end. `pending` bytes read ahead come first.
+    Core::Result<std::size_t> read(char* into, std::size_t size) {
+        std::size_t given = 0;
+        if (!m_pending.empty()) {
+            given = std::min(size, m_pending.size());
+            std::memcpy(into, m_pending.data(), given);
+            m_pending.erase(0, given);
+            if (given == size) return given;
+        }
+        const std::size_t got = std::fread(into + given, 1, size - given, m_file);
+        if (got == 0 && std::ferror(m_file)) return Core::fail("default", -1, std::string("read error: ") + g_strerror(errno));
+        return given + got;
+    }
+    void put_back(std::string bytes) { m_pending = std::move(bytes) + m_pending; }
 
-Core::Result<std::string> unzstd(const std::string& data) {
-    ZSTD_DCtx* context = ZSTD_createDCtx();
-    if (!context) return Core::fail(compression_error("zstd", "cannot start"));
-    std::string text;
-    ZSTD_inBuffer in{data.data(), data.size(), 0};
-    char out[kChunk];
-    std::size_t last = 0;
-    while (in.pos < in.size) {
-        ZSTD_outBuffer buffer{out, sizeof out, 0};
-        last = ZSTD_decompressStream(context, &buffer, &in);
-        if (ZSTD_isError(last)) {
-            ZSTD_freeDCtx(context);
-            return Core::fail(compression_error("zstd", ZSTD_getErrorName(last)));
+private:
+    std::FILE* m_file;
+    bool m_owned;
+    std::string m_pending;
+};
+
+class PlainReader final : public UncompressedReader {
+public:
+    explicit PlainReader(std::unique_ptr<FileBytes> bytes) : m_bytes(std::move(bytes)) {}
+    Core::Result<std::size_t> read(char* into, std::size_t size) override { return m_bytes->read(into, size); }
+
+private:
+    std::unique_ptr<FileBytes> m_bytes;
+};
+
+class GzipReader final : public UncompressedReader {
+public:
+    explicit GzipReader(std::unique_ptr<FileBytes> bytes) : m_bytes(std::move(bytes)) {
+        // 15 window bits plus 32: a gzip (or zlib) header, told by the stream.
+        m_ready = inflateInit2(&m_stream, 15 + 32) == Z_OK;
+    }
+    ~GzipReader() override {
+        if (m_ready) inflateEnd(&m_stream);
+    }
+    Core::Result<std::size_t> read(char* into, std::size_t size) override {
+        if (!m_ready) return Core::fail(compression_error("gzip", "cannot start"));
+        m_stream.next_out = reinterpret_cast<Bytef*>(into);
+        m_stream.avail_out = static_cast<uInt>(std::min<std::size_t>(size, 1U << 30));
+        const auto wanted = m_stream.avail_out;
+        while (m_stream.avail_out == wanted) {
+            if (m_stream.avail_in == 0 && !m_end) {
+                auto got = m_bytes->read(m_in, sizeof m_in);
+                OMBRIX_RETURN_IF_ERROR(got);
+                m_end = *got == 0;
+                m_stream.next_in = reinterpret_cast<Bytef*>(m_in);
+                m_stream.avail_in = static_cast<uInt>(*got);
+            }
+            if (m_end && m_stream.avail_in == 0 && m_finished) return std::size_t{0};
+            const auto before = m_stream.avail_out;
+            const int result = inflate(&m_stream, Z_NO_FLUSH);
+            if (result == Z_STREAM_END) {
+                m_finished = true;
+                inflateReset(&m_stream);  // gzip files joined read as one text
+            } else if (result != Z_OK && result != Z_BUF_ERROR) {
+                return Core::fail(compression_error("gzip", m_stream.msg ? m_stream.msg : "the data is damaged"));
+            } else {
+                m_finished = false;
+                // Nothing more comes and nothing came: the stream is cut.
+                if (m_end && m_stream.avail_in == 0 && m_stream.avail_out == before)
+                    return Core::fail(compression_error("gzip", "the data is cut short"));
+            }
         }
-        text.append(out, buffer.pos);
+        return static_cast<std::size_t>(wanted - m_stream.avail_out);
     }
-    // Whatever the last call still holds.
-    while (last != 0) {
-        ZSTD_outBuffer buffer{out, sizeof out, 0};
-        last = ZSTD_decompressStream(context, &buffer, &in);
-        if (ZSTD_isError(last) || buffer.pos == 0) break;
-        text.append(out, buffer.pos);
+
+private:
+    std::unique_ptr<FileBytes> m_bytes;
+    z_stream m_stream{};
+    bool m_ready = false;
+    bool m_end = false;
+    bool m_finished = false;
+    char m_in[kChunk];
+};
+
+class ZstdReader final : public UncompressedReader {
+public:
+    explicit ZstdReader(std::unique_ptr<FileBytes> bytes) : m_bytes(std::move(bytes)), m_context(ZSTD_createDCtx()) {}
+    ~ZstdReader() override { ZSTD_freeDCtx(m_context); }
+    Core::Result<std::size_t> read(char* into, std::size_t size) override {
+        if (!m_context) return Core::fail(compression_error("zstd", "cannot start"));
+        ZSTD_outBuffer out{into, size, 0};
+        while (out.pos == 0) {
+            if (m_in.pos == m_in.size && !m_end) {
+                auto got = m_bytes->read(m_buffer, sizeof m_buffer);
+                OMBRIX_RETURN_IF_ERROR(got);
+                m_end = *got == 0;
+                m_in = ZSTD_inBuffer{m_buffer, *got, 0};
+            }
+            if (m_end && m_in.pos == m_in.size && m_last == 0) return std::size_t{0};
+            const std::size_t before = out.pos;
+            m_last = ZSTD_decompressStream(m_context, &out, &m_in);
+            if (ZSTD_isError(m_last)) return Core::fail(compression_error("zstd", ZSTD_getErrorName(m_last)));
+            // Nothing more comes and nothing came: the frame is cut.
+            if (m_end && m_in.pos == m_in.size && out.pos == before && m_last != 0)
+                return Core::fail(compression_error("zstd", "the data is cut short"));
+        }
+        return out.pos;
     }
-    ZSTD_freeDCtx(context);
-    if (last != 0) return Core::fail(compression_error("zstd", "the data is cut short"));
-    return text;
-}
+
+private:
+    std::unique_ptr<FileBytes> m_bytes;
+    ZSTD_DCtx* m_context;
+    ZSTD_inBuffer m_in{nullptr, 0, 0};
+    std::size_t m_last = 0;
+    bool m_end = false;
+    char m_buffer[kChunk];
+};
 
 }  // namespace
 
@@ -182,19 +240,44 @@ std::unique_ptr<TextSink> compressing_sink(std::unique_ptr<TextSink> inner, Comp
     }
 }
 
-Core::Result<std::string> read_uncompressed(const std::string& filename) {
-    std::string data;
+Core::Result<std::unique_ptr<UncompressedReader>> UncompressedReader::open(const std::string& filename) {
+    std::unique_ptr<FileBytes> bytes;
     if (filename == "-") {
-        data.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        bytes = std::make_unique<FileBytes>(stdin, false);
     } else {
-        auto read = Core::read_file(filename);
-        if (!read) return Core::fail(read.error());
-        data = std::move(*read);
+        std::FILE* file = std::fopen(filename.c_str(), "rb");
+        if (!file) return Core::fail("default", -1, g_strerror(errno));
+        bytes = std::make_unique<FileBytes>(file, true);
     }
-    const auto starts = [&](std::string_view magic) { return std::string_view(data).starts_with(magic); };
-    if (starts("\x1F\x8B")) return gunzip(data);
-    if (starts("\x28\xB5\x2F\xFD")) return unzstd(data);
-    return data;
+    // The first bytes tell the compression, whatever the name.
+    char head[4];
+    std::size_t got = 0;
+    while (got < sizeof head) {
+        auto read = bytes->read(head + got, sizeof head - got);
+        OMBRIX_RETURN_IF_ERROR(read);
+        if (*read == 0) break;
+        got += *read;
+    }
+    const std::string_view magic(head, got);
+    bytes->put_back(std::string(magic));
+    if (magic.starts_with("\x1F\x8B")) return std::unique_ptr<UncompressedReader>(std::make_unique<GzipReader>(std::move(bytes)));
+    if (magic.starts_with("\x28\xB5\x2F\xFD"))
+        return std::unique_ptr<UncompressedReader>(std::make_unique<ZstdReader>(std::move(bytes)));
+    return std::unique_ptr<UncompressedReader>(std::make_unique<PlainReader>(std::move(bytes)));
+}
+
+Core::Result<std::string> read_uncompressed(const std::string& filename) {
+    auto reader = UncompressedReader::open(filename);
+    OMBRIX_RETURN_IF_ERROR(reader);
+    std::string text;
+    for (;;) {
+        const std::size_t at = text.size();
+        text.resize(at + kChunk);
+        auto got = (*reader)->read(text.data() + at, kChunk);
+        OMBRIX_RETURN_IF_ERROR(got);
+        text.resize(at + *got);
+        if (*got == 0) return text;
+    }
 }
 
 }  // namespace Ombrix::Solvane::Supports::Data

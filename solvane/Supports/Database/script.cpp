@@ -517,15 +517,21 @@ std::size_t read_delimiter_command(std::string_view text, std::size_t pos, std::
 
 }  // namespace
 
-std::vector<ScriptStatement> split_script(std::string_view script) {
+std::vector<ScriptStatement> ScriptSplitter::split(std::string_view script, bool final, std::size_t& consumed) {
     std::vector<ScriptStatement> statements;
-    std::string delimiter = ";";
+    std::string& delimiter = m_delimiter;
     std::size_t pos = 0;
-    std::size_t line = 1;
-    bool line_start = true;  // only blanks since the last line end
-    bool trailing = false;   // still on the line of the delimiter that ended the last statement
+    std::size_t& line = m_line;
+    bool& line_start = m_line_start;  // only blanks since the last line end
+    bool& trailing = m_trailing;      // still on the line of the delimiter that ended the last statement
+    consumed = 0;
 
     while (pos < script.size()) {
+        // Where this statement begins: a piece of script that ends before it does waits for more.
+        const std::size_t begin_pos = pos;
+        const std::size_t begin_line = line;
+        const bool begin_line_start = line_start;
+        const bool begin_trailing = trailing;
         const Lexer lexer(script, delimiter);
         StatementReader reader(lexer);
         const bool programs = delimiter == ";";
@@ -535,6 +541,7 @@ std::vector<ScriptStatement> split_script(std::string_view script) {
         bool has_sql = false;
         bool in_version = false;
         bool restart = false;
+        bool ended = false;
 
         while (pos < script.size()) {
             const Token token = lexer.at(pos, in_version);
@@ -545,6 +552,7 @@ std::vector<ScriptStatement> split_script(std::string_view script) {
                     pos = token.end;
                     trailing = true;
                     line_start = false;
+                    ended = true;
                     break;
                 }
             } else if (token.kind == Kind::Space) {
@@ -560,11 +568,13 @@ std::vector<ScriptStatement> split_script(std::string_view script) {
                 }
                 line_start = false;
             } else if (!has_sql && line_start && is_delimiter_command(script, token)) {
+                if (!final && script.find('\n', token.end) == std::string_view::npos) break;
                 pos = read_delimiter_command(script, token.end, delimiter);
                 line += 1;
                 line_start = true;
                 trailing = false;
                 restart = true;
+                ended = true;
                 break;
             } else {
                 if (start == std::string_view::npos) {
@@ -585,10 +595,40 @@ std::vector<ScriptStatement> split_script(std::string_view script) {
             line += count_lines(text);
             pos = token.end;
         }
+        if (!ended && !final) {
+            line = begin_line;
+            line_start = begin_line_start;
+            trailing = begin_trailing;
+            consumed = begin_pos;
+            return statements;
+        }
+        consumed = pos;
         if (restart || !has_sql) continue;
         statements.push_back({std::string(trim(script.substr(start, end - start))), start_line});
     }
+    consumed = pos;
     return statements;
+}
+
+std::vector<ScriptStatement> ScriptSplitter::feed(std::string_view piece) {
+    m_buffer.append(piece);
+    std::size_t consumed = 0;
+    auto statements = split(m_buffer, false, consumed);
+    m_buffer.erase(0, consumed);
+    return statements;
+}
+
+std::vector<ScriptStatement> ScriptSplitter::finish() {
+    std::size_t consumed = 0;
+    auto statements = split(m_buffer, true, consumed);
+    m_buffer.clear();
+    return statements;
+}
+
+std::vector<ScriptStatement> split_script(std::string_view script) {
+    ScriptSplitter splitter;
+    std::size_t consumed = 0;
+    return splitter.split(script, true, consumed);
 }
 
 bool needs_delimiter(std::string_view statement) {

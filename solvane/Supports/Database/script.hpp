@@ -35,6 +35,27 @@ struct ScriptStatement {
 /// them as empty). Takes time linear in the script.
 OMBRIX_SOLVANE_EXPORT std::vector<ScriptStatement> split_script(std::string_view script);
 
+/// split_script for a script that comes in pieces (a file read a chunk at a time): each piece gives
+/// the statements that end in what has come so far; the rest waits for the next piece, and finish()
+/// gives the last. The statements and their lines are those split_script gives for the whole.
+class OMBRIX_SOLVANE_EXPORT ScriptSplitter {
+public:
+    std::vector<ScriptStatement> feed(std::string_view piece);
+    std::vector<ScriptStatement> finish();
+    /// The bytes of a statement not ended yet.
+    std::size_t pending() const { return m_buffer.size(); }
+
+private:
+    friend std::vector<ScriptStatement> split_script(std::string_view script);
+    std::vector<ScriptStatement> split(std::string_view script, bool final, std::size_t& consumed);
+
+    std::string m_buffer;
+    std::string m_delimiter = ";";
+    std::size_t m_line = 1;
+    bool m_line_start = true;
+    bool m_trailing = false;
+};
+
 /// Whether `statement` holds a ';' outside quotes and comments, so that the command-line client
 /// would cut it unless it is written under another delimiter.
 OMBRIX_SOLVANE_EXPORT bool needs_delimiter(std::string_view statement);

@@ -10,6 +10,7 @@ namespace {
 using Ombrix::Solvane::Supports::Database::join_script;
 using Ombrix::Solvane::Supports::Database::needs_delimiter;
 using Ombrix::Solvane::Supports::Database::ScriptStatement;
+using Ombrix::Solvane::Supports::Database::ScriptSplitter;
 using Ombrix::Solvane::Supports::Database::split_script;
 
 struct SplitCase {
@@ -239,6 +240,16 @@ TEST(Script, SplitsAsTheClientAndTheServerReadAndJoinsBack) {
         SCOPED_TRACE(c.what);
         const auto statements = split_script(c.script);
         EXPECT_EQ(statements, c.statements) << describe(statements);
+        // Fed in pieces of any size, as a file read a chunk at a time, the script splits the same.
+        const std::string_view script(c.script);
+        for (std::size_t size = 1; size <= script.size(); ++size) {
+            ScriptSplitter splitter;
+            std::vector<ScriptStatement> pieces;
+            for (std::size_t at = 0; at < script.size(); at += size)
+                for (auto& statement : splitter.feed(script.substr(at, size))) pieces.push_back(std::move(statement));
+            for (auto& statement : splitter.finish()) pieces.push_back(std::move(statement));
+            EXPECT_EQ(pieces, c.statements) << "pieces of " << size << " bytes: " << describe(pieces);
+        }
         if (!c.joins_back) continue;
 
         // What split_script gives, join_script writes so that split_script reads it back.
