@@ -166,9 +166,9 @@ void run_restore(const Context& context, const RestoreCommandOptions& options) {
     auto connection = open_connection(context, profile);
     const bool terminal = isatty(STDERR_FILENO) != 0;
     auto restored = Solvane::Transform::restore_dump(
-        connection, restore, [&](const std::string& file, std::size_t statement, std::size_t statements) {
-            if (terminal && (statement % 64 == 1 || statement == statements))
-                std::fprintf(stderr, "\rrestore: %s: statement %zu of %zu\033[K", file.c_str(), statement, statements);
+        connection, restore, [&](const std::string& file, std::size_t statement, std::size_t) {
+            if (terminal && statement % 64 == 1)
+                std::fprintf(stderr, "\rrestore: %s: statement %zu\033[K", file.c_str(), statement);
         });
     if (terminal) std::fputs("\r\033[K", stderr);
     connection->close();

@@ -119,22 +119,26 @@ std::optional<std::pair<std::size_t, std::size_t>> schema_name_place(std::string
 bool is_session_statement(std::string_view statement) {
     Words words{statement};
     const auto first = words.word();
-    if (first == "SET") {
-        const auto saved = words.at;
-        const auto second = words.word();
-        words.at = saved;
-        return second != "AUTOCOMMIT" && second != "GLOBAL";
-    }
+    if (first == "SET") return words.word() != "GLOBAL";
     return first == "USE" || first == "LOCK" || first == "UNLOCK";
 }
 
-/// Statements that run transactions of their own: a journal of single statements cannot follow them.
-bool is_transaction_statement(std::string_view statement) {
+/// What a statement does to the script's own transactions.
+enum class Transaction { NONE, OPEN, CLOSE, AUTOCOMMIT_OFF, AUTOCOMMIT_ON };
+
+Transaction transaction_of(std::string_view statement) {
     Words words{statement};
     const auto first = words.word();
-    if (first == "SET") return words.word() == "AUTOCOMMIT";
-    return first == "BEGIN" || first == "START" || first == "COMMIT" || first == "ROLLBACK" || first == "SAVEPOINT" ||
-           first == "XA";
+    if (first == "START") return words.next_is("TRANSACTION") ? Transaction::OPEN : Transaction::NONE;
+    if (first == "BEGIN") return words.next_is("NOT") ? Transaction::NONE : Transaction::OPEN;
+    if (first == "COMMIT" || first == "ROLLBACK") return words.next_is("TO") ? Transaction::NONE : Transaction::CLOSE;
+    if (first == "SET" && words.next_is("AUTOCOMMIT")) {
+        words.skip();
+        if (words.at < statement.size() && statement[words.at] == '=') ++words.at;
+        const auto value = words.word();
+        return value == "0" || value == "OFF" ? Transaction::AUTOCOMMIT_OFF : Transaction::AUTOCOMMIT_ON;
+    }
+    return Transaction::NONE;
 }
 
 /// The table a plain INSERT [IGNORE] INTO writes, as written: what a resume counts to tell whether
@@ -184,8 +188,11 @@ public:
         std::optional<std::size_t> begun;
         std::int64_t begun_count = 0;
         bool finished = false;
+        /// Whether the earlier load stopped while a transaction of the script committed.
+        bool committing = false;
         /// Whether the journal names the file at all.
         bool seen = false;
+        std::optional<std::size_t> committing_at;
     };
 
     Core::Status open(const std::string& path, const std::string& key, bool resume, std::vector<std::string>& notes) {
@@ -219,6 +226,8 @@ public:
                     state.begun_count = std::strtoll(parts[3].c_str(), nullptr, 10);
                 } else if (parts[0] == "finished") {
                     state.finished = true;
+                } else if (parts[0] == "commit" && parts.size() == 3) {
+                    state.committing_at = std::strtoull(parts[2].c_str(), nullptr, 10);
                 }
             }
         }
@@ -234,7 +243,13 @@ public:
 
     FileState state(const std::string& file) const {
         const auto found = m_files.find(file);
-        return found == m_files.end() ? FileState{} : found->second;
+        if (found == m_files.end()) return FileState{};
+        FileState state = found->second;
+        state.committing = state.committing_at && *state.committing_at >= state.done;
+        return state;
+    }
+    Core::Status committing(const std::string& file, std::size_t index) {
+        return append("commit\t" + field(file) + "\t" + std::to_string(index));
     }
     Core::Status begin(const std::string& file, std::size_t index, std::int64_t count) {
         return append("begin\t" + field(file) + "\t" + std::to_string(index) + "\t" + std::to_string(count));
@@ -289,8 +304,8 @@ struct Unit {
     std::string path;
     std::string name;
     const DumpFile* scope = nullptr;
-    /// The text, where it was read already (standard input can be read once only).
-    std::string* text = nullptr;
+    /// Whether its header names the schemas a target renames (a single-file dump).
+    bool headed = false;
 };
 
 struct Loader {
@@ -304,6 +319,24 @@ struct Loader {
     std::mutex lock;
     std::int64_t statements = 0;
     std::int64_t skipped = 0;
+
+    /// Where the statements go: a dump of one schema (`schemas`, from its header or manifest) moves
+    /// to the target schema; a plain script runs with it as its default schema.
+    Core::Status choose_rename(const std::vector<std::string>& schemas) {
+        if (options.target_schema.empty()) return {};
+        if (schemas.size() > 1)
+            return Core::fail("default", -1,
+                              "the dump holds " + std::to_string(schemas.size()) +
+                                  " schemas, which keep their names: a target schema renames a dump of one");
+        if (schemas.size() == 1) {
+            from = schemas.front();
+            to = options.target_schema;
+        } else {
+            // A script of someone else's: its unqualified names go to the target schema.
+            prefix = "USE " + DB::mariadb_quote_identifier(options.target_schema);
+        }
+        return {};
+    }
 
     Core::Result<std::int64_t> count(IConnection& connection, const std::string& table, const Unit& unit) {
         std::string sql = "SELECT COUNT(*) FROM " + table;
@@ -346,34 +379,21 @@ struct Loader {
     }
 
     Core::Status load(IConnection& connection, const Unit& unit) {
-        std::vector<DB::ScriptStatement> script;
-        if (unit.text) {
-            script = DB::split_script(*unit.text);
-            unit.text->clear();
-        } else {
-            auto text = Supports::Data::read_uncompressed(unit.path);
-            if (!text) return Core::fail("default", -1, "cannot read " + unit.path + ": " + text.error().message);
-            script = DB::split_script(*text);
-        }
         const auto state = journal ? journal->state(unit.name) : Journal::FileState{};
         if (state.finished) {
             std::lock_guard guard(lock);
-            skipped += static_cast<std::int64_t>(script.size());
+            skipped += static_cast<std::int64_t>(state.done);
             return {};
         }
-        // A script that runs its own transactions commits where it says, not statement by statement.
-        const bool journaled =
-            journal && std::none_of(script.begin(), script.end(),
-                                    [](const DB::ScriptStatement& s) { return is_transaction_statement(s.text); });
-        if (journal && !journaled && state.done > 0)
+        if (state.committing)
             return Core::fail("default", -1,
-                              unit.name + " runs transactions of its own and stopped in the middle: it cannot be "
-                                          "resumed; load the dump again from the start");
+                              unit.name + ": the earlier load stopped while a transaction of the script committed, "
+                                          "and nothing tells whether it did; load the dump again from the start");
         // A session of an earlier load that lost its client may still be running its last statement;
         // the count that tells whether it committed waits for it to end. The lock is the session's
         // and goes with it.
         std::string lock_name;
-        if (journaled) {
+        if (journal) {
             gchar* digest = g_compute_checksum_for_string(G_CHECKSUM_SHA256, (key + "\n" + unit.name).c_str(), -1);
             lock_name = DB::mariadb_quote_literal(std::string("ombrix-restore-") + std::string(digest).substr(0, 40));
             g_free(digest);
@@ -390,74 +410,125 @@ struct Loader {
                 if (!name.empty()) (void)loader.run(connection, "DO RELEASE_LOCK(" + name + ")");
             }
         } release{*this, connection, lock_name};
-        if (!prefix.empty()) OMBRIX_RETURN_IF_ERROR(run(connection, prefix));
+        if (!prefix.empty() && !unit.headed) OMBRIX_RETURN_IF_ERROR(run(connection, prefix));
+
+        // The script is read a piece at a time: memory holds a piece and the statement in hand.
+        auto opened = Supports::Data::UncompressedReader::open(unit.path);
+        if (!opened) return Core::fail("default", -1, "cannot read " + unit.path + ": " + opened.error().message);
+        auto& reader = *opened;
+        DB::ScriptSplitter splitter;
+        std::string piece;
+        std::size_t piece_size = 1U << 22;
+        std::size_t index = 0;
+        bool ended = false;
+        bool headed = false;
+        // Whether statements run inside a transaction of the script's own (their commit is its
+        // COMMIT's), and whether the script turned autocommit off.
+        bool explicit_transaction = false;
+        bool autocommit_off = false;
         // The rows each table held, as far as this file knows, before its next INSERT.
         std::map<std::string, std::int64_t> held;
-        for (std::size_t i = 0; i < script.size(); ++i) {
-            if (progress) {
-                std::lock_guard guard(lock);
-                progress(unit.name, i + 1, script.size());
+        while (!ended) {
+            std::vector<DB::ScriptStatement> script;
+            {
+                piece.resize(piece_size);
+                auto got = reader->read(piece.data(), piece.size());
+                if (!got) return Core::fail("default", -1, "cannot read " + unit.path + ": " + got.error().message);
+                piece.resize(*got);
+                if (unit.headed && index == 0 && splitter.pending() == 0 && !headed) {
+                    // The header comes first: it says what a target schema renames.
+                    headed = true;
+                    OMBRIX_RETURN_IF_ERROR(choose_rename(dump_header_schemas(piece)));
+                    if (!prefix.empty()) OMBRIX_RETURN_IF_ERROR(run(connection, prefix));
+                }
+                if (*got == 0) {
+                    script = splitter.finish();
+                    ended = true;
+                } else {
+                    script = splitter.feed(piece);
+                    // A statement longer than a piece: read it in bigger ones rather than splitting
+                    // its start again and again.
+                    if (script.empty() && splitter.pending() >= piece_size) piece_size *= 2;
+                }
             }
-            const std::string statement = from.empty() ? std::move(script[i].text) : rename_schema_in(script[i].text, from, to);
-            const bool session = is_session_statement(statement);
-            const auto inserted = journaled ? counted_insert_table(statement) : std::nullopt;
-            const auto failed = [&](const Core::Error& error) {
-                return Core::fail(error.domain, error.code,
-                                  unit.name + ", statement " + std::to_string(i + 1) + " (line " +
-                                      std::to_string(script[i].line) + ") failed: " + error.domain + " error " +
-                                      std::to_string(error.code) + ": " + error.message);
-            };
-            if (i < state.done && !session) {
-                std::lock_guard guard(lock);
-                ++skipped;
-                continue;
-            }
-            const bool uncertain = state.seen && i == state.done && !session;
-            if (uncertain && state.begun == i && inserted) {
-                // The earlier load began this INSERT and did not hear back: the count tells.
-                auto now = count(connection, *inserted, unit);
-                if (!now) return failed(now.error());
-                if (*now != state.begun_count) {
-                    auto whole = transactional(connection, *inserted);
-                    if (!whole) return failed(whole.error());
-                    if (!*whole)
-                        return Core::fail("default", -1,
-                                          unit.name + ", statement " + std::to_string(i + 1) + ": the earlier load may "
-                                          "have stored part of it in " + *inserted + ", which has no transactions; "
-                                          "load the dump again from the start");
-                    held[*inserted] = *now;
-                    OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
+            for (auto& item : script) {
+                const std::size_t i = index++;
+                if (progress) {
+                    std::lock_guard guard(lock);
+                    progress(unit.name, i + 1, 0);
+                }
+                const std::string statement = from.empty() ? std::move(item.text) : rename_schema_in(item.text, from, to);
+                const bool session = is_session_statement(statement);
+                const Transaction transaction = transaction_of(statement);
+                const bool in_transaction = explicit_transaction || autocommit_off;
+                const auto failed = [&](const Core::Error& error) {
+                    return Core::fail(error.domain, error.code,
+                                      unit.name + ", statement " + std::to_string(i + 1) + " (line " +
+                                          std::to_string(item.line) + ") failed: " + error.domain + " error " +
+                                          std::to_string(error.code) + ": " + error.message);
+                };
+                if (transaction == Transaction::OPEN) explicit_transaction = true;
+                if (transaction == Transaction::AUTOCOMMIT_OFF) autocommit_off = true;
+                if (transaction == Transaction::AUTOCOMMIT_ON) autocommit_off = false;
+                if (transaction == Transaction::CLOSE || transaction == Transaction::AUTOCOMMIT_ON)
+                    explicit_transaction = false;
+                if (i < state.done && !session && transaction == Transaction::NONE) {
                     std::lock_guard guard(lock);
                     ++skipped;
                     continue;
                 }
-            } else if (uncertain && journaled && !inserted && Words{statement}.word() == "INSERT") {
-                return Core::fail("default", -1,
-                                  unit.name + ", statement " + std::to_string(i + 1) +
-                                      ": the earlier load may have committed it, and nothing tells whether it did; "
-                                      "load the dump again from the start");
-            }
-            if (inserted) {
-                if (!held.contains(*inserted)) {
-                    auto before = count(connection, *inserted, unit);
-                    if (!before) return failed(before.error());
-                    held[*inserted] = *before;
+                const auto inserted = journal && !in_transaction ? counted_insert_table(statement) : std::nullopt;
+                const bool uncertain = state.seen && i == state.done && !session;
+                if (uncertain && state.begun == i && inserted) {
+                    // The earlier load began this INSERT and did not hear back: the count tells.
+                    auto now = count(connection, *inserted, unit);
+                    if (!now) return failed(now.error());
+                    if (*now != state.begun_count) {
+                        auto whole = transactional(connection, *inserted);
+                        if (!whole) return failed(whole.error());
+                        if (!*whole)
+                            return Core::fail("default", -1,
+                                              unit.name + ", statement " + std::to_string(i + 1) +
+                                                  ": the earlier load may have stored part of it in " + *inserted +
+                                                  ", which has no transactions; load the dump again from the start");
+                        held[*inserted] = *now;
+                        OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
+                        std::lock_guard guard(lock);
+                        ++skipped;
+                        continue;
+                    }
+                } else if (uncertain && journal && !in_transaction && !inserted && Words{statement}.word() == "INSERT") {
+                    return Core::fail("default", -1,
+                                      unit.name + ", statement " + std::to_string(i + 1) +
+                                          ": the earlier load may have committed it, and nothing tells whether it "
+                                          "did; load the dump again from the start");
                 }
-                OMBRIX_RETURN_IF_ERROR(journal->begin(unit.name, i, held[*inserted]));
-                auto added = connection.execute_no_query(statement, false);
-                if (!added) return failed(added.error());
-                held[*inserted] += *added;
-            } else {
-                auto ran = run(connection, statement);
-                // What a statement the earlier load may have run leaves behind is no failure.
-                static constexpr int kExists[] = {1007, 1050, 1304, 1359, 1537, 1061, 1826};
-                if (!ran && !(uncertain && ran.error().domain == "MariaDB" &&
-                              std::find(std::begin(kExists), std::end(kExists), ran.error().code) != std::end(kExists)))
-                    return failed(ran.error());
+                if (inserted) {
+                    if (!held.contains(*inserted)) {
+                        auto before = count(connection, *inserted, unit);
+                        if (!before) return failed(before.error());
+                        held[*inserted] = *before;
+                    }
+                    OMBRIX_RETURN_IF_ERROR(journal->begin(unit.name, i, held[*inserted]));
+                    auto added = connection.execute_no_query(statement, false);
+                    if (!added) return failed(added.error());
+                    held[*inserted] += *added;
+                } else {
+                    const bool commits = transaction == Transaction::CLOSE || transaction == Transaction::AUTOCOMMIT_ON;
+                    if (journal && commits && in_transaction) OMBRIX_RETURN_IF_ERROR(journal->committing(unit.name, i));
+                    auto ran = run(connection, statement);
+                    // What a statement the earlier load may have run leaves behind is no failure.
+                    static constexpr int kExists[] = {1007, 1050, 1304, 1359, 1537, 1061, 1826};
+                    if (!ran && !(uncertain && ran.error().domain == "MariaDB" &&
+                                  std::find(std::begin(kExists), std::end(kExists), ran.error().code) != std::end(kExists)))
+                        return failed(ran.error());
+                }
+                // Inside a transaction of the script's own, nothing is committed before its end.
+                if (journal && !(explicit_transaction || autocommit_off) ) OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
+                else if (journal && transaction == Transaction::CLOSE) OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
+                std::lock_guard guard(lock);
+                ++statements;
             }
-            if (journaled) OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
-            std::lock_guard guard(lock);
-            ++statements;
         }
         if (journal) OMBRIX_RETURN_IF_ERROR(journal->finished(unit.name));
         return {};
@@ -492,7 +563,6 @@ Core::Result<RestoreReport> restore_dump(const std::shared_ptr<IConnection>& tar
 
     std::optional<DumpManifest> manifest;
     std::vector<std::string> schemas;
-    std::string whole_text;
     std::vector<Unit> structure, rows, programs;
     if (directory) {
         auto read = read_dump_manifest(options.path);
@@ -500,33 +570,17 @@ Core::Result<RestoreReport> restore_dump(const std::shared_ptr<IConnection>& tar
         manifest = std::move(*read);
         schemas = manifest->schemas;
         for (const auto& file : manifest->files) {
-            Unit unit{options.path + G_DIR_SEPARATOR_S + file.name, file.name, &file};
+            Unit unit{options.path + G_DIR_SEPARATOR_S + file.name, file.name, &file, false};
             (file.kind == DumpFile::Kind::STRUCTURE ? structure : file.kind == DumpFile::Kind::ROWS ? rows : programs)
                 .push_back(unit);
         }
     } else {
-        auto text = Supports::Data::read_uncompressed(options.path);
-        if (!text) return Core::fail("default", -1, "cannot read " + options.path + ": " + text.error().message);
-        whole_text = std::move(*text);
-        // The header of a dump of ours names its schemas.
-        schemas = dump_header_schemas(whole_text);
-        structure.push_back(Unit{options.path, options.path, nullptr, &whole_text});
+        // Its schemas are known once its header is read.
+        structure.push_back(Unit{options.path, options.path, nullptr, true});
     }
 
     Loader loader{options, nullptr, {}, {}, {}, {}, progress};
-    if (!options.target_schema.empty()) {
-        if (schemas.size() > 1)
-            return Core::fail("default", -1,
-                              "the dump holds " + std::to_string(schemas.size()) +
-                                  " schemas, which keep their names: a target schema renames a dump of one");
-        if (schemas.size() == 1) {
-            loader.from = schemas.front();
-            loader.to = options.target_schema;
-        } else {
-            // A script of someone else's: its unqualified names go to the target schema.
-            loader.prefix = "USE " + DB::mariadb_quote_identifier(options.target_schema);
-        }
-    }
+    if (directory) OMBRIX_RETURN_IF_ERROR(loader.choose_rename(schemas));
 
     Journal journal;
     if (options.path != "-") {

@@ -48,7 +48,8 @@ OMBRIX_SOLVANE_EXPORT std::string restore_journal_path(const std::string& path);
 /// file, the statement's number and line, and the server's error (domain and code kept). The journal
 /// records each statement as it commits and goes once the load is whole; a load that finds a journal
 /// it did not resume from refuses to start, since the earlier load's rows are in the target.
-/// `progress` hears of each statement begun: its file, its number and the file's count.
+/// `progress` hears of each statement begun: its file, its number, and the file's count where it is
+/// known (0 while the file is being read).
 [[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<RestoreReport> restore_dump(
     const std::shared_ptr<Contracts::Database::IConnection>& target, const RestoreOptions& options,
     const std::function<void(const std::string& file, std::size_t statement, std::size_t statements)>& progress = {});
