@@ -193,6 +193,10 @@ public:
         /// Whether the journal names the file at all.
         bool seen = false;
         std::optional<std::size_t> committing_at;
+        /// The one table the transaction that was committing wrote, and its rows before and after.
+        std::optional<std::string> commit_table;
+        std::int64_t commit_before = 0;
+        std::int64_t commit_after = 0;
     };
 
     Core::Status open(const std::string& path, const std::string& key, bool resume, std::vector<std::string>& notes) {
@@ -226,8 +230,14 @@ public:
                     state.begun_count = std::strtoll(parts[3].c_str(), nullptr, 10);
                 } else if (parts[0] == "finished") {
                     state.finished = true;
-                } else if (parts[0] == "commit" && parts.size() == 3) {
+                } else if (parts[0] == "commit" && (parts.size() == 3 || parts.size() == 6)) {
                     state.committing_at = std::strtoull(parts[2].c_str(), nullptr, 10);
+                    state.commit_table.reset();
+                    if (parts.size() == 6) {
+                        state.commit_table = unfield(parts[3]);
+                        state.commit_before = std::strtoll(parts[4].c_str(), nullptr, 10);
+                        state.commit_after = std::strtoll(parts[5].c_str(), nullptr, 10);
+                    }
                 }
             }
         }
@@ -250,6 +260,11 @@ public:
     }
     Core::Status committing(const std::string& file, std::size_t index) {
         return append("commit\t" + field(file) + "\t" + std::to_string(index));
+    }
+    Core::Status committing(const std::string& file, std::size_t index, const std::string& table, std::int64_t before,
+                            std::int64_t after) {
+        return append("commit\t" + field(file) + "\t" + std::to_string(index) + "\t" + field(table) + "\t" +
+                      std::to_string(before) + "\t" + std::to_string(after));
     }
     Core::Status begin(const std::string& file, std::size_t index, std::int64_t count) {
         return append("begin\t" + field(file) + "\t" + std::to_string(index) + "\t" + std::to_string(count));
@@ -385,10 +400,6 @@ struct Loader {
             skipped += static_cast<std::int64_t>(state.done);
             return {};
         }
-        if (state.committing)
-            return Core::fail("default", -1,
-                              unit.name + ": the earlier load stopped while a transaction of the script committed, "
-                                          "and nothing tells whether it did; load the dump again from the start");
         // A session of an earlier load that lost its client may still be running its last statement;
         // the count that tells whether it committed waits for it to end. The lock is the session's
         // and goes with it.
@@ -428,6 +439,13 @@ struct Loader {
         bool autocommit_off = false;
         // The rows each table held, as far as this file knows, before its next INSERT.
         std::map<std::string, std::int64_t> held;
+        // In the transaction under way: the rows of each table it wrote before it and now, and
+        // whether it did anything else (so that counts cannot tell whether it committed).
+        std::map<std::string, std::pair<std::int64_t, std::int64_t>> written;
+        bool unclear = false;
+        // Statements the earlier load committed, and whether its last commit was looked into.
+        std::size_t done = state.done;
+        bool resolved = false;
         while (!ended) {
             std::vector<DB::ScriptStatement> script;
             {
@@ -460,26 +478,52 @@ struct Loader {
                 const std::string statement = from.empty() ? std::move(item.text) : rename_schema_in(item.text, from, to);
                 const bool session = is_session_statement(statement);
                 const Transaction transaction = transaction_of(statement);
-                const bool in_transaction = explicit_transaction || autocommit_off;
+                const std::string first_word = Words{statement}.word();
                 const auto failed = [&](const Core::Error& error) {
                     return Core::fail(error.domain, error.code,
                                       unit.name + ", statement " + std::to_string(i + 1) + " (line " +
                                           std::to_string(item.line) + ") failed: " + error.domain + " error " +
                                           std::to_string(error.code) + ": " + error.message);
                 };
+                const bool was_in_transaction = explicit_transaction || autocommit_off;
                 if (transaction == Transaction::OPEN) explicit_transaction = true;
                 if (transaction == Transaction::AUTOCOMMIT_OFF) autocommit_off = true;
                 if (transaction == Transaction::AUTOCOMMIT_ON) autocommit_off = false;
                 if (transaction == Transaction::CLOSE || transaction == Transaction::AUTOCOMMIT_ON)
                     explicit_transaction = false;
-                if (i < state.done && !session && transaction == Transaction::NONE) {
+                const bool in_transaction = explicit_transaction || autocommit_off;
+                const bool commits = was_in_transaction && ((transaction == Transaction::CLOSE && first_word == "COMMIT") ||
+                                                            transaction == Transaction::AUTOCOMMIT_ON);
+
+                // Where the earlier load stopped while a transaction committed, the count of the one
+                // table it wrote tells whether the commit took.
+                if (state.committing && i == state.done && !resolved) {
+                    resolved = true;
+                    if (!state.commit_table)
+                        return Core::fail("default", -1,
+                                          unit.name + ", statement " + std::to_string(*state.committing_at + 1) +
+                                              ": the earlier load stopped while a transaction committed, and nothing "
+                                              "tells whether it did; load the dump again from the start");
+                    auto now = count(connection, *state.commit_table, unit);
+                    if (!now) return failed(now.error());
+                    if (*now == state.commit_after) {
+                        done = *state.committing_at + 1;
+                    } else if (*now != state.commit_before) {
+                        return Core::fail("default", -1,
+                                          unit.name + ": " + *state.commit_table + " holds " + std::to_string(*now) +
+                                              " rows, neither what it held before the transaction the earlier load "
+                                              "stopped in nor after it; load the dump again from the start");
+                    }
+                    held[*state.commit_table] = *now;
+                }
+                if (i < done && !session && transaction == Transaction::NONE) {
                     std::lock_guard guard(lock);
                     ++skipped;
                     continue;
                 }
-                const auto inserted = journal && !in_transaction ? counted_insert_table(statement) : std::nullopt;
-                const bool uncertain = state.seen && i == state.done && !session;
-                if (uncertain && state.begun == i && inserted) {
+                const auto inserted = journal ? counted_insert_table(statement) : std::nullopt;
+                const bool uncertain = state.seen && i == state.done && done == state.done && !session;
+                if (!in_transaction && uncertain && state.begun == i && inserted) {
                     // The earlier load began this INSERT and did not hear back: the count tells.
                     auto now = count(connection, *inserted, unit);
                     if (!now) return failed(now.error());
@@ -497,7 +541,7 @@ struct Loader {
                         ++skipped;
                         continue;
                     }
-                } else if (uncertain && journal && !in_transaction && !inserted && Words{statement}.word() == "INSERT") {
+                } else if (!in_transaction && uncertain && journal && !inserted && first_word == "INSERT") {
                     return Core::fail("default", -1,
                                       unit.name + ", statement " + std::to_string(i + 1) +
                                           ": the earlier load may have committed it, and nothing tells whether it "
@@ -509,23 +553,40 @@ struct Loader {
                         if (!before) return failed(before.error());
                         held[*inserted] = *before;
                     }
-                    OMBRIX_RETURN_IF_ERROR(journal->begin(unit.name, i, held[*inserted]));
+                    if (in_transaction)
+                        written.try_emplace(*inserted, held[*inserted], held[*inserted]);
+                    else
+                        OMBRIX_RETURN_IF_ERROR(journal->begin(unit.name, i, held[*inserted]));
                     auto added = connection.execute_no_query(statement, false);
                     if (!added) return failed(added.error());
                     held[*inserted] += *added;
+                    if (in_transaction) written[*inserted].second = held[*inserted];
                 } else {
-                    const bool commits = transaction == Transaction::CLOSE || transaction == Transaction::AUTOCOMMIT_ON;
-                    if (journal && commits && in_transaction) OMBRIX_RETURN_IF_ERROR(journal->committing(unit.name, i));
+                    if (journal && commits) {
+                        if (written.size() == 1 && !unclear)
+                            OMBRIX_RETURN_IF_ERROR(journal->committing(unit.name, i, written.begin()->first,
+                                                                       written.begin()->second.first,
+                                                                       written.begin()->second.second));
+                        else
+                            OMBRIX_RETURN_IF_ERROR(journal->committing(unit.name, i));
+                    }
                     auto ran = run(connection, statement);
                     // What a statement the earlier load may have run leaves behind is no failure.
                     static constexpr int kExists[] = {1007, 1050, 1304, 1359, 1537, 1061, 1826};
                     if (!ran && !(uncertain && ran.error().domain == "MariaDB" &&
                                   std::find(std::begin(kExists), std::end(kExists), ran.error().code) != std::end(kExists)))
                         return failed(ran.error());
+                    // A rolled back transaction leaves its tables as they were.
+                    if (transaction == Transaction::CLOSE && first_word == "ROLLBACK")
+                        for (const auto& [table, counts] : written) held[table] = counts.first;
+                    if (in_transaction && !session && transaction == Transaction::NONE) unclear = true;
+                }
+                if (transaction != Transaction::NONE) {
+                    written.clear();
+                    unclear = false;
                 }
                 // Inside a transaction of the script's own, nothing is committed before its end.
-                if (journal && !(explicit_transaction || autocommit_off) ) OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
-                else if (journal && transaction == Transaction::CLOSE) OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
+                if (journal && (!in_transaction || commits)) OMBRIX_RETURN_IF_ERROR(journal->done(unit.name, i));
                 std::lock_guard guard(lock);
                 ++statements;
             }

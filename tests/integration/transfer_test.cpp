@@ -417,6 +417,40 @@ TEST_F(TransferTest, DirectoryDumpsLoadUnderAnotherNameAndLoadsResume) {
     EXPECT_EQ(rows("SELECT COUNT(*) FROM " + dst + ".k"), "2\n");
     EXPECT_EQ(rows("SELECT COUNT(*) FROM " + dst + ".nosuch"), "1\n");
     EXPECT_FALSE(g_file_test((script + ".ombrix-journal").c_str(), G_FILE_TEST_EXISTS));
+
+    // A load stopped while a transaction committed (its journal lacks the COMMIT's "done"): the count
+    // of the table it wrote tells whether the commit took, and a count that fits neither is refused.
+    const std::string transaction = home.file("transaction.sql");
+    ASSERT_TRUE(g_file_set_contents(transaction.c_str(),
+                                    "CREATE TABLE c (id INT);\nSTART TRANSACTION;\nINSERT INTO c VALUES (1), (2);\n"
+                                    "COMMIT;\nINSERT INTO later VALUES (1);\n",
+                                    -1, nullptr));
+    const std::string journal = transaction + ".ombrix-journal";
+    // What became of the transaction's rows since (none: it took; all deleted: as if it had not).
+    for (const auto& [deleted, expected] : {std::pair<std::string, std::string>{"", "2\n"},
+                                            {" WHERE TRUE", "2\n"},
+                                            {" WHERE id = 1", ""}}) {
+        SCOPED_TRACE(deleted);
+        Sandbox::get().exec("DROP TABLE IF EXISTS " + dst + ".c; DROP TABLE IF EXISTS " + dst + ".later");
+        g_unlink(journal.c_str());
+        run = ombrix({"restore", transaction, "--target", copy.name()});
+        ASSERT_EQ(run.status, 1) << run.err;
+        std::string lines = Ombrix::Testing::read_text(journal);
+        const auto commit_done = lines.find("done\t" + transaction + "\t3\n");
+        ASSERT_NE(commit_done, std::string::npos) << lines;
+        lines.erase(commit_done, lines.find('\n', commit_done) + 1 - commit_done);
+        ASSERT_TRUE(g_file_set_contents(journal.c_str(), lines.c_str(), -1, nullptr));
+        if (!deleted.empty()) Sandbox::get().exec("DELETE FROM " + dst + ".c" + deleted);
+        Sandbox::get().exec("CREATE TABLE " + dst + ".later (id INT)");
+        run = ombrix({"restore", transaction, "--target", copy.name(), "--resume"});
+        if (expected.empty()) {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find("neither what it held before"), std::string::npos) << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(rows("SELECT COUNT(*) FROM " + dst + ".c"), expected);
+    }
 }
 
 }  // namespace
