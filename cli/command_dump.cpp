@@ -210,7 +210,7 @@ void add_dump_commands(CLI::App& app, Context& context) {
             ->check(CLI::Range(1, 64));
         command->add_option("--rows-per-file", options->rows_per_file,
                             "In a directory, split a table with a single integer key into key ranges of about this "
-                            "many rows, a file each (default 250000)")
+                            "many rows, a file each (default 100000)")
             ->check(CLI::PositiveNumber);
         command->add_flag("--lock-tables", options->lock_tables,
                           "Hold tables without transactions read-locked for the whole dump, so that they too are "

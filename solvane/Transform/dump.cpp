@@ -142,9 +142,6 @@ Core::Result<std::int64_t> write_rows(MariaDBProvider& provider, const RowsQuery
             return {};
         },
         [&](MariaDBReader& reader) -> Core::Status {
-            // The rows of a table go in one transaction: an empty InnoDB table takes them as one bulk
-            // load, and a load that stops leaves the table as it was.
-            if (rows == 0) statement += "START TRANSACTION;\n";
             statement += in_statement == 0 ? query.head + "(" : ",\n(";
             for (std::size_t i = 0; i < types.size(); ++i) {
                 if (i) statement += ", ";
@@ -159,7 +156,6 @@ Core::Result<std::int64_t> write_rows(MariaDBProvider& provider, const RowsQuery
         });
     OMBRIX_RETURN_IF_ERROR(streamed);
     OMBRIX_RETURN_IF_ERROR(flush());
-    if (rows > 0) OMBRIX_RETURN_IF_ERROR(sink.write("COMMIT;\n"));
     return rows;
 }
 

@@ -38,7 +38,7 @@ struct DumpOptions {
     bool lock_tables = false;
     /// Rows from which a table with a single integer key is split into key ranges, one file each
     /// (directory dumps with more than one reader).
-    std::int64_t range_rows = 250000;
+    std::int64_t range_rows = 100000;
     /// Opens another session on the source, as the one given: for readers beyond the first and for
     /// the lock of lock_tables.
     std::function<Core::Result<std::shared_ptr<Contracts::Database::IConnection>>()> connect;

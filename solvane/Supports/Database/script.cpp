@@ -218,6 +218,9 @@ public:
         }
     }
 
+    // Whether the statement is known to be no stored program: nothing more it reads changes what ends it.
+    bool plain() const { return m_phase == Phase::Plain; }
+
     // Whether a ';' met now ends the statement.
     bool semicolon_ends() {
         if (m_phase != Phase::Body || m_blocks.empty()) return true;
@@ -515,6 +518,12 @@ std::size_t read_delimiter_command(std::string_view text, std::size_t pos, std::
     return eol == std::string_view::npos ? text.size() : eol + 1;
 }
 
+// Whether a byte may start a token other than a word, a number, white space or a plain symbol: a
+// quote, a name, a comment, a versioned comment's end.
+bool starts_something(char c) {
+    return c == '\'' || c == '"' || c == '`' || c == '-' || c == '#' || c == '/' || c == '*';
+}
+
 }  // namespace
 
 std::vector<ScriptStatement> ScriptSplitter::split(std::string_view script, bool final, std::size_t& consumed) {
@@ -594,6 +603,18 @@ std::vector<ScriptStatement> ScriptSplitter::split(std::string_view script, bool
             }
             line += count_lines(text);
             pos = token.end;
+            // In a statement under way that is no stored program, the bytes that start nothing (words,
+            // numbers, blanks, symbols other than those of quotes, comments and the delimiter) are
+            // passed over at once: the rows of a long INSERT are mostly these.
+            if (has_sql && !in_version && (!programs || reader.plain())) {
+                std::size_t skip = pos;
+                const char first = delimiter.front();
+                while (skip < script.size() && !starts_something(script[skip]) && script[skip] != first) ++skip;
+                if (skip > pos) {
+                    line += static_cast<std::size_t>(std::count(script.begin() + pos, script.begin() + skip, '\n'));
+                    pos = skip;
+                }
+            }
         }
         if (!ended && !final) {
             line = begin_line;
