@@ -373,46 +373,6 @@ Core::Result<DumpReport> dump_schemas(const std::shared_ptr<Contracts::Database:
 
 namespace {
 
-/// A table's key ranges for readers working at once: conditions on its single integer key that
-/// cover every value, each about `range_rows` rows of the estimate; one empty range for the whole
-/// table when it is small or has no such key.
-Core::Result<std::vector<std::string>> key_ranges(Contracts::Database::IConnection& source, const MM::MetaTable& table,
-                                                  const std::string& schema, std::int64_t estimate,
-                                                  std::int64_t range_rows, int readers) {
-    const auto key = table.row_key();
-    if (readers < 2 || key.size() != 1 || range_rows <= 0 || estimate < 2 * range_rows) return std::vector<std::string>{""};
-    const std::string column = backticked(key.front());
-    auto bounds = source.execute_as_model("SELECT MIN(" + column + "), MAX(" + column + ") FROM " + backticked(schema) +
-                                          "." + backticked(table.get_name()));
-    OMBRIX_RETURN_IF_ERROR(bounds);
-    if ((*bounds)->get_n_items() != 1) return std::vector<std::string>{""};
-    const auto number = [](const std::string& text, long long& value) {
-        char* end = nullptr;
-        errno = 0;
-        value = std::strtoll(text.c_str(), &end, 10);
-        return !text.empty() && errno == 0 && end && *end == '\0';
-    };
-    long long low = 0, high = 0;
-    if (!number((*bounds)->get_value_at(0, 0)->to_string(), low) || !number((*bounds)->get_value_at(1, 0)->to_string(), high) ||
-        high <= low)
-        return std::vector<std::string>{""};
-    const long long pieces = std::min<long long>(estimate / range_rows, 64);
-    const long double step = (static_cast<long double>(high) - static_cast<long double>(low) + 1) / pieces;
-    std::vector<long long> cuts;
-    for (long long i = 1; i < pieces; ++i) {
-        const auto cut = static_cast<long long>(static_cast<long double>(low) + step * i);
-        if (cut > low && cut <= high && (cuts.empty() || cut > cuts.back())) cuts.push_back(cut);
-    }
-    std::vector<std::string> ranges;
-    for (std::size_t i = 0; i <= cuts.size(); ++i) {
-        std::string range;
-        if (i > 0) range = column + " >= " + std::to_string(cuts[i - 1]);
-        if (i < cuts.size()) range += (range.empty() ? "" : " AND ") + column + " < " + std::to_string(cuts[i]);
-        ranges.push_back(range);
-    }
-    return ranges;
-}
-
 /// A name for a file that says what it holds: letters, digits and '_' of `text`, the rest as '_'.
 std::string file_stem(const std::string& text) {
     std::string stem;
@@ -488,18 +448,9 @@ Core::Result<DumpReport> dump_to_directory(const std::shared_ptr<Contracts::Data
     auto prepared = prepare(*source, options);
     OMBRIX_RETURN_IF_ERROR(prepared);
     // Row estimates, to split the big tables and to give the longest work out first.
-    std::map<std::pair<std::string, std::string>, std::int64_t> estimates;
-    if (!prepared->tables.empty()) {
-        std::string list;
-        for (const auto& name : options.schemas) list += (list.empty() ? "" : ", ") + DB::mariadb_quote_literal(name);
-        auto found = source->execute_as_model(
-            "SELECT TABLE_SCHEMA, TABLE_NAME, IFNULL(TABLE_ROWS, 0) FROM information_schema.TABLES WHERE TABLE_SCHEMA IN (" +
-            list + ")");
-        OMBRIX_RETURN_IF_ERROR(found);
-        for (std::size_t r = 0; r < (*found)->get_n_items(); ++r)
-            estimates[{(*found)->get_value_at(0, r)->to_string(), (*found)->get_value_at(1, r)->to_string()}] =
-                std::strtoll((*found)->get_value_at(2, r)->to_string().c_str(), nullptr, 10);
-    }
+    auto estimated = DB::table_estimates(*source, options.schemas);
+    OMBRIX_RETURN_IF_ERROR(estimated);
+    auto& estimates = *estimated;
 
     DumpReport report;
     Sessions sessions{source};
@@ -527,8 +478,10 @@ Core::Result<DumpReport> dump_to_directory(const std::shared_ptr<Contracts::Data
         for (const auto& table : tables) {
             if (!options.data || DB::MariaDBBuilder::is_sequence(*table)) continue;
             note_history(*table, from, report);
-            auto ranges = key_ranges(*source, *table, from, estimates[{from, table->get_name()}], options.range_rows,
-                                     static_cast<int>(readers.size()));
+            const auto key = table->row_key();
+            auto ranges = DB::key_ranges(*source, from, table->get_name(), key.size() == 1 ? key.front() : std::string(),
+                                         estimates[{from, table->get_name()}], options.range_rows,
+                                         static_cast<int>(readers.size()));
             OMBRIX_RETURN_IF_ERROR(ranges);
             for (const auto& range : *ranges) {
                 RowsTask task;

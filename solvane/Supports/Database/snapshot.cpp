@@ -1,5 +1,8 @@
 #include "solvane/Supports/Database/snapshot.hpp"
 
+#include <cerrno>
+#include <cstdlib>
+
 #include "providers/Contracts/model_table.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/script.hpp"
@@ -96,6 +99,58 @@ Core::Result<std::vector<std::string>> lock_loose_tables(Contracts::Database::IC
     OMBRIX_RETURN_IF_ERROR(loose);
     if (!list.empty()) OMBRIX_RETURN_IF_ERROR(run_statements(connection, "LOCK TABLES " + list + ";"));
     return loose;
+}
+
+Core::Result<std::vector<std::string>> key_ranges(Contracts::Database::IConnection& connection, const std::string& schema,
+                                                  const std::string& table, const std::string& key,
+                                                  std::int64_t estimate, std::int64_t range_rows, int readers) {
+    if (readers < 2 || key.empty() || range_rows <= 0 || estimate < 2 * range_rows) return std::vector<std::string>{""};
+    const std::string column = mariadb_quote_identifier(key);
+    auto bounds = connection.execute_as_model("SELECT MIN(" + column + "), MAX(" + column + ") FROM " +
+                                              mariadb_quote_identifier(schema) + "." + mariadb_quote_identifier(table));
+    OMBRIX_RETURN_IF_ERROR(bounds);
+    if ((*bounds)->get_n_items() != 1) return std::vector<std::string>{""};
+    const auto number = [](const std::string& text, long long& value) {
+        char* end = nullptr;
+        errno = 0;
+        value = std::strtoll(text.c_str(), &end, 10);
+        return !text.empty() && errno == 0 && end && *end == '\0';
+    };
+    long long low = 0, high = 0;
+    if (!number((*bounds)->get_value_at(0, 0)->to_string(), low) ||
+        !number((*bounds)->get_value_at(1, 0)->to_string(), high) || high <= low)
+        return std::vector<std::string>{""};
+    const long long pieces = std::min<long long>(estimate / range_rows, 64);
+    const long double step = (static_cast<long double>(high) - static_cast<long double>(low) + 1) / pieces;
+    std::vector<long long> cuts;
+    for (long long i = 1; i < pieces; ++i) {
+        const auto cut = static_cast<long long>(static_cast<long double>(low) + step * i);
+        if (cut > low && cut <= high && (cuts.empty() || cut > cuts.back())) cuts.push_back(cut);
+    }
+    std::vector<std::string> ranges;
+    for (std::size_t i = 0; i <= cuts.size(); ++i) {
+        std::string range;
+        if (i > 0) range = column + " >= " + std::to_string(cuts[i - 1]);
+        if (i < cuts.size()) range += (range.empty() ? "" : " AND ") + column + " < " + std::to_string(cuts[i]);
+        ranges.push_back(range);
+    }
+    return ranges;
+}
+
+Core::Result<std::map<std::pair<std::string, std::string>, std::int64_t>> table_estimates(
+    Contracts::Database::IConnection& connection, const std::vector<std::string>& schemas) {
+    std::map<std::pair<std::string, std::string>, std::int64_t> estimates;
+    std::string list;
+    for (const auto& name : schemas) list += (list.empty() ? "" : ", ") + mariadb_quote_literal(name);
+    if (list.empty()) return estimates;
+    auto found = connection.execute_as_model(
+        "SELECT TABLE_SCHEMA, TABLE_NAME, IFNULL(TABLE_ROWS, 0) FROM information_schema.TABLES WHERE TABLE_SCHEMA IN (" +
+        list + ")");
+    OMBRIX_RETURN_IF_ERROR(found);
+    for (std::size_t r = 0; r < (*found)->get_n_items(); ++r)
+        estimates[{(*found)->get_value_at(0, r)->to_string(), (*found)->get_value_at(1, r)->to_string()}] =
+            std::strtoll((*found)->get_value_at(2, r)->to_string().c_str(), nullptr, 10);
+    return estimates;
 }
 
 }  // namespace Ombrix::Solvane::Supports::Database

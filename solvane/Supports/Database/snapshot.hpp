@@ -1,6 +1,8 @@
 /// @file One moment of a server for a copy: the reading session's consistent snapshot.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,5 +56,18 @@ struct TableEngine {
 /// tables then stand as they were at the snapshot's moment for as long as the lock is held.
 [[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<std::vector<std::string>> lock_loose_tables(
     Contracts::Database::IConnection& connection, const std::vector<std::pair<std::string, std::string>>& tables);
+
+/// A table's key ranges for readers working at once: conditions on its integer key column `key`
+/// that together cover every value, each about `range_rows` rows of the `estimate`; one empty
+/// condition (the whole table) when it is small, there is one reader, or `key` is empty or not an
+/// integer column.
+[[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<std::vector<std::string>> key_ranges(
+    Contracts::Database::IConnection& connection, const std::string& schema, const std::string& table,
+    const std::string& key, std::int64_t estimate, std::int64_t range_rows, int readers);
+
+/// The row estimates the catalogue keeps (information_schema.TABLES.TABLE_ROWS) of the tables of
+/// `schemas`, by schema and table name.
+[[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<std::map<std::pair<std::string, std::string>, std::int64_t>>
+table_estimates(Contracts::Database::IConnection& connection, const std::vector<std::string>& schemas);
 
 }  // namespace Ombrix::Solvane::Supports::Database
