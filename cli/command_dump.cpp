@@ -41,20 +41,6 @@ struct DumpCommandOptions {
     std::int64_t rows_per_file = 0;
 };
 
-/// Readers or writers working at once when the user does not say: the smaller of 4 and the cores.
-int default_parallel() { return std::max(1, std::min(4, static_cast<int>(g_get_num_processors()))); }
-
-/// Opens more sessions of `profile` for a command that works with several.
-auto connector(const Context& context, const std::string& profile) {
-    return [&context, profile]() -> Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>> {
-        try {
-            return std::shared_ptr<Solvane::Contracts::Database::IConnection>(open_connection(context, profile));
-        } catch (const Failure& failure) {
-            return Core::fail("default", -1, failure.what());
-        }
-    };
-}
-
 /// Whether `path` names a directory: it ends in '/' or is one.
 bool names_directory(const std::string& path) {
     return !path.empty() && (path.back() == '/' || g_file_test(path.c_str(), G_FILE_TEST_IS_DIR));

@@ -1,5 +1,6 @@
 // ombrix transfer: copy a schema's structure and rows to another schema, on the same server or
 // another, with progress on stderr and a verification of what arrived.
+#include <glib.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -35,7 +36,20 @@ struct TransferOptions {
     long long batch = 0;
     bool page_by_page = false;
     std::string on_duplicate;
+    int parallel = 0;
+    bool resume = false;
 };
+
+/// Where a copy of `source` into `target` keeps its journal: the user's cache folder, by the two
+/// schemas' names (not by host: a copy resumed through another node finds it).
+std::string transfer_journal(const std::string& source, const std::string& target) {
+    gchar* digest = g_compute_checksum_for_string(G_CHECKSUM_SHA256, (source + "\n" + target).c_str(), -1);
+    gchar* path = g_build_filename(g_get_user_cache_dir(), "ombrix", (std::string("transfer-") + std::string(digest).substr(0, 24) + ".journal").c_str(), nullptr);
+    std::string result = path;
+    g_free(path);
+    g_free(digest);
+    return result;
+}
 
 std::vector<std::string> split_list(const std::string& text, char separator) {
     std::vector<std::string> items;
@@ -94,6 +108,9 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     if (options.verify) o["OPTION|RESULT|VERIFY"] = "true";
     if (options.structure_only) o["OPTION|RESULT|DATA"] = "false";
     if (options.data_only) o["OPTION|RESULT|STRUCTURE"] = "false";
+    o["OPTION|RESULT|PARALLEL"] = std::to_string(options.parallel > 0 ? options.parallel : default_parallel());
+    o["OPTION|RESULT|JOURNAL"] = transfer_journal(source_schema, target_schema);
+    if (options.resume) o["OPTION|RESULT|RESUME"] = "true";
     o["schema|" + source_schema + "|MODE"] = "true";
     o["schema|" + source_schema + "|NAME"] = target_schema;
     for (const auto& name : names) {
@@ -118,6 +135,7 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     auto transfer = T::Transfer::create(std::move(o));
     transfer->set_server_source(source);
     transfer->set_server_target(target);
+    transfer->set_connectors(connector(context, source_profile), connector(context, target_profile));
     auto progress = Solvane::Contracts::ThreadProgress::create();
     transfer->set_progress(progress);
 
@@ -172,6 +190,7 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     worker.join();
     print_finished();
     for (const auto& warning : transfer->get_warnings()) std::cerr << "ombrix: warning: " << warning << "\n";
+    for (const auto& note : transfer->get_notes()) std::cerr << "ombrix: " << note << "\n";
 
     // The failures the run reported, as the progress record queued them.
     std::string message;
@@ -213,6 +232,12 @@ void add_transfer_command(CLI::App& app, Context& context) {
     command->add_flag("--structure-only", options->structure_only, "Create the structure, copy no rows");
     command->add_flag("--data-only", options->data_only, "Copy the rows into the existing structure");
     command->add_flag("--verify", options->verify, "Compare row counts and checksums of both sides afterwards");
+    command->add_option("--parallel", options->parallel,
+                        "Reader and writer pairs at once, on one snapshot (default: the smaller of 4 and the cores)")
+        ->check(CLI::Range(1, 64));
+    command->add_flag("--resume", options->resume,
+                      "Finish a copy that stopped, from its journal, without copying again the tables and key "
+                      "ranges it committed");
     command->add_option("--batch", options->batch, "Rows per page of the page-by-page copy (default 1000)");
     command->add_flag("--page-by-page", options->page_by_page, "Read pages and insert row by row (slow)");
     command->add_option("--on-duplicate", options->on_duplicate,

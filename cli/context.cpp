@@ -127,6 +127,19 @@ Connection open_connection(const Context& context, const std::string& profile) {
     return connection;
 }
 
+std::function<Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>>()> connector(
+    const Context& context, const std::string& profile) {
+    return [&context, profile]() -> Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>> {
+        try {
+            return std::shared_ptr<Solvane::Contracts::Database::IConnection>(open_connection(context, profile));
+        } catch (const Failure& failure) {
+            return Core::fail("default", -1, failure.what());
+        }
+    };
+}
+
+int default_parallel() { return std::max(1, std::min(4, static_cast<int>(g_get_num_processors()))); }
+
 std::pair<std::string, std::string> split_profile(const std::string& argument) {
     const auto colon = argument.find(':');
     if (colon == std::string::npos) return {std::string(), argument};

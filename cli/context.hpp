@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -63,6 +64,14 @@ using Connection = std::shared_ptr<Solvane::Supports::Database::MariaDBConnectio
 /// Opens a connection to the profile titled `profile` (the sandbox when empty); a failure to open is
 /// a DatabaseFailure. Every statement it runs is logged (printed with --verbose).
 Connection open_connection(const Context& context, const std::string& profile);
+
+/// Opens more sessions of `profile`, for a command that works through several; a failure is an
+/// error value.
+std::function<Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>>()> connector(
+    const Context& context, const std::string& profile);
+
+/// Sessions working at once when the user does not say: the smaller of 4 and the cores.
+int default_parallel();
 
 /// Starts the logging service: a main log in the context's log folder, and with --verbose a handler
 /// that prints every record (connections' SQL included) on stderr.

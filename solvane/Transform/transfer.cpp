@@ -10,6 +10,12 @@
 #include <deque>
 #include <limits>
 #include <thread>
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <mutex>
+
+#include <glib/gstdio.h>
 
 #include "providers/Contracts/model_table.hpp"
 #include "providers/Core/text.hpp"
@@ -131,7 +137,100 @@ struct Transfer::Copy {
     std::pair<std::string, std::string> period{"row_start", "row_end"};  // its period columns
     bool history = false;              // the history rows are copied too, with their periods
     TableReport report;
+    // The sessions this copy reads and writes through (a lane of a parallel copy).
+    Contracts::Database::IConnection* source = nullptr;
+    Contracts::Database::IConnection* target = nullptr;
+    std::string range;  // the key range it copies ("" for every row)
+    std::string task;   // its name in the journal
 };
+
+namespace {
+
+/// What a copy has committed, task by task (the structure, a table or a key range of it, the
+/// programs): a resumed copy does again only what the journal does not name.
+class CopyJournal {
+public:
+    Core::Status open(const std::string& path, const std::string& key, bool resume, std::vector<std::string>& notes) {
+        m_path = path;
+        gchar* contents = nullptr;
+        gsize length = 0;
+        const bool exists = resume && g_file_get_contents(path.c_str(), &contents, &length, nullptr);
+        const std::string text = exists ? std::string(contents, length) : std::string();
+        g_free(contents);
+        if (resume && !exists) notes.push_back("no journal of an earlier copy (" + path + "): copying from the start");
+        if (exists) {
+            const auto lines = Core::split(text, '\n');
+            if (lines.empty() || lines.front() != "ombrix-transfer-journal 1\t" + escaped(key))
+                return Core::fail("default", -1,
+                                  "the journal " + path + " is of a copy with other options: it cannot be resumed "
+                                  "(copy again without --resume to start over)");
+            for (std::size_t i = 1; i + 1 < lines.size(); ++i) {  // a last line cut short says nothing
+                const auto parts = Core::split(lines[i], '\t');
+                if (parts.size() == 3 && parts[0] == "done")
+                    m_done[unescaped(parts[1])] = std::strtoll(parts[2].c_str(), nullptr, 10);
+            }
+        }
+        g_mkdir_with_parents(g_path_get_dirname(path.c_str()), 0700);
+        m_file = std::fopen(path.c_str(), exists ? "a" : "w");
+        if (!m_file) return Core::fail("default", -1, "cannot write the journal " + path + ": " + g_strerror(errno));
+        if (!exists) return append("ombrix-transfer-journal 1\t" + escaped(key));
+        return {};
+    }
+    ~CopyJournal() {
+        if (m_file) std::fclose(m_file);
+    }
+    bool active() const { return m_file != nullptr; }
+    bool any() const { return !m_done.empty(); }
+    std::optional<std::int64_t> done(const std::string& task) const {
+        const auto found = m_done.find(task);
+        if (found == m_done.end()) return std::nullopt;
+        return found->second;
+    }
+    Core::Status mark(const std::string& task, std::int64_t rows) {
+        if (!m_file) return {};
+        return append("done\t" + escaped(task) + "\t" + std::to_string(rows));
+    }
+    /// The copy is whole: nothing is left to resume.
+    void remove() {
+        if (!m_file) return;
+        std::fclose(m_file);
+        m_file = nullptr;
+        g_unlink(m_path.c_str());
+    }
+
+private:
+    static std::string escaped(const std::string& text) {
+        gchar* value = g_strescape(text.c_str(), nullptr);
+        std::string result = value;
+        g_free(value);
+        return result;
+    }
+    static std::string unescaped(const std::string& text) {
+        gchar* value = g_strcompress(text.c_str());
+        std::string result = value;
+        g_free(value);
+        return result;
+    }
+    Core::Status append(const std::string& line) {
+        std::lock_guard guard(m_lock);
+        if (std::fputs((line + "\n").c_str(), m_file) < 0 || std::fflush(m_file) != 0)
+            return Core::fail("default", -1, "cannot write the journal " + m_path + ": " + g_strerror(errno));
+        return {};
+    }
+
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+    std::mutex m_lock;
+    std::map<std::string, std::int64_t> m_done;
+};
+
+}  // namespace
+
+struct Transfer::Journal : CopyJournal {};
+
+Transfer::Transfer(Options options) : m_options(std::move(options)) {}
+
+Transfer::~Transfer() = default;
 
 std::shared_ptr<Transfer> Transfer::create(Options options) { return Core::make_object<Transfer>(std::move(options)); }
 
@@ -218,6 +317,7 @@ Core::Status Transfer::handle() {
 }
 
 Core::Status Transfer::run(bool continue_on_error) {
+    OMBRIX_RETURN_IF_ERROR(open_journal());
     auto loaded = load_meta_data(continue_on_error);
     OMBRIX_RETURN_IF_ERROR(loaded);
     auto database = *loaded;
@@ -225,7 +325,10 @@ Core::Status Transfer::run(bool continue_on_error) {
     const bool structure = option("OPTION|RESULT|STRUCTURE", "true") != "false";
     if (structure) {
         if (auto hidden = leave_out_hidden_routines(*database, continue_on_error); !hidden) return hidden;
-        if (auto built = copy_structure(*database, continue_on_error); !built) return built;
+        if (!m_journal->done("structure")) {
+            if (auto built = copy_structure(*database, continue_on_error); !built) return built;
+            OMBRIX_RETURN_IF_ERROR(m_journal->mark("structure", 0));
+        }
     }
     if (structure && option("OPTION|RESULT|DATA", "true") == "false") {
         // A copy of the structure alone hands out the ids its source would hand out next too.
@@ -253,8 +356,8 @@ Core::Status Transfer::run(bool continue_on_error) {
         (void)DB::run_statements(*m_target, "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;");
         (void)DB::run_statements(*m_source, "SET @OLD_TIME_ZONE = @@TIME_ZONE, TIME_ZONE = '+00:00';");
         // Rows the target holds are neither emptied out nor mixed with the copy's unless asked.
-        Core::Status copied = refuse_filled_targets(*database);
-        if (copied) copied = open_snapshot(*database);
+        // A resumed copy finds the rows it copied before.
+        Core::Status copied = m_journal->any() ? Core::Status{} : refuse_filled_targets(*database);
         if (copied) copied = copy_rows(*database, continue_on_error);
         if (still_connected(*m_target))
             (void)DB::run_statements(*m_target, DB::MariaDBBuilder::session_epilogue(true));
@@ -263,7 +366,10 @@ Core::Status Transfer::run(bool continue_on_error) {
         if (!copied) return copied;
     }
     // A copy of the structure alone has its triggers and events too, after the tables.
-    if (!structure) return {};
+    if (!structure || m_journal->done("programs")) {
+        m_journal->remove();
+        return {};
+    }
     auto builder = std::dynamic_pointer_cast<DB::MariaDBBuilder>(m_target->builder());
     if (!builder) return Core::fail("default", -1, "the target has no MariaDB builder");
     for (const auto& schema : *database->get_schemas()) {
@@ -275,6 +381,8 @@ Core::Status Transfer::run(bool continue_on_error) {
             !ran)
             return ran;
     }
+    OMBRIX_RETURN_IF_ERROR(m_journal->mark("programs", 0));
+    m_journal->remove();
     return {};
 }
 
@@ -482,6 +590,8 @@ Transfer::Copy Transfer::copy_of(const MM::MetaDatabase& database, const MM::Met
     copy.target_table = table.get_name();
     copy.report.source = copy.schema + "." + copy.table;
     copy.report.target = copy.target_schema + "." + copy.target_table;
+    copy.source = m_source.get();
+    copy.target = m_target.get();
     return copy;
 }
 
@@ -508,111 +618,297 @@ Core::Status Transfer::refuse_filled_targets(const MM::MetaDatabase& source) {
                           "replaces the row there)");
 }
 
-Core::Status Transfer::open_snapshot(const MM::MetaDatabase& source) {
-    std::vector<std::pair<std::string, std::string>> tables;
+Transfer::Copy Transfer::table_copy(const MM::MetaDatabase& source, const MM::MetaSchema& schema,
+                                    const MM::MetaTable& table) const {
+    Copy copy = copy_of(source, schema, table);
+    const std::string key = "table|" + copy.table + "|";
+    const bool custom = option(key + "MODE") == "true";
+    // The trimmed table holds the target names; a column FIELDS kept names its source.
+    const auto columns = table.get_columns();
+    // Pages follow the row key: the primary key, else a unique key of NOT NULL columns.
+    const auto row_key = table.row_key();
+    for (std::size_t i = 0; columns && i < columns->size(); ++i) {
+        const auto column = columns->get(i);
+        if (column->is_generated()) continue;
+        const Core::Value* source_column = column->get_data(kSourceColumn);
+        if (source_column) copy.whole = false, copy.narrowed = true;
+        copy.target_columns.push_back(column->get_name());
+        copy.source_columns.push_back(source_column ? source_column->get_string() : column->get_name());
+        copy.types.push_back(column->get_data_type());
+        // Keys are ordered by their source names.
+        if (std::find(row_key.begin(), row_key.end(), column->get_name()) != row_key.end())
+            copy.key.push_back(copy.source_columns.back());
+        if (column->get_auto_increment()) copy.counter = true;
+    }
+    if (table.has_data("FROM VIEW")) copy.whole = false;
+    copy.records = {""};
+    if (custom) {
+        copy.batch = batch_of(option(key + "BATCH", "1000"));
+        copy.records = record_sets(option(key + "RECORDS"));
+        if (!copy.records.front().empty()) copy.whole = false;
+    }
+    if (table.has_data("FROM VIEW")) copy.counter = false;
+    copy.versioned = !table.has_data("FROM VIEW") &&
+                     table.get_options().contains(std::string(DB::MariaDBBuilder::SYSTEM_VERSIONING));
+    if (copy.versioned)
+        for (const auto& column : *columns) {
+            const std::string expression = Core::ascii_upper(trimmed_text(column->get_expression()));
+            if (expression == "ROW START") copy.period.first = column->get_name();
+            if (expression == "ROW END") copy.period.second = column->get_name();
+        }
+    copy.source = m_source.get();
+    copy.target = m_target.get();
+    return copy;
+}
+
+
+Core::Status Transfer::open_journal() {
+    m_journal = std::make_unique<Journal>();
+    const std::string path = option("OPTION|RESULT|JOURNAL");
+    if (path.empty()) return {};
+    // The copy is known by what it copies and how, not by the servers' hosts.
+    std::string key;
+    for (const auto& [name, value] : m_options)
+        if (name != "OPTION|RESULT|JOURNAL" && name != "OPTION|RESULT|RESUME" && name != "OPTION|RESULT|PARALLEL" &&
+            name != "OPTION|RESULT|VERIFY" && name != "OPTION|RESULT|CONTINUE")
+            key += name + "=" + value + "\n";
+    return m_journal->open(path, key, option("OPTION|RESULT|RESUME") == "true", m_notes);
+}
+
+Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_on_error) {
+    log("Call transfer_user_data...");
+    std::vector<Copy> tables;
+    std::vector<std::pair<std::string, std::string>> read;  // what the snapshot covers
     for (const auto& schema : *source.get_schemas())
         for (const auto& table : *schema->get_tables()) {
-            if (table->has_data("FROM VIEW")) continue;
-            const Copy copy = copy_of(source, *schema, *table);  // the names it is read by
-            tables.emplace_back(copy.schema, copy.table);
+            tables.push_back(table_copy(source, *schema, *table));
+            if (!table->has_data("FROM VIEW")) read.emplace_back(tables.back().schema, tables.back().table);
         }
-    auto snapshot = DB::open_snapshot(*m_source, tables);
+
+    // The lanes: reader and writer pairs, the first the transfer's own sessions. Every reader
+    // reads the same moment.
+    struct Lane {
+        std::shared_ptr<Contracts::Database::IConnection> source;
+        std::shared_ptr<Contracts::Database::IConnection> target;
+    };
+    std::vector<Lane> lanes{{m_source, m_target}};
+    const int wanted = std::max(1, static_cast<int>(std::strtol(option("OPTION|RESULT|PARALLEL", "1").c_str(), nullptr, 10)));
+    for (int i = 1; i < wanted && m_connect_source && m_connect_target && tables.size() > 0; ++i) {
+        auto reader = m_connect_source();
+        OMBRIX_RETURN_IF_ERROR(reader);
+        auto writer = m_connect_target();
+        OMBRIX_RETURN_IF_ERROR(writer);
+        (void)DB::run_statements(**writer, DB::MariaDBBuilder::session_prologue(true));
+        (void)DB::run_statements(**writer, "SET UNIQUE_CHECKS = @OLD_UNIQUE_CHECKS;");
+        (void)DB::run_statements(**reader, "SET TIME_ZONE = '+00:00';");
+        lanes.push_back({std::move(*reader), std::move(*writer)});
+    }
+    struct Closer {
+        std::vector<Lane>& lanes;
+        ~Closer() {
+            for (std::size_t i = 1; i < lanes.size(); ++i) {
+                lanes[i].source->close();
+                lanes[i].target->close();
+            }
+        }
+    } closer{lanes};
+    Core::Result<DB::Snapshot> snapshot = Core::fail("default", -1, "");
+    if (lanes.size() > 1) {
+        std::vector<Contracts::Database::IConnection*> readers;
+        for (const auto& lane : lanes) readers.push_back(lane.source.get());
+        snapshot = DB::open_shared_snapshot(*m_source, readers, read);
+        if (!snapshot && snapshot.error().domain == "MariaDB" && snapshot.error().code == 1227) {
+            warn("the source refuses FLUSH TABLES WITH READ LOCK to this account (it takes the RELOAD privilege): one "
+                 "reader copies every table, so that the copy stays one moment");
+            for (std::size_t i = 1; i < lanes.size(); ++i) {
+                lanes[i].source->close();
+                lanes[i].target->close();
+            }
+            lanes.resize(1);
+        }
+    }
+    if (lanes.size() == 1) snapshot = DB::open_snapshot(*m_source, read);
     OMBRIX_RETURN_IF_ERROR(snapshot);
     for (const auto& table : snapshot->loose_tables)
         warn("table " + table +
              " has no transactions: its rows are read as they stand when it is copied, not at the moment the "
              "other tables are");
     log("snapshot at gtid_binlog_pos '" + snapshot->gtid_position + "'");
-    return {};
-}
 
-Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_on_error) {
-    log("Call transfer_user_data...");
-    for (const auto& schema : *source.get_schemas()) {
-        for (const auto& table : *schema->get_tables()) {
-            Copy copy = copy_of(source, *schema, *table);
-            const std::string key = "table|" + copy.table + "|";
-            const bool custom = option(key + "MODE") == "true";
-            // The trimmed table holds the target names; a column FIELDS kept names its source.
-            const auto columns = table->get_columns();
-            // Pages follow the row key: the primary key, else a unique key of NOT NULL columns.
-            const auto row_key = table->row_key();
-            for (std::size_t i = 0; columns && i < columns->size(); ++i) {
-                const auto column = columns->get(i);
-                if (column->is_generated()) continue;
-                const Core::Value* source_column = column->get_data(kSourceColumn);
-                if (source_column) copy.whole = false, copy.narrowed = true;
-                copy.target_columns.push_back(column->get_name());
-                copy.source_columns.push_back(source_column ? source_column->get_string() : column->get_name());
-                copy.types.push_back(column->get_data_type());
-                // Keys are ordered by their source names.
-                if (std::find(row_key.begin(), row_key.end(), column->get_name()) != row_key.end())
-                    copy.key.push_back(copy.source_columns.back());
-                if (column->get_auto_increment()) copy.counter = true;
+    // The tasks: each table, or each key range of a big one when several lanes share the work.
+    struct Task {
+        std::size_t table = 0;
+        std::string range;
+        std::string id;
+    };
+    std::map<std::pair<std::string, std::string>, std::int64_t> estimates;
+    if (lanes.size() > 1) {
+        auto found = DB::table_estimates(*m_source, {option("OPTION|SOURCE|DATABASE")});
+        OMBRIX_RETURN_IF_ERROR(found);
+        estimates = std::move(*found);
+    }
+    const bool bulk = option("OPTION|RESULT|BULK") == "true" &&
+                      std::dynamic_pointer_cast<MariaDBProvider>(m_source->get_provider()) &&
+                      std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
+    const std::int64_t range_rows = std::strtoll(option("OPTION|RESULT|RANGE_ROWS", "100000").c_str(), nullptr, 10);
+    std::vector<Task> tasks;
+    std::vector<std::vector<std::string>> redo(tables.size());  // per table: the ranges copied again
+    std::vector<bool> whole_again(tables.size(), false);
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        const Copy& copy = tables[t];
+        std::vector<std::string> ranges{""};
+        if (lanes.size() > 1 && bulk && !copy.versioned && copy.whole && copy.key.size() == 1) {
+            auto split = DB::key_ranges(*m_source, copy.schema, copy.table, copy.key.front(),
+                                        estimates[{copy.schema, copy.table}], range_rows, static_cast<int>(lanes.size()));
+            OMBRIX_RETURN_IF_ERROR(split);
+            ranges = std::move(*split);
+        }
+        bool any_done = false;
+        for (const auto& range : ranges) {
+            Task task{t, range, copy.report.target + (range.empty() ? "" : " where " + range)};
+            if (m_journal->done(task.id)) {
+                any_done = true;
+                continue;
             }
-            if (table->has_data("FROM VIEW")) copy.whole = false;
-            copy.records = {""};
-            if (custom) {
-                copy.batch = batch_of(option(key + "BATCH", "1000"));
-                copy.records = record_sets(option(key + "RECORDS"));
-                if (!copy.records.front().empty()) copy.whole = false;
-            }
-            if (table->has_data("FROM VIEW")) copy.counter = false;
-            copy.versioned = !table->has_data("FROM VIEW") &&
-                             table->get_options().contains(std::string(DB::MariaDBBuilder::SYSTEM_VERSIONING));
-            if (copy.versioned)
-                for (const auto& column : *columns) {
-                    const std::string expression = Core::ascii_upper(trimmed_text(column->get_expression()));
-                    if (expression == "ROW START") copy.period.first = column->get_name();
-                    if (expression == "ROW END") copy.period.second = column->get_name();
-                }
-            log("Transfer table: " + copy.database + "." + copy.schema + "." + copy.table);
-            const std::int64_t started = g_get_monotonic_time();
-            Core::Status copied = copy_table(copy);
-            copy.report.seconds = static_cast<double>(g_get_monotonic_time() - started) / 1e6;
-            if (copied) {
-                step(true, "transfer table data " + copy.database + "." + copy.schema + "." + copy.table + "......[done]\n");
-                log("Transfer table: " + copy.database + "." + copy.schema + "." + copy.table + "......[done]");
-                if (option("OPTION|RESULT|VERIFY") == "true") verify(copy, copy.report);
-            } else {
-                copy.report.error = copied.error().message;
-                step(false, "transfer table data " + copy.database + "." + copy.schema + "." + copy.table + "......\n" +
-                                copied.error().message);
-                log("Transfer table: " + copy.database + "." + copy.schema + "." + copy.table + "......[failed]");
-            }
-            {
-                std::lock_guard lock(m_reports_mutex);
-                m_reports.push_back(copy.report);
-            }
-            // A cancelled copy stops whatever continue-on-error says.
-            if (!copied && (!continue_on_error || Providers::Supports::MariaDBProvider::is_interrupted(copied.error())))
-                return copied;
+            tasks.push_back(task);
+            redo[t].push_back(range);
+        }
+        whole_again[t] = !any_done;
+        // A table done whole counts the rows the journal says.
+        for (const auto& range : ranges)
+            if (const auto rows = m_journal->done(copy.report.target + (range.empty() ? "" : " where " + range)))
+                tables[t].report.rows += *rows;
+    }
+
+    // The targets are emptied first (of the ranges copied again, when a copy resumes).
+    std::vector<std::optional<Core::Error>> errors(tables.size());
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        if (redo[t].empty()) continue;
+        const bool everything = whole_again[t] || std::find(redo[t].begin(), redo[t].end(), "") != redo[t].end();
+        if (auto emptied = empty_target(tables[t], everything ? std::vector<std::string>{} : redo[t]); !emptied) {
+            errors[t] = emptied.error();
+            if (!continue_on_error) return emptied;
         }
     }
+
+    // The lanes take the tasks in order.
+    std::mutex lock;
+    std::size_t next = 0;
+    bool stop = false;
+    std::vector<double> seconds(tables.size(), 0);
+    const auto work = [&](const Lane& lane) {
+        for (;;) {
+            Task task;
+            {
+                std::lock_guard guard(lock);
+                while (next < tasks.size() && errors[tasks[next].table]) ++next;
+                if (stop || next == tasks.size()) return;
+                task = tasks[next++];
+            }
+            Copy copy = tables[task.table];
+            copy.source = lane.source.get();
+            copy.target = lane.target.get();
+            copy.range = task.range;
+            copy.report.rows = 0;
+            log("Transfer table: " + copy.database + "." + copy.schema + "." + copy.table +
+                (task.range.empty() ? "" : " where " + task.range));
+            const std::int64_t started = g_get_monotonic_time();
+            Core::Status copied = copy_table(copy);
+            if (copied) copied = m_journal->mark(task.id, copy.report.rows);
+            std::lock_guard guard(lock);
+            seconds[task.table] += static_cast<double>(g_get_monotonic_time() - started) / 1e6;
+            if (task.range.empty()) {
+                // The table whole: what its copy learned (history columns among them) serves its end.
+                const std::int64_t before = tables[task.table].report.rows;
+                tables[task.table] = copy;
+                tables[task.table].report.rows += before;
+                tables[task.table].source = m_source.get();
+                tables[task.table].target = m_target.get();
+            } else {
+                tables[task.table].report.rows += copy.report.rows;
+            }
+            if (!copied && !errors[task.table]) errors[task.table] = copied.error();
+            // A cancelled copy stops whatever continue-on-error says.
+            if (!copied && (!continue_on_error || Providers::Supports::MariaDBProvider::is_interrupted(copied.error())))
+                stop = true;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t i = 1; i < lanes.size(); ++i) threads.emplace_back([&, i] { work(lanes[i]); });
+    work(lanes.front());
+    for (auto& thread : threads) thread.join();
+    for (std::size_t i = 1; i < lanes.size(); ++i) {
+        (void)DB::run_statements(*lanes[i].source, "COMMIT;");
+        (void)DB::run_statements(*lanes[i].target, DB::MariaDBBuilder::session_epilogue(true));
+    }
+
+    // Each table's end, in order: its counter, its verification, its report.
+    std::optional<Core::Error> first_error;
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        Copy& copy = tables[t];
+        copy.report.seconds = seconds[t];
+        const std::string name = copy.database + "." + copy.schema + "." + copy.table;
+        if (!errors[t] && stop && std::any_of(tasks.begin(), tasks.end(), [&](const Task& task) { return task.table == t; }) &&
+            !std::all_of(tasks.begin(), tasks.end(), [&](const Task& task) {
+                return task.table != t || m_journal->done(task.id) || !m_journal->active();
+            }))
+            continue;  // not reached before the copy stopped
+        if (!errors[t]) {
+            if (copy.counter) carry_counter(copy);
+            step(true, "transfer table data " + name + "......[done]\n");
+            log("Transfer table: " + name + "......[done]");
+            if (option("OPTION|RESULT|VERIFY") == "true") verify(copy, copy.report);
+        } else {
+            copy.report.error = errors[t]->message;
+            step(false, "transfer table data " + name + "......\n" + errors[t]->message);
+            log("Transfer table: " + name + "......[failed]");
+            if (!first_error) first_error = errors[t];
+        }
+        std::lock_guard guard(m_reports_mutex);
+        m_reports.push_back(copy.report);
+    }
+    if (first_error && (!continue_on_error || Providers::Supports::MariaDBProvider::is_interrupted(*first_error)))
+        return Core::fail(*first_error);
     log("Call transfer_user_data...[done]");
     return {};
 }
 
-Core::Status Transfer::copy_table(Copy& copy) {
-    auto statement = m_target->statement();
-    const std::string target_name = qname(copy.target_schema) + "." + qname(copy.target_table);
-    auto target_type = m_target->execute_as_scalar(
+Core::Result<bool> Transfer::target_versioned(const Copy& copy) {
+    auto target_type = copy.target->execute_as_scalar(
         "SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
         DB::mariadb_quote_literal(copy.target_schema) + " AND TABLE_NAME = " + DB::mariadb_quote_literal(copy.target_table));
     OMBRIX_RETURN_IF_ERROR(target_type);
-    const bool target_versioned = *target_type && (*target_type)->to_string() == "SYSTEM VERSIONED";
-    if (!duplicates_keyword().empty()) {
-        // The rows there stay: the copy's rows join them.
-    } else if (target_versioned) {
+    return *target_type && (*target_type)->to_string() == "SYSTEM VERSIONED";
+}
+
+Core::Status Transfer::empty_target(const Copy& copy, const std::vector<std::string>& ranges) {
+    if (!duplicates_keyword().empty()) return {};  // the rows there stay: the copy's rows join them
+    auto statement = copy.target->statement();
+    const std::string target_name = qname(copy.target_schema) + "." + qname(copy.target_table);
+    auto versioned = target_versioned(copy);
+    OMBRIX_RETURN_IF_ERROR(versioned);
+    if (!ranges.empty()) {
+        // A resumed copy empties only the key ranges it copies again.
+        for (const auto& range : ranges)
+            if (auto emptied = copy.target->execute_no_query("DELETE FROM " + target_name + " WHERE " + range); !emptied)
+                return Core::fail(emptied.error());
+    } else if (*versioned) {
         // A table that keeps its rows' history refuses TRUNCATE: its rows go, then their history.
         for (const std::string& sql : {"DELETE FROM " + target_name, "DELETE HISTORY FROM " + target_name})
-            if (auto emptied = m_target->execute_no_query(sql); !emptied) return Core::fail(emptied.error());
+            if (auto emptied = copy.target->execute_no_query(sql); !emptied) return Core::fail(emptied.error());
     } else {
         auto emptied =
-            m_target->execute_no_query(statement->empty_table(copy.database, copy.target_schema, copy.target_table));
+            copy.target->execute_no_query(statement->empty_table(copy.database, copy.target_schema, copy.target_table));
         OMBRIX_RETURN_IF_ERROR(emptied);
     }
     step(true, "truncate table: " + copy.database + "." + copy.target_schema + "." + copy.target_table + "......[done]");
+    return {};
+}
+
+Core::Status Transfer::copy_table(Copy& copy) {
+    auto versioned = target_versioned(copy);
+    OMBRIX_RETURN_IF_ERROR(versioned);
+    const bool target_versioned = *versioned;
 
     // The history of a versioned table goes along where the target takes rows with the periods
     // they had (system_versioning_insert_history, MariaDB 10.11 and later); else its current rows
@@ -625,10 +921,10 @@ Core::Status Transfer::copy_table(Copy& copy) {
             why = "the target table keeps no history";
         else if (copy.narrowed)
             why = "FIELDS picks its columns";
-        else if (auto secure = m_target->execute_as_scalar("SELECT @@secure_timestamp");
+        else if (auto secure = copy.target->execute_as_scalar("SELECT @@secure_timestamp");
                  !secure || !*secure || (*secure)->to_string() != "NO")
             why = "the target server's secure_timestamp does not let a session set row periods";
-        else if (auto allowed = m_target->execute_no_query("SET @@session.system_versioning_insert_history = 1");
+        else if (auto allowed = copy.target->execute_no_query("SET @@session.system_versioning_insert_history = 1");
                  !allowed)
             why = "the target server does not take history rows (" + allowed.error().message + ")";
         else
@@ -657,31 +953,29 @@ Core::Status Transfer::copy_table(Copy& copy) {
             if (history && still_connected(target))
                 (void)target.execute_no_query("SET @@session.system_versioning_insert_history = 0");
         }
-    } restore{*m_target, copy.history};
+    } restore{*copy.target, copy.history};
     log("Recordsets: " + std::to_string(copy.records.size()) + " -> " + [&] {
         std::string all;
         for (const auto& r : copy.records) all += (all.empty() ? "" : ";") + r;
         return all;
     }());
     const bool bulk = option("OPTION|RESULT|BULK") == "true" &&
-                      std::dynamic_pointer_cast<MariaDBProvider>(m_source->get_provider()) &&
-                      std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
-    Core::Status copied = bulk ? copy_table_bulk(copy) : copy_table_pages(copy);
-    if (copied && copy.counter) carry_counter(copy);
-    return copied;
+                      std::dynamic_pointer_cast<MariaDBProvider>(copy.source->get_provider()) &&
+                      std::dynamic_pointer_cast<MariaDBProvider>(copy.target->get_provider());
+    return bulk ? copy_table_bulk(copy) : copy_table_pages(copy);
 }
 
 void Transfer::carry_counter(const Copy& copy) {
     // The copy hands out the ids the source would hand out next: its AUTO_INCREMENT counter goes
     // along (the server keeps it above the highest id the rows hold).
-    auto counter = m_source->execute_as_scalar(
+    auto counter = copy.source->execute_as_scalar(
         "SELECT AUTO_INCREMENT FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
         DB::mariadb_quote_literal(copy.schema) + " AND TABLE_NAME = " + DB::mariadb_quote_literal(copy.table));
     std::string value = counter && *counter ? (*counter)->to_string() : std::string();
     if (!value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         const std::string sql = "ALTER TABLE " + qname(copy.target_schema) + "." + qname(copy.target_table) +
                                 " AUTO_INCREMENT = " + value;
-        if (auto altered = m_target->execute_no_query(sql); !altered) {
+        if (auto altered = copy.target->execute_no_query(sql); !altered) {
             step(false, "auto-increment counter of " + copy.report.target + "......" + altered.error().message + "\n" + sql);
             return;
         }
@@ -689,6 +983,12 @@ void Transfer::carry_counter(const Copy& copy) {
     } else if (!counter) {
         step(false, "auto-increment counter of " + copy.report.source + "......" + counter.error().message);
     }
+}
+
+void Transfer::tell_progress(const std::string& table, std::int64_t rows) {
+    if (!m_table_progress) return;
+    std::lock_guard lock(m_table_progress_mutex);
+    m_table_progress(table, rows);
 }
 
 void Transfer::warn(const std::string& text) {
@@ -703,7 +1003,7 @@ std::vector<std::string> Transfer::get_warnings() const {
 }
 
 Core::Status Transfer::copy_table_pages(Copy& copy) {
-    auto statement = m_source->statement();
+    auto statement = copy.source->statement();
     // A table whose every column is generated has rows all the same: they are counted, and as
     // many rows of defaults are inserted.
     const std::string columns = copy.source_columns.empty() ? "1" : joined(copy.source_columns, true);
@@ -720,7 +1020,7 @@ Core::Status Transfer::copy_table_pages(Copy& copy) {
         const std::string filter = trimmed_text(record_set);
         const std::string count_sql = copy.history ? from("SELECT COUNT(*)", filter) + ";"
                                                    : statement->show_effected(copy.database, copy.schema, copy.table, filter);
-        auto counted = m_source->execute_as_scalar(count_sql);
+        auto counted = copy.source->execute_as_scalar(count_sql);
         OMBRIX_RETURN_IF_ERROR(counted);
         const std::int64_t count = std::strtoll((*counted)->to_string().c_str(), nullptr, 10);
         log("Handle recordset: " + filter + " -> " + std::to_string(count) + "\n" + count_sql);
@@ -730,14 +1030,14 @@ Core::Status Transfer::copy_table_pages(Copy& copy) {
                                    std::to_string(copy.batch) + " OFFSET " + std::to_string(offset) + ";"
                              : statement->show_content(copy.database, copy.schema, copy.table, columns, filter, order,
                                                        offset, copy.batch);
-            auto page = m_source->execute_as_model(sql);
+            auto page = copy.source->execute_as_model(sql);
             OMBRIX_RETURN_IF_ERROR(page);
             log("Transfer recordset: " + std::to_string((*page)->get_n_items()) + " ==>\n" + sql);
             if (m_progress)
                 m_progress->message("transfer data " + copy.database + "." + copy.schema + "." + copy.table + "......\n" + sql,
                                     elapsed());
             if (auto inserted = transfer_data_model(**page, copy); !inserted) return inserted;
-            if (m_table_progress) m_table_progress(copy.report.target, copy.report.rows);
+            tell_progress(copy.report.target, copy.report.rows);
             if (count <= copy.batch) break;
         }
     }
@@ -750,7 +1050,7 @@ Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableMode
         joined(copy.target_columns, false) + "), values(" + std::to_string(model.get_n_items()) + ")");
     std::vector<std::string> names;
     for (std::size_t i = 0; i < k; ++i) names.push_back(qname(copy.target_columns[i]));
-    auto statement = m_target->statement();
+    auto statement = copy.target->statement();
     const std::string keyword = duplicates_keyword();
     for (std::size_t r = 0; r < model.get_n_items(); ++r) {
         std::vector<std::string> values;
@@ -760,7 +1060,7 @@ Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableMode
         std::string sql = statement->build_sql_insert(copy.target_schema, copy.target_table, names, values);
         if (!keyword.empty() && sql.starts_with("INSERT "))
             sql = (keyword == "REPLACE" ? "REPLACE " : "INSERT IGNORE ") + sql.substr(7);
-        auto inserted = m_target->execute_no_query(sql);
+        auto inserted = copy.target->execute_no_query(sql);
         if (inserted) {
             log("Insert SQL: " + sql);
             step(true, sql);
@@ -774,8 +1074,8 @@ Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableMode
 }
 
 Core::Status Transfer::copy_table_bulk(Copy& copy) {
-    auto source = std::dynamic_pointer_cast<MariaDBProvider>(m_source->get_provider());
-    auto target = std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
+    auto source = std::dynamic_pointer_cast<MariaDBProvider>(copy.source->get_provider());
+    auto target = std::dynamic_pointer_cast<MariaDBProvider>(copy.target->get_provider());
     // Checks the copy does not need while it loads, back on however the load ends.
     (void)target->execute_affect("SET @ombrix_unique_checks = @@UNIQUE_CHECKS, UNIQUE_CHECKS = 0");
     struct Restore {
@@ -789,7 +1089,8 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
     std::vector<std::string> target_names;
     for (const auto& name : copy.target_columns) target_names.push_back(qname(name));
     for (const auto& record_set : copy.records) {
-        const std::string filter = trimmed_text(record_set);
+        std::string filter = trimmed_text(record_set);
+        if (!copy.range.empty()) filter = filter.empty() ? copy.range : "(" + filter + ") AND " + copy.range;
         // A table whose every column is generated gets a line without fields per row, which the
         // load takes as a row of defaults.
         std::string sql = "SELECT " + (copy.source_columns.empty() ? std::string("1") : joined(copy.source_columns, true)) +
@@ -895,7 +1196,7 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
             copy.report.rows += batch.rows;
             step(true, "transfer data " + copy.database + "." + copy.schema + "." + copy.table + "......batch " +
                            std::to_string(number) + ", " + std::to_string(copy.report.rows) + " rows");
-            if (m_table_progress) m_table_progress(copy.report.target, copy.report.rows);
+            tell_progress(copy.report.target, copy.report.rows);
         }
         {
             std::lock_guard lock(mutex);
@@ -939,15 +1240,15 @@ void Transfer::verify(Copy& copy, TableReport& report) {
     const std::string target_name = qname(copy.target_schema) + "." + qname(copy.target_table);
     std::string source, target;
     if (copy.whole) {
-        source = checksum(*m_source, source_name);
-        target = checksum(*m_target, target_name);
+        source = checksum(*copy.source, source_name);
+        target = checksum(*copy.target, target_name);
     }
     if (!copy.whole || source != target) {
         std::string filters;
         for (const auto& r : copy.records)
             if (!trimmed_text(r).empty()) filters += (filters.empty() ? "(" : " OR (") + trimmed_text(r) + ")";
-        source = hashed(*m_source, source_name, copy.source_columns, filters);
-        target = hashed(*m_target, target_name, copy.target_columns, "");
+        source = hashed(*copy.source, source_name, copy.source_columns, filters);
+        target = hashed(*copy.target, target_name, copy.target_columns, "");
     }
     report.verified = source != "?" && source == target;
     report.verification = "source " + source + "; target " + target;

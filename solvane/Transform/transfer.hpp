@@ -86,6 +86,18 @@ public:
     void set_progress(std::shared_ptr<Contracts::ThreadProgress> progress) override;
 
     void set_table_progress(TableProgress callback) { m_table_progress = std::move(callback); }
+
+    /// Opens another session like the source's or the target's, for the lanes of a parallel copy.
+    using Connector = std::function<Core::Result<std::shared_ptr<Contracts::Database::IConnection>>()>;
+    /// With connectors, option PARALLEL (N) copies through N reader and writer pairs, all reading
+    /// one moment of the source (tables, and key ranges of big tables of a single integer key, of
+    /// about option RANGE_ROWS rows, spread over them); without, through the transfer's own pair.
+    void set_connectors(Connector source, Connector target) {
+        m_connect_source = std::move(source);
+        m_connect_target = std::move(target);
+    }
+    /// What the run wants the user to know besides warnings (a resume that found no journal).
+    std::vector<std::string> get_notes() const { return m_notes; }
     /// The tables copied so far, in order (safe from any thread).
     std::vector<TableReport> get_reports() const;
     /// What the user should hear of that is no failure of the run, or not only one: a routine
@@ -93,7 +105,13 @@ public:
     std::vector<std::string> get_warnings() const;
 
 private:
-    explicit Transfer(Options options) : m_options(std::move(options)) {}
+    explicit Transfer(Options options);
+public:
+    ~Transfer() override;
+
+private:
+    /// Tells the table progress callback, one lane at a time.
+    void tell_progress(const std::string& table, std::int64_t rows);
 
     struct Copy;
     std::string option(std::string_view key, std::string_view fallback = {}) const;
@@ -107,10 +125,11 @@ private:
     Core::Status run_script(const std::string& script, const char* what, bool continue_on_error);
     Core::Status copy_structure(MetaModel::MetaDatabase& database, bool continue_on_error);
     Core::Status copy_rows(const MetaModel::MetaDatabase& source, bool continue_on_error);
-    /// Starts the reading session's transaction that every table's rows are read in: one
-    /// consistent snapshot (REPEATABLE READ), so that the copy holds one moment of the source
-    /// while it is being written. Tables whose engine has no transactions are named in a warning.
-    Core::Status open_snapshot(const MetaModel::MetaDatabase& source);
+    /// Opens the journal option JOURNAL names (none without it): resumed with option RESUME.
+    Core::Status open_journal();
+    /// A table's copy with its columns, key, filters and lane (the transfer's own sessions).
+    Copy table_copy(const MetaModel::MetaDatabase& source, const MetaModel::MetaSchema& schema,
+                    const MetaModel::MetaTable& table) const;
     /// Fails, naming them, when target tables hold rows and option ON_DUPLICATE does not say what
     /// becomes of them ("skip": rows whose key is there are left out; "replace": they replace the
     /// rows there); the copy then writes nothing.
@@ -120,6 +139,12 @@ private:
     /// A table's copy named: source and target schema and table, and its report's names.
     Copy copy_of(const MetaModel::MetaDatabase& database, const MetaModel::MetaSchema& schema,
                  const MetaModel::MetaTable& table) const;
+    /// Whether the copy's target table keeps its rows' history.
+    Core::Result<bool> target_versioned(const Copy& copy);
+    /// Empties the copy's target table (or, given `ranges`, those key ranges of it) unless option
+    /// ON_DUPLICATE keeps its rows.
+    Core::Status empty_target(const Copy& copy, const std::vector<std::string>& ranges);
+    /// Loads the copy's rows (its key range of them) through its lane.
     Core::Status copy_table(Copy& copy);
     Core::Status copy_table_pages(Copy& copy);
     Core::Status copy_table_bulk(Copy& copy);
@@ -136,6 +161,12 @@ private:
     mutable std::mutex m_reports_mutex;
     std::vector<TableReport> m_reports;
     std::vector<std::string> m_warnings;
+    std::vector<std::string> m_notes;
+    std::mutex m_table_progress_mutex;
+    Connector m_connect_source;
+    Connector m_connect_target;
+    struct Journal;
+    std::unique_ptr<Journal> m_journal;
 };
 
 }  // namespace Ombrix::Solvane::Transform
