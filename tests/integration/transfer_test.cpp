@@ -338,6 +338,17 @@ TEST_F(TransferTest, DumpWritesWhatItIsAskedForAndNothingWhenItFails) {
     EXPECT_EQ(rows("SELECT id, IFNULL(s, 'NULL') FROM `" + copy.name() + "`.t1 ORDER BY id"), "2\tb\n3\tNULL\n");
     EXPECT_EQ(rows("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + copy.name() + "'"), "1\n");
 
+    // A table without transactions is named in a warning, or held read-locked when asked.
+    Sandbox::get().exec("CREATE TABLE " + src + ".m (id INT) ENGINE=MyISAM");
+    run = ombrix({"dump", source.name(), "--tables", "m"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: table " + src + ".`m` (MyISAM) has no transactions"), std::string::npos) << run.err;
+    run = ombrix({"dump", source.name(), "--tables", "m", "--lock-tables"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("-- " + src + ".`m` (MyISAM) has no transactions: it was read-locked"), std::string::npos)
+        << run.out;
+
     run = ombrix({"dump", source.name(), "--no-data"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("CREATE TABLE IF NOT EXISTS " + src + ".`t2`"), std::string::npos) << run.out;
