@@ -358,6 +358,7 @@ Core::Status Transfer::run(bool continue_on_error) {
         // Rows the target holds are neither emptied out nor mixed with the copy's unless asked.
         // A resumed copy finds the rows it copied before.
         Core::Status copied = m_journal->any() ? Core::Status{} : refuse_filled_targets(*database);
+        m_targets_empty = copied && !m_journal->any() && duplicates_keyword().empty();
         if (copied) copied = copy_rows(*database, continue_on_error);
         if (still_connected(*m_target))
             (void)DB::run_statements(*m_target, DB::MariaDBBuilder::session_epilogue(true));
@@ -513,21 +514,108 @@ void Transfer::trim(MM::MetaDatabase& database) {
     }
 }
 
+namespace {
+
+/// Whether a statement of a structure script creates a table that references no other, so that it
+/// may run beside others like it in any order.
+bool creates_lone_table(std::string_view text) {
+    const auto head = Core::ascii_upper(text.substr(0, 13));
+    if (head != "CREATE TABLE ") return false;
+    static constexpr std::string_view kWord = "references";
+    for (std::size_t at = 0; at + kWord.size() <= text.size(); ++at) {
+        if ((text[at] | 0x20) != 'r') continue;
+        std::size_t k = 1;
+        while (k < kWord.size() && (text[at + k] | 0x20) == kWord[k]) ++k;
+        if (k == kWord.size()) return false;
+    }
+    return true;
+}
+
+/// Statements that set up a session: replayed on the other sessions of a parallel script.
+bool sets_session(std::string_view text) {
+    const auto head = Core::ascii_upper(text.substr(0, 4));
+    return head == "SET " || head == "USE ";
+}
+
+}  // namespace
+
 Core::Status Transfer::run_script(const std::string& script, const char* what, bool continue_on_error) {
-    for (const auto& statement : DB::split_script(script)) {
-        const std::string text = trimmed_text(statement.text);
-        if (text.empty()) continue;
+    const auto run_one = [&](Contracts::Database::IConnection& target, const std::string& text) -> Core::Status {
         log("transfer_structure: " + text);
-        auto ran = m_target->execute_no_query(text);
+        auto ran = target.execute_no_query(text);
         if (ran) {
             step(true, std::string(what) + "......[done]\n" + text);
-            continue;
+            return {};
         }
         step(false, std::string(what) + "......" + ran.error().message + "\n" + text);
         if (!continue_on_error || Providers::Supports::MariaDBProvider::is_interrupted(ran.error()))
             return Core::fail(ran.error());
+        return {};
+    };
+    // Tables that reference none are created by several sessions at once, when the copy has them;
+    // the rest in order, on the transfer's own session.
+    const int wanted = std::max(1, static_cast<int>(std::strtol(option("OPTION|RESULT|PARALLEL", "1").c_str(), nullptr, 10)));
+    std::vector<std::string> session;  // the settings the script made so far
+    std::vector<std::string> batch;
+    std::vector<std::shared_ptr<Contracts::Database::IConnection>> helpers;
+    struct Closer {
+        std::vector<std::shared_ptr<Contracts::Database::IConnection>>& helpers;
+        ~Closer() {
+            for (const auto& helper : helpers) helper->close();
+        }
+    } closer{helpers};
+    const auto flush = [&]() -> Core::Status {
+        if (batch.size() < 8 || wanted < 2 || !m_connect_target) {
+            for (const auto& text : batch) OMBRIX_RETURN_IF_ERROR(run_one(*m_target, text));
+            batch.clear();
+            return {};
+        }
+        while (static_cast<int>(helpers.size()) + 1 < wanted) {
+            auto helper = m_connect_target();
+            OMBRIX_RETURN_IF_ERROR(helper);
+            helpers.push_back(std::move(*helper));
+        }
+        std::vector<Contracts::Database::IConnection*> sessions{m_target.get()};
+        for (const auto& helper : helpers) {
+            for (const auto& text : session) OMBRIX_RETURN_IF_ERROR(run_one(*helper, text));
+            sessions.push_back(helper.get());
+        }
+        std::mutex lock;
+        std::size_t next = 0;
+        std::optional<Core::Error> failure;
+        const auto work = [&](Contracts::Database::IConnection& target) {
+            for (;;) {
+                std::size_t index = 0;
+                {
+                    std::lock_guard guard(lock);
+                    if (failure || next == batch.size()) return;
+                    index = next++;
+                }
+                auto ran = run_one(target, batch[index]);
+                std::lock_guard guard(lock);
+                if (!ran && !failure) failure = ran.error();
+            }
+        };
+        std::vector<std::thread> threads;
+        for (std::size_t i = 1; i < sessions.size(); ++i) threads.emplace_back([&, i] { work(*sessions[i]); });
+        work(*sessions.front());
+        for (auto& thread : threads) thread.join();
+        batch.clear();
+        if (failure) return Core::fail(*failure);
+        return {};
+    };
+    for (const auto& statement : DB::split_script(script)) {
+        std::string text = trimmed_text(statement.text);
+        if (text.empty()) continue;
+        if (creates_lone_table(text)) {
+            batch.push_back(std::move(text));
+            continue;
+        }
+        OMBRIX_RETURN_IF_ERROR(flush());
+        if (sets_session(text)) session.push_back(text);
+        OMBRIX_RETURN_IF_ERROR(run_one(*m_target, text));
     }
-    return {};
+    return flush();
 }
 
 Core::Status Transfer::copy_structure(MM::MetaDatabase& database, bool continue_on_error) {
@@ -887,6 +975,8 @@ Core::Status Transfer::empty_target(const Copy& copy, const std::vector<std::str
     const std::string target_name = qname(copy.target_schema) + "." + qname(copy.target_table);
     auto versioned = target_versioned(copy);
     OMBRIX_RETURN_IF_ERROR(versioned);
+    // A table found empty a moment ago needs no emptying (one that keeps history may hold old rows).
+    if (m_targets_empty && !*versioned) return {};
     if (!ranges.empty()) {
         // A resumed copy empties only the key ranges it copies again.
         for (const auto& range : ranges)

@@ -163,6 +163,8 @@ private:
     std::vector<std::string> m_warnings;
     std::vector<std::string> m_notes;
     std::mutex m_table_progress_mutex;
+    /// Every target table was found without rows before the copy began.
+    bool m_targets_empty = false;
     Connector m_connect_source;
     Connector m_connect_target;
     struct Journal;
