@@ -27,6 +27,7 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
 #include "solvane/Supports/Database/script.hpp"
 #include "solvane/Supports/Database/snapshot.hpp"
+#include "solvane/Supports/Data/journal.hpp"
 
 namespace Ombrix::Solvane::Transform {
 
@@ -383,12 +384,6 @@ std::string file_stem(const std::string& text) {
     return stem;
 }
 
-std::string manifest_field(const std::string& text) {
-    gchar* escaped = g_strescape(text.c_str(), nullptr);
-    std::string field = escaped;
-    g_free(escaped);
-    return field;
-}
 
 /// Writes `text` to `path` through `compression`.
 Core::Status write_file(const std::string& path, Supports::Data::Compression compression,
@@ -563,12 +558,12 @@ Core::Result<DumpReport> dump_to_directory(const std::shared_ptr<Contracts::Data
                                       [&](X::TextSink& sink) { return sink.write(programs); }));
 
     std::string manifest = "ombrix-dump 1\n";
-    for (const auto& name : options.schemas) manifest += "schema\t" + manifest_field(written_name(options, name)) + "\n";
-    manifest += "structure\t" + manifest_field(structure_name) + "\n";
+    for (const auto& name : options.schemas) manifest += "schema\t" + Supports::Data::escape_field(written_name(options, name)) + "\n";
+    manifest += "structure\t" + Supports::Data::escape_field(structure_name) + "\n";
     for (const auto& task : tasks)
-        manifest += "rows\t" + manifest_field(task.file.name) + "\t" + manifest_field(task.file.schema) + "\t" +
-                    manifest_field(task.file.table) + "\t" + manifest_field(task.file.range) + "\n";
-    manifest += "programs\t" + manifest_field(programs_name) + "\nend\n";
+        manifest += "rows\t" + Supports::Data::escape_field(task.file.name) + "\t" + Supports::Data::escape_field(task.file.schema) + "\t" +
+                    Supports::Data::escape_field(task.file.table) + "\t" + Supports::Data::escape_field(task.file.range) + "\n";
+    manifest += "programs\t" + Supports::Data::escape_field(programs_name) + "\nend\n";
     created(kDumpManifest);
     OMBRIX_RETURN_IF_ERROR(write_file(path(kDumpManifest), Supports::Data::Compression::NONE,
                                       [&](X::TextSink& sink) { return sink.write(manifest); }));
@@ -589,12 +584,7 @@ Core::Result<DumpManifest> read_dump_manifest(const std::string& directory) {
     DumpManifest manifest;
     manifest.text.assign(contents, length);
     g_free(contents);
-    const auto unescaped = [](const std::string& field) {
-        gchar* text = g_strcompress(field.c_str());
-        std::string value = text;
-        g_free(text);
-        return value;
-    };
+    const auto unescaped = [](const std::string& field) { return Supports::Data::unescape_field(field); };
     bool ended = false;
     bool first = true;
     for (const auto& line : Core::split(manifest.text, '\n')) {

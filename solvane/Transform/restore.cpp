@@ -17,6 +17,7 @@
 #include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Foundation/logging.hpp"
 #include "solvane/Supports/Data/compress.hpp"
+#include "solvane/Supports/Data/journal.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
 #include "solvane/Supports/Database/script.hpp"
@@ -26,6 +27,8 @@ namespace Ombrix::Solvane::Transform {
 
 namespace DB = Supports::Database;
 using Contracts::Database::IConnection;
+using Supports::Data::escape_field;
+using Supports::Data::unescape_field;
 
 namespace {
 
@@ -174,20 +177,6 @@ std::optional<std::string> counted_insert_table(std::string_view statement) {
 
 // ---- The journal ----
 
-std::string field(const std::string& text) {
-    gchar* escaped = g_strescape(text.c_str(), nullptr);
-    std::string value = escaped;
-    g_free(escaped);
-    return value;
-}
-
-std::string unfield(const std::string& text) {
-    gchar* value = g_strcompress(text.c_str());
-    std::string result = value;
-    g_free(value);
-    return result;
-}
-
 /// What a load has committed, file by file: "done" after each statement, "begin" with the count of
 /// rows the table held before each counted INSERT, "finished" when a file is whole.
 class Journal {
@@ -209,28 +198,23 @@ public:
     };
 
     Core::Status open(const std::string& path, const std::string& key, bool resume, std::vector<std::string>& notes) {
-        m_path = path;
-        gchar* contents = nullptr;
-        gsize length = 0;
-        const bool exists = g_file_get_contents(path.c_str(), &contents, &length, nullptr);
-        std::string text = exists ? std::string(contents, length) : std::string();
-        g_free(contents);
+        const auto found = Supports::Data::JournalFile::read_lines(path);
+        const bool exists = found.has_value();
         if (exists && !resume)
             return Core::fail("default", -1,
                               "an earlier load of this dump stopped before its end (its journal is " + path +
                                   "): --resume finishes it; remove the journal to load the dump from the start");
         if (!exists && resume) notes.push_back("no journal of an earlier load (" + path + "): loading from the start");
         if (exists) {
-            const auto lines = Core::split(text, '\n');
-            if (lines.empty() || lines.front() != "ombrix-restore-journal 1\t" + field(key))
+            const auto& lines = *found;
+            if (lines.empty() || lines.front() != "ombrix-restore-journal 1\t" + escape_field(key))
                 return Core::fail("default", -1,
                                   "the journal " + path +
                                       " is of a load of another dump or into another schema: it cannot be resumed here");
             for (std::size_t i = 1; i < lines.size(); ++i) {
                 const auto parts = Core::split(lines[i], '\t');
-                // A line cut by the fault that stopped the load says nothing.
-                if (parts.size() < 2 || i + 1 == lines.size()) continue;
-                auto& state = m_files[unfield(parts[1])];
+                if (parts.size() < 2) continue;
+                auto& state = m_files[unescape_field(parts[1])];
                 state.seen = true;
                 if (parts[0] == "done" && parts.size() == 3) {
                     state.done = std::max<std::size_t>(state.done, std::strtoull(parts[2].c_str(), nullptr, 10) + 1);
@@ -243,21 +227,16 @@ public:
                     state.committing_at = std::strtoull(parts[2].c_str(), nullptr, 10);
                     state.commit_table.reset();
                     if (parts.size() == 6) {
-                        state.commit_table = unfield(parts[3]);
+                        state.commit_table = unescape_field(parts[3]);
                         state.commit_before = std::strtoll(parts[4].c_str(), nullptr, 10);
                         state.commit_after = std::strtoll(parts[5].c_str(), nullptr, 10);
                     }
                 }
             }
         }
-        m_file = std::fopen(path.c_str(), exists ? "a" : "w");
-        if (!m_file) return Core::fail("default", -1, "cannot write the journal " + path + ": " + g_strerror(errno));
-        if (!exists) return append("ombrix-restore-journal 1\t" + field(key));
+        OMBRIX_RETURN_IF_ERROR(m_file.open(path, exists));
+        if (!exists) return append("ombrix-restore-journal 1\t" + escape_field(key));
         return {};
-    }
-
-    ~Journal() {
-        if (m_file) std::fclose(m_file);
     }
 
     FileState state(const std::string& file) const {
@@ -268,41 +247,28 @@ public:
         return state;
     }
     Core::Status committing(const std::string& file, std::size_t index) {
-        return append("commit\t" + field(file) + "\t" + std::to_string(index));
+        return append("commit\t" + escape_field(file) + "\t" + std::to_string(index));
     }
     Core::Status committing(const std::string& file, std::size_t index, const std::string& table, std::int64_t before,
                             std::int64_t after) {
-        return append("commit\t" + field(file) + "\t" + std::to_string(index) + "\t" + field(table) + "\t" +
+        return append("commit\t" + escape_field(file) + "\t" + std::to_string(index) + "\t" + escape_field(table) + "\t" +
                       std::to_string(before) + "\t" + std::to_string(after));
     }
     Core::Status begin(const std::string& file, std::size_t index, std::int64_t count) {
-        return append("begin\t" + field(file) + "\t" + std::to_string(index) + "\t" + std::to_string(count));
+        return append("begin\t" + escape_field(file) + "\t" + std::to_string(index) + "\t" + std::to_string(count));
     }
     Core::Status done(const std::string& file, std::size_t index) {
-        return append("done\t" + field(file) + "\t" + std::to_string(index));
+        return append("done\t" + escape_field(file) + "\t" + std::to_string(index));
     }
-    Core::Status finished(const std::string& file) { return append("finished\t" + field(file)); }
+    Core::Status finished(const std::string& file) { return append("finished\t" + escape_field(file)); }
 
     /// The load is whole: nothing is left to resume.
-    void remove() {
-        if (!m_file) return;
-        std::fclose(m_file);
-        m_file = nullptr;
-        g_unlink(m_path.c_str());
-    }
+    void remove() { m_file.remove(); }
 
 private:
-    Core::Status append(const std::string& line) {
-        std::lock_guard guard(m_lock);
-        // Flushed at once: a load killed after a statement commits still finds it written.
-        if (std::fputs((line + "\n").c_str(), m_file) < 0 || std::fflush(m_file) != 0)
-            return Core::fail("default", -1, "cannot write the journal " + m_path + ": " + g_strerror(errno));
-        return {};
-    }
+    Core::Status append(const std::string& line) { return m_file.append(line); }
 
-    std::string m_path;
-    std::FILE* m_file = nullptr;
-    std::mutex m_lock;
+    Supports::Data::JournalFile m_file;
     std::map<std::string, FileState> m_files;
 };
 

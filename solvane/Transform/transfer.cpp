@@ -30,6 +30,7 @@
 #include "solvane/Model/trigger.hpp"
 #include "solvane/Model/view.hpp"
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
+#include "solvane/Supports/Data/journal.hpp"
 #include "solvane/Supports/Data/load_format.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
@@ -151,35 +152,24 @@ namespace {
 class CopyJournal {
 public:
     Core::Status open(const std::string& path, const std::string& key, bool resume, std::vector<std::string>& notes) {
-        m_path = path;
-        gchar* contents = nullptr;
-        gsize length = 0;
-        const bool exists = resume && g_file_get_contents(path.c_str(), &contents, &length, nullptr);
-        const std::string text = exists ? std::string(contents, length) : std::string();
-        g_free(contents);
-        if (resume && !exists) notes.push_back("no journal of an earlier copy (" + path + "): copying from the start");
-        if (exists) {
-            const auto lines = Core::split(text, '\n');
-            if (lines.empty() || lines.front() != "ombrix-transfer-journal 1\t" + escaped(key))
+        const auto found = resume ? Supports::Data::JournalFile::read_lines(path) : std::nullopt;
+        if (resume && !found) notes.push_back("no journal of an earlier copy (" + path + "): copying from the start");
+        if (found) {
+            if (found->empty() || found->front() != "ombrix-transfer-journal 1\t" + Supports::Data::escape_field(key))
                 return Core::fail("default", -1,
                                   "the journal " + path + " is of a copy with other options: it cannot be resumed "
                                   "(copy again without --resume to start over)");
-            for (std::size_t i = 1; i + 1 < lines.size(); ++i) {  // a last line cut short says nothing
-                const auto parts = Core::split(lines[i], '\t');
+            for (const auto& line : *found) {
+                const auto parts = Core::split(line, '\t');
                 if (parts.size() == 3 && parts[0] == "done")
-                    m_done[unescaped(parts[1])] = std::strtoll(parts[2].c_str(), nullptr, 10);
+                    m_done[Supports::Data::unescape_field(parts[1])] = std::strtoll(parts[2].c_str(), nullptr, 10);
             }
         }
-        g_mkdir_with_parents(g_path_get_dirname(path.c_str()), 0700);
-        m_file = std::fopen(path.c_str(), exists ? "a" : "w");
-        if (!m_file) return Core::fail("default", -1, "cannot write the journal " + path + ": " + g_strerror(errno));
-        if (!exists) return append("ombrix-transfer-journal 1\t" + escaped(key));
+        OMBRIX_RETURN_IF_ERROR(m_file.open(path, found.has_value()));
+        if (!found) return m_file.append("ombrix-transfer-journal 1\t" + Supports::Data::escape_field(key));
         return {};
     }
-    ~CopyJournal() {
-        if (m_file) std::fclose(m_file);
-    }
-    bool active() const { return m_file != nullptr; }
+    bool active() const { return m_file.is_open(); }
     bool any() const { return !m_done.empty(); }
     std::optional<std::int64_t> done(const std::string& task) const {
         const auto found = m_done.find(task);
@@ -187,40 +177,13 @@ public:
         return found->second;
     }
     Core::Status mark(const std::string& task, std::int64_t rows) {
-        if (!m_file) return {};
-        return append("done\t" + escaped(task) + "\t" + std::to_string(rows));
+        return m_file.append("done\t" + Supports::Data::escape_field(task) + "\t" + std::to_string(rows));
     }
     /// The copy is whole: nothing is left to resume.
-    void remove() {
-        if (!m_file) return;
-        std::fclose(m_file);
-        m_file = nullptr;
-        g_unlink(m_path.c_str());
-    }
+    void remove() { m_file.remove(); }
 
 private:
-    static std::string escaped(const std::string& text) {
-        gchar* value = g_strescape(text.c_str(), nullptr);
-        std::string result = value;
-        g_free(value);
-        return result;
-    }
-    static std::string unescaped(const std::string& text) {
-        gchar* value = g_strcompress(text.c_str());
-        std::string result = value;
-        g_free(value);
-        return result;
-    }
-    Core::Status append(const std::string& line) {
-        std::lock_guard guard(m_lock);
-        if (std::fputs((line + "\n").c_str(), m_file) < 0 || std::fflush(m_file) != 0)
-            return Core::fail("default", -1, "cannot write the journal " + m_path + ": " + g_strerror(errno));
-        return {};
-    }
-
-    std::string m_path;
-    std::FILE* m_file = nullptr;
-    std::mutex m_lock;
+    Supports::Data::JournalFile m_file;
     std::map<std::string, std::int64_t> m_done;
 };
 
