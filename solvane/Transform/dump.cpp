@@ -83,19 +83,39 @@ struct RowsQuery {
     std::string select;     // the SELECT that reads them, in key order
     std::string head;       // "INSERT INTO `t` (…) VALUES\n"
     std::size_t columns = 0;
+    bool history = false;   // every version of a versioned table's rows, with their periods
 };
+
+/// Whether a table keeps its rows' history (system versioning).
+bool is_versioned(const MM::MetaTable& table) {
+    return table.get_options().contains(std::string(DB::MariaDBBuilder::SYSTEM_VERSIONING));
+}
 
 RowsQuery rows_query(const MM::MetaTable& table, const std::string& source_schema, const DumpOptions& options,
                      const std::string& range) {
     std::vector<std::string> names;
     for (const auto& column : *table.get_columns())
         if (!column->is_generated()) names.push_back(backticked(column->get_name()));
+    RowsQuery query;
+    // A versioned table's past rows go too, each with its period, which a session that sets
+    // system_versioning_insert_history may write.
+    std::pair<std::string, std::string> period{"row_start", "row_end"};
+    query.history = is_versioned(table);
+    if (query.history) {
+        for (const auto& column : *table.get_columns()) {
+            const std::string expression = Core::ascii_upper(column->get_expression());
+            if (expression.find("ROW START") != std::string::npos) period.first = column->get_name();
+            if (expression.find("ROW END") != std::string::npos) period.second = column->get_name();
+        }
+        names.push_back(backticked(period.first));
+        names.push_back(backticked(period.second));
+    }
     std::string list;
     for (const auto& name : names) list += (list.empty() ? "" : ", ") + name;
-    RowsQuery query;
     query.label = backticked(source_schema) + "." + backticked(table.get_name());
     // A table whose every column is generated gets a row of defaults per row: "()".
     query.select = "SELECT " + (list.empty() ? std::string("1") : list) + " FROM " + query.label;
+    if (query.history) query.select += " FOR SYSTEM_TIME ALL";
     std::string condition;
     if (const auto found = options.where.find(table.get_name()); found != options.where.end())
         condition = "(" + found->second + ")";
@@ -104,6 +124,8 @@ RowsQuery rows_query(const MM::MetaTable& table, const std::string& source_schem
     if (const auto key = table.row_key(); !key.empty()) {
         std::string order;
         for (const auto& name : key) order += (order.empty() ? "" : ", ") + backticked(name);
+        // A row and its past versions share the key; the end of their periods tells them apart.
+        if (query.history) order += ", " + backticked(period.second);
         query.select += " ORDER BY " + order;
     }
     // Written after the schema's USE: unqualified.
@@ -143,6 +165,7 @@ Core::Result<std::int64_t> write_rows(MariaDBProvider& provider, const RowsQuery
             return {};
         },
         [&](MariaDBReader& reader) -> Core::Status {
+            if (rows == 0 && query.history) statement += "SET @@SESSION.system_versioning_insert_history = 1;\n";
             statement += in_statement == 0 ? query.head + "(" : ",\n(";
             for (std::size_t i = 0; i < types.size(); ++i) {
                 if (i) statement += ", ";
@@ -157,6 +180,7 @@ Core::Result<std::int64_t> write_rows(MariaDBProvider& provider, const RowsQuery
         });
     OMBRIX_RETURN_IF_ERROR(streamed);
     OMBRIX_RETURN_IF_ERROR(flush());
+    if (rows > 0 && query.history) OMBRIX_RETURN_IF_ERROR(sink.write("SET @@SESSION.system_versioning_insert_history = 0;\n"));
     return rows;
 }
 
@@ -251,11 +275,6 @@ std::string header_text(const DumpOptions& options, MariaDBProvider& provider, c
     return header;
 }
 
-void note_history(const MM::MetaTable& table, const std::string& from, DumpReport& report) {
-    if (table.get_options().contains(std::string(DB::MariaDBBuilder::SYSTEM_VERSIONING)))
-        report.omissions.push_back("the history of " + backticked(from) + "." + backticked(table.get_name()) +
-                                   " is not in the dump: only its current rows are");
-}
 
 /// The sessions a dump reads through, ended (and the locks let go) however the dump ends.
 struct Sessions {
@@ -354,7 +373,6 @@ Core::Result<DumpReport> dump_schemas(const std::shared_ptr<Contracts::Database:
             OMBRIX_RETURN_IF_ERROR(sink.write(DB::MariaDBBuilder::rows_prologue() + "\n"));
             for (const auto& table : *read.schema->get_tables()) {
                 if (DB::MariaDBBuilder::is_sequence(*table)) continue;
-                note_history(*table, from, report);
                 auto rows = write_rows(*provider, rows_query(*table, from, options, {}), options.statement_bytes, sink,
                                        progress);
                 OMBRIX_RETURN_IF_ERROR(rows);
@@ -472,7 +490,6 @@ Core::Result<DumpReport> dump_to_directory(const std::shared_ptr<Contracts::Data
         const std::string use = "USE " + backticked(to) + ";\n";
         for (const auto& table : tables) {
             if (!options.data || DB::MariaDBBuilder::is_sequence(*table)) continue;
-            note_history(*table, from, report);
             const auto key = table->row_key();
             auto ranges = DB::key_ranges(*source, from, table->get_name(), key.size() == 1 ? key.front() : std::string(),
                                          estimates[{from, table->get_name()}], options.range_rows,

@@ -338,6 +338,21 @@ TEST_F(TransferTest, DumpWritesWhatItIsAskedForAndNothingWhenItFails) {
     EXPECT_EQ(rows("SELECT id, IFNULL(s, 'NULL') FROM `" + copy.name() + "`.t1 ORDER BY id"), "2\tb\n3\tNULL\n");
     EXPECT_EQ(rows("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + copy.name() + "'"), "1\n");
 
+    // A versioned table's past rows go along with their periods.
+    Sandbox::get().exec("CREATE TABLE " + src + ".h (id INT PRIMARY KEY, x INT) WITH SYSTEM VERSIONING; INSERT INTO " +
+                        src + ".h VALUES (1, 10), (2, 20); UPDATE " + src + ".h SET x = 11 WHERE id = 1; DELETE FROM " +
+                        src + ".h WHERE id = 2");
+    run = ombrix({"dump", source.name(), "--as", copy.name(), "--tables", "h", "-o", home.file("history.sql")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(ombrix({"restore", home.file("history.sql")}).status, 0);
+    const std::string versions = "SELECT id, x, row_start, row_end FROM %s.h FOR SYSTEM_TIME ALL ORDER BY id, row_end";
+    const auto of = [&](const std::string& schema) {
+        std::string sql = versions;
+        return sql.replace(sql.find("%s"), 2, schema);
+    };
+    EXPECT_EQ(rows(of("`" + copy.name() + "`")), rows(of(src)));
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM `" + copy.name() + "`.h FOR SYSTEM_TIME ALL"), "3\n");
+
     // A table without transactions is named in a warning, or held read-locked when asked.
     Sandbox::get().exec("CREATE TABLE " + src + ".m (id INT) ENGINE=MyISAM");
     run = ombrix({"dump", source.name(), "--tables", "m"});
