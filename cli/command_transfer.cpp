@@ -38,6 +38,7 @@ struct TransferOptions {
     std::string on_duplicate;
     int parallel = 0;
     bool resume = false;
+    bool lock_tables = false;
 };
 
 /// Where a copy of `source` into `target` keeps its journal: the user's cache folder, by the two
@@ -111,6 +112,7 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     o["OPTION|RESULT|PARALLEL"] = std::to_string(options.parallel > 0 ? options.parallel : default_parallel());
     o["OPTION|RESULT|JOURNAL"] = transfer_journal(source_schema, target_schema);
     if (options.resume) o["OPTION|RESULT|RESUME"] = "true";
+    if (options.lock_tables) o["OPTION|RESULT|LOCK_TABLES"] = "true";
     o["schema|" + source_schema + "|MODE"] = "true";
     o["schema|" + source_schema + "|NAME"] = target_schema;
     for (const auto& name : names) {
@@ -235,6 +237,9 @@ void add_transfer_command(CLI::App& app, Context& context) {
     command->add_option("--parallel", options->parallel,
                         "Reader and writer pairs at once, on one snapshot (default: the smaller of 4 and the cores)")
         ->check(CLI::Range(1, 64));
+    command->add_flag("--lock-tables", options->lock_tables,
+                      "Hold tables without transactions read-locked for the whole copy, so that they too are read "
+                      "at the snapshot's moment");
     command->add_flag("--resume", options->resume,
                       "Finish a copy that stopped, from its journal, without copying again the tables and key "
                       "ranges it committed");

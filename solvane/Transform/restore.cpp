@@ -546,6 +546,15 @@ struct Loader {
                     else
                         OMBRIX_RETURN_IF_ERROR(journal->begin(unit.name, i, held[*inserted]));
                     auto added = insert(connection, statement);
+                    // Sessions loading key ranges of one table side by side may meet in a deadlock,
+                    // which undoes the statement alone (outside a transaction of the script's own):
+                    // it runs again.
+                    for (int attempt = 1; !added && !in_transaction && added.error().domain == "MariaDB" &&
+                                          added.error().code == 1213 && attempt < 5;
+                         ++attempt) {
+                        g_usleep(static_cast<gulong>(20000 * attempt));
+                        added = insert(connection, statement);
+                    }
                     if (!added) return failed(added.error());
                     held[*inserted] += *added;
                     if (in_transaction) written[*inserted].second = held[*inserted];

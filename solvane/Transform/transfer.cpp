@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include <glib/gstdio.h>
 
@@ -721,7 +722,7 @@ Core::Status Transfer::open_journal() {
     std::string key;
     for (const auto& [name, value] : m_options)
         if (name != "OPTION|RESULT|JOURNAL" && name != "OPTION|RESULT|RESUME" && name != "OPTION|RESULT|PARALLEL" &&
-            name != "OPTION|RESULT|VERIFY" && name != "OPTION|RESULT|CONTINUE")
+            name != "OPTION|RESULT|VERIFY" && name != "OPTION|RESULT|CONTINUE" && name != "OPTION|RESULT|LOCK_TABLES")
             key += name + "=" + value + "\n";
     return m_journal->open(path, key, option("OPTION|RESULT|RESUME") == "true", m_notes);
 }
@@ -763,6 +764,27 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
             }
         }
     } closer{lanes};
+    // Tables without transactions held read-locked from before the snapshot to the end of the copy,
+    // when asked: they then stand as they were at its moment.
+    std::shared_ptr<Contracts::Database::IConnection> locker;
+    std::vector<std::string> locked;
+    struct Unlock {
+        std::shared_ptr<Contracts::Database::IConnection>& locker;
+        ~Unlock() {
+            if (!locker) return;
+            (void)DB::run_statements(*locker, "UNLOCK TABLES;");
+            locker->close();
+        }
+    } unlock{locker};
+    if (option("OPTION|RESULT|LOCK_TABLES") == "true") {
+        if (!m_connect_source) return Core::fail("default", -1, "locking the tables takes another session on the source");
+        auto opened = m_connect_source();
+        OMBRIX_RETURN_IF_ERROR(opened);
+        locker = std::move(*opened);
+        auto held = DB::lock_loose_tables(*locker, read);
+        OMBRIX_RETURN_IF_ERROR(held);
+        locked = std::move(*held);
+    }
     Core::Result<DB::Snapshot> snapshot = Core::fail("default", -1, "");
     if (lanes.size() > 1) {
         std::vector<Contracts::Database::IConnection*> readers;
@@ -781,9 +803,10 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
     if (lanes.size() == 1) snapshot = DB::open_snapshot(*m_source, read);
     OMBRIX_RETURN_IF_ERROR(snapshot);
     for (const auto& table : snapshot->loose_tables)
-        warn("table " + table +
-             " has no transactions: its rows are read as they stand when it is copied, not at the moment the "
-             "other tables are");
+        if (std::find(locked.begin(), locked.end(), table) == locked.end())
+            warn("table " + table +
+                 " has no transactions: its rows are read as they stand when it is copied, not at the moment the "
+                 "other tables are (--lock-tables holds it still)");
     log("snapshot at gtid_binlog_pos '" + snapshot->gtid_position + "'");
 
     // The tasks: each table, or each key range of a big one when several lanes share the work.
@@ -830,6 +853,28 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
             if (const auto rows = m_journal->done(copy.report.target + (range.empty() ? "" : " where " + range)))
                 tables[t].report.rows += *rows;
     }
+
+    // Which target tables keep history, asked once for all of them rather than table by table.
+    {
+        std::string schemas;
+        for (const auto& copy : tables)
+            if (schemas.find(DB::mariadb_quote_literal(copy.target_schema)) == std::string::npos)
+                schemas += (schemas.empty() ? "" : ", ") + DB::mariadb_quote_literal(copy.target_schema);
+        if (!schemas.empty()) {
+            auto found = m_target->execute_as_model(
+                "SELECT TABLE_SCHEMA, TABLE_NAME FROM information_schema.TABLES WHERE TABLE_TYPE = 'SYSTEM VERSIONED' "
+                "AND TABLE_SCHEMA IN (" + schemas + ")");
+            OMBRIX_RETURN_IF_ERROR(found);
+            std::set<std::pair<std::string, std::string>> versioned;
+            for (std::size_t r = 0; r < (*found)->get_n_items(); ++r)
+                versioned.emplace((*found)->get_value_at(0, r)->to_string(), (*found)->get_value_at(1, r)->to_string());
+            m_versioned_targets = std::move(versioned);
+        }
+    }
+    struct Forget {
+        std::optional<std::set<std::pair<std::string, std::string>>>& known;
+        ~Forget() { known.reset(); }
+    } forget{m_versioned_targets};
 
     // The targets are emptied first (of the ranges copied again, when a copy resumes).
     std::vector<std::optional<Core::Error>> errors(tables.size());
@@ -925,6 +970,7 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
 }
 
 Core::Result<bool> Transfer::target_versioned(const Copy& copy) {
+    if (m_versioned_targets) return m_versioned_targets->contains({copy.target_schema, copy.target_table});
     auto target_type = copy.target->execute_as_scalar(
         "SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
         DB::mariadb_quote_literal(copy.target_schema) + " AND TABLE_NAME = " + DB::mariadb_quote_literal(copy.target_table));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -165,6 +166,8 @@ private:
     std::mutex m_table_progress_mutex;
     /// Every target table was found without rows before the copy began.
     bool m_targets_empty = false;
+    /// The target tables that keep history (schema, table), while the rows are copied.
+    std::optional<std::set<std::pair<std::string, std::string>>> m_versioned_targets;
     Connector m_connect_source;
     Connector m_connect_target;
     struct Journal;
