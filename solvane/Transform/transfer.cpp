@@ -654,15 +654,44 @@ std::string Transfer::duplicates_keyword() const {
 
 Core::Status Transfer::refuse_filled_targets(const MM::MetaDatabase& source) {
     if (!duplicates_keyword().empty()) return {};
-    std::string filled;
+    // The target's tables, asked once: a table the target lacks fails where its rows are copied.
+    std::vector<std::pair<std::string, std::string>> targets;
+    std::string schemas;
     for (const auto& schema : *source.get_schemas())
         for (const auto& table : *schema->get_tables()) {
             const Copy copy = copy_of(source, *schema, *table);
-            const std::string name = qname(copy.target_schema) + "." + qname(copy.target_table);
-            auto any = m_target->execute_as_scalar("SELECT COUNT(*) FROM (SELECT 1 FROM " + name + " LIMIT 1) t", false);
-            // A table the target lacks fails where its rows are copied, as before.
-            if (any && *any && (*any)->to_string() != "0") filled += (filled.empty() ? "" : ", ") + name;
+            targets.emplace_back(copy.target_schema, copy.target_table);
+            if (schemas.find(DB::mariadb_quote_literal(copy.target_schema)) == std::string::npos)
+                schemas += (schemas.empty() ? "" : ", ") + DB::mariadb_quote_literal(copy.target_schema);
         }
+    if (targets.empty()) return {};
+    std::set<std::pair<std::string, std::string>> existing;
+    auto listed = m_target->execute_as_model("SELECT TABLE_SCHEMA, TABLE_NAME FROM information_schema.TABLES WHERE "
+                                             "TABLE_SCHEMA IN (" + schemas + ")");
+    OMBRIX_RETURN_IF_ERROR(listed);
+    // Compared without case: a server that folds names (lower_case_table_names) lists them folded.
+    const auto folded = [](const std::string& text) { return Core::ascii_lower(text); };
+    for (std::size_t r = 0; r < (*listed)->get_n_items(); ++r)
+        existing.emplace(folded((*listed)->get_value_at(0, r)->to_string()),
+                         folded((*listed)->get_value_at(1, r)->to_string()));
+    std::vector<std::string> names;
+    for (const auto& [schema, table] : targets)
+        if (existing.contains({folded(schema), folded(table)})) names.push_back(qname(schema) + "." + qname(table));
+    // Whether each holds a row, a hundred tables a query.
+    std::string filled;
+    for (std::size_t first = 0; first < names.size(); first += 100) {
+        std::string sql;
+        const std::size_t last = std::min(names.size(), first + 100);
+        for (std::size_t i = first; i < last; ++i)
+            sql += (sql.empty() ? "" : " UNION ALL ") + std::string("SELECT ") + std::to_string(i) + " FROM (SELECT 1 FROM " +
+                   names[i] + " LIMIT 1) t" + std::to_string(i);
+        auto found = m_target->execute_as_model(sql, false);
+        OMBRIX_RETURN_IF_ERROR(found);
+        for (std::size_t r = 0; r < (*found)->get_n_items(); ++r) {
+            const auto index = std::strtoull((*found)->get_value_at(0, r)->to_string().c_str(), nullptr, 10);
+            if (index < names.size()) filled += (filled.empty() ? "" : ", ") + names[index];
+        }
+    }
     if (filled.empty()) return {};
     return Core::fail(std::string(FILLED_TARGET), -1,
                       "the target already holds rows in " + filled +
