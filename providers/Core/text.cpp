@@ -178,4 +178,17 @@ std::string ascii_upper(std::string_view text) {
     return out;
 }
 
+bool contains_ascii_folded(std::string_view text, std::string_view lower) {
+    // Inline: this runs over every byte of megabyte statements.
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; };
+    if (lower.empty()) return true;
+    for (std::size_t at = 0; at + lower.size() <= text.size(); ++at) {
+        if (fold(text[at]) != lower.front()) continue;
+        std::size_t k = 1;
+        while (k < lower.size() && fold(text[at + k]) == lower[k]) ++k;
+        if (k == lower.size()) return true;
+    }
+    return false;
+}
+
 }  // namespace Ombrix::Core

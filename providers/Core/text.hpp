@@ -68,5 +68,8 @@ OMBRIX_PROVIDERS_EXPORT std::map<std::string, std::string> parse_key_values(std:
 /// ASCII lower/upper case of `text`.
 OMBRIX_PROVIDERS_EXPORT std::string ascii_lower(std::string_view text);
 OMBRIX_PROVIDERS_EXPORT std::string ascii_upper(std::string_view text);
+/// Whether `text` holds `lower` (lower-case ASCII) in any case of its ASCII letters, without a
+/// folded copy of `text`.
+OMBRIX_PROVIDERS_EXPORT bool contains_ascii_folded(std::string_view text, std::string_view lower);
 
 }  // namespace Ombrix::Core

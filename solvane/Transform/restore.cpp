@@ -164,14 +164,7 @@ std::optional<std::string> counted_insert_table(std::string_view statement) {
         if (!second) return std::nullopt;
         table += "." + std::string(statement.substr(second->first, second->second - second->first));
     }
-    // The word in any case; ASCII letters fold by one bit.
-    static constexpr std::string_view kWord = "duplicate";
-    for (std::size_t at = 0; at + kWord.size() <= statement.size(); ++at) {
-        if ((statement[at] | 0x20) != 'd') continue;
-        std::size_t k = 1;
-        while (k < kWord.size() && (statement[at + k] | 0x20) == kWord[k]) ++k;
-        if (k == kWord.size()) return std::nullopt;
-    }
+    if (Core::contains_ascii_folded(statement, "duplicate")) return std::nullopt;
     return table;
 }
 

@@ -485,14 +485,7 @@ namespace {
 bool creates_lone_table(std::string_view text) {
     const auto head = Core::ascii_upper(text.substr(0, 13));
     if (head != "CREATE TABLE ") return false;
-    static constexpr std::string_view kWord = "references";
-    for (std::size_t at = 0; at + kWord.size() <= text.size(); ++at) {
-        if ((text[at] | 0x20) != 'r') continue;
-        std::size_t k = 1;
-        while (k < kWord.size() && (text[at + k] | 0x20) == kWord[k]) ++k;
-        if (k == kWord.size()) return false;
-    }
-    return true;
+    return !Core::contains_ascii_folded(text, "references");
 }
 
 /// Statements that set up a session: replayed on the other sessions of a parallel script.
@@ -737,8 +730,6 @@ Transfer::Copy Transfer::table_copy(const MM::MetaDatabase& source, const MM::Me
             if (expression == "ROW START") copy.period.first = column->get_name();
             if (expression == "ROW END") copy.period.second = column->get_name();
         }
-    copy.source = m_source.get();
-    copy.target = m_target.get();
     return copy;
 }
 
@@ -855,6 +846,7 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
                       std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
     const std::int64_t range_rows = std::strtoll(option("OPTION|RESULT|RANGE_ROWS", "100000").c_str(), nullptr, 10);
     std::vector<Task> tasks;
+    std::vector<std::size_t> pending(tables.size(), 0);  // per table: its tasks not yet copied
     std::vector<std::vector<std::string>> redo(tables.size());  // per table: the ranges copied again
     std::vector<bool> whole_again(tables.size(), false);
     for (std::size_t t = 0; t < tables.size(); ++t) {
@@ -875,6 +867,7 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
             }
             tasks.push_back(task);
             redo[t].push_back(range);
+            ++pending[t];
         }
         whole_again[t] = !any_done;
         // A table done whole counts the rows the journal says.
@@ -952,6 +945,7 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
             } else {
                 tables[task.table].report.rows += copy.report.rows;
             }
+            if (copied) --pending[task.table];
             if (!copied && !errors[task.table]) errors[task.table] = copied.error();
             // A cancelled copy stops whatever continue-on-error says.
             if (!copied && (!continue_on_error || Providers::Supports::MariaDBProvider::is_interrupted(copied.error())))
@@ -973,11 +967,7 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
         Copy& copy = tables[t];
         copy.report.seconds = seconds[t];
         const std::string name = copy.database + "." + copy.schema + "." + copy.table;
-        if (!errors[t] && stop && std::any_of(tasks.begin(), tasks.end(), [&](const Task& task) { return task.table == t; }) &&
-            !std::all_of(tasks.begin(), tasks.end(), [&](const Task& task) {
-                return task.table != t || m_journal->done(task.id) || !m_journal->active();
-            }))
-            continue;  // not reached before the copy stopped
+        if (!errors[t] && pending[t] > 0) continue;  // not reached before the copy stopped
         if (!errors[t]) {
             if (copy.counter) carry_counter(copy);
             step(true, "transfer table data " + name + "......[done]\n");
