@@ -322,7 +322,7 @@ TEST_F(MariaDBAdapterOnServer, ATableFillSendsTheseTexts) {
         "BINARY cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND "
         "BINARY cons.TABLE_NAME=chks.TABLE_NAME WHERE cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA='" + s +
             "' AND cons.TABLE_NAME='parent';",
-        "SHOW TABLE STATUS FROM " + mariadb_quote_identifier(db()) + " LIKE 'parent';",
+        "SHOW TABLE STATUS FROM " + mariadb_quote_identifier(db()) + " WHERE Name = 'parent';",
         "SHOW CREATE TABLE " + mariadb_quote_identifier(db()) + ".`parent`;",
     };
     EXPECT_EQ(m_connection->statements(), expected);

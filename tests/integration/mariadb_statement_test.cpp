@@ -18,7 +18,6 @@ namespace {
 
 using Ombrix::Providers::Contracts::DataType;
 using Ombrix::Providers::Contracts::DBObject;
-using Ombrix::Solvane::Supports::Database::mariadb_escape_like;
 using Ombrix::Solvane::Supports::Database::mariadb_quote_identifier;
 using Ombrix::Solvane::Supports::Database::MariaDBStatement;
 using Ombrix::Testing::describe;
@@ -133,14 +132,6 @@ TEST_F(MariaDBStatementOnServer, ListsTheObjectsOfTheSchema) {
 
     EXPECT_EQ(scalar(s.call_function(db(), db(), "f'1", "()")), "1");
     EXPECT_EQ(rows(s.call_procedure(db(), db(), "p`1", "()")), (Rows{{"1"}}));
-
-    // The LIKE escaper matches the name literally: the same pattern unescaped also matches its look-alike.
-    Sandbox::get().exec("CREATE TABLE " + in_db("a_b%") + " (id INT); CREATE TABLE " + in_db("axbyz") + " (id INT)");
-    const std::string like = "SELECT table_name FROM information_schema.tables WHERE table_schema = '" +
-                             Ombrix::Solvane::Supports::Database::mariadb_escape_literal(db()) + "' AND table_name LIKE '";
-    EXPECT_EQ(names(like + mariadb_escape_like("a_b%") + "'", 0), Names{"a_b%"});
-    EXPECT_EQ(names(like + "a_b%'", 0), (Names{"a_b%", "axbyz"}));
-    EXPECT_EQ(names(like + mariadb_escape_like(kOdd) + "'", 0), Names{kOdd});
 }
 
 TEST_F(MariaDBStatementOnServer, ShowsTheSourceOfEachKindInItsColumn) {

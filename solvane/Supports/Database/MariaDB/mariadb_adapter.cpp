@@ -31,7 +31,7 @@ namespace {
 using ModelPtr = std::shared_ptr<TableModel>;
 using Contracts::Database::IConnection;
 
-std::string lit(std::string_view text) { return mariadb_escape_literal(text); }
+std::string text_lit(std::string_view text) { return mariadb_quote_literal(text); }
 std::string ident(std::string_view name) { return mariadb_quote_identifier(name); }
 
 std::string trim(std::string_view text) { return std::string(Core::trim(text)); }
@@ -155,12 +155,12 @@ constexpr std::string_view kColumnsSelect =
 constexpr std::size_t kColumnsKey = 16;
 
 std::string columns_query(std::string_view schema, std::string_view table) {
-    return std::string(kColumnsSelect) + " FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = '" + lit(schema) +
-           "' and TABLE_NAME = '" + lit(table) + "' ORDER BY ORDINAL_POSITION ASC;";
+    return std::string(kColumnsSelect) + " FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = " + text_lit(schema) +
+           " and TABLE_NAME = " + text_lit(table) + " ORDER BY ORDINAL_POSITION ASC;";
 }
 std::string columns_query(std::string_view schema) {
-    return std::string(kColumnsSelect) + ", TABLE_NAME FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = '" +
-           lit(schema) + "' ORDER BY TABLE_NAME ASC, ORDINAL_POSITION ASC;";
+    return std::string(kColumnsSelect) + ", TABLE_NAME FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = " +
+           text_lit(schema) + " ORDER BY TABLE_NAME ASC, ORDINAL_POSITION ASC;";
 }
 
 std::string index_query(std::string_view schema, std::string_view table) {
@@ -170,8 +170,8 @@ std::string index_query(std::string_view schema, std::string_view table) {
 std::string index_query(std::string_view schema) {
     return "SELECT TABLE_NAME, NON_UNIQUE, INDEX_NAME, SEQ_IN_INDEX, COLUMN_NAME, COLLATION, CARDINALITY, SUB_PART, "
            "PACKED, NULLABLE, INDEX_TYPE, COMMENT, INDEX_COMMENT, IGNORED FROM information_schema.STATISTICS WHERE "
-           "TABLE_SCHEMA = '" +
-           lit(schema) + "';";
+           "TABLE_SCHEMA = " +
+           text_lit(schema) + ";";
 }
 constexpr std::size_t kIndexKey = 0;
 
@@ -181,13 +181,13 @@ constexpr std::string_view kTriggerSelect =
 constexpr std::size_t kTriggerKey = 8;
 
 std::string trigger_query(std::string_view schema, std::string_view table) {
-    return std::string(kTriggerSelect) + " FROM information_schema.triggers WHERE BINARY event_object_schema = '" +
-           lit(schema) + "' AND BINARY event_object_table = '" + lit(table) + "';";
+    return std::string(kTriggerSelect) + " FROM information_schema.triggers WHERE BINARY event_object_schema = " +
+           text_lit(schema) + " AND BINARY event_object_table = " + text_lit(table) + ";";
 }
 std::string trigger_query(std::string_view schema) {
     return std::string(kTriggerSelect) +
-           ", EVENT_OBJECT_TABLE FROM information_schema.triggers WHERE BINARY event_object_schema = '" +
-           lit(schema) + "';";
+           ", EVENT_OBJECT_TABLE FROM information_schema.triggers WHERE BINARY event_object_schema = " +
+           text_lit(schema) + ";";
 }
 
 // The key columns are matched on their own table too, and only rows that reference a table count:
@@ -199,16 +199,16 @@ constexpr std::string_view kForeignSelect =
 constexpr std::string_view kForeignFrom =
     " FROM information_schema.REFERENTIAL_CONSTRAINTS AS fk INNER JOIN information_schema.KEY_COLUMN_USAGE AS refer "
     "ON fk.CONSTRAINT_NAME = refer.CONSTRAINT_NAME AND fk.CONSTRAINT_SCHEMA=refer.CONSTRAINT_SCHEMA AND "
-    "fk.TABLE_NAME=refer.TABLE_NAME AND refer.REFERENCED_TABLE_NAME IS NOT NULL WHERE fk.CONSTRAINT_SCHEMA='";
+    "fk.TABLE_NAME=refer.TABLE_NAME AND refer.REFERENCED_TABLE_NAME IS NOT NULL WHERE fk.CONSTRAINT_SCHEMA=";
 constexpr std::size_t kForeignKey = 10;
 
 std::string foreign_query(std::string_view schema, std::string_view table) {
-    return std::string(kForeignSelect) + std::string(kForeignFrom) + lit(schema) + "' AND fk.TABLE_NAME='" +
-           lit(table) + "' ORDER BY refer.ORDINAL_POSITION ASC";
+    return std::string(kForeignSelect) + std::string(kForeignFrom) + text_lit(schema) + " AND fk.TABLE_NAME=" +
+           text_lit(table) + " ORDER BY refer.ORDINAL_POSITION ASC";
 }
 std::string foreign_query(std::string_view schema) {
-    return std::string(kForeignSelect) + ", fk.TABLE_NAME" + std::string(kForeignFrom) + lit(schema) +
-           "' ORDER BY refer.ORDINAL_POSITION ASC";
+    return std::string(kForeignSelect) + ", fk.TABLE_NAME" + std::string(kForeignFrom) + text_lit(schema) +
+           " ORDER BY refer.ORDINAL_POSITION ASC";
 }
 
 // Checks are matched on their table too: two tables may each have a check of the same name.
@@ -217,28 +217,29 @@ constexpr std::string_view kCheckFrom =
     " FROM information_schema.CHECK_CONSTRAINTS AS chks INNER JOIN information_schema.TABLE_CONSTRAINTS AS cons ON "
     "cons.CONSTRAINT_CATALOG=chks.CONSTRAINT_CATALOG AND BINARY cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND "
     "cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND BINARY cons.TABLE_NAME=chks.TABLE_NAME WHERE "
-    "cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA='";
+    "cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA=";
 constexpr std::size_t kCheckKey = 2;
 
 std::string check_query(std::string_view schema, std::string_view table) {
-    return std::string(kCheckSelect) + std::string(kCheckFrom) + lit(schema) + "' AND cons.TABLE_NAME='" +
-           lit(table) + "';";
+    return std::string(kCheckSelect) + std::string(kCheckFrom) + text_lit(schema) + " AND cons.TABLE_NAME=" +
+           text_lit(table) + ";";
 }
 std::string check_query(std::string_view schema) {
-    return std::string(kCheckSelect) + ", cons.TABLE_NAME" + std::string(kCheckFrom) + lit(schema) + "';";
+    return std::string(kCheckSelect) + ", cons.TABLE_NAME" + std::string(kCheckFrom) + text_lit(schema) + ";";
 }
 
-// Read from the table's own schema, with the name matched exactly (not as a pattern).
+// Read from the table's own schema, with the name matched exactly (not as a pattern, and in every
+// sql_mode: LIKE takes only a plain '...' text, whose backslashes the mode decides about).
 std::string options_query(std::string_view schema, std::string_view table) {
-    return "SHOW TABLE STATUS FROM " + ident(schema) + " LIKE '" + mariadb_escape_like(table) + "';";
+    return "SHOW TABLE STATUS FROM " + ident(schema) + " WHERE Name = " + text_lit(table) + ";";
 }
 // The columns of SHOW TABLE STATUS, in its order, from the catalogue it is made from.
 std::string options_query(std::string_view schema) {
     return "SELECT TABLE_NAME, ENGINE, VERSION, ROW_FORMAT, TABLE_ROWS, AVG_ROW_LENGTH, DATA_LENGTH, "
            "MAX_DATA_LENGTH, INDEX_LENGTH, DATA_FREE, AUTO_INCREMENT, CREATE_TIME, UPDATE_TIME, CHECK_TIME, "
            "TABLE_COLLATION, CHECKSUM, CREATE_OPTIONS, TABLE_COMMENT FROM information_schema.TABLES WHERE "
-           "TABLE_SCHEMA = '" +
-           lit(schema) + "';";
+           "TABLE_SCHEMA = " +
+           text_lit(schema) + ";";
 }
 constexpr std::size_t kOptionsKey = 0;
 
@@ -250,12 +251,12 @@ constexpr std::string_view kViewSelect =
 constexpr std::size_t kViewKey = 6;
 
 std::string view_query(std::string_view schema, std::string_view name) {
-    return std::string(kViewSelect) + " FROM information_schema.VIEWS WHERE TABLE_SCHEMA = '" + lit(schema) +
-           "' AND TABLE_NAME = '" + lit(name) + "';";
+    return std::string(kViewSelect) + " FROM information_schema.VIEWS WHERE TABLE_SCHEMA = " + text_lit(schema) +
+           " AND TABLE_NAME = " + text_lit(name) + ";";
 }
 std::string view_query(std::string_view schema) {
-    return std::string(kViewSelect) + ", TABLE_NAME FROM information_schema.VIEWS WHERE TABLE_SCHEMA = '" +
-           lit(schema) + "';";
+    return std::string(kViewSelect) + ", TABLE_NAME FROM information_schema.VIEWS WHERE TABLE_SCHEMA = " +
+           text_lit(schema) + ";";
 }
 
 constexpr std::string_view kEventSelect =
@@ -264,12 +265,12 @@ constexpr std::string_view kEventSelect =
 constexpr std::size_t kEventKey = 13;
 
 std::string event_query(std::string_view schema, std::string_view name) {
-    return std::string(kEventSelect) + " FROM `information_schema`.`EVENTS` where BINARY EVENT_SCHEMA = '" +
-           lit(schema) + "' and EVENT_NAME = '" + lit(name) + "';";
+    return std::string(kEventSelect) + " FROM `information_schema`.`EVENTS` where BINARY EVENT_SCHEMA = " +
+           text_lit(schema) + " and EVENT_NAME = " + text_lit(name) + ";";
 }
 std::string event_query(std::string_view schema) {
-    return std::string(kEventSelect) + ", EVENT_NAME FROM `information_schema`.`EVENTS` where BINARY EVENT_SCHEMA = '" +
-           lit(schema) + "';";
+    return std::string(kEventSelect) + ", EVENT_NAME FROM `information_schema`.`EVENTS` where BINARY EVENT_SCHEMA = " +
+           text_lit(schema) + ";";
 }
 
 constexpr std::string_view kRoutineSelect =
@@ -282,14 +283,14 @@ constexpr std::size_t kRoutineKey = 14;
 /// a name).
 std::string routine_query(std::string_view schema, std::string_view name, std::string_view type) {
     std::string sql = std::string(kRoutineSelect) +
-                      " FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = '" + lit(schema) +
-                      "' AND ROUTINE_NAME = '" + lit(name) + "'";
-    if (!type.empty()) sql += " AND ROUTINE_TYPE = '" + lit(type) + "'";
+                      " FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = " + text_lit(schema) +
+                      " AND ROUTINE_NAME = " + text_lit(name) + "";
+    if (!type.empty()) sql += " AND ROUTINE_TYPE = " + text_lit(type) + "";
     return sql + ";";
 }
 std::string routine_query(std::string_view schema) {
     return std::string(kRoutineSelect) +
-           ", ROUTINE_NAME FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = '" + lit(schema) + "';";
+           ", ROUTINE_NAME FROM `information_schema`.`ROUTINES` WHERE BINARY ROUTINE_SCHEMA = " + text_lit(schema) + ";";
 }
 
 constexpr std::string_view kParameterSelect =
@@ -299,14 +300,14 @@ constexpr std::size_t kParameterKind = 6;
 constexpr std::size_t kParameterKey = 7;
 
 std::string parameter_query(std::string_view schema, std::string_view name, std::string_view type) {
-    return std::string(kParameterSelect) + " FROM `information_schema`.`PARAMETERS` WHERE BINARY SPECIFIC_SCHEMA = '" +
-           lit(schema) + "' AND SPECIFIC_NAME = '" + lit(name) + "' AND ROUTINE_TYPE = '" + lit(type) +
-           "' AND PARAMETER_NAME != '' ORDER BY ORDINAL_POSITION ASC;";
+    return std::string(kParameterSelect) + " FROM `information_schema`.`PARAMETERS` WHERE BINARY SPECIFIC_SCHEMA = " +
+           text_lit(schema) + " AND SPECIFIC_NAME = " + text_lit(name) + " AND ROUTINE_TYPE = " + text_lit(type) +
+           " AND PARAMETER_NAME != '' ORDER BY ORDINAL_POSITION ASC;";
 }
 std::string parameter_query(std::string_view schema) {
     return std::string(kParameterSelect) +
-           ", SPECIFIC_NAME FROM `information_schema`.`PARAMETERS` WHERE BINARY SPECIFIC_SCHEMA = '" + lit(schema) +
-           "' AND PARAMETER_NAME != '' ORDER BY SPECIFIC_NAME ASC, ORDINAL_POSITION ASC;";
+           ", SPECIFIC_NAME FROM `information_schema`.`PARAMETERS` WHERE BINARY SPECIFIC_SCHEMA = " + text_lit(schema) +
+           " AND PARAMETER_NAME != '' ORDER BY SPECIFIC_NAME ASC, ORDINAL_POSITION ASC;";
 }
 
 constexpr std::string_view kRelationSelect =
@@ -943,8 +944,8 @@ std::unordered_map<std::string, ProgramSource> program_sources(IConnection& conn
     std::string sql = std::string("SELECT ") + (routines ? "type" : "'EVENT'") +
                       ", name, CONVERT(body USING utf8mb4), character_set_client, " +
                       (routines ? "CONVERT(param_list USING utf8mb4)" : "''") + " FROM `mysql`.`" +
-                      (routines ? "proc" : "event") + "` WHERE BINARY db = '" + lit(schema) + "'";
-    if (!name.empty()) sql += " AND name = '" + lit(name) + "'";
+                      (routines ? "proc" : "event") + "` WHERE BINARY db = " + text_lit(schema) + "";
+    if (!name.empty()) sql += " AND name = " + text_lit(name) + "";
     sql += ";";
     std::unordered_map<std::string, ProgramSource> sources;
     auto read = read_rows(connection, sql);
@@ -1190,8 +1191,8 @@ Core::Status MariaDBAdapter::fill_database(const std::shared_ptr<MetaDatabase>& 
         const std::string sql =
             std::string("SELECT SCHEMA_NAME, DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME") +
             (with_comment ? ", SCHEMA_COMMENT" : "") +
-            " FROM `information_schema`.`SCHEMATA` WHERE SCHEMA_NAME = '" + lit(database->get_name()) +
-            "' ORDER BY SCHEMA_NAME ASC;";
+            " FROM `information_schema`.`SCHEMATA` WHERE SCHEMA_NAME = " + text_lit(database->get_name()) +
+            " ORDER BY SCHEMA_NAME ASC;";
         auto read = read_rows(*get_connection(), sql);
         OMBRIX_RETURN_IF_ERROR(read);
         const Rows& rows = *read;
@@ -1215,8 +1216,8 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
         const std::string& database = schema->get_database();
         const std::string& name = schema->get_name();
         auto tables = read_rows(*get_connection(),
-            "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = '" + lit(name) +
-                "' AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED', 'SEQUENCE')) ORDER BY "
+            "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = " + text_lit(name) +
+                " AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED', 'SEQUENCE')) ORDER BY "
                 "TABLE_NAME ASC;");
         OMBRIX_RETURN_IF_ERROR(tables);
         const Rows& table_rows = *tables;
@@ -1240,8 +1241,8 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
 
         auto routines = read_rows(*get_connection(),
             "SELECT r.ROUTINE_NAME, r.ROUTINE_TYPE, r.`DEFINER` FROM information_schema.ROUTINES r WHERE DEFINER "
-            "NOT LIKE '%mysql%' AND BINARY ROUTINE_SCHEMA = '" +
-                lit(name) + "' AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE', 'PACKAGE', 'PACKAGE BODY') ORDER BY "
+            "NOT LIKE '%mysql%' AND BINARY ROUTINE_SCHEMA = " +
+                text_lit(name) + " AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE', 'PACKAGE', 'PACKAGE BODY') ORDER BY "
                 "ROUTINE_NAME ASC, ROUTINE_TYPE ASC;");
         OMBRIX_RETURN_IF_ERROR(routines);
         const Rows& routine_rows = *routines;
@@ -1255,8 +1256,8 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
         }
 
         auto events = read_rows(*get_connection(),
-            "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE BINARY EVENT_SCHEMA = '" +
-                lit(name) + "' ORDER BY EVENT_NAME ASC;");
+            "SELECT EVENT_NAME, EVENT_TYPE FROM `information_schema`.`EVENTS` WHERE BINARY EVENT_SCHEMA = " +
+                text_lit(name) + " ORDER BY EVENT_NAME ASC;");
         OMBRIX_RETURN_IF_ERROR(events);
         const Rows& event_rows = *events;
         for (std::size_t i = 0; i < event_rows.size(); ++i)
@@ -1475,9 +1476,9 @@ Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& i
     if (index->is_filled()) return {};
     auto read = read_rows(*get_connection(),
         "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION FROM "
-        "`information_schema`.`STATISTICS` WHERE BINARY INDEX_SCHEMA = '" +
-            lit(index->get_schema()) + "' AND BINARY TABLE_NAME = '" + lit(index->get_entity()) +
-            "' AND INDEX_NAME = '" + lit(index->get_name()) + "' ORDER BY SEQ_IN_INDEX ASC;");
+        "`information_schema`.`STATISTICS` WHERE BINARY INDEX_SCHEMA = " +
+            text_lit(index->get_schema()) + " AND BINARY TABLE_NAME = " + text_lit(index->get_entity()) +
+            " AND INDEX_NAME = " + text_lit(index->get_name()) + " ORDER BY SEQ_IN_INDEX ASC;");
     OMBRIX_RETURN_IF_ERROR(read);
     const Rows& rows = *read;
     if (!rows.present(__PRETTY_FUNCTION__)) return {};
@@ -1495,8 +1496,8 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
     auto read = read_rows(*get_connection(),
         "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
         "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE "
-        "BINARY TRIGGER_SCHEMA = '" +
-            lit(trigger->get_schema()) + "' AND BINARY TRIGGER_NAME = '" + lit(trigger->get_name()) + "';");
+        "BINARY TRIGGER_SCHEMA = " +
+            text_lit(trigger->get_schema()) + " AND BINARY TRIGGER_NAME = " + text_lit(trigger->get_name()) + ";");
     OMBRIX_RETURN_IF_ERROR(read);
     const Rows& rows = *read;
     if (!rows.present(__PRETTY_FUNCTION__)) return {};
@@ -1594,7 +1595,7 @@ Core::Status MariaDBAdapter::load_relation(const std::shared_ptr<MetaUser>& user
     // A name without a host means any host, as in the account statements.
     const std::string host = at == std::string::npos ? std::string("%") : name.substr(at + 1);
     auto read = read_rows(*get_connection(),
-                          std::string(kRelationSelect) + "USER = '" + lit(account) + "' AND HOST = '" + lit(host) + "';");
+                          std::string(kRelationSelect) + "USER = " + text_lit(account) + " AND HOST = " + text_lit(host) + ";");
     OMBRIX_RETURN_IF_ERROR(read);
     const Rows& rows = *read;
     if (!rows.present(__PRETTY_FUNCTION__)) return {};
@@ -1616,7 +1617,7 @@ Core::Status MariaDBAdapter::fill_meta_role(const std::shared_ptr<MetaRole>& rol
 
     const std::string& name = role->get_name();
     auto members =
-        read_rows(*get_connection(), std::string(kRelationSelect) + "Role = '" + lit(name.substr(0, name.find('@'))) + "';");
+        read_rows(*get_connection(), std::string(kRelationSelect) + "Role = " + text_lit(name.substr(0, name.find('@'))) + ";");
     OMBRIX_RETURN_IF_ERROR(members);
     Core::StringMap relations = role->get_relations();
     apply_relations(relations, *members);

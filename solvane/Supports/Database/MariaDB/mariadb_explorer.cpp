@@ -14,7 +14,7 @@ namespace {
 using Providers::Contracts::DBObject;
 using Providers::Contracts::TableModel;
 
-/// One catalogue list: its query (with one "%s" for the schema, or none) and its column titles.
+/// One catalogue list: its query (with one '%s' for the schema, or none) and its column titles.
 ///
 /// The catalogue compares names without regard to letter case, while the server keeps schemas
 /// (and tables and triggers) apart that differ in case alone: a schema is matched with BINARY
@@ -125,11 +125,11 @@ const Listing& schema_listing(bool with_comment) {
 }
 
 /// `query` with its "%s" (if any) replaced by `schema`. Every "%s" of the catalogue queries stands
-/// inside a '...' literal, so the name is escaped for one: a quote or backslash in it cannot end
-/// the literal early.
+/// inside a '...' literal; the quotes and the name are replaced together by a literal that reads
+/// back as the name in any sql_mode, so a quote or backslash in it cannot end the literal early.
 std::string fill_query(std::string_view query, std::string_view schema) {
     std::string sql(query);
-    if (auto at = sql.find("%s"); at != std::string::npos) sql.replace(at, 2, mariadb_escape_literal(schema));
+    if (auto at = sql.find("'%s'"); at != std::string::npos) sql.replace(at, 4, mariadb_quote_literal(schema));
     return sql;
 }
 

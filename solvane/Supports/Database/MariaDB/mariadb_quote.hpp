@@ -41,21 +41,30 @@ inline std::string mariadb_escape_identifier(std::string_view name) {
     return out;
 }
 
-/// The text to write between single quotes after LIKE so the pattern matches exactly `text`:
-/// `%`, `_` and `\` lose their pattern meaning (LIKE's default escape character is `\`), then the
-/// result is escaped as a literal.
-inline std::string mariadb_escape_like(std::string_view text) {
-    std::string pattern;
-    pattern.reserve(text.size() + 2);
-    for (const char c : text) {
-        if (c == '%' || c == '_' || c == '\\') pattern += '\\';
-        pattern += c;
+/// `text` as a complete string literal that the server reads back as `text` whatever the
+/// session's sql_mode: '...' with each quote doubled, or, when it holds a backslash (an escape
+/// unless the mode holds NO_BACKSLASH_ESCAPES) or a NUL byte, as _utf8mb4 X'...'. For values and
+/// catalogue comparisons; where the grammar wants a plain text literal (account names, COMMENT),
+/// the builder writes '...' for its scripts' own mode.
+inline std::string mariadb_quote_literal(std::string_view text) {
+    if (text.find('\\') != std::string_view::npos || text.find('\0') != std::string_view::npos) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        std::string out = "_utf8mb4 X'";
+        out.reserve(text.size() * 2 + 12);
+        for (const char c : text) {
+            out += kDigits[static_cast<unsigned char>(c) >> 4];
+            out += kDigits[static_cast<unsigned char>(c) & 0xF];
+        }
+        return out + "'";
     }
-    return mariadb_escape_literal(pattern);
+    std::string out = "'";
+    out.reserve(text.size() + 2);
+    for (const char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
 }
-
-/// `text` as a complete string literal: '...'.
-inline std::string mariadb_quote_literal(std::string_view text) { return "'" + mariadb_escape_literal(text) + "'"; }
 
 /// `name` as a complete backtick name: `...`.
 inline std::string mariadb_quote_identifier(std::string_view name) {

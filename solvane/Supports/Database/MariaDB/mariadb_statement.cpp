@@ -15,6 +15,7 @@ namespace {
 
 // Short names for the two quoting contexts every text below uses.
 std::string lit(std::string_view text) { return mariadb_escape_literal(text); }
+std::string text_lit(std::string_view text) { return mariadb_quote_literal(text); }
 std::string id(std::string_view name) { return mariadb_escape_identifier(name); }
 
 struct Account {
@@ -94,16 +95,16 @@ std::string MariaDBStatement::show_tables(std::string_view database, std::string
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     // A table that keeps its rows' history is a table all the same (its type names no TABLE).
-    return "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = '" +
-           lit(database) + "' AND (table_type LIKE '%TABLE%' OR table_type = 'SYSTEM VERSIONED') ORDER BY table_name;";
+    return "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = " +
+           text_lit(database) + " AND (table_type LIKE '%TABLE%' OR table_type = 'SYSTEM VERSIONED') ORDER BY table_name;";
 }
 
 std::string MariaDBStatement::show_views(std::string_view database, std::string_view user_schema, int& column) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
-    return "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = '" +
-           lit(database) + "' AND table_type LIKE '%VIEW%' ORDER BY table_name;";
+    return "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = " +
+           text_lit(database) + " AND table_type LIKE '%VIEW%' ORDER BY table_name;";
 }
 
 std::string MariaDBStatement::build_explain(std::string_view statement, std::string_view format) {
@@ -123,37 +124,37 @@ std::string MariaDBStatement::build_analyze(std::string_view statement, std::str
 std::string MariaDBStatement::show_table_spaces(std::string_view database, int& column) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     column = 0;
-    return "SELECT '" + lit(database) + "' as name;";
+    return "SELECT " + text_lit(database) + " as name;";
 }
 
 std::string MariaDBStatement::show_table_schemas(std::string_view database, int& column) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     column = 0;
-    return "SELECT '" + lit(database) + "' as name;";
+    return "SELECT " + text_lit(database) + " as name;";
 }
 
 std::string MariaDBStatement::show_checks(std::string_view database, std::string_view user_schema, int& column) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
-    return "select CONSTRAINT_NAME from INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
-           lit(database) + "' AND CONSTRAINT_TYPE = 'CHECK';";
+    return "select CONSTRAINT_NAME from INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = " +
+           text_lit(database) + " AND CONSTRAINT_TYPE = 'CHECK';";
 }
 
 std::string MariaDBStatement::show_foreigns(std::string_view database, std::string_view user_schema, int& column) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
-    return "select CONSTRAINT_NAME from INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
-           lit(database) + "' AND CONSTRAINT_TYPE = 'FOREIGN KEY';";
+    return "select CONSTRAINT_NAME from INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = " +
+           text_lit(database) + " AND CONSTRAINT_TYPE = 'FOREIGN KEY';";
 }
 
 std::string MariaDBStatement::show_uniques(std::string_view database, std::string_view user_schema, int& column) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
-    return "select CONSTRAINT_NAME from INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
-           lit(database) + "' AND CONSTRAINT_TYPE = 'UNIQUE';";
+    return "select CONSTRAINT_NAME from INFORMATION_SCHEMA.TABLE_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = " +
+           text_lit(database) + " AND CONSTRAINT_TYPE = 'UNIQUE';";
 }
 
 std::string MariaDBStatement::show_indexes(std::string_view database, std::string_view user_schema, int& column) {
@@ -161,29 +162,29 @@ std::string MariaDBStatement::show_indexes(std::string_view database, std::strin
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
     return "SELECT DISTINCT CONCAT(TABLE_NAME, '.', INDEX_NAME) FROM INFORMATION_SCHEMA.STATISTICS  WHERE "
-           "table_schema = '" +
-           lit(database) + "';";
+           "table_schema = " +
+           text_lit(database) + ";";
 }
 
 std::string MariaDBStatement::show_triggers(std::string_view database, std::string_view user_schema, int& column) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 0;
-    return "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = '" + lit(database) + "';";
+    return "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = " + text_lit(database) + ";";
 }
 
 std::string MariaDBStatement::show_functions(std::string_view database, std::string_view user_schema, int& column) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 1;
-    return "SHOW FUNCTION STATUS WHERE Db = '" + lit(database) + "'";
+    return "SHOW FUNCTION STATUS WHERE Db = " + text_lit(database);
 }
 
 std::string MariaDBStatement::show_procedures(std::string_view database, std::string_view user_schema, int& column) {
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     column = 1;
-    return "SHOW PROCEDURE STATUS WHERE Db = '" + lit(database) + "'";
+    return "SHOW PROCEDURE STATUS WHERE Db = " + text_lit(database);
 }
 
 std::string MariaDBStatement::call_function(std::string_view database, std::string_view user_schema,
@@ -298,8 +299,8 @@ std::string MariaDBStatement::show_user_detail(std::string_view database, std::s
            "max_statement_time, JSON_VALUE(mgp.priv, '$.password_last_changed') as password_last_changed, "
            "JSON_VALUE(mgp.priv, '$.password_lifetime') as password_lifetime, JSON_VALUE(mgp.priv, "
            "'$.account_locked') as account_locked FROM mysql.user mu, mysql.global_priv mgp "
-           "WHERE mu.host = mgp.host AND mu.user = mgp.user AND mu.HOST = '" +
-           lit(account.host) + "' AND mu.USER ='" + lit(account.user) + "';";
+           "WHERE mu.host = mgp.host AND mu.user = mgp.user AND mu.HOST = " +
+           text_lit(account.host) + " AND mu.USER =" + text_lit(account.user) + ";";
 }
 
 std::string MariaDBStatement::show_role_detail(std::string_view database, std::string_view user_schema,
@@ -307,8 +308,8 @@ std::string MariaDBStatement::show_role_detail(std::string_view database, std::s
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(database, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(rolename, {});
-    return "SELECT `Host`, `User` FROM mysql.global_priv WHERE JSON_VALUE(Priv, '$.is_role') = true AND USER='" +
-           lit(role_of(rolename)) + "';";
+    return "SELECT `Host`, `User` FROM mysql.global_priv WHERE JSON_VALUE(Priv, '$.is_role') = true AND USER=" +
+           text_lit(role_of(rolename)) + ";";
 }
 
 std::string MariaDBStatement::show_user_rights(std::string_view database, std::string_view user_schema,
@@ -403,8 +404,8 @@ std::string MariaDBStatement::show_relations(std::string_view database, std::str
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(user_schema, {});
     OMBRIX_RETURN_VAL_IF_NULL_VIEW(table, {});
     return "SELECT COLUMN_NAME, CONSTRAINT_NAME, REFERENCED_COLUMN_NAME, REFERENCED_TABLE_NAME FROM "
-           "information_schema.KEY_COLUMN_USAGE WHERE TABLE_NAME = '" +
-           lit(table) + "' AND TABLE_SCHEMA = '" + lit(user_schema) + "';";
+           "information_schema.KEY_COLUMN_USAGE WHERE TABLE_NAME = " +
+           text_lit(table) + " AND TABLE_SCHEMA = " + text_lit(user_schema) + ";";
 }
 
 std::string MariaDBStatement::rename_object(DBObject kind, std::string_view database, std::string_view user_schema,

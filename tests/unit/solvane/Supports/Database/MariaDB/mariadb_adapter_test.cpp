@@ -147,17 +147,17 @@ TEST_F(MariaDBAdapterTexts, NamesAreQuotedForTheirPlace) {
     const std::string name = "a`b\\c_%";
     auto table = MetaTable::with_names(schema, schema, name);
     EXPECT_NE(first_text([&] { return m_adapter->fill_meta_table(table, false); })
-                  .find("WHERE TABLE_SCHEMA = 'it''s' and TABLE_NAME = 'a`b\\\\c_%' ORDER BY"),
+                  .find("WHERE TABLE_SCHEMA = 'it''s' and TABLE_NAME = _utf8mb4 X'6160625C635F25' ORDER BY"),
               std::string::npos);
     EXPECT_EQ(first_text([&] { return m_adapter->fill_schema_table_options(table); }),
-              "SHOW TABLE STATUS FROM `it's` LIKE 'a`b\\\\\\\\c\\\\_\\\\%';");
+              "SHOW TABLE STATUS FROM `it's` WHERE Name = _utf8mb4 X'6160625C635F25';");
     auto view = MetaView::with_names(schema, schema, name);
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM, COLLATION_CONNECTION FROM information_schema.VIEWS WHERE "
-              "TABLE_SCHEMA = 'it''s' AND TABLE_NAME = 'a`b\\\\c_%';");
+              "TABLE_SCHEMA = 'it''s' AND TABLE_NAME = _utf8mb4 X'6160625C635F25';");
     auto user = MetaUser::with_names("", "", "o'k@h\\st", "USER");
     EXPECT_EQ(first_text([&] { return m_adapter->load_relation(user); }),
               "SELECT Role, CONCAT(USER, '@', HOST) username, Admin_option FROM `mysql`.`roles_mapping` WHERE USER "
-              "= 'o''k' AND HOST = 'h\\\\st';");
+              "= 'o''k' AND HOST = _utf8mb4 X'685C7374';");
 }
 
 TEST_F(MariaDBAdapterTexts, DispatchFollowsTheKindAndChecksItsObject) {

@@ -9,26 +9,21 @@ namespace {
 
 using namespace Ombrix::Solvane::Supports::Database;
 
-TEST(MariaDBQuote, LiteralsDoubleQuotesAndBackslashesOnly) {
+TEST(MariaDBQuote, LiteralsReadTheSameInEverySqlMode) {
     EXPECT_EQ(mariadb_escape_literal(""), "");
     EXPECT_EQ(mariadb_escape_literal("plain `name` \"x\" 100%_"), "plain `name` \"x\" 100%_");
     EXPECT_EQ(mariadb_escape_literal("o'k\\"), "o''k\\\\");
-    EXPECT_EQ(mariadb_quote_literal("a'\\b"), "'a''\\\\b'");
+    // A whole literal doubles its quotes; a backslash or NUL byte, which NO_BACKSLASH_ESCAPES
+    // reads otherwise, turns it into hexadecimal.
+    EXPECT_EQ(mariadb_quote_literal("o'k"), "'o''k'");
+    EXPECT_EQ(mariadb_quote_literal("a'\\b"), "_utf8mb4 X'61275C62'");
+    EXPECT_EQ(mariadb_quote_literal(std::string("a\0", 2)), "_utf8mb4 X'6100'");
 }
 
 TEST(MariaDBQuote, IdentifiersDoubleBackticksOnly) {
     EXPECT_EQ(mariadb_escape_identifier("a'\\\"b"), "a'\\\"b");
     EXPECT_EQ(mariadb_quote_identifier("``"), "``````");
     EXPECT_EQ(mariadb_quote_identifier(""), "``");
-}
-
-TEST(MariaDBQuote, LikePatternsMatchTheTextLiterally) {
-    // The pattern text first escapes the wildcards and the escape character, then the literal
-    // escaping doubles every backslash again.
-    EXPECT_EQ(mariadb_escape_like("shop"), "shop");
-    EXPECT_EQ(mariadb_escape_like("a%b_c"), "a\\\\%b\\\\_c");
-    EXPECT_EQ(mariadb_escape_like("a\\b"), "a\\\\\\\\b");
-    EXPECT_EQ(mariadb_escape_like("o'k"), "o''k");
 }
 
 TEST(MariaDBQuote, PrivilegeKeysReadBackAsTheNamesTheyWereMadeOf) {

@@ -278,10 +278,10 @@ TEST_F(MariaDBStatementTest, QuotesIdentifiersWithBackticksInFourShapes) {
     EXPECT_EQ(s().build_sql_delete("s", "t`", {"`a`"}, {"1"}), "DELETE FROM `s`.`t``` WHERE `a`=1;");
 }
 
-TEST_F(MariaDBStatementTest, PacksStringsSoABackslashCannotEscapeTheClosingQuote) {
+TEST_F(MariaDBStatementTest, PacksStringsSoABackslashReadsTheSameInEveryMode) {
     EXPECT_EQ(s().pack_value(DataType::STRING, "it's"), "'it''s'");
-    EXPECT_EQ(s().pack_value(DataType::STRING, "a\\"), "'a\\\\'");
-    EXPECT_EQ(s().pack_value(DataType::WSTRING, "\\'; DROP TABLE t; -- "), "'\\\\''; DROP TABLE t; -- '");
+    EXPECT_EQ(s().pack_value(DataType::STRING, "a\\"), "_utf8mb4 X'615C'");
+    EXPECT_EQ(s().pack_value(DataType::WSTRING, "\\'; DROP TABLE t; -- "), "_utf8mb4 X'5C273B2044524F50205441424C4520743B202D2D20'");
     EXPECT_EQ(s().pack_value(DataType::DECIMAL, "12.50"), "'12.50'");
     EXPECT_EQ(s().pack_value(DataType::MONEY, "12.50"), "12.50");
     EXPECT_EQ(s().pack_value(DataType::INT64, "-7"), "-7");
@@ -294,11 +294,11 @@ TEST_F(MariaDBStatementTest, PacksStringsSoABackslashCannotEscapeTheClosingQuote
 TEST_F(MariaDBStatementTest, EscapesNamesForTheirQuotes) {
     EXPECT_EQ(s().show_tables(kHostileSchema, "", column()),
               "SELECT table_name, table_schema, engine FROM information_schema.tables WHERE table_schema = "
-              "'s''`\\\\' AND (table_type LIKE '%TABLE%' OR table_type = 'SYSTEM VERSIONED') ORDER BY table_name;");
-    EXPECT_EQ(s().show_table_schemas(kHostileSchema, column()), "SELECT 's''`\\\\' as name;");
+              "_utf8mb4 X'7327605C' AND (table_type LIKE '%TABLE%' OR table_type = 'SYSTEM VERSIONED') ORDER BY table_name;");
+    EXPECT_EQ(s().show_table_schemas(kHostileSchema, column()), "SELECT _utf8mb4 X'7327605C' as name;");
     EXPECT_EQ(s().show_triggers(kHostileSchema, "", column()),
-              "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = 's''`\\\\';");
-    EXPECT_EQ(s().show_functions(kHostileSchema, "", column()), "SHOW FUNCTION STATUS WHERE Db = 's''`\\\\'");
+              "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE TRIGGER_SCHEMA = _utf8mb4 X'7327605C';");
+    EXPECT_EQ(s().show_functions(kHostileSchema, "", column()), "SHOW FUNCTION STATUS WHERE Db = _utf8mb4 X'7327605C'");
     EXPECT_EQ(s().show_structure("", kHostileSchema, kHostileTable, column()),
               "SHOW FULL COLUMNS FROM `s'``\\`.`t'``x`;");
     EXPECT_EQ(s().show_source(DBObject::TABLE, "", kHostileSchema, kHostileTable, column()),
@@ -308,7 +308,7 @@ TEST_F(MariaDBStatementTest, EscapesNamesForTheirQuotes) {
     EXPECT_EQ(s().show_effected("", kHostileSchema, kHostileTable, ""), "SELECT count(*) FROM `s'``\\`.`t'``x`;");
     EXPECT_EQ(s().show_relations("", kHostileSchema, kHostileTable),
               "SELECT COLUMN_NAME, CONSTRAINT_NAME, REFERENCED_COLUMN_NAME, REFERENCED_TABLE_NAME FROM "
-              "information_schema.KEY_COLUMN_USAGE WHERE TABLE_NAME = 't''`x' AND TABLE_SCHEMA = 's''`\\\\';");
+              "information_schema.KEY_COLUMN_USAGE WHERE TABLE_NAME = 't''`x' AND TABLE_SCHEMA = _utf8mb4 X'7327605C';");
     EXPECT_EQ(s().empty_table("", kHostileSchema, kHostileTable), "TRUNCATE TABLE `s'``\\`.`t'``x`;");
     EXPECT_EQ(s().call_procedure("", kHostileSchema, "p`", "()"), "CALL `s'``\\`.`p```();");
     EXPECT_EQ(s().drop_object(DBObject::TABLE, "", kHostileSchema, kHostileTable, ""),
@@ -322,7 +322,8 @@ TEST_F(MariaDBStatementTest, EscapesNamesForTheirQuotes) {
     EXPECT_EQ(s().rename_object(DBObject::USER, "", "", "select@localhost", "key"),
               "RENAME USER `select`@localhost TO `key`;");
 
-    // Accounts: backtick parts double backticks, literal parts double quotes and backslashes.
+    // Accounts: backtick parts double backticks; literal parts double quotes, or go in hexadecimal
+    // when they hold a backslash.
     EXPECT_EQ(s().show_user_rights("", "", "b`o'b@h`"), "SHOW GRANTS FOR `b``o'b`@`h```;");
     EXPECT_EQ(s().grant_user_rights("", "", "b`@h", "SELECT", "`s`.*"), "GRANT SELECT ON `s`.* TO `b```@`h`;");
     EXPECT_EQ(s().revoke_role_rights("", "", "r`", "SELECT", "*.*"), "REVOKE SELECT ON *.* FROM `r```;");
@@ -330,9 +331,9 @@ TEST_F(MariaDBStatementTest, EscapesNamesForTheirQuotes) {
     EXPECT_EQ(s().drop_object(DBObject::ROLE, "", "", "r'`", ""), "DROP ROLE IF EXISTS `r'```;");
     EXPECT_EQ(s().show_role_detail("", "", "r'\\"),
               "SELECT `Host`, `User` FROM mysql.global_priv WHERE JSON_VALUE(Priv, '$.is_role') = true AND "
-              "USER='r''\\\\';");
+              "USER=_utf8mb4 X'72275C';");
     const std::string detail = s().show_user_detail("", "", "o'b@l\\");
-    EXPECT_TRUE(detail.ends_with("AND mu.HOST = 'l\\\\' AND mu.USER ='o''b';")) << detail;
+    EXPECT_TRUE(detail.ends_with("AND mu.HOST = _utf8mb4 X'6C5C' AND mu.USER ='o''b';")) << detail;
     EXPECT_EQ(s().show_source(DBObject::USER, "", "", "o`b@%", column()), "SHOW CREATE USER `o``b`@`%`;");
 }
 
