@@ -55,6 +55,10 @@ std::string trimmed_text(std::string_view text) { return std::string(Core::trim(
 using Core::split;
 
 constexpr std::size_t kBatchBytes = 8U << 20;  // one local data load, one transaction
+// Tables of at most this many rows (by the source's estimate) go as multi-row INSERTs, each of at
+// most kStatementBytes: one statement where a load takes a transaction and two round trips.
+constexpr std::int64_t kSmallTableRows = 1000;
+constexpr std::size_t kStatementBytes = 1U << 20;
 /// The data slot of a column FIELDS kept: the name of the source column it is filled from.
 constexpr std::string_view kSourceColumn = "SOURCE COLUMN";
 
@@ -144,6 +148,7 @@ struct Transfer::Copy {
     Contracts::Database::IConnection* target = nullptr;
     std::string range;  // the key range it copies ("" for every row)
     std::string task;   // its name in the journal
+    std::int64_t estimate = -1;  // the source's row estimate (-1: not asked)
 };
 
 namespace {
@@ -835,15 +840,18 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
         std::string range;
         std::string id;
     };
-    std::map<std::pair<std::string, std::string>, std::int64_t> estimates;
-    if (lanes.size() > 1) {
-        auto found = DB::table_estimates(*m_source, {option("OPTION|SOURCE|DATABASE")});
-        OMBRIX_RETURN_IF_ERROR(found);
-        estimates = std::move(*found);
-    }
     const bool bulk = option("OPTION|RESULT|BULK") == "true" &&
                       std::dynamic_pointer_cast<MariaDBProvider>(m_source->get_provider()) &&
                       std::dynamic_pointer_cast<MariaDBProvider>(m_target->get_provider());
+    std::map<std::pair<std::string, std::string>, std::int64_t> estimates;
+    if (bulk) {
+        auto found = DB::table_estimates(*m_source, {option("OPTION|SOURCE|DATABASE")});
+        OMBRIX_RETURN_IF_ERROR(found);
+        estimates = std::move(*found);
+        for (auto& copy : tables)
+            if (const auto estimate = estimates.find({copy.schema, copy.table}); estimate != estimates.end())
+                copy.estimate = estimate->second;
+    }
     const std::int64_t range_rows = std::strtoll(option("OPTION|RESULT|RANGE_ROWS", "100000").c_str(), nullptr, 10);
     std::vector<Task> tasks;
     std::vector<std::size_t> pending(tables.size(), 0);  // per table: its tasks not yet copied
@@ -1191,7 +1199,105 @@ Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableMode
     return {};
 }
 
+Core::Status Transfer::copy_table_inserts(Copy& copy) {
+    auto source = std::dynamic_pointer_cast<MariaDBProvider>(copy.source->get_provider());
+    auto target = std::dynamic_pointer_cast<MariaDBProvider>(copy.target->get_provider());
+    const std::string duplicates = duplicates_keyword();
+    std::string head = duplicates == "REPLACE" ? "REPLACE INTO " : duplicates == "IGNORE" ? "INSERT IGNORE INTO " : "INSERT INTO ";
+    head += qname(copy.target_schema) + "." + qname(copy.target_table) + " (" + joined(copy.target_columns, true) +
+            ") VALUES ";
+    std::string statement;
+    std::int64_t in_statement = 0;
+    std::int64_t number = 0;
+    bool in_transaction = false;
+    // Sends the statement in hand; `last` when no row follows (a single statement needs no
+    // transaction of its own: it is stored whole or not at all).
+    const auto flush = [&](bool last) -> Core::Status {
+        if (in_statement == 0 && !in_transaction) return {};
+        ++number;
+        const auto failed = [&](const Core::Error& error) {
+            return Core::fail(error.domain, error.code,
+                              "table " + copy.report.target + ", batch " + std::to_string(number) + " (rows " +
+                                  std::to_string(copy.report.rows + 1) + " to " +
+                                  std::to_string(copy.report.rows + in_statement) + "): " + error.message);
+        };
+        if (!last && !in_transaction) {
+            if (auto begun = target->execute_affect("START TRANSACTION"); !begun) return failed(begun.error());
+            in_transaction = true;
+        }
+        if (in_statement > 0) {
+            auto stored = target->execute_affect(statement);
+            if (!stored) return failed(stored.error());
+            if (duplicates.empty() && *stored != in_statement)
+                return failed(Core::Error{"default", -1,
+                                          std::to_string(in_statement - *stored) + " row(s) not stored"});
+            if (auto refused = Supports::Data::refuse_warnings(*target, target->warning_count(), duplicates == "IGNORE");
+                !refused)
+                return failed(refused.error());
+        }
+        if (last && in_transaction) {
+            if (auto committed = target->execute_affect("COMMIT"); !committed) return failed(committed.error());
+            in_transaction = false;
+        }
+        copy.report.rows += in_statement;
+        statement.clear();
+        in_statement = 0;
+        step(true, "transfer data " + copy.database + "." + copy.schema + "." + copy.table + "......batch " +
+                       std::to_string(number) + ", " + std::to_string(copy.report.rows) + " rows");
+        tell_progress(copy.report.target, copy.report.rows);
+        return {};
+    };
+    Core::Status outcome;
+    for (const auto& record_set : copy.records) {
+        const std::string filter = trimmed_text(record_set);
+        std::string sql = "SELECT " + (copy.source_columns.empty() ? std::string("1") : joined(copy.source_columns, true)) +
+                          " FROM " + qname(copy.schema) + "." + qname(copy.table);
+        if (copy.history) sql += " FOR SYSTEM_TIME ALL";
+        if (!filter.empty()) sql += " WHERE " + filter;
+        if (!copy.key.empty()) sql += " ORDER BY " + joined(copy.key, true);
+        std::vector<DataType> types;
+        auto streamed = source->execute_streamed(
+            sql,
+            [&](MariaDBReader& r) -> Core::Status {
+                // Bytes go as X'…', whatever type they come as (BIT among them).
+                for (std::size_t i = 0; i < copy.source_columns.size(); ++i) {
+                    DataType type = r.get_data_type(static_cast<std::uint16_t>(i));
+                    if (Supports::Data::Extractors::is_binary_kind(type) ||
+                        (type == DataType::STRING && r.get_is_binary(static_cast<std::uint16_t>(i))))
+                        type = DataType::BINARY;
+                    types.push_back(type);
+                }
+                return {};
+            },
+            [&](MariaDBReader& r) -> Core::Status {
+                statement += in_statement == 0 ? head + "(" : ",(";
+                for (std::size_t i = 0; i < types.size(); ++i) {
+                    if (i) statement += ", ";
+                    const auto cell = r.get_cell_view(static_cast<std::uint16_t>(i));
+                    Supports::Data::Extractors::BaseExtractor::append_sql_literal(
+                        statement, types[i], Supports::Data::Extractors::Cell{cell, cell.data() == nullptr});
+                }
+                statement += ')';
+                ++in_statement;
+                return statement.size() >= kStatementBytes ? flush(false) : Core::Status{};
+            });
+        if (!streamed) {
+            outcome = Core::fail(streamed.error().domain, streamed.error().code,
+                                 streamed.error().message.starts_with("table ")
+                                     ? streamed.error().message
+                                     : "table " + copy.report.source + ", reading after row " +
+                                           std::to_string(copy.report.rows) + ": " + streamed.error().message);
+            break;
+        }
+    }
+    if (outcome) outcome = flush(true);
+    // A session that lost its server has lost its transaction with it.
+    if (in_transaction && still_connected(*copy.target)) (void)target->execute_affect("ROLLBACK");
+    return outcome;
+}
+
 Core::Status Transfer::copy_table_bulk(Copy& copy) {
+    if (copy.range.empty() && copy.estimate >= 0 && copy.estimate <= kSmallTableRows) return copy_table_inserts(copy);
     auto source = std::dynamic_pointer_cast<MariaDBProvider>(copy.source->get_provider());
     auto target = std::dynamic_pointer_cast<MariaDBProvider>(copy.target->get_provider());
     // Checks the copy does not need while it loads, back on however the load ends.
@@ -1303,7 +1409,7 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
             }
             ++number;
             const std::int64_t expected = duplicates_keyword().empty() ? batch.rows : -1;
-            if (auto stored = Supports::Data::load_batch(*target, statement, batch.data, expected, false); !stored) {
+            if (auto stored = Supports::Data::load_batch(*target, statement, batch.data, expected, true); !stored) {
                 const Core::Error& error = stored.error();
                 write_error = Core::Error{error.domain, error.code,
                                           "table " + copy.report.target + ", batch " + std::to_string(number) +

@@ -149,6 +149,8 @@ private:
     Core::Status copy_table(Copy& copy);
     Core::Status copy_table_pages(Copy& copy);
     Core::Status copy_table_bulk(Copy& copy);
+    /// A small table's rows as multi-row INSERTs (in one transaction when they take more than one).
+    Core::Status copy_table_inserts(Copy& copy);
     void carry_counter(const Copy& copy);
     void verify(Copy& copy, TableReport& report);
     Core::Status transfer_data_model(const Providers::Contracts::TableModel& model, Copy& copy);

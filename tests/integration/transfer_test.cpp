@@ -324,6 +324,37 @@ TEST_F(TransferTest, RowsTheTargetHoldsStopTheCopyUnlessDuplicatesAreSkippedOrRe
     }
 }
 
+// Small tables go as INSERTs, big ones as loads: in both, a value the target would cut fails the
+// copy and stores nothing, and rows skipped on purpose for their keys do not.
+TEST_F(TransferTest, ValuesTheTargetWouldChangeFailTheCopyInEveryPath) {
+    ScratchSchema source("xfer_cut_src");
+    ScratchSchema target("xfer_cut_dst");
+    const std::string src = "`" + source.name() + "`";
+    const std::string dst = "`" + target.name() + "`";
+    for (const int rows_in : {3, 3000}) {
+        SCOPED_TRACE(rows_in);
+        Sandbox::get().exec("DROP TABLE IF EXISTS " + src + ".t, " + dst + ".t");
+        Sandbox::get().exec("CREATE TABLE " + src + ".t (id INT PRIMARY KEY, v VARCHAR(10))");
+        Sandbox::get().exec("INSERT INTO " + src + ".t SELECT seq, CONCAT('abcdef', seq) FROM " + src + ".seq_1_to_" +
+                            std::to_string(rows_in));
+        Sandbox::get().exec("ANALYZE TABLE " + src + ".t");
+        Sandbox::get().exec("CREATE TABLE " + dst + ".t (id INT PRIMARY KEY, v VARCHAR(3))");
+        auto run = ombrix({"transfer", "--source", source.name(), "--target", target.name(), "--data-only"});
+        EXPECT_NE(run.status, 0);
+        EXPECT_NE(run.err.find("for column 'v' at row"), std::string::npos) << run.err;
+        EXPECT_EQ(rows("SELECT COUNT(*) FROM " + dst + ".t"), "0\n");
+
+        Sandbox::get().exec("ALTER TABLE " + dst + ".t MODIFY v VARCHAR(10)");
+        Sandbox::get().exec("INSERT INTO " + dst + ".t VALUES (1, 'kept')");
+        run = ombrix({"transfer", "--source", source.name(), "--target", target.name(), "--data-only", "--on-duplicate",
+                      "skip"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(rows("SELECT COUNT(*), MAX(v) FROM " + dst + ".t WHERE id > 1"),
+                  std::to_string(rows_in - 1) + (rows_in == 3 ? "\tabcdef3\n" : "\tabcdef999\n"));
+        EXPECT_EQ(rows("SELECT v FROM " + dst + ".t WHERE id = 1"), "kept\n");
+    }
+}
+
 /// A dump of some tables and some rows, of the structure alone, and of a schema that is not there.
 TEST_F(TransferTest, DumpWritesWhatItIsAskedForAndNothingWhenItFails) {
     ScratchSchema source("dump_src");

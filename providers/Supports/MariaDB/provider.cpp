@@ -456,6 +456,11 @@ Core::Result<MariaDBProvider::LocalDataOutcome> MariaDBProvider::execute_local_d
     return outcome;
 }
 
+unsigned MariaDBProvider::warning_count() {
+    std::lock_guard lock(m_mutex);
+    return m_mysql ? mysql_warning_count(m_mysql.get()) : 0;
+}
+
 Core::Status MariaDBProvider::execute_streamed(std::string_view statement,
                                               const std::function<Core::Status(MariaDBReader&)>& on_start,
                                               const std::function<Core::Status(MariaDBReader&)>& on_row) {

@@ -94,6 +94,8 @@ public:
     /// provider never hands the server a file of this machine.
     [[nodiscard]] Core::Result<LocalDataOutcome> execute_local_data(
         std::string_view statement, const std::function<long(char* buffer, std::size_t size)>& source);
+    /// The warnings the last statement raised (notes among them).
+    [[nodiscard]] unsigned warning_count();
     /// Switches autocommit off until the next commit or rollback.
     [[nodiscard]] Core::Result<bool> transaction() override;
     /// Commits and switches autocommit back on.

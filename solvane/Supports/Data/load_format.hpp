@@ -85,9 +85,34 @@ inline std::string local_load_statement(std::string_view schema, std::string_vie
     return sql + ")" + sets;
 }
 
+/// Fails, quoting the first of them, when the statement `target` ran last raised a warning above a
+/// note (`count`: its warning count): a value cut, rounded or replaced, or a row skipped. A load or
+/// an INSERT IGNORE stores such rows anyway, so the rows would differ from what was sent. With
+/// `skipping_duplicates`, a row left out for a key the table holds (1062) is what was asked for.
+inline Core::Status refuse_warnings(Providers::Supports::MariaDBProvider& target, unsigned count,
+                                    bool skipping_duplicates = false) {
+    if (count == 0) return {};
+    auto shown = target.execute_model("SHOW WARNINGS");
+    if (!shown) return Core::fail(shown.error());
+    const auto& model = **shown;
+    for (std::size_t r = 0; r < model.get_n_items(); ++r) {
+        const auto level = model.get_value_at(0, r);
+        const auto code = model.get_value_at(1, r);
+        if ((level && level->to_string() == "Note") || (skipping_duplicates && code && code->to_string() == "1062"))
+            continue;
+        const auto message = model.get_value_at(2, r);
+        return Core::fail("default", -1,
+                          "the server changed or skipped values (" + std::to_string(count) + " warning(s)), first: " +
+                              (level ? level->to_string() : std::string()) + " " + (code ? code->to_string() : std::string()) +
+                              ": " + (message ? message->to_string() : std::string()));
+    }
+    return {};
+}
+
 /// Stores `data` (`rows` lines of the load format) with `statement` in a transaction of its own:
-/// committed only when the server stored every row (and, with `warnings_refuse`, raised no warning:
-/// to a load a skipped duplicate or a truncated value is only a warning); otherwise rolled back,
+/// committed only when the server stored every row (and, with `warnings_refuse`, raised no warning
+/// above a note: to a load a skipped duplicate or a truncated value is only a warning, and with
+/// IGNORE in `statement` only a skipped duplicate passes); otherwise rolled back,
 /// and the error says why. A `rows` below 0 takes whatever the load stored (a load that skips or
 /// replaces rows whose key the table holds).
 inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, const std::string& statement,
@@ -108,12 +133,15 @@ inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, con
     auto loaded = target.execute_local_data(statement, feed);
     if (!loaded)
         outcome = Core::fail(loaded.error());
-    else if ((rows >= 0 && loaded->rows != rows) || (warnings_refuse && loaded->warnings != 0))
+    else if (rows >= 0 && loaded->rows != rows)
         outcome = Core::fail("default", -1,
                              std::to_string(rows - loaded->rows) + " row(s) not stored (" +
                                  std::to_string(loaded->warnings) + " warning(s))");
-    else if (auto committed = target.execute_affect("COMMIT"); !committed)
-        outcome = Core::fail(committed.error());
+    else if (warnings_refuse)
+        outcome = refuse_warnings(target, loaded->warnings, statement.starts_with("LOAD DATA LOCAL INFILE 'ombrix-import' IGNORE "));
+    if (outcome) {
+        if (auto committed = target.execute_affect("COMMIT"); !committed) outcome = Core::fail(committed.error());
+    }
     // A session that lost its server has lost its transaction with it: a ROLLBACK would only log
     // in again first.
     if (!outcome && !Providers::Supports::MariaDBProvider::is_connection_lost(outcome.error()))
