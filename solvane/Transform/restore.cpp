@@ -18,6 +18,7 @@
 #include "solvane/Foundation/logging.hpp"
 #include "solvane/Supports/Data/compress.hpp"
 #include "solvane/Supports/Data/journal.hpp"
+#include "solvane/Supports/Data/load_format.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_sql_text.hpp"
 #include "solvane/Supports/Database/script.hpp"
@@ -27,6 +28,7 @@ namespace Ombrix::Solvane::Transform {
 
 namespace DB = Supports::Database;
 using Contracts::Database::IConnection;
+using Providers::Contracts::DataType;
 using Supports::Data::escape_field;
 using Supports::Data::unescape_field;
 
@@ -166,6 +168,142 @@ std::optional<std::string> counted_insert_table(std::string_view statement) {
     }
     if (Core::contains_ascii_folded(statement, "duplicate")) return std::nullopt;
     return table;
+}
+
+// ---- Rows as a load ----
+
+/// A multi-row INSERT of a dump of ours as a local data load: the statement, its file and rows.
+struct InsertAsLoad {
+    std::string statement;
+    std::string data;
+    std::int64_t rows = 0;
+};
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+/// The load that stores what `statement` would, when it has exactly the shape dumps write
+/// ("INSERT INTO `t` (`a`, …) VALUES\n(…),\n(…)" with NULL, numbers, '…' without a backslash,
+/// _utf8mb4 X'…' texts and X'…' bytes); nothing for anything else, which runs as it is. The server
+/// reads the load's fields several times faster than it parses the same rows as SQL.
+std::optional<InsertAsLoad> insert_as_load(std::string_view statement) {
+    static constexpr std::string_view kInsert = "INSERT INTO ";
+    if (!statement.starts_with(kInsert)) return std::nullopt;
+    Words words{statement, kInsert.size()};
+    const auto table = words.name();
+    if (!table || statement[table->first] != '`' || statement.compare(table->second, 2, " (") != 0) return std::nullopt;
+    std::vector<std::string> columns;
+    std::size_t at = table->second + 2;
+    while (at < statement.size() && statement[at] == '`') {
+        Words column{statement, at};
+        const auto name = column.name();
+        if (!name) return std::nullopt;
+        columns.emplace_back(statement.substr(name->first, name->second - name->first));
+        at = name->second;
+        if (statement.compare(at, 2, ", ") == 0) at += 2;
+    }
+    static constexpr std::string_view kValues = ") VALUES\n";
+    if (columns.empty() || statement.compare(at, kValues.size(), kValues) != 0) return std::nullopt;
+    at += kValues.size();
+
+    InsertAsLoad load;
+    load.data.reserve(statement.size());
+    // Per column: 0 not told yet (NULLs only), 1 text, 2 bytes (X'…', which go through UNHEX).
+    std::vector<char> kinds(columns.size(), 0);
+    std::string bytes;
+    const auto decode_hex = [&](std::size_t from, std::size_t to) -> bool {
+        if ((to - from) % 2 != 0) return false;
+        bytes.clear();
+        for (std::size_t i = from; i < to; i += 2) {
+            const int high = hex_value(statement[i]);
+            const int low = hex_value(statement[i + 1]);
+            if (high < 0 || low < 0) return false;
+            bytes += static_cast<char>(high * 16 + low);
+        }
+        return true;
+    };
+    const auto kind_is = [&](std::size_t column, char kind) {
+        if (kinds[column] == 0) kinds[column] = kind;
+        return kinds[column] == kind;
+    };
+    for (;;) {
+        if (at >= statement.size() || statement[at] != '(') return std::nullopt;
+        ++at;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (c) {
+                if (statement.compare(at, 2, ", ") != 0) return std::nullopt;
+                at += 2;
+                load.data += '\t';
+            }
+            if (at >= statement.size()) return std::nullopt;
+            const char first = statement[at];
+            if (statement.compare(at, 4, "NULL") == 0) {
+                load.data += "\\N";
+                at += 4;
+            } else if (first == '\'') {
+                if (!kind_is(c, 1)) return std::nullopt;
+                ++at;
+                for (;;) {
+                    const auto end = statement.find('\'', at);
+                    if (end == std::string_view::npos) return std::nullopt;
+                    const auto piece = statement.substr(at, end - at);
+                    // Under NO_BACKSLASH_ESCAPES a backslash means itself: such texts are not ours.
+                    if (piece.find('\\') != std::string_view::npos) return std::nullopt;
+                    Supports::Data::append_load_escaped(load.data, piece);
+                    at = end + 1;
+                    if (at < statement.size() && statement[at] == '\'') {
+                        load.data += '\'';
+                        ++at;
+                        continue;
+                    }
+                    break;
+                }
+            } else if (statement.compare(at, 11, "_utf8mb4 X'") == 0 || statement.compare(at, 2, "X'") == 0) {
+                const bool text = first == '_';
+                if (!kind_is(c, text ? 1 : 2)) return std::nullopt;
+                at += text ? 11 : 2;
+                const auto end = statement.find('\'', at);
+                if (end == std::string_view::npos) return std::nullopt;
+                if (text) {
+                    if (!decode_hex(at, end)) return std::nullopt;
+                    Supports::Data::append_load_escaped(load.data, bytes);
+                } else {
+                    for (std::size_t i = at; i < end; ++i)
+                        if (hex_value(statement[i]) < 0) return std::nullopt;
+                    load.data.append(statement, at, end - at);
+                }
+                at = end + 1;
+            } else {
+                const auto begin = at;
+                while (at < statement.size() &&
+                       (std::isdigit(static_cast<unsigned char>(statement[at])) || statement[at] == '-' ||
+                        statement[at] == '+' || statement[at] == '.' || statement[at] == 'e' || statement[at] == 'E'))
+                    ++at;
+                if (at == begin || !kind_is(c, 1)) return std::nullopt;
+                load.data.append(statement, begin, at - begin);
+            }
+        }
+        if (at >= statement.size() || statement[at] != ')') return std::nullopt;
+        ++at;
+        load.data += '\n';
+        ++load.rows;
+        if (statement.compare(at, 3, ",\n(") == 0) {
+            at += 2;
+            continue;
+        }
+        while (at < statement.size() && (std::isspace(static_cast<unsigned char>(statement[at])) || statement[at] == ';')) ++at;
+        if (at != statement.size()) return std::nullopt;
+        break;
+    }
+    std::vector<DataType> types;
+    for (const char kind : kinds) types.push_back(kind == 2 ? DataType::BINARY : DataType::STRING);
+    load.statement = Supports::Data::local_load_statement(
+        {}, name_value(statement.substr(table->first, table->second - table->first)), columns, types);
+    return load;
 }
 
 // ---- The journal ----
@@ -331,7 +469,7 @@ struct Loader {
     }
 
     /// Whether the table a statement wrote has transactions (so that a statement is all or nothing).
-    Core::Result<bool> transactional(IConnection& connection, const std::string& table) {
+    static Core::Result<bool> transactional(IConnection& connection, const std::string& table) {
         Words words{table};
         auto first = words.name();
         std::string schema_sql = "DATABASE()";
@@ -363,6 +501,29 @@ struct Loader {
         Foundation::LoggingService::info(uuid.empty() ? nullptr : uuid.c_str(), "SQL: %s… (%zu bytes)",
                                          sql.substr(0, 200).c_str(), sql.size());
         return provider->execute_affect(sql, false);
+    }
+
+    /// Stores the rows of an INSERT into `table`: as a local data load in a transaction of its own
+    /// when `may_load` (a dump of ours, outside a transaction of the script's and outside history
+    /// rows) and the table has transactions, so that the load too is all or nothing; else as it is.
+    static Core::Result<std::int64_t> store_rows(IConnection& connection, const std::string& sql, const std::string& table,
+                                                 bool may_load, std::map<std::string, bool>& loads) {
+        auto provider = std::dynamic_pointer_cast<Providers::Supports::MariaDBProvider>(connection.get_provider());
+        if (may_load && provider) {
+            auto known = loads.find(table);
+            if (known == loads.end()) {
+                auto whole = transactional(connection, table);
+                OMBRIX_RETURN_IF_ERROR(whole);
+                known = loads.emplace(table, *whole).first;
+            }
+            if (known->second) {
+                if (auto load = insert_as_load(sql)) {
+                    OMBRIX_RETURN_IF_ERROR(Supports::Data::load_batch(*provider, load->statement, load->data, load->rows, true));
+                    return load->rows;
+                }
+            }
+        }
+        return insert(connection, sql);
     }
 
     Core::Status run(IConnection& connection, const std::string& sql) {
@@ -424,6 +585,11 @@ struct Loader {
         // whether it did anything else (so that counts cannot tell whether it committed).
         std::map<std::string, std::pair<std::int64_t, std::int64_t>> written;
         bool unclear = false;
+        // Whether the file is a dump of ours (its rows may go as loads), whether history rows are
+        // being written, and which tables have transactions.
+        bool ours = unit.scope != nullptr;
+        bool history = false;
+        std::map<std::string, bool> loads;
         // Statements the earlier load committed, and whether its last commit was looked into.
         std::size_t done = state.done;
         bool resolved = false;
@@ -437,7 +603,9 @@ struct Loader {
                 if (unit.headed && index == 0 && splitter.pending() == 0 && !headed) {
                     // The header comes first: it says what a target schema renames.
                     headed = true;
-                    OMBRIX_RETURN_IF_ERROR(choose_rename(dump_header_schemas(piece)));
+                    const auto schemas = dump_header_schemas(piece);
+                    ours = !schemas.empty();
+                    OMBRIX_RETURN_IF_ERROR(choose_rename(schemas));
                     if (!prefix.empty()) OMBRIX_RETURN_IF_ERROR(run(connection, prefix));
                 }
                 if (*got == 0) {
@@ -502,7 +670,11 @@ struct Loader {
                     ++skipped;
                     continue;
                 }
-                const auto inserted = journal ? counted_insert_table(statement) : std::nullopt;
+                if (session && first_word == "SET" && statement.find("system_versioning_insert_history") != std::string::npos)
+                    history = statement.find("= 1") != std::string::npos;
+                const auto into = first_word == "INSERT" ? counted_insert_table(statement) : std::nullopt;
+                const bool may_load = ours && !history && !in_transaction;
+                const auto inserted = journal ? into : std::nullopt;
                 const bool uncertain = state.seen && i == state.done && done == state.done && !session;
                 if (!in_transaction && uncertain && state.begun == i && inserted) {
                     // The earlier load began this INSERT and did not hear back: the count tells.
@@ -538,7 +710,7 @@ struct Loader {
                         written.try_emplace(*inserted, held[*inserted], held[*inserted]);
                     else
                         OMBRIX_RETURN_IF_ERROR(journal->begin(unit.name, i, held[*inserted]));
-                    auto added = insert(connection, statement);
+                    auto added = store_rows(connection, statement, *inserted, may_load, loads);
                     // Sessions loading key ranges of one table side by side may meet in a deadlock,
                     // which undoes the statement alone (outside a transaction of the script's own):
                     // it runs again.
@@ -546,7 +718,7 @@ struct Loader {
                                           added.error().code == 1213 && attempt < 5;
                          ++attempt) {
                         g_usleep(static_cast<gulong>(20000 * attempt));
-                        added = insert(connection, statement);
+                        added = store_rows(connection, statement, *inserted, may_load, loads);
                     }
                     if (!added) return failed(added.error());
                     held[*inserted] += *added;
@@ -560,7 +732,13 @@ struct Loader {
                         else
                             OMBRIX_RETURN_IF_ERROR(journal->committing(unit.name, i));
                     }
-                    auto ran = run(connection, statement);
+                    Core::Status ran;
+                    if (into && may_load) {
+                        auto added = store_rows(connection, statement, *into, may_load, loads);
+                        if (!added) ran = Core::fail(added.error());
+                    } else {
+                        ran = run(connection, statement);
+                    }
                     // What a statement the earlier load may have run leaves behind is no failure.
                     static constexpr int kExists[] = {1007, 1050, 1304, 1359, 1537, 1061, 1826};
                     if (!ran && !(uncertain && ran.error().domain == "MariaDB" &&

@@ -58,7 +58,8 @@ inline void append_hex_digits(std::string& out, std::string_view bytes) {
     }
 }
 
-/// The LOAD DATA LOCAL INFILE statement for `columns` (quoted names) of `schema`.`table`, their
+/// The LOAD DATA LOCAL INFILE statement for `columns` (quoted names) of `schema`.`table` (of the
+/// session's schema when `schema` is empty), their
 /// types deciding which go through UNHEX(): the file itself is served from memory. The tab, backslash
 /// and line feed are written in hexadecimal, which reads the same under every sql_mode.
 /// `duplicates` is "", "IGNORE" (a row whose key the table holds is skipped) or "REPLACE" (it
@@ -68,8 +69,8 @@ inline std::string local_load_statement(std::string_view schema, std::string_vie
                                         std::string_view duplicates = {}) {
     std::string sql = "LOAD DATA LOCAL INFILE 'ombrix-import' " +
                       (duplicates.empty() ? std::string() : std::string(duplicates) + " ") + "INTO TABLE " +
-                      Database::mariadb_quote_identifier(schema) +
-                      "." + Database::mariadb_quote_identifier(table) +
+                      (schema.empty() ? std::string() : Database::mariadb_quote_identifier(schema) + ".") +
+                      Database::mariadb_quote_identifier(table) +
                       " CHARACTER SET utf8mb4 FIELDS TERMINATED BY X'09' ESCAPED BY X'5C' LINES TERMINATED BY X'0A' (";
     std::string sets;
     for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -133,10 +134,11 @@ inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, con
     auto loaded = target.execute_local_data(statement, feed);
     if (!loaded)
         outcome = Core::fail(loaded.error());
-    else if (rows >= 0 && loaded->rows != rows)
-        outcome = Core::fail("default", -1,
-                             std::to_string(rows - loaded->rows) + " row(s) not stored (" +
-                                 std::to_string(loaded->warnings) + " warning(s))");
+    else if (rows >= 0 && loaded->rows != rows) {
+        outcome = refuse_warnings(target, loaded->warnings);
+        if (outcome)
+            outcome = Core::fail("default", -1, std::to_string(rows - loaded->rows) + " row(s) not stored");
+    }
     else if (warnings_refuse)
         outcome = refuse_warnings(target, loaded->warnings, statement.starts_with("LOAD DATA LOCAL INFILE 'ombrix-import' IGNORE "));
     if (outcome) {
