@@ -242,8 +242,21 @@ void warn_if_hidden(const MM::MetaFunction& routine) {
 
 std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const std::string& schema_name,
                                             const std::string& name) {
-    auto schema = read_schema(connection, schema_name, false);
     auto adapter = connection->adapter();
+    // A table, sequence or view is asked for by its name alone; only other kinds list the schema.
+    if (auto mariadb = std::dynamic_pointer_cast<Solvane::Supports::Database::MariaDBAdapter>(adapter)) {
+        auto object = mariadb->find_table_object(schema_name, name);
+        if (!object) throw DatabaseFailure(describe_error(object.error()));
+        if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(*object)) {
+            check_database(adapter->fill_meta_table(table, true));
+            return table;
+        }
+        if (*object) {
+            check_database(adapter->fill_meta_object(*object, true));
+            return *object;
+        }
+    }
+    auto schema = read_schema(connection, schema_name, false);
     for (const auto* list : {&schema->get_tables(), &schema->get_sequences()})
         if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(find_in(*list, name))) {
             check_database(adapter->fill_meta_table(table, true));

@@ -568,3 +568,41 @@ TEST_F(CliTest, ASecondCtrlCQuitsAtOnceWhenTheServerNoLongerAnswers) {
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count(), 3.0);
     EXPECT_NE(run.err.find("ombrix: interrupted\n"), std::string::npos) << run.err;
 }
+
+namespace {
+
+class OneObjectTest : public CliTest {};
+
+// describe of one table asks the catalogue for that table alone: the table definitions the server
+// opens for it do not grow with the schema (they grew by one per table of it).
+TEST_F(OneObjectTest, DescribingOneTableOpensTheSameWhateverTheSchemaHolds) {
+    const auto opened = [&] {
+        auto run = ombrix({"query", "--format", "tsv", "--no-header", "SHOW GLOBAL STATUS LIKE 'Opened_table_definitions'"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        return std::stoll(run.out.substr(run.out.find('\t') + 1));
+    };
+    std::vector<long long> costs;
+    for (const int tables : {50, 500}) {
+        ScratchSchema schema("one_object");
+        const std::string db = "`" + schema.name() + "`";
+        std::string script, flush;
+        for (int i = 1; i <= tables; ++i) {
+            const std::string table = db + ".t" + std::to_string(i);
+            script += "CREATE TABLE " + table + " (id INT PRIMARY KEY, p INT, CHECK (p > 0), KEY (p)) ENGINE=MyISAM;";
+            flush += (flush.empty() ? "FLUSH TABLES " : ", ") + table;
+        }
+        script += "CREATE TABLE " + db + ".child (id INT PRIMARY KEY, pid INT, FOREIGN KEY (pid) REFERENCES " + db +
+                  ".child (id)) ENGINE=InnoDB;";
+        Sandbox::get().exec(script);
+        Sandbox::get().exec(flush + ", " + db + ".child");
+        const long long before = opened();
+        auto run = ombrix({"describe", schema.name() + ".t7"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find("CHECK"), std::string::npos) << run.out;
+        costs.push_back(opened() - before);
+    }
+    // Other tests may open a few tables meanwhile; a cost per table of the schema would add 450.
+    EXPECT_LT(costs[1], costs[0] + 100) << costs[0] << " then " << costs[1];
+}
+
+}  // namespace

@@ -314,14 +314,15 @@ TEST_F(MariaDBAdapterOnServer, ATableFillSendsTheseTexts) {
         "refer.COLUMN_NAME, refer.ORDINAL_POSITION, refer.REFERENCED_TABLE_SCHEMA, refer.REFERENCED_TABLE_NAME, "
         "refer.REFERENCED_COLUMN_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS AS fk INNER JOIN "
         "information_schema.KEY_COLUMN_USAGE AS refer ON fk.CONSTRAINT_NAME = refer.CONSTRAINT_NAME AND "
-        "fk.CONSTRAINT_SCHEMA=refer.CONSTRAINT_SCHEMA AND fk.TABLE_NAME=refer.TABLE_NAME AND "
+        "fk.CONSTRAINT_SCHEMA=refer.CONSTRAINT_SCHEMA AND "
         "refer.REFERENCED_TABLE_NAME IS NOT NULL WHERE fk.CONSTRAINT_SCHEMA='" + s +
-            "' AND fk.TABLE_NAME='parent' ORDER BY refer.ORDINAL_POSITION ASC",
+            "' AND fk.TABLE_NAME='parent' AND refer.TABLE_SCHEMA='" + s +
+            "' AND refer.TABLE_NAME='parent' ORDER BY refer.ORDINAL_POSITION ASC",
         "SELECT cons.CONSTRAINT_NAME, chks.CHECK_CLAUSE FROM information_schema.CHECK_CONSTRAINTS AS chks INNER JOIN "
         "information_schema.TABLE_CONSTRAINTS AS cons ON cons.CONSTRAINT_CATALOG=chks.CONSTRAINT_CATALOG AND "
         "BINARY cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND "
         "BINARY cons.TABLE_NAME=chks.TABLE_NAME WHERE cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA='" + s +
-            "' AND cons.TABLE_NAME='parent';",
+            "' AND cons.TABLE_NAME='parent' AND chks.CONSTRAINT_SCHEMA='" + s + "' AND chks.TABLE_NAME='parent';",
         "SHOW TABLE STATUS FROM " + mariadb_quote_identifier(db()) + " WHERE Name = 'parent';",
         "SHOW CREATE TABLE " + mariadb_quote_identifier(db()) + ".`parent`;",
     };

@@ -196,18 +196,25 @@ constexpr std::string_view kForeignSelect =
     "SELECT fk.CONSTRAINT_SCHEMA, fk.CONSTRAINT_NAME, fk.MATCH_OPTION, fk.UPDATE_RULE, fk.DELETE_RULE, "
     "refer.COLUMN_NAME, refer.ORDINAL_POSITION, refer.REFERENCED_TABLE_SCHEMA, refer.REFERENCED_TABLE_NAME, "
     "refer.REFERENCED_COLUMN_NAME";
-constexpr std::string_view kForeignFrom =
+constexpr std::string_view kForeignJoin =
     " FROM information_schema.REFERENTIAL_CONSTRAINTS AS fk INNER JOIN information_schema.KEY_COLUMN_USAGE AS refer "
-    "ON fk.CONSTRAINT_NAME = refer.CONSTRAINT_NAME AND fk.CONSTRAINT_SCHEMA=refer.CONSTRAINT_SCHEMA AND "
-    "fk.TABLE_NAME=refer.TABLE_NAME AND refer.REFERENCED_TABLE_NAME IS NOT NULL WHERE fk.CONSTRAINT_SCHEMA=";
+    "ON fk.CONSTRAINT_NAME = refer.CONSTRAINT_NAME AND fk.CONSTRAINT_SCHEMA=refer.CONSTRAINT_SCHEMA AND ";
+constexpr std::string_view kForeignTables = "fk.TABLE_NAME=refer.TABLE_NAME AND ";
+constexpr std::string_view kForeignWhere = "refer.REFERENCED_TABLE_NAME IS NOT NULL WHERE fk.CONSTRAINT_SCHEMA=";
 constexpr std::size_t kForeignKey = 10;
 
+// One table's: both catalogue views are asked for it by name, and the tables are not joined by name
+// (the server would then look up the second view by schema alone): else it opens every table of
+// the schema to build the view it joins.
 std::string foreign_query(std::string_view schema, std::string_view table) {
-    return std::string(kForeignSelect) + std::string(kForeignFrom) + text_lit(schema) + " AND fk.TABLE_NAME=" +
-           text_lit(table) + " ORDER BY refer.ORDINAL_POSITION ASC";
+    return std::string(kForeignSelect) + std::string(kForeignJoin) + std::string(kForeignWhere) + text_lit(schema) +
+           " AND fk.TABLE_NAME=" +
+           text_lit(table) + " AND refer.TABLE_SCHEMA=" + text_lit(schema) + " AND refer.TABLE_NAME=" + text_lit(table) +
+           " ORDER BY refer.ORDINAL_POSITION ASC";
 }
 std::string foreign_query(std::string_view schema) {
-    return std::string(kForeignSelect) + ", fk.TABLE_NAME" + std::string(kForeignFrom) + text_lit(schema) +
+    return std::string(kForeignSelect) + ", fk.TABLE_NAME" + std::string(kForeignJoin) + std::string(kForeignTables) +
+           std::string(kForeignWhere) + text_lit(schema) +
            " ORDER BY refer.ORDINAL_POSITION ASC";
 }
 
@@ -222,6 +229,7 @@ constexpr std::size_t kCheckKey = 2;
 
 std::string check_query(std::string_view schema, std::string_view table) {
     return std::string(kCheckSelect) + std::string(kCheckFrom) + text_lit(schema) + " AND cons.TABLE_NAME=" +
+           text_lit(table) + " AND chks.CONSTRAINT_SCHEMA=" + text_lit(schema) + " AND chks.TABLE_NAME=" +
            text_lit(table) + ";";
 }
 std::string check_query(std::string_view schema) {
@@ -1210,6 +1218,36 @@ Core::Status MariaDBAdapter::fill_database(const std::shared_ptr<MetaDatabase>& 
     return {};
 }
 
+namespace {
+
+constexpr std::string_view kListedTypes = "('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED', 'SEQUENCE')";
+
+/// The object a schema's listing makes of a catalogue row (name, TABLE_TYPE): a view, a sequence
+/// or a table (one that keeps its rows' history marked so).
+std::shared_ptr<MetaObject> listed_object(const std::string& database, const std::string& schema, const std::string& name,
+                                          const std::string& type) {
+    if (type == "VIEW") return MetaView::with_names(database, schema, name);
+    auto table = MetaTable::with_names(database, schema, name);
+    if (type == "SEQUENCE") table->set_option(std::string(MariaDBBuilder::SEQUENCE), "YES");
+    if (type == "SYSTEM VERSIONED") table->set_option(std::string(MariaDBBuilder::SYSTEM_VERSIONING), "YES");
+    return table;
+}
+
+}  // namespace
+
+Core::Result<std::shared_ptr<MetaObject>> MariaDBAdapter::find_table_object(const std::string& schema,
+                                                                           const std::string& name) {
+    auto rows = read_rows(*get_connection(),
+                          "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = " +
+                              text_lit(schema) + " AND TABLE_NAME = " + text_lit(name) + " AND TABLE_TYPE IN " +
+                              std::string(kListedTypes) + ";");
+    OMBRIX_RETURN_IF_ERROR(rows);
+    // The catalogue compares names as the file system does; the listing's match is exact.
+    for (std::size_t i = 0; i < rows->size(); ++i)
+        if (rows->text(0, i) == name) return listed_object(schema, schema, name, rows->text(1, i));
+    return std::shared_ptr<MetaObject>();
+}
+
 Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>& schema, bool recursive) {
     OMBRIX_RETURN_VAL_IF_NULL(schema, {});
     if (!schema->is_filled()) {
@@ -1217,26 +1255,18 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
         const std::string& name = schema->get_name();
         auto tables = read_rows(*get_connection(),
             "SELECT TABLE_NAME, TABLE_TYPE FROM `information_schema`.`TABLES` WHERE TABLE_SCHEMA = " + text_lit(name) +
-                " AND (TABLE_TYPE IN ('BASE TABLE', 'VIEW', 'SYSTEM VIEW', 'SYSTEM VERSIONED', 'SEQUENCE')) ORDER BY "
-                "TABLE_NAME ASC;");
+                " AND (TABLE_TYPE IN " + std::string(kListedTypes) + ") ORDER BY TABLE_NAME ASC;");
         OMBRIX_RETURN_IF_ERROR(tables);
         const Rows& table_rows = *tables;
         for (std::size_t i = 0; i < table_rows.size(); ++i) {
-            if (table_rows.text(1, i) == "VIEW") {
-                schema->get_views()->append(MetaView::with_names(database, name, table_rows.text(0, i)));
-                continue;
-            }
-            if (table_rows.text(1, i) == "SEQUENCE") {
-                auto sequence = MetaTable::with_names(database, name, table_rows.text(0, i));
-                sequence->set_option(std::string(MariaDBBuilder::SEQUENCE), "YES");
-                schema->get_sequences()->append(sequence);
-                continue;
-            }
-            auto table = MetaTable::with_names(database, name, table_rows.text(0, i));
-            // A table that keeps its rows' history is a table all the same.
-            if (table_rows.text(1, i) == "SYSTEM VERSIONED")
-                table->set_option(std::string(MariaDBBuilder::SYSTEM_VERSIONING), "YES");
-            schema->get_tables()->append(table);
+            const std::string& type = table_rows.text(1, i);
+            auto object = listed_object(database, name, table_rows.text(0, i), type);
+            if (type == "VIEW")
+                schema->get_views()->append(std::static_pointer_cast<MetaView>(object));
+            else if (type == "SEQUENCE")
+                schema->get_sequences()->append(std::static_pointer_cast<MetaTable>(object));
+            else  // a table that keeps its rows' history is a table all the same
+                schema->get_tables()->append(std::static_pointer_cast<MetaTable>(object));
         }
 
         auto routines = read_rows(*get_connection(),

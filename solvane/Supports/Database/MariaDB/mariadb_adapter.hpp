@@ -56,6 +56,11 @@ public:
     /// filled only the recursive step runs.
     [[nodiscard]] Core::Status fill_meta_schema(const std::shared_ptr<MetaModel::MetaSchema>& schema,
                                                 bool recursive) override;
+    /// The table, sequence or view `name` of `schema` as the schema's listing makes it (not yet
+    /// filled), asked of the catalogue for that name alone, so that its cost does not grow with the
+    /// schema; null when the schema has no such table, sequence or view.
+    [[nodiscard]] Core::Result<std::shared_ptr<MetaModel::MetaObject>> find_table_object(const std::string& schema,
+                                                                                        const std::string& name);
     /// The columns; with `recursive` also indexes, triggers, foreign keys, checks and options.
     [[nodiscard]] Core::Status fill_meta_table(const std::shared_ptr<MetaModel::MetaTable>& table,
                                                bool recursive) override;
