@@ -247,10 +247,6 @@ std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const 
     if (auto mariadb = std::dynamic_pointer_cast<Solvane::Supports::Database::MariaDBAdapter>(adapter)) {
         auto object = mariadb->find_table_object(schema_name, name);
         if (!object) throw DatabaseFailure(describe_error(object.error()));
-        if (auto table = std::dynamic_pointer_cast<MM::MetaTable>(*object)) {
-            check_database(adapter->fill_meta_table(table, true));
-            return table;
-        }
         if (*object) {
             check_database(adapter->fill_meta_object(*object, true));
             return *object;

@@ -28,6 +28,7 @@
 #include "solvane/Supports/Database/script.hpp"
 #include "solvane/Supports/Database/snapshot.hpp"
 #include "solvane/Supports/Data/journal.hpp"
+#include "solvane/Supports/Data/load_format.hpp"
 
 namespace Ombrix::Solvane::Transform {
 
@@ -155,24 +156,13 @@ Core::Result<std::int64_t> write_rows(MariaDBProvider& provider, const RowsQuery
     auto streamed = provider.execute_streamed(
         query.select,
         [&](MariaDBReader& reader) -> Core::Status {
-            for (std::uint16_t i = 0; i < static_cast<std::uint16_t>(query.columns); ++i) {
-                DataType type = reader.get_data_type(i);
-                // Bytes travel as X'…', whatever type they come as (BIT among them).
-                if (X::is_binary_kind(type) || (type == DataType::STRING && reader.get_is_binary(i)))
-                    type = DataType::BINARY;
-                types.push_back(type);
-            }
+            types = Supports::Data::cell_kinds(reader, query.columns);
             return {};
         },
         [&](MariaDBReader& reader) -> Core::Status {
             if (rows == 0 && query.history) statement += "SET @@SESSION.system_versioning_insert_history = 1;\n";
-            statement += in_statement == 0 ? query.head + "(" : ",\n(";
-            for (std::size_t i = 0; i < types.size(); ++i) {
-                if (i) statement += ", ";
-                const auto cell = reader.get_cell_view(static_cast<std::uint16_t>(i));
-                X::BaseExtractor::append_sql_literal(statement, types[i], X::Cell{cell, cell.data() == nullptr});
-            }
-            statement += ')';
+            statement += in_statement == 0 ? query.head : ",\n";
+            Supports::Data::append_row_literals(statement, reader, types);
             ++rows;
             ++in_statement;
             if (statement.size() >= statement_bytes) return flush();

@@ -179,13 +179,6 @@ struct InsertAsLoad {
     std::int64_t rows = 0;
 };
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 /// The load that stores what `statement` would, when it has exactly the shape dumps write
 /// ("INSERT INTO `t` (`a`, …) VALUES\n(…),\n(…)" with NULL, numbers, '…' without a backslash,
 /// _utf8mb4 X'…' texts and X'…' bytes); nothing for anything else, which runs as it is. The server
@@ -219,8 +212,8 @@ std::optional<InsertAsLoad> insert_as_load(std::string_view statement) {
         if ((to - from) % 2 != 0) return false;
         bytes.clear();
         for (std::size_t i = from; i < to; i += 2) {
-            const int high = hex_value(statement[i]);
-            const int low = hex_value(statement[i + 1]);
+            const int high = g_ascii_xdigit_value(statement[i]);
+            const int low = g_ascii_xdigit_value(statement[i + 1]);
             if (high < 0 || low < 0) return false;
             bytes += static_cast<char>(high * 16 + low);
         }
@@ -273,7 +266,7 @@ std::optional<InsertAsLoad> insert_as_load(std::string_view statement) {
                     Supports::Data::append_load_escaped(load.data, bytes);
                 } else {
                     for (std::size_t i = at; i < end; ++i)
-                        if (hex_value(statement[i]) < 0) return std::nullopt;
+                        if (!g_ascii_isxdigit(statement[i])) return std::nullopt;
                     load.data.append(statement, at, end - at);
                 }
                 at = end + 1;
@@ -693,8 +686,9 @@ struct Loader {
                 }
                 if (session && first_word == "SET" && statement.find("system_versioning_insert_history") != std::string::npos)
                     history = statement.find("= 1") != std::string::npos;
-                const auto into = first_word == "INSERT" ? counted_insert_table(statement) : std::nullopt;
                 const bool may_load = ours && !history && !in_transaction;
+                const auto into =
+                    first_word == "INSERT" && (journal || may_load) ? counted_insert_table(statement) : std::nullopt;
                 const auto inserted = journal ? into : std::nullopt;
                 const bool uncertain = state.seen && i == state.done && done == state.done && !session;
                 if (!in_transaction && uncertain && state.begun == i && inserted) {

@@ -64,6 +64,15 @@ constexpr std::string_view kSourceColumn = "SOURCE COLUMN";
 
 std::string qname(std::string_view name) { return DB::mariadb_quote_identifier(name); }
 
+/// `names` as literals for IN (…), each once.
+std::string literal_list(const std::vector<std::string>& names) {
+    std::set<std::string> seen;
+    std::string list;
+    for (const auto& name : names)
+        if (seen.insert(name).second) list += (list.empty() ? "" : ", ") + DB::mariadb_quote_literal(name);
+    return list;
+}
+
 /// Whether a session still has its server: one that lost it has nothing left to restore (and
 /// sending would only log in again, waiting on a server that may not answer).
 bool still_connected(Contracts::Database::IConnection& connection) {
@@ -654,15 +663,15 @@ Core::Status Transfer::refuse_filled_targets(const MM::MetaDatabase& source) {
     if (!duplicates_keyword().empty()) return {};
     // The target's tables, asked once: a table the target lacks fails where its rows are copied.
     std::vector<std::pair<std::string, std::string>> targets;
-    std::string schemas;
+    std::vector<std::string> target_schemas;
     for (const auto& schema : *source.get_schemas())
         for (const auto& table : *schema->get_tables()) {
             const Copy copy = copy_of(source, *schema, *table);
             targets.emplace_back(copy.target_schema, copy.target_table);
-            if (schemas.find(DB::mariadb_quote_literal(copy.target_schema)) == std::string::npos)
-                schemas += (schemas.empty() ? "" : ", ") + DB::mariadb_quote_literal(copy.target_schema);
+            target_schemas.push_back(copy.target_schema);
         }
     if (targets.empty()) return {};
+    const std::string schemas = literal_list(target_schemas);
     std::set<std::pair<std::string, std::string>> existing;
     auto listed = m_target->execute_as_model("SELECT TABLE_SCHEMA, TABLE_NAME FROM information_schema.TABLES WHERE "
                                              "TABLE_SCHEMA IN (" + schemas + ")");
@@ -886,11 +895,9 @@ Core::Status Transfer::copy_rows(const MM::MetaDatabase& source, bool continue_o
 
     // Which target tables keep history, asked once for all of them rather than table by table.
     {
-        std::string schemas;
-        for (const auto& copy : tables)
-            if (schemas.find(DB::mariadb_quote_literal(copy.target_schema)) == std::string::npos)
-                schemas += (schemas.empty() ? "" : ", ") + DB::mariadb_quote_literal(copy.target_schema);
-        if (!schemas.empty()) {
+        std::vector<std::string> target_schemas;
+        for (const auto& copy : tables) target_schemas.push_back(copy.target_schema);
+        if (const std::string schemas = literal_list(target_schemas); !schemas.empty()) {
             auto found = m_target->execute_as_model(
                 "SELECT TABLE_SCHEMA, TABLE_NAME FROM information_schema.TABLES WHERE TABLE_TYPE = 'SYSTEM VERSIONED' "
                 "AND TABLE_SCHEMA IN (" + schemas + ")");
@@ -1199,6 +1206,19 @@ Core::Status Transfer::transfer_data_model(const Providers::Contracts::TableMode
     return {};
 }
 
+/// The SELECT that reads the rows of `copy` one record set (`filter`) picks, in key order.
+std::string Transfer::rows_select(const Copy& copy, std::string_view record_set) {
+    std::string filter = trimmed_text(record_set);
+    if (!copy.range.empty()) filter = filter.empty() ? copy.range : "(" + filter + ") AND " + copy.range;
+    // A table whose every column is generated gets a row without fields per row: one of defaults.
+    std::string sql = "SELECT " + (copy.source_columns.empty() ? std::string("1") : joined(copy.source_columns, true)) +
+                      " FROM " + qname(copy.schema) + "." + qname(copy.table);
+    if (copy.history) sql += " FOR SYSTEM_TIME ALL";
+    if (!filter.empty()) sql += " WHERE " + filter;
+    if (!copy.key.empty()) sql += " ORDER BY " + joined(copy.key, true);
+    return sql;
+}
+
 Core::Status Transfer::copy_table_inserts(Copy& copy) {
     auto source = std::dynamic_pointer_cast<MariaDBProvider>(copy.source->get_provider());
     auto target = std::dynamic_pointer_cast<MariaDBProvider>(copy.target->get_provider());
@@ -1248,45 +1268,32 @@ Core::Status Transfer::copy_table_inserts(Copy& copy) {
         return {};
     };
     Core::Status outcome;
+    std::optional<Core::Error> write_error;
     for (const auto& record_set : copy.records) {
-        const std::string filter = trimmed_text(record_set);
-        std::string sql = "SELECT " + (copy.source_columns.empty() ? std::string("1") : joined(copy.source_columns, true)) +
-                          " FROM " + qname(copy.schema) + "." + qname(copy.table);
-        if (copy.history) sql += " FOR SYSTEM_TIME ALL";
-        if (!filter.empty()) sql += " WHERE " + filter;
-        if (!copy.key.empty()) sql += " ORDER BY " + joined(copy.key, true);
-        std::vector<DataType> types;
+        std::vector<DataType> kinds;
         auto streamed = source->execute_streamed(
-            sql,
+            rows_select(copy, record_set),
             [&](MariaDBReader& r) -> Core::Status {
-                // Bytes go as X'…', whatever type they come as (BIT among them).
-                for (std::size_t i = 0; i < copy.source_columns.size(); ++i) {
-                    DataType type = r.get_data_type(static_cast<std::uint16_t>(i));
-                    if (Supports::Data::Extractors::is_binary_kind(type) ||
-                        (type == DataType::STRING && r.get_is_binary(static_cast<std::uint16_t>(i))))
-                        type = DataType::BINARY;
-                    types.push_back(type);
-                }
+                kinds = Supports::Data::cell_kinds(r, copy.source_columns.size());
                 return {};
             },
             [&](MariaDBReader& r) -> Core::Status {
-                statement += in_statement == 0 ? head + "(" : ",(";
-                for (std::size_t i = 0; i < types.size(); ++i) {
-                    if (i) statement += ", ";
-                    const auto cell = r.get_cell_view(static_cast<std::uint16_t>(i));
-                    Supports::Data::Extractors::BaseExtractor::append_sql_literal(
-                        statement, types[i], Supports::Data::Extractors::Cell{cell, cell.data() == nullptr});
-                }
-                statement += ')';
+                statement += in_statement == 0 ? head : ",";
+                Supports::Data::append_row_literals(statement, r, kinds);
                 ++in_statement;
-                return statement.size() >= kStatementBytes ? flush(false) : Core::Status{};
+                if (statement.size() < kStatementBytes) return {};
+                auto flushed = flush(false);
+                if (!flushed) write_error = flushed.error();
+                return flushed;
             });
+        if (write_error) {
+            outcome = Core::fail(*write_error);
+            break;
+        }
         if (!streamed) {
             outcome = Core::fail(streamed.error().domain, streamed.error().code,
-                                 streamed.error().message.starts_with("table ")
-                                     ? streamed.error().message
-                                     : "table " + copy.report.source + ", reading after row " +
-                                           std::to_string(copy.report.rows) + ": " + streamed.error().message);
+                                 "table " + copy.report.source + ", reading after row " +
+                                     std::to_string(copy.report.rows) + ": " + streamed.error().message);
             break;
         }
     }
@@ -1313,15 +1320,9 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
     std::vector<std::string> target_names;
     for (const auto& name : copy.target_columns) target_names.push_back(qname(name));
     for (const auto& record_set : copy.records) {
-        std::string filter = trimmed_text(record_set);
-        if (!copy.range.empty()) filter = filter.empty() ? copy.range : "(" + filter + ") AND " + copy.range;
         // A table whose every column is generated gets a line without fields per row, which the
         // load takes as a row of defaults.
-        std::string sql = "SELECT " + (copy.source_columns.empty() ? std::string("1") : joined(copy.source_columns, true)) +
-                          " FROM " + qname(copy.schema) + "." + qname(copy.table);
-        if (copy.history) sql += " FOR SYSTEM_TIME ALL";
-        if (!filter.empty()) sql += " WHERE " + filter;
-        if (!copy.key.empty()) sql += " ORDER BY " + joined(copy.key, true);
+        const std::string sql = rows_select(copy, record_set);
 
         struct Batch {
             std::string data;
@@ -1353,16 +1354,11 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
             auto streamed = source->execute_streamed(
                 sql,
                 [&](MariaDBReader& r) -> Core::Status {
-                    std::vector<DataType> types;
-                    for (std::uint16_t i = 0; i < static_cast<std::uint16_t>(r.get_field_count()); ++i) {
-                        const DataType type = r.get_data_type(i);
-                        const bool bytes = Supports::Data::Extractors::is_binary_kind(type) ||
-                                           (type == DataType::STRING && r.get_is_binary(i));
-                        hex.push_back(bytes);
-                        types.push_back(bytes ? DataType::BINARY : DataType::STRING);
+                    std::vector<DataType> types = Supports::Data::cell_kinds(r, copy.source_columns.size());
+                    for (auto& type : types) {
+                        hex.push_back(type == DataType::BINARY);
+                        if (type != DataType::BINARY) type = DataType::STRING;
                     }
-                    hex.resize(copy.source_columns.size());
-                    types.resize(copy.source_columns.size());
                     std::lock_guard lock(mutex);
                     load = Supports::Data::local_load_statement(copy.target_schema, copy.target_table, target_names,
                                                                 types, duplicates_keyword());

@@ -149,6 +149,7 @@ private:
     Core::Status copy_table(Copy& copy);
     Core::Status copy_table_pages(Copy& copy);
     Core::Status copy_table_bulk(Copy& copy);
+    static std::string rows_select(const Copy& copy, std::string_view record_set);
     /// A small table's rows as multi-row INSERTs (in one transaction when they take more than one).
     Core::Status copy_table_inserts(Copy& copy);
     void carry_counter(const Copy& copy);

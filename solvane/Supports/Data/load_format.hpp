@@ -12,6 +12,7 @@
 
 #include "providers/Contracts/data_type.hpp"
 #include "providers/Supports/MariaDB/provider.hpp"
+#include "providers/Supports/MariaDB/reader.hpp"
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 
@@ -58,6 +59,35 @@ inline void append_hex_digits(std::string& out, std::string_view bytes) {
     }
 }
 
+/// The kind each of the reader's first `columns` cells travels as: the reader's own, but bytes
+/// (binary kinds, binary strings, BIT among them) as BINARY, written as X'…' or hexadecimal digits.
+inline std::vector<DataType> cell_kinds(Providers::Supports::MariaDBReader& reader, std::size_t columns) {
+    std::vector<DataType> kinds;
+    for (std::size_t i = 0; i < columns; ++i) {
+        const auto column = static_cast<std::uint16_t>(i);
+        const DataType type = reader.get_data_type(column);
+        const bool bytes = Extractors::is_binary_kind(type) || (type == DataType::STRING && reader.get_is_binary(column));
+        kinds.push_back(bytes ? DataType::BINARY : type);
+    }
+    return kinds;
+}
+
+/// "(v1, v2, …)": the reader's current row as SQL literals of `kinds` (see `cell_kinds`), which read
+/// the same under every sql_mode, as a dump's and a copy's INSERTs write them.
+inline void append_row_literals(std::string& out, Providers::Supports::MariaDBReader& reader,
+                                const std::vector<DataType>& kinds) {
+    out += '(';
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (i) out += ", ";
+        const auto cell = reader.get_cell_view(static_cast<std::uint16_t>(i));
+        Extractors::BaseExtractor::append_sql_literal(out, kinds[i], Extractors::Cell{cell, cell.data() == nullptr});
+    }
+    out += ')';
+}
+
+/// How every local data load begins; IGNORE or REPLACE may follow.
+inline constexpr std::string_view kLocalLoadHead = "LOAD DATA LOCAL INFILE 'ombrix-import' ";
+
 /// The LOAD DATA LOCAL INFILE statement for `columns` (quoted names) of `schema`.`table` (of the
 /// session's schema when `schema` is empty), their
 /// types deciding which go through UNHEX(): the file itself is served from memory. The tab, backslash
@@ -67,7 +97,7 @@ inline void append_hex_digits(std::string& out, std::string_view bytes) {
 inline std::string local_load_statement(std::string_view schema, std::string_view table,
                                         const std::vector<std::string>& columns, const std::vector<DataType>& types,
                                         std::string_view duplicates = {}) {
-    std::string sql = "LOAD DATA LOCAL INFILE 'ombrix-import' " +
+    std::string sql = std::string(kLocalLoadHead) +
                       (duplicates.empty() ? std::string() : std::string(duplicates) + " ") + "INTO TABLE " +
                       (schema.empty() ? std::string() : Database::mariadb_quote_identifier(schema) + ".") +
                       Database::mariadb_quote_identifier(table) +
@@ -136,11 +166,11 @@ inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, con
         outcome = Core::fail(loaded.error());
     else if (rows >= 0 && loaded->rows != rows) {
         outcome = refuse_warnings(target, loaded->warnings);
-        if (outcome)
-            outcome = Core::fail("default", -1, std::to_string(rows - loaded->rows) + " row(s) not stored");
+        if (outcome) outcome = Core::fail("default", -1, std::to_string(rows - loaded->rows) + " row(s) not stored");
+    } else if (warnings_refuse) {
+        const bool skipping = statement.starts_with(std::string(kLocalLoadHead) + "IGNORE ");
+        outcome = refuse_warnings(target, loaded->warnings, skipping);
     }
-    else if (warnings_refuse)
-        outcome = refuse_warnings(target, loaded->warnings, statement.starts_with("LOAD DATA LOCAL INFILE 'ombrix-import' IGNORE "));
     if (outcome) {
         if (auto committed = target.execute_affect("COMMIT"); !committed) outcome = Core::fail(committed.error());
     }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "providers/Core/text.hpp"
+
 namespace Ombrix::Solvane::Supports::Database {
 
 // Every name the MariaDB dialect writes into SQL goes through one of these. The provider lets a
@@ -47,16 +49,8 @@ inline std::string mariadb_escape_identifier(std::string_view name) {
 /// catalogue comparisons; where the grammar wants a plain text literal (account names, COMMENT),
 /// the builder writes '...' for its scripts' own mode.
 inline std::string mariadb_quote_literal(std::string_view text) {
-    if (text.find('\\') != std::string_view::npos || text.find('\0') != std::string_view::npos) {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        std::string out = "_utf8mb4 X'";
-        out.reserve(text.size() * 2 + 12);
-        for (const char c : text) {
-            out += kDigits[static_cast<unsigned char>(c) >> 4];
-            out += kDigits[static_cast<unsigned char>(c) & 0xF];
-        }
-        return out + "'";
-    }
+    if (text.find('\\') != std::string_view::npos || text.find('\0') != std::string_view::npos)
+        return "_utf8mb4 X'" + Core::hex_upper(text.data(), text.size()) + "'";
     std::string out = "'";
     out.reserve(text.size() + 2);
     for (const char c : text) {
