@@ -12,6 +12,9 @@ generated rows; then
             `ombrix diff SRC COPY` finds nothing;
   transfer: `ombrix transfer --source SRC --target COPY --verify` succeeds, every table holds
             the same rows and every SHOW CREATE text is the source's;
+  dump:     `ombrix dump SRC --as COPY` loads through the mariadb client with equal texts and rows;
+  restore:  a two-reader directory dump of SRC, loaded by `ombrix restore --target COPY --parallel
+            2`, gives equal texts and rows;
   diff:     after random ALTERs of a second load of the corpus, `ombrix diff ALT SRC --apply
             --allow-drop` brings it back: `ombrix diff` finds nothing, the SHOW CREATE texts are
             the source's again and the rows of tables the ALTERs did not cut are kept.
@@ -27,6 +30,7 @@ import os
 import random
 import shutil
 import subprocess
+import tempfile
 import sys
 import time
 import zlib
@@ -144,9 +148,9 @@ def output_of(code, out, err):
 def run_corpus(args, server, ombrix, name, short, relpath, prepare):
     report = Report(name)
     path = os.path.join(args.corpora, "root", relpath)
-    src, ddl, xfer, dmp, alt = ("corpus_%s_%s" % (short, s) for s in ("src", "ddl", "xfer", "dmp", "alt"))
+    src, ddl, xfer, dmp, rst, alt = ("corpus_%s_%s" % (short, s) for s in ("src", "ddl", "xfer", "dmp", "rst", "alt"))
     seed = args.seed ^ zlib.crc32(name.encode())
-    for schema in (src, ddl, xfer, dmp, alt):
+    for schema in (src, ddl, xfer, dmp, rst, alt):
         server.drop_schema(schema)
     started = time.time()
 
@@ -205,6 +209,21 @@ def run_corpus(args, server, ombrix, name, short, relpath, prepare):
         present = set(cs.read_catalogue(server, dmp))
         compare_rows(report, "dump", server, src, dmp, tables, [t for t in sorted(tables) if t in present])
 
+    # restore: a directory written by two readers, loaded under another name by two sessions.
+    folder = tempfile.mkdtemp(prefix="ombrix-corpus-")
+    try:
+        code, out, err = ombrix.run("dump", src, "--parallel", "2", "-o", os.path.join(folder, "d") + "/")
+        if report.check("restore", "ombrix dump %s --parallel 2 -o DIR/" % src, code == 0, output_of(code, b"", err)):
+            code, out, err = ombrix.run("restore", os.path.join(folder, "d"), "--target", rst, "--parallel", "2")
+            report.check("restore", "ombrix restore DIR --target %s --parallel 2" % rst, code == 0,
+                         output_of(code, out, err))
+            compare_texts(report, "restore", cs.show_create(server, src, rename_to=rst), cs.show_create(server, rst),
+                          src, rst)
+            present = set(cs.read_catalogue(server, rst))
+            compare_rows(report, "restore", server, src, rst, tables, [t for t in sorted(tables) if t in present])
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
     # diff --apply: a second load, the same rows, random ALTERs, then back to the source.
     try:
         server.run_script(prepare(path, alt), default_settings=True)
@@ -246,7 +265,7 @@ def run_corpus(args, server, ombrix, name, short, relpath, prepare):
         report.check("diff", "rows of %s kept (%d)" % (table, len(kept[table])), kept[table] == now[table], detail)
 
     if not args.keep:
-        for schema in (src, ddl, xfer, dmp, alt):
+        for schema in (src, ddl, xfer, dmp, rst, alt):
             server.drop_schema(schema)
     print("time  [%s] %.1f s" % (name, time.time() - started), flush=True)
     return report
