@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <iostream>
+#include <set>
 #include <thread>
 #include <type_traits>
 
@@ -36,6 +37,7 @@ struct SyncOptions {
     bool apply = false;
     bool go_on = false;
     bool allow_drop = false;
+    bool lock_target = false;
 };
 
 /// A library error as the one line the user reads: the server's errors as the server says them.
@@ -195,7 +197,7 @@ void run_structure(const Context& context, const SyncOptions& options) {
     fail_if_left_out();
 }
 
-/// "[PROFILE:]SCHEMA.TABLE" as its three parts.
+/// "[PROFILE:]SCHEMA[.TABLE]" as its parts; the table is empty when the argument names a schema.
 struct TableArgument {
     std::string profile;
     std::string schema;
@@ -207,34 +209,115 @@ TableArgument table_argument(const std::string& argument) {
     std::string rest;
     std::tie(parts.profile, rest) = split_profile(argument);
     const auto dot = rest.find('.');
+    parts.schema = rest.substr(0, dot);
     if (dot != std::string::npos) {
-        parts.schema = rest.substr(0, dot);
         parts.table = rest.substr(dot + 1);
+        if (parts.table.empty()) throw Failure("'" + argument + "' names no table ([PROFILE:]SCHEMA.TABLE)");
     }
-    if (parts.schema.empty() || parts.table.empty())
-        throw Failure("'" + argument + "' names no table ([PROFILE:]SCHEMA.TABLE)");
+    if (parts.schema.empty()) throw Failure("'" + argument + "' names no schema ([PROFILE:]SCHEMA[.TABLE])");
     return parts;
 }
 
-void run_data(const Context& context, const SyncOptions& options) {
-    const auto from = table_argument(options.source);
-    const auto to = table_argument(options.target);
-    auto source = open_connection(context, from.profile);
-    auto target = open_connection(context, to.profile);
+/// The tables (not views or sequences) of `schema`, by exact name.
+std::set<std::string> base_tables(const Connection& connection, const std::string& schema) {
+    auto rows = connection->execute_as_model(
+        "SELECT TABLE_SCHEMA, TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
+            DB::mariadb_quote_literal(schema) + " AND TABLE_TYPE IN ('BASE TABLE', 'SYSTEM VERSIONED')",
+        false);
+    if (!rows) throw DatabaseFailure(describe_error(rows.error()));
+    std::set<std::string> names;
+    for (const auto& row : *(*rows)->get_rows())
+        if (row->get_value_at(0)->to_string() == schema) names.insert(row->get_value_at(1)->to_string());
+    return names;
+}
 
+/// Syncs the rows of one table and says on stderr what changed; false when it failed.
+bool sync_table(const SyncOptions& options, const Connection& source, const TableArgument& from,
+                const Connection& target, const TableArgument& to) {
     T::OptionMap map{{std::string(T::kOptionSourceDatabase), from.schema},
                      {std::string(T::kOptionSourceSchema), from.schema},
                      {std::string(T::kOptionSourceTable), from.table},
                      {std::string(T::kOptionTargetDatabase), to.schema},
                      {std::string(T::kOptionTargetSchema), to.schema},
                      {std::string(T::kOptionTargetTable), to.table},
-                     {std::string(T::kOptionContinue), options.go_on ? "true" : "false"}};
-    auto [synchronizer, scripts] = generate<T::UserdataSynchronizer>(std::move(map), source, target);
-    std::size_t statements = 0;
-    for (const auto& script : scripts) statements += DB::split_script(script).size();
-    if (options.apply && statements > 0)
-        apply(*synchronizer, statements, "statement(s)", DB::mariadb_quote_identifier(to.schema) + "." +
-                                                            DB::mariadb_quote_identifier(to.table));
+                     {std::string(T::kOptionContinue), options.go_on ? "true" : "false"},
+                     {std::string(T::kOptionTargetLock), options.lock_target ? "true" : "false"}};
+    const std::string name = DB::mariadb_quote_identifier(to.schema) + "." + DB::mariadb_quote_identifier(to.table);
+    const auto say_error = [&](const Core::Error& error) {
+        std::cerr << "ombrix: " << (error.domain == "MariaDB" ? describe_error(error) : error.message) << "\n";
+        return false;
+    };
+    auto synchronizer = T::UserdataSynchronizer::create(std::move(map));
+    synchronizer->set_server_source(source);
+    synchronizer->set_server_target(target);
+    if (auto initialized = synchronizer->initialize(); !initialized) return say_error(initialized.error());
+    if (!synchronizer->has_key()) {
+        // Rows that cannot be told apart are counted, never guessed at.
+        auto counts = synchronizer->count_unmatched();
+        if (!counts) return say_error(counts.error());
+        std::cerr << "ombrix: table " << name
+                  << " has neither a primary key nor a unique key of NOT NULL columns: its rows cannot be matched ("
+                  << counts->first << " row(s) only in the source, " << counts->second << " only in the target)\n";
+        return false;
+    }
+    const bool tty = isatty(STDERR_FILENO) != 0;
+    std::int64_t written = 0;
+    auto done = synchronizer->synchronize(options.apply, [&](const std::string& statement) {
+        std::cout << statement << '\n';
+        if (tty && ++written % 100 == 0) std::cerr << "\rombrix: " << name << ": " << written << " statement(s)" << std::flush;
+    });
+    std::cout << std::flush;
+    if (tty && written >= 100) std::cerr << "\n";
+    const auto& counts = synchronizer->get_counts();
+    if (options.apply)
+        std::cerr << "ombrix: " << name << ": " << counts.inserted << " inserted, " << counts.updated << " updated, "
+                  << counts.deleted << " deleted\n";
+    else
+        std::cerr << "ombrix: " << name << ": " << counts.inserted << " to insert, " << counts.updated << " to update, "
+                  << counts.deleted << " to delete\n";
+    if (!done) {
+        if (synchronizer->get_failures() > 0)
+            std::cerr << "ombrix: " << synchronizer->get_failures() << " statement(s) failed; " << name
+                      << " is partly changed\n";
+        return say_error(done.error());
+    }
+    return true;
+}
+
+void run_data(const Context& context, const SyncOptions& options) {
+    const auto from = table_argument(options.source);
+    const auto to = table_argument(options.target);
+    if (from.table.empty() != to.table.empty())
+        throw Failure("--source and --target name two tables or two schemas");
+    auto source = open_connection(context, from.profile);
+    auto target = open_connection(context, to.profile);
+    if (!from.table.empty()) {
+        // What went wrong is said already.
+        if (!sync_table(options, source, from, target, to)) throw DatabaseFailure("");
+        return;
+    }
+    // Every table the two schemas have in common, each on its own; one exit code for all.
+    require_schema(source, from.schema);
+    require_schema(target, to.schema);
+    const auto source_tables = base_tables(source, from.schema);
+    const auto target_tables = base_tables(target, to.schema);
+    std::size_t failed = 0, synced = 0;
+    for (const auto& table : source_tables) {
+        if (!target_tables.contains(table)) {
+            std::cerr << "ombrix: " << DB::mariadb_quote_identifier(from.schema) << "." << DB::mariadb_quote_identifier(table)
+                      << " has no table in " << DB::mariadb_quote_identifier(to.schema) << ": skipped (sync structure first)\n";
+            continue;
+        }
+        TableArgument one_from = from, one_to = to;
+        one_from.table = one_to.table = table;
+        ++synced;
+        if (!sync_table(options, source, one_from, target, one_to)) ++failed;
+    }
+    for (const auto& table : target_tables)
+        if (!source_tables.contains(table))
+            std::cerr << "ombrix: " << DB::mariadb_quote_identifier(to.schema) << "." << DB::mariadb_quote_identifier(table)
+                      << " has no table in " << DB::mariadb_quote_identifier(from.schema) << ": left as it is\n";
+    if (failed > 0) throw Failure(std::to_string(failed) + " of " + std::to_string(synced) + " table(s) failed");
 }
 
 void add_common_options(CLI::App& command, SyncOptions& options) {
@@ -261,9 +344,14 @@ void add_sync_commands(CLI::App& app, Context& context) {
     auto data_options = std::make_shared<SyncOptions>();
     auto* data = sync->add_subcommand(
         "data", "Print the statements that give the target table the source table's rows (matched by key)");
-    data->add_option("--source", data_options->source, "[PROFILE:]SCHEMA.TABLE whose rows are wanted")->required();
-    data->add_option("--target", data_options->target, "[PROFILE:]SCHEMA.TABLE to change")->required();
+    data->add_option("--source", data_options->source,
+                     "[PROFILE:]SCHEMA.TABLE whose rows are wanted, or [PROFILE:]SCHEMA for every table")
+        ->required();
+    data->add_option("--target", data_options->target, "[PROFILE:]SCHEMA.TABLE (or [PROFILE:]SCHEMA) to change")
+        ->required();
     add_common_options(*data, *data_options);
+    data->add_flag("--lock-target", data_options->lock_target,
+                   "Lock each target table while its changes are written (the target is otherwise taken to be quiet)");
     data->callback([&context, data_options] { run_data(context, *data_options); });
 }
 

@@ -17,7 +17,8 @@
 #include "solvane/Model/index.hpp"
 #include "solvane/Model/table.hpp"
 #include "solvane/Model/view.hpp"
-#include "solvane/Supports/Data/Extractors/base_extractor.hpp"
+#include "providers/Supports/MariaDB/provider.hpp"
+#include "solvane/Supports/Data/load_format.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
@@ -81,38 +82,6 @@ std::vector<std::shared_ptr<MM::MetaView>> in_dependence_order(const MM::MetaVie
     return ordered;
 }
 
-// ---------------------------------------------------------------- rows
-
-bool is_invisible(const MM::MetaColumn& column) {
-    const auto& attributes = column.get_attributes();
-    const auto it = attributes.find("INVISIBLE");
-    return it != attributes.end() && it->second == "YES";
-}
-
-/// The key of a row as one text; each part is length-prefixed so that no two keys read alike.
-std::string key_text(const RowModel& row, const std::vector<std::size_t>& key) {
-    std::string text;
-    std::string part;
-    for (const std::size_t position : key) {
-        const auto type = row.read_cell(position, part);
-        if (!type || *type == Providers::Contracts::DataType::DBNULL) {
-            text += "N;";
-            continue;
-        }
-        // The text of bytes ends at their first NUL: a key of bytes counts every one of them.
-        if (Supports::Data::Extractors::is_binary_kind(*type)) {
-            const auto value = row.get_value_at(position);
-            if (const auto* bytes = dynamic_cast<const Providers::Contracts::ValueBinary*>(value.get()))
-                part = bytes->to_hexadecimal();
-        }
-        text += std::to_string(part.size()) + ":" + part;
-    }
-    return text;
-}
-
-std::string qualified_name(std::string_view schema, std::string_view table) {
-    return "`" + std::string(schema) + "`.`" + std::string(table) + "`";
-}
 
 }  // namespace
 
@@ -198,6 +167,10 @@ void SynchronizerBase::run_units(const std::vector<std::vector<std::string>>& un
         if (failed && !go_on) break;
     }
     (void)Supports::Database::run_statements(*target, Supports::Database::MariaDBBuilder::session_epilogue(false));
+    finish();
+}
+
+void SynchronizerBase::finish() {
     std::lock_guard lock(m_mutex);
     if (m_progress) m_progress->set_finished(elapsed());
 }
@@ -407,8 +380,7 @@ Core::Status UserdataSynchronizer::initialize() {
     const auto target = get_server_target();
     m_dataset_source = DataSetModel::create();
     m_dataset_target = DataSetModel::create();
-    m_key.clear();
-    m_types.clear();
+    m_comparison.reset();
     if (auto filled = source->adapter()->fill_data_set(m_dataset_source); !filled) return filled;
     if (auto filled = target->adapter()->fill_data_set(m_dataset_target); !filled) return filled;
 
@@ -419,201 +391,248 @@ Core::Status UserdataSynchronizer::initialize() {
         std::string schema = option(schema_key);
         return schema.empty() ? option(database_key) : schema;
     };
-    const std::string source_schema = schema_of(kOptionSourceSchema, kOptionSourceDatabase);
-    m_target_schema = schema_of(kOptionTargetSchema, kOptionTargetDatabase);
-    m_target_table = option(kOptionTargetTable);
-    if (m_target_table.empty()) m_target_table = source_table;
-
-    const auto read = [](const ConnectionPtr& connection, const std::string& schema,
-                         const std::string& name) -> Core::Result<std::shared_ptr<MM::MetaTable>> {
-        auto table = MM::MetaTable::with_names(schema, schema, name);
-        OMBRIX_RETURN_IF_ERROR(connection->adapter()->fill_meta_table(table, true));
-        if (table->get_columns()->empty())
-            return Core::fail(failure(
-                Core::strprintf(Core::tr("no table %s"), qualified_name(schema, name).c_str())));
-        return table;
-    };
-    auto source_meta = read(source, source_schema, source_table);
-    OMBRIX_RETURN_IF_ERROR(source_meta);
-    auto target_meta = read(target, m_target_schema, m_target_table);
-    OMBRIX_RETURN_IF_ERROR(target_meta);
-
-    // The target's own columns, as far as a statement may write them.
-    std::vector<std::string> columns;
-    for (const auto& column : *(*target_meta)->get_columns()) {
-        if (column->is_generated() || is_invisible(*column)) continue;
-        if (!(*source_meta)->get_column(column->get_name()))
-            return Core::fail(failure(Core::strprintf(Core::tr("the source table %s has no column `%s`"),
-                                                      qualified_name(source_schema, source_table).c_str(),
-                                                      column->get_name().c_str())));
-        columns.push_back(column->get_name());
-        m_types.push_back(column->get_data_type());
-    }
-    // Without a key a row of the target cannot be told apart, and a statement would change rows
-    // it was not meant for.
-    const auto key = (*target_meta)->row_key();
-    for (const auto& name : key) {
-        const auto it = std::find(columns.begin(), columns.end(), name);
-        if (it == columns.end()) {
-            m_key.clear();
-            break;
-        }
-        m_key.push_back(static_cast<std::size_t>(it - columns.begin()));
-    }
-    if (m_key.empty())
-        return Core::fail(failure(Core::strprintf(
-            Core::tr("table %s has neither a primary key nor a unique key of NOT NULL columns: its rows cannot "
-                     "be matched"),
-            qualified_name(m_target_schema, m_target_table).c_str())));
-
-    const auto statement = target->statement();
-    std::string select_list;
-    for (const auto& name : columns) select_list += (select_list.empty() ? "" : ", ") + statement->quote_identifier(name, "");
-    std::string order;
-    for (const auto& name : key) order += (order.empty() ? "" : ", ") + statement->quote_identifier(name, "");
-    const auto load = [&](const ConnectionPtr& connection, const std::string& schema, const std::string& table,
-                          const std::shared_ptr<DataSetModel>& dataset) -> Core::Status {
-        auto rows = connection->execute_as_model("SELECT " + select_list + " FROM " +
-                                                     connection->statement()->quote_identifier(table, schema) +
-                                                     " ORDER BY " + order,
-                                                 false);
-        OMBRIX_RETURN_IF_ERROR(rows);
-        dataset->get_tables()->append(*rows);
-        return {};
-    };
-    if (auto loaded = load(source, source_schema, source_table, m_dataset_source); !loaded) return loaded;
-    return load(target, m_target_schema, m_target_table, m_dataset_target);
+    std::string target_table = option(kOptionTargetTable);
+    if (target_table.empty()) target_table = source_table;
+    auto comparison = TableRowComparison::prepare(
+        {source, schema_of(kOptionSourceSchema, kOptionSourceDatabase), source_table},
+        {target, schema_of(kOptionTargetSchema, kOptionTargetDatabase), target_table});
+    OMBRIX_RETURN_IF_ERROR(comparison);
+    m_comparison = std::move(*comparison);
+    return {};
 }
 
-std::shared_ptr<DataSetModel> UserdataSynchronizer::compare() const {
-    if (!m_dataset_source || !m_dataset_target) return nullptr;
-    const auto source = m_dataset_source->get_item(0);
-    const auto target = m_dataset_target->get_item(0);
-    if (!source || !target) return nullptr;
-
-    // The comparison goes by position: the rows are lined up by key first. Rows in both sides
-    // share a position; the target's rows the source lacks come after them, where the comparison
-    // marks them for deletion; the source's rows the target lacks are added afterwards.
-    std::unordered_map<std::string, std::size_t> target_rows;
-    for (std::size_t i = 0; i < target->get_n_items(); ++i) target_rows.emplace(key_text(*target->get_item(i), m_key), i);
-    auto lined_target = TableModel::create();
-    auto lined_source = TableModel::create();
-    lined_target->get_columns()->append_all(target->get_columns()->items());
-    lined_source->get_columns()->append_all(source->get_columns()->items());
-    std::vector<bool> matched(target->get_n_items(), false);
-    std::vector<std::shared_ptr<RowModel>> inserts;
-    for (std::size_t i = 0; i < source->get_n_items(); ++i) {
-        auto row = source->get_item(i);
-        const auto found = target_rows.find(key_text(*row, m_key));
-        if (found == target_rows.end()) {
-            inserts.push_back(std::move(row));
-            continue;
-        }
-        // A source without the target's key may hold the same key twice; the first row counts.
-        if (matched[found->second]) continue;
-        matched[found->second] = true;
-        lined_target->append(target->get_item(found->second));
-        lined_source->append(std::move(row));
-    }
-    for (std::size_t i = 0; i < target->get_n_items(); ++i)
-        if (!matched[i]) lined_target->append(target->get_item(i));
-
-    auto from = DataSetModel::create();
-    from->get_tables()->append(lined_target);
-    auto to = DataSetModel::create();
-    to->get_tables()->append(lined_source);
-    // Compared as "what turns the target into the source": rows only in the target are marked
-    // DELETE, and a changed row carries the source's values.
-    std::shared_ptr<DataSetModel> patched;
-    m_patcher->diff_data_set(from, to, &patched);
-    if (inserts.empty() && (!patched || patched->get_n_items() == 0 || patched->get_item(0)->get_n_items() == 0))
-        return nullptr;
-    if (!patched) patched = DataSetModel::create();
-    if (patched->get_n_items() == 0) {
-        auto table = TableModel::create();
-        table->get_columns()->append_all(target->get_columns()->items());
-        patched->get_tables()->append(table);
-    }
-    const auto table = patched->get_item(0);
-    for (const auto& row : inserts) {
-        auto added = RowModel::create(row->get_values()->items());
-        added->set_version(DataVersion::INSERT);
-        table->append(std::move(added));
-    }
-    return patched;
-}
-
-std::string UserdataSynchronizer::patch_rows(const TableModel& patched) const {
-    const auto statement = get_server_target()->statement();
-    const auto& columns = *patched.get_columns();
-    std::vector<std::string> names;
-    for (const auto& column : columns) names.push_back(statement->quote_identifier(column->get_name(), ""));
-    const auto literal = [&](const RowModel& row, std::size_t i) {
-        const auto type = i < m_types.size() ? m_types[i] : columns.get(i)->get_data_type();
-        return Supports::Data::Extractors::BaseExtractor::format_column_value(type, row.get_value_at(i));
-    };
-    const auto key_of = [&](const RowModel& row, Contracts::Database::StringArray& key_names,
-                            Contracts::Database::StringArray& key_values) {
-        for (const std::size_t i : m_key) {
-            key_names.push_back(names[i]);
-            key_values.push_back(literal(row, i));
-        }
-    };
-
-    std::string script;
-    const auto add = [&](std::string text) {
-        if (text.empty()) return;
-        script += text;
-        script += '\n';
-    };
-    // Deletions first and insertions last, so that a value of another unique key can move from a
-    // row that goes to one that comes.
-    for (const auto& row : *patched.get_rows()) {
-        if (row->get_version() != DataVersion::DELETE) continue;
-        Contracts::Database::StringArray key_names, key_values;
-        key_of(*row, key_names, key_values);
-        add(statement->build_sql_delete(m_target_schema, m_target_table, key_names, key_values));
-    }
-    for (const auto& row : *patched.get_rows()) {
-        if (row->get_version() != DataVersion::UPDATE) continue;
-        Contracts::Database::StringArray changed, values, key_names, key_values;
-        for (std::size_t i = 0; i < names.size() && i < row->get_n_items(); ++i) {
-            const ValuePtr value = row->get_value_at(i);
-            if (!value || Patcher::value_version(*value) != DataVersion::UPDATE) continue;
-            changed.push_back(names[i]);
-            values.push_back(literal(*row, i));
-        }
-        if (changed.empty()) continue;
-        key_of(*row, key_names, key_values);
-        add(statement->build_sql_update(m_target_schema, m_target_table, changed, values, key_names, key_values));
-    }
-    for (const auto& row : *patched.get_rows()) {
-        if (row->get_version() != DataVersion::INSERT) continue;
-        Contracts::Database::StringArray values;
-        for (std::size_t i = 0; i < names.size(); ++i) values.push_back(literal(*row, i));
-        add(statement->build_sql_insert(m_target_schema, m_target_table, names, values));
-    }
-    return script;
+Core::Result<std::pair<std::int64_t, std::int64_t>> UserdataSynchronizer::count_unmatched() {
+    if (!m_comparison) return Core::fail(failure("no table to compare"));
+    return m_comparison->count_unmatched();
 }
 
 Core::Result<std::shared_ptr<Core::Object>> UserdataSynchronizer::preview() {
-    if (!m_dataset_source || !m_dataset_target) {
+    if (!m_comparison) {
         OMBRIX_RETURN_IF_ERROR(initialize());
+        if (!m_comparison) return std::shared_ptr<Core::Object>();
     }
-    return std::shared_ptr<Core::Object>(compare());
+    std::shared_ptr<TableModel> patched;
+    const auto add = [&](const TableModel& rows, std::size_t row, DataVersion version, const std::vector<bool>* changed) {
+        std::vector<ValuePtr> values;
+        for (std::size_t i = 0; i < rows.get_columns()->size(); ++i) {
+            auto value = rows.get_value_at(i, row);
+            if (changed && value)
+                value->set_data(Patcher::VERSION,
+                                Core::Value::from_int(static_cast<int>((*changed)[i] ? DataVersion::UPDATE
+                                                                                   : DataVersion::IDENTICAL)));
+            values.push_back(std::move(value));
+        }
+        auto added = RowModel::create(std::move(values));
+        added->set_version(version);
+        patched->append(std::move(added));
+    };
+    auto compared = m_comparison->compare([&](RowChanges& changes) -> Core::Status {
+        if (!patched) {
+            patched = TableModel::create();
+            patched->get_columns()->append_all(changes.inserted->get_columns()->items());
+        }
+        for (std::size_t i = 0; i < changes.deleted->get_n_items(); ++i) add(*changes.deleted, i, DataVersion::DELETE, nullptr);
+        for (std::size_t i = 0; i < changes.updated->get_n_items(); ++i) {
+            const auto changed = m_comparison->changed_columns(changes, i);
+            if (std::find(changed.begin(), changed.end(), true) == changed.end()) continue;
+            add(*changes.updated, i, DataVersion::UPDATE, &changed);
+        }
+        for (std::size_t i = 0; i < changes.inserted->get_n_items(); ++i) add(*changes.inserted, i, DataVersion::INSERT, nullptr);
+        return {};
+    });
+    OMBRIX_RETURN_IF_ERROR(compared);
+    if (!patched || patched->get_n_items() == 0) return std::shared_ptr<Core::Object>();
+    auto set = DataSetModel::create();
+    set->get_tables()->append(patched);
+    return std::shared_ptr<Core::Object>(set);
 }
 
 Core::Result<std::vector<std::string>> UserdataSynchronizer::generate() {
     OMBRIX_RETURN_IF_ERROR(check_connections());
-    if (!m_dataset_source || !m_dataset_target) {
+    if (!m_comparison) {
         OMBRIX_RETURN_IF_ERROR(initialize());
+        if (!m_comparison) return std::vector<std::string>{};
     }
+    // The whole table's deletions first and its insertions last, so that a value of another
+    // unique key can move from a row that goes to one that comes.
+    RowStatements all;
+    auto compared = m_comparison->compare([&](RowChanges& changes) -> Core::Status {
+        auto statements = m_comparison->statements(changes);
+        for (auto* list : {&statements.deletes, &statements.updates, &statements.inserts}) {
+            auto& into = list == &statements.deletes ? all.deletes : list == &statements.updates ? all.updates : all.inserts;
+            for (auto& statement : *list) into.push_back(std::move(statement));
+        }
+        return {};
+    });
+    OMBRIX_RETURN_IF_ERROR(compared);
+    std::string script;
+    for (const auto* list : {&all.deletes, &all.updates, &all.inserts})
+        for (const auto& statement : *list) script += statement + "\n";
     std::vector<std::string> scripts;
-    const auto patched = compare();
-    if (!patched) return scripts;
-    for (const auto& table : *patched->get_tables())
-        if (auto script = patch_rows(*table); !script.empty()) scripts.push_back(std::move(script));
+    if (!script.empty()) scripts.push_back(std::move(script));
     return scripts;
+}
+
+Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<void(const std::string&)>& on_statement) {
+    OMBRIX_RETURN_IF_ERROR(check_connections());
+    if (!m_comparison) {
+        OMBRIX_RETURN_IF_ERROR(initialize());
+        if (!m_comparison) return {};
+    }
+    m_counts = {};
+    m_failures = 0;
+    const bool go_on = option(kOptionContinue, "false") == "true";
+    const auto connection = get_server_target();
+    const auto target = std::dynamic_pointer_cast<Providers::Supports::MariaDBProvider>(connection->get_provider());
+    if (apply && !target) return Core::fail(failure("the target is not a MariaDB connection"));
+    std::optional<Core::Error> first_error;
+
+    // The session the changes are written in: the SQL mode of the statements, no autocommit (one
+    // transaction per chunk, which a table lock survives), the lock when asked for.
+    bool locked = false;
+    if (apply) {
+        (void)Supports::Database::run_statements(*connection, Supports::Database::MariaDBBuilder::session_prologue(false));
+        (void)target->execute_affect("SET autocommit = 0");
+        if (option(kOptionTargetLock) == "true") {
+            std::string lock = "LOCK TABLES " + m_comparison->target_name() + " WRITE";
+            if (get_server_source() == connection && m_comparison->source_name() != m_comparison->target_name())
+                lock += ", " + m_comparison->source_name() + " READ";
+            auto taken = target->execute_affect(lock);
+            if (!taken) {
+                (void)target->execute_affect("SET autocommit = 1");
+                return Core::fail(taken.error());
+            }
+            locked = true;
+        }
+    }
+    struct Restore {
+        Providers::Supports::MariaDBProvider* target;
+        Contracts::Database::IConnection& connection;
+        bool apply;
+        bool locked;
+        ~Restore() {
+            if (!apply || !target->is_connected()) return;
+            (void)target->execute_affect("COMMIT");
+            if (locked) (void)target->execute_affect("UNLOCK TABLES");
+            (void)target->execute_affect("SET autocommit = 1");
+            (void)Supports::Database::run_statements(connection, Supports::Database::MariaDBBuilder::session_epilogue(false));
+        }
+    } restore{target.get(), *connection, apply, locked};
+
+    // Statements a unique key of the target refused for now, with the rows they stand for.
+    std::vector<std::pair<std::string, std::int64_t*>> deferred;
+    bool stopped = false;
+    // Runs one statement; false when the run must stop.
+    const auto run = [&](const std::string& statement, std::int64_t* counter, bool may_defer) -> bool {
+        auto done = target->execute_affect(statement);
+        Core::Status outcome;
+        if (!done) outcome = Core::fail(done.error());
+        else if (auto refused = Supports::Data::refuse_warnings(*target, target->warning_count(), false); !refused)
+            outcome = refused;
+        if (outcome) {
+            *counter += counter == &m_counts.updated ? 1 : *done;
+            if (m_reporting) step(true, {});
+            return true;
+        }
+        if (may_defer && outcome.error().domain == "MariaDB" && outcome.error().code == 1062) {
+            deferred.emplace_back(statement, counter);
+            return true;
+        }
+        ++m_failures;
+        if (!first_error) first_error = Core::Error{outcome.error().domain, outcome.error().code,
+                                                    "table " + m_comparison->target_name() + ": " + outcome.error().message};
+        if (m_reporting) step(false, outcome.error().message);
+        return go_on;
+    };
+
+    auto compared = m_comparison->compare([&](RowChanges& changes) -> Core::Status {
+        const auto statements = m_comparison->statements(changes);
+        for (const auto* list : {&statements.deletes, &statements.updates, &statements.inserts})
+            for (const auto& statement : *list) on_statement(statement);
+        if (!apply) {
+            m_counts.deleted += static_cast<std::int64_t>(changes.deleted->get_n_items());
+            m_counts.updated += static_cast<std::int64_t>(statements.updates.size());
+            m_counts.inserted += static_cast<std::int64_t>(changes.inserted->get_n_items());
+            return {};
+        }
+        bool going = true;
+        for (const auto& statement : statements.deletes)
+            if (going) going = run(statement, &m_counts.deleted, false);
+        for (const auto& statement : statements.updates)
+            if (going) going = run(statement, &m_counts.updated, true);
+        for (const auto& statement : statements.inserts) {
+            if (!going) break;
+            const std::size_t before = deferred.size();
+            going = run(statement, &m_counts.inserted, true);
+            // A row of many refused: each row on its own, so that only the refused ones wait.
+            if (deferred.size() > before) {
+                deferred.pop_back();
+                RowChanges one;
+                one.inserted = TableModel::create();
+                one.inserted->get_columns()->append_all(changes.inserted->get_columns()->items());
+                one.updated = one.updated_target = one.deleted = nullptr;
+                for (std::size_t i = 0; i < changes.inserted->get_n_items() && going; ++i) {
+                    one.inserted = TableModel::create();
+                    one.inserted->get_columns()->append_all(changes.inserted->get_columns()->items());
+                    one.inserted->append(changes.inserted->get_item(i));
+                    for (const auto& single : m_comparison->statements(one).inserts)
+                        going = run(single, &m_counts.inserted, true);
+                }
+                break;  // the rows of the other INSERTs of this chunk were among them
+            }
+        }
+        if (auto committed = target->execute_affect("COMMIT"); !committed) return Core::fail(committed.error());
+        if (!going) {
+            stopped = true;
+            return Core::fail(*first_error);
+        }
+        return {};
+    });
+    if (!compared && !stopped) return compared;
+    // What waited for a value another row gave up: again, until a round changes nothing.
+    while (!stopped && !deferred.empty()) {
+        auto waiting = std::move(deferred);
+        deferred.clear();
+        for (const auto& [statement, counter] : waiting) {
+            auto done = target->execute_affect(statement);
+            if (done) {
+                *counter += counter == &m_counts.updated ? 1 : *done;
+                if (m_reporting) step(true, {});
+            } else {
+                deferred.emplace_back(statement, counter);
+            }
+        }
+        if (auto committed = target->execute_affect("COMMIT"); !committed) return Core::fail(committed.error());
+        if (deferred.size() == waiting.size()) {
+            for (const auto& [statement, counter] : deferred) {
+                (void)counter;
+                auto done = target->execute_affect(statement);
+                ++m_failures;
+                const std::string message = done ? std::string("refused") : done.error().message;
+                if (!first_error)
+                    first_error = Core::Error{done ? "default" : done.error().domain, done ? -1 : done.error().code,
+                                              "table " + m_comparison->target_name() + ": " + message};
+                if (m_reporting) step(false, message);
+            }
+            break;
+        }
+    }
+    if (first_error) return Core::fail(*first_error);
+    return {};
+}
+
+Core::Status UserdataSynchronizer::handle() {
+    begin_run();
+    m_reporting = true;
+    auto done = synchronize(true, [](const std::string&) {});
+    m_reporting = false;
+    if (!done && m_failures == 0) {
+        Core::log_uncaught(__FILE__, __LINE__, done.error());
+        return {};
+    }
+    // Rows that already match: nothing ran, and the run is not marked finished.
+    if (m_counts.inserted + m_counts.updated + m_counts.deleted + m_failures > 0) finish();
+    return {};
 }
 
 std::vector<std::vector<std::string>> UserdataSynchronizer::units_of(const std::vector<std::string>& scripts) const {

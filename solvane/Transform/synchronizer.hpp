@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,6 +17,7 @@
 #include "solvane/Contracts/Transform/thread_progress.hpp"
 #include "solvane/Model/schema.hpp"
 #include "solvane/Transform/patcher.hpp"
+#include "solvane/Transform/row_chunks.hpp"
 #include "solvane/solvane_export.h"
 
 namespace Ombrix::Solvane::Transform {
@@ -33,6 +35,8 @@ inline constexpr std::string_view kOptionContinue = "OPTION|RESULT|CONTINUE";
 /// to the source's).
 inline constexpr std::string_view kOptionSourceTable = "OPTION|SOURCE|TABLE";
 inline constexpr std::string_view kOptionTargetTable = "OPTION|TARGET|TABLE";
+/// "true": the userdata synchronizer locks the target table while it writes.
+inline constexpr std::string_view kOptionTargetLock = "OPTION|TARGET|LOCK";
 
 /// The key whose presence selects an object for the structure script: "OPTION|<nick>|<name>", the
 /// nick being "table", "view", "function" (procedures too) or "event".
@@ -95,10 +99,12 @@ protected:
 
     std::shared_ptr<Patcher> m_patcher;
 
+    void step(bool success, std::string_view text);
+    void finish();
+
 private:
     /// Microseconds since `handle` started.
     std::int64_t elapsed() const;
-    void step(bool success, std::string_view text);
 
     mutable std::recursive_mutex m_mutex;  // guards the connections and the progress record
     ConnectionPtr m_server_source;
@@ -155,27 +161,57 @@ private:
 };
 
 /// Brings the rows of one target table in line with a source table, matched by the target's
-/// primary key (or a unique key of NOT NULL columns): rows only in the target are deleted, rows
-/// that differ are updated in the columns that differ, rows only in the source are inserted.
-/// The rows are compared over the target table's columns, which the source table must have too;
-/// generated and invisible columns take no part. The table is named by the options
-/// OPTION|SOURCE|TABLE and OPTION|TARGET|TABLE; without them the data sets stay empty.
+/// primary key (or a unique key of NOT NULL columns; two keys equal under their collation are one
+/// row): rows only in the target are deleted, rows that differ are updated in the columns that
+/// differ, rows only in the source are inserted. The rows are compared over the target table's
+/// stored columns, which the source table must have too, by chunks of keys whose row-hash sums the
+/// servers compute (see TableRowComparison): memory holds one chunk whatever the table's size.
+/// The source is read in one snapshot; the target is taken to be quiet (option
+/// OPTION|TARGET|LOCK "true" locks it while the changes are written). The table is named by the
+/// options OPTION|SOURCE|TABLE and OPTION|TARGET|TABLE; without them nothing is compared. The data
+/// sets stay empty: rows are never loaded whole.
 class OMBRIX_SOLVANE_EXPORT UserdataSynchronizer final : public SynchronizerBase {
 public:
     static std::shared_ptr<UserdataSynchronizer> create(OptionMap options);
 
     OMBRIX_OBJECT(UserdataSynchronizer, Core::Object);
 
-    /// Makes both data sets and loads the table's rows on each side. A target table without a key
-    /// to match rows by is refused with an error, as is a table that cannot be read.
+    /// Rows a run changed (or, without applying, would change).
+    struct Counts {
+        std::int64_t inserted = 0;
+        std::int64_t updated = 0;
+        std::int64_t deleted = 0;
+    };
+
+    /// Makes both (empty) data sets and reads both tables' columns and keys. A missing table, a
+    /// column the source lacks and key columns whose type or collation differ are errors; a target
+    /// without a usable key is not (`has_key` says so, and comparing it fails).
     [[nodiscard]] Core::Status initialize() override;
     /// The patched data set: one table whose rows are marked DELETE (the target's values), UPDATE
     /// (the source's values, each value's "VERSION" slot telling whether it changed) and INSERT
     /// (the source's values); null when the rows match.
     [[nodiscard]] Core::Result<std::shared_ptr<Core::Object>> preview() override;
-    /// One script per differing table: its DELETE, then UPDATE, then INSERT statements, one per
-    /// line, each ending with ";".
+    /// One script for the table when its rows differ: its DELETE, then UPDATE, then INSERT
+    /// statements, one per line, each ending with ";".
     [[nodiscard]] Core::Result<std::vector<std::string>> generate() override;
+    /// Compares chunk by chunk and writes each chunk's changes to the target as it goes, one
+    /// progress step per statement. A statement that a unique key of the target refuses for now
+    /// (a value that a later chunk's row gives up) is tried again at the end.
+    [[nodiscard]] Core::Status handle() override;
+
+    /// The streaming form of `generate` and `handle`: each chunk's statements go to `on_statement`
+    /// as they are made and, with `apply`, are run on the target (in one transaction per chunk).
+    /// Stops at the first failing statement unless CONTINUE is "true"; the failures are counted in
+    /// `get_failures`, the error of the first returned.
+    [[nodiscard]] Core::Status synchronize(bool apply, const std::function<void(const std::string&)>& on_statement);
+
+    bool has_key() const { return m_comparison && m_comparison->has_key(); }
+    /// A table without a key: rows only in the source and only in the target.
+    [[nodiscard]] Core::Result<std::pair<std::int64_t, std::int64_t>> count_unmatched();
+    const Counts& get_counts() const { return m_counts; }
+    std::int64_t get_failures() const { return m_failures; }
+    /// "`schema`.`table`" of the target, once initialized.
+    std::string target_name() const { return m_comparison ? m_comparison->target_name() : std::string(); }
 
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<Providers::Contracts::DataSetModel>, dataset_source, nullptr);
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<Providers::Contracts::DataSetModel>, dataset_target, nullptr);
@@ -188,17 +224,12 @@ private:
     /// One unit per statement: a failing row need not hold back the others.
     std::vector<std::vector<std::string>> units_of(const std::vector<std::string>& scripts) const override;
 
-    /// The patched data set, or null when the rows match.
-    std::shared_ptr<Providers::Contracts::DataSetModel> compare() const;
-    std::string patch_rows(const Providers::Contracts::TableModel& patched) const;
-
     std::shared_ptr<Providers::Contracts::DataSetModel> m_dataset_source;
     std::shared_ptr<Providers::Contracts::DataSetModel> m_dataset_target;
-    std::string m_target_schema;  // the schema the statements qualify the table with
-    std::string m_target_table;
-    std::vector<std::size_t> m_key;  // positions of the key columns in the loaded rows
-    // The target's type of each loaded column: a result reads VARBINARY as text, its table as bytes.
-    std::vector<Providers::Contracts::DataType> m_types;
+    std::unique_ptr<TableRowComparison> m_comparison;
+    Counts m_counts;
+    std::int64_t m_failures = 0;
+    bool m_reporting = false;  // handle(): each statement is a progress step
 };
 
 }  // namespace Ombrix::Solvane::Transform

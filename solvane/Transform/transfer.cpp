@@ -33,6 +33,7 @@
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
 #include "solvane/Supports/Data/journal.hpp"
 #include "solvane/Supports/Data/load_format.hpp"
+#include "solvane/Supports/Data/row_hash.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_adapter.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
@@ -1444,13 +1445,17 @@ void Transfer::verify(Copy& copy, TableReport& report) {
         if (!count || !sum || (*count)->get_n_items() == 0 || (*sum)->get_n_items() == 0) return "?";
         return (*count)->get_value_at(0, 0)->to_string() + " rows, checksum " + (*sum)->get_value_at(1, 0)->to_string();
     };
-    auto hashed = [](Contracts::Database::IConnection& connection, const std::string& name,
-                     const std::vector<std::string>& columns, const std::string& filter) -> std::string {
-        std::string parts;
-        for (const auto& column : columns)
-            parts += (parts.empty() ? "" : ", ") + std::string("IFNULL(HEX(CONCAT(") + qname(column) + ")), 'N')";
-        if (parts.empty()) parts = "''";  // a table of generated columns only: its rows count
-        std::string sql = "SELECT COUNT(*), IFNULL(SUM(CRC32(CONCAT_WS('|', " + parts + "))), 0) FROM " + name;
+    // Both sides hash alike: CRC32C only when both servers have it.
+    const auto version = [](Contracts::Database::IConnection& connection) -> unsigned long {
+        const auto provider = std::dynamic_pointer_cast<MariaDBProvider>(connection.get_provider());
+        return provider ? provider->get_server_version() : 0;
+    };
+    const bool crc32c = std::min(version(*copy.source), version(*copy.target)) >= Supports::Data::kCrc32cVersion;
+    auto hashed = [crc32c](Contracts::Database::IConnection& connection, const std::string& name,
+                           const std::vector<std::string>& columns, const std::string& filter) -> std::string {
+        std::vector<std::string> cells;
+        for (const auto& column : columns) cells.push_back(Supports::Data::hash_cell({qname(column)}));
+        std::string sql = "SELECT COUNT(*), IFNULL(SUM(" + Supports::Data::row_hash(cells, crc32c) + "), 0) FROM " + name;
         if (!filter.empty()) sql += " WHERE " + filter;
         auto model = connection.execute_as_model(sql);
         if (!model || (*model)->get_n_items() == 0) return "?";

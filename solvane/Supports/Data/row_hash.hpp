@@ -1,0 +1,75 @@
+/// @file A row's 64-bit hash as the server computes it, so that two tables on two servers can be
+/// compared by sums of row hashes without their rows leaving the servers.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Ombrix::Solvane::Supports::Data {
+
+/// What a hashed cell reads as exact text.
+struct HashedColumn {
+    std::string quoted_name;  // the column, quoted
+    /// FLOAT: its text keeps six digits, two different values could read alike; widened to DOUBLE,
+    /// whose text keeps every bit.
+    bool widen = false;
+    /// Text columns whose character sets differ between the two sides: both read in this one
+    /// ("utf8mb4"), so that the same characters hash alike.
+    std::string convert_to;
+    /// How the cell becomes text that no other cell's text can run into: any value as the
+    /// hexadecimal digits of its text; bytes (strings, BIT) as their hexadecimal digits; numbers
+    /// and temporal values as their text, which holds no separator.
+    enum class Form { Any, Bytes, Plain } form = Form::Any;
+};
+
+/// The form a column of `data_type` (the catalogue's DATA_TYPE, lower case) hashes in, when both
+/// sides declare it alike.
+inline HashedColumn::Form hash_form(std::string_view data_type) {
+    static constexpr std::string_view bytes[] = {"char", "varchar", "tinytext", "text", "mediumtext", "longtext",
+                                                 "binary", "varbinary", "tinyblob", "blob", "mediumblob", "longblob",
+                                                 "bit"};
+    static constexpr std::string_view plain[] = {"tinyint", "smallint", "mediumint", "int", "bigint", "decimal",
+                                                 "double", "float", "year", "date", "datetime", "timestamp", "time"};
+    for (const auto name : bytes)
+        if (data_type == name) return HashedColumn::Form::Bytes;
+    for (const auto name : plain)
+        if (data_type == name) return HashedColumn::Form::Plain;
+    return HashedColumn::Form::Any;
+}
+
+/// The cell's exact text for the hash (a DECIMAL's digits, a temporal value with its fraction, the
+/// bytes of a binary or BIT value), 'N' for NULL.
+inline std::string hash_cell(const HashedColumn& column) {
+    std::string value = column.quoted_name;
+    if (column.widen) value = "CAST(" + value + " AS DOUBLE)";
+    if (!column.convert_to.empty()) value = "CONVERT(" + value + " USING " + column.convert_to + ")";
+    switch (column.form) {
+        case HashedColumn::Form::Bytes:
+            return "IFNULL(HEX(" + value + "), 'N')";
+        case HashedColumn::Form::Plain:
+            return "IFNULL(CONCAT(" + value + "), 'N')";
+        default:
+            return "IFNULL(HEX(CONCAT(" + value + ")), 'N')";
+    }
+}
+
+/// The 64-bit unsigned hash of a row whose cells are `cells` (hash_cell texts, in one order on both
+/// sides): CRC32 and CRC32C of the cells joined, one in each half; MD5's first 64 bits on servers
+/// without CRC32C (before 10.8). Both sides of a comparison must use the same form.
+inline std::string row_hash(const std::vector<std::string>& cells, bool crc32c) {
+    std::string joined = "CONCAT_WS('|'";
+    for (const auto& cell : cells) joined += ", " + cell;
+    if (cells.empty()) joined += ", ''";  // a row of generated columns only: its rows count alike
+    joined += ")";
+    // The joined text is made once per row: the left operand keeps it in a session variable for
+    // the right one. Were the server to evaluate the right first, a row's low half would come from
+    // the row before it: still the same on two sides that read the same rows in the same order.
+    if (crc32c) return "(CRC32(@ombrix_row := " + joined + ") << 32 | CRC32C(@ombrix_row))";
+    return "CAST(CONV(LEFT(MD5(" + joined + "), 16), 16, 10) AS UNSIGNED)";
+}
+
+/// The first server version (major * 10000 + minor * 100 + patch) with CRC32C.
+inline constexpr unsigned long kCrc32cVersion = 100800;
+
+}  // namespace Ombrix::Solvane::Supports::Data

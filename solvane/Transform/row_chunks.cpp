@@ -1,0 +1,625 @@
+#include "solvane/Transform/row_chunks.hpp"
+
+#include <algorithm>
+#include <future>
+#include <map>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "providers/Contracts/model_column.hpp"
+#include "providers/Contracts/model_row.hpp"
+#include "providers/Contracts/value_object.hpp"
+#include "providers/Core/text.hpp"
+#include "providers/Supports/MariaDB/provider.hpp"
+#include "solvane/Contracts/Database/inspectable.hpp"
+#include "solvane/Supports/Data/Extractors/base_extractor.hpp"
+#include "solvane/Supports/Data/row_hash.hpp"
+#include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/snapshot.hpp"
+
+namespace Ombrix::Solvane::Transform {
+
+namespace {
+
+namespace DB = Supports::Database;
+using Providers::Contracts::ColumnModel;
+using Providers::Contracts::DataType;
+using Providers::Contracts::RowModel;
+using Providers::Contracts::TableModel;
+using Providers::Contracts::ValuePtr;
+using Connection = Contracts::Database::IConnection;
+
+Core::Error comparison_failure(std::string message) { return Core::Error{"default", -1, std::move(message)}; }
+
+std::string table_name(const std::string& schema, const std::string& table) {
+    return DB::mariadb_quote_identifier(schema) + "." + DB::mariadb_quote_identifier(table);
+}
+
+std::string cell_text(const TableModel& model, std::size_t column, std::size_t row) {
+    const auto value = model.get_value_at(column, row);
+    return value && !value->get_is_null() ? value->to_string() : std::string();
+}
+
+/// A column as the catalogue describes it.
+struct CatalogueColumn {
+    std::string name;
+    std::string data_type;
+    std::string column_type;
+    std::string charset;
+    std::string collation;
+    bool generated = false;
+    bool nullable = true;
+};
+
+/// The table's columns in order, or an error when the catalogue lists none. Compared by exact
+/// name on this side: the catalogue matches names as the file system does.
+Core::Result<std::vector<CatalogueColumn>> read_columns(Connection& connection, const std::string& schema,
+                                                        const std::string& table) {
+    auto rows = connection.execute_as_model(
+        "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, COLUMN_TYPE, IFNULL(CHARACTER_SET_NAME, ''), "
+        "IFNULL(COLLATION_NAME, ''), IS_GENERATED, IS_NULLABLE, EXTRA FROM information_schema.COLUMNS WHERE "
+        "TABLE_SCHEMA = " + DB::mariadb_quote_literal(schema) + " AND TABLE_NAME = " +
+            DB::mariadb_quote_literal(table) + " ORDER BY ORDINAL_POSITION",
+        false);
+    OMBRIX_RETURN_IF_ERROR(rows);
+    std::vector<CatalogueColumn> columns;
+    const auto& model = **rows;
+    for (std::size_t i = 0; i < model.get_n_items(); ++i) {
+        if (cell_text(model, 0, i) != table) continue;
+        CatalogueColumn column;
+        column.name = cell_text(model, 1, i);
+        column.data_type = Core::ascii_lower(cell_text(model, 2, i));
+        column.column_type = cell_text(model, 3, i);
+        column.charset = cell_text(model, 4, i);
+        column.collation = cell_text(model, 5, i);
+        const std::string extra = Core::ascii_lower(cell_text(model, 8, i));
+        // Computed columns and the period columns of a versioned table are the server's to write.
+        column.generated = cell_text(model, 6, i) == "ALWAYS" || extra.find("generated") != std::string::npos ||
+                           extra.find("row start") != std::string::npos || extra.find("row end") != std::string::npos;
+        column.nullable = cell_text(model, 7, i) == "YES";
+        columns.push_back(std::move(column));
+    }
+    if (columns.empty())
+        return Core::fail(comparison_failure(Core::strprintf(Core::tr("no table %s"), table_name(schema, table).c_str())));
+    return columns;
+}
+
+/// The unique keys of the table, the primary key first, each as its columns in order.
+Core::Result<std::vector<std::vector<std::string>>> read_unique_keys(Connection& connection, const std::string& schema,
+                                                                    const std::string& table) {
+    auto rows = connection.execute_as_model(
+        "SELECT TABLE_NAME, INDEX_NAME, COLUMN_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = " +
+            DB::mariadb_quote_literal(schema) + " AND TABLE_NAME = " + DB::mariadb_quote_literal(table) +
+            " AND NON_UNIQUE = 0 ORDER BY INDEX_NAME = 'PRIMARY' DESC, INDEX_NAME, SEQ_IN_INDEX",
+        false);
+    OMBRIX_RETURN_IF_ERROR(rows);
+    std::vector<std::vector<std::string>> keys;
+    std::string current;
+    const auto& model = **rows;
+    for (std::size_t i = 0; i < model.get_n_items(); ++i) {
+        if (cell_text(model, 0, i) != table) continue;
+        const std::string index = cell_text(model, 1, i);
+        if (keys.empty() || index != current) keys.emplace_back();
+        current = index;
+        keys.back().push_back(cell_text(model, 2, i));
+    }
+    return keys;
+}
+
+/// Runs `work` on a thread of its own while the caller goes on; `get` waits for its result.
+template <class F>
+auto in_parallel(F&& work) {
+    return std::async(std::launch::async, std::forward<F>(work));
+}
+
+}  // namespace
+
+bool RowChanges::empty() const {
+    const auto none = [](const std::shared_ptr<TableModel>& rows) { return !rows || rows->get_n_items() == 0; };
+    return none(inserted) && none(updated) && none(deleted);
+}
+
+TableRowComparison::~TableRowComparison() = default;
+
+std::string TableRowComparison::source_name() const { return table_name(m_source.schema, m_source.table); }
+std::string TableRowComparison::target_name() const { return table_name(m_target.schema, m_target.table); }
+
+Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Side source, Side target) {
+    if (!source.connection || !target.connection) return Core::fail(comparison_failure("both connections are needed"));
+    auto source_columns = read_columns(*source.connection, source.schema, source.table);
+    OMBRIX_RETURN_IF_ERROR(source_columns);
+    auto target_columns = read_columns(*target.connection, target.schema, target.table);
+    OMBRIX_RETURN_IF_ERROR(target_columns);
+    auto keys = read_unique_keys(*target.connection, target.schema, target.table);
+    OMBRIX_RETURN_IF_ERROR(keys);
+
+    std::unique_ptr<TableRowComparison> comparison(new TableRowComparison());
+    comparison->m_source = std::move(source);
+    comparison->m_target = std::move(target);
+    auto& self = *comparison;
+    const auto inspector = self.m_target.connection->inspector();
+    std::map<std::string, std::size_t> position;
+    for (const auto& column : *target_columns) {
+        if (column.generated) continue;
+        const auto other = std::find_if(source_columns->begin(), source_columns->end(),
+                                        [&](const CatalogueColumn& c) { return c.name == column.name; });
+        if (other == source_columns->end())
+            return Core::fail(comparison_failure(Core::strprintf(Core::tr("the source table %s has no column `%s`"),
+                                                      self.source_name().c_str(), column.name.c_str())));
+        Column compared;
+        compared.name = column.name;
+        compared.quoted = DB::mariadb_quote_identifier(column.name);
+        compared.type = inspector ? inspector->get_data_type(column.data_type) : DataType::UNKNOWN;
+        compared.column_type = column.column_type;
+        compared.collation = column.collation;
+        compared.widen = column.data_type == "float" || other->data_type == "float";
+        if (!column.charset.empty() && !other->charset.empty() && column.charset != other->charset)
+            compared.convert_to = "utf8mb4";
+        if (column.data_type == other->data_type) compared.hash_form = column.data_type;
+        position[column.name] = self.m_columns.size();
+        self.m_names.push_back(column.name);
+        self.m_columns.push_back(std::move(compared));
+    }
+
+    // The primary key, else the first unique key of NOT NULL columns.
+    for (const auto& key : *keys) {
+        std::vector<std::size_t> positions;
+        for (const auto& name : key) {
+            const auto found = position.find(name);
+            const auto column = std::find_if(target_columns->begin(), target_columns->end(),
+                                             [&](const CatalogueColumn& c) { return c.name == name; });
+            if (found == position.end() || column == target_columns->end() || column->nullable) {
+                positions.clear();
+                break;
+            }
+            positions.push_back(found->second);
+        }
+        if (!positions.empty()) {
+            self.m_key = std::move(positions);
+            break;
+        }
+    }
+    // Keys compare by their type and collation: if those differ, two rows the target holds apart
+    // could be one row of the source, or the other way round.
+    for (const std::size_t k : self.m_key) {
+        const Column& column = self.m_columns[k];
+        const auto other = std::find_if(source_columns->begin(), source_columns->end(),
+                                        [&](const CatalogueColumn& c) { return c.name == column.name; });
+        if (other->column_type != column.column_type || other->collation != column.collation) {
+            const auto describe = [](const std::string& type, const std::string& collation) {
+                return collation.empty() ? type : type + " COLLATE " + collation;
+            };
+            return Core::fail(comparison_failure(Core::strprintf(
+                Core::tr("key column `%s` is %s in %s but %s in %s: rows cannot be matched"), column.name.c_str(),
+                describe(other->column_type, other->collation).c_str(), self.source_name().c_str(),
+                describe(column.column_type, column.collation).c_str(), self.target_name().c_str())));
+        }
+    }
+
+    const auto version = [](Connection& connection) -> unsigned long {
+        const auto provider = std::dynamic_pointer_cast<Providers::Supports::MariaDBProvider>(connection.get_provider());
+        return provider ? provider->get_server_version() : 0;
+    };
+    self.m_crc32c = std::min(version(*self.m_source.connection), version(*self.m_target.connection)) >=
+                    Supports::Data::kCrc32cVersion;
+    return comparison;
+}
+
+std::string TableRowComparison::select_list() const {
+    std::string list;
+    for (const auto& column : m_columns) {
+        if (!list.empty()) list += ", ";
+        // A FLOAT's text keeps six digits; a DOUBLE's text of it keeps every bit, and writing that
+        // text back stores the same FLOAT.
+        list += column.widen ? "CAST(" + column.quoted + " AS DOUBLE) AS " + column.quoted : column.quoted;
+    }
+    return list.empty() ? "1" : list;
+}
+
+std::string TableRowComparison::hash_sql(bool /*source*/) const {
+    std::vector<std::string> cells;
+    for (const auto& column : m_columns)
+        cells.push_back(Supports::Data::hash_cell(
+            {column.quoted, column.widen, column.convert_to, Supports::Data::hash_form(column.hash_form)}));
+    return Supports::Data::row_hash(cells, m_crc32c);
+}
+
+std::string TableRowComparison::key_norm_sql() const {
+    // What makes two keys the same row: under a collation its weights (after the trailing blanks
+    // a PAD SPACE collation ignores), otherwise the exact text.
+    std::string parts;
+    for (const std::size_t k : m_key) {
+        const Column& column = m_columns[k];
+        std::string part;
+        if (!column.collation.empty()) {
+            const bool pad = column.collation.find("nopad") == std::string::npos;
+            part = "HEX(WEIGHT_STRING(" + (pad ? "RTRIM(" + column.quoted + ")" : column.quoted) + "))";
+        } else {
+            part = "HEX(CONCAT(" + (column.widen ? "CAST(" + column.quoted + " AS DOUBLE)" : column.quoted) + "))";
+        }
+        parts += (parts.empty() ? "" : ", ") + part;
+    }
+    return "CONCAT_WS(','," + parts + ")";
+}
+
+std::string TableRowComparison::order_by() const {
+    std::string order;
+    for (const std::size_t k : m_key) order += (order.empty() ? "" : ", ") + m_columns[k].quoted;
+    return order;
+}
+
+std::string TableRowComparison::literal(const TableModel& rows, std::size_t row, std::size_t column) const {
+    return Supports::Data::Extractors::BaseExtractor::format_column_value(m_columns[column].type,
+                                                                         rows.get_value_at(column, row));
+}
+
+std::string TableRowComparison::key_condition(const std::vector<std::string>& literals, const char* op) const {
+    // (a, b) > (x, y) spelt out as a > x OR (a = x AND b > y), which the range optimizer reads;
+    // "<=" adds the equal row.
+    const bool upper = std::string_view(op) == "<=";
+    const char* strict = upper ? " < " : " > ";
+    std::string condition;
+    std::string equal;
+    for (std::size_t i = 0; i < m_key.size(); ++i) {
+        const std::string& name = m_columns[m_key[i]].quoted;
+        const bool last = i + 1 == m_key.size();
+        const std::string part = equal + name + (last && m_key.size() == 1 ? (upper ? " <= " : " > ") : strict) + literals[i];
+        condition += (condition.empty() ? "" : " OR ") + (m_key.size() > 1 ? "(" + part + ")" : part);
+        equal += name + " = " + literals[i] + " AND ";
+    }
+    if (upper && m_key.size() > 1) condition += " OR (" + equal.substr(0, equal.size() - 5) + ")";
+    return m_key.size() > 1 ? "(" + condition + ")" : condition;
+}
+
+std::string TableRowComparison::key_match(const std::vector<std::string>& literals) const {
+    std::string match;
+    for (std::size_t i = 0; i < m_key.size(); ++i)
+        match += (i ? " AND " : "") + m_columns[m_key[i]].quoted + "=" + literals[i];
+    return match;
+}
+
+Core::Status TableRowComparison::compare(const std::function<Core::Status(RowChanges&)>& on_changes,
+                                         std::size_t chunk_rows) {
+    if (!has_key())
+        return Core::fail(comparison_failure(Core::strprintf(
+            Core::tr("table %s has neither a primary key nor a unique key of NOT NULL columns: its rows cannot "
+                     "be matched"),
+            target_name().c_str())));
+    if (chunk_rows == 0) chunk_rows = 1000;
+    Connection& source = *m_source.connection;
+    Connection& target = *m_target.connection;
+    const bool shared = m_source.connection == m_target.connection;
+
+    // Times read alike on both sides whatever their sessions' zones; the source stands still.
+    const auto run = [](Connection& connection, const std::string& sql) -> Core::Status {
+        auto done = connection.execute_no_query(sql, false);
+        if (!done) return Core::fail(done.error());
+        return {};
+    };
+    OMBRIX_RETURN_IF_ERROR(run(source, "SET @ombrix_time_zone = @@TIME_ZONE, TIME_ZONE = '+00:00'"));
+    if (!shared) OMBRIX_RETURN_IF_ERROR(run(target, "SET @ombrix_time_zone = @@TIME_ZONE, TIME_ZONE = '+00:00'"));
+    bool snapshot = false;
+    struct Restore {
+        Connection& source;
+        Connection& target;
+        bool shared;
+        bool& snapshot;
+        ~Restore() {
+            if (snapshot) (void)source.execute_no_query("COMMIT", false);
+            (void)source.execute_no_query("SET TIME_ZONE = @ombrix_time_zone", false);
+            if (!shared) (void)target.execute_no_query("SET TIME_ZONE = @ombrix_time_zone", false);
+        }
+    } restore{source, target, shared, snapshot};
+    if (!shared) {
+        auto opened = DB::open_snapshot(source, {{m_source.schema, m_source.table}});
+        OMBRIX_RETURN_IF_ERROR(opened);
+        snapshot = true;
+    }
+
+    const std::string source_table = source_name();
+    const std::string target_table = target_name();
+    const std::string hash = hash_sql(true);
+    const std::string order = order_by();
+    std::string key_list;
+    for (const std::size_t k : m_key) key_list += (key_list.empty() ? "" : ", ") + m_columns[k].quoted;
+
+    const auto query = [](Connection& connection, const std::string& sql) { return connection.execute_as_model(sql, false); };
+    const auto where = [](const std::string& condition) { return condition.empty() ? std::string() : " WHERE " + condition; };
+
+    std::vector<std::string> low;  // the last key of the chunk before, as literals
+    // Chunks grow while they match (fewer round trips over equal rows) and fall back to
+    // `chunk_rows` at a difference (fewer rows listed around it).
+    std::size_t rows = chunk_rows;
+    bool listing = false;
+    while (true) {
+        const std::size_t chunk = rows;
+        // The chunk ends at the source's chunk-th key after the last one.
+        const std::string above = low.empty() ? std::string() : key_condition(low, ">");
+        auto bound = query(source, "SELECT " + key_list + " FROM " + source_table + where(above) + " ORDER BY " + order +
+                                       " LIMIT 1 OFFSET " + std::to_string(chunk - 1));
+        OMBRIX_RETURN_IF_ERROR(bound);
+        std::vector<std::string> high;
+        if ((*bound)->get_n_items() > 0)
+            for (std::size_t i = 0; i < m_key.size(); ++i)
+                high.push_back(Supports::Data::Extractors::BaseExtractor::format_column_value(
+                    m_columns[m_key[i]].type, (*bound)->get_value_at(i, 0)));
+        std::string range = above;
+        if (!high.empty()) range += (range.empty() ? "" : " AND ") + key_condition(high, "<=");
+
+        // Right after a difference the chunk is listed at once: differences tend to come together,
+        // and summing a chunk that is then listed hashes its rows twice.
+        bool same = false;
+        if (!listing) {
+            const std::string sums = "SELECT COUNT(*), CAST(IFNULL(SUM(" + hash + "), 0) AS CHAR) FROM ";
+            auto target_sums = in_parallel([&] { return query(target, sums + target_table + where(range)); });
+            auto source_sums = query(source, sums + source_table + where(range));
+            auto target_done = target_sums.get();
+            OMBRIX_RETURN_IF_ERROR(source_sums);
+            OMBRIX_RETURN_IF_ERROR(target_done);
+            same = cell_text(**source_sums, 0, 0) == cell_text(**target_done, 0, 0) &&
+                   cell_text(**source_sums, 1, 0) == cell_text(**target_done, 1, 0);
+        }
+        if (!same) {
+            auto changes = chunk_changes(range, chunk);
+            OMBRIX_RETURN_IF_ERROR(changes);
+            same = changes->empty();
+            if (!same) OMBRIX_RETURN_IF_ERROR(on_changes(*changes));
+        }
+        listing = !same;
+        rows = same ? std::min(chunk * 2, chunk_rows * 32) : chunk_rows;
+        if (high.empty()) break;
+        low = std::move(high);
+    }
+    return {};
+}
+
+Core::Result<RowChanges> TableRowComparison::chunk_changes(const std::string& range, std::size_t chunk) {
+    Connection& source = *m_source.connection;
+    Connection& target = *m_target.connection;
+    const std::string source_table = source_name();
+    const std::string target_table = target_name();
+    const std::string hash = hash_sql(true);
+    const std::string order = order_by();
+    std::string key_list;
+    for (const std::size_t k : m_key) key_list += (key_list.empty() ? "" : ", ") + m_columns[k].quoted;
+    const auto query = [](Connection& connection, const std::string& sql) { return connection.execute_as_model(sql, false); };
+    const auto where = [](const std::string& condition) { return condition.empty() ? std::string() : " WHERE " + condition; };
+
+    // Which rows differ: each row's key identity, hash and key, on both sides.
+    const std::string list_sql = "SELECT " + key_norm_sql() + ", " + hash + ", " + key_list + " FROM ";
+    auto target_list = in_parallel([&] { return query(target, list_sql + target_table + where(range) + " ORDER BY " + order); });
+    auto source_list = query(source, list_sql + source_table + where(range) + " ORDER BY " + order);
+    auto target_rows = target_list.get();
+    OMBRIX_RETURN_IF_ERROR(source_list);
+    OMBRIX_RETURN_IF_ERROR(target_rows);
+    const TableModel& s = **source_list;
+    const TableModel& t = **target_rows;
+    std::unordered_map<std::string, std::size_t> in_target;
+    for (std::size_t i = 0; i < t.get_n_items(); ++i) in_target.emplace(cell_text(t, 0, i), i);
+    std::vector<bool> matched(t.get_n_items(), false);
+    std::unordered_set<std::string> seen;
+    // What each differing key comes to, and the key conditions of the rows to fetch.
+    std::unordered_set<std::string> to_insert, to_update, to_delete;
+    std::vector<std::string> wanted_source;
+    std::vector<std::string> wanted_target;
+    const auto key_literals = [&](const TableModel& rows, std::size_t row) {
+        std::vector<std::string> literals;
+        for (std::size_t i = 0; i < m_key.size(); ++i)
+            literals.push_back(Supports::Data::Extractors::BaseExtractor::format_column_value(
+                m_columns[m_key[i]].type, rows.get_value_at(2 + i, row)));
+        return literals;
+    };
+    for (std::size_t i = 0; i < s.get_n_items(); ++i) {
+        const std::string norm = cell_text(s, 0, i);
+        if (!seen.insert(norm).second)
+            return Core::fail(comparison_failure(Core::strprintf(
+                Core::tr("the source table %s holds two rows whose key is the target's one row (%s)"),
+                source_table.c_str(), key_match(key_literals(s, i)).c_str())));
+        const auto found = in_target.find(norm);
+        if (found == in_target.end()) {
+            to_insert.insert(norm);
+            wanted_source.push_back(key_match(key_literals(s, i)));
+            continue;
+        }
+        matched[found->second] = true;
+        if (cell_text(s, 1, i) == cell_text(t, 1, found->second)) continue;
+        to_update.insert(norm);
+        wanted_source.push_back(key_match(key_literals(s, i)));
+        wanted_target.push_back(key_match(key_literals(t, found->second)));
+    }
+    for (std::size_t i = 0; i < t.get_n_items(); ++i) {
+        if (matched[i]) continue;
+        to_delete.insert(cell_text(t, 0, i));
+        wanted_target.push_back(key_match(key_literals(t, i)));
+    }
+    RowChanges changes;
+    if (wanted_source.empty() && wanted_target.empty()) return changes;
+
+    // Their whole rows, each with its key's identity last.
+    const std::string rows_sql = "SELECT " + select_list() + ", " + key_norm_sql() + " FROM ";
+    const auto fetch = [&](Connection& connection, const std::string& table,
+                           const std::vector<std::string>& keys) -> Core::Result<std::shared_ptr<TableModel>> {
+        if (keys.empty()) return TableModel::create();
+        std::string condition;
+        for (const auto& key : keys) condition += (condition.empty() ? "(" : " OR (") + key + ")";
+        // Many of the chunk's rows: its range reads faster than their keys.
+        if (keys.size() * 4 > chunk) condition = range;
+        return query(connection, rows_sql + table + where(condition));
+    };
+    auto target_fetch = in_parallel([&] { return fetch(target, target_table, wanted_target); });
+    auto source_fetch = fetch(source, source_table, wanted_source);
+    auto target_full = target_fetch.get();
+    OMBRIX_RETURN_IF_ERROR(source_fetch);
+    OMBRIX_RETURN_IF_ERROR(target_full);
+
+    const std::size_t width = m_columns.size();
+    const auto table_like = [&](const TableModel& rows) {
+        auto table = TableModel::create();
+        const auto& columns = rows.get_columns()->items();
+        for (std::size_t i = 0; i < width && i < columns.size(); ++i) table->get_columns()->append(columns[i]);
+        return table;
+    };
+    const auto row_of = [&](const TableModel& rows, std::size_t row) {
+        std::vector<ValuePtr> values;
+        values.reserve(width);
+        for (std::size_t i = 0; i < width; ++i) values.push_back(rows.get_value_at(i, row));
+        return RowModel::create(std::move(values));
+    };
+    const TableModel& sf = **source_fetch;
+    const TableModel& tf = **target_full;
+    std::unordered_map<std::string, std::size_t> target_by_key;
+    for (std::size_t i = 0; i < tf.get_n_items(); ++i) target_by_key.emplace(cell_text(tf, width, i), i);
+    changes.inserted = table_like(sf);
+    changes.updated = table_like(sf);
+    changes.updated_target = table_like(tf);
+    changes.deleted = table_like(tf);
+    for (std::size_t i = 0; i < sf.get_n_items(); ++i) {
+        const std::string norm = cell_text(sf, width, i);
+        if (to_insert.contains(norm)) {
+            changes.inserted->append(row_of(sf, i));
+        } else if (to_update.contains(norm)) {
+            const auto full = target_by_key.find(norm);
+            if (full == target_by_key.end()) continue;
+            changes.updated->append(row_of(sf, i));
+            changes.updated_target->append(row_of(tf, full->second));
+        }
+    }
+    for (std::size_t i = 0; i < tf.get_n_items(); ++i)
+        if (to_delete.contains(cell_text(tf, width, i))) changes.deleted->append(row_of(tf, i));
+    return changes;
+}
+
+std::vector<bool> TableRowComparison::changed_columns(const RowChanges& changes, std::size_t row) const {
+    std::vector<bool> changed(m_columns.size(), false);
+    for (std::size_t i = 0; i < m_columns.size(); ++i)
+        changed[i] = literal(*changes.updated, row, i) != literal(*changes.updated_target, row, i);
+    return changed;
+}
+
+RowStatements TableRowComparison::statements(const RowChanges& changes) const {
+    RowStatements out;
+    const std::string table = target_name();
+    const auto key_of = [&](const TableModel& rows, std::size_t row) {
+        std::vector<std::string> literals;
+        for (const std::size_t k : m_key) literals.push_back(literal(rows, row, k));
+        return literals;
+    };
+    constexpr std::size_t kStatementBytes = 1U << 20;
+    if (changes.deleted && changes.deleted->get_n_items() > 0) {
+        // One statement for many rows: `k` IN (…), or each composite key's match joined by OR.
+        const bool single = m_key.size() == 1;
+        std::vector<std::string> matches;
+        std::size_t bytes = 0;
+        const auto flush = [&] {
+            if (matches.empty()) return;
+            std::string statement = "DELETE FROM " + table + " WHERE ";
+            if (single) statement += m_columns[m_key[0]].quoted + " IN (";
+            for (std::size_t i = 0; i < matches.size(); ++i) {
+                if (i) statement += single ? ", " : " OR ";
+                statement += single || matches.size() == 1 ? matches[i] : "(" + matches[i] + ")";
+            }
+            out.deletes.push_back(statement + (single ? ");" : ";"));
+            matches.clear();
+            bytes = 0;
+        };
+        for (std::size_t i = 0; i < changes.deleted->get_n_items(); ++i) {
+            const auto key = key_of(*changes.deleted, i);
+            matches.push_back(single ? key[0] : key_match(key));
+            bytes += matches.back().size();
+            if (bytes >= kStatementBytes) flush();
+        }
+        flush();
+    }
+    if (changes.updated) {
+        for (std::size_t i = 0; i < changes.updated->get_n_items(); ++i) {
+            const auto changed = changed_columns(changes, i);
+            std::string sets;
+            for (std::size_t c = 0; c < m_columns.size(); ++c)
+                if (changed[c]) sets += (sets.empty() ? "" : ", ") + m_columns[c].quoted + "=" + literal(*changes.updated, i, c);
+            if (sets.empty()) continue;
+            out.updates.push_back("UPDATE " + table + " SET " + sets + " WHERE " +
+                                  key_match(key_of(*changes.updated_target, i)) + ";");
+        }
+    }
+    if (changes.inserted && changes.inserted->get_n_items() > 0) {
+        std::string head = "INSERT INTO " + table + "(";
+        for (std::size_t c = 0; c < m_columns.size(); ++c) head += (c ? ", " : "") + m_columns[c].quoted;
+        head += ") VALUES";
+        std::string statement;
+        for (std::size_t i = 0; i < changes.inserted->get_n_items(); ++i) {
+            statement += statement.empty() ? head + "(" : ", (";
+            for (std::size_t c = 0; c < m_columns.size(); ++c)
+                statement += (c ? ", " : "") + literal(*changes.inserted, i, c);
+            statement += ")";
+            if (statement.size() >= kStatementBytes) {
+                out.inserts.push_back(statement + ";");
+                statement.clear();
+            }
+        }
+        if (!statement.empty()) out.inserts.push_back(statement + ";");
+    }
+    return out;
+}
+
+Core::Result<std::pair<std::int64_t, std::int64_t>> TableRowComparison::count_unmatched() {
+    Connection& source = *m_source.connection;
+    Connection& target = *m_target.connection;
+    const std::string hashed = "(SELECT " + hash_sql(true) + " AS h FROM ";
+    const auto query = [](Connection& connection, const std::string& sql) { return connection.execute_as_model(sql, false); };
+    // Rows grouped by the top 12 bits of their hashes: only groups whose counts or sums differ
+    // are looked at row by row.
+    const std::string buckets = "SELECT h >> 52, COUNT(*), CAST(SUM(h) AS CHAR) FROM ";
+    auto target_buckets = in_parallel([&] { return query(target, buckets + hashed + target_name() + ") x GROUP BY 1"); });
+    auto source_buckets = query(source, buckets + hashed + source_name() + ") x GROUP BY 1");
+    auto target_done = target_buckets.get();
+    OMBRIX_RETURN_IF_ERROR(source_buckets);
+    OMBRIX_RETURN_IF_ERROR(target_done);
+    struct Bucket {
+        std::int64_t count[2] = {0, 0};
+        std::string sum[2];
+    };
+    std::map<std::string, Bucket> all;
+    for (int side = 0; side < 2; ++side) {
+        const TableModel& rows = side == 0 ? **source_buckets : **target_done;
+        for (std::size_t i = 0; i < rows.get_n_items(); ++i) {
+            auto& bucket = all[cell_text(rows, 0, i)];
+            bucket.count[side] = std::stoll(cell_text(rows, 1, i));
+            bucket.sum[side] = cell_text(rows, 2, i);
+        }
+    }
+    std::int64_t only_source = 0, only_target = 0;
+    std::vector<std::string> open;  // buckets both sides hold, differently
+    for (const auto& [name, bucket] : all) {
+        if (bucket.count[0] == bucket.count[1] && bucket.sum[0] == bucket.sum[1]) continue;
+        if (bucket.count[0] == 0 || bucket.count[1] == 0) {
+            only_source += bucket.count[0];
+            only_target += bucket.count[1];
+        } else {
+            open.push_back(name);
+        }
+    }
+    for (std::size_t first = 0; first < open.size(); first += 256) {
+        std::string in;
+        for (std::size_t i = first; i < open.size() && i < first + 256; ++i) in += (in.empty() ? "" : ", ") + open[i];
+        const std::string rows = "SELECT h, COUNT(*) FROM ";
+        const std::string tail = ") x WHERE h >> 52 IN (" + in + ") GROUP BY h";
+        auto target_rows = in_parallel([&] { return query(target, rows + hashed + target_name() + tail); });
+        auto source_rows = query(source, rows + hashed + source_name() + tail);
+        auto target_list = target_rows.get();
+        OMBRIX_RETURN_IF_ERROR(source_rows);
+        OMBRIX_RETURN_IF_ERROR(target_list);
+        std::unordered_map<std::string, std::int64_t> balance;
+        for (std::size_t i = 0; i < (*source_rows)->get_n_items(); ++i)
+            balance[cell_text(**source_rows, 0, i)] += std::stoll(cell_text(**source_rows, 1, i));
+        for (std::size_t i = 0; i < (*target_list)->get_n_items(); ++i)
+            balance[cell_text(**target_list, 0, i)] -= std::stoll(cell_text(**target_list, 1, i));
+        for (const auto& [row, count] : balance) {
+            if (count > 0) only_source += count;
+            if (count < 0) only_target -= count;
+        }
+    }
+    return std::make_pair(only_source, only_target);
+}
+
+}  // namespace Ombrix::Solvane::Transform
