@@ -147,6 +147,63 @@ TEST_F(SynchronizerStructure, ContinueDecidesWhetherTheScriptsAfterAFailureRun) 
     }
 }
 
+// The library's rows synchronizer: preview marks the rows and the values that change, generate
+// gives one script (deletions, updates, insertions), handle runs it with one progress step per
+// statement and leaves nothing to do; a run over equal rows leaves the record untouched.
+TEST_F(SynchronizerStructure, RowsPreviewGenerateAndHandleAgree) {
+    ScratchSchema source("sync_src");
+    ScratchSchema target("sync_tgt");
+    for (const auto& schema : {source.name(), target.name()})
+        Sandbox::get().exec("CREATE TABLE `" + schema + "`.t (id INT PRIMARY KEY, v VARCHAR(10), n INT)");
+    Sandbox::get().exec("INSERT INTO `" + source.name() + "`.t VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3)");
+    Sandbox::get().exec("INSERT INTO `" + target.name() + "`.t VALUES (1, 'a', 1), (2, 'B', 2), (4, 'd', 4)");
+    const T::OptionMap options{{"OPTION|SOURCE|SCHEMA", source.name()}, {"OPTION|TARGET|SCHEMA", target.name()},
+                               {"OPTION|SOURCE|TABLE", "t"}};
+    const auto make = [&] {
+        auto synchronizer = T::UserdataSynchronizer::create(options);
+        synchronizer->set_server_source(m_connection);
+        synchronizer->set_server_target(m_connection);
+        synchronizer->set_progress(m_progress);
+        auto initialized = synchronizer->initialize();
+        EXPECT_TRUE(initialized.has_value()) << describe(initialized.error());
+        return synchronizer;
+    };
+    auto synchronizer = make();
+    auto preview = synchronizer->preview();
+    ASSERT_TRUE(preview.has_value()) << describe(preview.error());
+    const auto patched = std::dynamic_pointer_cast<Ombrix::Providers::Contracts::DataSetModel>(*preview);
+    ASSERT_TRUE(patched);
+    const auto rows = patched->get_item(0);
+    ASSERT_EQ(rows->get_n_items(), 3u);
+    using Ombrix::Providers::Contracts::DataVersion;
+    EXPECT_EQ(rows->get_item(0)->get_version(), DataVersion::DELETE);
+    EXPECT_EQ(rows->get_item(0)->get_value_at(0)->to_string(), "4");
+    EXPECT_EQ(rows->get_item(1)->get_version(), DataVersion::UPDATE);
+    EXPECT_EQ(T::Patcher::value_version(*rows->get_item(1)->get_value_at(1)), DataVersion::UPDATE);
+    EXPECT_NE(T::Patcher::value_version(*rows->get_item(1)->get_value_at(2)), DataVersion::UPDATE);
+    EXPECT_EQ(rows->get_item(2)->get_version(), DataVersion::INSERT);
+
+    const std::string tgt = "`" + target.name() + "`.`t`";
+    auto scripts = synchronizer->generate();
+    ASSERT_TRUE(scripts.has_value()) << describe(scripts.error());
+    ASSERT_EQ(scripts->size(), 1u);
+    EXPECT_EQ((*scripts)[0], "DELETE FROM " + tgt + " WHERE `id` IN (4);\nUPDATE " + tgt +
+                                 " SET `v`='b' WHERE `id`=2;\nINSERT INTO " + tgt +
+                                 "(`id`, `v`, `n`) VALUES(3, 'c', 3);\n");
+    ASSERT_TRUE(synchronizer->handle().has_value());
+    const auto state = m_progress->snapshot();
+    EXPECT_EQ(state.success, 3);
+    EXPECT_EQ(state.failure, 0);
+    EXPECT_TRUE(state.finished);
+
+    auto again = make();
+    auto nothing = again->generate();
+    ASSERT_TRUE(nothing.has_value());
+    EXPECT_TRUE(nothing->empty());
+    ASSERT_TRUE(again->handle().has_value());
+    EXPECT_EQ(m_progress->snapshot().step, state.step);
+}
+
 // ---------------------------------------------------------------- the command
 
 
