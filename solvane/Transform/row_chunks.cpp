@@ -217,7 +217,7 @@ std::string TableRowComparison::select_list() const {
     return list.empty() ? "1" : list;
 }
 
-std::string TableRowComparison::hash_sql(bool /*source*/) const {
+std::string TableRowComparison::hash_sql() const {
     std::vector<std::string> cells;
     for (const auto& column : m_columns)
         cells.push_back(Supports::Data::hash_cell(
@@ -319,7 +319,7 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
 
     const std::string source_table = source_name();
     const std::string target_table = target_name();
-    const std::string hash = hash_sql(true);
+    const std::string hash = hash_sql();
     const std::string order = order_by();
     std::string key_list;
     for (const std::size_t k : m_key) key_list += (key_list.empty() ? "" : ", ") + m_columns[k].quoted;
@@ -336,9 +336,18 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
         const std::size_t chunk = rows;
         // The chunk ends at the source's chunk-th key after the last one.
         const std::string above = low.empty() ? std::string() : key_condition(low, ">");
-        auto bound = query(source, "SELECT " + key_list + " FROM " + source_table + where(above) + " ORDER BY " + order +
-                                       " LIMIT 1 OFFSET " + std::to_string(chunk - 1));
+        const auto bound_sql = [&](const std::string& table) {
+            return "SELECT " + key_list + " FROM " + table + where(above) + " ORDER BY " + order + " LIMIT 1 OFFSET " +
+                   std::to_string(chunk - 1);
+        };
+        auto bound = query(source, bound_sql(source_table));
         OMBRIX_RETURN_IF_ERROR(bound);
+        // Past the source's last chunk, the target's keys cut what it holds beyond: its rows are
+        // listed a chunk at a time as well.
+        if ((*bound)->get_n_items() == 0) {
+            bound = query(target, bound_sql(target_table));
+            OMBRIX_RETURN_IF_ERROR(bound);
+        }
         std::vector<std::string> high;
         if ((*bound)->get_n_items() > 0)
             for (std::size_t i = 0; i < m_key.size(); ++i)
@@ -379,7 +388,7 @@ Core::Result<RowChanges> TableRowComparison::chunk_changes(const std::string& ra
     Connection& target = *m_target.connection;
     const std::string source_table = source_name();
     const std::string target_table = target_name();
-    const std::string hash = hash_sql(true);
+    const std::string hash = hash_sql();
     const std::string order = order_by();
     std::string key_list;
     for (const std::size_t k : m_key) key_list += (key_list.empty() ? "" : ", ") + m_columns[k].quoted;
@@ -565,7 +574,7 @@ RowStatements TableRowComparison::statements(const RowChanges& changes) const {
 Core::Result<std::pair<std::int64_t, std::int64_t>> TableRowComparison::count_unmatched() {
     Connection& source = *m_source.connection;
     Connection& target = *m_target.connection;
-    const std::string hashed = "(SELECT " + hash_sql(true) + " AS h FROM ";
+    const std::string hashed = "(SELECT " + hash_sql() + " AS h FROM ";
     const auto query = [](Connection& connection, const std::string& sql) { return connection.execute_as_model(sql, false); };
     // Rows grouped by the top 12 bits of their hashes: only groups whose counts or sums differ
     // are looked at row by row.

@@ -101,7 +101,7 @@ private:
     std::string key_match(const std::vector<std::string>& literals) const;
     std::string order_by() const;
     std::string select_list() const;
-    std::string hash_sql(bool source) const;
+    std::string hash_sql() const;
     std::string key_norm_sql() const;
 
     Side m_source;
