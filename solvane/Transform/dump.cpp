@@ -29,6 +29,7 @@
 #include "solvane/Supports/Database/snapshot.hpp"
 #include "solvane/Supports/Data/journal.hpp"
 #include "solvane/Supports/Data/load_format.hpp"
+#include "solvane/Supports/Data/row_hash.hpp"
 
 namespace Ombrix::Solvane::Transform {
 
@@ -95,8 +96,14 @@ bool is_versioned(const MM::MetaTable& table) {
 RowsQuery rows_query(const MM::MetaTable& table, const std::string& source_schema, const DumpOptions& options,
                      const std::string& range) {
     std::vector<std::string> names;
+    std::string read;  // the SELECT list: the names, FLOAT read exactly
     for (const auto& column : *table.get_columns())
-        if (!column->is_generated()) names.push_back(backticked(column->get_name()));
+        if (!column->is_generated()) {
+            names.push_back(backticked(column->get_name()));
+            read += (read.empty() ? "" : ", ") +
+                    Supports::Data::exact_read(names.back(),
+                                               column->get_data_type() == Providers::Contracts::DataType::FLOAT);
+        }
     RowsQuery query;
     // A versioned table's past rows go too, each with its period, which a session that sets
     // system_versioning_insert_history may write.
@@ -110,12 +117,13 @@ RowsQuery rows_query(const MM::MetaTable& table, const std::string& source_schem
         }
         names.push_back(backticked(period.first));
         names.push_back(backticked(period.second));
+        read += (read.empty() ? "" : ", ") + names[names.size() - 2] + ", " + names.back();
     }
     std::string list;
     for (const auto& name : names) list += (list.empty() ? "" : ", ") + name;
     query.label = backticked(source_schema) + "." + backticked(table.get_name());
     // A table whose every column is generated gets a row of defaults per row: "()".
-    query.select = "SELECT " + (list.empty() ? std::string("1") : list) + " FROM " + query.label;
+    query.select = "SELECT " + (read.empty() ? std::string("1") : read) + " FROM " + query.label;
     if (query.history) query.select += " FOR SYSTEM_TIME ALL";
     std::string condition;
     if (const auto found = options.where.find(table.get_name()); found != options.where.end())

@@ -90,6 +90,15 @@ std::string joined(const std::vector<std::string>& items, bool quote) {
     return out;
 }
 
+/// The source columns of a copy as the SELECT list that reads their exact values ("1" for a table of
+/// generated columns only, whose rows are rows of defaults).
+std::string read_list(const std::vector<std::string>& columns, const std::vector<DataType>& types) {
+    std::string list;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        list += (i ? ", " : "") + Supports::Data::exact_read(qname(columns[i]), i < types.size() && types[i] == DataType::FLOAT);
+    return list.empty() ? "1" : list;
+}
+
 /// One item of FIELDS ("a=x; b = y; c"): the source column and the name it takes in the target,
 /// blanks around either left out; a name alone keeps its name.
 struct FieldPair {
@@ -1140,7 +1149,7 @@ Core::Status Transfer::copy_table_pages(Copy& copy) {
     auto statement = copy.source->statement();
     // A table whose every column is generated has rows all the same: they are counted, and as
     // many rows of defaults are inserted.
-    const std::string columns = copy.source_columns.empty() ? "1" : joined(copy.source_columns, true);
+    const std::string columns = read_list(copy.source_columns, copy.types);
     // Pages follow the primary key (every column when there is none), so none is read twice or
     // left out.
     const std::string order = joined(copy.key.empty() ? copy.source_columns : copy.key, true);
@@ -1212,7 +1221,7 @@ std::string Transfer::rows_select(const Copy& copy, std::string_view record_set)
     std::string filter = trimmed_text(record_set);
     if (!copy.range.empty()) filter = filter.empty() ? copy.range : "(" + filter + ") AND " + copy.range;
     // A table whose every column is generated gets a row without fields per row: one of defaults.
-    std::string sql = "SELECT " + (copy.source_columns.empty() ? std::string("1") : joined(copy.source_columns, true)) +
+    std::string sql = "SELECT " + read_list(copy.source_columns, copy.types) +
                       " FROM " + qname(copy.schema) + "." + qname(copy.table);
     if (copy.history) sql += " FOR SYSTEM_TIME ALL";
     if (!filter.empty()) sql += " WHERE " + filter;
@@ -1451,10 +1460,12 @@ void Transfer::verify(Copy& copy, TableReport& report) {
         return provider ? provider->get_server_version() : 0;
     };
     const bool crc32c = std::min(version(*copy.source), version(*copy.target)) >= Supports::Data::kCrc32cVersion;
-    auto hashed = [crc32c](Contracts::Database::IConnection& connection, const std::string& name,
-                           const std::vector<std::string>& columns, const std::string& filter) -> std::string {
+    auto hashed = [crc32c, &copy](Contracts::Database::IConnection& connection, const std::string& name,
+                                  const std::vector<std::string>& columns, const std::string& filter) -> std::string {
         std::vector<std::string> cells;
-        for (const auto& column : columns) cells.push_back(Supports::Data::hash_cell({qname(column)}));
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            cells.push_back(Supports::Data::hash_cell(
+                {qname(columns[i]), i < copy.types.size() && copy.types[i] == DataType::FLOAT}));
         std::string sql = "SELECT COUNT(*), IFNULL(SUM(" + Supports::Data::row_hash(cells, crc32c) + "), 0) FROM " + name;
         if (!filter.empty()) sql += " WHERE " + filter;
         auto model = connection.execute_as_model(sql);

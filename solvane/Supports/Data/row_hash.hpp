@@ -69,6 +69,12 @@ inline std::string row_hash(const std::vector<std::string>& cells, bool crc32c) 
     return "CAST(CONV(LEFT(MD5(" + joined + "), 16), 16, 10) AS UNSIGNED)";
 }
 
+/// The expression that reads a column's exact value for a copy: a FLOAT's text keeps six digits,
+/// so it is read as DOUBLE, whose text keeps every bit and stores the same FLOAT back.
+inline std::string exact_read(const std::string& quoted_name, bool is_float) {
+    return is_float ? "CAST(" + quoted_name + " AS DOUBLE) AS " + quoted_name : quoted_name;
+}
+
 /// The first server version (major * 10000 + minor * 100 + patch) with CRC32C.
 inline constexpr unsigned long kCrc32cVersion = 100800;
 
