@@ -307,9 +307,9 @@ TEST_F(MariaDBAdapterOnServer, ATableFillSendsTheseTexts) {
         "COLUMN_KEY, EXTRA, COLUMN_COMMENT, GENERATION_EXPRESSION FROM INFORMATION_SCHEMA.COLUMNS WHERE "
         "TABLE_SCHEMA = '" + s + "' and TABLE_NAME = 'parent' ORDER BY ORDINAL_POSITION ASC;",
         "SHOW INDEX FROM " + mariadb_quote_identifier(db()) + ".`parent`",
-        "SELECT TRIGGER_NAME, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM "
-        "information_schema.triggers WHERE BINARY event_object_schema = '" + s +
-            "' AND BINARY event_object_table = 'parent';",
+        "SELECT TRIGGER_NAME, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, ACTION_STATEMENT, SQL_MODE, "
+        "COLLATION_CONNECTION, EVENT_OBJECT_TABLE, EVENT_OBJECT_SCHEMA FROM information_schema.TRIGGERS WHERE "
+        "EVENT_OBJECT_SCHEMA = '" + s + "' AND EVENT_OBJECT_TABLE = 'parent';",
         "SELECT fk.CONSTRAINT_SCHEMA, fk.CONSTRAINT_NAME, fk.MATCH_OPTION, fk.UPDATE_RULE, fk.DELETE_RULE, "
         "refer.COLUMN_NAME, refer.ORDINAL_POSITION, refer.REFERENCED_TABLE_SCHEMA, refer.REFERENCED_TABLE_NAME, "
         "refer.REFERENCED_COLUMN_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS AS fk INNER JOIN "
@@ -323,7 +323,10 @@ TEST_F(MariaDBAdapterOnServer, ATableFillSendsTheseTexts) {
         "BINARY cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND "
         "BINARY cons.TABLE_NAME=chks.TABLE_NAME WHERE cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA='" + s +
             "' AND cons.TABLE_NAME='parent' AND chks.CONSTRAINT_SCHEMA='" + s + "' AND chks.TABLE_NAME='parent';",
-        "SHOW TABLE STATUS FROM " + mariadb_quote_identifier(db()) + " WHERE Name = 'parent';",
+        "SELECT TABLE_NAME, ENGINE, VERSION, ROW_FORMAT, TABLE_ROWS, AVG_ROW_LENGTH, DATA_LENGTH, MAX_DATA_LENGTH, "
+        "INDEX_LENGTH, DATA_FREE, AUTO_INCREMENT, CREATE_TIME, UPDATE_TIME, CHECK_TIME, TABLE_COLLATION, CHECKSUM, "
+        "CREATE_OPTIONS, TABLE_COMMENT FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + s +
+            "' AND TABLE_NAME = 'parent';",
         "SHOW CREATE TABLE " + mariadb_quote_identifier(db()) + ".`parent`;",
     };
     EXPECT_EQ(m_connection->statements(), expected);

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <utility>
@@ -90,6 +92,17 @@ Rows all_rows(const ModelPtr& model) {
     return rows;
 }
 
+/// The rows whose columns read exactly the names given, column by column: the catalogue compares
+/// names without regard to letter case, the server keeps apart names that differ in case alone.
+Rows exactly(const Rows& rows, std::initializer_list<std::pair<std::size_t, std::string_view>> names) {
+    Rows kept{rows.model, {}};
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (std::all_of(names.begin(), names.end(),
+                        [&](const auto& name) { return rows.text(name.first, i) == name.second; }))
+            kept.index.push_back(rows.index[i]);
+    return kept;
+}
+
 /// The rows of a schema-wide result grouped by the exact text of `key_column`, each group in
 /// result order.
 class Groups {
@@ -97,18 +110,15 @@ public:
     /// With a `kind_column`, the key is that column's text, a blank and the name ("PROCEDURE p"):
     /// a function and a procedure may share a name.
     Groups(const ModelPtr& model, std::size_t key_column, std::optional<std::size_t> kind_column = std::nullopt)
-        : m_model(model) {
-        const std::size_t n = model ? model->get_n_items() : 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const auto value = model->get_value_at(key_column, i);
-            std::string key = value ? value->to_string() : std::string();
-            if (kind_column) {
-                const auto kind = model->get_value_at(*kind_column, i);
-                key = (kind ? kind->to_string() : std::string()) + " " + key;
-            }
-            auto& rows = m_groups[key];
-            rows.model = m_model;
-            rows.index.push_back(i);
+        : Groups(all_rows(model), key_column, kind_column) {}
+    Groups(const Rows& rows, std::size_t key_column, std::optional<std::size_t> kind_column = std::nullopt)
+        : m_model(rows.model) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            std::string key = rows.text(key_column, i);
+            if (kind_column) key = rows.text(*kind_column, i) + " " + key;
+            auto& group = m_groups[key];
+            group.model = m_model;
+            group.index.push_back(rows.index[i]);
         }
     }
     Rows of(const std::string& key) const {
@@ -142,11 +152,14 @@ Core::Status apply_query(IConnection& connection, const std::string& sql, Apply&
 // so the row-to-model code reads the same column numbers in both.
 //
 // The catalogue compares names without regard to letter case, while the server keeps schemas,
-// tables and triggers apart that differ in case alone: those names are matched with BINARY
-// wherever the catalogue reads every schema's rows (routines, parameters, events, triggers, index
-// statistics by INDEX_SCHEMA, joins). Where it opens only the schema and table it is given
-// (TABLE_SCHEMA and TABLE_NAME of the tables, columns, statistics and views) the match is exact
-// already. Routine, event, index and column names are one name in any case, as on the server.
+// tables and triggers apart that differ in case alone. Where the catalogue opens only the schema
+// and table a condition names (TABLE_SCHEMA and TABLE_NAME of the tables, columns, statistics,
+// views and constraints; EVENT_OBJECT_SCHEMA and EVENT_OBJECT_TABLE of the triggers) the names are
+// compared plainly, so that the server looks up that schema or table alone instead of walking every
+// schema's files, and the rows are matched exactly on the client. The catalogues built from the
+// server's own tables (routines, parameters, events) are read whole anyway: there, and in joins,
+// BINARY matches them exactly. Routine, event, index and column names are one name in any case, as
+// on the server.
 
 constexpr std::string_view kColumnsSelect =
     "SELECT COLUMN_NAME, ORDINAL_POSITION, COLUMN_DEFAULT, IS_NULLABLE, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, "
@@ -175,20 +188,18 @@ std::string index_query(std::string_view schema) {
 }
 constexpr std::size_t kIndexKey = 0;
 
+// Both queries give the table and the schema last, for the exact match (see `exactly`).
 constexpr std::string_view kTriggerSelect =
     "SELECT TRIGGER_NAME, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, ACTION_STATEMENT, SQL_MODE, "
-    "COLLATION_CONNECTION";
+    "COLLATION_CONNECTION, EVENT_OBJECT_TABLE, EVENT_OBJECT_SCHEMA FROM information_schema.TRIGGERS WHERE "
+    "EVENT_OBJECT_SCHEMA = ";
 constexpr std::size_t kTriggerKey = 8;
+constexpr std::size_t kTriggerSchema = 9;
 
 std::string trigger_query(std::string_view schema, std::string_view table) {
-    return std::string(kTriggerSelect) + " FROM information_schema.triggers WHERE BINARY event_object_schema = " +
-           text_lit(schema) + " AND BINARY event_object_table = " + text_lit(table) + ";";
+    return std::string(kTriggerSelect) + text_lit(schema) + " AND EVENT_OBJECT_TABLE = " + text_lit(table) + ";";
 }
-std::string trigger_query(std::string_view schema) {
-    return std::string(kTriggerSelect) +
-           ", EVENT_OBJECT_TABLE FROM information_schema.triggers WHERE BINARY event_object_schema = " +
-           text_lit(schema) + ";";
-}
+std::string trigger_query(std::string_view schema) { return std::string(kTriggerSelect) + text_lit(schema) + ";"; }
 
 // The key columns are matched on their own table too, and only rows that reference a table count:
 // a unique key of the same name elsewhere would otherwise join in.
@@ -236,20 +247,20 @@ std::string check_query(std::string_view schema) {
     return std::string(kCheckSelect) + ", cons.TABLE_NAME" + std::string(kCheckFrom) + text_lit(schema) + ";";
 }
 
-// Read from the table's own schema, with the name matched exactly (not as a pattern, and in every
-// sql_mode: LIKE takes only a plain '...' text, whose backslashes the mode decides about).
-std::string options_query(std::string_view schema, std::string_view table) {
-    return "SHOW TABLE STATUS FROM " + ident(schema) + " WHERE Name = " + text_lit(table) + ";";
-}
-// The columns of SHOW TABLE STATUS, in its order, from the catalogue it is made from.
-std::string options_query(std::string_view schema) {
-    return "SELECT TABLE_NAME, ENGINE, VERSION, ROW_FORMAT, TABLE_ROWS, AVG_ROW_LENGTH, DATA_LENGTH, "
-           "MAX_DATA_LENGTH, INDEX_LENGTH, DATA_FREE, AUTO_INCREMENT, CREATE_TIME, UPDATE_TIME, CHECK_TIME, "
-           "TABLE_COLLATION, CHECKSUM, CREATE_OPTIONS, TABLE_COMMENT FROM information_schema.TABLES WHERE "
-           "TABLE_SCHEMA = " +
-           text_lit(schema) + ";";
-}
+// The columns of SHOW TABLE STATUS, in its order, from the catalogue it is made from: SHOW TABLE
+// STATUS itself lists the schema's every file for a single name (with LIKE or WHERE alike), while the
+// catalogue asked for one TABLE_NAME opens that table alone. The name is matched exactly on the
+// client (see `exactly`).
+constexpr std::string_view kOptionsSelect =
+    "SELECT TABLE_NAME, ENGINE, VERSION, ROW_FORMAT, TABLE_ROWS, AVG_ROW_LENGTH, DATA_LENGTH, MAX_DATA_LENGTH, "
+    "INDEX_LENGTH, DATA_FREE, AUTO_INCREMENT, CREATE_TIME, UPDATE_TIME, CHECK_TIME, TABLE_COLLATION, CHECKSUM, "
+    "CREATE_OPTIONS, TABLE_COMMENT FROM information_schema.TABLES WHERE TABLE_SCHEMA = ";
 constexpr std::size_t kOptionsKey = 0;
+
+std::string options_query(std::string_view schema, std::string_view table) {
+    return std::string(kOptionsSelect) + text_lit(schema) + " AND TABLE_NAME = " + text_lit(table) + ";";
+}
+std::string options_query(std::string_view schema) { return std::string(kOptionsSelect) + text_lit(schema) + ";"; }
 
 // Views are read from the catalogue, whose definitions name every table with its schema whatever
 // the session's current database is (SHOW CREATE VIEW leaves out the current one, so the same
@@ -1324,7 +1335,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
             models.push_back(*model);
         }
         const Groups indexes(models[1], kIndexKey);
-        const Groups triggers(models[2], kTriggerKey);
+        const Groups triggers(exactly(all_rows(models[2]), {{kTriggerSchema, name}}), kTriggerKey);
         const Groups foreign_keys(models[3], kForeignKey);
         const Groups checks(models[4], kCheckKey);
         const Groups options(models[5], kOptionsKey);
@@ -1427,8 +1438,9 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
     OMBRIX_STEP_DONE("fill_schema_table_index");
     if (!recursive) return {};
 
-    OMBRIX_RETURN_IF_ERROR(
-        apply_query(*connection, trigger_query(schema, name), [&](const Rows& rows) { apply_triggers(table, rows); }));
+    OMBRIX_RETURN_IF_ERROR(apply_query(*connection, trigger_query(schema, name), [&](const Rows& rows) {
+        apply_triggers(table, exactly(rows, {{kTriggerKey, name}, {kTriggerSchema, schema}}));
+    }));
     for (const auto& trigger : *table.get_triggers()) restore_trigger_source(*connection, *trigger, schema, true);
     OMBRIX_STEP_DONE("fill_schema_table_trigger");
     OMBRIX_RETURN_IF_ERROR(apply_query(*connection, foreign_query(schema, name),
@@ -1474,7 +1486,7 @@ Core::Status MariaDBAdapter::fill_schema_table_options(const std::shared_ptr<Met
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
     auto rows = read_rows(*get_connection(), options_query(table->get_schema(), table->get_name()));
     OMBRIX_RETURN_IF_ERROR(rows);
-    return fill_create_text(*table, apply_options(*table, *rows));
+    return fill_create_text(*table, apply_options(*table, exactly(*rows, {{kOptionsKey, table->get_name()}})));
 }
 
 Core::Status MariaDBAdapter::fill_create_text(MetaTable& table, bool partitioned) {
@@ -1504,13 +1516,14 @@ Core::Status MariaDBAdapter::fill_meta_view(const std::shared_ptr<MetaView>& vie
 Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& index) {
     OMBRIX_RETURN_VAL_IF_NULL(index, {});
     if (index->is_filled()) return {};
+    // Asked by its table's schema and name, so that the server opens that table alone.
     auto read = read_rows(*get_connection(),
-        "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION FROM "
-        "`information_schema`.`STATISTICS` WHERE BINARY INDEX_SCHEMA = " +
-            text_lit(index->get_schema()) + " AND BINARY TABLE_NAME = " + text_lit(index->get_entity()) +
+        "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION, "
+        "TABLE_SCHEMA FROM `information_schema`.`STATISTICS` WHERE TABLE_SCHEMA = " +
+            text_lit(index->get_schema()) + " AND TABLE_NAME = " + text_lit(index->get_entity()) +
             " AND INDEX_NAME = " + text_lit(index->get_name()) + " ORDER BY SEQ_IN_INDEX ASC;");
     OMBRIX_RETURN_IF_ERROR(read);
-    const Rows& rows = *read;
+    const Rows rows = exactly(*read, {{0, index->get_entity()}, {8, index->get_schema()}});
     if (!rows.present(__PRETTY_FUNCTION__)) return {};
     if (rows.text(1, 0) == "0") index->set_kind("UNIQUE");
     index->set_method(rows.text(2, 0));
@@ -1523,13 +1536,14 @@ Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& i
 Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger>& trigger) {
     OMBRIX_RETURN_VAL_IF_NULL(trigger, {});
     if (trigger->is_filled()) return {};
+    // Asked within its schema (a trigger's schema is its table's), which the server then reads alone.
     auto read = read_rows(*get_connection(),
         "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
-        "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE "
-        "BINARY TRIGGER_SCHEMA = " +
-            text_lit(trigger->get_schema()) + " AND BINARY TRIGGER_NAME = " + text_lit(trigger->get_name()) + ";");
+        "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION, TRIGGER_SCHEMA, TRIGGER_NAME FROM "
+        "information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = " +
+            text_lit(trigger->get_schema()) + " AND TRIGGER_NAME = " + text_lit(trigger->get_name()) + ";");
     OMBRIX_RETURN_IF_ERROR(read);
-    const Rows& rows = *read;
+    const Rows rows = exactly(*read, {{8, trigger->get_schema()}, {9, trigger->get_name()}});
     if (!rows.present(__PRETTY_FUNCTION__)) return {};
     trigger->set_target(rows.text(0, 0));
     trigger->set_definer(rows.text(1, 0));

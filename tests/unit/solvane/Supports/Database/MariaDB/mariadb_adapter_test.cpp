@@ -108,16 +108,15 @@ TEST_F(MariaDBAdapterTexts, OrdinaryNamesGiveTheExactQueries) {
 
     auto index = MetaIndex::with_names("shop", "shop", "orders", "ix_customer");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_index(index); }),
-              "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION FROM "
-              "`information_schema`.`STATISTICS` WHERE BINARY INDEX_SCHEMA = 'shop' AND BINARY TABLE_NAME = 'orders' AND "
-              "INDEX_NAME = 'ix_customer' ORDER BY SEQ_IN_INDEX ASC;");
+              "SELECT TABLE_NAME, NON_UNIQUE, INDEX_TYPE, INDEX_COMMENT, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, COLLATION, "
+              "TABLE_SCHEMA FROM `information_schema`.`STATISTICS` WHERE TABLE_SCHEMA = 'shop' AND TABLE_NAME = 'orders' "
+              "AND INDEX_NAME = 'ix_customer' ORDER BY SEQ_IN_INDEX ASC;");
 
     auto trigger = MetaTrigger::with_names("shop", "shop", "orders_bi");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_trigger(trigger); }),
               "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
-              "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION FROM information_schema.triggers WHERE BINARY "
-              "TRIGGER_SCHEMA = 'shop' AND BINARY TRIGGER_NAME = "
-              "'orders_bi';");
+              "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION, TRIGGER_SCHEMA, TRIGGER_NAME FROM "
+              "information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = 'shop' AND TRIGGER_NAME = 'orders_bi';");
 
     auto function = MetaFunction::with_names("shop", "shop", "total_of");
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_function(function); }),
@@ -150,7 +149,10 @@ TEST_F(MariaDBAdapterTexts, NamesAreQuotedForTheirPlace) {
                   .find("WHERE TABLE_SCHEMA = 'it''s' and TABLE_NAME = _utf8mb4 X'6160625C635F25' ORDER BY"),
               std::string::npos);
     EXPECT_EQ(first_text([&] { return m_adapter->fill_schema_table_options(table); }),
-              "SHOW TABLE STATUS FROM `it's` WHERE Name = _utf8mb4 X'6160625C635F25';");
+              "SELECT TABLE_NAME, ENGINE, VERSION, ROW_FORMAT, TABLE_ROWS, AVG_ROW_LENGTH, DATA_LENGTH, "
+              "MAX_DATA_LENGTH, INDEX_LENGTH, DATA_FREE, AUTO_INCREMENT, CREATE_TIME, UPDATE_TIME, CHECK_TIME, "
+              "TABLE_COLLATION, CHECKSUM, CREATE_OPTIONS, TABLE_COMMENT FROM information_schema.TABLES WHERE "
+              "TABLE_SCHEMA = 'it''s' AND TABLE_NAME = _utf8mb4 X'6160625C635F25';");
     auto view = MetaView::with_names(schema, schema, name);
     EXPECT_EQ(first_text([&] { return m_adapter->fill_meta_view(view); }), "SELECT VIEW_DEFINITION, CHECK_OPTION, DEFINER, SECURITY_TYPE, ALGORITHM, COLLATION_CONNECTION FROM information_schema.VIEWS WHERE "
               "TABLE_SCHEMA = 'it''s' AND TABLE_NAME = _utf8mb4 X'6160625C635F25';");
@@ -172,7 +174,7 @@ TEST_F(MariaDBAdapterTexts, DispatchFollowsTheKindAndChecksItsObject) {
     EXPECT_NE(dispatched(MetaView::with_names("d", "d", "v")).find("information_schema.VIEWS"), std::string::npos);
     EXPECT_NE(dispatched(MetaEvent::with_names("d", "d", "e")).find("`EVENTS`"), std::string::npos);
     EXPECT_NE(dispatched(MetaIndex::with_names("d", "d", "t", "i")).find("`STATISTICS`"), std::string::npos);
-    EXPECT_NE(dispatched(MetaTrigger::with_names("d", "d", "tr")).find("triggers"), std::string::npos);
+    EXPECT_NE(dispatched(MetaTrigger::with_names("d", "d", "tr")).find("TRIGGERS"), std::string::npos);
     EXPECT_NE(dispatched(MetaRole::with_names("d", "d", "r", "ROLE")).find("global_priv"), std::string::npos);
     EXPECT_NE(dispatched(MetaUser::with_names("d", "d", "u@h", "USER")).find("mysql.user"), std::string::npos);
     auto function = MetaFunction::with_names("d", "d", "f");
