@@ -223,29 +223,28 @@ std::string foreign_query(std::string_view schema, std::string_view table) {
            text_lit(table) + " AND refer.TABLE_SCHEMA=" + text_lit(schema) + " AND refer.TABLE_NAME=" + text_lit(table) +
            " ORDER BY refer.ORDINAL_POSITION ASC";
 }
+// A schema's: the key columns are asked for by schema too, else the server builds their catalogue for
+// every schema it holds.
 std::string foreign_query(std::string_view schema) {
     return std::string(kForeignSelect) + ", fk.TABLE_NAME" + std::string(kForeignJoin) + std::string(kForeignTables) +
-           std::string(kForeignWhere) + text_lit(schema) +
+           std::string(kForeignWhere) + text_lit(schema) + " AND refer.TABLE_SCHEMA=" + text_lit(schema) +
            " ORDER BY refer.ORDINAL_POSITION ASC";
 }
 
-// Checks are matched on their table too: two tables may each have a check of the same name.
-constexpr std::string_view kCheckSelect = "SELECT cons.CONSTRAINT_NAME, chks.CHECK_CLAUSE";
-constexpr std::string_view kCheckFrom =
-    " FROM information_schema.CHECK_CONSTRAINTS AS chks INNER JOIN information_schema.TABLE_CONSTRAINTS AS cons ON "
-    "cons.CONSTRAINT_CATALOG=chks.CONSTRAINT_CATALOG AND BINARY cons.CONSTRAINT_SCHEMA=chks.CONSTRAINT_SCHEMA AND "
-    "cons.CONSTRAINT_NAME=chks.CONSTRAINT_NAME AND BINARY cons.TABLE_NAME=chks.TABLE_NAME WHERE "
-    "cons.CONSTRAINT_TYPE='CHECK' AND cons.TABLE_SCHEMA=";
+// Checks are read from their own catalogue, which names each one's table (two tables may each have
+// a check of the same name); the table and the schema come last, for the exact match (see `exactly`).
+// Joined with TABLE_CONSTRAINTS the server would build the check catalogue of every schema and
+// compare each row of one with each of the other.
+constexpr std::string_view kCheckSelect =
+    "SELECT CONSTRAINT_NAME, CHECK_CLAUSE, TABLE_NAME, CONSTRAINT_SCHEMA FROM information_schema.CHECK_CONSTRAINTS "
+    "WHERE CONSTRAINT_SCHEMA = ";
 constexpr std::size_t kCheckKey = 2;
+constexpr std::size_t kCheckSchema = 3;
 
 std::string check_query(std::string_view schema, std::string_view table) {
-    return std::string(kCheckSelect) + std::string(kCheckFrom) + text_lit(schema) + " AND cons.TABLE_NAME=" +
-           text_lit(table) + " AND chks.CONSTRAINT_SCHEMA=" + text_lit(schema) + " AND chks.TABLE_NAME=" +
-           text_lit(table) + ";";
+    return std::string(kCheckSelect) + text_lit(schema) + " AND TABLE_NAME = " + text_lit(table) + ";";
 }
-std::string check_query(std::string_view schema) {
-    return std::string(kCheckSelect) + ", cons.TABLE_NAME" + std::string(kCheckFrom) + text_lit(schema) + ";";
-}
+std::string check_query(std::string_view schema) { return std::string(kCheckSelect) + text_lit(schema) + ";"; }
 
 // The columns of SHOW TABLE STATUS, in its order, from the catalogue it is made from: SHOW TABLE
 // STATUS itself lists the schema's every file for a single name (with LIKE or WHERE alike), while the
@@ -1337,7 +1336,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
         const Groups indexes(models[1], kIndexKey);
         const Groups triggers(exactly(all_rows(models[2]), {{kTriggerSchema, name}}), kTriggerKey);
         const Groups foreign_keys(models[3], kForeignKey);
-        const Groups checks(models[4], kCheckKey);
+        const Groups checks(exactly(all_rows(models[4]), {{kCheckSchema, name}}), kCheckKey);
         const Groups options(models[5], kOptionsKey);
         const auto types = inspector();
         for (const auto& table : pending) {
@@ -1478,8 +1477,9 @@ Core::Status MariaDBAdapter::fill_sequence(MetaTable& sequence) {
 
 Core::Status MariaDBAdapter::fill_schema_table_check(const std::shared_ptr<MetaTable>& table) {
     OMBRIX_RETURN_VAL_IF_NULL(table, {});
-    return apply_query(*get_connection(), check_query(table->get_schema(), table->get_name()),
-                       [&](const Rows& rows) { apply_checks(*table, rows); });
+    return apply_query(*get_connection(), check_query(table->get_schema(), table->get_name()), [&](const Rows& rows) {
+        apply_checks(*table, exactly(rows, {{kCheckKey, table->get_name()}, {kCheckSchema, table->get_schema()}}));
+    });
 }
 
 Core::Status MariaDBAdapter::fill_schema_table_options(const std::shared_ptr<MetaTable>& table) {
