@@ -107,6 +107,12 @@ Core::Result<std::vector<std::vector<std::string>>> read_unique_keys(Connection&
     return keys;
 }
 
+Core::Result<std::shared_ptr<TableModel>> model_of(Connection& connection, const std::string& sql) {
+    return connection.execute_as_model(sql, false);
+}
+
+std::string where_of(const std::string& condition) { return condition.empty() ? std::string() : " WHERE " + condition; }
+
 /// Runs `work` on a thread of its own while the caller goes on; `get` waits for its result.
 template <class F>
 auto in_parallel(F&& work) {
@@ -321,11 +327,8 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
     const std::string target_table = target_name();
     const std::string hash = hash_sql();
     const std::string order = order_by();
-    std::string key_list;
-    for (const std::size_t k : m_key) key_list += (key_list.empty() ? "" : ", ") + m_columns[k].quoted;
+    const std::string& key_list = order;
 
-    const auto query = [](Connection& connection, const std::string& sql) { return connection.execute_as_model(sql, false); };
-    const auto where = [](const std::string& condition) { return condition.empty() ? std::string() : " WHERE " + condition; };
 
     std::vector<std::string> low;  // the last key of the chunk before, as literals
     // Chunks grow while they match (fewer round trips over equal rows) and fall back to
@@ -337,15 +340,15 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
         // The chunk ends at the source's chunk-th key after the last one.
         const std::string above = low.empty() ? std::string() : key_condition(low, ">");
         const auto bound_sql = [&](const std::string& table) {
-            return "SELECT " + key_list + " FROM " + table + where(above) + " ORDER BY " + order + " LIMIT 1 OFFSET " +
+            return "SELECT " + key_list + " FROM " + table + where_of(above) + " ORDER BY " + order + " LIMIT 1 OFFSET " +
                    std::to_string(chunk - 1);
         };
-        auto bound = query(source, bound_sql(source_table));
+        auto bound = model_of(source, bound_sql(source_table));
         OMBRIX_RETURN_IF_ERROR(bound);
         // Past the source's last chunk, the target's keys cut what it holds beyond: its rows are
         // listed a chunk at a time as well.
         if ((*bound)->get_n_items() == 0) {
-            bound = query(target, bound_sql(target_table));
+            bound = model_of(target, bound_sql(target_table));
             OMBRIX_RETURN_IF_ERROR(bound);
         }
         std::vector<std::string> high;
@@ -361,8 +364,8 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
         bool same = false;
         if (!listing) {
             const std::string sums = "SELECT COUNT(*), CAST(IFNULL(SUM(" + hash + "), 0) AS CHAR) FROM ";
-            auto target_sums = in_parallel([&] { return query(target, sums + target_table + where(range)); });
-            auto source_sums = query(source, sums + source_table + where(range));
+            auto target_sums = in_parallel([&] { return model_of(target, sums + target_table + where_of(range)); });
+            auto source_sums = model_of(source, sums + source_table + where_of(range));
             auto target_done = target_sums.get();
             OMBRIX_RETURN_IF_ERROR(source_sums);
             OMBRIX_RETURN_IF_ERROR(target_done);
@@ -390,15 +393,12 @@ Core::Result<RowChanges> TableRowComparison::chunk_changes(const std::string& ra
     const std::string target_table = target_name();
     const std::string hash = hash_sql();
     const std::string order = order_by();
-    std::string key_list;
-    for (const std::size_t k : m_key) key_list += (key_list.empty() ? "" : ", ") + m_columns[k].quoted;
-    const auto query = [](Connection& connection, const std::string& sql) { return connection.execute_as_model(sql, false); };
-    const auto where = [](const std::string& condition) { return condition.empty() ? std::string() : " WHERE " + condition; };
+    const std::string& key_list = order;
 
     // Which rows differ: each row's key identity, hash and key, on both sides.
     const std::string list_sql = "SELECT " + key_norm_sql() + ", " + hash + ", " + key_list + " FROM ";
-    auto target_list = in_parallel([&] { return query(target, list_sql + target_table + where(range) + " ORDER BY " + order); });
-    auto source_list = query(source, list_sql + source_table + where(range) + " ORDER BY " + order);
+    auto target_list = in_parallel([&] { return model_of(target, list_sql + target_table + where_of(range) + " ORDER BY " + order); });
+    auto source_list = model_of(source, list_sql + source_table + where_of(range) + " ORDER BY " + order);
     auto target_rows = target_list.get();
     OMBRIX_RETURN_IF_ERROR(source_list);
     OMBRIX_RETURN_IF_ERROR(target_rows);
@@ -454,7 +454,7 @@ Core::Result<RowChanges> TableRowComparison::chunk_changes(const std::string& ra
         for (const auto& key : keys) condition += (condition.empty() ? "(" : " OR (") + key + ")";
         // Many of the chunk's rows: its range reads faster than their keys.
         if (keys.size() * 4 > chunk) condition = range;
-        return query(connection, rows_sql + table + where(condition));
+        return model_of(connection, rows_sql + table + where_of(condition));
     };
     auto target_fetch = in_parallel([&] { return fetch(target, target_table, wanted_target); });
     auto source_fetch = fetch(source, source_table, wanted_source);
@@ -575,12 +575,11 @@ Core::Result<std::pair<std::int64_t, std::int64_t>> TableRowComparison::count_un
     Connection& source = *m_source.connection;
     Connection& target = *m_target.connection;
     const std::string hashed = "(SELECT " + hash_sql() + " AS h FROM ";
-    const auto query = [](Connection& connection, const std::string& sql) { return connection.execute_as_model(sql, false); };
     // Rows grouped by the top 12 bits of their hashes: only groups whose counts or sums differ
     // are looked at row by row.
     const std::string buckets = "SELECT h >> 52, COUNT(*), CAST(SUM(h) AS CHAR) FROM ";
-    auto target_buckets = in_parallel([&] { return query(target, buckets + hashed + target_name() + ") x GROUP BY 1"); });
-    auto source_buckets = query(source, buckets + hashed + source_name() + ") x GROUP BY 1");
+    auto target_buckets = in_parallel([&] { return model_of(target, buckets + hashed + target_name() + ") x GROUP BY 1"); });
+    auto source_buckets = model_of(source, buckets + hashed + source_name() + ") x GROUP BY 1");
     auto target_done = target_buckets.get();
     OMBRIX_RETURN_IF_ERROR(source_buckets);
     OMBRIX_RETURN_IF_ERROR(target_done);
@@ -613,8 +612,8 @@ Core::Result<std::pair<std::int64_t, std::int64_t>> TableRowComparison::count_un
         for (std::size_t i = first; i < open.size() && i < first + 256; ++i) in += (in.empty() ? "" : ", ") + open[i];
         const std::string rows = "SELECT h, COUNT(*) FROM ";
         const std::string tail = ") x WHERE h >> 52 IN (" + in + ") GROUP BY h";
-        auto target_rows = in_parallel([&] { return query(target, rows + hashed + target_name() + tail); });
-        auto source_rows = query(source, rows + hashed + source_name() + tail);
+        auto target_rows = in_parallel([&] { return model_of(target, rows + hashed + target_name() + tail); });
+        auto source_rows = model_of(source, rows + hashed + source_name() + tail);
         auto target_list = target_rows.get();
         OMBRIX_RETURN_IF_ERROR(source_rows);
         OMBRIX_RETURN_IF_ERROR(target_list);
