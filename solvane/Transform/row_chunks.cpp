@@ -50,6 +50,7 @@ struct CatalogueColumn {
     std::string collation;
     bool generated = false;
     bool nullable = true;
+    bool period_end = false;  // a versioned table's ROW END, which the server adds to its unique keys
 };
 
 /// The table's columns in order, or an error when the catalogue lists none. Compared by exact
@@ -58,7 +59,8 @@ Core::Result<std::vector<CatalogueColumn>> read_columns(Connection& connection, 
                                                         const std::string& table) {
     auto rows = connection.execute_as_model(
         "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, COLUMN_TYPE, IFNULL(CHARACTER_SET_NAME, ''), "
-        "IFNULL(COLLATION_NAME, ''), IS_GENERATED, IS_NULLABLE, EXTRA FROM information_schema.COLUMNS WHERE "
+        "IFNULL(COLLATION_NAME, ''), IS_GENERATED, IS_NULLABLE, EXTRA, IFNULL(GENERATION_EXPRESSION, '') FROM "
+        "information_schema.COLUMNS WHERE "
         "TABLE_SCHEMA = " + DB::mariadb_quote_literal(schema) + " AND TABLE_NAME = " +
             DB::mariadb_quote_literal(table) + " ORDER BY ORDINAL_POSITION",
         false);
@@ -78,6 +80,7 @@ Core::Result<std::vector<CatalogueColumn>> read_columns(Connection& connection, 
         column.generated = cell_text(model, 6, i) == "ALWAYS" || extra.find("generated") != std::string::npos ||
                            extra.find("row start") != std::string::npos || extra.find("row end") != std::string::npos;
         column.nullable = cell_text(model, 7, i) == "YES";
+        column.period_end = column.generated && Core::ascii_upper(cell_text(model, 9, i)) == "ROW END";
         columns.push_back(std::move(column));
     }
     if (columns.empty())
@@ -172,6 +175,10 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
     for (const auto& key : *keys) {
         std::vector<std::size_t> positions;
         for (const auto& name : key) {
+            // The current rows are unique without the end of their period.
+            if (std::any_of(target_columns->begin(), target_columns->end(),
+                            [&](const CatalogueColumn& c) { return c.name == name && c.period_end; }))
+                continue;
             const auto found = position.find(name);
             const auto column = std::find_if(target_columns->begin(), target_columns->end(),
                                              [&](const CatalogueColumn& c) { return c.name == name; });
