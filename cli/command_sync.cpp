@@ -233,7 +233,7 @@ std::set<std::string> base_tables(const Connection& connection, const std::strin
 
 /// Syncs the rows of one table and says on stderr what changed; false when it failed.
 bool sync_table(const SyncOptions& options, const Connection& source, const TableArgument& from,
-                const Connection& target, const TableArgument& to) {
+                const Connection& target, const TableArgument& to, bool whole_schema) {
     T::OptionMap map{{std::string(T::kOptionSourceDatabase), from.schema},
                      {std::string(T::kOptionSourceSchema), from.schema},
                      {std::string(T::kOptionSourceTable), from.table},
@@ -241,7 +241,8 @@ bool sync_table(const SyncOptions& options, const Connection& source, const Tabl
                      {std::string(T::kOptionTargetSchema), to.schema},
                      {std::string(T::kOptionTargetTable), to.table},
                      {std::string(T::kOptionContinue), options.go_on ? "true" : "false"},
-                     {std::string(T::kOptionTargetLock), options.lock_target ? "true" : "false"}};
+                     {std::string(T::kOptionTargetLock), options.lock_target ? "true" : "false"},
+                     {std::string(T::kOptionTargetForeignKeys), whole_schema ? "false" : "true"}};
     const std::string name = DB::mariadb_quote_identifier(to.schema) + "." + DB::mariadb_quote_identifier(to.table);
     const auto say_error = [&](const Core::Error& error) {
         std::cerr << "ombrix: " << (error.domain == "MariaDB" ? describe_error(error) : error.message) << "\n";
@@ -259,6 +260,13 @@ bool sync_table(const SyncOptions& options, const Connection& source, const Tabl
                   << " has neither a primary key nor a unique key of NOT NULL columns: its rows cannot be matched ("
                   << counts->first << " row(s) only in the source, " << counts->second << " only in the target)\n";
         return false;
+    }
+    if (options.apply && !synchronizer->target_triggers().empty()) {
+        std::string names;
+        for (const auto& trigger : synchronizer->target_triggers())
+            names += (names.empty() ? "" : ", ") + DB::mariadb_quote_identifier(trigger);
+        std::cerr << "ombrix: warning: " << name << " has triggers (" << names
+                  << "): they fire for each row written, and what they change is theirs\n";
     }
     const bool tty = isatty(STDERR_FILENO) != 0;
     std::int64_t written = 0;
@@ -293,7 +301,7 @@ void run_data(const Context& context, const SyncOptions& options) {
     auto target = open_connection(context, to.profile);
     if (!from.table.empty()) {
         // What went wrong is said already.
-        if (!sync_table(options, source, from, target, to)) throw DatabaseFailure("");
+        if (!sync_table(options, source, from, target, to, false)) throw DatabaseFailure("");
         return;
     }
     // Every table the two schemas have in common, each on its own; one exit code for all.
@@ -311,7 +319,7 @@ void run_data(const Context& context, const SyncOptions& options) {
         TableArgument one_from = from, one_to = to;
         one_from.table = one_to.table = table;
         ++synced;
-        if (!sync_table(options, source, one_from, target, one_to)) ++failed;
+        if (!sync_table(options, source, one_from, target, one_to, true)) ++failed;
     }
     for (const auto& table : target_tables)
         if (!source_tables.contains(table))

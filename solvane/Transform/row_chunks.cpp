@@ -210,6 +210,14 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
         }
     }
 
+    auto triggers = model_of(*self.m_target.connection,
+                             "SELECT EVENT_OBJECT_TABLE, TRIGGER_NAME FROM information_schema.TRIGGERS WHERE "
+                             "EVENT_OBJECT_SCHEMA = " + DB::mariadb_quote_literal(self.m_target.schema) +
+                                 " AND EVENT_OBJECT_TABLE = " + DB::mariadb_quote_literal(self.m_target.table));
+    OMBRIX_RETURN_IF_ERROR(triggers);
+    for (std::size_t i = 0; i < (*triggers)->get_n_items(); ++i)
+        if (cell_text(**triggers, 0, i) == self.m_target.table) self.m_triggers.push_back(cell_text(**triggers, 1, i));
+
     const auto version = [](Connection& connection) -> unsigned long {
         const auto provider = std::dynamic_pointer_cast<Providers::Supports::MariaDBProvider>(connection.get_provider());
         return provider ? provider->get_server_version() : 0;

@@ -59,6 +59,8 @@ public:
     /// "`schema`.`table`" of each side.
     std::string source_name() const;
     std::string target_name() const;
+    /// The target table's triggers: writing its rows fires them.
+    const std::vector<std::string>& target_triggers() const { return m_triggers; }
     /// The compared columns, in the target's order.
     const std::vector<std::string>& columns() const { return m_names; }
 
@@ -109,6 +111,7 @@ private:
     std::vector<std::string> m_names;          // the compared columns
     std::vector<Column> m_columns;
     std::vector<std::size_t> m_key;            // positions of the key columns in m_columns
+    std::vector<std::string> m_triggers;
     bool m_crc32c = true;
 };
 

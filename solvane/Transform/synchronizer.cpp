@@ -493,6 +493,8 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
     if (apply) {
         (void)Supports::Database::run_statements(*connection, Supports::Database::MariaDBBuilder::session_prologue(false));
         (void)target->execute_affect("SET autocommit = 0");
+        if (option(kOptionTargetForeignKeys) == "false")
+            (void)target->execute_affect("SET @ombrix_foreign_keys = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0");
         if (option(kOptionTargetLock) == "true") {
             std::string lock = "LOCK TABLES " + m_comparison->target_name() + " WRITE";
             if (get_server_source() == connection && m_comparison->source_name() != m_comparison->target_name())
@@ -510,14 +512,16 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
         Contracts::Database::IConnection& connection;
         bool apply;
         bool locked;
+        bool foreign_keys_off;
         ~Restore() {
             if (!apply || !target->is_connected()) return;
             (void)target->execute_affect("COMMIT");
             if (locked) (void)target->execute_affect("UNLOCK TABLES");
             (void)target->execute_affect("SET autocommit = 1");
+            if (foreign_keys_off) (void)target->execute_affect("SET FOREIGN_KEY_CHECKS = @ombrix_foreign_keys");
             (void)Supports::Database::run_statements(connection, Supports::Database::MariaDBBuilder::session_epilogue(false));
         }
-    } restore{target.get(), *connection, apply, locked};
+    } restore{target.get(), *connection, apply, locked, option(kOptionTargetForeignKeys) == "false"};
 
     // Statements a unique key of the target refused for now, with the rows they stand for.
     std::vector<std::pair<std::string, std::int64_t*>> deferred;

@@ -37,6 +37,10 @@ inline constexpr std::string_view kOptionSourceTable = "OPTION|SOURCE|TABLE";
 inline constexpr std::string_view kOptionTargetTable = "OPTION|TARGET|TABLE";
 /// "true": the userdata synchronizer locks the target table while it writes.
 inline constexpr std::string_view kOptionTargetLock = "OPTION|TARGET|LOCK";
+/// "false": the userdata synchronizer writes with the target's foreign keys unchecked (a whole
+/// schema, whose tables are synced one after the other: a child's rows may come before their
+/// parents', and a parent's deletion must not cascade).
+inline constexpr std::string_view kOptionTargetForeignKeys = "OPTION|TARGET|FOREIGN_KEY_CHECKS";
 
 /// The key whose presence selects an object for the structure script: "OPTION|<nick>|<name>", the
 /// nick being "table", "view", "function" (procedures too) or "event".
@@ -210,6 +214,10 @@ public:
     [[nodiscard]] Core::Result<std::pair<std::int64_t, std::int64_t>> count_unmatched();
     const Counts& get_counts() const { return m_counts; }
     std::int64_t get_failures() const { return m_failures; }
+    /// The target table's triggers, once initialized: they fire for each row written.
+    std::vector<std::string> target_triggers() const {
+        return m_comparison ? m_comparison->target_triggers() : std::vector<std::string>{};
+    }
     /// "`schema`.`table`" of the target, once initialized.
     std::string target_name() const { return m_comparison ? m_comparison->target_name() : std::string(); }
 
