@@ -571,17 +571,24 @@ RowStatements TableRowComparison::statements(const RowChanges& changes) const {
         for (std::size_t c = 0; c < m_columns.size(); ++c) head += (c ? ", " : "") + m_columns[c].quoted;
         head += ") VALUES";
         std::string statement;
+        std::size_t in_statement = 0;
         for (std::size_t i = 0; i < changes.inserted->get_n_items(); ++i) {
             statement += statement.empty() ? head + "(" : ", (";
             for (std::size_t c = 0; c < m_columns.size(); ++c)
                 statement += (c ? ", " : "") + literal(*changes.inserted, i, c);
             statement += ")";
+            ++in_statement;
             if (statement.size() >= kStatementBytes) {
                 out.inserts.push_back(statement + ";");
+                out.insert_rows.push_back(in_statement);
                 statement.clear();
+                in_statement = 0;
             }
         }
-        if (!statement.empty()) out.inserts.push_back(statement + ";");
+        if (!statement.empty()) {
+            out.inserts.push_back(statement + ";");
+            out.insert_rows.push_back(in_statement);
+        }
     }
     return out;
 }

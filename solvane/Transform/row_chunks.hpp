@@ -33,6 +33,7 @@ struct OMBRIX_SOLVANE_EXPORT RowStatements {
     std::vector<std::string> deletes;
     std::vector<std::string> updates;
     std::vector<std::string> inserts;
+    std::vector<std::size_t> insert_rows;  // how many rows each INSERT writes, in order
     std::size_t size() const { return deletes.size() + updates.size() + inserts.size(); }
 };
 

@@ -564,26 +564,24 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
             if (going) going = run(statement, &m_counts.deleted, false);
         for (const auto& statement : statements.updates)
             if (going) going = run(statement, &m_counts.updated, true);
-        for (const auto& statement : statements.inserts) {
-            if (!going) break;
+        std::size_t first_row = 0;  // the first row of the INSERT in hand
+        for (std::size_t n = 0; n < statements.inserts.size() && going; ++n) {
             const std::size_t before = deferred.size();
-            going = run(statement, &m_counts.inserted, true);
-            // A row of many refused: each row on its own, so that only the refused ones wait.
+            going = run(statements.inserts[n], &m_counts.inserted, true);
+            const std::size_t rows = statements.insert_rows[n];
+            // A row of many refused: each of its rows on its own, so that only the refused ones wait.
             if (deferred.size() > before) {
                 deferred.pop_back();
                 RowChanges one;
-                one.inserted = TableModel::create();
-                one.inserted->get_columns()->append_all(changes.inserted->get_columns()->items());
-                one.updated = one.updated_target = one.deleted = nullptr;
-                for (std::size_t i = 0; i < changes.inserted->get_n_items() && going; ++i) {
+                for (std::size_t i = first_row; i < first_row + rows && going; ++i) {
                     one.inserted = TableModel::create();
                     one.inserted->get_columns()->append_all(changes.inserted->get_columns()->items());
                     one.inserted->append(changes.inserted->get_item(i));
                     for (const auto& single : m_comparison->statements(one).inserts)
                         going = run(single, &m_counts.inserted, true);
                 }
-                break;  // the rows of the other INSERTs of this chunk were among them
             }
+            first_row += rows;
         }
         if (auto committed = target->execute_affect("COMMIT"); !committed) return Core::fail(committed.error());
         if (!going) {
