@@ -4,6 +4,7 @@
 #include <future>
 #include <map>
 #include <optional>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -162,6 +163,7 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
         compared.type = inspector ? inspector->get_data_type(column.data_type) : DataType::UNKNOWN;
         compared.column_type = column.column_type;
         compared.collation = column.collation;
+        compared.charset = column.charset;
         compared.widen = column.data_type == "float" || other->data_type == "float";
         if (!column.charset.empty() && !other->charset.empty() && column.charset != other->charset)
             compared.convert_to = "utf8mb4";
@@ -239,10 +241,14 @@ std::string TableRowComparison::select_list() const {
 }
 
 std::string TableRowComparison::hash_sql() const {
-    std::vector<std::string> cells;
-    for (const auto& column : m_columns)
-        cells.push_back(Supports::Data::hash_cell(
-            {column.quoted, column.widen, column.convert_to, Supports::Data::hash_form(column.hash_form)}));
+    std::vector<Supports::Data::HashedColumn> cells;
+    std::set<std::string> charsets;  // of the text read as it is
+    for (const auto& column : m_columns) {
+        cells.push_back({column.quoted, column.widen, column.convert_to, Supports::Data::hash_form(column.hash_form)});
+        if (cells.back().form == Supports::Data::HashedColumn::Form::Bytes && !column.charset.empty())
+            charsets.insert(column.convert_to.empty() ? column.charset : column.convert_to);
+    }
+    for (auto& cell : cells) cell.as_binary = charsets.size() > 1;
     return Supports::Data::row_hash(cells, m_crc32c);
 }
 

@@ -89,6 +89,7 @@ public:
         Providers::Contracts::DataType type = Providers::Contracts::DataType::UNKNOWN;  // the target's
         std::string column_type;                                                        // the target's
         std::string collation;                                                          // the target's
+        std::string charset;                                                            // the target's
         bool widen = false;     // FLOAT on either side: read and hashed as DOUBLE
         std::string convert_to;  // text of other character sets on the two sides
         std::string hash_form;   // the catalogue's DATA_TYPE when both sides declare it alike

@@ -1462,10 +1462,9 @@ void Transfer::verify(Copy& copy, TableReport& report) {
     const bool crc32c = std::min(version(*copy.source), version(*copy.target)) >= Supports::Data::kCrc32cVersion;
     auto hashed = [crc32c, &copy](Contracts::Database::IConnection& connection, const std::string& name,
                                   const std::vector<std::string>& columns, const std::string& filter) -> std::string {
-        std::vector<std::string> cells;
+        std::vector<Supports::Data::HashedColumn> cells;
         for (std::size_t i = 0; i < columns.size(); ++i)
-            cells.push_back(Supports::Data::hash_cell(
-                {qname(columns[i]), i < copy.types.size() && copy.types[i] == DataType::FLOAT}));
+            cells.push_back({qname(columns[i]), i < copy.types.size() && copy.types[i] == DataType::FLOAT});
         std::string sql = "SELECT COUNT(*), IFNULL(SUM(" + Supports::Data::row_hash(cells, crc32c) + "), 0) FROM " + name;
         if (!filter.empty()) sql += " WHERE " + filter;
         auto model = connection.execute_as_model(sql);

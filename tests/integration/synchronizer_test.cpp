@@ -430,6 +430,8 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
                             "CREATE TABLE nokey (a INT, b TEXT);"
                             "CREATE TABLE hist (id INT PRIMARY KEY, x INT, s TIMESTAMP(6) GENERATED ALWAYS AS ROW START,"
                             " e TIMESTAMP(6) GENERATED ALWAYS AS ROW END, PERIOD FOR SYSTEM_TIME (s, e)) WITH SYSTEM VERSIONING;"
+                            "CREATE TABLE mixed (id INT PRIMARY KEY, l VARCHAR(10) CHARACTER SET latin1,"
+                            " c VARCHAR(10) CHARACTER SET cp1251, u TEXT CHARACTER SET utf8mb4);"
                             "CREATE TABLE parent (id INT PRIMARY KEY);"
                             "CREATE TABLE child (id INT PRIMARY KEY, p INT, FOREIGN KEY (p) REFERENCES parent (id));");
     Sandbox::get().exec("USE " + src +
@@ -437,6 +439,7 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
                         "INSERT INTO uniq SELECT seq, CONCAT('u', seq) FROM seq_2_to_3000; INSERT INTO uniq VALUES (1, 'moved');"
                         "INSERT INTO nokey VALUES (1, 'a'), (1, 'a'), (2, 'b'); INSERT INTO hist (id, x) VALUES (1, 1), (2, 2);"
                         "INSERT INTO parent VALUES (1), (2); INSERT INTO child VALUES (10, 2);"
+                        "INSERT INTO mixed VALUES (1, 'é', 'ж', '😀'), (2, 'a|b', 'c', NULL);"
                         "CREATE TABLE only_src (a INT)");
     Sandbox::get().exec("USE " + tgt +
                         "; INSERT INTO big SELECT * FROM " + src + ".big; UPDATE big SET n = n + 1 WHERE id IN (2, 17000, 29999);"
@@ -444,7 +447,8 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
                         "INSERT INTO uniq SELECT seq, CONCAT('u', seq) FROM seq_2_to_3000; INSERT INTO uniq VALUES (1, 'old'),"
                         " (5000, 'moved');"
                         "INSERT INTO nokey VALUES (1, 'a'), (3, 'c'), (3, 'c'), (3, 'c'); INSERT INTO hist (id, x) VALUES (2, 3);"
-                        "CREATE TRIGGER keep BEFORE UPDATE ON uniq FOR EACH ROW SET NEW.u = NEW.u;");
+                        "CREATE TRIGGER keep BEFORE UPDATE ON uniq FOR EACH ROW SET NEW.u = NEW.u;"
+                        "INSERT INTO mixed VALUES (1, 'e', 'ж', '😀'), (2, 'a', 'b|c', 'N');");
     auto run = ombrix({"sync", "data", "--source", source.name(), "--target", target.name(), "--apply"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("ombrix: " + tgt + ".`big`: 1 inserted, 3 updated, 1 deleted\n"), std::string::npos) << run.err;
@@ -459,11 +463,14 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
     // A child's rows come before their parent's: the schema's keys hold at the end.
     EXPECT_NE(run.err.find("ombrix: " + tgt + ".`child`: 1 inserted, 0 updated, 0 deleted\n"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("ombrix: warning: " + tgt + ".`uniq` has triggers (`keep`)"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("ombrix: 1 of 6 table(s) failed\n"), std::string::npos) << run.err;
-    const auto sums = checksums({src + ".big", tgt + ".big", src + ".uniq", tgt + ".uniq"});
-    ASSERT_EQ(sums.size(), 4u);
+    // Texts of three character sets in one row, and cells whose bytes would run into each other.
+    EXPECT_NE(run.err.find("ombrix: " + tgt + ".`mixed`: 0 inserted, 2 updated, 0 deleted\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("ombrix: 1 of 7 table(s) failed\n"), std::string::npos) << run.err;
+    const auto sums = checksums({src + ".big", tgt + ".big", src + ".uniq", tgt + ".uniq", src + ".mixed", tgt + ".mixed"});
+    ASSERT_EQ(sums.size(), 6u);
     EXPECT_EQ(sums[0], sums[1]);
     EXPECT_EQ(sums[2], sums[3]);
+    EXPECT_EQ(sums[4], sums[5]);
     // The keyless table was left as it was.
     EXPECT_NE(checksums({src + ".nokey"})[0], checksums({tgt + ".nokey"})[0]);
     Sandbox::get().exec("DROP TABLE " + src + ".nokey, " + tgt + ".nokey");

@@ -17,10 +17,14 @@ struct HashedColumn {
     /// Text columns whose character sets differ between the two sides: both read in this one
     /// ("utf8mb4"), so that the same characters hash alike.
     std::string convert_to;
-    /// How the cell becomes text that no other cell's text can run into: any value as the
-    /// hexadecimal digits of its text; bytes (strings, BIT) as their hexadecimal digits; numbers
-    /// and temporal values as their text, which holds no separator.
+    /// How the cell becomes text that no other cell's text can run into:
+    /// - Any: the hexadecimal digits of its text, whatever the value;
+    /// - Bytes (strings, binary, BIT): the bytes as they are, their length told after the cells;
+    /// - Plain (numbers, temporal values): their text, which holds no separator and is never "N".
     enum class Form { Any, Bytes, Plain } form = Form::Any;
+    /// Bytes read as binary: a row whose text columns have several character sets would otherwise
+    /// mix them in one text, which the server refuses.
+    bool as_binary = false;
 };
 
 /// The form a column of `data_type` (the catalogue's DATA_TYPE, lower case) hashes in, when both
@@ -38,30 +42,39 @@ inline HashedColumn::Form hash_form(std::string_view data_type) {
     return HashedColumn::Form::Any;
 }
 
-/// The cell's exact text for the hash (a DECIMAL's digits, a temporal value with its fraction, the
-/// bytes of a binary or BIT value), 'N' for NULL.
-inline std::string hash_cell(const HashedColumn& column) {
+/// The column's value as the hash reads it.
+inline std::string hashed_value(const HashedColumn& column) {
     std::string value = column.quoted_name;
     if (column.widen) value = "CAST(" + value + " AS DOUBLE)";
     if (!column.convert_to.empty()) value = "CONVERT(" + value + " USING " + column.convert_to + ")";
-    switch (column.form) {
-        case HashedColumn::Form::Bytes:
-            return "IFNULL(HEX(" + value + "), 'N')";
-        case HashedColumn::Form::Plain:
-            return "IFNULL(CONCAT(" + value + "), 'N')";
-        default:
-            return "IFNULL(HEX(CONCAT(" + value + ")), 'N')";
-    }
+    if (column.as_binary && column.form == HashedColumn::Form::Bytes) value = "CAST(" + value + " AS BINARY)";
+    return value;
 }
 
-/// The 64-bit unsigned hash of a row whose cells are `cells` (hash_cell texts, in one order on both
-/// sides): CRC32 and CRC32C of the cells joined, one in each half; MD5's first 64 bits on servers
-/// without CRC32C (before 10.8). Both sides of a comparison must use the same form.
-inline std::string row_hash(const std::vector<std::string>& cells, bool crc32c) {
+/// The 64-bit unsigned hash of a row of `columns` (in one order on both sides): CRC32 and CRC32C
+/// of the cells' exact texts joined (a DECIMAL's digits, a temporal value with its fraction, every
+/// byte of a string, binary or BIT value, 'N' for NULL), one in each half; MD5's first 64 bits on
+/// servers without CRC32C (before 10.8). Both sides of a comparison must use the same form.
+inline std::string row_hash(const std::vector<HashedColumn>& columns, bool crc32c) {
     std::string joined = "CONCAT_WS('|'";
-    for (const auto& cell : cells) joined += ", " + cell;
-    if (cells.empty()) joined += ", ''";  // a row of generated columns only: its rows count alike
-    joined += ")";
+    std::string lengths;  // where each cell of bytes ends (-1: NULL)
+    for (const auto& column : columns) {
+        const std::string value = hashed_value(column);
+        switch (column.form) {
+            case HashedColumn::Form::Bytes:
+                joined += ", IFNULL(" + value + ", 'N')";
+                lengths += ", IFNULL(LENGTH(" + value + "), -1)";
+                break;
+            case HashedColumn::Form::Plain:
+                joined += ", IFNULL(" + value + ", 'N')";
+                break;
+            default:
+                joined += ", IFNULL(HEX(CONCAT(" + value + ")), 'N')";
+                break;
+        }
+    }
+    if (columns.empty()) joined += ", ''";  // a row of generated columns only: its rows count alike
+    joined += lengths + ")";
     // The joined text is made once per row: the left operand keeps it in a session variable for
     // the right one. Were the server to evaluate the right first, a row's low half would come from
     // the row before it: still the same on two sides that read the same rows in the same order.
