@@ -7,7 +7,6 @@
 #include <iostream>
 #include <set>
 #include <thread>
-#include <type_traits>
 
 #include "commands.hpp"
 #include "describe.hpp"
@@ -54,35 +53,22 @@ void require_schema(const Connection& connection, const std::string& schema) {
     if (!*found || (*found)->to_string() == "0") throw Failure("no schema named '" + schema + "'");
 }
 
-/// Prints the scripts: rows as they are (their literals read alike in every SQL mode), structure
-/// with the session settings the synchronizer runs it in.
-void print_scripts(const std::vector<std::string>& scripts, bool structure) {
-    if (structure && !scripts.empty()) {
-        std::vector<std::string> statements;
-        for (const auto& script : scripts)
-            for (auto& statement : DB::split_script(script)) statements.push_back(std::move(statement.text));
-        std::cout << DB::MariaDBBuilder::script_in_session(statements) << std::flush;
-        return;
-    }
-    for (const auto& script : scripts) {
-        std::cout << script;
-        if (script.empty() || script.back() != '\n') std::cout << '\n';
-    }
-    std::cout << std::flush;
-}
-
-/// The synchronizer `S` over the two connections, initialised, and the scripts it generates,
-/// printed on stdout.
-template <class S>
-std::pair<std::shared_ptr<S>, std::vector<std::string>> generate(T::OptionMap map, const Connection& source,
-                                                                 const Connection& target) {
-    auto synchronizer = S::create(std::move(map));
+/// The structure synchronizer over the two connections, initialised, and the scripts it generates,
+/// printed on stdout with the session settings it runs them in.
+std::pair<std::shared_ptr<T::StructureSynchronizer>, std::vector<std::string>> generate(
+    T::OptionMap map, const Connection& source, const Connection& target) {
+    auto synchronizer = T::StructureSynchronizer::create(std::move(map));
     synchronizer->set_server_source(source);
     synchronizer->set_server_target(target);
     if (auto initialized = synchronizer->initialize(); !initialized) fail_with(initialized.error());
     auto scripts = synchronizer->generate();
     if (!scripts) fail_with(scripts.error());
-    print_scripts(*scripts, std::is_same_v<S, T::StructureSynchronizer>);
+    if (!scripts->empty()) {
+        std::vector<std::string> statements;
+        for (const auto& script : *scripts)
+            for (auto& statement : DB::split_script(script)) statements.push_back(std::move(statement.text));
+        std::cout << DB::MariaDBBuilder::script_in_session(statements) << std::flush;
+    }
     return {std::move(synchronizer), std::move(*scripts)};
 }
 
@@ -170,7 +156,7 @@ void run_structure(const Context& context, const SyncOptions& options) {
     select_all(map, source, source_schema);
     select_all(map, target, target_schema);
 
-    auto [synchronizer, scripts] = generate<T::StructureSynchronizer>(std::move(map), source, target);
+    auto [synchronizer, scripts] = generate(std::move(map), source, target);
     // Routine bodies an account may not read: compared as empty, and never written as such.
     warn_hidden_bodies(synchronizer->get_schema_source(), "source");
     warn_hidden_bodies(synchronizer->get_schema_target(), "target");

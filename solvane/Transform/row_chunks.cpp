@@ -149,14 +149,17 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
     comparison->m_target = std::move(target);
     auto& self = *comparison;
     const auto inspector = self.m_target.connection->inspector();
+    std::map<std::string, const CatalogueColumn*> source_by_name, target_by_name;
+    for (const auto& column : *source_columns) source_by_name.emplace(column.name, &column);
+    for (const auto& column : *target_columns) target_by_name.emplace(column.name, &column);
     std::map<std::string, std::size_t> position;
     for (const auto& column : *target_columns) {
         if (column.generated) continue;
-        const auto other = std::find_if(source_columns->begin(), source_columns->end(),
-                                        [&](const CatalogueColumn& c) { return c.name == column.name; });
-        if (other == source_columns->end())
+        const auto other = source_by_name.find(column.name);
+        if (other == source_by_name.end())
             return Core::fail(comparison_failure(Core::strprintf(Core::tr("the source table %s has no column `%s`"),
                                                       self.source_name().c_str(), column.name.c_str())));
+        const CatalogueColumn& theirs = *other->second;
         Column compared;
         compared.name = column.name;
         compared.quoted = DB::mariadb_quote_identifier(column.name);
@@ -164,12 +167,11 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
         compared.column_type = column.column_type;
         compared.collation = column.collation;
         compared.charset = column.charset;
-        compared.widen = column.data_type == "float" || other->data_type == "float";
-        if (!column.charset.empty() && !other->charset.empty() && column.charset != other->charset)
+        compared.widen = column.data_type == "float" || theirs.data_type == "float";
+        if (!column.charset.empty() && !theirs.charset.empty() && column.charset != theirs.charset)
             compared.convert_to = "utf8mb4";
-        if (column.data_type == other->data_type) compared.hash_form = column.data_type;
+        if (column.data_type == theirs.data_type) compared.hash_form = column.data_type;
         position[column.name] = self.m_columns.size();
-        self.m_names.push_back(column.name);
         self.m_columns.push_back(std::move(compared));
     }
 
@@ -177,14 +179,11 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
     for (const auto& key : *keys) {
         std::vector<std::size_t> positions;
         for (const auto& name : key) {
+            const auto column = target_by_name.find(name);
             // The current rows are unique without the end of their period.
-            if (std::any_of(target_columns->begin(), target_columns->end(),
-                            [&](const CatalogueColumn& c) { return c.name == name && c.period_end; }))
-                continue;
+            if (column != target_by_name.end() && column->second->period_end) continue;
             const auto found = position.find(name);
-            const auto column = std::find_if(target_columns->begin(), target_columns->end(),
-                                             [&](const CatalogueColumn& c) { return c.name == name; });
-            if (found == position.end() || column == target_columns->end() || column->nullable) {
+            if (found == position.end() || column == target_by_name.end() || column->second->nullable) {
                 positions.clear();
                 break;
             }
@@ -199,15 +198,14 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
     // could be one row of the source, or the other way round.
     for (const std::size_t k : self.m_key) {
         const Column& column = self.m_columns[k];
-        const auto other = std::find_if(source_columns->begin(), source_columns->end(),
-                                        [&](const CatalogueColumn& c) { return c.name == column.name; });
-        if (other->column_type != column.column_type || other->collation != column.collation) {
+        const CatalogueColumn& theirs = *source_by_name.at(column.name);
+        if (theirs.column_type != column.column_type || theirs.collation != column.collation) {
             const auto describe = [](const std::string& type, const std::string& collation) {
                 return collation.empty() ? type : type + " COLLATE " + collation;
             };
             return Core::fail(comparison_failure(Core::strprintf(
                 Core::tr("key column `%s` is %s in %s but %s in %s: rows cannot be matched"), column.name.c_str(),
-                describe(other->column_type, other->collation).c_str(), self.source_name().c_str(),
+                describe(theirs.column_type, theirs.collation).c_str(), self.source_name().c_str(),
                 describe(column.column_type, column.collation).c_str(), self.target_name().c_str())));
         }
     }
@@ -226,54 +224,50 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
     };
     self.m_crc32c = std::min(version(*self.m_source.connection), version(*self.m_target.connection)) >=
                     Supports::Data::kCrc32cVersion;
+    self.make_sql();
     return comparison;
 }
 
-std::string TableRowComparison::select_list() const {
-    std::string list;
-    for (const auto& column : m_columns) {
-        if (!list.empty()) list += ", ";
-        // A FLOAT's text keeps six digits; a DOUBLE's text of it keeps every bit, and writing that
-        // text back stores the same FLOAT.
-        list += column.widen ? "CAST(" + column.quoted + " AS DOUBLE) AS " + column.quoted : column.quoted;
-    }
-    return list.empty() ? "1" : list;
-}
-
-std::string TableRowComparison::hash_sql() const {
+void TableRowComparison::make_sql() {
     std::vector<Supports::Data::HashedColumn> cells;
     std::set<std::string> charsets;  // of the text read as it is
+    m_select.clear();
     for (const auto& column : m_columns) {
+        m_select += (m_select.empty() ? "" : ", ") + Supports::Data::exact_read(column.quoted, column.widen);
         cells.push_back({column.quoted, column.widen, column.convert_to, Supports::Data::hash_form(column.hash_form)});
         if (cells.back().form == Supports::Data::HashedColumn::Form::Bytes && !column.charset.empty())
             charsets.insert(column.convert_to.empty() ? column.charset : column.convert_to);
     }
+    if (m_select.empty()) m_select = "1";
     for (auto& cell : cells) cell.as_binary = charsets.size() > 1;
-    return Supports::Data::row_hash(cells, m_crc32c);
-}
+    m_hash = Supports::Data::row_hash(cells, m_crc32c);
 
-std::string TableRowComparison::key_norm_sql() const {
     // What makes two keys the same row: under a collation its weights (after the trailing blanks
     // a PAD SPACE collation ignores), otherwise the exact text.
     std::string parts;
+    m_key_list.clear();
     for (const std::size_t k : m_key) {
         const Column& column = m_columns[k];
+        m_key_list += (m_key_list.empty() ? "" : ", ") + column.quoted;
         std::string part;
         if (!column.collation.empty()) {
             const bool pad = column.collation.find("nopad") == std::string::npos;
             part = "HEX(WEIGHT_STRING(" + (pad ? "RTRIM(" + column.quoted + ")" : column.quoted) + "))";
         } else {
-            part = "HEX(CONCAT(" + (column.widen ? "CAST(" + column.quoted + " AS DOUBLE)" : column.quoted) + "))";
+            part = "HEX(CONCAT(" + Supports::Data::hashed_value({column.quoted, column.widen}) + "))";
         }
         parts += (parts.empty() ? "" : ", ") + part;
     }
-    return "CONCAT_WS(','," + parts + ")";
+    m_key_norm = "CONCAT_WS(','," + parts + ")";
 }
 
-std::string TableRowComparison::order_by() const {
-    std::string order;
-    for (const std::size_t k : m_key) order += (order.empty() ? "" : ", ") + m_columns[k].quoted;
-    return order;
+std::vector<std::string> TableRowComparison::key_literals(const TableModel& rows, std::size_t row,
+                                                          std::size_t first) const {
+    std::vector<std::string> literals;
+    for (std::size_t i = 0; i < m_key.size(); ++i)
+        literals.push_back(Supports::Data::Extractors::BaseExtractor::format_column_value(
+            m_columns[m_key[i]].type, rows.get_value_at(first + i, row)));
+    return literals;
 }
 
 std::string TableRowComparison::literal(const TableModel& rows, std::size_t row, std::size_t column) const {
@@ -346,10 +340,6 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
 
     const std::string source_table = source_name();
     const std::string target_table = target_name();
-    const std::string hash = hash_sql();
-    const std::string order = order_by();
-    const std::string& key_list = order;
-
 
     std::vector<std::string> low;  // the last key of the chunk before, as literals
     // Chunks grow while they match (fewer round trips over equal rows) and fall back to
@@ -361,7 +351,7 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
         // The chunk ends at the source's chunk-th key after the last one.
         const std::string above = low.empty() ? std::string() : key_condition(low, ">");
         const auto bound_sql = [&](const std::string& table) {
-            return "SELECT " + key_list + " FROM " + table + where_of(above) + " ORDER BY " + order + " LIMIT 1 OFFSET " +
+            return "SELECT " + m_key_list + " FROM " + table + where_of(above) + " ORDER BY " + m_key_list + " LIMIT 1 OFFSET " +
                    std::to_string(chunk - 1);
         };
         auto bound = model_of(source, bound_sql(source_table));
@@ -373,10 +363,7 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
             OMBRIX_RETURN_IF_ERROR(bound);
         }
         std::vector<std::string> high;
-        if ((*bound)->get_n_items() > 0)
-            for (std::size_t i = 0; i < m_key.size(); ++i)
-                high.push_back(Supports::Data::Extractors::BaseExtractor::format_column_value(
-                    m_columns[m_key[i]].type, (*bound)->get_value_at(i, 0)));
+        if ((*bound)->get_n_items() > 0) high = key_literals(**bound, 0, 0);
         std::string range = above;
         if (!high.empty()) range += (range.empty() ? "" : " AND ") + key_condition(high, "<=");
 
@@ -384,7 +371,7 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
         // and summing a chunk that is then listed hashes its rows twice.
         bool same = false;
         if (!listing) {
-            const std::string sums = "SELECT COUNT(*), CAST(IFNULL(SUM(" + hash + "), 0) AS CHAR) FROM ";
+            const std::string sums = "SELECT COUNT(*), CAST(IFNULL(SUM(" + m_hash + "), 0) AS CHAR) FROM ";
             auto target_sums = in_parallel([&] { return model_of(target, sums + target_table + where_of(range)); });
             auto source_sums = model_of(source, sums + source_table + where_of(range));
             auto target_done = target_sums.get();
@@ -412,14 +399,12 @@ Core::Result<RowChanges> TableRowComparison::chunk_changes(const std::string& ra
     Connection& target = *m_target.connection;
     const std::string source_table = source_name();
     const std::string target_table = target_name();
-    const std::string hash = hash_sql();
-    const std::string order = order_by();
-    const std::string& key_list = order;
 
     // Which rows differ: each row's key identity, hash and key, on both sides.
-    const std::string list_sql = "SELECT " + key_norm_sql() + ", " + hash + ", " + key_list + " FROM ";
-    auto target_list = in_parallel([&] { return model_of(target, list_sql + target_table + where_of(range) + " ORDER BY " + order); });
-    auto source_list = model_of(source, list_sql + source_table + where_of(range) + " ORDER BY " + order);
+    const std::string list_sql = "SELECT " + m_key_norm + ", " + m_hash + ", " + m_key_list + " FROM ";
+    const std::string ordered = " ORDER BY " + m_key_list;
+    auto target_list = in_parallel([&] { return model_of(target, list_sql + target_table + where_of(range) + ordered); });
+    auto source_list = model_of(source, list_sql + source_table + where_of(range) + ordered);
     auto target_rows = target_list.get();
     OMBRIX_RETURN_IF_ERROR(source_list);
     OMBRIX_RETURN_IF_ERROR(target_rows);
@@ -433,41 +418,36 @@ Core::Result<RowChanges> TableRowComparison::chunk_changes(const std::string& ra
     std::unordered_set<std::string> to_insert, to_update, to_delete;
     std::vector<std::string> wanted_source;
     std::vector<std::string> wanted_target;
-    const auto key_literals = [&](const TableModel& rows, std::size_t row) {
-        std::vector<std::string> literals;
-        for (std::size_t i = 0; i < m_key.size(); ++i)
-            literals.push_back(Supports::Data::Extractors::BaseExtractor::format_column_value(
-                m_columns[m_key[i]].type, rows.get_value_at(2 + i, row)));
-        return literals;
-    };
+    // The listing's key columns follow its identity and hash.
+    const auto listed_key = [&](const TableModel& rows, std::size_t row) { return key_match(key_literals(rows, row, 2)); };
     for (std::size_t i = 0; i < s.get_n_items(); ++i) {
         const std::string norm = cell_text(s, 0, i);
         if (!seen.insert(norm).second)
             return Core::fail(comparison_failure(Core::strprintf(
                 Core::tr("the source table %s holds two rows whose key is the target's one row (%s)"),
-                source_table.c_str(), key_match(key_literals(s, i)).c_str())));
+                source_table.c_str(), listed_key(s, i).c_str())));
         const auto found = in_target.find(norm);
         if (found == in_target.end()) {
             to_insert.insert(norm);
-            wanted_source.push_back(key_match(key_literals(s, i)));
+            wanted_source.push_back(listed_key(s, i));
             continue;
         }
         matched[found->second] = true;
         if (cell_text(s, 1, i) == cell_text(t, 1, found->second)) continue;
         to_update.insert(norm);
-        wanted_source.push_back(key_match(key_literals(s, i)));
-        wanted_target.push_back(key_match(key_literals(t, found->second)));
+        wanted_source.push_back(listed_key(s, i));
+        wanted_target.push_back(listed_key(t, found->second));
     }
     for (std::size_t i = 0; i < t.get_n_items(); ++i) {
         if (matched[i]) continue;
         to_delete.insert(cell_text(t, 0, i));
-        wanted_target.push_back(key_match(key_literals(t, i)));
+        wanted_target.push_back(listed_key(t, i));
     }
     RowChanges changes;
     if (wanted_source.empty() && wanted_target.empty()) return changes;
 
     // Their whole rows, each with its key's identity last.
-    const std::string rows_sql = "SELECT " + select_list() + ", " + key_norm_sql() + " FROM ";
+    const std::string rows_sql = "SELECT " + m_select + ", " + m_key_norm + " FROM ";
     const auto fetch = [&](Connection& connection, const std::string& table,
                            const std::vector<std::string>& keys) -> Core::Result<std::shared_ptr<TableModel>> {
         if (keys.empty()) return TableModel::create();
@@ -602,7 +582,7 @@ RowStatements TableRowComparison::statements(const RowChanges& changes) const {
 Core::Result<std::pair<std::int64_t, std::int64_t>> TableRowComparison::count_unmatched() {
     Connection& source = *m_source.connection;
     Connection& target = *m_target.connection;
-    const std::string hashed = "(SELECT " + hash_sql() + " AS h FROM ";
+    const std::string hashed = "(SELECT " + m_hash + " AS h FROM ";
     // Rows grouped by the top 12 bits of their hashes: only groups whose counts or sums differ
     // are looked at row by row.
     const std::string buckets = "SELECT h >> 52, COUNT(*), CAST(SUM(h) AS CHAR) FROM ";

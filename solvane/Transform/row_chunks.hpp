@@ -34,7 +34,6 @@ struct OMBRIX_SOLVANE_EXPORT RowStatements {
     std::vector<std::string> updates;
     std::vector<std::string> inserts;
     std::vector<std::size_t> insert_rows;  // how many rows each INSERT writes, in order
-    std::size_t size() const { return deletes.size() + updates.size() + inserts.size(); }
 };
 
 /// One table on each side, compared over the target's stored columns (generated ones take no part;
@@ -62,8 +61,6 @@ public:
     std::string target_name() const;
     /// The target table's triggers: writing its rows fires them.
     const std::vector<std::string>& target_triggers() const { return m_triggers; }
-    /// The compared columns, in the target's order.
-    const std::vector<std::string>& columns() const { return m_names; }
 
     /// Walks both tables in key order, `chunk_rows` source rows at a time, and hands each chunk's
     /// differences to `on_changes` (which may write them to the target: the next chunk is read
@@ -103,18 +100,21 @@ private:
     std::string literal(const Providers::Contracts::TableModel& rows, std::size_t row, std::size_t column) const;
     std::string key_condition(const std::vector<std::string>& literals, const char* op) const;
     std::string key_match(const std::vector<std::string>& literals) const;
-    std::string order_by() const;
-    std::string select_list() const;
-    std::string hash_sql() const;
-    std::string key_norm_sql() const;
+    /// The literals of the key of `rows`' row `row`, whose key columns start at `first`.
+    std::vector<std::string> key_literals(const Providers::Contracts::TableModel& rows, std::size_t row, std::size_t first) const;
+    /// Makes the SQL pieces every chunk uses, once the columns and the key are known.
+    void make_sql();
 
     Side m_source;
     Side m_target;
-    std::vector<std::string> m_names;          // the compared columns
     std::vector<Column> m_columns;
     std::vector<std::size_t> m_key;            // positions of the key columns in m_columns
     std::vector<std::string> m_triggers;
     bool m_crc32c = true;
+    std::string m_key_list;  // the key columns, in order (the order of every walk)
+    std::string m_key_norm;  // what makes two keys one row
+    std::string m_hash;      // the row hash
+    std::string m_select;    // the compared columns, read exactly
 };
 
 }  // namespace Ombrix::Solvane::Transform

@@ -455,19 +455,16 @@ Core::Result<std::vector<std::string>> UserdataSynchronizer::generate() {
     }
     // The whole table's deletions first and its insertions last, so that a value of another
     // unique key can move from a row that goes to one that comes.
-    RowStatements all;
+    std::string deletes, updates, inserts;
     auto compared = m_comparison->compare([&](RowChanges& changes) -> Core::Status {
-        auto statements = m_comparison->statements(changes);
-        for (auto* list : {&statements.deletes, &statements.updates, &statements.inserts}) {
-            auto& into = list == &statements.deletes ? all.deletes : list == &statements.updates ? all.updates : all.inserts;
-            for (auto& statement : *list) into.push_back(std::move(statement));
-        }
+        const auto statements = m_comparison->statements(changes);
+        for (const auto& statement : statements.deletes) deletes += statement + "\n";
+        for (const auto& statement : statements.updates) updates += statement + "\n";
+        for (const auto& statement : statements.inserts) inserts += statement + "\n";
         return {};
     });
     OMBRIX_RETURN_IF_ERROR(compared);
-    std::string script;
-    for (const auto* list : {&all.deletes, &all.updates, &all.inserts})
-        for (const auto& statement : *list) script += statement + "\n";
+    std::string script = deletes + updates + inserts;
     std::vector<std::string> scripts;
     if (!script.empty()) scripts.push_back(std::move(script));
     return scripts;
@@ -523,29 +520,46 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
         }
     } restore{target.get(), *connection, apply, locked, option(kOptionTargetForeignKeys) == "false"};
 
-    // Statements a unique key of the target refused for now, with the rows they stand for.
-    std::vector<std::pair<std::string, std::int64_t*>> deferred;
+    // Runs one statement: the rows it changed, or why it failed (a warning above a note included:
+    // the row would differ from the source's).
+    const auto execute = [&](const std::string& statement) -> Core::Result<std::int64_t> {
+        auto done = target->execute_affect(statement);
+        if (!done) return Core::fail(done.error());
+        OMBRIX_RETURN_IF_ERROR(Supports::Data::refuse_warnings(*target, target->warning_count(), false));
+        return *done;
+    };
+    const auto succeeded = [&](std::int64_t* counter, std::int64_t affected) {
+        *counter += counter == &m_counts.updated ? 1 : affected;
+        if (m_reporting) step(true, {});
+    };
+    const auto failed = [&](const Core::Error& error) {
+        ++m_failures;
+        if (!first_error)
+            first_error = Core::Error{error.domain, error.code, "table " + m_comparison->target_name() + ": " + error.message};
+        if (m_reporting) step(false, error.message);
+    };
+    const auto duplicate = [](const Core::Error& error) { return error.domain == "MariaDB" && error.code == 1062; };
+    // Statements a unique key of the target refused for now, with the count they add to and the
+    // refusal.
+    struct Waiting {
+        std::string statement;
+        std::int64_t* counter;
+        Core::Error error;
+    };
+    std::vector<Waiting> deferred;
     bool stopped = false;
     // Runs one statement; false when the run must stop.
     const auto run = [&](const std::string& statement, std::int64_t* counter, bool may_defer) -> bool {
-        auto done = target->execute_affect(statement);
-        Core::Status outcome;
-        if (!done) outcome = Core::fail(done.error());
-        else if (auto refused = Supports::Data::refuse_warnings(*target, target->warning_count(), false); !refused)
-            outcome = refused;
-        if (outcome) {
-            *counter += counter == &m_counts.updated ? 1 : *done;
-            if (m_reporting) step(true, {});
+        auto done = execute(statement);
+        if (done) {
+            succeeded(counter, *done);
             return true;
         }
-        if (may_defer && outcome.error().domain == "MariaDB" && outcome.error().code == 1062) {
-            deferred.emplace_back(statement, counter);
+        if (may_defer && duplicate(done.error())) {
+            deferred.push_back({statement, counter, done.error()});
             return true;
         }
-        ++m_failures;
-        if (!first_error) first_error = Core::Error{outcome.error().domain, outcome.error().code,
-                                                    "table " + m_comparison->target_name() + ": " + outcome.error().message};
-        if (m_reporting) step(false, outcome.error().message);
+        failed(done.error());
         return go_on;
     };
 
@@ -595,27 +609,20 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
     while (!stopped && !deferred.empty()) {
         auto waiting = std::move(deferred);
         deferred.clear();
-        for (const auto& [statement, counter] : waiting) {
-            auto done = target->execute_affect(statement);
+        for (auto& entry : waiting) {
+            auto done = execute(entry.statement);
             if (done) {
-                *counter += counter == &m_counts.updated ? 1 : *done;
-                if (m_reporting) step(true, {});
+                succeeded(entry.counter, *done);
+            } else if (duplicate(done.error())) {
+                entry.error = done.error();
+                deferred.push_back(std::move(entry));
             } else {
-                deferred.emplace_back(statement, counter);
+                failed(done.error());
             }
         }
         if (auto committed = target->execute_affect("COMMIT"); !committed) return Core::fail(committed.error());
         if (deferred.size() == waiting.size()) {
-            for (const auto& [statement, counter] : deferred) {
-                (void)counter;
-                auto done = target->execute_affect(statement);
-                ++m_failures;
-                const std::string message = done ? std::string("refused") : done.error().message;
-                if (!first_error)
-                    first_error = Core::Error{done ? "default" : done.error().domain, done ? -1 : done.error().code,
-                                              "table " + m_comparison->target_name() + ": " + message};
-                if (m_reporting) step(false, message);
-            }
+            for (const auto& entry : deferred) failed(entry.error);
             break;
         }
     }
