@@ -711,6 +711,8 @@ def cell_expression(col):
         value = "HEX(%s)" % name
     elif col.data_type == "bit":
         value = "BIN(%s)" % name
+    elif col.data_type == "float":
+        value = "CAST(%s AS DOUBLE)" % name  # a FLOAT's own text keeps six digits
     else:
         value = name
     return "IF(%s IS NULL, 'N', CONCAT('V', %s))" % (name, value)
