@@ -295,11 +295,16 @@ void run_data(const Context& context, const SyncOptions& options) {
     require_schema(target, to.schema);
     const auto source_tables = base_tables(source, from.schema);
     const auto target_tables = base_tables(target, to.schema);
-    std::size_t failed = 0, synced = 0;
+    // A table on one side only is named and fails the command: its rows are not where they should be.
+    std::size_t failed = 0, synced = 0, unmatched = 0;
+    const auto alone = [&](const std::string& schema, const std::string& table, const std::string& other) {
+        std::cerr << "ombrix: " << DB::mariadb_quote_identifier(schema) << "." << DB::mariadb_quote_identifier(table)
+                  << " has no table in " << DB::mariadb_quote_identifier(other) << ": not synced (sync structure first)\n";
+        ++unmatched;
+    };
     for (const auto& table : source_tables) {
         if (!target_tables.contains(table)) {
-            std::cerr << "ombrix: " << DB::mariadb_quote_identifier(from.schema) << "." << DB::mariadb_quote_identifier(table)
-                      << " has no table in " << DB::mariadb_quote_identifier(to.schema) << ": skipped (sync structure first)\n";
+            alone(from.schema, table, to.schema);
             continue;
         }
         TableArgument one_from = from, one_to = to;
@@ -308,10 +313,12 @@ void run_data(const Context& context, const SyncOptions& options) {
         if (!sync_table(options, source, one_from, target, one_to, true)) ++failed;
     }
     for (const auto& table : target_tables)
-        if (!source_tables.contains(table))
-            std::cerr << "ombrix: " << DB::mariadb_quote_identifier(to.schema) << "." << DB::mariadb_quote_identifier(table)
-                      << " has no table in " << DB::mariadb_quote_identifier(from.schema) << ": left as it is\n";
-    if (failed > 0) throw Failure(std::to_string(failed) + " of " + std::to_string(synced) + " table(s) failed");
+        if (!source_tables.contains(table)) alone(to.schema, table, from.schema);
+    const std::string without = std::to_string(unmatched) + " table(s) on one side only";
+    if (failed > 0)
+        throw Failure(std::to_string(failed) + " of " + std::to_string(synced) + " table(s) failed" +
+                      (unmatched > 0 ? "; " + without : std::string()));
+    if (unmatched > 0) throw Failure(without);
 }
 
 void add_common_options(CLI::App& command, SyncOptions& options) {

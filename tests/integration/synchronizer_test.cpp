@@ -496,7 +496,7 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
     EXPECT_NE(run.err.find("rows cannot be matched (2 row(s) only in the source, 3 only in the target)\n"),
               std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("ombrix: " + src + ".`only_src` has no table in " + tgt + ": skipped"), std::string::npos)
+    EXPECT_NE(run.err.find("ombrix: " + src + ".`only_src` has no table in " + tgt + ": not synced"), std::string::npos)
         << run.err;
     // A versioned table's key is its own, without the end of the rows' period the server adds.
     EXPECT_NE(run.err.find("ombrix: " + tgt + ".`hist`: 1 inserted, 1 updated, 0 deleted\n"), std::string::npos) << run.err;
@@ -505,7 +505,7 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
     EXPECT_NE(run.err.find("ombrix: warning: " + tgt + ".`uniq` has triggers (`keep`)"), std::string::npos) << run.err;
     // Texts of three character sets in one row, and cells whose bytes would run into each other.
     EXPECT_NE(run.err.find("ombrix: " + tgt + ".`mixed`: 0 inserted, 2 updated, 0 deleted\n"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("ombrix: 1 of 7 table(s) failed\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("ombrix: 1 of 7 table(s) failed; 1 table(s) on one side only\n"), std::string::npos) << run.err;
     const auto sums = checksums({src + ".big", tgt + ".big", src + ".uniq", tgt + ".uniq", src + ".mixed", tgt + ".mixed"});
     ASSERT_EQ(sums.size(), 6u);
     EXPECT_EQ(sums[0], sums[1]);
@@ -513,7 +513,13 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
     EXPECT_EQ(sums[4], sums[5]);
     // The keyless table was left as it was.
     EXPECT_NE(checksums({src + ".nokey"})[0], checksums({tgt + ".nokey"})[0]);
+    // A table on one side only fails the command on its own.
     Sandbox::get().exec("DROP TABLE " + src + ".nokey, " + tgt + ".nokey");
+    run = ombrix({"sync", "data", "--source", source.name(), "--target", target.name()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ombrix: 1 table(s) on one side only\n"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    Sandbox::get().exec("DROP TABLE " + src + ".only_src");
     run = ombrix({"sync", "data", "--source", source.name(), "--target", target.name()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
