@@ -3,6 +3,8 @@
 /// binary and BIT columns as hexadecimal digits stored through UNHEX().
 #pragma once
 
+#include <glib.h>
+
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -146,8 +148,8 @@ inline Core::Status refuse_warnings(Providers::Supports::MariaDBProvider& target
 /// IGNORE in `statement` only a skipped duplicate passes); otherwise rolled back,
 /// and the error says why. A `rows` below 0 takes whatever the load stored (a load that skips or
 /// replaces rows whose key the table holds).
-inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, const std::string& statement,
-                               std::string_view data, std::int64_t rows, bool warnings_refuse) {
+inline Core::Status load_batch_once(Providers::Supports::MariaDBProvider& target, const std::string& statement,
+                                    std::string_view data, std::int64_t rows, bool warnings_refuse) {
     std::size_t offset = 0;
     const std::function<long(char*, std::size_t)> feed = [&](char* buffer, std::size_t size) -> long {
         const std::size_t n = std::min(size, data.size() - offset);
@@ -178,6 +180,19 @@ inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, con
     // in again first.
     if (!outcome && !Providers::Supports::MariaDBProvider::is_connection_lost(outcome.error()))
         (void)target.execute_affect("ROLLBACK");
+    return outcome;
+}
+
+/// `load_batch_once`, run again when sessions loading parts of one table side by side meet in a
+/// deadlock: the server has undone the whole transaction, so nothing of the batch stays.
+inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, const std::string& statement,
+                               std::string_view data, std::int64_t rows, bool warnings_refuse) {
+    auto outcome = load_batch_once(target, statement, data, rows, warnings_refuse);
+    for (int attempt = 1; !outcome && outcome.error().domain == "MariaDB" && outcome.error().code == 1213 && attempt < 5;
+         ++attempt) {
+        g_usleep(static_cast<gulong>(20000 * attempt));
+        outcome = load_batch_once(target, statement, data, rows, warnings_refuse);
+    }
     return outcome;
 }
 
