@@ -25,6 +25,8 @@
 #include "solvane/Model/table.hpp"
 #include "solvane/Supports/Data/Documents/html_document.hpp"
 #include "solvane/Supports/Data/Documents/markdown_document.hpp"
+#include "solvane/Supports/Data/Documents/rich_document.hpp"
+#include "solvane/Supports/Data/Documents/schema_diagram.hpp"
 #include "solvane/Supports/Data/Extractors/dsv_extractor.hpp"
 #include "solvane/Supports/Data/Extractors/html_extractor.hpp"
 #include "solvane/Supports/Data/Extractors/json_extractor.hpp"
@@ -461,13 +463,16 @@ struct DocOptions {
     std::string profile;
     std::string schema;
     std::string format = "html";
-    std::string output;
+    std::string output = "-";
     std::string title;
     std::string description;
     std::string version;
+    bool plain = false;
 };
 
 void run_doc(const Context& context, const DocOptions& options) {
+    namespace Documents = Solvane::Supports::Data::Documents;
+    if (options.plain && options.output == "-") throw Failure("doc: --plain writes to a file (-o FILE)");
     auto connection = open_connection(context, options.profile);
     auto read = read_full_schema(connection, options.schema);
     connection->close();
@@ -476,12 +481,71 @@ void run_doc(const Context& context, const DocOptions& options) {
     cfg.title = options.title.empty() ? options.schema : options.title;
     cfg.data_version = options.version;
     cfg.description = options.description;
-    Core::Status written;
-    if (options.format == "md")
-        written = Solvane::Supports::Data::Documents::MarkdownDocument::create()->produce(database, options.output, &cfg, {});
+    std::shared_ptr<Solvane::Contracts::Data::IDocument> document;
+    if (options.plain)
+        document = options.format == "md" ? std::shared_ptr<Solvane::Contracts::Data::IDocument>(
+                                                Documents::MarkdownDocument::create())
+                                          : Documents::HtmlDocument::create();
     else
-        written = Solvane::Supports::Data::Documents::HtmlDocument::create()->produce(database, options.output, &cfg, {});
+        document = options.format == "md" ? std::shared_ptr<Solvane::Contracts::Data::IDocument>(
+                                                Documents::RichMarkdownDocument::create())
+                                          : Documents::RichHtmlDocument::create();
+    auto written = document->produce(database, options.output, &cfg, {});
     if (!written) throw Failure("doc: " + message_of(written.error()));
+}
+
+struct ErdOptions {
+    std::string profile;
+    std::string schema;
+    std::vector<std::string> tables;
+    std::string around;
+    unsigned depth = 1;
+    std::string format = "svg";
+    std::string output = "-";
+};
+
+void run_erd(const Context& context, const ErdOptions& options) {
+    namespace Documents = Solvane::Supports::Data::Documents;
+    const bool binary = options.format == "png" || options.format == "pdf";
+    const bool to_file = options.output != "-";
+    if (binary && !to_file && isatty(STDOUT_FILENO))
+        throw Failure("erd: " + options.format + " goes to a file (-o) or a pipe, not a terminal");
+    auto connection = open_connection(context, options.profile);
+    auto read = read_full_schema(connection, options.schema);
+    connection->close();
+    auto diagram = Documents::SchemaDiagram::of(*read.database);
+    if (!options.tables.empty()) {
+        auto chosen = diagram.only(options.tables);
+        if (!chosen) throw Failure("erd: " + chosen.error().message);
+        diagram = std::move(*chosen);
+    }
+    if (!options.around.empty()) {
+        auto near = diagram.around(options.around, options.depth);
+        if (!near) throw Failure("erd: " + near.error().message);
+        diagram = std::move(*near);
+    }
+    std::string text;
+    if (options.format == "dot") {
+        text = diagram.to_dot();
+    } else if (options.format == "mermaid") {
+        text = diagram.to_mermaid();
+    } else {
+        auto rendered = diagram.render(options.format);
+        if (!rendered) throw Failure("erd: " + rendered.error().message);
+        text = std::move(*rendered);
+    }
+    namespace X = Solvane::Supports::Data::Extractors;
+    std::unique_ptr<X::FileSink> sink;
+    if (to_file) {
+        auto created = X::FileSink::create(options.output);
+        if (!created) throw Failure("erd: cannot write " + options.output + ": " + created.error().message);
+        sink = std::move(*created);
+    } else {
+        sink = X::FileSink::standard_output();
+    }
+    auto written = sink->write(text);
+    if (written) written = sink->close();
+    if (!written) throw Failure("erd: " + written.error().message);
 }
 
 }  // namespace
@@ -534,11 +598,26 @@ void add_data_commands(CLI::App& app, Context& context) {
         command->add_option("SCHEMA", options->schema, "The schema")->required();
         command->add_option("--format", options->format, "html (default) or md")
             ->check(CLI::IsMember({"html", "md"}));
-        command->add_option("-o,--output", options->output, "The file to write")->required();
+        command->add_option("-o,--output", options->output, "The file to write (default: standard output)");
+        command->add_flag("--plain", options->plain,
+                          "The plain dictionary: an index and the columns of each table and view, no diagrams");
         command->add_option("--title", options->title, "Document title (default: the schema name)");
         command->add_option("--description", options->description, "Description printed in the header");
         command->add_option("--data-version", options->version, "Version text printed in the header");
         command->callback([&context, options] { run_doc(context, *options); });
+    }
+    {
+        auto options = std::make_shared<ErdOptions>();
+        auto* command = app.add_subcommand("erd", "Draw the entity-relationship diagram of a schema");
+        command->add_option("--profile", options->profile, "Profile name (default: the sandbox server)");
+        command->add_option("SCHEMA", options->schema, "The schema")->required();
+        command->add_option("--tables", options->tables, "Only these tables and views, comma-separated")->delimiter(',');
+        command->add_option("--around", options->around, "Only this table and its neighbours");
+        command->add_option("--depth", options->depth, "How many foreign keys away --around reaches (default 1)");
+        command->add_option("--format", options->format, "svg (default), png, pdf, dot or mermaid")
+            ->check(CLI::IsMember({"svg", "png", "pdf", "dot", "mermaid"}));
+        command->add_option("-o,--output", options->output, "The file to write (default: standard output)");
+        command->callback([&context, options] { run_erd(context, *options); });
     }
 }
 

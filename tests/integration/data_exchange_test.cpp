@@ -181,13 +181,19 @@ TEST_F(DataExchange, DocAndQueryFormatsWriteWhatTheSchemaHolds) {
                         "total DECIMAL(10,2) NOT NULL DEFAULT 0) COMMENT 'what was bought'");
     Sandbox::get().exec("CREATE VIEW `" + schema.name() + "`.big AS SELECT id FROM `" + schema.name() + "`.orders");
     for (const std::string fmt : {"html", "md"}) {
-        const auto file = home.file("doc." + fmt);
-        auto run = ombrix({"doc", schema.name(), "--format", fmt, "-o", file});
-        ASSERT_EQ(run.status, 0) << run.err;
-        const auto text = Ombrix::Testing::read_text(file);
-        EXPECT_NE(text.find(schema.name() + ".orders"), std::string::npos) << fmt;
-        EXPECT_NE(text.find(schema.name() + ".big"), std::string::npos) << fmt;
-        EXPECT_NE(text.find("the &lt;key&gt;"), std::string::npos) << text;
+        for (const bool plain : {false, true}) {
+            const auto file = home.file("doc." + fmt);
+            std::vector<std::string> args{"doc", schema.name(), "--format", fmt, "-o", file};
+            if (plain) args.push_back("--plain");
+            auto run = ombrix(args);
+            ASSERT_EQ(run.status, 0) << run.err;
+            const auto text = Ombrix::Testing::read_text(file);
+            EXPECT_NE(text.find(schema.name() + ".orders"), std::string::npos) << fmt;
+            EXPECT_NE(text.find(schema.name() + ".big"), std::string::npos) << fmt;
+            EXPECT_NE(text.find("the &lt;key&gt;"), std::string::npos) << text;
+            // The plain dictionary lists columns only; the full one the view's reads and definition.
+            EXPECT_EQ(text.find("Read by views") != std::string::npos, !plain) << fmt;
+        }
     }
     auto run = ombrix({"query", "--format", "json"}, "SELECT 1 AS n, 'x' AS s, NULL AS z");
     EXPECT_EQ(run.out, "{\n    \"RECORDS\": [\n        {\n            \"n\": 1,\n            \"s\": \"x\",\n"
