@@ -276,6 +276,18 @@ try { hash = decodeURIComponent(hash); } catch (e) {}
 return {top: r.top, bottom: r.bottom, height: window.innerHeight, hash: hash, id: id};
 """
 
+# What a click at the middle of a node's box lands on, for the report of one that went nowhere.
+HIT_AT_MIDDLE = r"""
+const node = arguments[0];
+const r = node.getBoundingClientRect();
+const hit = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);
+if (!hit) return 'nothing';
+const link = hit.closest('a');
+return '<' + hit.tagName + (hit.getAttribute('fill') ? ' fill="' + hit.getAttribute('fill') + '"' : '') + '>' +
+    (node.contains(hit) ? ' inside the node' : ' outside the node') +
+    (link ? ', within a link' : ', within no link');
+"""
+
 BACK_TO_TOP = r"""
 try { history.replaceState(null, '', location.pathname + location.search); } catch (e) {}
 window.scrollTo({top: 0, left: 0, behavior: 'instant'});
@@ -381,6 +393,7 @@ def check_page(report, driver, page, screenshot_file):
         frag = info["href"][1:]
         driver.execute_script(BACK_TO_TOP, node)
         steady(lambda: driver.execute_script("return JSON.stringify(arguments[0].getBoundingClientRect());", node))
+        hit = driver.execute_script(HIT_AT_MIDDLE, node)
         try:
             ActionChains(driver).move_to_element(node).click().perform()
         except WebDriverException as e:
@@ -391,7 +404,8 @@ def check_page(report, driver, page, screenshot_file):
         arrived = place is not None and (
             -5 <= place["top"] <= 120
             or (place["hash"] == "#" + place["id"] and place["top"] < place["height"] and place["bottom"] > 0))
-        report.check("a click on the node of %s shows its section" % name, arrived, "after the click: %r" % place)
+        report.check("a click on the node of %s shows its section" % name, arrived,
+                     "the middle of the box, where the click went, is %s; after the click: %r" % (hit, place))
 
     # The filter.
     field = driver.find_elements(By.CSS_SELECTOR, "nav#contents input#filter")
