@@ -210,7 +210,6 @@ constexpr std::string_view kForeignSelect =
 constexpr std::string_view kForeignJoin =
     " FROM information_schema.REFERENTIAL_CONSTRAINTS AS fk INNER JOIN information_schema.KEY_COLUMN_USAGE AS refer "
     "ON fk.CONSTRAINT_NAME = refer.CONSTRAINT_NAME AND fk.CONSTRAINT_SCHEMA=refer.CONSTRAINT_SCHEMA AND ";
-constexpr std::string_view kForeignTables = "fk.TABLE_NAME=refer.TABLE_NAME AND ";
 constexpr std::string_view kForeignWhere = "refer.REFERENCED_TABLE_NAME IS NOT NULL WHERE fk.CONSTRAINT_SCHEMA=";
 constexpr std::size_t kForeignKey = 10;
 
@@ -224,10 +223,20 @@ std::string foreign_query(std::string_view schema, std::string_view table) {
            " ORDER BY refer.ORDINAL_POSITION ASC";
 }
 // A schema's: the key columns are asked for by schema too, else the server builds their catalogue for
-// every schema it holds.
+// every schema it holds. Each catalogue view is read once into a table of its own (DISTINCT keeps the
+// server from merging the two into one join), then joined: joined directly, the server compares the
+// views row by row through its join buffer, several times slower on a schema of a thousand keys.
 std::string foreign_query(std::string_view schema) {
-    return std::string(kForeignSelect) + ", fk.TABLE_NAME" + std::string(kForeignJoin) + std::string(kForeignTables) +
-           std::string(kForeignWhere) + text_lit(schema) + " AND refer.TABLE_SCHEMA=" + text_lit(schema) +
+    return std::string(kForeignSelect) + ", fk.TABLE_NAME" +
+           " FROM (SELECT DISTINCT CONSTRAINT_SCHEMA, CONSTRAINT_NAME, TABLE_NAME, MATCH_OPTION, UPDATE_RULE, "
+           "DELETE_RULE FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA=" +
+           text_lit(schema) +
+           ") AS fk INNER JOIN (SELECT DISTINCT CONSTRAINT_SCHEMA, CONSTRAINT_NAME, TABLE_NAME, COLUMN_NAME, "
+           "ORDINAL_POSITION, REFERENCED_TABLE_SCHEMA, REFERENCED_TABLE_NAME, REFERENCED_COLUMN_NAME FROM "
+           "information_schema.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA=" +
+           text_lit(schema) +
+           " AND REFERENCED_TABLE_NAME IS NOT NULL) AS refer ON fk.CONSTRAINT_NAME = refer.CONSTRAINT_NAME AND "
+           "fk.CONSTRAINT_SCHEMA=refer.CONSTRAINT_SCHEMA AND fk.TABLE_NAME=refer.TABLE_NAME"
            " ORDER BY refer.ORDINAL_POSITION ASC";
 }
 
