@@ -283,8 +283,8 @@ std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const 
     return found;
 }
 
-SchemaRead read_full_schema(const Connection& connection, const std::string& name) {
-    auto read = Solvane::Supports::Database::read_whole_schema(*connection, name);
+SchemaRead read_full_schema(const Connection& connection, const std::string& name, bool outline) {
+    auto read = Solvane::Supports::Database::read_whole_schema(*connection, name, outline);
     if (!read && read.error().domain == "default") throw Failure(read.error().message);  // no such schema
     if (!read) throw DatabaseFailure(describe_error(read.error()));
     for (const auto* list : {&read->schema->get_functions(), &read->schema->get_procedures()})

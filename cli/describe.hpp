@@ -30,7 +30,7 @@ using SchemaRead = Solvane::Supports::Database::WholeSchema;
 /// The schema `name` with every member filled, procedures too (a recursive schema read leaves
 /// them), and its database's character set, collation and comment. A schema that does not exist
 /// is a Failure; a database error a DatabaseFailure.
-SchemaRead read_full_schema(const Connection& connection, const std::string& name);
+SchemaRead read_full_schema(const Connection& connection, const std::string& name, bool outline = false);
 
 /// The object `name` of schema `schema_name` (a table, view, function, procedure, event or
 /// trigger), read in full (a table with its keys, indexes and triggers). None of that name is a

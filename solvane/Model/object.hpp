@@ -37,6 +37,10 @@ class OMBRIX_SOLVANE_EXPORT MetaObject : public Core::Object, public IMetaData {
 public:
     /// The data slot the adapter sets to 1 once it has loaded the object's details.
     static constexpr std::string_view FILLED = "FILLED";
+    /// The data slot that asks the adapter, on a schema, for its outline: the catalogue's rows
+    /// without each table's CREATE text, which alone tells partitioning, application-time periods,
+    /// index methods given explicitly and the options an engine keeps of its own accord.
+    static constexpr std::string_view OUTLINE = "OUTLINE";
 
     OMBRIX_CREATABLE_OBJECT(MetaObject, Core::Object);
 

@@ -84,14 +84,17 @@ Core::Status Adapter::fill_data_set(const std::shared_ptr<Providers::Contracts::
 
 OMBRIX_DEFINE_TYPE(Adapter, "OmbrixSolvaneSupportsDatabaseAdapter");
 
-Core::Result<WholeSchema> read_whole_schema(Contracts::Database::IConnection& connection, const std::string& name) {
+Core::Result<WholeSchema> read_whole_schema(Contracts::Database::IConnection& connection, const std::string& name,
+                                            bool outline) {
     auto database = MetaModel::MetaDatabase::with_name(name);
     auto adapter = connection.adapter();
-    OMBRIX_RETURN_IF_ERROR(adapter->fill_meta_database(database, true));
+    OMBRIX_RETURN_IF_ERROR(adapter->fill_meta_database(database, false));
     // The database catalogue has a row for every schema there is.
     if (!database->get_attributes().contains("CHARACTER SET") || database->get_schemas()->empty())
         return Core::fail("default", -1, "no schema named '" + name + "'");
     auto schema = database->get_schemas()->get(0);
+    if (outline) schema->set_data(MetaModel::MetaObject::OUTLINE, Core::Value::from_int(1));
+    OMBRIX_RETURN_IF_ERROR(adapter->fill_meta_schema(schema, true));
     for (const auto& procedure : *schema->get_procedures()) OMBRIX_RETURN_IF_ERROR(adapter->fill_meta_function(procedure));
     return WholeSchema{database, schema};
 }

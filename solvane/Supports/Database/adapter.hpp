@@ -19,9 +19,11 @@ struct WholeSchema {
 
 /// Reads schema `name` whole through `connection`'s adapter (a recursive schema read leaves the
 /// procedures, which are read one by one). A schema that does not exist fails with "no schema
-/// named 'NAME'" (domain "default"); the adapter's failures as they come.
+/// named 'NAME'" (domain "default"); the adapter's failures as they come. With `outline`, only
+/// what the catalogue's rows tell (see MetaObject::OUTLINE): enough to draw or describe the schema,
+/// not to rebuild it.
 [[nodiscard]] OMBRIX_SOLVANE_EXPORT Core::Result<WholeSchema> read_whole_schema(
-    Contracts::Database::IConnection& connection, const std::string& name);
+    Contracts::Database::IConnection& connection, const std::string& name, bool outline = false);
 
 /// Implements every adapter operation as a check of its object (a null one writes the critical
 /// "<argument> != NULL") that fills nothing, plus the one loop all dialects share: filling each

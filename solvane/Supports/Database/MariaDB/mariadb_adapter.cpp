@@ -1319,6 +1319,7 @@ Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>&
 
 Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
     const std::string& name = schema.get_name();
+    const bool outline = schema.has_data(MetaObject::OUTLINE);
     auto connection = get_connection();
 
     // Tables: each catalogue once for the schema, its rows handed to their tables.
@@ -1361,8 +1362,9 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
             OMBRIX_STEP_DONE("fill_schema_table_foreign");
             apply_checks(*table, checks.of(table_name));
             OMBRIX_STEP_DONE("fill_schema_table_check");
-            if (auto read = fill_create_text(*table, apply_options(*table, options.of(table_name))); !read)
-                return read;
+            const bool partitioned = apply_options(*table, options.of(table_name));
+            if (!outline)
+                if (auto read = fill_create_text(*table, partitioned); !read) return read;
             OMBRIX_STEP_DONE("fill_schema_table_options");
             table->set_data(MetaObject::FILLED, Core::Value::from_int(1));
         }
