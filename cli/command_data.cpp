@@ -474,7 +474,8 @@ void run_doc(const Context& context, const DocOptions& options) {
     namespace Documents = Solvane::Supports::Data::Documents;
     if (options.plain && options.output == "-") throw Failure("doc: --plain writes to a file (-o FILE)");
     auto connection = open_connection(context, options.profile);
-    auto read = read_full_schema(connection, options.schema);
+    // The full dictionary describes, it does not rebuild: the catalogue's rows tell all it shows.
+    auto read = read_full_schema(connection, options.schema, !options.plain);
     connection->close();
     const auto& database = read.database;
     Solvane::Contracts::Data::Configuration cfg;
@@ -511,7 +512,7 @@ void run_erd(const Context& context, const ErdOptions& options) {
     if (binary && !to_file && isatty(STDOUT_FILENO))
         throw Failure("erd: " + options.format + " goes to a file (-o) or a pipe, not a terminal");
     auto connection = open_connection(context, options.profile);
-    auto read = read_full_schema(connection, options.schema);
+    auto read = read_full_schema(connection, options.schema, true);
     connection->close();
     auto diagram = Documents::SchemaDiagram::of(*read.database);
     if (!options.tables.empty()) {

@@ -1,12 +1,19 @@
 #include "solvane/Supports/Data/Documents/schema_diagram.hpp"
 
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <glib.h>
 #include <gvc.h>
+#include <gvplugin.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "providers/Core/text.hpp"
@@ -164,7 +171,42 @@ int collect_layout_error(char* message) {
     return 0;
 }
 
-GVC_t* layout_context() {
+// The plugins an SVG needs: the layout engines and the core renderers. Without a text-layout
+// plugin the library measures text by its built-in font metrics, which is several times faster
+// than asking the system's fonts, and is what a browser showing the SVG does not use anyway.
+GVC_t* svg_context() {
+    static GVC_t* context = []() -> GVC_t* {
+        agseterrf(collect_layout_error);
+        agseterr(AGERR);
+        std::string directory;
+        if (const char* set = g_getenv("GVBINDIR")) {
+            directory = set;
+        } else {
+            Dl_info info{};
+            if (dladdr(reinterpret_cast<void*>(&gvContext), &info) == 0 || !info.dli_fname) return nullptr;
+            gchar* libdir = g_path_get_dirname(info.dli_fname);
+            directory = std::string(libdir) + "/graphviz";
+            g_free(libdir);
+        }
+        std::vector<gvplugin_library_t*> libraries;
+        for (const char* name : {"core", "dot_layout", "neato_layout"}) {
+            const std::string file = directory + "/libgvplugin_" + name + ".so.6";
+            void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!handle) return nullptr;
+            auto* library = static_cast<gvplugin_library_t*>(dlsym(handle, (std::string("gvplugin_") + name + "_LTX_library").c_str()));
+            if (!library) return nullptr;
+            libraries.push_back(library);
+        }
+        static const lt_symlist_t none[] = {{nullptr, nullptr}};
+        GVC_t* made = gvContextPlugins(none, 0);
+        for (auto* library : libraries) gvAddLibrary(made, library);
+        return made;
+    }();
+    return context;
+}
+
+// Every plugin the system has, for the raster and page formats (drawn with the system's fonts).
+GVC_t* full_context() {
     static GVC_t* context = [] {
         agseterrf(collect_layout_error);
         agseterr(AGERR);
@@ -413,6 +455,8 @@ SchemaDiagram SchemaDiagram::of(const MetaModel::MetaDatabase& database) {
             diagram.m_edges.push_back(std::move(edge));
         }
     }
+    for (std::size_t n = 0; n < diagram.m_nodes.size(); ++n) diagram.m_nodes[n].number = n + 1;
+    for (std::size_t e = 0; e < diagram.m_edges.size(); ++e) diagram.m_edges[e].number = e + 1;
     return diagram;
 }
 
@@ -495,19 +539,22 @@ std::string SchemaDiagram::engine() const {
     return "dot";
 }
 
-std::string SchemaDiagram::to_dot(bool links) const {
-    const std::string layout = engine();
+std::string SchemaDiagram::to_dot(bool links) const { return dot_text(links, engine(), true); }
+
+std::string SchemaDiagram::dot_text(bool links, const std::string& layout, bool legend) const {
     std::string out = "digraph schema {\n";
     out += "  graph [layout=" + layout +
            ", rankdir=LR, pack=true, nodesep=0.3, ranksep=0.7, fontname=\"Helvetica\", fontsize=10, labelloc=b, "
            "labeljust=l";
     if (layout != "dot") out += ", overlap=prism, splines=line";
-    out += ",\n    label=<<TABLE BORDER=\"1\" COLOR=\"#999999\" CELLBORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"2\">"
+    if (legend)
+        out += ",\n    label=<<TABLE BORDER=\"1\" COLOR=\"#999999\" CELLBORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"2\">"
            "<TR><TD ALIGN=\"LEFT\"><B>Legend</B></TD></TR>"
            "<TR><TD ALIGN=\"LEFT\">PK primary key, FK foreign key, U unique, NN not null</TD></TR>"
            "<TR><TD ALIGN=\"LEFT\">Line ends: bar = one, circle = optional, crow's foot = many</TD></TR>"
            "<TR><TD ALIGN=\"LEFT\">Dashed box: view; dashed line: an object the view reads</TD></TR>"
-           "</TABLE>>];\n";
+           "</TABLE>>";
+    out += "];\n";
     out += "  node [shape=plain, fontname=\"Helvetica\", fontsize=10];\n";
     out += "  edge [dir=both, arrowsize=0.8, color=\"#556677\", fontname=\"Helvetica\", fontsize=8];\n";
     // The row of each column that takes part in an edge gets ports: "iN" on its left cell, "oN" on
@@ -519,13 +566,14 @@ std::string SchemaDiagram::to_dot(bool links) const {
     for (std::size_t n = 0; n < m_nodes.size(); ++n) {
         const auto& node = m_nodes[n];
         const std::string title = node.schema + "." + node.name;
-        out += "  n" + std::to_string(n + 1) + " [id=\"n" + std::to_string(n + 1) + "\"";
+        out += "  n" + std::to_string(node.number) + " [id=\"n" + std::to_string(node.number) + "\"";
         if (links) out += ", URL=\"#" + anchor(node.schema, node.name) + "\"";
         out += ", tooltip=" + dot_quoted(title);
         if (node.view) out += ", shape=box, style=\"dashed,rounded\", color=\"#556677\", margin=0";
         out += ", label=<<TABLE BORDER=\"";
         out += node.view ? "0" : "1";
-        out += "\" CELLBORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"3\" COLOR=\"#556677\">";
+        // A painted background makes the whole box, not only its texts, the link a click follows.
+        out += "\" CELLBORDER=\"0\" CELLSPACING=\"0\" CELLPADDING=\"3\" COLOR=\"#556677\" BGCOLOR=\"white\">";
         out += "<TR><TD COLSPAN=\"3\" BGCOLOR=\"";
         out += node.view ? "#D8E2E8" : "#7799AA";
         out += "\"><FONT COLOR=\"";
@@ -557,8 +605,9 @@ std::string SchemaDiagram::to_dot(bool links) const {
             const auto found = ports[node].find(columns.front());
             return found == ports[node].end() ? std::string() : ":" + std::string(1, side) + std::to_string(found->second);
         };
-        out += "  n" + std::to_string(edge.from + 1) + port(edge.from, edge.from_columns, 'o') + " -> n" +
-               std::to_string(edge.to + 1) + port(edge.to, edge.to_columns, 'i') + " [id=\"e" + std::to_string(e + 1) +
+        out += "  n" + std::to_string(m_nodes[edge.from].number) + port(edge.from, edge.from_columns, 'o') + " -> n" +
+               std::to_string(m_nodes[edge.to].number) + port(edge.to, edge.to_columns, 'i') + " [id=\"e" +
+               std::to_string(edge.number) +
                "\"";
         if (edge.reads) {
             out += ", style=dashed, dir=forward, arrowhead=vee, tooltip=" +
@@ -625,14 +674,16 @@ std::string SchemaDiagram::to_mermaid() const {
     return out;
 }
 
-Core::Result<std::string> SchemaDiagram::render(std::string_view format, bool links) const {
-    const std::string text = to_dot(links);
-    std::lock_guard guard(layout_lock());
-    GVC_t* context = layout_context();
+namespace {
+
+// Lays out and renders graph text; the caller holds the layout lock (or is the child that does
+// nothing else).
+Core::Result<std::string> render_text(const std::string& text, const std::string& layout, std::string_view format) {
+    GVC_t* context = format == "svg" ? svg_context() : nullptr;
+    if (!context) context = full_context();
     layout_errors().clear();
     Agraph_t* graph = agmemread(text.c_str());
     if (!graph) return Core::fail("default", -1, "the diagram could not be read: " + layout_errors());
-    const std::string layout = engine();
     if (gvLayout(context, graph, layout.c_str()) != 0) {
         agclose(graph);
         return Core::fail("default", -1, "the diagram could not be laid out: " + layout_errors());
@@ -651,6 +702,150 @@ Core::Result<std::string> SchemaDiagram::render(std::string_view format, bool li
     // The library goes on past a label it cannot read, and draws the box without its contents.
     if (!layout_errors().empty()) return Core::fail("default", -1, "the diagram is not whole: " + layout_errors());
     return out;
+}
+
+// The size an SVG of the library declares ("123pt" wide), its view box, and what its root holds.
+struct SvgPart {
+    double width = 0, height = 0;
+    std::string view_box, body;
+};
+
+std::optional<SvgPart> svg_part(const std::string& svg) {
+    const std::size_t root = svg.find("<svg");
+    const std::size_t root_end = root == std::string::npos ? root : svg.find('>', root);
+    const std::size_t close = svg.rfind("</svg>");
+    if (root_end == std::string::npos || close == std::string::npos || close < root_end) return std::nullopt;
+    const std::string tag = svg.substr(root, root_end - root);
+    const auto attribute = [&](std::string_view name) -> std::string {
+        const std::string key = " " + std::string(name) + "=\"";
+        const std::size_t at = tag.find(key);
+        if (at == std::string::npos) return {};
+        const std::size_t from = at + key.size();
+        return tag.substr(from, tag.find('"', from) - from);
+    };
+    SvgPart part;
+    part.width = g_ascii_strtod(attribute("width").c_str(), nullptr);
+    part.height = g_ascii_strtod(attribute("height").c_str(), nullptr);
+    part.view_box = attribute("viewBox");
+    part.body = svg.substr(root_end + 1, close - root_end - 1);
+    if (part.width <= 0 || part.height <= 0 || part.view_box.empty()) return std::nullopt;
+    return part;
+}
+
+std::string points(double value) {
+    char text[G_ASCII_DTOSTR_BUF_SIZE];
+    return g_ascii_formatd(text, sizeof text, "%.2f", value);
+}
+
+// One SVG of two: side by side or one above the other, whichever makes the squarer picture.
+std::optional<std::string> composed_svg(const std::string& first, const std::string& second) {
+    auto a = svg_part(first);
+    auto b = svg_part(second);
+    if (!a || !b) return std::nullopt;
+    // Each part names its graph group alike; the second's gets a name of its own.
+    constexpr std::string_view kGraph = "id=\"graph0\"";
+    if (const std::size_t at = b->body.find(kGraph); at != std::string::npos)
+        b->body.replace(at, kGraph.size(), "id=\"graph1\"");
+    const double wide_w = a->width + b->width, wide_h = std::max(a->height, b->height);
+    const double tall_w = std::max(a->width, b->width), tall_h = a->height + b->height;
+    const bool side = std::max(wide_w, wide_h) <= std::max(tall_w, tall_h);
+    const double width = side ? wide_w : tall_w, height = side ? wide_h : tall_h;
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<svg width=\"" + points(width) +
+                      "pt\" height=\"" + points(height) + "pt\" viewBox=\"0.00 0.00 " + points(width) + " " +
+                      points(height) +
+                      "\" xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\">\n";
+    const auto place = [&](const SvgPart& part, double x, double y) {
+        out += "<svg x=\"" + points(x) + "\" y=\"" + points(y) + "\" width=\"" + points(part.width) + "\" height=\"" +
+               points(part.height) + "\" viewBox=\"" + part.view_box + "\">" + part.body + "</svg>\n";
+    };
+    place(*a, 0, 0);
+    place(*b, side ? a->width : 0, side ? 0 : a->height);
+    out += "</svg>\n";
+    return out;
+}
+
+}  // namespace
+
+std::vector<bool> SchemaDiagram::half() const {
+    constexpr std::size_t kWorthASecondProcess = 200;
+    if (m_nodes.size() < kWorthASecondProcess) return {};
+    auto groups = components();
+    if (groups.size() < 2) return {};
+    std::vector<std::size_t> weight(m_nodes.size(), 1);
+    for (const auto& edge : m_edges) ++weight[edge.from];
+    const auto weigh = [&](const std::vector<std::size_t>& group) {
+        std::size_t sum = 0;
+        for (const std::size_t n : group) sum += weight[n];
+        return sum;
+    };
+    std::stable_sort(groups.begin(), groups.end(), [&](const auto& a, const auto& b) { return weigh(a) > weigh(b); });
+    std::vector<bool> second(m_nodes.size(), false);
+    std::size_t first_weight = 0, second_weight = 0;
+    for (const auto& group : groups) {
+        const bool to_second = second_weight < first_weight;
+        (to_second ? second_weight : first_weight) += weigh(group);
+        if (to_second)
+            for (const std::size_t n : group) second[n] = true;
+    }
+    // A second half too small to matter is not worth a process.
+    if (second_weight * 4 < first_weight) return {};
+    return second;
+}
+
+Core::Result<std::string> SchemaDiagram::render(std::string_view format, bool links) const {
+    const std::string layout = engine();
+    if (format == "svg") {
+        if (const auto second = half(); !second.empty()) {
+            std::vector<bool> first(second.size());
+            for (std::size_t i = 0; i < second.size(); ++i) first[i] = !second[i];
+            const std::string first_text = subset(first).dot_text(links, layout, false);
+            const std::string second_text = subset(second).dot_text(links, layout, true);
+            std::lock_guard guard(layout_lock());
+            int channel[2];
+            if (pipe(channel) == 0) {
+                const pid_t child = fork();
+                if (child == 0) {
+                    close(channel[0]);
+                    auto drawn = render_text(second_text, layout, format);
+                    const std::string reply = drawn ? "0" + *drawn : "1" + drawn.error().message;
+                    for (std::size_t at = 0; at < reply.size();) {
+                        const ssize_t n = write(channel[1], reply.data() + at, reply.size() - at);
+                        if (n <= 0 && errno != EINTR) break;
+                        if (n > 0) at += static_cast<std::size_t>(n);
+                    }
+                    _exit(0);
+                }
+                close(channel[1]);
+                if (child > 0) {
+                    auto drawn = render_text(first_text, layout, format);
+                    std::string reply;
+                    char buffer[65536];
+                    for (;;) {
+                        const ssize_t n = read(channel[0], buffer, sizeof buffer);
+                        if (n > 0)
+                            reply.append(buffer, static_cast<std::size_t>(n));
+                        else if (n == 0 || errno != EINTR)
+                            break;
+                    }
+                    close(channel[0]);
+                    int status = 0;
+                    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+                    }
+                    if (!drawn) return drawn;
+                    if (reply.empty()) return Core::fail("default", -1, "the diagram's second half was not laid out");
+                    if (reply[0] != '0') return Core::fail("default", -1, reply.substr(1));
+                    if (auto both = composed_svg(*drawn, reply.substr(1))) return *both;
+                    return Core::fail("default", -1, "the diagram's halves could not be put together");
+                }
+                close(channel[0]);
+            }
+            // No second process: the whole graph here, as below.
+            return render_text(to_dot(links), layout, format);
+        }
+    }
+    const std::string text = to_dot(links);
+    std::lock_guard guard(layout_lock());
+    return render_text(text, layout, format);
 }
 
 std::string SchemaDiagram::neighbourhood_svg(std::size_t index) const {

@@ -31,6 +31,9 @@ struct DiagramNode {
     std::string comment;
     bool view = false;
     std::vector<DiagramColumn> columns;
+    /// Its number in the graph of the whole database (from 1): a drawing of a part of the graph names
+    /// its boxes ("nN") as a drawing of the whole does.
+    std::size_t number = 0;
 };
 
 /// A foreign key from the table that holds it (`from`) to the one it references (`to`), or, with
@@ -44,6 +47,7 @@ struct DiagramEdge {
     bool reads = false;
     bool optional = false;  ///< some referencing column takes NULL: a row may reference nothing
     bool one = false;       ///< the referencing columns are a key of their own: one row per referenced row
+    std::size_t number = 0;  ///< as DiagramNode::number, for the edge's "eN"
 };
 
 /// The graph of a database's tables and views. Foreign keys into objects outside the graph are not
@@ -79,7 +83,10 @@ public:
     /// in the attribute's comment), one relationship per edge.
     std::string to_mermaid() const;
     /// The picture, laid out and rendered in-process: `format` is "svg", "png" or "pdf". The layout
-    /// library's own errors fail with its message (domain "default").
+    /// library's own errors fail with its message (domain "default"). The SVG of a large graph is
+    /// laid out in two halves of its groups at once, the second in a child process that does
+    /// nothing else (the library keeps global state, so threads cannot share it), and the halves
+    /// are placed side by side or one above the other, whichever is squarer.
     [[nodiscard]] Core::Result<std::string> render(std::string_view format, bool links = false) const;
     /// A small SVG of node `index` and its neighbours: what references it on the left, what it
     /// references on the right, each box linking to its object's fragment. Written directly, with
@@ -102,6 +109,11 @@ private:
 
     std::size_t find(std::string_view name) const;
     SchemaDiagram subset(const std::vector<bool>& keep) const;
+    /// The graph text with the engine `layout`, and the legend when `legend`.
+    std::string dot_text(bool links, const std::string& layout, bool legend) const;
+    /// The groups split in two of about the same size, the larger groups placed first; empty when
+    /// the graph is too small for a second process to pay.
+    std::vector<bool> half() const;
 };
 
 }  // namespace Ombrix::Solvane::Supports::Data::Documents

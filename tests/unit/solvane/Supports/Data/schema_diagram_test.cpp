@@ -1,10 +1,16 @@
 // What a view reads, found in its definition, and the fragment names every document links by.
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "solvane/Model/Constraints/foreign.hpp"
+#include "solvane/Model/database.hpp"
+#include "solvane/Model/schema.hpp"
+#include "solvane/Model/table.hpp"
 #include "solvane/Supports/Data/Documents/schema_diagram.hpp"
 
 namespace {
@@ -44,6 +50,50 @@ TEST(SchemaDiagram, AnchorsAreSafeEverywhereAndTellNamesApart) {
     // A dot in a name cannot make two objects share a fragment.
     EXPECT_NE(SchemaDiagram::anchor("a.b", "c"), SchemaDiagram::anchor("a", "b.c"));
     EXPECT_NE(SchemaDiagram::anchor("s", "x.2e"), SchemaDiagram::anchor("s", "x."));
+}
+
+// A large graph is laid out in two halves at once, one in a child process: the picture holds every
+// box and edge once, under the names the whole graph gives them, and reads as one SVG.
+TEST(SchemaDiagram, ALargeGraphDrawnInHalvesIsOnePictureOfEveryBoxAndEdge) {
+    using namespace Ombrix::Solvane::MetaModel;
+    auto database = MetaDatabase::with_name("big");
+    auto schema = database->append("big");
+    std::size_t keys = 0;
+    constexpr int kTables = 240;
+    for (int i = 0; i < kTables; ++i) {
+        auto table = MetaTable::with_names("big", "big", "t" + std::to_string(i));
+        table->new_column("id", Ombrix::Providers::Contracts::DataType::INT32)->set_is_primary_key(true);
+        table->new_column("up", Ombrix::Providers::Contracts::DataType::INT32);
+        // Stars of twelve: each table references the first of its group.
+        if (i % 12 != 0) {
+            auto key = MetaForeignKey::with_names("fk" + std::to_string(i), "big", "t" + std::to_string(i - i % 12));
+            key->set_local_columns("up");
+            key->set_refer_columns("id");
+            table->get_constraints()->append(key);
+            ++keys;
+        }
+        schema->get_tables()->append(table);
+    }
+    const auto diagram = SchemaDiagram::of(*database);
+    auto svg = diagram.render("svg", true);
+    ASSERT_TRUE(svg) << svg.error().message;
+    const std::regex node(R"re(<g id="n(\d+)" class="node">)re"), edge(R"re(<g id="e(\d+)" class="edge">)re");
+    std::set<int> nodes, edges;
+    for (std::sregex_iterator it(svg->begin(), svg->end(), node), end; it != end; ++it) nodes.insert(std::stoi((*it)[1]));
+    for (std::sregex_iterator it(svg->begin(), svg->end(), edge), end; it != end; ++it) edges.insert(std::stoi((*it)[1]));
+    EXPECT_EQ(nodes.size(), static_cast<std::size_t>(kTables));
+    EXPECT_EQ(*nodes.begin(), 1);
+    EXPECT_EQ(*nodes.rbegin(), kTables);
+    EXPECT_EQ(edges.size(), keys);
+    EXPECT_EQ(svg->find("<?xml"), 0u);
+    EXPECT_EQ(svg->find("<?xml", 1), std::string::npos);
+    // The halves are two documents placed in one, each with its own graph group and the legend once.
+    std::size_t roots = 0;
+    for (std::size_t at = svg->find("<svg"); at != std::string::npos; at = svg->find("<svg", at + 1)) ++roots;
+    EXPECT_EQ(roots, 3u);
+    EXPECT_NE(svg->find("id=\"graph1\""), std::string::npos);
+    EXPECT_EQ(svg->find("Legend"), svg->rfind("Legend"));
+    EXPECT_NE(svg->find("xlink:href=\"#o-big..t239\""), std::string::npos);
 }
 
 }  // namespace
