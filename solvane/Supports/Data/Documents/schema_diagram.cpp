@@ -144,11 +144,21 @@ std::string mermaid_word(std::string_view text) {
     return out;
 }
 
-// A Mermaid quoted string: it ends at the next double quote, which therefore becomes a single one.
+// A Mermaid quoted string: it ends at the next double quote, which therefore becomes a single one;
+// angle brackets become their single-quotation look-alikes, so that no viewer takes a label for
+// markup.
 std::string mermaid_quoted(std::string_view text) {
     std::string out = "\"";
-    for (const char c : text)
-        out += c == '"' ? '\'' : static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    for (const char c : text) {
+        if (c == '"')
+            out += '\'';
+        else if (c == '<')
+            out += "\u2039";
+        else if (c == '>')
+            out += "\u203A";
+        else
+            out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    }
     out += '"';
     return out;
 }
@@ -172,8 +182,10 @@ int collect_layout_error(char* message) {
 }
 
 // The plugins an SVG needs: the layout engines and the core renderers. Without a text-layout
-// plugin the library measures text by its built-in font metrics, which is several times faster
-// than asking the system's fonts, and is what a browser showing the SVG does not use anyway.
+// plugin the library measures text by its built-in font metrics, several times faster than asking
+// the system's fonts. The diagrams are lettered in a monospaced face, whose every glyph is 0.6 em
+// wide in the metrics and in the monospaced font of any system, so the texts fit their boxes in
+// whatever browser shows the SVG.
 GVC_t* svg_context() {
     static GVC_t* context = []() -> GVC_t* {
         agseterrf(collect_layout_error);
@@ -544,7 +556,7 @@ std::string SchemaDiagram::to_dot(bool links) const { return dot_text(links, eng
 std::string SchemaDiagram::dot_text(bool links, const std::string& layout, bool legend) const {
     std::string out = "digraph schema {\n";
     out += "  graph [layout=" + layout +
-           ", rankdir=LR, pack=true, nodesep=0.3, ranksep=0.7, fontname=\"Helvetica\", fontsize=10, labelloc=b, "
+           ", rankdir=LR, pack=true, nodesep=0.3, ranksep=0.7, fontname=\"Courier\", fontsize=10, labelloc=b, "
            "labeljust=l";
     if (layout != "dot") out += ", overlap=prism, splines=line";
     if (legend)
@@ -555,8 +567,8 @@ std::string SchemaDiagram::dot_text(bool links, const std::string& layout, bool 
            "<TR><TD ALIGN=\"LEFT\">Dashed box: view; dashed line: an object the view reads</TD></TR>"
            "</TABLE>>";
     out += "];\n";
-    out += "  node [shape=plain, fontname=\"Helvetica\", fontsize=10];\n";
-    out += "  edge [dir=both, arrowsize=0.8, color=\"#556677\", fontname=\"Helvetica\", fontsize=8];\n";
+    out += "  node [shape=plain, fontname=\"Courier\", fontsize=10];\n";
+    out += "  edge [dir=both, arrowsize=0.8, color=\"#556677\", fontname=\"Courier\", fontsize=8];\n";
     // The row of each column that takes part in an edge gets ports: "iN" on its left cell, "oN" on
     // its right one.
     std::vector<std::map<std::string, std::size_t>> ports(m_nodes.size());
