@@ -30,12 +30,7 @@ namespace {
 using MetaModel::MetaColumn;
 using MetaModel::MetaTable;
 
-std::string h(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    Extractors::HtmlExtractor::append_escaped(out, text);
-    return out;
-}
+constexpr auto h = &Extractors::HtmlExtractor::escaped;
 
 // A Markdown table cell or line: the characters Markdown or inline HTML would act on are escaped,
 // line breaks become spaces. An underscore inside a word emphasises nothing and stays bare, so that

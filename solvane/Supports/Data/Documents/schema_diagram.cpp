@@ -74,12 +74,7 @@ std::string diagram_key_column(std::string part) {
     return part;
 }
 
-std::string xml_escaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    Extractors::HtmlExtractor::append_escaped(out, text);
-    return out;
-}
+constexpr auto xml_escaped = &Extractors::HtmlExtractor::escaped;
 
 // Text inside an HTML-like label of the layout library: entities for the markup characters, and
 // no control character (the library's parser refuses them).

@@ -98,6 +98,13 @@ void HtmlExtractor::append_escaped(std::string& out, std::string_view text) {
     out.append(text, start, text.size() - start);
 }
 
+std::string HtmlExtractor::escaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    append_escaped(out, text);
+    return out;
+}
+
 OMBRIX_DEFINE_TYPE(HtmlExtractor, "OmbrixSolvaneSupportsDataExtractorsHtmlExtractor");
 
 }  // namespace Ombrix::Solvane::Supports::Data::Extractors

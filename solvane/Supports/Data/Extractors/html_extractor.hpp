@@ -25,6 +25,8 @@ public:
     /// Appends `text` with & < > " ' replaced by their character references, so that it is safe
     /// both as element content and inside a quoted attribute value.
     static void append_escaped(std::string& out, std::string_view text);
+    /// `text` escaped as `append_escaped` does.
+    static std::string escaped(std::string_view text);
 
 private:
     explicit HtmlExtractor(std::string_view file_extension) : BaseExtractor(file_extension) {}
