@@ -21,7 +21,8 @@ namespace {
 
 struct AddOptions {
     std::string name;
-    std::string host;
+    std::vector<std::string> hosts;
+    std::string pick = "order";
     unsigned port = 3306;
     std::string user;
     std::string password;
@@ -129,7 +130,13 @@ void add_profile_commands(CLI::App& app, Context& context) {
     auto add_options = std::make_shared<AddOptions>();
     auto* add = profile->add_subcommand("add", "Add a MariaDB profile");
     add->add_option("NAME", add_options->name, "Profile name")->required();
-    add->add_option("--host", add_options->host, "Server host")->required();
+    add->add_option("--host", add_options->hosts,
+                    "Server host; a cluster's nodes as h1:3306,h2,[::1]:3307 or --host repeated (a host without "
+                    "a port takes --port)")
+        ->required()
+        ->delimiter(',');
+    add->add_option("--pick", add_options->pick, "Which host to try first: order (as listed, the default) or random")
+        ->check(CLI::IsMember({"order", "random"}));
     add->add_option("--port", add_options->port, "Server port")->check(CLI::Range(1, 65535));
     add->add_option("--user", add_options->user, "Login name")->required();
     auto* password = add->add_option("--password", add_options->password,
@@ -166,8 +173,21 @@ void add_profile_commands(CLI::App& app, Context& context) {
             throw Failure("a profile named \"" + add_options->name + "\" already exists");
         auto server = Server::new_with_provider("MariaDB");
         server->set_title(add_options->name);
-        server->set_host(add_options->host);
-        server->set_port(add_options->port);
+        // The first host is the profile's host and port, so that readers of one host find it there.
+        std::vector<Server::Endpoint> endpoints;
+        for (const auto& text : add_options->hosts) {
+            auto endpoint = Server::parse_endpoint(text, static_cast<std::uint16_t>(add_options->port));
+            if (!endpoint) throw Failure("--host " + text + ": not a host, host:port or [address]:port");
+            endpoints.push_back(std::move(*endpoint));
+        }
+        server->set_host(endpoints.front().host);
+        server->set_port(endpoints.front().port);
+        if (endpoints.size() > 1) {
+            std::vector<std::string> hosts;
+            for (const auto& endpoint : endpoints) hosts.push_back(endpoint.text());
+            server->set_hosts(hosts);
+        }
+        server->set_host_pick(add_options->pick);
         server->set_username(add_options->user);
         std::string secret = add_options->password;
         if (!secret.empty())

@@ -46,6 +46,50 @@ void Server::set_ssh_auth_type(std::string_view value) {
 }
 void Server::set_ssl_mode(std::string_view value) { set_and_notify(m_ssl_mode, value, ombrix_name_ssl_mode); }
 
+std::string Server::Endpoint::text() const {
+    const bool v6 = host.find(':') != std::string::npos;
+    return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+std::optional<Server::Endpoint> Server::parse_endpoint(std::string_view text, std::uint16_t default_port) {
+    Endpoint endpoint;
+    std::string_view port;
+    if (!text.empty() && text.front() == '[') {
+        const std::size_t close = text.find(']');
+        if (close == std::string_view::npos) return std::nullopt;
+        endpoint.host.assign(text.substr(1, close - 1));
+        const std::string_view rest = text.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':') return std::nullopt;
+            port = rest.substr(1);
+        }
+    } else if (const std::size_t colon = text.find(':');
+               colon != std::string_view::npos && text.find(':', colon + 1) == std::string_view::npos) {
+        endpoint.host.assign(text.substr(0, colon));
+        port = text.substr(colon + 1);
+    } else {
+        endpoint.host.assign(text);
+    }
+    if (endpoint.host.empty()) return std::nullopt;
+    endpoint.port = default_port;
+    if (!port.empty()) {
+        if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+        const unsigned long value = std::stoul(std::string(port));
+        if (value < 1 || value > 65535) return std::nullopt;
+        endpoint.port = static_cast<std::uint16_t>(value);
+    }
+    return endpoint;
+}
+
+std::vector<Server::Endpoint> Server::endpoints() const {
+    const std::uint16_t fallback = m_port != 0 ? m_port : 3306;
+    std::vector<Endpoint> out;
+    for (const auto& entry : m_hosts)
+        if (auto endpoint = parse_endpoint(entry, fallback)) out.push_back(std::move(*endpoint));
+    if (out.empty()) out.push_back({get_host(), fallback});
+    return out;
+}
+
 // ---------------------------------------------------------------- ServerGroup
 
 ServerGroup::ServerGroup() : m_servers(ServerList::create()) {}

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,13 @@ public:
     OMBRIX_PROPERTY(std::string, ssl_key_file, "");
     OMBRIX_PROPERTY_VIA(std::string, ssl_mode, "", Core::ReadWrite);
     OMBRIX_PROPERTY(std::string, ssl_password, "");
+    /// Every host of a server reached at several (the nodes of a cluster), each "host", "host:port"
+    /// or "[address]:port", in the order given; `host` and `port` hold the first. Empty for a
+    /// server of one host.
+    OMBRIX_PROPERTY_FLAGS(std::vector<std::string>, hosts, std::vector<std::string>{},
+                          Core::ReadWrite | Core::OmitDefault);
+    /// Which of `hosts` to try first: "order" (as listed) or "random".
+    OMBRIX_PROPERTY(std::string, host_pick, "order");
     const std::string& get_provider() const { return m_provider; }
     void set_provider(std::string_view value);
     std::uint16_t get_port() const { return m_port; }
@@ -67,6 +75,22 @@ public:
     void set_ssh_auth_type(std::string_view value);
     const std::string& get_ssl_mode() const { return m_ssl_mode; }
     void set_ssl_mode(std::string_view value);
+
+    /// A host and port to connect to.
+    struct Endpoint {
+        std::string host;
+        std::uint16_t port = 0;
+        /// "host:port", an IPv6 address in brackets.
+        std::string text() const;
+    };
+    /// Reads "host", "host:port", "[address]" or "[address]:port" (an address with several colons
+    /// and no brackets is all host); `default_port` where none is given. Nothing for an empty host,
+    /// an unclosed bracket or a port outside 1 to 65535.
+    static std::optional<Endpoint> parse_endpoint(std::string_view text, std::uint16_t default_port);
+    /// Where the server can be reached: each of `hosts` (the port, where an entry gives none, is
+    /// `port`, else 3306), or `host` and `port` when `hosts` is empty. Entries that do not read are
+    /// left out.
+    std::vector<Endpoint> endpoints() const;
 
 private:
     Server() = default;

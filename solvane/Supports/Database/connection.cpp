@@ -1,5 +1,7 @@
 #include "solvane/Supports/Database/connection.hpp"
 
+#include <algorithm>
+#include <random>
 #include <chrono>
 #include <cinttypes>
 #include <thread>
@@ -236,12 +238,66 @@ Core::Status ConnectionImpl::open_over_ssh(const std::shared_ptr<Server>& server
     return opened;
 }
 
-Core::Status ConnectionImpl::open_server(const std::shared_ptr<Server>& server, bool& over_ssh) {
-    over_ssh = server->get_ssh_using();
+Core::Status ConnectionImpl::open_endpoint(const std::shared_ptr<Server>& server, bool over_ssh) {
     if (over_ssh) return open_over_ssh(server);
     // A profile that no longer asks for a tunnel must not keep an old one alive.
     release_tunnel();
     return open_direct(server);
+}
+
+Core::Status ConnectionImpl::open_server(const std::shared_ptr<Server>& server, bool& over_ssh, bool next) {
+    over_ssh = server->get_ssh_using();
+    const auto endpoints = server->endpoints();
+    std::vector<std::size_t> order(endpoints.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::optional<std::size_t> last;
+    {
+        std::lock_guard lock(m_mutex);
+        last = m_endpoint;
+        m_skipped_hosts.clear();
+    }
+    if (server->get_host_pick() == "random" && !next) {
+        std::random_device seed;
+        std::shuffle(order.begin(), order.end(), std::mt19937(seed()));
+    } else if (next && last && *last < order.size()) {
+        std::rotate(order.begin(), order.begin() + static_cast<std::ptrdiff_t>((*last + 1) % order.size()), order.end());
+    }
+    Core::Status outcome;
+    std::vector<std::string> skipped;
+    for (const std::size_t i : order) {
+        // Each host is opened as a profile of its own: TLS checks that host's name, and a tunnel
+        // leads to that host.
+        auto one = server;
+        if (!server->get_hosts().empty()) {
+            one = server->clone(false);
+            one->set_host(endpoints[i].host);
+            one->set_port(endpoints[i].port);
+            one->set_hosts({});
+        }
+        outcome = open_endpoint(one, over_ssh);
+        if (outcome) {
+            std::lock_guard lock(m_mutex);
+            m_endpoint = i;
+            m_endpoint_text = endpoints[i].text();
+            m_skipped_hosts = std::move(skipped);
+            return {};
+        }
+        skipped.push_back(endpoints[i].text() + ": " + outcome.error().message);
+    }
+    if (endpoints.size() <= 1) return outcome;
+    std::string all;
+    for (const auto& line : skipped) all += (all.empty() ? "" : "; ") + line;
+    return Core::fail(outcome.error().domain, outcome.error().code, "no host of the profile answers (" + all + ")");
+}
+
+std::string ConnectionImpl::get_endpoint() const {
+    std::lock_guard lock(m_mutex);
+    return m_endpoint_text;
+}
+
+std::vector<std::string> ConnectionImpl::get_skipped_hosts() const {
+    std::lock_guard lock(m_mutex);
+    return m_skipped_hosts;
 }
 
 Core::Status ConnectionImpl::open(const std::shared_ptr<Server>& server, const std::shared_ptr<Core::Object>& owner) {
@@ -261,7 +317,7 @@ Core::Status ConnectionImpl::reopen() {
     const auto server = get_server();
     OMBRIX_RETURN_VAL_IF_NULL(server, missing("server"));
     bool over_ssh = false;
-    if (auto opened = open_server(server, over_ssh); !opened) return opened;
+    if (auto opened = open_server(server, over_ssh, true); !opened) return opened;
     m_opened.emit(*this);
     return {};
 }

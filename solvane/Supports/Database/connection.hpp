@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -51,7 +52,14 @@ public:
     /// critical "server != NULL" and fails without touching the provider.
     [[nodiscard]] Core::Status open(const std::shared_ptr<Server>& server,
                                     const std::shared_ptr<Core::Object>& owner) override;
+    /// Opens again: a profile of several hosts starts at the host after the one last used, so a
+    /// connection that lost its host moves on to the next (and back to the first after the last).
     [[nodiscard]] Core::Status reopen() override;
+    /// The host and port the connection reached last ("host:port"); empty before it opened.
+    std::string get_endpoint() const;
+    /// What the last open met on its way, one line per host that did not answer before one did
+    /// ("h1:3306: Can't connect…"); empty when the first host tried answered.
+    std::vector<std::string> get_skipped_hosts() const;
     void open_async(const std::shared_ptr<Server>& server, const std::shared_ptr<Core::Object>& owner,
                     Core::AsyncReadyCallback callback) override;
     /// Any error of the worker fails the call; it comes back in the "default" domain with the
@@ -140,7 +148,10 @@ protected:
 
 private:
     /// Opens `server` directly or over SSH, as the profile says; `over_ssh` tells which it was.
-    Core::Status open_server(const std::shared_ptr<Server>& server, bool& over_ssh);
+    /// Each host of the profile is tried in turn (see `reopen`) until one answers; `next` starts
+    /// after the host last used.
+    Core::Status open_server(const std::shared_ptr<Server>& server, bool& over_ssh, bool next = false);
+    Core::Status open_endpoint(const std::shared_ptr<Server>& server, bool over_ssh);
     Core::Status open_direct(const std::shared_ptr<Server>& server);
     Core::Status open_over_ssh(const std::shared_ptr<Server>& server);
     void start_open_async(std::shared_ptr<Server> server, Core::AsyncReadyCallback callback);
@@ -156,6 +167,9 @@ private:
     std::shared_ptr<Core::Object> m_owner;
     std::shared_ptr<SshTunnel> m_tunnel;
     std::vector<std::string> m_ssh_options;
+    std::optional<std::size_t> m_endpoint;  // which of the profile's hosts answered last
+    std::string m_endpoint_text;
+    std::vector<std::string> m_skipped_hosts;
     std::shared_ptr<IProvider> m_connection;
     ConnectionSignal m_opened;
     ConnectionSignal m_closed;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,10 +65,12 @@ TEST(Server, NewHasTheConstructionDefaults) {
     EXPECT_FALSE(server->get_ssh_using());
     EXPECT_FALSE(server->get_ssl_using());
     EXPECT_TRUE(server->get_databases().empty());
+    EXPECT_TRUE(server->get_hosts().empty());
+    EXPECT_EQ(server->get_host_pick(), "order");
     for (const auto* property : server->type_info().properties()) {
         if (property->kind != Core::ValueType::String) continue;
         const std::string name = property->name;
-        if (name == "provider" || name == "ssh-auth-type" || name == "ssl-mode") continue;
+        if (name == "provider" || name == "ssh-auth-type" || name == "ssl-mode" || name == "host-pick") continue;
         EXPECT_EQ(server->get_property(name).get_string(), "") << name;
     }
 
@@ -133,12 +136,50 @@ TEST(Server, PortsKeepTheLowSixteenBitsAndNotifyOnlyOnChange) {
     EXPECT_EQ(notified, (std::vector<std::string>{"port", "ssh-port", "port", "host", "ssl-using", "databases"}));
 }
 
+// A server of several hosts: each entry read with its port, the profile's port where it gives
+// none, and the profile's own host and port when it lists none.
+TEST(Server, EndpointsReadEveryFormOfHostAndPort) {
+    const struct {
+        const char* text;
+        std::optional<std::pair<std::string, std::uint16_t>> read;
+    } cases[] = {
+        {"db1", std::pair<std::string, std::uint16_t>{"db1", 3307}},
+        {"db1:3310", std::pair<std::string, std::uint16_t>{"db1", 3310}},
+        {"[::1]:3311", std::pair<std::string, std::uint16_t>{"::1", 3311}},
+        {"[fe80::1]", std::pair<std::string, std::uint16_t>{"fe80::1", 3307}},
+        {"::1", std::pair<std::string, std::uint16_t>{"::1", 3307}},
+        {"", std::nullopt},
+        {"[::1", std::nullopt},
+        {"db1:0", std::nullopt},
+        {"db1:65536", std::nullopt},
+        {"db1:33a", std::nullopt},
+        {"[::1]x", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto endpoint = Server::parse_endpoint(c.text, 3307);
+        ASSERT_EQ(endpoint.has_value(), c.read.has_value()) << c.text;
+        if (endpoint) {
+            EXPECT_EQ(std::make_pair(endpoint->host, endpoint->port), *c.read) << c.text;
+        }
+    }
+    EXPECT_EQ(Server::parse_endpoint("[::1]:3311", 1)->text(), "[::1]:3311");
+
+    auto server = Server::create();
+    server->set_host("one");
+    EXPECT_EQ(server->endpoints().front().text(), "one:3306");
+    server->set_port(3309);
+    server->set_hosts({"a", "b:3310", "[::1]", "bad:x"});
+    std::vector<std::string> texts;
+    for (const auto& endpoint : server->endpoints()) texts.push_back(endpoint.text());
+    EXPECT_EQ(texts, (std::vector<std::string>{"a:3309", "b:3310", "[::1]:3309"}));
+}
+
 TEST(Server, EveryPropertyStoresAndNotifiesUnderItsOwnName) {
     auto server = Server::create();
     std::vector<std::string> notified;
     server->signal_notify().connect([&](std::string_view name) { notified.emplace_back(name); });
     const auto& properties = server->type_info().properties();
-    ASSERT_EQ(properties.size(), 28u);
+    ASSERT_EQ(properties.size(), 30u);
     for (const auto* property : properties) {
         SCOPED_TRACE(property->name);
         Core::Value value;

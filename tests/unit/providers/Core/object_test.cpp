@@ -15,9 +15,9 @@ TEST(Object, RegisteredTypesAreFoundByNameAndMadeWithTheirDefaults) {
     EXPECT_EQ(object->type_name(), "OmbrixProvidersContractsServer");
     EXPECT_EQ(object->get_property("ssh-port").get_uint(), 22u);
     EXPECT_EQ(object->get_property("provider").get_string(), "UNKNOWN");
-    EXPECT_EQ(type->properties().size(), 28u);
+    EXPECT_EQ(type->properties().size(), 30u);
     EXPECT_EQ(type->properties().front()->name, "uuid");
-    EXPECT_EQ(type->properties().back()->name, "ssl-password");
+    EXPECT_EQ(type->properties().back()->name, "host-pick");
 }
 
 TEST(Object, GenericPropertyAccessNotifiesOnlyOnChange) {
