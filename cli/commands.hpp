@@ -20,5 +20,6 @@ void add_dump_commands(CLI::App& app, Context& context);
 void add_sync_commands(CLI::App& app, Context& context);
 void add_keygen_command(CLI::App& app, Context& context);
 void add_settings_command(CLI::App& app, Context& context);
+void add_cluster_commands(CLI::App& app, Context& context);
 
 }  // namespace Ombrix::Cli

@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
     add_sync_commands(app, context);
     add_keygen_command(app, context);
     add_settings_command(app, context);
+    add_cluster_commands(app, context);
     app.parse_complete_callback([&context] {
         start_logging(context);
         auto timeouts = Ombrix::Providers::Supports::MariaDBProvider::get_timeouts();
