@@ -26,6 +26,7 @@
 #include "solvane/Supports/Data/Documents/html_document.hpp"
 #include "solvane/Supports/Data/Documents/markdown_document.hpp"
 #include "solvane/Supports/Data/Documents/rich_document.hpp"
+#include "solvane/Supports/Data/journal.hpp"
 #include "solvane/Supports/Data/Documents/schema_diagram.hpp"
 #include "solvane/Supports/Data/Extractors/dsv_extractor.hpp"
 #include "solvane/Supports/Data/Extractors/html_extractor.hpp"
@@ -358,7 +359,104 @@ struct ImportOptions {
     std::string columns;
     bool stop_on_error = false;
     bool row_by_row = false;
+    bool resume = false;
     FormatOptions format_options;
+};
+
+/// Where an import keeps its journal: the user's cache folder, by the table, the input (the file's
+/// path, or the digest of what standard input gave) and the action.
+std::string import_journal(const std::string& table, const std::string& input, const std::string& action) {
+    gchar* digest = g_compute_checksum_for_string(G_CHECKSUM_SHA256, (table + "\n" + input + "\n" + action).c_str(), -1);
+    gchar* path = g_build_filename(g_get_user_cache_dir(), "ombrix",
+                                   (std::string("import-") + std::string(digest).substr(0, 24) + ".journal").c_str(),
+                                   nullptr);
+    std::string result = path;
+    g_free(path);
+    g_free(digest);
+    return result;
+}
+
+/// What an import has stored, batch by batch, so that it can go on where it stopped: the source
+/// rows read through each stored batch, and, for rows appended, the table's row count around each
+/// batch, which tells after a lost connection whether the batch in flight was stored. The other
+/// actions give the same table when a row runs twice, so only the rows through the last mark run
+/// again.
+class ImportJournal {
+public:
+    ImportJournal(std::string path, bool counts) : m_path(std::move(path)), m_counts(counts) {}
+
+    /// Opens the journal; with `resume`, reads where the earlier import stopped (`count` gives the
+    /// table's rows now, asked only when the earlier import ended inside a batch).
+    void open(bool resume, const std::function<std::int64_t()>& count) {
+        const auto found = resume ? Solvane::Supports::Data::JournalFile::read_lines(m_path) : std::nullopt;
+        if (resume && !found) std::cerr << "ombrix: import: no journal of an earlier import: importing from the start\n";
+        if (found) {
+            if (found->empty() || found->front() != kHead)
+                throw Failure("import: the journal " + m_path + " is not an import's: import without --resume");
+            std::optional<std::vector<std::string>> sending;
+            for (std::size_t i = 1; i < found->size(); ++i) {
+                const auto parts = Core::split((*found)[i], '\t');
+                if (parts.size() >= 2 && parts[0] == "start") m_count = std::atoll(parts[1].c_str());
+                if (parts.size() >= 2 && parts[0] == "done") {
+                    m_skip = std::strtoull(parts[1].c_str(), nullptr, 10);
+                    if (parts.size() >= 3) m_count = std::atoll(parts[2].c_str());
+                    sending.reset();
+                }
+                if (parts.size() == 4 && parts[0] == "sending") sending = parts;
+            }
+            if (sending && m_counts) {
+                // The batch in flight when the import stopped: its rows are there, or none are.
+                const std::int64_t before = std::atoll((*sending)[2].c_str());
+                const std::int64_t rows = std::atoll((*sending)[3].c_str());
+                const std::int64_t now = count();
+                if (now == before + rows) {
+                    m_skip = std::strtoull((*sending)[1].c_str(), nullptr, 10);
+                    m_count = now;
+                } else if (now != before) {
+                    throw Failure("import: the table holds " + std::to_string(now) + " rows, neither the " +
+                                  std::to_string(before) + " before the last batch nor the " +
+                                  std::to_string(before + rows) +
+                                  " after it: another writer changed it, and the import cannot tell what it stored; "
+                                  "import again without --resume");
+                }
+            }
+            if (m_skip > 0)
+                std::cerr << "ombrix: import: going on after source row " << m_skip << " (the journal " << m_path
+                          << ")\n";
+        }
+        if (auto opened = m_file.open(m_path, found.has_value()); !opened)
+            throw Failure("import: " + opened.error().message);
+        if (!found) {
+            append(kHead);
+            if (m_counts) {
+                m_count = count();
+                append("start\t" + std::to_string(m_count));
+            }
+        }
+    }
+    std::uint64_t skip() const { return m_skip; }
+
+    Core::Status observe(std::uint64_t end, std::int64_t rows, bool committed) {
+        if (!committed) return m_file.append("sending\t" + std::to_string(end) + "\t" + std::to_string(m_count) + "\t" +
+                                             std::to_string(rows));
+        m_count += rows;
+        // Rows of the other actions are marked every 64: running up to that many again changes nothing.
+        if (rows == 0 && end % 64 != 0) return {};
+        return m_file.append("done\t" + std::to_string(end) + "\t" + std::to_string(m_count));
+    }
+    /// The import is whole: nothing is left to resume.
+    void remove() { m_file.remove(); }
+
+private:
+    static constexpr const char* kHead = "ombrix-import-journal 1";
+    void append(const std::string& line) {
+        if (auto written = m_file.append(line); !written) throw Failure("import: " + written.error().message);
+    }
+    std::string m_path;
+    bool m_counts;
+    std::uint64_t m_skip = 0;
+    std::int64_t m_count = 0;
+    Solvane::Supports::Data::JournalFile m_file;
 };
 
 void run_import(const Context& context, const ImportOptions& options) {
@@ -436,21 +534,65 @@ void run_import(const Context& context, const ImportOptions& options) {
         }
     }
 
-    ProgressLine progress("import");
-    auto on_progress = [&progress](std::uint64_t, std::uint64_t done, std::string_view) { progress.update(done); };
-    bool finished = false;
+    // A bulk import keeps a journal: --resume goes on where an earlier one stopped, and a profile
+    // of several hosts (a cluster's nodes) goes on through the next host when the one in use is lost.
+    std::string input;
+    {
+        gchar* named = text ? g_compute_checksum_for_data(G_CHECKSUM_SHA256,
+                                                          reinterpret_cast<const guchar*>(text->data()), text->size())
+                            : g_canonicalize_filename(options.file.c_str(), nullptr);
+        input = (text ? "stdin:" : "") + std::string(named);
+        g_free(named);
+    }
+    const bool journaled = !options.row_by_row;
+    const std::size_t hosts = context.resolve_profile(options.profile)->endpoints().size();
+    const std::string qualified = "`" + schema + "`.`" + table_name + "`";
+    std::int64_t imported = 0;
     Core::Result<std::int64_t> outcome = 0;
-    auto done = [&](Core::AsyncResultPtr result) {
-        outcome = extractor->import_from_file_finish(result);
-        finished = true;
-    };
-    if (text)
-        extractor->import_from_text(*text, connection, table, on_progress, done);
-    else
-        extractor->import_from_file(connection, table, on_progress, done);
-    Core::run_main_until([&finished] { return finished; });
+    for (std::size_t attempt = 0;; ++attempt) {
+        std::optional<ImportJournal> journal;
+        if (journaled) {
+            journal.emplace(import_journal(options.table, input, options.action), options.action == "append");
+            journal->open(options.resume || attempt > 0, [&]() -> std::int64_t {
+                auto counted = connection->execute_as_model("SELECT COUNT(*) FROM " +
+                                                            Solvane::Supports::Database::mariadb_quote_identifier(schema) +
+                                                            "." +
+                                                            Solvane::Supports::Database::mariadb_quote_identifier(table_name));
+                if (!counted || (*counted)->get_n_items() == 0)
+                    throw Failure("import: cannot count the rows of " + qualified);
+                return std::atoll((*counted)->get_value_at(0, 0)->to_string().c_str());
+            });
+            o["SKIP_ROWS"] = std::to_string(journal->skip());
+            extractor->set_batch_observer([&journal](std::uint64_t end, std::int64_t rows, bool committed) {
+                return journal->observe(end, rows, committed);
+            });
+        }
+        ProgressLine progress("import");
+        auto on_progress = [&progress](std::uint64_t, std::uint64_t done, std::string_view) { progress.update(done); };
+        bool finished = false;
+        outcome = 0;
+        auto done = [&](Core::AsyncResultPtr result) {
+            outcome = extractor->import_from_file_finish(result);
+            finished = true;
+        };
+        if (text)
+            extractor->import_from_text(*text, connection, table, on_progress, done);
+        else
+            extractor->import_from_file(connection, table, on_progress, done);
+        Core::run_main_until([&finished] { return finished; });
+        imported += extractor->get_rows_imported();
+        if (!outcome && journaled && attempt + 1 < hosts && fails_over(outcome.error())) {
+            std::cerr << "ombrix: import: " << message_of(outcome.error())
+                      << "; going on through the next host, from the import's journal\n";
+            if (auto reopened = connection->reopen(); !reopened) throw DatabaseFailure(describe_error(reopened.error()));
+            for (const auto& skipped : connection->get_skipped_hosts()) std::cerr << "ombrix: " << skipped << "\n";
+            std::cerr << "ombrix: import: now through " << connection->get_endpoint() << "\n";
+            continue;
+        }
+        if (outcome && journal) journal->remove();
+        break;
+    }
 
-    const auto imported = extractor->get_rows_imported();
     std::cout << "Imported rows: " << imported << ", refused rows: " << refused << "\n";
     std::cout.flush();
     if (!outcome) throw Failure("import: " + message_of(outcome.error()));
@@ -588,7 +730,9 @@ void add_data_commands(CLI::App& app, Context& context) {
                             "line, or the table's columns without one)");
         command->add_flag("--stop-on-error", options->stop_on_error, "Stop at the first refused row");
         command->add_flag("--row-by-row", options->row_by_row,
-                          "One statement per row instead of multi-row INSERTs (slower)");
+                          "One statement per row instead of multi-row INSERTs (slower; keeps no journal)");
+        command->add_flag("--resume", options->resume,
+                          "Go on where an earlier import of the same input into the same table stopped, by its journal");
         add_format_options(*command, options->format_options);
         command->callback([&context, options] { run_import(context, *options); });
     }

@@ -151,12 +151,27 @@ void run_restore(const Context& context, const RestoreCommandOptions& options) {
     restore.connect = connector(context, profile);
     auto connection = open_connection(context, profile);
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    auto restored = Solvane::Transform::restore_dump(
-        connection, restore, [&](const std::string& file, std::size_t statement, std::size_t) {
-            if (terminal && statement % 64 == 1)
-                std::fprintf(stderr, "\rrestore: %s: statement %zu\033[K", file.c_str(), statement);
-        });
-    if (terminal) std::fputs("\r\033[K", stderr);
+    // A profile of several hosts (a cluster's nodes) goes on through the next host when the one in
+    // use is lost, from the load's journal.
+    const std::size_t hosts = context.resolve_profile(profile)->endpoints().size();
+    Core::Result<Solvane::Transform::RestoreReport> restored = Core::fail("default", -1, "not run");
+    for (std::size_t attempt = 0;; ++attempt) {
+        restore.resume = options.resume || attempt > 0;
+        restored = Solvane::Transform::restore_dump(
+            connection, restore, [&](const std::string& file, std::size_t statement, std::size_t) {
+                if (terminal && statement % 64 == 1)
+                    std::fprintf(stderr, "\rrestore: %s: statement %zu\033[K", file.c_str(), statement);
+            });
+        if (terminal) std::fputs("\r\033[K", stderr);
+        if (!restored && attempt + 1 < hosts && !interrupted() && fails_over(restored.error())) {
+            std::cerr << "ombrix: restore: " << restored.error().message
+                      << "; going on through the next host, from the load's journal\n";
+            if (auto reopened = connection->reopen(); !reopened) throw DatabaseFailure(describe_error(reopened.error()));
+            std::cerr << "ombrix: restore: now through " << connection->get_endpoint() << "\n";
+            continue;
+        }
+        break;
+    }
     connection->close();
     if (!restored) {
         const Core::Error& error = restored.error();

@@ -3,6 +3,7 @@
 #include <glib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -75,147 +76,184 @@ void run_transfer(const Context& context, const TransferOptions& options) {
     const auto [target_profile, target_schema] = split_profile(options.target);
     if (source_schema.empty() || target_schema.empty()) throw Failure("transfer: give --source and --target as [PROFILE:]SCHEMA");
 
-    auto source = open_connection(context, source_profile);
-    auto target = open_connection(context, target_profile);
-    struct Closer {
-        const Connection& a;
-        const Connection& b;
-        ~Closer() {
-            a->close();
-            b->close();
-        }
-    } closer{source, target};
+    // A profile of several hosts (a cluster's nodes) goes on through the next host when the one in
+    // use is lost: the copy starts again from its journal, which keeps what was committed, and
+    // empties the key ranges it copies again, so no row arrives twice.
+    const std::size_t hosts = std::max(context.resolve_profile(source_profile)->endpoints().size(),
+                                       context.resolve_profile(target_profile)->endpoints().size());
+    for (std::size_t attempt = 0;; ++attempt) {
+        const bool resume = options.resume || attempt > 0;
 
-    // Which tables and views: the listed ones, else every one the schema holds, tables that keep
-    // their rows' history included.
-    std::vector<std::string> names = split_list(options.tables, ',');
-    if (names.empty()) {
-        int column = 0;
-        auto statement = source->statement();
-        for (const auto& sql : {statement->show_tables(source_schema, source_schema, column),
-                                statement->show_views(source_schema, source_schema, column)}) {
-            auto listed = source->execute_as_model(sql);
-            if (!listed) throw DatabaseFailure(describe_error(listed.error()));
-            for (std::size_t r = 0; r < (*listed)->get_n_items(); ++r)
-                names.push_back((*listed)->get_value_at(static_cast<std::size_t>(column), r)->to_string());
-        }
-    }
-    T::Transfer::Options o;
-    o["OPTION|SOURCE|DATABASE"] = source_schema;
-    o["OPTION|RESULT|CONTINUE"] = options.continue_on_error ? "true" : "false";
-    o["OPTION|RESULT|DROP_OBJECT"] = options.drop ? "true" : "false";
-    if (!options.page_by_page) o["OPTION|RESULT|BULK"] = "true";
-    if (!options.on_duplicate.empty()) o["OPTION|RESULT|ON_DUPLICATE"] = options.on_duplicate;
-    if (options.verify) o["OPTION|RESULT|VERIFY"] = "true";
-    if (options.structure_only) o["OPTION|RESULT|DATA"] = "false";
-    if (options.data_only) o["OPTION|RESULT|STRUCTURE"] = "false";
-    o["OPTION|RESULT|PARALLEL"] = std::to_string(options.parallel > 0 ? options.parallel : default_parallel());
-    o["OPTION|RESULT|JOURNAL"] = transfer_journal(source_schema, target_schema);
-    if (options.resume) o["OPTION|RESULT|RESUME"] = "true";
-    if (options.lock_tables) o["OPTION|RESULT|LOCK_TABLES"] = "true";
-    o["schema|" + source_schema + "|MODE"] = "true";
-    o["schema|" + source_schema + "|NAME"] = target_schema;
-    for (const auto& name : names) {
-        o["table|" + name + "|MODE"] = "true";
-        if (options.batch != 0) o["table|" + name + "|BATCH"] = std::to_string(options.batch);
-    }
-    for (const auto& rename : options.renames) {
-        const auto equal = rename.find('=');
-        if (equal == std::string::npos) throw Failure("transfer: --rename takes OLD=NEW, not '" + rename + "'");
-        o["table|" + rename.substr(0, equal) + "|NAME"] = rename.substr(equal + 1);
-    }
-    for (const auto& where : options.wheres) {
-        const auto [table, condition] = table_value(where, "--where");
-        o["table|" + table + "|RECORDS"] = condition;
-    }
-    for (const auto& field : options.fields) {
-        const auto [table, pairs] = table_value(field, "--fields");
-        o["table|" + table + "|FIELDS"] = pairs;
-        o["view|" + table + "|FIELDS"] = pairs;
-    }
+        auto source = open_connection(context, source_profile);
+        auto target = open_connection(context, target_profile);
+        struct Closer {
+            const Connection& a;
+            const Connection& b;
+            ~Closer() {
+                a->close();
+                b->close();
+            }
+        } closer{source, target};
 
-    auto transfer = T::Transfer::create(std::move(o));
-    transfer->set_server_source(source);
-    transfer->set_server_target(target);
-    transfer->set_connectors(connector(context, source_profile), connector(context, target_profile));
-    auto progress = Solvane::Contracts::ThreadProgress::create();
-    transfer->set_progress(progress);
-
-    // Progress: a running line per table on a terminal, a line per finished table otherwise.
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    std::mutex shown_mutex;
-    std::string current;
-    std::int64_t current_rows = 0;
-    transfer->set_table_progress([&](const std::string& table, std::int64_t rows) {
-        std::lock_guard lock(shown_mutex);
-        current = table;
-        current_rows = rows;
-    });
-    const auto started = std::chrono::steady_clock::now();
-    Core::Status outcome;
-    std::atomic<bool> done = false;
-    std::thread worker([&] {
-        outcome = transfer->handle();
-        done = true;
-    });
-    std::size_t printed = 0;
-    auto table_started = std::chrono::steady_clock::now();
-    std::string shown_table;
-    auto print_finished = [&] {
-        const auto reports = transfer->get_reports();
-        for (; printed < reports.size(); ++printed) {
-            const auto& report = reports[printed];
-            if (terminal) std::fputs("\r\033[K", stderr);
-            std::fprintf(stderr, "%s -> %s: %lld rows, %.1f s, %.0f rows/s%s%s\n", report.source.c_str(),
-                         report.target.c_str(), static_cast<long long>(report.rows), report.seconds,
-                         report.seconds > 0 ? static_cast<double>(report.rows) / report.seconds : 0.0,
-                         report.error.empty() ? "" : ", failed: ", report.error.c_str());
-            if (report.verified)
-                std::fprintf(stderr, "  verify %s: %s (%s)\n", report.target.c_str(),
-                             *report.verified ? "equal" : "DIFFERENT", report.verification.c_str());
+        // Which tables and views: the listed ones, else every one the schema holds, tables that keep
+        // their rows' history included.
+        std::vector<std::string> names = split_list(options.tables, ',');
+        if (names.empty()) {
+            int column = 0;
+            auto statement = source->statement();
+            for (const auto& sql : {statement->show_tables(source_schema, source_schema, column),
+                                    statement->show_views(source_schema, source_schema, column)}) {
+                auto listed = source->execute_as_model(sql);
+                if (!listed) throw DatabaseFailure(describe_error(listed.error()));
+                for (std::size_t r = 0; r < (*listed)->get_n_items(); ++r)
+                    names.push_back((*listed)->get_value_at(static_cast<std::size_t>(column), r)->to_string());
+            }
         }
-    };
-    while (!done) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        T::Transfer::Options o;
+        o["OPTION|SOURCE|DATABASE"] = source_schema;
+        o["OPTION|RESULT|CONTINUE"] = options.continue_on_error ? "true" : "false";
+        o["OPTION|RESULT|DROP_OBJECT"] = options.drop ? "true" : "false";
+        if (!options.page_by_page) o["OPTION|RESULT|BULK"] = "true";
+        if (!options.on_duplicate.empty()) o["OPTION|RESULT|ON_DUPLICATE"] = options.on_duplicate;
+        if (options.verify) o["OPTION|RESULT|VERIFY"] = "true";
+        if (options.structure_only) o["OPTION|RESULT|DATA"] = "false";
+        if (options.data_only) o["OPTION|RESULT|STRUCTURE"] = "false";
+        o["OPTION|RESULT|PARALLEL"] = std::to_string(options.parallel > 0 ? options.parallel : default_parallel());
+        o["OPTION|RESULT|JOURNAL"] = transfer_journal(source_schema, target_schema);
+        if (resume) o["OPTION|RESULT|RESUME"] = "true";
+        if (options.lock_tables) o["OPTION|RESULT|LOCK_TABLES"] = "true";
+        o["schema|" + source_schema + "|MODE"] = "true";
+        o["schema|" + source_schema + "|NAME"] = target_schema;
+        for (const auto& name : names) {
+            o["table|" + name + "|MODE"] = "true";
+            if (options.batch != 0) o["table|" + name + "|BATCH"] = std::to_string(options.batch);
+        }
+        for (const auto& rename : options.renames) {
+            const auto equal = rename.find('=');
+            if (equal == std::string::npos) throw Failure("transfer: --rename takes OLD=NEW, not '" + rename + "'");
+            o["table|" + rename.substr(0, equal) + "|NAME"] = rename.substr(equal + 1);
+        }
+        for (const auto& where : options.wheres) {
+            const auto [table, condition] = table_value(where, "--where");
+            o["table|" + table + "|RECORDS"] = condition;
+        }
+        for (const auto& field : options.fields) {
+            const auto [table, pairs] = table_value(field, "--fields");
+            o["table|" + table + "|FIELDS"] = pairs;
+            o["view|" + table + "|FIELDS"] = pairs;
+        }
+
+        auto transfer = T::Transfer::create(std::move(o));
+        transfer->set_server_source(source);
+        transfer->set_server_target(target);
+        transfer->set_connectors(connector(context, source_profile), connector(context, target_profile));
+        if (options.verify) transfer->set_node_connectors(node_connectors(context, target_profile));
+        auto progress = Solvane::Contracts::ThreadProgress::create();
+        transfer->set_progress(progress);
+
+        // Progress: a running line per table on a terminal, a line per finished table otherwise.
+        const bool terminal = isatty(STDERR_FILENO) != 0;
+        std::mutex shown_mutex;
+        std::string current;
+        std::int64_t current_rows = 0;
+        transfer->set_table_progress([&](const std::string& table, std::int64_t rows) {
+            std::lock_guard lock(shown_mutex);
+            current = table;
+            current_rows = rows;
+        });
+        const auto started = std::chrono::steady_clock::now();
+        Core::Status outcome;
+        std::atomic<bool> done = false;
+        std::thread worker([&] {
+            outcome = transfer->handle();
+            done = true;
+        });
+        std::size_t printed = 0;
+        auto table_started = std::chrono::steady_clock::now();
+        std::string shown_table;
+        // Warnings as they come: those of a cluster's tables come before any row is written.
+        std::size_t warned = 0;
+        auto print_warnings = [&] {
+            const auto warnings = transfer->get_warnings();
+            for (; warned < warnings.size(); ++warned) {
+                if (terminal) std::fputs("\r\033[K", stderr);
+                std::cerr << "ombrix: warning: " << warnings[warned] << "\n";
+            }
+        };
+        auto print_finished = [&] {
+            print_warnings();
+            const auto reports = transfer->get_reports();
+            for (; printed < reports.size(); ++printed) {
+                const auto& report = reports[printed];
+                if (terminal) std::fputs("\r\033[K", stderr);
+                std::fprintf(stderr, "%s -> %s: %lld rows, %.1f s, %.0f rows/s%s%s\n", report.source.c_str(),
+                             report.target.c_str(), static_cast<long long>(report.rows), report.seconds,
+                             report.seconds > 0 ? static_cast<double>(report.rows) / report.seconds : 0.0,
+                             report.error.empty() ? "" : ", failed: ", report.error.c_str());
+                if (report.verified)
+                    std::fprintf(stderr, "  verify %s: %s (%s)\n", report.target.c_str(),
+                                 *report.verified ? "equal" : "DIFFERENT", report.verification.c_str());
+                for (const auto& [node, state] : report.nodes)
+                    std::fprintf(stderr, "  verify %s on %s: %s\n", report.target.c_str(), node.c_str(), state.c_str());
+            }
+        };
+        while (!done) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            print_finished();
+            if (!terminal) continue;
+            std::lock_guard lock(shown_mutex);
+            if (current.empty()) continue;
+            if (current != shown_table) {
+                shown_table = current;
+                table_started = std::chrono::steady_clock::now();
+            }
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - table_started).count();
+            std::fprintf(stderr, "\r%s: %lld rows, %.0f rows/s\033[K", current.c_str(), static_cast<long long>(current_rows),
+                         seconds > 0 ? static_cast<double>(current_rows) / seconds : 0.0);
+        }
+        worker.join();
         print_finished();
-        if (!terminal) continue;
-        std::lock_guard lock(shown_mutex);
-        if (current.empty()) continue;
-        if (current != shown_table) {
-            shown_table = current;
-            table_started = std::chrono::steady_clock::now();
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - table_started).count();
-        std::fprintf(stderr, "\r%s: %lld rows, %.0f rows/s\033[K", current.c_str(), static_cast<long long>(current_rows),
-                     seconds > 0 ? static_cast<double>(current_rows) / seconds : 0.0);
-    }
-    worker.join();
-    print_finished();
-    for (const auto& warning : transfer->get_warnings()) std::cerr << "ombrix: warning: " << warning << "\n";
-    for (const auto& note : transfer->get_notes()) std::cerr << "ombrix: " << note << "\n";
+        print_warnings();
+        for (const auto& note : transfer->get_notes()) std::cerr << "ombrix: " << note << "\n";
 
-    // The failures the run reported, as the progress record queued them.
-    std::string message;
-    while (progress->pop_message(message))
-        if (context.verbose) std::cerr << message << "\n";
-    const auto state = progress->snapshot();
-    const auto reports = transfer->get_reports();
-    std::int64_t rows = 0;
-    int failures = 0;
-    int differences = 0;
-    for (const auto& report : reports) {
-        rows += report.rows;
-        failures += report.error.empty() ? 0 : 1;
-        differences += report.verified && !*report.verified ? 1 : 0;
+        if (!outcome && attempt + 1 < hosts && fails_over(outcome.error())) {
+            std::cerr << "ombrix: transfer: " << outcome.error().message
+                      << "; going on through the next host, from the copy's journal\n";
+            continue;
+        }
+
+        // The failures the run reported, as the progress record queued them.
+        std::string message;
+        while (progress->pop_message(message))
+            if (context.verbose) std::cerr << message << "\n";
+        const auto state = progress->snapshot();
+        const auto reports = transfer->get_reports();
+        std::int64_t rows = 0;
+        int failures = 0;
+        int differences = 0;
+        int unchecked_nodes = 0;
+        for (const auto& report : reports) {
+            rows += report.rows;
+            failures += report.error.empty() ? 0 : 1;
+            differences += report.verified && !*report.verified ? 1 : 0;
+            unchecked_nodes += report.nodes_agree ? 0 : 1;
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::fprintf(stderr, "Tables: %zu, rows: %lld, seconds: %.1f, failures: %lld\n", reports.size(),
+                     static_cast<long long>(rows), seconds, static_cast<long long>(state.failure));
+        if (const auto retries = Solvane::Supports::Database::conflict_retries(); retries > 0)
+            std::fprintf(stderr, "Batches retried after a conflict (deadlock or cluster certification): %lld\n",
+                         static_cast<long long>(retries));
+        if (!outcome && outcome.error().domain == Solvane::Transform::Transfer::FILLED_TARGET)
+            throw Failure("transfer: " + outcome.error().message + ": --on-duplicate skip|replace");
+        if (!outcome) throw Failure("transfer: " + outcome.error().message);
+        if (failures > 0 || state.failure > 0) throw Failure("transfer: " + std::to_string(state.failure) + " step(s) failed");
+        if (differences > 0) throw Failure("transfer: " + std::to_string(differences) + " table(s) differ after the copy");
+        if (unchecked_nodes > 0)
+            throw Failure("transfer: " + std::to_string(unchecked_nodes) +
+                          " table(s) differ on a node of the cluster, or a node could not be asked");
+        return;
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "Tables: %zu, rows: %lld, seconds: %.1f, failures: %lld\n", reports.size(),
-                 static_cast<long long>(rows), seconds, static_cast<long long>(state.failure));
-    if (!outcome && outcome.error().domain == Solvane::Transform::Transfer::FILLED_TARGET)
-        throw Failure("transfer: " + outcome.error().message + ": --on-duplicate skip|replace");
-    if (!outcome) throw Failure("transfer: " + outcome.error().message);
-    if (failures > 0 || state.failure > 0) throw Failure("transfer: " + std::to_string(state.failure) + " step(s) failed");
-    if (differences > 0) throw Failure("transfer: " + std::to_string(differences) + " table(s) differ after the copy");
 }
 
 }  // namespace

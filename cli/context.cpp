@@ -1,12 +1,15 @@
 #include "context.hpp"
 
+#include "providers/Supports/MariaDB/provider.hpp"
 #include "solvane/Helpers/password_helper.hpp"
 
+#include <iostream>
 #include <glib.h>
 #include <glib/gstdio.h>
 
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "interrupt.hpp"
@@ -124,7 +127,35 @@ Connection open_connection(const Context& context, const std::string& profile) {
     auto connection = Solvane::Supports::Database::MariaDBConnection::create();
     cancel_on_interrupt(connection);
     if (auto opened = connection->open(server, nullptr); !opened) throw DatabaseFailure(describe_error(opened.error()));
+    // Each host that did not answer is told of once, however many sessions the command opens.
+    static std::set<std::string> told;
+    for (const auto& skipped : connection->get_skipped_hosts())
+        if (told.insert(skipped.substr(0, skipped.find(": "))).second)
+            std::cerr << "ombrix: " << skipped << "; using " << connection->get_endpoint() << "\n";
     return connection;
+}
+
+std::vector<std::pair<std::string, std::function<Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>>()>>>
+node_connectors(const Context& context, const std::string& profile) {
+    std::vector<std::pair<std::string, std::function<Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>>()>>>
+        nodes;
+    auto server = context.resolve_profile(profile);
+    if (server->get_hosts().empty()) return nodes;
+    if (server->get_options().find(kProtectedOption) != std::string::npos)
+        Solvane::Helpers::PasswordHelper::decrypt_password(server);
+    for (const auto& endpoint : server->endpoints()) {
+        auto one = server->clone(false);
+        one->set_host(endpoint.host);
+        one->set_port(endpoint.port);
+        one->set_hosts({});
+        nodes.emplace_back(endpoint.text(),
+                           [one]() -> Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>> {
+                               auto connection = Solvane::Supports::Database::MariaDBConnection::create();
+                               if (auto opened = connection->open(one, nullptr); !opened) return Core::fail(opened.error());
+                               return std::shared_ptr<Solvane::Contracts::Database::IConnection>(connection);
+                           });
+    }
+    return nodes;
 }
 
 std::function<Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>>()> connector(
@@ -136,6 +167,12 @@ std::function<Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnec
             return Core::fail("default", -1, failure.what());
         }
     };
+}
+
+bool fails_over(const Core::Error& error) {
+    // 1047: a node that left its cluster's primary component takes no statement.
+    return Providers::Supports::MariaDBProvider::is_connection_lost(error) ||
+           (error.domain == "MariaDB" && error.code == 1047);
 }
 
 int default_parallel() { return std::max(1, std::min(4, static_cast<int>(g_get_num_processors()))); }

@@ -71,6 +71,15 @@ std::function<Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnec
     const Context& context, const std::string& profile);
 
 /// Sessions working at once when the user does not say: the smaller of 4 and the cores.
+/// For a profile of several hosts, a connector per host (named "host:port") that opens that host
+/// alone; empty for a profile of one host.
+std::vector<std::pair<std::string, std::function<Core::Result<std::shared_ptr<Solvane::Contracts::Database::IConnection>>()>>>
+node_connectors(const Context& context, const std::string& profile);
+
+/// Whether a command that met `error` may go on through another host of its profile: the server
+/// was lost, or the node left its cluster.
+bool fails_over(const Core::Error& error);
+
 int default_parallel();
 
 /// Starts the logging service: a main log in the context's log folder, and with --verbose a handler

@@ -310,12 +310,36 @@ Core::Status Transfer::run(bool continue_on_error) {
     OMBRIX_RETURN_IF_ERROR(loaded);
     auto database = *loaded;
     trim(*database);
+    m_limits = DB::write_limits(*m_target, kBatchBytes);
+    if (m_limits.cluster)
+        for (const auto& schema : *database->get_schemas())
+            for (const auto& table : *schema->get_tables()) {
+                if (table->has_data("FROM VIEW")) continue;
+                const auto columns = table->get_columns();
+                const bool keyed = columns && std::any_of(columns->begin(), columns->end(),
+                                                          [](const auto& column) { return column->get_is_primary_key(); });
+                const auto options = table->get_options();
+                const auto engine = options.find("ENGINE");
+                if (auto warning = DB::cluster_table_warning(schema->get_name() + "." + table->get_name(), keyed,
+                                                             engine == options.end() ? std::string() : engine->second);
+                    !warning.empty())
+                    warn(warning);
+            }
     const bool structure = option("OPTION|RESULT|STRUCTURE", "true") != "false";
     if (structure) {
         if (auto hidden = leave_out_hidden_routines(*database, continue_on_error); !hidden) return hidden;
         if (!m_journal->done("structure")) {
+            const std::int64_t began = g_get_monotonic_time();
             if (auto built = copy_structure(*database, continue_on_error); !built) return built;
             OMBRIX_RETURN_IF_ERROR(m_journal->mark("structure", 0));
+            // In a cluster each statement of the structure holds every node until all have run it.
+            if (m_limits.cluster) {
+                char seconds[32];
+                g_ascii_formatd(seconds, sizeof seconds, "%.1f",
+                                static_cast<double>(g_get_monotonic_time() - began) / 1e6);
+                m_notes.push_back(std::string("the structure took ") + seconds +
+                                  " s, each statement run by every node of the cluster in the same order");
+            }
         }
     }
     if (structure && option("OPTION|RESULT|DATA", "true") == "false") {
@@ -1314,7 +1338,9 @@ Core::Status Transfer::copy_table_inserts(Copy& copy) {
 }
 
 Core::Status Transfer::copy_table_bulk(Copy& copy) {
-    if (copy.range.empty() && copy.estimate >= 0 && copy.estimate <= kSmallTableRows) return copy_table_inserts(copy);
+    // A small table goes in one transaction of INSERTs; in a cluster, only one well inside a write set.
+    const std::int64_t small = m_limits.rows > 0 ? std::min(kSmallTableRows, m_limits.rows / 2) : kSmallTableRows;
+    if (copy.range.empty() && copy.estimate >= 0 && copy.estimate <= small) return copy_table_inserts(copy);
     auto source = std::dynamic_pointer_cast<MariaDBProvider>(copy.source->get_provider());
     auto target = std::dynamic_pointer_cast<MariaDBProvider>(copy.target->get_provider());
     // Checks the copy does not need while it loads, back on however the load ends.
@@ -1387,7 +1413,9 @@ Core::Status Transfer::copy_table_bulk(Copy& copy) {
                     }
                     batch.data += '\n';
                     ++batch.rows;
-                    if (batch.data.size() >= kBatchBytes && !hand_over())
+                    if ((batch.data.size() >= m_limits.bytes ||
+                         (m_limits.rows > 0 && batch.rows >= m_limits.rows)) &&
+                        !hand_over())
                         return Core::fail("default", -1, "the copy was stopped");
                     return {};
                 });
@@ -1487,6 +1515,41 @@ void Transfer::verify(Copy& copy, TableReport& report) {
     }
     report.verified = source != "?" && source == target;
     report.verification = "source " + source + "; target " + target;
+
+    // Every node of the target's cluster, read once it has applied what it received.
+    if (m_nodes.empty())
+        for (const auto& [name, connect] : m_connect_nodes) {
+            auto opened = connect();
+            std::shared_ptr<Contracts::Database::IConnection> node;
+            std::string error;
+            if (!opened) {
+                error = opened.error().message;
+            } else {
+                node = *opened;
+                if (auto waited = node->execute_no_query("SET SESSION wsrep_sync_wait = 1"); !waited) {
+                    error = waited.error().message;
+                    node.reset();
+                }
+            }
+            m_nodes.emplace_back(node, error);
+        }
+    for (std::size_t i = 0; i < m_nodes.size(); ++i) {
+        const auto& [node, error] = m_nodes[i];
+        const std::string& name = m_connect_nodes[i].first;
+        if (!node) {
+            report.nodes.emplace_back(name, "unreachable: " + error);
+            report.nodes_agree = false;
+            continue;
+        }
+        std::string there;
+        if (copy.whole && source.find("checksum") != std::string::npos)
+            there = checksum(*node, target_name);
+        else
+            there = hashed(*node, target_name, copy.target_columns, "");
+        const bool same = there != "?" && there == source;
+        report.nodes.emplace_back(name, same ? "equal" : "DIFFERENT (" + there + ")");
+        if (!same) report.nodes_agree = false;
+    }
 }
 
 }  // namespace Ombrix::Solvane::Transform

@@ -15,6 +15,7 @@
 #include "providers/Core/object.hpp"
 #include "solvane/Contracts/Transform/thread_progress.hpp"
 #include "solvane/Model/database.hpp"
+#include "solvane/Supports/Database/cluster.hpp"
 #include "solvane/solvane_export.h"
 
 namespace Ombrix::Solvane::Transform {
@@ -60,6 +61,10 @@ public:
         /// Set when verified: the counts and checksums of both sides, and whether they agree.
         std::optional<bool> verified;
         std::string verification;
+        /// With node connectors: on each node of the target's cluster, whether it holds what the
+        /// source holds ("equal", "DIFFERENT (…)" or "unreachable: …").
+        std::vector<std::pair<std::string, std::string>> nodes;
+        bool nodes_agree = true;
     };
     /// Called on the running thread after each batch (or page) with the table and its rows so far.
     using TableProgress = std::function<void(const std::string& table, std::int64_t rows)>;
@@ -97,6 +102,10 @@ public:
         m_connect_source = std::move(source);
         m_connect_target = std::move(target);
     }
+    /// With these, VERIFY also compares each node of the target's cluster with the source, each
+    /// read once every write set the node received is applied (wsrep_sync_wait); a node whose
+    /// connector fails is named unreachable and fails the verification. Keyed by the node's name.
+    void set_node_connectors(std::vector<std::pair<std::string, Connector>> nodes) { m_connect_nodes = std::move(nodes); }
     /// What the run wants the user to know besides warnings (a resume that found no journal).
     std::vector<std::string> get_notes() const { return m_notes; }
     /// The tables copied so far, in order (safe from any thread).
@@ -173,6 +182,11 @@ private:
     std::optional<std::set<std::pair<std::string, std::string>>> m_versioned_targets;
     Connector m_connect_source;
     Connector m_connect_target;
+    std::vector<std::pair<std::string, Connector>> m_connect_nodes;
+    /// The nodes' sessions, opened at the first verification (null: unreachable, with its error).
+    std::vector<std::pair<std::shared_ptr<Contracts::Database::IConnection>, std::string>> m_nodes;
+    /// What one transaction of the target may hold: in a cluster, its write-set limits.
+    Supports::Database::WriteLimits m_limits;
     struct Journal;
     std::unique_ptr<Journal> m_journal;
 };

@@ -17,6 +17,7 @@
 #include "providers/Supports/MariaDB/reader.hpp"
 #include "solvane/Supports/Data/Extractors/base_extractor.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
+#include "solvane/Supports/Database/cluster.hpp"
 
 namespace Ombrix::Solvane::Supports::Data {
 
@@ -183,14 +184,18 @@ inline Core::Status load_batch_once(Providers::Supports::MariaDBProvider& target
     return outcome;
 }
 
-/// `load_batch_once`, run again when sessions loading parts of one table side by side meet in a
-/// deadlock: the server has undone the whole transaction, so nothing of the batch stays.
+/// `load_batch_once`, run again (with a growing pause) when sessions loading parts of one table
+/// side by side meet in a deadlock, or when a cluster refuses the batch for a conflict with a write
+/// on another node: either way the server has undone the whole transaction, so nothing of the
+/// batch stays. Each retry is counted (Database::conflict_retries).
 inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, const std::string& statement,
                                std::string_view data, std::int64_t rows, bool warnings_refuse) {
     auto outcome = load_batch_once(target, statement, data, rows, warnings_refuse);
-    for (int attempt = 1; !outcome && outcome.error().domain == "MariaDB" && outcome.error().code == 1213 && attempt < 5;
+    for (int attempt = 1; !outcome && outcome.error().domain == "MariaDB" && outcome.error().code == 1213 &&
+                          attempt < Database::kConflictAttempts;
          ++attempt) {
-        g_usleep(static_cast<gulong>(20000 * attempt));
+        Database::count_conflict_retry();
+        g_usleep(static_cast<gulong>(Database::conflict_backoff_microseconds(attempt)));
         outcome = load_batch_once(target, statement, data, rows, warnings_refuse);
     }
     return outcome;

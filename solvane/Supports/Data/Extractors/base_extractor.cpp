@@ -21,6 +21,7 @@
 #include "solvane/Foundation/logging.hpp"
 #include "solvane/Model/column.hpp"
 #include "solvane/Supports/Data/load_format.hpp"
+#include "solvane/Supports/Database/cluster.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/snapshot.hpp"
 
@@ -788,6 +789,8 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
     std::string action;
     bool continue_on_error = true;
     unsigned long long batch_bytes = 1ULL << 20;
+    std::uint64_t skip_rows = 0;  // leading source rows a resumed import leaves out
+    ImportingExtractor::BatchObserver observer;
     bool rolls_back = true;  // the target table undoes a failed statement
     ImportCount count_kind = ImportCount::ROWS_WITHOUT_ERROR;
     std::uint64_t index = 0;  // rows read, 0-based position of the current one
@@ -1056,6 +1059,10 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
         // Rows that go one by one go as INSERTs from the start.
         Providers::Supports::MariaDBProvider* provider = inserting && rolls_back ? provider_holder.get() : nullptr;
         if (provider) limit = std::max<std::size_t>(limit, 16U << 20);
+        // A node of a cluster takes write sets of bounded rows and bytes.
+        const auto limits = Database::write_limits(*connection, limit);
+        limit = limits.bytes;
+        const std::int64_t row_limit = limits.rows;
 
         // The hand-over between the reading thread and this one: at most two batches wait.
         std::mutex mutex;
@@ -1108,6 +1115,7 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
                 }
                 ++processed;
                 const std::uint64_t position = index++;
+                if (position < skip_rows) continue;
                 check_row();
                 if (!row.defect.empty()) {
                     owner->refuse(row.number, position, row.defect);
@@ -1118,7 +1126,9 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
                     continue;
                 }
                 if (!inserting) {
-                    if (auto done = run_statements_of_row(position); !done) {
+                    auto done = run_statements_of_row(position);
+                    if (done && observer) done = observer(position + 1, 0, true);
+                    if (!done) {
                         fail(done.error());
                         break;
                     }
@@ -1171,7 +1181,10 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
                 if (!provider) batch.data += ')';
                 batch.pending.push_back(Batch::Pending{row.number, position, begin, batch.data.size()});
                 if (provider) batch.data += '\n';
-                if (batch.data.size() >= limit && !hand_over()) break;
+                if ((batch.data.size() >= limit ||
+                     (row_limit > 0 && static_cast<std::int64_t>(batch.pending.size()) >= row_limit)) &&
+                    !hand_over())
+                    break;
             }
             std::lock_guard lock(mutex);
             finished = true;
@@ -1190,7 +1203,12 @@ struct ImportRun : std::enable_shared_from_this<ImportRun> {
                 ready.pop_front();
                 changed.notify_all();
             }
-            sent = send(batch, provider);
+            const std::uint64_t end = batch.pending.empty() ? 0 : batch.pending.back().position + 1;
+            const std::int64_t before = succeeded;
+            if (observer && !batch.pending.empty())
+                sent = observer(end, static_cast<std::int64_t>(batch.pending.size()), false);
+            if (sent) sent = send(batch, provider);
+            if (sent && observer && !batch.pending.empty()) sent = observer(end, succeeded - before, true);
             if (!sent) {
                 std::lock_guard lock(mutex);
                 cancelled = true;
@@ -1263,6 +1281,8 @@ void ImportingExtractor::start_import(std::shared_ptr<const std::string> text,
     if (option(kOptionStrictNames) == "true") run->fed_names = fed_names_of(*table);
     if (const auto bytes = std::strtoull(option("BULK_BYTES").c_str(), nullptr, 10); bytes >= 4096)
         run->batch_bytes = bytes;
+    run->skip_rows = std::strtoull(option("SKIP_ROWS").c_str(), nullptr, 10);
+    run->observer = m_batch_observer;
     run->count_kind = import_count();
     m_rows_imported = 0;
     if (option(kOptionBulk) == "true") {

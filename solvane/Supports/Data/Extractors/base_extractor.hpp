@@ -279,6 +279,15 @@ public:
     /// Called for every row an import refuses, with its number and the reason (on the thread
     /// that imports).
     void set_refusal_handler(RefusalHandler handler) { m_refusal_handler = std::move(handler); }
+    /// What a bulk import tells of its progress, so that a journal can resume it: `end` is the
+    /// number of source rows read through the batch (or row) in question. For a batch of INSERT
+    /// rows it is called before the batch is sent (`committed` false, `rows` the batch's rows) and
+    /// once it is stored (`committed` true, `rows` those stored); for the other actions after each
+    /// row (`committed` true, `rows` 0). A failure stops the import with that error. Option
+    /// "SKIP_ROWS" (a number) leaves that many leading source rows unread by the table: those a
+    /// journal says are in.
+    using BatchObserver = std::function<Core::Status(std::uint64_t end, std::int64_t rows, bool committed)>;
+    void set_batch_observer(BatchObserver observer) { m_batch_observer = std::move(observer); }
     /// The rows the last finished import stored without error (whatever its finish counts).
     std::int64_t get_rows_imported() const { return m_rows_imported.load(); }
 
@@ -324,6 +333,7 @@ private:
     void refuse(std::uint64_t number, std::uint64_t index, std::string_view message) const;
 
     RefusalHandler m_refusal_handler;
+    BatchObserver m_batch_observer;
     mutable std::mutex m_refuse_mutex;
     std::atomic<std::int64_t> m_rows_imported{0};
 
