@@ -294,6 +294,36 @@ TEST_F(DataExchange, RowByRowImportRunsEachActionOnTheMainContext) {
 
 /// A row goes into the table once, whatever the engine: a batch a table cannot roll back is not
 /// sent again; and what the command counts is what the table holds.
+/// An import that stopped goes on, with --resume, after the last batch its journal says is stored:
+/// every row of the input ends up in the table once.
+TEST_F(DataExchange, AnImportGoesOnFromItsJournalWithEveryRowOnce) {
+    ScratchSchema schema("exchange_resume");
+    const std::string table = schema.name() + ".t";
+    Sandbox::get().exec("CREATE TABLE `" + schema.name() + "`.t (id INT PRIMARY KEY, n INT NOT NULL)");
+    std::string lines;
+    for (int i = 1; i <= 3000; ++i) lines += std::to_string(i) + "," + std::to_string(i) + (i == 2500 ? ",9" : "") + "\n";
+    const auto file = home.file("rows.csv");
+    Ombrix::Testing::write_text(file, lines);
+    // Small batches, so that several are stored before the malformed line stops the import.
+    g_setenv("OMBRIX_BULK_BYTES", "4096", TRUE);
+    auto run = ombrix({"import", "--table", table, "--file", file, "--columns", "id,n", "--no-header", "--stop-on-error"});
+    EXPECT_NE(run.status, 0);
+    // The rows before the malformed line are stored, in several batches.
+    EXPECT_EQ(client("SELECT COUNT(*) FROM `" + schema.name() + "`.t"), "2499\n");
+
+    lines.replace(lines.find("2500,2500,9"), 11, "2500,2500");
+    Ombrix::Testing::write_text(file, lines);
+    run = ombrix({"import", "--table", table, "--file", file, "--columns", "id,n", "--no-header", "--resume"});
+    g_unsetenv("OMBRIX_BULK_BYTES");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("going on after source row"), std::string::npos) << run.err;
+    EXPECT_EQ(client("SELECT COUNT(*), COUNT(DISTINCT id), SUM(id = n), MIN(id), MAX(id) FROM `" + schema.name() + "`.t"),
+              "3000\t3000\t3000\t1\t3000\n");
+    // The journal went with the import that finished.
+    run = ombrix({"import", "--table", table, "--file", file, "--columns", "id,n", "--no-header", "--resume"});
+    EXPECT_NE(run.err.find("no journal of an earlier import"), std::string::npos) << run.err;
+}
+
 TEST_F(DataExchange, ImportStoresEachRowOnceOnEveryEngine) {
     ScratchSchema schema("exchange_once");
     const std::string db = "`" + schema.name() + "`";
