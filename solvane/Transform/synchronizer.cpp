@@ -1,5 +1,7 @@
 #include "solvane/Transform/synchronizer.hpp"
 
+#include "solvane/Supports/Database/cluster.hpp"
+
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -520,12 +522,21 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
         }
     } restore{target.get(), *connection, apply, locked, option(kOptionTargetForeignKeys) == "false"};
 
+    // On a node of a cluster a transaction stays well inside a write set: it is committed once it
+    // has changed half as many rows as one may hold.
+    const auto limits = apply ? Supports::Database::write_limits(*connection, 0) : Supports::Database::WriteLimits{};
+    std::int64_t written = 0;
     // Runs one statement: the rows it changed, or why it failed (a warning above a note included:
     // the row would differ from the source's).
     const auto execute = [&](const std::string& statement) -> Core::Result<std::int64_t> {
         auto done = target->execute_affect(statement);
         if (!done) return Core::fail(done.error());
         OMBRIX_RETURN_IF_ERROR(Supports::Data::refuse_warnings(*target, target->warning_count(), false));
+        written += *done;
+        if (limits.cluster && written * 2 >= limits.rows) {
+            if (auto committed = target->execute_affect("COMMIT"); !committed) return Core::fail(committed.error());
+            written = 0;
+        }
         return *done;
     };
     const auto succeeded = [&](std::int64_t* counter, std::int64_t affected) {
