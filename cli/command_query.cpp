@@ -1,4 +1,5 @@
 // ombrix query: run SQL, or a script of statements, on a profile's server and print what comes back.
+#include <cctype>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -76,12 +77,36 @@ std::optional<Core::Error> print_results(const std::vector<std::shared_ptr<Core:
 /// Runs the statements one at a time, printing every result, and stops at the first that fails.
 /// With `name_statement` (a script, or a text of several statements) the failure names the
 /// statement and its line; otherwise it is the server's error alone.
+/// Whether `sql` only reads: such a statement may run again on another node of a cluster.
+bool only_reads(std::string_view sql) {
+    const std::size_t start = sql.find_first_not_of(" \t\r\n(");
+    if (start == std::string_view::npos) return false;
+    std::size_t end = start;
+    while (end < sql.size() && std::isalpha(static_cast<unsigned char>(sql[end]))) ++end;
+    const std::string word = Core::ascii_upper(sql.substr(start, end - start));
+    return word == "SELECT" || word == "SHOW" || word == "DESC" || word == "DESCRIBE" || word == "EXPLAIN" ||
+           word == "WITH" || word == "VALUES" || word == "TABLE";
+}
+
 void run_statements(const Connection& connection, const std::vector<ScriptStatement>& statements,
-                    bool name_statement) {
+                    bool name_statement, std::size_t hosts) {
     std::size_t printed = 0;
+    // A read that lost its host runs again on the next one, while nothing ran before it that set
+    // something of the session (its database, its variables) the next host would not have.
+    bool session_kept = true;
+    std::size_t moves = 0;
     for (std::size_t i = 0; i < statements.size(); ++i) {
         const auto& statement = statements[i];
         auto results = connection->execute(statement.text);
+        while (!results && session_kept && moves + 1 < hosts && only_reads(statement.text) &&
+               fails_over(results.error()) && !interrupted()) {
+            ++moves;
+            std::cerr << "ombrix: query: " << results.error().message << "; reading again through the next host\n";
+            if (auto reopened = connection->reopen(); !reopened) break;
+            std::cerr << "ombrix: query: now through " << connection->get_endpoint() << "\n";
+            results = connection->execute(statement.text);
+        }
+        if (!only_reads(statement.text)) session_kept = false;
         const auto failure = results ? print_results(*results, printed) : std::optional<Core::Error>(results.error());
         if (!failure && !interrupted()) continue;
         std::cout.flush();
@@ -123,7 +148,8 @@ void add_query_command(CLI::App& app, Context& context) {
             const Connection& connection;
             ~Closer() { connection->close(); }
         } closer{connection};
-        run_statements(connection, statements, from_file || statements.size() > 1);
+        run_statements(connection, statements, from_file || statements.size() > 1,
+                       context.resolve_profile(options->profile)->endpoints().size());
     });
 }
 

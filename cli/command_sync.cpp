@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "commands.hpp"
+#include "solvane/Supports/Database/cluster.hpp"
 #include "describe.hpp"
 #include "output.hpp"
 #include "providers/Contracts/value_object.hpp"
@@ -78,6 +79,10 @@ void apply(T::SynchronizerBase& synchronizer, std::size_t total, const std::stri
     const bool tty = isatty(STDERR_FILENO) != 0;
     auto progress = Solvane::Contracts::ThreadProgress::create();
     synchronizer.set_progress(progress);
+    // On a node of a cluster each statement holds every node until all have run it: its time is told.
+    const auto target_connection = synchronizer.get_server_target();
+    const bool cluster = target_connection && Solvane::Supports::Database::write_limits(*target_connection, 0).cluster;
+    const auto began = std::chrono::steady_clock::now();
     std::atomic<bool> done = false;
     std::thread worker([&] {
         (void)synchronizer.handle();
@@ -105,6 +110,9 @@ void apply(T::SynchronizerBase& synchronizer, std::size_t total, const std::stri
     worker.join();
     drain();
     if (tty && shown >= 0) std::cerr << "\n";
+    if (cluster)
+        std::fprintf(stderr, "ombrix: the %s took %.1f s, each statement run by every node of the cluster in the same order\n",
+                     what.c_str(), std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
 
     const auto state = progress->snapshot();
     if (state.failure > 0)
