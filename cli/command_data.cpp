@@ -677,15 +677,7 @@ void run_erd(const Context& context, const ErdOptions& options) {
         if (!rendered) throw Failure("erd: " + rendered.error().message);
         text = std::move(*rendered);
     }
-    namespace X = Solvane::Supports::Data::Extractors;
-    std::unique_ptr<X::FileSink> sink;
-    if (to_file) {
-        auto created = X::FileSink::create(options.output);
-        if (!created) throw Failure("erd: cannot write " + options.output + ": " + created.error().message);
-        sink = std::move(*created);
-    } else {
-        sink = X::FileSink::standard_output();
-    }
+    auto sink = open_output(options.output, "erd");
     auto written = sink->write(text);
     if (written) written = sink->close();
     if (!written) throw Failure("erd: " + written.error().message);

@@ -100,15 +100,7 @@ void run_dump(const Context& context, const DumpCommandOptions& options) {
     const bool to_file = !options.output.empty() && options.output != "-";
     if (!to_file && *compression != D::Compression::NONE && isatty(STDOUT_FILENO))
         throw Failure("dump: compressed output goes to a file (-o) or a pipe, not a terminal");
-    std::unique_ptr<X::TextSink> file;
-    if (to_file) {
-        auto created = X::FileSink::create(options.output);
-        if (!created) throw Failure("dump: cannot write " + options.output + ": " + created.error().message);
-        file = std::move(*created);
-    } else {
-        file = X::FileSink::standard_output();
-    }
-    auto sink = D::compressing_sink(std::move(file), *compression);
+    auto sink = D::compressing_sink(open_output(options.output, "dump"), *compression);
 
     auto connection = open_connection(context, options.profile);
     const bool terminal = isatty(STDERR_FILENO) != 0;

@@ -52,6 +52,15 @@ void print_grid(std::ostream& out, const Providers::Contracts::TableModel& model
     }
 }
 
+std::unique_ptr<Solvane::Supports::Data::Extractors::FileSink> open_output(const std::string& path,
+                                                                           const std::string& command) {
+    namespace X = Solvane::Supports::Data::Extractors;
+    if (path.empty() || path == "-") return X::FileSink::standard_output();
+    auto created = X::FileSink::create(path);
+    if (!created) throw Failure(command + ": cannot write " + path + ": " + created.error().message);
+    return std::move(*created);
+}
+
 std::string describe_error(const Core::Error& error) {
     return error.domain + " error " + std::to_string(error.code) + ": " + error.message;
 }
