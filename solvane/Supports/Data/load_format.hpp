@@ -185,14 +185,14 @@ inline Core::Status load_batch_once(Providers::Supports::MariaDBProvider& target
 }
 
 /// `load_batch_once`, run again (with a growing pause) when sessions loading parts of one table
-/// side by side meet in a deadlock, or when a cluster refuses the batch for a conflict with a write
-/// on another node: either way the server has undone the whole transaction, so nothing of the
-/// batch stays. Each retry is counted (Database::conflict_retries).
+/// side by side meet in a deadlock, when a cluster refuses the batch for a conflict with a write on
+/// another node, or while the cluster changes its members (Database::passing_refusal): each time
+/// the server has undone the whole transaction, so nothing of the batch stays. Each retry is counted
+/// (Database::conflict_retries).
 inline Core::Status load_batch(Providers::Supports::MariaDBProvider& target, const std::string& statement,
                                std::string_view data, std::int64_t rows, bool warnings_refuse) {
     auto outcome = load_batch_once(target, statement, data, rows, warnings_refuse);
-    for (int attempt = 1; !outcome && outcome.error().domain == "MariaDB" && outcome.error().code == 1213 &&
-                          attempt < Database::kConflictAttempts;
+    for (int attempt = 1; !outcome && Database::passing_refusal(outcome.error()) && attempt < Database::kConflictAttempts;
          ++attempt) {
         Database::count_conflict_retry();
         g_usleep(static_cast<gulong>(Database::conflict_backoff_microseconds(attempt)));

@@ -54,6 +54,10 @@ std::int64_t conflict_retries() { return g_conflict_retries.load(); }
 
 void count_conflict_retry() { ++g_conflict_retries; }
 
+bool passing_refusal(const Core::Error& error) {
+    return error.domain == "MariaDB" && (error.code == 1213 || error.code == 1180 || error.code == 1047);
+}
+
 unsigned long conflict_backoff_microseconds(int attempt) {
     const unsigned long base = 20000UL << std::min(attempt - 1, 6);
     return std::min(base, 1280000UL) + static_cast<unsigned long>(g_random_int_range(0, 20000));

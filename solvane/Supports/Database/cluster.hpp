@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "providers/Core/error.hpp"
 #include "solvane/Contracts/Database/connection.hpp"
 #include "solvane/solvane_export.h"
 
@@ -41,7 +42,13 @@ OMBRIX_SOLVANE_EXPORT void count_conflict_retry();
 /// The pause before retry `attempt` (from 1): doubling from 20 ms, with up to 20 ms of jitter so
 /// that writers that met each other do not meet again, 1.3 s at the most.
 OMBRIX_SOLVANE_EXPORT unsigned long conflict_backoff_microseconds(int attempt);
-/// Tries a transaction runs before its conflict is an error.
-inline constexpr int kConflictAttempts = 8;
+/// Tries a transaction runs before its conflict is an error: about eight seconds of pauses, long
+/// enough for a cluster to notice a lost node and go on without it.
+inline constexpr int kConflictAttempts = 12;
+/// Whether `error` refused a whole transaction for a passing reason, so that the same transaction
+/// may run again: a deadlock or a cluster's certification conflict (1213), a write set the cluster
+/// could not replicate while it changed its members (1180), a node not yet back in its cluster's
+/// primary component (1047).
+OMBRIX_SOLVANE_EXPORT bool passing_refusal(const Core::Error& error);
 
 }  // namespace Ombrix::Solvane::Supports::Database
