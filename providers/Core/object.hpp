@@ -50,6 +50,9 @@ struct PropertySpec {
     std::shared_ptr<ListModelBase> (*new_list)() = nullptr;
     std::function<Value(const Object&)> getter;
     std::function<void(Object&, const Value&)> setter;
+    /// For string-map properties whose getter hands out the object's own map: that map, so that a
+    /// generic copy can fill a read-only one.
+    std::function<StringMap*(Object&)> map_of;
 
     bool readable() const { return (flags & Readable) != 0; }
     bool writable() const { return (flags & Writable) != 0 && setter != nullptr; }
@@ -384,6 +387,12 @@ public:
             entry->setter = [setter](Object& o, const Value& v) { std::invoke(setter, static_cast<T&>(o), Traits::from(v)); };
         } else {
             entry->flags &= ~static_cast<unsigned>(Writable);
+        }
+        if constexpr (std::is_same_v<P, StringMap> && std::is_lvalue_reference_v<std::invoke_result_t<G, const T&>>) {
+            // The member is the object's own (the getter's constness is the interface's, not the map's).
+            entry->map_of = [getter](Object& o) {
+                return const_cast<StringMap*>(&std::invoke(getter, static_cast<const T&>(o)));
+            };
         }
         if constexpr (requires { typename P::element_type; }) {
             using E = typename P::element_type;

@@ -23,6 +23,14 @@ std::shared_ptr<Core::Object> IClonable::clone() const {
             if (!property->construct_only()) property->setter(*copy, property->getter(*source));
             continue;
         }
+        // A read-only map belongs to its object too: the clone's own map gets the source's entries.
+        if (property->kind == Core::ValueType::StringMap && property->map_of) {
+            if (Core::StringMap* into = property->map_of(*copy)) {
+                const Core::Value entries = property->getter(*source);
+                for (const auto& [key, value] : entries.get_string_map()) (*into)[key] = value;
+            }
+            continue;
+        }
         if (property->kind != Core::ValueType::ObjectList) continue;
         // A read-only list belongs to its object: the clone's own list gets the source's elements.
         auto from = property->getter(*source).get_object<Core::ListModelBase>();

@@ -26,10 +26,14 @@ class ClientThing final : public Core::Object,
     OMBRIX_PROPERTY(Core::StringMap, extra, Core::StringMap{});
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<Solvane::MetaModel::MetaColumnList>, columns, nullptr);
     const std::shared_ptr<Solvane::MetaModel::MetaColumnList>& get_columns() const { return m_columns; }
+    OMBRIX_PROPERTY_READONLY(Core::StringMap, settings, Core::StringMap{});
+    const Core::StringMap& get_settings() const { return m_settings; }
+    void put_setting(const std::string& key, const std::string& value) { m_settings[key] = value; }
 
 private:
     ClientThing() : m_columns(Solvane::MetaModel::MetaColumnList::create()) {}
     std::shared_ptr<Solvane::MetaModel::MetaColumnList> m_columns;
+    Core::StringMap m_settings;
 };
 
 OMBRIX_DEFINE_TYPE(ClientThing, "OmbrixTestingClientThing");
@@ -57,10 +61,12 @@ TEST(SerializationContracts, JsonFormWritesWritablePropertiesAndReadsThemBack) {
     EXPECT_EQ(back->type_name(), "OmbrixTestingClientThing");  // "class" is never a property
 }
 
-TEST(SerializationContracts, CloneCopiesPropertiesAndFillsItsOwnReadOnlyList) {
+TEST(SerializationContracts, CloneCopiesPropertiesAndFillsItsOwnReadOnlyListAndMap) {
     auto thing = ClientThing::create();
     thing->set_title("source");
     thing->set_extra({{"k", "v"}});
+    thing->put_setting("a", "1");
+    thing->put_setting("b", "2");
     for (const char* name : {"a", "b", "c"}) {
         auto column = Solvane::MetaModel::MetaColumn::create();
         column->set_name(name);
@@ -74,6 +80,10 @@ TEST(SerializationContracts, CloneCopiesPropertiesAndFillsItsOwnReadOnlyList) {
     ASSERT_NE(copy->get_columns(), thing->get_columns());
     ASSERT_EQ(copy->get_columns()->get_n_items(), 3u);
     for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(copy->get_columns()->get(i), thing->get_columns()->get(i));
+    // The read-only map: the clone's own, holding the source's keys and values.
+    EXPECT_EQ(copy->get_settings(), (Core::StringMap{{"a", "1"}, {"b", "2"}}));
+    thing->put_setting("c", "3");
+    EXPECT_EQ(copy->get_settings().size(), 2u);
 }
 
 }  // namespace Ombrix::Testing
