@@ -102,8 +102,12 @@ SynchronizerBase::ConnectionPtr SynchronizerBase::get_server_source() const {
 }
 
 void SynchronizerBase::set_server_source(ConnectionPtr connection) {
-    std::lock_guard lock(m_mutex);
-    m_server_source = std::move(connection);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_server_source == connection) return;
+        m_server_source = std::move(connection);
+    }
+    notify("server-source");
 }
 
 SynchronizerBase::ConnectionPtr SynchronizerBase::get_server_target() const {
@@ -112,8 +116,12 @@ SynchronizerBase::ConnectionPtr SynchronizerBase::get_server_target() const {
 }
 
 void SynchronizerBase::set_server_target(ConnectionPtr connection) {
-    std::lock_guard lock(m_mutex);
-    m_server_target = std::move(connection);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_server_target == connection) return;
+        m_server_target = std::move(connection);
+    }
+    notify("server-target");
 }
 
 std::shared_ptr<Contracts::ThreadProgress> SynchronizerBase::get_progress() const {
@@ -122,8 +130,12 @@ std::shared_ptr<Contracts::ThreadProgress> SynchronizerBase::get_progress() cons
 }
 
 void SynchronizerBase::set_progress(std::shared_ptr<Contracts::ThreadProgress> progress) {
-    std::lock_guard lock(m_mutex);
-    m_progress = std::move(progress);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_progress == progress) return;
+        m_progress = std::move(progress);
+    }
+    notify("progress");
 }
 
 std::string SynchronizerBase::option(std::string_view key, std::string_view fallback) const {

@@ -127,6 +127,9 @@ public:
     static std::shared_ptr<StructureSynchronizer> create(OptionMap options);
 
     OMBRIX_OBJECT(StructureSynchronizer, Core::Object);
+    OMBRIX_TRANSFORM_CONNECTION_PROPERTY(server_source);
+    OMBRIX_TRANSFORM_CONNECTION_PROPERTY(server_target);
+    OMBRIX_TRANSFORM_PROGRESS_PROPERTY();
 
     /// Makes both schema models from the four name options and fills them, each from its own
     /// connection, with everything they hold (procedures read like functions).
@@ -179,6 +182,9 @@ public:
     static std::shared_ptr<UserdataSynchronizer> create(OptionMap options);
 
     OMBRIX_OBJECT(UserdataSynchronizer, Core::Object);
+    OMBRIX_TRANSFORM_CONNECTION_PROPERTY(server_source);
+    OMBRIX_TRANSFORM_CONNECTION_PROPERTY(server_target);
+    OMBRIX_TRANSFORM_PROGRESS_PROPERTY();
 
     /// Rows a run changed (or, without applying, would change).
     struct Counts {

@@ -225,12 +225,20 @@ std::shared_ptr<Transfer> Transfer::create(Options options) { return Core::make_
 OMBRIX_DEFINE_TYPE(Transfer, "OmbrixSolvaneTransformTransfer");
 
 void Transfer::set_server_source(std::shared_ptr<Contracts::Database::IConnection> connection) {
+    if (m_source == connection) return;
     m_source = std::move(connection);
+    notify("server-source");
 }
 void Transfer::set_server_target(std::shared_ptr<Contracts::Database::IConnection> connection) {
+    if (m_target == connection) return;
     m_target = std::move(connection);
+    notify("server-target");
 }
-void Transfer::set_progress(std::shared_ptr<Contracts::ThreadProgress> progress) { m_progress = std::move(progress); }
+void Transfer::set_progress(std::shared_ptr<Contracts::ThreadProgress> progress) {
+    if (m_progress == progress) return;
+    m_progress = std::move(progress);
+    notify("progress");
+}
 
 std::vector<Transfer::TableReport> Transfer::get_reports() const {
     std::lock_guard lock(m_reports_mutex);

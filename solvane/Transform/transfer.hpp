@@ -72,6 +72,9 @@ public:
     static std::shared_ptr<Transfer> create(Options options);
 
     OMBRIX_OBJECT(Transfer, Core::Object);
+    OMBRIX_TRANSFORM_CONNECTION_PROPERTY(server_source);
+    OMBRIX_TRANSFORM_CONNECTION_PROPERTY(server_target);
+    OMBRIX_TRANSFORM_PROGRESS_PROPERTY();
 
     /// Nothing to prepare.
     [[nodiscard]] Core::Status initialize() override { return {}; }

@@ -42,4 +42,6 @@ bool ThreadProgress::pop_message(std::string& text) {
     return true;
 }
 
+OMBRIX_DEFINE_TYPE(ThreadProgress, "OmbrixSolvaneContractsThreadProgress");
+
 }  // namespace Ombrix::Solvane::Contracts

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "providers/Core/error.hpp"
+#include "providers/Core/object.hpp"
 #include "solvane/Contracts/Database/connection.hpp"
 #include "solvane/solvane_export.h"
 
@@ -18,7 +19,7 @@ namespace Ombrix::Solvane::Contracts {
 /// failures, the time since the run began, queued messages and whether the run has finished.
 /// Shared between the worker that runs the transform and the host; every change and every read
 /// goes through the record's own recursive mutex.
-class OMBRIX_SOLVANE_EXPORT ThreadProgress {
+class OMBRIX_SOLVANE_EXPORT ThreadProgress final : public Core::Object {
 public:
     /// A copy of the record's fields, taken under its mutex.
     struct Snapshot {
@@ -29,7 +30,8 @@ public:
         bool finished = false;
     };
 
-    static std::shared_ptr<ThreadProgress> create() { return std::make_shared<ThreadProgress>(); }
+    /// `create()`: a record at zero, with no message queued.
+    OMBRIX_CREATABLE_OBJECT(ThreadProgress, Core::Object);
 
     /// Counters, elapsed time and the finished flag back to zero (the queue is kept).
     void reset_counters();
@@ -48,12 +50,32 @@ public:
     std::recursive_mutex& mutex() const { return m_mutex; }
 
 private:
+    ThreadProgress() = default;
+
     mutable std::recursive_mutex m_mutex;
     Snapshot m_state;
     std::deque<std::string> m_messages;
 };
 
 }  // namespace Ombrix::Solvane::Contracts
+
+/// A connection property of a transform (`server_source` or `server_target`), over the transform's
+/// own `get_`/`set_` pair: the generic property interface sets, reads and hears of it as an object.
+#define OMBRIX_TRANSFORM_CONNECTION_PROPERTY(id)                                                          \
+    OMBRIX_PROPERTY_WITH(                                                                                 \
+        std::shared_ptr<::Ombrix::Core::Object>, id, nullptr, ::Ombrix::Core::ReadWrite,                  \
+        [](const ombrix_self& self) { return std::dynamic_pointer_cast<::Ombrix::Core::Object>(self.get_##id()); }, \
+        [](ombrix_self& self, std::shared_ptr<::Ombrix::Core::Object> value) {                            \
+            self.set_##id(std::dynamic_pointer_cast<::Ombrix::Solvane::Contracts::Database::IConnection>(value)); \
+        })
+/// The progress record of a transform, as a property.
+#define OMBRIX_TRANSFORM_PROGRESS_PROPERTY()                                                             \
+    OMBRIX_PROPERTY_WITH(                                                                                 \
+        std::shared_ptr<::Ombrix::Solvane::Contracts::ThreadProgress>, progress, nullptr, ::Ombrix::Core::ReadWrite, \
+        [](const ombrix_self& self) { return self.get_progress(); },                                      \
+        [](ombrix_self& self, std::shared_ptr<::Ombrix::Solvane::Contracts::ThreadProgress> value) {      \
+            self.set_progress(std::move(value));                                                          \
+        })
 
 namespace Ombrix::Solvane::Transform {
 
