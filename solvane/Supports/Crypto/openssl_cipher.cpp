@@ -36,6 +36,8 @@ std::unexpected<Core::Error> crypto_error(int code, const char* message) {
     return Core::fail(std::string(kCryptoErrorDomain), code, message);
 }
 
+OpenSSLAsymmetricCipher::Keygen g_keygen = nullptr;
+
 // RSA messages are user-visible; the symmetric ones are not (they only reach the log).
 std::unexpected<Core::Error> rsa_error(int code, const char* message) { return crypto_error(code, Core::tr(message)); }
 
@@ -188,10 +190,21 @@ Core::Status OpenSSLAsymmetricCipher::initialize() {
     if (rc == 1) rc = EVP_PKEY_CTX_set_rsa_keygen_bits(context.get(), kKeyBits);
     if (rc == 1) rc = EVP_PKEY_CTX_set1_rsa_keygen_pubexp(context.get(), m_exponent);
     EVP_PKEY* key = nullptr;
-    if (rc == 1) rc = EVP_PKEY_keygen(context.get(), &key);
-    if (rc != 1 || !key) return rsa_error(rc == 1 ? -1 : rc, "Failed to generate RSA key.");
+    if (rc == 1) rc = (g_keygen ? g_keygen : EVP_PKEY_keygen)(context.get(), &key);
+    if (rc != 1) return rsa_error(rc, "Failed to generate RSA key.");
+    // A generation that succeeded must have made an RSA key to hold.
+    if (!key || EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA) {
+        EVP_PKEY_free(key);
+        return rsa_error(-1, "Failed to set RSA engine to public key.");
+    }
     replace_key(key);
     return {};
+}
+
+void OpenSSLAsymmetricCipher::set_keygen(Keygen keygen) { g_keygen = keygen; }
+
+Core::Result<std::vector<std::uint8_t>> OpenSSLAsymmetricCipher::sign(std::span<const std::uint8_t>) const {
+    return rsa_error(-1, "signing is not supported");
 }
 
 Core::Status OpenSSLAsymmetricCipher::load_public_key(std::string_view public_key_file) {

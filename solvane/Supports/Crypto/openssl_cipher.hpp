@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "providers/Core/object.hpp"
 #include "solvane/Contracts/Crypto/cipher.hpp"
@@ -15,6 +16,7 @@
 // OpenSSL's handle types, kept out of this header.
 struct evp_cipher_ctx_st;
 struct evp_pkey_st;
+struct evp_pkey_ctx_st;
 struct bignum_st;
 
 namespace Ombrix::Solvane::Supports::Crypto {
@@ -60,7 +62,8 @@ class OMBRIX_SOLVANE_EXPORT OpenSSLAsymmetricCipher final : public Core::Object,
 public:
     ~OpenSSLAsymmetricCipher() override;
 
-    /// A new 2048-bit key with public exponent 65537.
+    /// A new 2048-bit key with public exponent 65537. A generation that reports success without
+    /// giving an RSA key fails with "Failed to set RSA engine to public key.".
     [[nodiscard]] Core::Status initialize() override;
     /// On success the loaded key is printed to standard output. A failed load leaves no key.
     [[nodiscard]] Core::Status load_public_key(std::string_view public_key_file) override;
@@ -77,6 +80,15 @@ public:
     [[nodiscard]] Core::Result<Contracts::Crypto::CipherOutput> encrypt(std::span<const std::uint8_t> data) override;
     /// Needs a private key.
     [[nodiscard]] Core::Result<Contracts::Crypto::CipherOutput> decrypt(std::span<const std::uint8_t> data) override;
+
+    /// Signing is not offered: always the Crypto error "signing is not supported" (an empty
+    /// signature would pass for one).
+    [[nodiscard]] Core::Result<std::vector<std::uint8_t>> sign(std::span<const std::uint8_t> data) const;
+
+    /// The key generation `initialize` calls (OpenSSL's EVP_PKEY_keygen), replaced in tests; null
+    /// puts OpenSSL's back.
+    using Keygen = int (*)(evp_pkey_ctx_st* context, evp_pkey_st** key);
+    static void set_keygen(Keygen keygen);
 
     /// Writes the current key's public part in PEM form to standard output; nothing without a key.
     void print_public() const;

@@ -1,5 +1,6 @@
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -210,7 +211,23 @@ TEST(OpenSSLAsymmetricCipher, ReportsWhatFailed) {
         const char* message;
     };
     auto status_of = [](auto result) { return result ? Ombrix::Core::Status{} : Ombrix::Core::fail(result.error()); };
+    // A generation that reports success with no key, or with a key of another kind.
+    auto no_key = OpenSSLAsymmetricCipher::create();
+    OpenSSLAsymmetricCipher::set_keygen([](evp_pkey_ctx_st*, evp_pkey_st** key) {
+        *key = nullptr;
+        return 1;
+    });
+    const auto without_key = no_key->initialize();
+    OpenSSLAsymmetricCipher::set_keygen([](evp_pkey_ctx_st*, evp_pkey_st** key) {
+        *key = EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256");
+        return 1;
+    });
+    const auto other_kind = no_key->initialize();
+    OpenSSLAsymmetricCipher::set_keygen(nullptr);
     const std::vector<Case> cases{
+        {"no key from a generation that succeeded", without_key, "Failed to set RSA engine to public key."},
+        {"a key of another kind", other_kind, "Failed to set RSA engine to public key."},
+        {"signing", status_of(keyed->sign(bytes("x"))), "signing is not supported"},
         {"no key", status_of(empty->encrypt(bytes("x"))), "Failed to create public key context."},
         {"no key", status_of(empty->decrypt(bytes("x"))), "Failed to create public key context."},
         {"over the OAEP limit", status_of(keyed->encrypt(Bytes(215, 'a'))), "Failed to encrypt data."},
