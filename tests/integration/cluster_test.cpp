@@ -32,28 +32,10 @@ using Ombrix::Testing::Sandbox;
 using Ombrix::Testing::ScratchSchema;
 using Ombrix::Testing::TempDir;
 
-/// A run of a program, its output and status.
+/// A run of a program (the cluster's script), its output and status.
 CliRun run_argv(const std::vector<std::string>& argv) {
-    std::vector<const gchar*> args;
-    for (const auto& arg : argv) args.push_back(arg.c_str());
-    args.push_back(nullptr);
-    gchar* out = nullptr;
-    gchar* err = nullptr;
-    gint wait_status = 0;
-    GError* error = nullptr;
-    CliRun run;
-    if (!g_spawn_sync(nullptr, const_cast<gchar**>(args.data()), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, &out,
-                      &err, &wait_status, &error)) {
-        run.err = error->message;
-        g_error_free(error);
-        return run;
-    }
-    run.out = out ? out : "";
-    run.err = err ? err : "";
-    g_free(out);
-    g_free(err);
-    run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-    return run;
+    static const TempDir scratch;
+    return Ombrix::Testing::run_program(scratch, argv);
 }
 
 /// The cluster's connection settings, as its script prints them.

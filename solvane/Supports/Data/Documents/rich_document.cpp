@@ -206,8 +206,7 @@ std::string inline_svg(const std::string& svg) {
 
 class HtmlWriter {
 public:
-    HtmlWriter(const MetaModel::MetaDatabase& database, const SchemaDiagram& diagram, const Catalogue& catalogue)
-        : m_database(database), m_diagram(diagram), m_catalogue(catalogue) {}
+    HtmlWriter(const SchemaDiagram& diagram, const Catalogue& catalogue) : m_diagram(diagram), m_catalogue(catalogue) {}
 
     std::string link(std::string_view schema, std::string_view name) const {
         const std::string text = h(std::string(schema) + "." + std::string(name));
@@ -366,7 +365,6 @@ public:
     }
 
 private:
-    const MetaModel::MetaDatabase& m_database;
     const SchemaDiagram& m_diagram;
     const Catalogue& m_catalogue;
 };
@@ -451,7 +449,7 @@ Core::Status RichHtmlDocument::produce(const std::shared_ptr<MetaModel::MetaData
                "<figcaption>Each box links to its table; the legend explains the marks.</figcaption></figure>\n";
     OMBRIX_RETURN_IF_ERROR((*sink)->write(out));
 
-    const HtmlWriter writer(database, diagram, catalogue);
+    const HtmlWriter writer(diagram, catalogue);
     Core::Status written;
     each_object(
         database,
