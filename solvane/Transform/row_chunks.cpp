@@ -1,6 +1,8 @@
 #include "solvane/Transform/row_chunks.hpp"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <future>
 #include <map>
 #include <optional>
@@ -239,6 +241,16 @@ void TableRowComparison::make_sql() {
             charsets.insert(column.convert_to.empty() ? column.charset : column.convert_to);
     }
     if (m_select.empty()) m_select = "1";
+    // A row's size: the bytes of its strings and other texts, eight for each number or time.
+    std::size_t fixed = 0;
+    m_row_bytes.clear();
+    for (const auto& cell : cells) {
+        if (cell.form == Supports::Data::HashedColumn::Form::Plain)
+            fixed += 8;
+        else
+            m_row_bytes += "IFNULL(LENGTH(" + cell.quoted_name + "), 0) + ";
+    }
+    m_row_bytes = "(" + m_row_bytes + std::to_string(fixed) + ")";
     for (auto& cell : cells) cell.as_binary = charsets.size() > 1;
     m_hash = Supports::Data::row_hash(cells, m_crc32c);
 
@@ -381,10 +393,9 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
                    cell_text(**source_sums, 1, 0) == cell_text(**target_done, 1, 0);
         }
         if (!same) {
-            auto changes = chunk_changes(range, chunk);
-            OMBRIX_RETURN_IF_ERROR(changes);
-            same = changes->empty();
-            if (!same) OMBRIX_RETURN_IF_ERROR(on_changes(*changes));
+            bool found = false;
+            OMBRIX_RETURN_IF_ERROR(chunk_changes(range, chunk, on_changes, found));
+            same = !found;
         }
         listing = !same;
         rows = same ? std::min(chunk * 2, chunk_rows * 32) : chunk_rows;
@@ -394,14 +405,16 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
     return {};
 }
 
-Core::Result<RowChanges> TableRowComparison::chunk_changes(const std::string& range, std::size_t chunk) {
+Core::Status TableRowComparison::chunk_changes(const std::string& range, std::size_t chunk,
+                                               const std::function<Core::Status(RowChanges&)>& on_changes,
+                                               bool& found) {
     Connection& source = *m_source.connection;
     Connection& target = *m_target.connection;
     const std::string source_table = source_name();
     const std::string target_table = target_name();
 
-    // Which rows differ: each row's key identity, hash and key, on both sides.
-    const std::string list_sql = "SELECT " + m_key_norm + ", " + m_hash + ", " + m_key_list + " FROM ";
+    // Which rows differ: each row's key identity, hash, size and key, on both sides.
+    const std::string list_sql = "SELECT " + m_key_norm + ", " + m_hash + ", " + m_row_bytes + ", " + m_key_list + " FROM ";
     const std::string ordered = " ORDER BY " + m_key_list;
     auto target_list = in_parallel([&] { return model_of(target, list_sql + target_table + where_of(range) + ordered); });
     auto source_list = model_of(source, list_sql + source_table + where_of(range) + ordered);
@@ -414,55 +427,49 @@ Core::Result<RowChanges> TableRowComparison::chunk_changes(const std::string& ra
     for (std::size_t i = 0; i < t.get_n_items(); ++i) in_target.emplace(cell_text(t, 0, i), i);
     std::vector<bool> matched(t.get_n_items(), false);
     std::unordered_set<std::string> seen;
-    // What each differing key comes to, and the key conditions of the rows to fetch.
-    std::unordered_set<std::string> to_insert, to_update, to_delete;
-    std::vector<std::string> wanted_source;
-    std::vector<std::string> wanted_target;
-    // The listing's key columns follow its identity and hash.
-    const auto listed_key = [&](const TableModel& rows, std::size_t row) { return key_match(key_literals(rows, row, 2)); };
+    // A differing key: the rows it names on either side (SIZE_MAX: none) and their bytes.
+    struct Wanted {
+        std::size_t source = SIZE_MAX;
+        std::size_t target = SIZE_MAX;
+        std::size_t bytes = 0;
+    };
+    std::vector<Wanted> deletes, updates, inserts;
+    const auto bytes_of = [](const TableModel& rows, std::size_t row) {
+        const std::string text = cell_text(rows, 2, row);
+        return text.empty() ? std::size_t{0} : static_cast<std::size_t>(std::strtoull(text.c_str(), nullptr, 10));
+    };
+    // The listing's key columns follow its identity, hash and size.
+    constexpr std::size_t kListedKey = 3;
+    const auto listed_key = [&](const TableModel& rows, std::size_t row) {
+        return key_match(key_literals(rows, row, kListedKey));
+    };
     for (std::size_t i = 0; i < s.get_n_items(); ++i) {
         const std::string norm = cell_text(s, 0, i);
         if (!seen.insert(norm).second)
             return Core::fail(comparison_failure(Core::strprintf(
                 Core::tr("the source table %s holds two rows whose key is the target's one row (%s)"),
                 source_table.c_str(), listed_key(s, i).c_str())));
-        const auto found = in_target.find(norm);
-        if (found == in_target.end()) {
-            to_insert.insert(norm);
-            wanted_source.push_back(listed_key(s, i));
+        const auto other = in_target.find(norm);
+        if (other == in_target.end()) {
+            inserts.push_back({i, SIZE_MAX, bytes_of(s, i)});
             continue;
         }
-        matched[found->second] = true;
-        if (cell_text(s, 1, i) == cell_text(t, 1, found->second)) continue;
-        to_update.insert(norm);
-        wanted_source.push_back(listed_key(s, i));
-        wanted_target.push_back(listed_key(t, found->second));
+        matched[other->second] = true;
+        if (cell_text(s, 1, i) == cell_text(t, 1, other->second)) continue;
+        updates.push_back({i, other->second, bytes_of(s, i) + bytes_of(t, other->second)});
     }
-    for (std::size_t i = 0; i < t.get_n_items(); ++i) {
-        if (matched[i]) continue;
-        to_delete.insert(cell_text(t, 0, i));
-        wanted_target.push_back(listed_key(t, i));
-    }
-    RowChanges changes;
-    if (wanted_source.empty() && wanted_target.empty()) return changes;
+    for (std::size_t i = 0; i < t.get_n_items(); ++i)
+        if (!matched[i]) deletes.push_back({SIZE_MAX, i, bytes_of(t, i)});
+    const std::size_t differing = deletes.size() + updates.size() + inserts.size();
+    if (differing == 0) return {};
+    found = true;
 
-    // Their whole rows, each with its key's identity last.
+    // The differing rows go in batches of bounded bytes, deletions first and insertions last, so
+    // that memory holds a batch whatever the rows' size; a row larger than a batch goes alone.
+    std::vector<Wanted> wanted;
+    wanted.reserve(differing);
+    for (auto* list : {&deletes, &updates, &inserts}) wanted.insert(wanted.end(), list->begin(), list->end());
     const std::string rows_sql = "SELECT " + m_select + ", " + m_key_norm + " FROM ";
-    const auto fetch = [&](Connection& connection, const std::string& table,
-                           const std::vector<std::string>& keys) -> Core::Result<std::shared_ptr<TableModel>> {
-        if (keys.empty()) return TableModel::create();
-        std::string condition;
-        for (const auto& key : keys) condition += (condition.empty() ? "(" : " OR (") + key + ")";
-        // Many of the chunk's rows: its range reads faster than their keys.
-        if (keys.size() * 4 > chunk) condition = range;
-        return model_of(connection, rows_sql + table + where_of(condition));
-    };
-    auto target_fetch = in_parallel([&] { return fetch(target, target_table, wanted_target); });
-    auto source_fetch = fetch(source, source_table, wanted_source);
-    auto target_full = target_fetch.get();
-    OMBRIX_RETURN_IF_ERROR(source_fetch);
-    OMBRIX_RETURN_IF_ERROR(target_full);
-
     const std::size_t width = m_columns.size();
     const auto table_like = [&](const TableModel& rows) {
         auto table = TableModel::create();
@@ -476,28 +483,58 @@ Core::Result<RowChanges> TableRowComparison::chunk_changes(const std::string& ra
         for (std::size_t i = 0; i < width; ++i) values.push_back(rows.get_value_at(i, row));
         return RowModel::create(std::move(values));
     };
-    const TableModel& sf = **source_fetch;
-    const TableModel& tf = **target_full;
-    std::unordered_map<std::string, std::size_t> target_by_key;
-    for (std::size_t i = 0; i < tf.get_n_items(); ++i) target_by_key.emplace(cell_text(tf, width, i), i);
-    changes.inserted = table_like(sf);
-    changes.updated = table_like(sf);
-    changes.updated_target = table_like(tf);
-    changes.deleted = table_like(tf);
-    for (std::size_t i = 0; i < sf.get_n_items(); ++i) {
-        const std::string norm = cell_text(sf, width, i);
-        if (to_insert.contains(norm)) {
-            changes.inserted->append(row_of(sf, i));
-        } else if (to_update.contains(norm)) {
-            const auto full = target_by_key.find(norm);
-            if (full == target_by_key.end()) continue;
-            changes.updated->append(row_of(sf, i));
-            changes.updated_target->append(row_of(tf, full->second));
+    for (std::size_t first = 0; first < wanted.size();) {
+        std::size_t last = first;
+        std::size_t bytes = 0;
+        while (last < wanted.size() && (last == first || bytes + wanted[last].bytes <= m_batch_bytes)) bytes += wanted[last++].bytes;
+        // Their whole rows, each with its key's identity last.
+        std::vector<std::string> source_keys, target_keys;
+        for (std::size_t i = first; i < last; ++i) {
+            if (wanted[i].source != SIZE_MAX) source_keys.push_back(listed_key(s, wanted[i].source));
+            if (wanted[i].target != SIZE_MAX) target_keys.push_back(listed_key(t, wanted[i].target));
         }
+        // Many of the chunk's rows in one batch: its range reads faster than their keys.
+        const bool whole = first == 0 && last == wanted.size() && differing * 4 > chunk;
+        const auto fetch = [&](Connection& connection, const std::string& table,
+                               const std::vector<std::string>& keys) -> Core::Result<std::shared_ptr<TableModel>> {
+            if (keys.empty()) return TableModel::create();
+            std::string condition;
+            for (const auto& key : keys) condition += (condition.empty() ? "(" : " OR (") + key + ")";
+            return model_of(connection, rows_sql + table + where_of(whole ? range : condition));
+        };
+        auto target_fetch = in_parallel([&] { return fetch(target, target_table, target_keys); });
+        auto source_fetch = fetch(source, source_table, source_keys);
+        auto target_full = target_fetch.get();
+        OMBRIX_RETURN_IF_ERROR(source_fetch);
+        OMBRIX_RETURN_IF_ERROR(target_full);
+        const TableModel& sf = **source_fetch;
+        const TableModel& tf = **target_full;
+        std::unordered_map<std::string, std::size_t> source_by_key, target_by_key;
+        for (std::size_t i = 0; i < sf.get_n_items(); ++i) source_by_key.emplace(cell_text(sf, width, i), i);
+        for (std::size_t i = 0; i < tf.get_n_items(); ++i) target_by_key.emplace(cell_text(tf, width, i), i);
+        RowChanges changes;
+        changes.inserted = table_like(sf);
+        changes.updated = table_like(sf);
+        changes.updated_target = table_like(tf);
+        changes.deleted = table_like(tf);
+        for (std::size_t i = first; i < last; ++i) {
+            const Wanted& w = wanted[i];
+            const auto in_source = w.source == SIZE_MAX ? source_by_key.end() : source_by_key.find(cell_text(s, 0, w.source));
+            const auto in_target_rows = w.target == SIZE_MAX ? target_by_key.end() : target_by_key.find(cell_text(t, 0, w.target));
+            if (w.source != SIZE_MAX && w.target != SIZE_MAX) {
+                if (in_source == source_by_key.end() || in_target_rows == target_by_key.end()) continue;
+                changes.updated->append(row_of(sf, in_source->second));
+                changes.updated_target->append(row_of(tf, in_target_rows->second));
+            } else if (w.source != SIZE_MAX) {
+                if (in_source != source_by_key.end()) changes.inserted->append(row_of(sf, in_source->second));
+            } else if (in_target_rows != target_by_key.end()) {
+                changes.deleted->append(row_of(tf, in_target_rows->second));
+            }
+        }
+        if (!changes.empty()) OMBRIX_RETURN_IF_ERROR(on_changes(changes));
+        first = last;
     }
-    for (std::size_t i = 0; i < tf.get_n_items(); ++i)
-        if (to_delete.contains(cell_text(tf, width, i))) changes.deleted->append(row_of(tf, i));
-    return changes;
+    return {};
 }
 
 std::vector<bool> TableRowComparison::changed_columns(const RowChanges& changes, std::size_t row) const {

@@ -64,7 +64,7 @@ public:
 
     /// Walks both tables in key order, `chunk_rows` source rows at a time, and hands each chunk's
     /// differences to `on_changes` (which may write them to the target: the next chunk is read
-    /// after it returns). The source is read in one consistent snapshot when it has a session of its
+    /// after it returns), in batches whose rows hold about 16 MB at most, whatever their width. The source is read in one consistent snapshot when it has a session of its
     /// own; both sessions read times in UTC. Refused for a table without a key.
     [[nodiscard]] Core::Status compare(const std::function<Core::Status(RowChanges&)>& on_changes,
                                        std::size_t chunk_rows = 1000);
@@ -95,8 +95,10 @@ public:
 private:
     TableRowComparison() = default;
 
-    /// The differing rows of the keys in `range` (a chunk of about `chunk` rows).
-    [[nodiscard]] Core::Result<RowChanges> chunk_changes(const std::string& range, std::size_t chunk);
+    /// Lists the keys in `range` (a chunk of about `chunk` rows) on both sides and hands the rows
+    /// that differ to `on_changes` in batches of about `m_batch_bytes`; `found` tells whether any did.
+    [[nodiscard]] Core::Status chunk_changes(const std::string& range, std::size_t chunk,
+                                             const std::function<Core::Status(RowChanges&)>& on_changes, bool& found);
     std::string literal(const Providers::Contracts::TableModel& rows, std::size_t row, std::size_t column) const;
     std::string key_condition(const std::vector<std::string>& literals, const char* op) const;
     std::string key_match(const std::vector<std::string>& literals) const;
@@ -115,6 +117,8 @@ private:
     std::string m_key_norm;  // what makes two keys one row
     std::string m_hash;      // the row hash
     std::string m_select;    // the compared columns, read exactly
+    std::string m_row_bytes;  // about how many bytes a row's cells hold
+    std::size_t m_batch_bytes = 16U << 20;  // the rows' bytes fetched and handed on at once
 };
 
 }  // namespace Ombrix::Solvane::Transform

@@ -453,6 +453,24 @@ TEST_F(SynchronizerCli, DataSyncUndoesRandomChanges) {
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, "");
     }
+
+    // Rows of 120 kB: a chunk's differences, 36 MB, go in several batches, and a unique value moves
+    // from a row one batch deletes to a row a later one inserts.
+    for (const auto& schema : {src, tgt})
+        Sandbox::get().exec("CREATE TABLE " + schema +
+                            ".wide (id INT PRIMARY KEY, u INT NOT NULL, doc MEDIUMTEXT, UNIQUE KEY (u))");
+    Sandbox::get().exec("INSERT INTO " + src + ".wide SELECT seq, seq, REPEAT(MD5(seq), 3840) FROM " + src +
+                        ".seq_1_to_300");
+    Sandbox::get().exec("INSERT INTO " + tgt + ".wide SELECT id, u, CONCAT(doc, '+') FROM " + src +
+                        ".wide WHERE id <= 280; UPDATE " + tgt + ".wide SET u = 1000 WHERE id = 1;"
+                        "INSERT INTO " + tgt + ".wide VALUES (400, 300, 'gone')");
+    auto run = ombrix({"sync", "data", "--source", source.name() + ".wide", "--target", target.name() + ".wide", "--apply"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "ombrix: " + tgt + ".`wide`: 20 inserted, 280 updated, 1 deleted\n");
+    const auto sums = checksums({src + ".wide", tgt + ".wide"});
+    ASSERT_EQ(sums.size(), 2u);
+    EXPECT_EQ(sums[0], sums[1]);
+    EXPECT_EQ(ombrix({"sync", "data", "--source", source.name() + ".wide", "--target", target.name() + ".wide"}).out, "");
 }
 
 // A whole schema: every table the two have in common, in chunks (a big table whose differences lie
