@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "providers/Contracts/value_binary.hpp"
+#include "providers/Contracts/value_geometry.hpp"
 #include "providers/Contracts/value_string.hpp"
 #include "providers/Core/text.hpp"
 #include "providers/Supports/MariaDB/provider.hpp"
@@ -347,8 +348,15 @@ void BaseExtractor::append_sql_literal(std::string& out, DataType data_type, con
 
 std::string BaseExtractor::format_column_value(DataType data_type, const ValuePtr& data_value) {
     std::string scratch;
-    const Cell cell = cell_of(data_value, scratch);
-    const bool binary = data_value && dynamic_cast<const ValueBinary*>(data_value.get()) != nullptr;
+    Cell cell = cell_of(data_value, scratch);
+    bool binary = data_value && dynamic_cast<const ValueBinary*>(data_value.get()) != nullptr;
+    // A geometry in the server's form is its bytes, not the digits it shows.
+    if (const auto* geometry = dynamic_cast<const Providers::Contracts::ValueGeometry*>(data_value.get());
+        geometry && geometry->is_binary() && !cell.null) {
+        scratch = geometry->get_itsvalue();
+        cell = Cell{scratch, false};
+        binary = true;
+    }
     // The bytes of a BIT column as the number they are: compared with a column of BIT, a string of
     // bytes is read as a decimal number and fails, or finds another row.
     if (binary && !cell.null && data_type == DataType::BOOLEAN && cell.text.size() <= 8) {
