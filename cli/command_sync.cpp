@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -22,6 +23,7 @@
 #include "solvane/Supports/Database/MariaDB/mariadb_builder.hpp"
 #include "solvane/Supports/Database/MariaDB/mariadb_quote.hpp"
 #include "solvane/Supports/Database/script.hpp"
+#include "solvane/Supports/Database/snapshot.hpp"
 #include "solvane/Transform/synchronizer.hpp"
 
 namespace Ombrix::Cli {
@@ -212,11 +214,12 @@ TableArgument table_argument(const std::string& argument) {
     return parts;
 }
 
-/// The tables (not views or sequences) of `schema`, by exact name.
-std::set<std::string> base_tables(const Connection& connection, const std::string& schema) {
+/// The tables of `schema` whose TABLE_TYPE is one of `types` (quoted, comma-separated), by exact
+/// name.
+std::set<std::string> schema_tables(const Connection& connection, const std::string& schema, const std::string& types) {
     auto rows = connection->execute_as_model(
         "SELECT TABLE_SCHEMA, TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = " +
-            DB::mariadb_quote_literal(schema) + " AND TABLE_TYPE IN ('BASE TABLE', 'SYSTEM VERSIONED')",
+            DB::mariadb_quote_literal(schema) + " AND TABLE_TYPE IN (" + types + ")",
         false);
     if (!rows) throw DatabaseFailure(describe_error(rows.error()));
     std::set<std::string> names;
@@ -236,7 +239,8 @@ bool sync_table(const SyncOptions& options, const Connection& source, const Tabl
                      {std::string(T::kOptionTargetTable), to.table},
                      {std::string(T::kOptionContinue), options.go_on ? "true" : "false"},
                      {std::string(T::kOptionTargetLock), options.lock_target ? "true" : "false"},
-                     {std::string(T::kOptionTargetForeignKeys), whole_schema ? "false" : "true"}};
+                     {std::string(T::kOptionTargetForeignKeys), whole_schema ? "false" : "true"},
+                     {std::string(T::kOptionSourceSnapshot), whole_schema ? "held" : ""}};
     const std::string name = DB::mariadb_quote_identifier(to.schema) + "." + DB::mariadb_quote_identifier(to.table);
     const auto say_error = [&](const Core::Error& error) {
         std::cerr << "ombrix: " << (error.domain == "MariaDB" ? describe_error(error) : error.message) << "\n";
@@ -286,6 +290,46 @@ bool sync_table(const SyncOptions& options, const Connection& source, const Tabl
     return true;
 }
 
+/// Gives each sequence the two schemas share the source's next value (the first one its cache has
+/// not handed out, as read in the source's snapshot), and says so on stderr; false when one failed.
+bool sync_sequences(const SyncOptions& options, const Connection& source, const std::string& source_schema,
+                    const Connection& target, const std::string& target_schema) {
+    const auto target_sequences = schema_tables(target, target_schema, "'SEQUENCE'");
+    bool ok = true;
+    for (const auto& sequence : schema_tables(source, source_schema, "'SEQUENCE'")) {
+        if (!target_sequences.contains(sequence)) continue;
+        const std::string from = DB::mariadb_quote_identifier(source_schema) + "." + DB::mariadb_quote_identifier(sequence);
+        const std::string to = DB::mariadb_quote_identifier(target_schema) + "." + DB::mariadb_quote_identifier(sequence);
+        const auto next = [&](const Connection& connection, const std::string& name) -> std::optional<std::string> {
+            auto value = connection->execute_as_scalar("SELECT next_not_cached_value FROM " + name, false);
+            if (!value || !*value) {
+                std::cerr << "ombrix: " << (value ? "sequence " + name + " has no value" : describe_error(value.error()))
+                          << "\n";
+                return std::nullopt;
+            }
+            return (*value)->to_string();
+        };
+        const auto wanted = next(source, from);
+        const auto held = next(target, to);
+        if (!wanted || !held) {
+            ok = false;
+            continue;
+        }
+        if (*wanted == *held) continue;
+        const std::string statement = "ALTER SEQUENCE " + to + " RESTART WITH " + *wanted + ";";
+        std::cout << statement << std::endl;
+        if (options.apply) {
+            if (auto done = target->execute_no_query(statement, false); !done) {
+                std::cerr << "ombrix: " << describe_error(done.error()) << "\n";
+                ok = false;
+                continue;
+            }
+        }
+        std::cerr << "ombrix: " << to << ": " << (options.apply ? "restarted at " : "to restart at ") << *wanted << "\n";
+    }
+    return ok;
+}
+
 void run_data(const Context& context, const SyncOptions& options) {
     const auto from = table_argument(options.source);
     const auto to = table_argument(options.target);
@@ -301,8 +345,24 @@ void run_data(const Context& context, const SyncOptions& options) {
     // Every table the two schemas have in common, each on its own; one exit code for all.
     require_schema(source, from.schema);
     require_schema(target, to.schema);
-    const auto source_tables = base_tables(source, from.schema);
-    const auto target_tables = base_tables(target, to.schema);
+    const std::string tables = "'BASE TABLE', 'SYSTEM VERSIONED'";
+    const auto source_tables = schema_tables(source, from.schema, tables);
+    const auto target_tables = schema_tables(target, to.schema, tables);
+    // One moment of the source for every table, so that their rows agree with each other as they
+    // did then: a child's rows and their parents' come from the same instant.
+    std::vector<std::pair<std::string, std::string>> common;
+    for (const auto& table : source_tables)
+        if (target_tables.contains(table)) common.emplace_back(from.schema, table);
+    auto snapshot = DB::open_snapshot(*source, common);
+    if (!snapshot) fail_with(snapshot.error());
+    struct EndSnapshot {
+        const Connection& source;
+        ~EndSnapshot() { (void)source->execute_no_query("COMMIT", false); }
+    } end_snapshot{source};
+    for (const auto& table : snapshot->loose_tables)
+        std::cerr << "ombrix: warning: table " << table
+                  << " has no transactions: its rows are read as they stand when it is synced, not at the moment "
+                     "the other tables are\n";
     // A table on one side only is named and fails the command: its rows are not where they should be.
     std::size_t failed = 0, synced = 0, unmatched = 0;
     const auto alone = [&](const std::string& schema, const std::string& table, const std::string& other) {
@@ -322,6 +382,7 @@ void run_data(const Context& context, const SyncOptions& options) {
     }
     for (const auto& table : target_tables)
         if (!source_tables.contains(table)) alone(to.schema, table, from.schema);
+    if (!sync_sequences(options, source, from.schema, target, to.schema)) ++failed;
     const std::string without = std::to_string(unmatched) + " table(s) on one side only";
     if (failed > 0)
         throw Failure(std::to_string(failed) + " of " + std::to_string(synced) + " table(s) failed" +

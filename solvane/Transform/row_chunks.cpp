@@ -344,7 +344,7 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
             if (!shared) (void)target.execute_no_query("SET TIME_ZONE = @ombrix_time_zone", false);
         }
     } restore{source, target, shared, snapshot};
-    if (!shared) {
+    if (!shared && !m_snapshot_held) {
         auto opened = DB::open_snapshot(source, {{m_source.schema, m_source.table}});
         OMBRIX_RETURN_IF_ERROR(opened);
         snapshot = true;

@@ -64,10 +64,16 @@ public:
 
     /// Walks both tables in key order, `chunk_rows` source rows at a time, and hands each chunk's
     /// differences to `on_changes` (which may write them to the target: the next chunk is read
-    /// after it returns), in batches whose rows hold about 16 MB at most, whatever their width. The source is read in one consistent snapshot when it has a session of its
-    /// own; both sessions read times in UTC. Refused for a table without a key.
+    /// after it returns), in batches whose rows hold about 16 MB at most, whatever their width.
+    /// The source is read in one consistent snapshot when it has a session of its own (its
+    /// caller's, see set_source_snapshot_held); both sessions read times in UTC. Refused for a
+    /// table without a key.
     [[nodiscard]] Core::Status compare(const std::function<Core::Status(RowChanges&)>& on_changes,
                                        std::size_t chunk_rows = 1000);
+
+    /// Whether the source connection already reads in a snapshot its caller opened and ends, so
+    /// that several tables are compared at one moment; otherwise compare() opens one for itself.
+    void set_source_snapshot_held(bool held) { m_snapshot_held = held; }
 
     /// The statements for `changes`, aimed at the target table.
     RowStatements statements(const RowChanges& changes) const;
@@ -113,6 +119,7 @@ private:
     std::vector<std::size_t> m_key;            // positions of the key columns in m_columns
     std::vector<std::string> m_triggers;
     bool m_crc32c = true;
+    bool m_snapshot_held = false;
     std::string m_key_list;  // the key columns, in order (the order of every walk)
     std::string m_key_norm;  // what makes two keys one row
     std::string m_hash;      // the row hash

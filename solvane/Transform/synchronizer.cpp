@@ -412,6 +412,7 @@ Core::Status UserdataSynchronizer::initialize() {
         {target, schema_of(kOptionTargetSchema, kOptionTargetDatabase), target_table});
     OMBRIX_RETURN_IF_ERROR(comparison);
     m_comparison = std::move(*comparison);
+    m_comparison->set_source_snapshot_held(option(kOptionSourceSnapshot) == "held");
     return {};
 }
 

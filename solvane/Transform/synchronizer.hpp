@@ -41,6 +41,9 @@ inline constexpr std::string_view kOptionTargetLock = "OPTION|TARGET|LOCK";
 /// schema, whose tables are synced one after the other: a child's rows may come before their
 /// parents', and a parent's deletion must not cascade).
 inline constexpr std::string_view kOptionTargetForeignKeys = "OPTION|TARGET|FOREIGN_KEY_CHECKS";
+/// "held": the source connection already reads in a consistent snapshot its caller opened and
+/// ends (several tables read at one moment); otherwise the userdata synchronizer opens its own.
+inline constexpr std::string_view kOptionSourceSnapshot = "OPTION|SOURCE|SNAPSHOT";
 
 /// The key whose presence selects an object for the structure script: "OPTION|<nick>|<name>", the
 /// nick being "table", "view", "function" (procedures too) or "event".

@@ -489,7 +489,7 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
                             "CREATE TABLE hist (id INT PRIMARY KEY, x INT, s TIMESTAMP(6) GENERATED ALWAYS AS ROW START,"
                             " e TIMESTAMP(6) GENERATED ALWAYS AS ROW END, PERIOD FOR SYSTEM_TIME (s, e)) WITH SYSTEM VERSIONING;"
                             "CREATE TABLE mixed (id INT PRIMARY KEY, l VARCHAR(10) CHARACTER SET latin1,"
-                            " c VARCHAR(10) CHARACTER SET cp1251, u TEXT CHARACTER SET utf8mb4);"
+                            " c VARCHAR(10) CHARACTER SET cp1251, u TEXT CHARACTER SET utf8mb4, g GEOMETRY);"
                             "CREATE TABLE parent (id INT PRIMARY KEY);"
                             "CREATE TABLE child (id INT PRIMARY KEY, p INT, FOREIGN KEY (p) REFERENCES parent (id));");
     Sandbox::get().exec("USE " + src +
@@ -497,8 +497,9 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
                         "INSERT INTO uniq SELECT seq, CONCAT('u', seq) FROM seq_2_to_3000; INSERT INTO uniq VALUES (1, 'moved');"
                         "INSERT INTO nokey VALUES (1, 'a'), (1, 'a'), (2, 'b'); INSERT INTO hist (id, x) VALUES (1, 1), (2, 2);"
                         "INSERT INTO parent VALUES (1), (2); INSERT INTO child VALUES (10, 2);"
-                        "INSERT INTO mixed VALUES (1, 'é', 'ж', '😀'), (2, 'a|b', 'c', NULL);"
-                        "CREATE TABLE only_src (a INT)");
+                        "INSERT INTO mixed VALUES (1, 'é', 'ж', '😀', ST_GeomFromText('POLYGON((0 0,1 0,1 1,0 0))', 4326)),"
+                        " (2, 'a|b', 'c', NULL, NULL);"
+                        "CREATE TABLE only_src (a INT); CREATE SEQUENCE counter START WITH 500");
     Sandbox::get().exec("USE " + tgt +
                         "; INSERT INTO big SELECT * FROM " + src + ".big; UPDATE big SET n = n + 1 WHERE id IN (2, 17000, 29999);"
                         "DELETE FROM big WHERE id = 12345; INSERT INTO big VALUES (30001, 'extra', 0);"
@@ -506,7 +507,8 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
                         " (5000, 'moved');"
                         "INSERT INTO nokey VALUES (1, 'a'), (3, 'c'), (3, 'c'), (3, 'c'); INSERT INTO hist (id, x) VALUES (2, 3);"
                         "CREATE TRIGGER keep BEFORE UPDATE ON uniq FOR EACH ROW SET NEW.u = NEW.u;"
-                        "INSERT INTO mixed VALUES (1, 'e', 'ж', '😀'), (2, 'a', 'b|c', 'N');");
+                        "INSERT INTO mixed VALUES (1, 'e', 'ж', '😀', POINT(1, 2)), (2, 'a', 'b|c', 'N', NULL);"
+                        "CREATE SEQUENCE counter");
     auto run = ombrix({"sync", "data", "--source", source.name(), "--target", target.name(), "--apply"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("ombrix: " + tgt + ".`big`: 1 inserted, 3 updated, 1 deleted\n"), std::string::npos) << run.err;
@@ -523,6 +525,8 @@ TEST_F(SynchronizerCli, DataSyncOfASchemaTakesEveryCommonTable) {
     EXPECT_NE(run.err.find("ombrix: warning: " + tgt + ".`uniq` has triggers (`keep`)"), std::string::npos) << run.err;
     // Texts of three character sets in one row, and cells whose bytes would run into each other.
     EXPECT_NE(run.err.find("ombrix: " + tgt + ".`mixed`: 0 inserted, 2 updated, 0 deleted\n"), std::string::npos) << run.err;
+    // A sequence takes the source's next value.
+    EXPECT_NE(run.err.find("ombrix: " + tgt + ".`counter`: restarted at 500\n"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("ombrix: 1 of 7 table(s) failed; 1 table(s) on one side only\n"), std::string::npos) << run.err;
     const auto sums = checksums({src + ".big", tgt + ".big", src + ".uniq", tgt + ".uniq", src + ".mixed", tgt + ".mixed"});
     ASSERT_EQ(sums.size(), 6u);
