@@ -587,6 +587,7 @@ RowStatements TableRowComparison::statements(const RowChanges& changes) const {
             if (sets.empty()) continue;
             out.updates.push_back("UPDATE " + table + " SET " + sets + " WHERE " +
                                   key_match(key_of(*changes.updated_target, i)) + ";");
+            out.update_rows.push_back(i);
         }
     }
     if (changes.inserted && changes.inserted->get_n_items() > 0) {

@@ -32,6 +32,7 @@ struct OMBRIX_SOLVANE_EXPORT RowChanges {
 struct OMBRIX_SOLVANE_EXPORT RowStatements {
     std::vector<std::string> deletes;
     std::vector<std::string> updates;
+    std::vector<std::size_t> update_rows;  // the row of `updated` each UPDATE writes, in order
     std::vector<std::string> inserts;
     std::vector<std::size_t> insert_rows;  // how many rows each INSERT writes, in order
 };

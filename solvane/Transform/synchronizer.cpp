@@ -569,6 +569,9 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
         std::string statement;
         std::int64_t* counter;
         Core::Error error;
+        // An UPDATE's row as a DELETE of the target's row and an INSERT of the source's.
+        std::string remove;
+        std::string insert;
     };
     std::vector<Waiting> deferred;
     bool stopped = false;
@@ -580,7 +583,7 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
             return true;
         }
         if (may_defer && duplicate(done.error())) {
-            deferred.push_back({statement, counter, done.error()});
+            deferred.push_back({statement, counter, done.error(), {}, {}});
             return true;
         }
         failed(done.error());
@@ -600,8 +603,24 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
         bool going = true;
         for (const auto& statement : statements.deletes)
             if (going) going = run(statement, &m_counts.deleted, false);
-        for (const auto& statement : statements.updates)
-            if (going) going = run(statement, &m_counts.updated, true);
+        for (std::size_t n = 0; n < statements.updates.size() && going; ++n) {
+            const std::size_t before = deferred.size();
+            going = run(statements.updates[n], &m_counts.updated, true);
+            if (deferred.size() > before) {
+                // Kept to replace the row should its UPDATE never find its unique values free.
+                const std::size_t row = statements.update_rows[n];
+                RowChanges one;
+                one.deleted = TableModel::create();
+                one.deleted->get_columns()->append_all(changes.updated_target->get_columns()->items());
+                one.deleted->append(changes.updated_target->get_item(row));
+                one.inserted = TableModel::create();
+                one.inserted->get_columns()->append_all(changes.updated->get_columns()->items());
+                one.inserted->append(changes.updated->get_item(row));
+                const auto replaced = m_comparison->statements(one);
+                deferred.back().remove = replaced.deletes.front();
+                deferred.back().insert = replaced.inserts.front();
+            }
+        }
         std::size_t first_row = 0;  // the first row of the INSERT in hand
         for (std::size_t n = 0; n < statements.inserts.size() && going; ++n) {
             const std::size_t before = deferred.size();
@@ -629,6 +648,35 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
         return {};
     });
     if (!compared && !stopped) return compared;
+    // Values of a unique key exchanged between rows, which no order of UPDATEs can write: those
+    // rows are deleted and inserted again in one transaction, with foreign keys unchecked so that
+    // nothing cascades from the deletions (their keys come back at once). All or none.
+    const auto replace_rows = [&](std::vector<Waiting>& waiting) -> bool {
+        std::vector<Waiting*> rows;
+        for (auto& entry : waiting)
+            if (!entry.remove.empty()) rows.push_back(&entry);
+        if (rows.empty()) return false;
+        (void)target->execute_affect("SET @ombrix_replace_checks = @@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS = 0");
+        std::optional<Core::Error> refused;
+        for (const bool removing : {true, false})
+            for (auto* entry : rows) {
+                if (refused) break;
+                auto done = target->execute_affect(removing ? entry->remove : entry->insert);
+                if (!done)
+                    refused = done.error();
+                else if (auto checked = Supports::Data::refuse_warnings(*target, target->warning_count(), false); !checked)
+                    refused = checked.error();
+            }
+        (void)target->execute_affect(refused ? "ROLLBACK" : "COMMIT");
+        (void)target->execute_affect("SET FOREIGN_KEY_CHECKS = @ombrix_replace_checks");
+        if (refused) {
+            for (auto* entry : rows) entry->error = *refused;
+            return false;
+        }
+        for (auto* entry : rows) succeeded(entry->counter, 1);
+        std::erase_if(waiting, [](const Waiting& entry) { return !entry.remove.empty(); });
+        return true;
+    };
     // What waited for a value another row gave up: again, until a round changes nothing.
     while (!stopped && !deferred.empty()) {
         auto waiting = std::move(deferred);
@@ -646,6 +694,7 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
         }
         if (auto committed = target->execute_affect("COMMIT"); !committed) return Core::fail(committed.error());
         if (deferred.size() == waiting.size()) {
+            if (replace_rows(deferred)) continue;
             for (const auto& entry : deferred) failed(entry.error);
             break;
         }

@@ -329,6 +329,20 @@ TEST_F(SynchronizerCli, DataSyncMatchesRowsByKeyAndRefusesKeylessTables) {
         EXPECT_EQ(ombrix({"sync", "data", "--source", source.name() + ".b", "--target", target.name() + ".b"}).out, "");
     }
 
+    // Unique values exchanged in a cycle between rows, which no order of UPDATEs can write: the rows
+    // are replaced, and a child whose foreign key cascades on deletion keeps its rows.
+    for (const auto& schema : {src, tgt})
+        Sandbox::get().exec("CREATE TABLE " + schema + ".pos (id INT PRIMARY KEY, u INT NOT NULL, UNIQUE KEY (u))");
+    Sandbox::get().exec("INSERT INTO " + src + ".pos VALUES (1, 2), (2, 3), (3, 1), (4, 4)");
+    Sandbox::get().exec("INSERT INTO " + tgt + ".pos VALUES (1, 1), (2, 2), (3, 3), (4, 5); CREATE TABLE " + tgt +
+                        ".pos_child (id INT PRIMARY KEY, p INT, FOREIGN KEY (p) REFERENCES " + tgt +
+                        ".pos (id) ON DELETE CASCADE); INSERT INTO " + tgt + ".pos_child VALUES (1, 1), (2, 2), (3, 3)");
+    run = ombrix({"sync", "data", "--source", source.name() + ".pos", "--target", target.name() + ".pos", "--apply"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "ombrix: " + tgt + ".`pos`: 0 inserted, 4 updated, 0 deleted\n");
+    EXPECT_EQ(checksums({src + ".pos", tgt + ".pos"})[0], checksums({src + ".pos", tgt + ".pos"})[1]);
+    EXPECT_EQ(ombrix({"query", "--format", "csv", "--no-header", "SELECT COUNT(*) FROM " + tgt + ".pos_child"}).out, "3\n");
+
     run = ombrix({"sync", "data", "--source", source.name() + ".nokey", "--target", target.name() + ".nokey"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ombrix: table " + tgt + ".`nokey` has neither a primary key nor a unique key of NOT NULL "
