@@ -54,6 +54,7 @@ struct CatalogueColumn {
     bool generated = false;
     bool nullable = true;
     bool period_end = false;  // a versioned table's ROW END, which the server adds to its unique keys
+    bool on_update = false;   // set by the server whenever its row is updated (ON UPDATE …)
 };
 
 /// The table's columns in order, or an error when the catalogue lists none. Compared by exact
@@ -84,6 +85,7 @@ Core::Result<std::vector<CatalogueColumn>> read_columns(Connection& connection, 
                            extra.find("row start") != std::string::npos || extra.find("row end") != std::string::npos;
         column.nullable = cell_text(model, 7, i) == "YES";
         column.period_end = column.generated && Core::ascii_upper(cell_text(model, 9, i)) == "ROW END";
+        column.on_update = extra.find("on update") != std::string::npos;
         columns.push_back(std::move(column));
     }
     if (columns.empty())
@@ -170,6 +172,7 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
         compared.collation = column.collation;
         compared.charset = column.charset;
         compared.widen = column.data_type == "float" || theirs.data_type == "float";
+        compared.on_update = column.on_update;
         if (!column.charset.empty() && !theirs.charset.empty() && column.charset != theirs.charset)
             compared.convert_to = "utf8mb4";
         if (column.data_type == theirs.data_type) compared.hash_form = column.data_type;
@@ -585,6 +588,10 @@ RowStatements TableRowComparison::statements(const RowChanges& changes) const {
             for (std::size_t c = 0; c < m_columns.size(); ++c)
                 if (changed[c]) sets += (sets.empty() ? "" : ", ") + m_columns[c].quoted + "=" + literal(*changes.updated, i, c);
             if (sets.empty()) continue;
+            // A column the server would set to the time of the UPDATE keeps the source's value.
+            for (std::size_t c = 0; c < m_columns.size(); ++c)
+                if (!changed[c] && m_columns[c].on_update)
+                    sets += ", " + m_columns[c].quoted + "=" + literal(*changes.updated, i, c);
             out.updates.push_back("UPDATE " + table + " SET " + sets + " WHERE " +
                                   key_match(key_of(*changes.updated_target, i)) + ";");
             out.update_rows.push_back(i);

@@ -97,6 +97,7 @@ public:
         bool widen = false;     // FLOAT on either side: read and hashed as DOUBLE
         std::string convert_to;  // text of other character sets on the two sides
         std::string hash_form;   // the catalogue's DATA_TYPE when both sides declare it alike
+        bool on_update = false;  // the target sets it when its row is updated (ON UPDATE …)
     };
 
 private:

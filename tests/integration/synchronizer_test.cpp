@@ -330,11 +330,13 @@ TEST_F(SynchronizerCli, DataSyncMatchesRowsByKeyAndRefusesKeylessTables) {
     }
 
     // Unique values exchanged in a cycle between rows, which no order of UPDATEs can write: the rows
-    // are replaced, and a child whose foreign key cascades on deletion keeps its rows.
+    // are replaced, and a child whose foreign key cascades on deletion keeps its rows. A column the
+    // server sets when its row is updated keeps the source's value.
     for (const auto& schema : {src, tgt})
-        Sandbox::get().exec("CREATE TABLE " + schema + ".pos (id INT PRIMARY KEY, u INT NOT NULL, UNIQUE KEY (u))");
-    Sandbox::get().exec("INSERT INTO " + src + ".pos VALUES (1, 2), (2, 3), (3, 1), (4, 4)");
-    Sandbox::get().exec("INSERT INTO " + tgt + ".pos VALUES (1, 1), (2, 2), (3, 3), (4, 5); CREATE TABLE " + tgt +
+        Sandbox::get().exec("CREATE TABLE " + schema + ".pos (id INT PRIMARY KEY, u INT NOT NULL, ts TIMESTAMP NOT NULL "
+                            "DEFAULT '2020-01-01 00:00:00' ON UPDATE CURRENT_TIMESTAMP, UNIQUE KEY (u))");
+    Sandbox::get().exec("INSERT INTO " + src + ".pos (id, u) VALUES (1, 2), (2, 3), (3, 1), (4, 4)");
+    Sandbox::get().exec("INSERT INTO " + tgt + ".pos (id, u) VALUES (1, 1), (2, 2), (3, 3), (4, 5); CREATE TABLE " + tgt +
                         ".pos_child (id INT PRIMARY KEY, p INT, FOREIGN KEY (p) REFERENCES " + tgt +
                         ".pos (id) ON DELETE CASCADE); INSERT INTO " + tgt + ".pos_child VALUES (1, 1), (2, 2), (3, 3)");
     run = ombrix({"sync", "data", "--source", source.name() + ".pos", "--target", target.name() + ".pos", "--apply"});
