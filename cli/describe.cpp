@@ -243,14 +243,27 @@ void warn_if_hidden(const MM::MetaFunction& routine) {
 std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const std::string& schema_name,
                                             const std::string& name) {
     auto adapter = connection->adapter();
-    // A table, sequence or view is asked for by its name alone; only other kinds list the schema.
-    if (auto mariadb = std::dynamic_pointer_cast<Solvane::Supports::Database::MariaDBAdapter>(adapter)) {
-        auto object = mariadb->find_table_object(schema_name, name);
-        if (!object) throw DatabaseFailure(describe_error(object.error()));
-        if (*object) {
-            check_database(adapter->fill_meta_object(*object, true));
-            return *object;
+    const auto not_found = [&] {
+        return Failure("no table, sequence, view, routine, event or trigger named '" + name + "' in '" + schema_name +
+                       "'");
+    };
+    const auto fill = [&](const std::shared_ptr<MM::MetaObject>& found) {
+        // Procedures are routines too, but the kind dispatch only fills functions.
+        if (auto routine = std::dynamic_pointer_cast<MM::MetaFunction>(found)) {
+            check_database(adapter->fill_meta_function(routine));
+            warn_if_hidden(*routine);
+        } else {
+            check_database(adapter->fill_meta_object(found, true));
         }
+        return found;
+    };
+    // Each kind of object is asked for by its name alone, so that the cost does not grow with the
+    // schema; an adapter that cannot do so lists the schema.
+    if (auto mariadb = std::dynamic_pointer_cast<Solvane::Supports::Database::MariaDBAdapter>(adapter)) {
+        auto object = mariadb->find_object(schema_name, name);
+        if (!object) throw DatabaseFailure(describe_error(object.error()));
+        if (!*object) throw not_found();
+        return fill(*object);
     }
     auto schema = read_schema(connection, schema_name, false);
     for (const auto* list : {&schema->get_tables(), &schema->get_sequences()})
@@ -271,16 +284,8 @@ std::shared_ptr<MM::MetaObject> read_object(const Connection& connection, const 
             if (row->get_n_items() > 0 && row->get_value_at(0)->to_string() == name)
                 found = MM::MetaTrigger::with_names(schema_name, schema_name, name);
     }
-    if (!found)
-        throw Failure("no table, sequence, view, routine, event or trigger named '" + name + "' in '" + schema_name +
-                      "'");
-    // Procedures are routines too, but the kind dispatch only fills functions.
-    if (auto routine = std::dynamic_pointer_cast<MM::MetaFunction>(found)) {
-        check_database(adapter->fill_meta_function(routine));
-        warn_if_hidden(*routine);
-    } else
-        check_database(adapter->fill_meta_object(found, true));
-    return found;
+    if (!found) throw not_found();
+    return fill(found);
 }
 
 SchemaRead read_full_schema(const Connection& connection, const std::string& name, bool outline) {

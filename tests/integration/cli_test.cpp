@@ -602,6 +602,9 @@ TEST_F(OneObjectTest, OneTableCommandsCostTheSameWhateverTheSchemaHolds) {
     const std::vector<Command> commands = {
         {"describe", {"describe", "SCHEMA.target"}, "CHECK ck_v"},
         {"ddl", {"ddl", "SCHEMA.target"}, "FOR EACH ROW"},
+        // Objects that are not tables: found by their names too.
+        {"describe function", {"describe", "SCHEMA.twice"}, "function "},
+        {"ddl trigger", {"ddl", "SCHEMA.target_bi"}, "TRIGGER"},
         {"export", {"export", "--table", "SCHEMA.target", "--format", "csv"}, "id,pid,v"},
         {"import", {"import", "--table", "SCHEMA.target", "--format", "csv", "--file", csv, "--action", "merge"},
          "Imported rows: 2"},

@@ -936,6 +936,50 @@ std::optional<std::size_t> trigger_head_start(std::string_view text) {
     return at + word.size();
 }
 
+/// The table a trigger's head names after ON (`name` BEFORE INSERT ON `t` ...), its quotes taken
+/// off; nothing when the head does not read so.
+std::optional<std::string> trigger_table(std::string_view head) {
+    std::vector<std::string> tokens;  // names unquoted; a quoted name starts with a NUL to tell it apart
+    std::size_t pos = 0;
+    while (pos < head.size()) {
+        const char c = head[pos];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            ++pos;
+        } else if (head.substr(pos, 2) == "/*") {
+            const std::size_t end = head.find("*/", pos + 2);
+            if (end == std::string_view::npos) return std::nullopt;
+            pos = end + 2;
+        } else if (c == '`' || c == '"') {
+            const std::size_t end = sql_quoted_end(head, pos, c);
+            if (end - pos < 2 || head[end - 1] != c) return std::nullopt;
+            std::string name(1, '\0');
+            for (std::size_t i = pos + 1; i + 1 < end; ++i) {
+                name += head[i];
+                if (head[i] == c) ++i;  // a doubled quote is one
+            }
+            tokens.push_back(std::move(name));
+            pos = end;
+        } else if (c == '.') {
+            tokens.emplace_back(".");
+            ++pos;
+        } else if (is_word_char(c)) {
+            const std::size_t begin = pos;
+            while (pos < head.size() && is_word_char(head[pos])) ++pos;
+            tokens.emplace_back(head.substr(begin, pos - begin));
+        } else {
+            return std::nullopt;
+        }
+    }
+    const auto bare = [](const std::string& token) { return token.empty() || token[0] != '\0' ? token : token.substr(1); };
+    // The name, the timing and the event come first; the table follows ON, perhaps after its schema.
+    for (std::size_t i = 3; i + 1 < tokens.size(); ++i) {
+        if (Core::ascii_upper(tokens[i]) != "ON") continue;
+        if (i + 3 < tokens.size() && tokens[i + 2] == ".") return bare(tokens[i + 3]);
+        return bare(tokens[i + 1]);
+    }
+    return std::nullopt;
+}
+
 /// A trigger as written, from its SHOW CREATE text; nothing when it cannot be read or found.
 std::optional<TriggerSource> created_trigger(IConnection& connection, std::string_view schema,
                                              const std::string& name) {
@@ -990,8 +1034,7 @@ std::unordered_map<std::string, ProgramSource> program_sources(IConnection& conn
 /// the builder) and, where the catalogue's copy may differ, its body as written. `whole`: the body
 /// as the catalogue gives it (a table's triggers); otherwise as `program_body` gives it (a trigger
 /// filled on its own).
-void restore_trigger_source(IConnection& connection, MetaTrigger& trigger, std::string_view schema, bool whole) {
-    const auto source = created_trigger(connection, schema, trigger.get_name());
+void restore_trigger_source(MetaTrigger& trigger, const std::optional<TriggerSource>& source, bool whole) {
     if (!source) return;
     if (!source->head.empty())
         trigger.set_data(std::string(MariaDBBuilder::WRITTEN_HEAD), Core::Value::from_string(source->head));
@@ -1267,6 +1310,40 @@ Core::Result<std::shared_ptr<MetaObject>> MariaDBAdapter::find_table_object(cons
     return std::shared_ptr<MetaObject>();
 }
 
+Core::Result<std::shared_ptr<MetaObject>> MariaDBAdapter::find_object(const std::string& schema,
+                                                                     const std::string& name) {
+    auto table = find_table_object(schema, name);
+    if (!table || *table) return table;
+    auto connection = get_connection();
+    auto routines = read_rows(*connection,
+        "SELECT ROUTINE_SCHEMA, ROUTINE_NAME, ROUTINE_TYPE FROM information_schema.ROUTINES WHERE DEFINER NOT LIKE "
+        "'%mysql%' AND ROUTINE_SCHEMA = " + text_lit(schema) + " AND ROUTINE_NAME = " + text_lit(name) +
+            " AND ROUTINE_TYPE IN ('FUNCTION', 'PROCEDURE', 'PACKAGE', 'PACKAGE BODY') ORDER BY ROUTINE_TYPE ASC;");
+    OMBRIX_RETURN_IF_ERROR(routines);
+    for (std::size_t i = 0; i < routines->size(); ++i) {
+        if (routines->text(0, i) != schema || routines->text(1, i) != name) continue;
+        auto function = MetaFunction::with_names(schema, schema, name);
+        function->set_is_function(routines->text(2, i) == "FUNCTION");
+        if (routines->text(2, i).starts_with("PACKAGE"))
+            function->set_attribute(std::string(MetaFunction::PACKAGE), routines->text(2, i));
+        return std::shared_ptr<MetaObject>(function);
+    }
+    auto events = read_rows(*connection, "SELECT EVENT_SCHEMA, EVENT_NAME FROM `information_schema`.`EVENTS` WHERE "
+                                         "EVENT_SCHEMA = " + text_lit(schema) + " AND EVENT_NAME = " + text_lit(name) + ";");
+    OMBRIX_RETURN_IF_ERROR(events);
+    for (std::size_t i = 0; i < events->size(); ++i)
+        if (events->text(0, i) == schema && events->text(1, i) == name)
+            return std::shared_ptr<MetaObject>(MetaEvent::with_names(schema, schema, name));
+    // A trigger's own file names it: SHOW CREATE TRIGGER reads nothing else, and its text names the
+    // table whose triggers are then read.
+    if (const auto source = created_trigger(*connection, schema, name)) {
+        auto trigger = MetaTrigger::with_names(schema, schema, name);
+        if (const auto table = trigger_table(source->head)) trigger->set_target(*table);
+        return std::shared_ptr<MetaObject>(trigger);
+    }
+    return std::shared_ptr<MetaObject>();
+}
+
 Core::Status MariaDBAdapter::fill_meta_schema(const std::shared_ptr<MetaSchema>& schema, bool recursive) {
     OMBRIX_RETURN_VAL_IF_NULL(schema, {});
     if (!schema->is_filled()) {
@@ -1356,7 +1433,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
             apply_indexes(*table, indexes.of(table_name));
             OMBRIX_STEP_DONE("fill_schema_table_index");
             apply_triggers(*table, triggers.of(table_name));
-            for (const auto& trigger : *table->get_triggers()) restore_trigger_source(*connection, *trigger, name, true);
+            for (const auto& trigger : *table->get_triggers()) restore_trigger_source(*trigger, created_trigger(*connection, name, trigger->get_name()), true);
             OMBRIX_STEP_DONE("fill_schema_table_trigger");
             apply_foreign_keys(*table, foreign_keys.of(table_name));
             OMBRIX_STEP_DONE("fill_schema_table_foreign");
@@ -1451,7 +1528,7 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
     OMBRIX_RETURN_IF_ERROR(apply_query(*connection, trigger_query(schema, name), [&](const Rows& rows) {
         apply_triggers(table, exactly(rows, {{kTriggerKey, name}, {kTriggerSchema, schema}}));
     }));
-    for (const auto& trigger : *table.get_triggers()) restore_trigger_source(*connection, *trigger, schema, true);
+    for (const auto& trigger : *table.get_triggers()) restore_trigger_source(*trigger, created_trigger(*connection, schema, trigger->get_name()), true);
     OMBRIX_STEP_DONE("fill_schema_table_trigger");
     OMBRIX_RETURN_IF_ERROR(apply_query(*connection, foreign_query(schema, name),
                                        [&](const Rows& rows) { apply_foreign_keys(table, rows); }));
@@ -1547,12 +1624,20 @@ Core::Status MariaDBAdapter::fill_meta_index(const std::shared_ptr<MetaIndex>& i
 Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger>& trigger) {
     OMBRIX_RETURN_VAL_IF_NULL(trigger, {});
     if (trigger->is_filled()) return {};
-    // Asked within its schema (a trigger's schema is its table's), which the server then reads alone.
-    auto read = read_rows(*get_connection(),
-        "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
-        "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION, TRIGGER_SCHEMA, TRIGGER_NAME FROM "
-        "information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = " +
-            text_lit(trigger->get_schema()) + " AND TRIGGER_NAME = " + text_lit(trigger->get_name()) + ";");
+    // Asked within its schema (a trigger's schema is its table's) and, when the trigger already
+    // names it, its table, which the server then reads alone.
+    const std::optional<std::string> table =
+        trigger->get_target().empty() ? std::nullopt : std::optional<std::string>(trigger->get_target());
+    const auto query = [&](const std::optional<std::string>& on) {
+        return read_rows(*get_connection(),
+            "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
+            "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION, TRIGGER_SCHEMA, TRIGGER_NAME FROM "
+            "information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = " +
+                text_lit(trigger->get_schema()) + (on ? " AND EVENT_OBJECT_TABLE = " + text_lit(*on) : std::string()) +
+                " AND TRIGGER_NAME = " + text_lit(trigger->get_name()) + ";");
+    };
+    auto read = query(table);
+    if (read && table && read->empty()) read = query(std::nullopt);  // it is another table's
     OMBRIX_RETURN_IF_ERROR(read);
     const Rows rows = exactly(*read, {{8, trigger->get_schema()}, {9, trigger->get_name()}});
     if (!rows.present(__PRETTY_FUNCTION__)) return {};
@@ -1563,7 +1648,7 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
     trigger->set_for_each(trim(rows.text(4, 0)));
     trigger->set_body(program_body(rows.text(5, 0)));
     set_session(*trigger, rows.text(6, 0), rows.text(7, 0));
-    restore_trigger_source(*get_connection(), *trigger, trigger->get_schema(), false);
+    restore_trigger_source(*trigger, created_trigger(*get_connection(), trigger->get_schema(), trigger->get_name()), false);
     trigger->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }

@@ -61,6 +61,12 @@ public:
     /// schema; null when the schema has no such table, sequence or view.
     [[nodiscard]] Core::Result<std::shared_ptr<MetaModel::MetaObject>> find_table_object(const std::string& schema,
                                                                                         const std::string& name);
+    /// Any object `name` of `schema` as the schema's listing makes it: a table, sequence or view
+    /// (find_table_object), else a routine (a function before a procedure of the same name), an
+    /// event or a trigger (its table named as its text names it), each asked of the catalogue by its
+    /// name alone; null when there is none.
+    [[nodiscard]] Core::Result<std::shared_ptr<MetaModel::MetaObject>> find_object(const std::string& schema,
+                                                                                  const std::string& name);
     /// The columns; with `recursive` also indexes, triggers, foreign keys, checks and options.
     [[nodiscard]] Core::Status fill_meta_table(const std::shared_ptr<MetaModel::MetaTable>& table,
                                                bool recursive) override;
@@ -70,6 +76,8 @@ public:
     [[nodiscard]] Core::Status fill_meta_view(const std::shared_ptr<MetaModel::MetaView>& view) override;
     /// Kind, method, comment and key parts of an index (its `entity` names the table).
     [[nodiscard]] Core::Status fill_meta_index(const std::shared_ptr<MetaModel::MetaIndex>& index) override;
+    /// A trigger, read for its table alone when it already names one (its target), else within its
+    /// schema.
     [[nodiscard]] Core::Status fill_meta_trigger(const std::shared_ptr<MetaModel::MetaTrigger>& trigger) override;
     /// A function or procedure with its attributes, body and parameters. A routine without
     /// parameters is filled but not marked (the parameter query must give rows).
