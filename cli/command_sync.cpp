@@ -266,14 +266,33 @@ bool sync_table(const SyncOptions& options, const Connection& source, const Tabl
         std::cerr << "ombrix: warning: " << name << " has triggers (" << names
                   << "): they fire for each row written, and what they change is theirs\n";
     }
+    // On a terminal: the rows compared and the statements made so far, at most ten times a second.
     const bool tty = isatty(STDERR_FILENO) != 0;
-    std::int64_t written = 0;
+    std::int64_t written = 0, compared = 0;
+    bool shown = false;
+    auto last = std::chrono::steady_clock::now();
+    const auto show = [&](bool now) {
+        const auto at = std::chrono::steady_clock::now();
+        if (!tty || (!now && at - last < std::chrono::milliseconds(100))) return;
+        last = at;
+        shown = true;
+        std::cerr << "\rombrix: " << name << ": " << compared << " row(s) compared, " << written << " statement(s)"
+                  << std::flush;
+    };
+    synchronizer->set_compare_progress([&](std::int64_t rows) {
+        compared = rows;
+        show(false);
+    });
     auto done = synchronizer->synchronize(options.apply, [&](const std::string& statement) {
         std::cout << statement << '\n';
-        if (tty && ++written % 100 == 0) std::cerr << "\rombrix: " << name << ": " << written << " statement(s)" << std::flush;
+        ++written;
+        show(false);
     });
     std::cout << std::flush;
-    if (tty && written >= 100) std::cerr << "\n";
+    if (shown) {
+        show(true);
+        std::cerr << "\n";
+    }
     const auto& counts = synchronizer->get_counts();
     if (options.apply)
         std::cerr << "ombrix: " << name << ": " << counts.inserted << " inserted, " << counts.updated << " updated, "

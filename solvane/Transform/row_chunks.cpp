@@ -357,6 +357,7 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
     const std::string target_table = target_name();
 
     std::vector<std::string> low;  // the last key of the chunk before, as literals
+    std::int64_t compared = 0;     // the source's rows of the chunks done
     // Chunks grow while they match (fewer round trips over equal rows) and fall back to
     // `chunk_rows` at a difference (fewer rows listed around it).
     std::size_t rows = chunk_rows;
@@ -385,6 +386,7 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
         // Right after a difference the chunk is listed at once: differences tend to come together,
         // and summing a chunk that is then listed hashes its rows twice.
         bool same = false;
+        std::int64_t source_rows = 0;  // in this chunk
         if (!listing) {
             const std::string sums = "SELECT COUNT(*), CAST(IFNULL(SUM(" + m_hash + "), 0) AS CHAR) FROM ";
             auto target_sums = in_parallel([&] { return model_of(target, sums + target_table + where_of(range)); });
@@ -394,12 +396,15 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
             OMBRIX_RETURN_IF_ERROR(target_done);
             same = cell_text(**source_sums, 0, 0) == cell_text(**target_done, 0, 0) &&
                    cell_text(**source_sums, 1, 0) == cell_text(**target_done, 1, 0);
+            source_rows = std::strtoll(cell_text(**source_sums, 0, 0).c_str(), nullptr, 10);
         }
         if (!same) {
             bool found = false;
-            OMBRIX_RETURN_IF_ERROR(chunk_changes(range, chunk, on_changes, found));
+            OMBRIX_RETURN_IF_ERROR(chunk_changes(range, chunk, on_changes, found, source_rows));
             same = !found;
         }
+        compared += source_rows;
+        if (m_on_progress) m_on_progress(compared);
         listing = !same;
         rows = same ? std::min(chunk * 2, chunk_rows * 32) : chunk_rows;
         if (high.empty()) break;
@@ -410,7 +415,7 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
 
 Core::Status TableRowComparison::chunk_changes(const std::string& range, std::size_t chunk,
                                                const std::function<Core::Status(RowChanges&)>& on_changes,
-                                               bool& found) {
+                                               bool& found, std::int64_t& source_rows) {
     Connection& source = *m_source.connection;
     Connection& target = *m_target.connection;
     const std::string source_table = source_name();
@@ -426,6 +431,7 @@ Core::Status TableRowComparison::chunk_changes(const std::string& range, std::si
     OMBRIX_RETURN_IF_ERROR(target_rows);
     const TableModel& s = **source_list;
     const TableModel& t = **target_rows;
+    source_rows = static_cast<std::int64_t>(s.get_n_items());
     std::unordered_map<std::string, std::size_t> in_target;
     for (std::size_t i = 0; i < t.get_n_items(); ++i) in_target.emplace(cell_text(t, 0, i), i);
     std::vector<bool> matched(t.get_n_items(), false);

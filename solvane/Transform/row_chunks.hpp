@@ -75,6 +75,8 @@ public:
     /// Whether the source connection already reads in a snapshot its caller opened and ends, so
     /// that several tables are compared at one moment; otherwise compare() opens one for itself.
     void set_source_snapshot_held(bool held) { m_snapshot_held = held; }
+    /// Called by compare() after each chunk with the source's rows compared so far.
+    void set_progress(std::function<void(std::int64_t)> on_progress) { m_on_progress = std::move(on_progress); }
 
     /// The statements for `changes`, aimed at the target table.
     RowStatements statements(const RowChanges& changes) const;
@@ -104,9 +106,11 @@ private:
     TableRowComparison() = default;
 
     /// Lists the keys in `range` (a chunk of about `chunk` rows) on both sides and hands the rows
-    /// that differ to `on_changes` in batches of about `m_batch_bytes`; `found` tells whether any did.
+    /// that differ to `on_changes` in batches of about `m_batch_bytes`; `found` tells whether any did,
+    /// `source_rows` how many rows the source holds there.
     [[nodiscard]] Core::Status chunk_changes(const std::string& range, std::size_t chunk,
-                                             const std::function<Core::Status(RowChanges&)>& on_changes, bool& found);
+                                             const std::function<Core::Status(RowChanges&)>& on_changes, bool& found,
+                                             std::int64_t& source_rows);
     std::string literal(const Providers::Contracts::TableModel& rows, std::size_t row, std::size_t column) const;
     std::string key_condition(const std::vector<std::string>& literals, const char* op) const;
     std::string key_match(const std::vector<std::string>& literals) const;
@@ -122,6 +126,7 @@ private:
     std::vector<std::string> m_triggers;
     bool m_crc32c = true;
     bool m_snapshot_held = false;
+    std::function<void(std::int64_t)> m_on_progress;
     std::string m_key_list;  // the key columns, in order (the order of every walk)
     std::string m_key_norm;  // what makes two keys one row
     std::string m_hash;      // the row hash

@@ -229,6 +229,10 @@ public:
     }
     /// "`schema`.`table`" of the target, once initialized.
     std::string target_name() const { return m_comparison ? m_comparison->target_name() : std::string(); }
+    /// Called while the rows are compared, once initialized, with the source's rows compared so far.
+    void set_compare_progress(std::function<void(std::int64_t)> on_progress) {
+        if (m_comparison) m_comparison->set_progress(std::move(on_progress));
+    }
 
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<Providers::Contracts::DataSetModel>, dataset_source, nullptr);
     OMBRIX_PROPERTY_READONLY(std::shared_ptr<Providers::Contracts::DataSetModel>, dataset_target, nullptr);
