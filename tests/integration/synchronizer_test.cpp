@@ -470,6 +470,25 @@ TEST_F(SynchronizerCli, DataSyncUndoesRandomChanges) {
         EXPECT_EQ(run.out, "");
     }
 
+    // An integer key, sparse and then dense: a chunk whose end is reckoned from the sparse keys'
+    // density runs over the 100,000 dense ones at the top of the range, where the copy differs, and
+    // is then cut into chunks again.
+    for (const auto& schema : {src, tgt})
+        Sandbox::get().exec("CREATE TABLE " + schema + ".gap (k BIGINT UNSIGNED PRIMARY KEY, v INT)");
+    Sandbox::get().exec("INSERT INTO " + src + ".gap SELECT seq * 1000000000000000, seq FROM " + src +
+                        ".seq_0_to_999; INSERT INTO " + src + ".gap SELECT 18446744073709551615 - seq, seq FROM " +
+                        src + ".seq_0_to_99999");
+    Sandbox::get().exec("INSERT INTO " + tgt + ".gap SELECT * FROM " + src + ".gap; UPDATE " + tgt +
+                        ".gap SET v = v + 1 WHERE k % 97 = 0 AND k > 18446744073709550000; DELETE FROM " + tgt +
+                        ".gap WHERE k % 149 = 0 AND k > 18446744073709550000");
+    {
+        auto run = ombrix({"sync", "data", "--source", source.name() + ".gap", "--target", target.name() + ".gap", "--apply"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "ombrix: " + tgt + ".`gap`: 11 inserted, 17 updated, 0 deleted\n");
+        EXPECT_EQ(checksums({src + ".gap", tgt + ".gap"})[0], checksums({src + ".gap", tgt + ".gap"})[1]);
+        EXPECT_EQ(ombrix({"sync", "data", "--source", source.name() + ".gap", "--target", target.name() + ".gap"}).out, "");
+    }
+
     // Rows of 120 kB: a chunk's differences, 36 MB, go in several batches, and a unique value moves
     // from a row one batch deletes to a row a later one inserts.
     for (const auto& schema : {src, tgt})
