@@ -841,31 +841,33 @@ bool may_differ_from_source(std::string_view body) {
     return false;
 }
 
+/// Moves `pos` past the white space and comments of `text` there; false at an unclosed comment.
+bool skip_sql_blank(std::string_view text, std::size_t& pos) {
+    while (pos < text.size()) {
+        const char c = text[pos];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            ++pos;
+        } else if (text.substr(pos, 2) == "/*") {
+            const std::size_t end = text.find("*/", pos + 2);
+            if (end == std::string_view::npos) return false;
+            pos = end + 2;
+        } else if (c == '#' || (text.substr(pos, 2) == "--" &&
+                                (pos + 2 == text.size() || static_cast<unsigned char>(text[pos + 2]) <= ' '))) {
+            const std::size_t end = text.find('\n', pos);
+            pos = end == std::string_view::npos ? text.size() : end + 1;
+        } else {
+            break;
+        }
+    }
+    return true;
+}
+
 /// Where the body starts in the CREATE text of a trigger: after FOR EACH ROW and any FOLLOWS or
 /// PRECEDES clause, the words looked for outside quotes and comments.
 std::optional<std::size_t> trigger_body_start(std::string_view text) {
     static constexpr std::array<std::string_view, 3> words = {"FOR", "EACH", "ROW"};
     std::size_t pos = 0;
-    // Moves past white space and comments; false at an unclosed comment.
-    const auto skip_blank = [&] {
-        while (pos < text.size()) {
-            const char c = text[pos];
-            if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-                ++pos;
-            } else if (text.substr(pos, 2) == "/*") {
-                const std::size_t end = text.find("*/", pos + 2);
-                if (end == std::string_view::npos) return false;
-                pos = end + 2;
-            } else if (c == '#' || (text.substr(pos, 2) == "--" &&
-                                    (pos + 2 == text.size() || static_cast<unsigned char>(text[pos + 2]) <= ' '))) {
-                const std::size_t end = text.find('\n', pos);
-                pos = end == std::string_view::npos ? text.size() : end + 1;
-            } else {
-                break;
-            }
-        }
-        return true;
-    };
+    const auto skip_blank = [&] { return skip_sql_blank(text, pos); };
     // Moves past the token at `pos`, giving its text when it is a word.
     const auto next_token = [&](std::string_view& word) {
         word = {};
@@ -941,15 +943,11 @@ std::optional<std::size_t> trigger_head_start(std::string_view text) {
 std::optional<std::string> trigger_table(std::string_view head) {
     std::vector<std::string> tokens;  // names unquoted; a quoted name starts with a NUL to tell it apart
     std::size_t pos = 0;
-    while (pos < head.size()) {
+    while (true) {
+        if (!skip_sql_blank(head, pos)) return std::nullopt;
+        if (pos >= head.size()) break;
         const char c = head[pos];
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            ++pos;
-        } else if (head.substr(pos, 2) == "/*") {
-            const std::size_t end = head.find("*/", pos + 2);
-            if (end == std::string_view::npos) return std::nullopt;
-            pos = end + 2;
-        } else if (c == '`' || c == '"') {
+        if (c == '`' || c == '"') {
             const std::size_t end = sql_quoted_end(head, pos, c);
             if (end - pos < 2 || head[end - 1] != c) return std::nullopt;
             std::string name(1, '\0');
