@@ -202,6 +202,16 @@ Core::Result<std::unique_ptr<TableRowComparison>> TableRowComparison::prepare(Si
         compared.charset = column.charset;
         compared.widen = column.data_type == "float" || theirs.data_type == "float";
         compared.on_update = column.on_update;
+        // A DECIMAL of another scale, or a time of another fraction, reads otherwise on each side
+        // even once written: the source's values are read as the target stores them.
+        static constexpr std::string_view scaled[] = {"decimal", "datetime", "timestamp", "time"};
+        if (column.data_type == theirs.data_type && column.column_type != theirs.column_type &&
+            std::find(std::begin(scaled), std::end(scaled), column.data_type) != std::end(scaled)) {
+            const std::string type = column.column_type.substr(0, column.column_type.find(' '));
+            compared.source_cast = Core::ascii_upper(type);
+            if (compared.source_cast.starts_with("TIMESTAMP"))
+                compared.source_cast = "DATETIME" + compared.source_cast.substr(9);
+        }
         if (!column.charset.empty() && !theirs.charset.empty() && column.charset != theirs.charset)
             compared.convert_to = "utf8mb4";
         if (column.data_type == theirs.data_type) compared.hash_form = column.data_type;
@@ -266,13 +276,18 @@ void TableRowComparison::make_sql() {
     std::vector<Supports::Data::HashedColumn> cells;
     std::set<std::string> charsets;  // of the text read as it is
     m_select.clear();
+    m_source_select.clear();
     for (const auto& column : m_columns) {
         m_select += (m_select.empty() ? "" : ", ") + Supports::Data::exact_read(column.quoted, column.widen);
+        m_source_select += (m_source_select.empty() ? "" : ", ") +
+                           (column.source_cast.empty()
+                                ? Supports::Data::exact_read(column.quoted, column.widen)
+                                : "CAST(" + column.quoted + " AS " + column.source_cast + ") AS " + column.quoted);
         cells.push_back({column.quoted, column.widen, column.convert_to, Supports::Data::hash_form(column.hash_form)});
         if (cells.back().form == Supports::Data::HashedColumn::Form::Bytes && !column.charset.empty())
             charsets.insert(column.convert_to.empty() ? column.charset : column.convert_to);
     }
-    if (m_select.empty()) m_select = "1";
+    if (m_select.empty()) m_select = m_source_select = "1";
     // A row's size: the bytes of its strings and other texts, eight for each number or time.
     std::size_t fixed = 0;
     m_row_bytes.clear();
@@ -285,6 +300,8 @@ void TableRowComparison::make_sql() {
     m_row_bytes = "(" + m_row_bytes + std::to_string(fixed) + ")";
     for (auto& cell : cells) cell.as_binary = charsets.size() > 1;
     m_hash = Supports::Data::row_hash(cells, m_crc32c);
+    for (std::size_t i = 0; i < cells.size(); ++i) cells[i].cast_as = m_columns[i].source_cast;
+    m_source_hash = Supports::Data::row_hash(cells, m_crc32c);
 
     // What makes two keys the same row: under a collation its weights (after the trailing blanks
     // a PAD SPACE collation ignores), otherwise the exact text.
@@ -449,9 +466,11 @@ Core::Status TableRowComparison::compare(const std::function<Core::Status(RowCha
         bool same = false;
         std::int64_t source_rows = 0;  // in this chunk
         if (!listing) {
-            const std::string sums = "SELECT COUNT(*), CAST(IFNULL(SUM(" + m_hash + "), 0) AS CHAR) FROM ";
-            auto target_sums = in_parallel([&] { return model_of(target, sums + target_table + where_of(range)); });
-            auto source_sums = model_of(source, sums + source_table + where_of(range));
+            const auto sums = [&](const std::string& hash) {
+                return "SELECT COUNT(*), CAST(IFNULL(SUM(" + hash + "), 0) AS CHAR) FROM ";
+            };
+            auto target_sums = in_parallel([&] { return model_of(target, sums(m_hash) + target_table + where_of(range)); });
+            auto source_sums = model_of(source, sums(m_source_hash) + source_table + where_of(range));
             auto target_done = target_sums.get();
             OMBRIX_RETURN_IF_ERROR(source_sums);
             OMBRIX_RETURN_IF_ERROR(target_done);
@@ -496,10 +515,13 @@ Core::Status TableRowComparison::chunk_changes(const std::string& range, std::si
     const std::string target_table = target_name();
 
     // Which rows differ: each row's key identity, hash, size and key, on both sides.
-    const std::string list_sql = "SELECT " + m_key_norm + ", " + m_hash + ", " + m_row_bytes + ", " + m_key_list + " FROM ";
+    const auto list_sql = [&](const std::string& hash) {
+        return "SELECT " + m_key_norm + ", " + hash + ", " + m_row_bytes + ", " + m_key_list + " FROM ";
+    };
     const std::string ordered = " ORDER BY " + m_key_list;
-    auto target_list = in_parallel([&] { return model_of(target, list_sql + target_table + where_of(range) + ordered); });
-    auto source_list = model_of(source, list_sql + source_table + where_of(range) + ordered);
+    auto target_list =
+        in_parallel([&] { return model_of(target, list_sql(m_hash) + target_table + where_of(range) + ordered); });
+    auto source_list = model_of(source, list_sql(m_source_hash) + source_table + where_of(range) + ordered);
     auto target_rows = target_list.get();
     OMBRIX_RETURN_IF_ERROR(source_list);
     OMBRIX_RETURN_IF_ERROR(target_rows);
@@ -552,7 +574,7 @@ Core::Status TableRowComparison::chunk_changes(const std::string& range, std::si
     std::vector<Wanted> wanted;
     wanted.reserve(differing);
     for (auto* list : {&deletes, &updates, &inserts}) wanted.insert(wanted.end(), list->begin(), list->end());
-    const std::string rows_sql = "SELECT " + m_select + ", " + m_key_norm + " FROM ";
+    const auto rows_sql = [&](const std::string& select) { return "SELECT " + select + ", " + m_key_norm + " FROM "; };
     const std::size_t width = m_columns.size();
     const auto table_like = [&](const TableModel& rows) {
         auto table = TableModel::create();
@@ -578,15 +600,15 @@ Core::Status TableRowComparison::chunk_changes(const std::string& range, std::si
         }
         // Many of the chunk's rows in one batch: its range reads faster than their keys.
         const bool whole = first == 0 && last == wanted.size() && differing * 4 > chunk;
-        const auto fetch = [&](Connection& connection, const std::string& table,
+        const auto fetch = [&](Connection& connection, const std::string& select, const std::string& table,
                                const std::vector<std::string>& keys) -> Core::Result<std::shared_ptr<TableModel>> {
             if (keys.empty()) return TableModel::create();
             std::string condition;
             for (const auto& key : keys) condition += (condition.empty() ? "(" : " OR (") + key + ")";
-            return model_of(connection, rows_sql + table + where_of(whole ? range : condition));
+            return model_of(connection, rows_sql(select) + table + where_of(whole ? range : condition));
         };
-        auto target_fetch = in_parallel([&] { return fetch(target, target_table, target_keys); });
-        auto source_fetch = fetch(source, source_table, source_keys);
+        auto target_fetch = in_parallel([&] { return fetch(target, m_select, target_table, target_keys); });
+        auto source_fetch = fetch(source, m_source_select, source_table, source_keys);
         auto target_full = target_fetch.get();
         OMBRIX_RETURN_IF_ERROR(source_fetch);
         OMBRIX_RETURN_IF_ERROR(target_full);
@@ -708,11 +730,12 @@ Core::Result<std::pair<std::int64_t, std::int64_t>> TableRowComparison::count_un
     Connection& source = *m_source.connection;
     Connection& target = *m_target.connection;
     const std::string hashed = "(SELECT " + m_hash + " AS h FROM ";
+    const std::string source_hashed = "(SELECT " + m_source_hash + " AS h FROM ";
     // Rows grouped by the top 12 bits of their hashes: only groups whose counts or sums differ
     // are looked at row by row.
     const std::string buckets = "SELECT h >> 52, COUNT(*), CAST(SUM(h) AS CHAR) FROM ";
     auto target_buckets = in_parallel([&] { return model_of(target, buckets + hashed + target_name() + ") x GROUP BY 1"); });
-    auto source_buckets = model_of(source, buckets + hashed + source_name() + ") x GROUP BY 1");
+    auto source_buckets = model_of(source, buckets + source_hashed + source_name() + ") x GROUP BY 1");
     auto target_done = target_buckets.get();
     OMBRIX_RETURN_IF_ERROR(source_buckets);
     OMBRIX_RETURN_IF_ERROR(target_done);
@@ -746,7 +769,7 @@ Core::Result<std::pair<std::int64_t, std::int64_t>> TableRowComparison::count_un
         const std::string rows = "SELECT h, COUNT(*) FROM ";
         const std::string tail = ") x WHERE h >> 52 IN (" + in + ") GROUP BY h";
         auto target_rows = in_parallel([&] { return model_of(target, rows + hashed + target_name() + tail); });
-        auto source_rows = model_of(source, rows + hashed + source_name() + tail);
+        auto source_rows = model_of(source, rows + source_hashed + source_name() + tail);
         auto target_list = target_rows.get();
         OMBRIX_RETURN_IF_ERROR(source_rows);
         OMBRIX_RETURN_IF_ERROR(target_list);

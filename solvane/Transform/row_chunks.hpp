@@ -100,6 +100,7 @@ public:
         std::string convert_to;  // text of other character sets on the two sides
         std::string hash_form;   // the catalogue's DATA_TYPE when both sides declare it alike
         bool on_update = false;  // the target sets it when its row is updated (ON UPDATE …)
+        std::string source_cast;  // the source's value read as the target's type (another scale or fraction)
     };
 
 private:
@@ -129,8 +130,10 @@ private:
     std::function<void(std::int64_t)> m_on_progress;
     std::string m_key_list;  // the key columns, in order (the order of every walk)
     std::string m_key_norm;  // what makes two keys one row
-    std::string m_hash;      // the row hash
-    std::string m_select;    // the compared columns, read exactly
+    std::string m_hash;      // the row hash, on the target
+    std::string m_select;    // the compared columns, read exactly, on the target
+    std::string m_source_hash;    // the same on the source, its values as the target stores them
+    std::string m_source_select;
     std::string m_row_bytes;  // about how many bytes a row's cells hold
     std::size_t m_batch_bytes = 16U << 20;  // the rows' bytes fetched and handed on at once
 };

@@ -345,6 +345,22 @@ TEST_F(SynchronizerCli, DataSyncMatchesRowsByKeyAndRefusesKeylessTables) {
     EXPECT_EQ(checksums({src + ".pos", tgt + ".pos"})[0], checksums({src + ".pos", tgt + ".pos"})[1]);
     EXPECT_EQ(ombrix({"query", "--format", "csv", "--no-header", "SELECT COUNT(*) FROM " + tgt + ".pos_child"}).out, "3\n");
 
+    // Columns of another scale or fraction on the target: the source's values compare as the target
+    // stores them, so that what was written once is found equal the next time.
+    Sandbox::get().exec("CREATE TABLE " + src + ".scale (id INT PRIMARY KEY, d DECIMAL(10,2), w DATETIME(6), "
+                        "ts TIMESTAMP(6) NULL, e DECIMAL(12,4)); CREATE TABLE " + tgt +
+                        ".scale (id INT PRIMARY KEY, d DECIMAL(10,3), w DATETIME(3), ts TIMESTAMP NULL, e DECIMAL(12,2))");
+    Sandbox::get().exec("INSERT INTO " + src + ".scale VALUES (1, 1.50, '2024-01-01 10:00:00.123456', "
+                        "'2024-01-01 10:00:00.5', 1.2345), (2, 2.00, '2024-01-01', NULL, NULL), (3, 3, '2024-01-01', NULL, 7.005)");
+    Sandbox::get().exec("INSERT INTO " + tgt + ".scale VALUES (1, 1.500, '2024-01-01 10:00:00.123', "
+                        "'2024-01-01 10:00:00', 1.23), (2, 2.001, '2024-01-01', NULL, NULL)");
+    run = ombrix({"sync", "data", "--source", source.name() + ".scale", "--target", target.name() + ".scale", "--apply"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "ombrix: " + tgt + ".`scale`: 1 inserted, 1 updated, 0 deleted\n");
+    EXPECT_EQ(ombrix({"sync", "data", "--source", source.name() + ".scale", "--target", target.name() + ".scale"}).out, "");
+    EXPECT_EQ(ombrix({"query", "--format", "csv", "--no-header", "SELECT d, e FROM " + tgt + ".scale ORDER BY id"}).out,
+              "1.500,1.23\n2.000,\n3.000,7.01\n");
+
     run = ombrix({"sync", "data", "--source", source.name() + ".nokey", "--target", target.name() + ".nokey"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ombrix: table " + tgt + ".`nokey` has neither a primary key nor a unique key of NOT NULL "

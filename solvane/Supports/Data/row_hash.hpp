@@ -25,6 +25,9 @@ struct HashedColumn {
     /// Bytes read as binary: a row whose text columns have several character sets would otherwise
     /// mix them in one text, which the server refuses.
     bool as_binary = false;
+    /// The type the value is cast to first ("DECIMAL(10,3)"): a column whose scale or fraction
+    /// differs on the other side is read as that side stores it.
+    std::string cast_as = {};
 };
 
 /// The form a column of `data_type` (the catalogue's DATA_TYPE, lower case) hashes in, when both
@@ -46,6 +49,7 @@ inline HashedColumn::Form hash_form(std::string_view data_type) {
 inline std::string hashed_value(const HashedColumn& column) {
     std::string value = column.quoted_name;
     if (column.widen) value = "CAST(" + value + " AS DOUBLE)";
+    if (!column.cast_as.empty()) value = "CAST(" + value + " AS " + column.cast_as + ")";
     if (!column.convert_to.empty()) value = "CONVERT(" + value + " USING " + column.convert_to + ")";
     if (column.as_binary && column.form == HashedColumn::Form::Bytes) value = "CAST(" + value + " AS BINARY)";
     return value;
