@@ -409,7 +409,8 @@ private:
         const bool select_line = code.find("SELECT") != std::string_view::npos;
         if (opens_subselect(code)) {
             ++m_depth;
-            indent();
+            // After a literal, a line that began with the word DELIMITER would read as a command.
+            if (!(glued && delimiter_word_ahead(code, 0))) indent();
             write(code, select_line);
         } else if (glued) {
             close_subselect();

@@ -291,10 +291,11 @@ TEST(Formatter, DelimiterCommandsKeepTheirLines) {
         EXPECT_TRUE(statements[1].text.ends_with("end")) << statements[1].text;
     }
     // Only at the start of a line: elsewhere it is a word like any other, and the layout never
-    // starts a line with it (after THEN or UNION) for the client to take as a command.
+    // starts a line with it (after THEN or UNION, or after a literal on a line that seems to open
+    // a sub-select) for the client to take as a command.
     EXPECT_EQ(minify("select delimiter ;\n from t"), "select delimiter ; from t");
     for (const std::string text : {"select case when a then delimiter from x end", "select 1 union delimiter ;",
-                                   "select a, delimiter 1 from t"}) {
+                                   "select a, delimiter 1 from t", "SELECT 'a' delimiter x, EXISTS (SELECTED)"}) {
         const std::string laid_out = beautify(text);
         std::istringstream lines(laid_out);
         for (std::string line; std::getline(lines, line);)
