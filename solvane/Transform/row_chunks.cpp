@@ -591,7 +591,7 @@ Core::Status TableRowComparison::chunk_changes(const std::string& range, std::si
     for (std::size_t first = 0; first < wanted.size();) {
         std::size_t last = first;
         std::size_t bytes = 0;
-        while (last < wanted.size() && (last == first || bytes + wanted[last].bytes <= m_batch_bytes)) bytes += wanted[last++].bytes;
+        while (last < wanted.size() && (last == first || bytes + wanted[last].bytes <= kBatchBytes)) bytes += wanted[last++].bytes;
         // Their whole rows, each with its key's identity last.
         std::vector<std::string> source_keys, target_keys;
         for (std::size_t i = first; i < last; ++i) {

@@ -107,7 +107,7 @@ private:
     TableRowComparison() = default;
 
     /// Lists the keys in `range` (a chunk of about `chunk` rows) on both sides and hands the rows
-    /// that differ to `on_changes` in batches of about `m_batch_bytes`; `found` tells whether any did,
+    /// that differ to `on_changes` in batches of about kBatchBytes; `found` tells whether any did,
     /// `source_rows` how many rows the source holds there.
     [[nodiscard]] Core::Status chunk_changes(const std::string& range, std::size_t chunk,
                                              const std::function<Core::Status(RowChanges&)>& on_changes, bool& found,
@@ -135,7 +135,7 @@ private:
     std::string m_source_hash;    // the same on the source, its values as the target stores them
     std::string m_source_select;
     std::string m_row_bytes;  // about how many bytes a row's cells hold
-    std::size_t m_batch_bytes = 16U << 20;  // the rows' bytes fetched and handed on at once
+    static constexpr std::size_t kBatchBytes = 16U << 20;  // the rows' bytes fetched and handed on at once
 };
 
 }  // namespace Ombrix::Solvane::Transform

@@ -485,6 +485,18 @@ Core::Result<std::vector<std::string>> UserdataSynchronizer::generate() {
     return scripts;
 }
 
+namespace {
+
+/// A table of `rows`' columns holding its row `row` alone.
+std::shared_ptr<TableModel> row_alone(const TableModel& rows, std::size_t row) {
+    auto one = TableModel::create();
+    one->get_columns()->append_all(rows.get_columns()->items());
+    one->append(rows.get_item(row));
+    return one;
+}
+
+}  // namespace
+
 Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<void(const std::string&)>& on_statement) {
     OMBRIX_RETURN_IF_ERROR(check_connections());
     if (!m_comparison) {
@@ -610,12 +622,8 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
                 // Kept to replace the row should its UPDATE never find its unique values free.
                 const std::size_t row = statements.update_rows[n];
                 RowChanges one;
-                one.deleted = TableModel::create();
-                one.deleted->get_columns()->append_all(changes.updated_target->get_columns()->items());
-                one.deleted->append(changes.updated_target->get_item(row));
-                one.inserted = TableModel::create();
-                one.inserted->get_columns()->append_all(changes.updated->get_columns()->items());
-                one.inserted->append(changes.updated->get_item(row));
+                one.deleted = row_alone(*changes.updated_target, row);
+                one.inserted = row_alone(*changes.updated, row);
                 const auto replaced = m_comparison->statements(one);
                 deferred.back().remove = replaced.deletes.front();
                 deferred.back().insert = replaced.inserts.front();
@@ -631,9 +639,7 @@ Core::Status UserdataSynchronizer::synchronize(bool apply, const std::function<v
                 deferred.pop_back();
                 RowChanges one;
                 for (std::size_t i = first_row; i < first_row + rows && going; ++i) {
-                    one.inserted = TableModel::create();
-                    one.inserted->get_columns()->append_all(changes.inserted->get_columns()->items());
-                    one.inserted->append(changes.inserted->get_item(i));
+                    one.inserted = row_alone(*changes.inserted, i);
                     for (const auto& single : m_comparison->statements(one).inserts)
                         going = run(single, &m_counts.inserted, true);
                 }

@@ -1032,7 +1032,8 @@ std::unordered_map<std::string, ProgramSource> program_sources(IConnection& conn
 /// the builder) and, where the catalogue's copy may differ, its body as written. `whole`: the body
 /// as the catalogue gives it (a table's triggers); otherwise as `program_body` gives it (a trigger
 /// filled on its own).
-void restore_trigger_source(MetaTrigger& trigger, const std::optional<TriggerSource>& source, bool whole) {
+void restore_trigger_source(IConnection& connection, MetaTrigger& trigger, std::string_view schema, bool whole) {
+    const auto source = created_trigger(connection, schema, trigger.get_name());
     if (!source) return;
     if (!source->head.empty())
         trigger.set_data(std::string(MariaDBBuilder::WRITTEN_HEAD), Core::Value::from_string(source->head));
@@ -1431,7 +1432,7 @@ Core::Status MariaDBAdapter::fill_schema_members(MetaSchema& schema) {
             apply_indexes(*table, indexes.of(table_name));
             OMBRIX_STEP_DONE("fill_schema_table_index");
             apply_triggers(*table, triggers.of(table_name));
-            for (const auto& trigger : *table->get_triggers()) restore_trigger_source(*trigger, created_trigger(*connection, name, trigger->get_name()), true);
+            for (const auto& trigger : *table->get_triggers()) restore_trigger_source(*connection, *trigger, name, true);
             OMBRIX_STEP_DONE("fill_schema_table_trigger");
             apply_foreign_keys(*table, foreign_keys.of(table_name));
             OMBRIX_STEP_DONE("fill_schema_table_foreign");
@@ -1526,7 +1527,7 @@ Core::Status MariaDBAdapter::fill_table_alone(MetaTable& table, bool recursive) 
     OMBRIX_RETURN_IF_ERROR(apply_query(*connection, trigger_query(schema, name), [&](const Rows& rows) {
         apply_triggers(table, exactly(rows, {{kTriggerKey, name}, {kTriggerSchema, schema}}));
     }));
-    for (const auto& trigger : *table.get_triggers()) restore_trigger_source(*trigger, created_trigger(*connection, schema, trigger->get_name()), true);
+    for (const auto& trigger : *table.get_triggers()) restore_trigger_source(*connection, *trigger, schema, true);
     OMBRIX_STEP_DONE("fill_schema_table_trigger");
     OMBRIX_RETURN_IF_ERROR(apply_query(*connection, foreign_query(schema, name),
                                        [&](const Rows& rows) { apply_foreign_keys(table, rows); }));
@@ -1624,18 +1625,17 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
     if (trigger->is_filled()) return {};
     // Asked within its schema (a trigger's schema is its table's) and, when the trigger already
     // names it, its table, which the server then reads alone.
-    const std::optional<std::string> table =
-        trigger->get_target().empty() ? std::nullopt : std::optional<std::string>(trigger->get_target());
-    const auto query = [&](const std::optional<std::string>& on) {
+    const std::string& table = trigger->get_target();
+    const auto query = [&](bool of_table) {
         return read_rows(*get_connection(),
             "SELECT EVENT_OBJECT_TABLE, DEFINER, ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORIENTATION, "
             "ACTION_STATEMENT, SQL_MODE, COLLATION_CONNECTION, TRIGGER_SCHEMA, TRIGGER_NAME FROM "
             "information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = " +
-                text_lit(trigger->get_schema()) + (on ? " AND EVENT_OBJECT_TABLE = " + text_lit(*on) : std::string()) +
+                text_lit(trigger->get_schema()) + (of_table ? " AND EVENT_OBJECT_TABLE = " + text_lit(table) : std::string()) +
                 " AND TRIGGER_NAME = " + text_lit(trigger->get_name()) + ";");
     };
-    auto read = query(table);
-    if (read && table && read->empty()) read = query(std::nullopt);  // it is another table's
+    auto read = query(!table.empty());
+    if (read && !table.empty() && read->empty()) read = query(false);  // it is another table's
     OMBRIX_RETURN_IF_ERROR(read);
     const Rows rows = exactly(*read, {{8, trigger->get_schema()}, {9, trigger->get_name()}});
     if (!rows.present(__PRETTY_FUNCTION__)) return {};
@@ -1646,7 +1646,7 @@ Core::Status MariaDBAdapter::fill_meta_trigger(const std::shared_ptr<MetaTrigger
     trigger->set_for_each(trim(rows.text(4, 0)));
     trigger->set_body(program_body(rows.text(5, 0)));
     set_session(*trigger, rows.text(6, 0), rows.text(7, 0));
-    restore_trigger_source(*trigger, created_trigger(*get_connection(), trigger->get_schema(), trigger->get_name()), false);
+    restore_trigger_source(*get_connection(), *trigger, trigger->get_schema(), false);
     trigger->set_data(MetaObject::FILLED, Core::Value::from_int(1));
     return {};
 }
