@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -311,12 +312,20 @@ bool sync_table(const SyncOptions& options, const Connection& source, const Tabl
 
 /// Gives each sequence the two schemas share the source's next value (the first one its cache has
 /// not handed out, as read in the source's snapshot), and says so on stderr; false when one failed.
+/// A sequence on one side only goes to `alone` (its schema, its name, the other schema).
 bool sync_sequences(const SyncOptions& options, const Connection& source, const std::string& source_schema,
-                    const Connection& target, const std::string& target_schema) {
+                    const Connection& target, const std::string& target_schema,
+                    const std::function<void(const std::string&, const std::string&, const std::string&)>& alone) {
+    const auto source_sequences = schema_tables(source, source_schema, "'SEQUENCE'");
     const auto target_sequences = schema_tables(target, target_schema, "'SEQUENCE'");
+    for (const auto& sequence : target_sequences)
+        if (!source_sequences.contains(sequence)) alone(target_schema, sequence, source_schema);
     bool ok = true;
-    for (const auto& sequence : schema_tables(source, source_schema, "'SEQUENCE'")) {
-        if (!target_sequences.contains(sequence)) continue;
+    for (const auto& sequence : source_sequences) {
+        if (!target_sequences.contains(sequence)) {
+            alone(source_schema, sequence, target_schema);
+            continue;
+        }
         const std::string from = DB::mariadb_quote_identifier(source_schema) + "." + DB::mariadb_quote_identifier(sequence);
         const std::string to = DB::mariadb_quote_identifier(target_schema) + "." + DB::mariadb_quote_identifier(sequence);
         const auto next = [&](const Connection& connection, const std::string& name) -> std::optional<std::string> {
@@ -401,7 +410,7 @@ void run_data(const Context& context, const SyncOptions& options) {
     }
     for (const auto& table : target_tables)
         if (!source_tables.contains(table)) alone(to.schema, table, from.schema);
-    if (!sync_sequences(options, source, from.schema, target, to.schema)) ++failed;
+    if (!sync_sequences(options, source, from.schema, target, to.schema, alone)) ++failed;
     const std::string without = std::to_string(unmatched) + " table(s) on one side only";
     if (failed > 0)
         throw Failure(std::to_string(failed) + " of " + std::to_string(synced) + " table(s) failed" +
